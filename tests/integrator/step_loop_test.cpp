@@ -353,5 +353,29 @@ TEST(Guards, NotANumberEndOfIntervalEndsCleanly) {
   EXPECT_EQ(run.count(istp), 0);
 }
 
+// A stiff chemical system at its published reference state at t = 40: every
+// method gets there at tight tolerances and conserves the total (the stages
+// are combinations of f and J, whose columns sum to zero).
+TEST(StiffChemistry, RobertsonReachesTheReferenceState) {
+  const Robertson sys;
+  for (int method = 1; method <= 5; ++method) {
+    Rosenbrock<Robertson> ros;
+    IntControls icntrl{};
+    icntrl[at(3)] = method;
+    icntrl[at(1)] = 1;
+    const std::array<double, 3> atol{1.0e-12, 1.0e-16, 1.0e-12};
+    const std::array<double, 3> rtol{1.0e-8, 1.0e-8, 1.0e-8};
+    std::array<double, 3> y{1.0, 0.0, 0.0};
+    int ierr = 0;
+    ros.racm_integrate(sys, 0.0, 40.0, y.data(), atol.data(), rtol.data(),
+                       &icntrl, nullptr, nullptr, nullptr, &ierr);
+    EXPECT_EQ(ierr, ros_success);
+    EXPECT_NEAR(y[0], 0.7158270687193685, 1.0e-7) << "method " << method;
+    EXPECT_NEAR(y[1], 9.185534764529798e-06, 1.0e-12) << "method " << method;
+    EXPECT_NEAR(y[2], 0.2841637457458885, 1.0e-7) << "method " << method;
+    EXPECT_NEAR(y[0] + y[1] + y[2], 1.0, 1.0e-12);
+  }
+}
+
 }  // namespace
 }  // namespace box::testing

@@ -113,6 +113,31 @@ struct QuadraticForcing : DenseLayout<1> {
   void jac(double, const double*, double* j) const { j[0] = -1.0; }
 };
 
+// Robertson's autocatalytic reaction system, a classic stiff chemistry
+// problem: A -> B (0.04), B + C -> A + C (1e4), 2B -> B + C (3e7). The rate
+// constants span eleven orders of magnitude and A + B + C is conserved.
+struct Robertson : DenseLayout<3> {
+  void fun(double, const double* y, double* f) const {
+    const double r1 = 0.04 * y[0];
+    const double r2 = 1.0e4 * y[1] * y[2];
+    const double r3 = 3.0e7 * y[1] * y[1];
+    f[0] = -r1 + r2;
+    f[1] = r1 - r2 - r3;
+    f[2] = r3;
+  }
+  void jac(double, const double* y, double* j) const {
+    j[0] = -0.04;
+    j[1] = 1.0e4 * y[2];
+    j[2] = 1.0e4 * y[1];
+    j[3] = 0.04;
+    j[4] = -1.0e4 * y[2] - 6.0e7 * y[1];
+    j[5] = -1.0e4 * y[1];
+    j[6] = 0.0;
+    j[7] = 6.0e7 * y[1];
+    j[8] = 0.0;
+  }
+};
+
 // Wraps a system and records the time of every right-hand-side evaluation
 // (the integrator's stage times reveal its step sizes).
 template <class S>
