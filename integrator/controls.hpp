@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <initializer_list>
 #include <string_view>
+#include <utility>
 
 #include "common/line_item.hpp"
 #include "integrator/methods.hpp"

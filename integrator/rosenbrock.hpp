@@ -169,8 +169,9 @@ class Rosenbrock : public RosenbrockControl {
         double hnew = h * step_factor(err);
         ++c.nstp;
 
-        // A not-a-number error is never accepted, not even at hmin.
-        const bool accept = !std::isnan(err) && (err <= 1.0 || h <= s.hmin);
+        // An error that is not a finite number says the attempt produced no
+        // usable state: it is never accepted, not even at hmin.
+        const bool accept = std::isfinite(err) && (err <= 1.0 || h <= s.hmin);
         if (accept) {
           ++c.nacc;
           racm_wcopy(n, ynew_.data(), 1, y, 1);
@@ -191,8 +192,9 @@ class Rosenbrock : public RosenbrockControl {
         rejectlasth = true;
         h = hnew;
         if (c.nacc >= 1) ++c.nrej;
-        // Not in the loop's own tests: a step that can no longer move t (or
-        // so small that 1/h overflows) would otherwise be retried forever.
+        // A step cut until it can no longer move t (or until 1/h nears
+        // overflow) would otherwise be retried forever, for instance when f
+        // keeps returning not-a-numbers.
         if (cannot_advance(t, h)) {
           return racm_ros_errormsg(ros_step_too_small, t, h, ierr);
         }
