@@ -134,9 +134,12 @@ std::string_view FreeFormatReader::next_token(std::string_view expected, std::st
   for (;;) {
     while (pos_ < text_.size() && is_blank(text_[pos_])) ++pos_;
     if (pos_ == text_.size()) {
+      // The end of file is reported at the line that holds the incomplete
+      // read, or where the read should have started.
       if (!next_line())
-        fail(line_ + 1, "end of file while reading " + what_ + " (" + std::to_string(expected_) +
-                            " values expected, " + std::to_string(taken_) + " read)");
+        fail(taken_ > 0 ? value_line_ : line_ + 1,
+             "end of file while reading " + what_ + " (" + std::to_string(expected_) +
+                 " values expected, " + std::to_string(taken_) + " read)");
       continue;
     }
     if (text_[pos_] == ',') {
@@ -167,11 +170,10 @@ std::int32_t FreeFormatReader::integer(std::string_view name) {
   constexpr std::string_view expected = "an integer";
   const std::string_view token = next_token(expected, name);
   // [sign] digits, and within the 32-bit range.
-  std::string_view digits = token;
-  if (!digits.empty() && digits[0] == '+') digits.remove_prefix(1);
-  const std::size_t first = !digits.empty() && digits[0] == '-' ? 1 : 0;
-  std::size_t i = first;
-  if (skip_digits(digits, i) == 0 || i != digits.size()) fail_found(expected, name, token);
+  std::size_t i = 0;
+  if (!token.empty() && (token[0] == '+' || token[0] == '-')) ++i;
+  if (skip_digits(token, i) == 0 || i != token.size()) fail_found(expected, name, token);
+  const std::string_view digits = token[0] == '+' ? token.substr(1) : token;
   std::int32_t value = 0;
   const auto result = std::from_chars(digits.data(), digits.data() + digits.size(), value);
   if (result.ec != std::errc()) fail_out_of_range(name, token);
