@@ -75,11 +75,5 @@ TEST(Photolysis, BrOBaseValueIsOneUlpAboveTheDecimal) {
   EXPECT_EQ(base_photolysis_table()[at(25)], std::nextafter(0.2292, 1.0));
 }
 
-TEST(Photolysis, ScalingFactorMultiplies) {
-  PhotolysisTable photoj = reload_photoj(base_photolysis_table());
-  scale_photoj(photoj, 1.0, 2.0);
-  EXPECT_EQ(photolysis_arguments(photoj)[at(slot::no2)], 2.0 * rates_for(1.0)[at(slot::no2)]);
-}
-
 }  // namespace
 }  // namespace box

@@ -56,16 +56,6 @@ TEST(SiteFileReading, ValuesBeyondThirteenAreDiscarded) {
   expect_record(f.next(), 21);  // not 14, 15, 21, ...
 }
 
-TEST(SiteFileReading, FieldsInFileOrder) {
-  SiteFile f = site_file(header + record1);
-  const SiteRecord r = f.next();
-  const double fields[] = {r.timin,     r.averad,       r.tt,           r.pp,
-                           r.q2,        r.ozone_read,   r.no_read,      r.no2_read,
-                           r.co_read,   r.hcho_read,    r.nox_obs_read, r.averad_obs_read,
-                           r.averad_obs_aug26};
-  for (int i = 0; i < 13; ++i) EXPECT_EQ(fields[i], i + 1);
-}
-
 TEST(SiteFileReading, CommasBlanksTabsAndCarriageReturnsSeparate) {
   SiteFile f = site_file(header + "1,2, 3 ,4\t5,6 7 8 9 10 11 12 13\r\n");
   expect_record(f.next(), 1);
@@ -89,13 +79,6 @@ TEST(SiteFileReading, MissingValueRunsIntoEndOfFile) {
   f.next();
   EXPECT_EQ(error_of([&] { f.next(); }),
             "site: line 8: end of file while reading record 2 (13 values expected, 12 read)");
-}
-
-TEST(SiteFileReading, EndOfFileBeforeARecord) {
-  SiteFile f = site_file(header + record1);
-  f.next();
-  EXPECT_EQ(error_of([&] { f.next(); }),
-            "site: line 8: end of file while reading record 2 (13 values expected, 0 read)");
 }
 
 TEST(SiteFileReading, ShortHeader) {
@@ -189,24 +172,11 @@ TEST(ParameterFile, KmaxAboveThreeIsRejected) {
   EXPECT_NE(error_of([] { read_text(parameters("9 40 1 0.01 0.85 -1")); }), "");
 }
 
-TEST(ParameterFile, ReadSpanningLines) {
-  const SiteParameters p = read_text(parameters("9 40 1\n0.01\n0.85 3"));
-  EXPECT_EQ(p.canopy.kmax, 3);
-  EXPECT_EQ(p.canopy.inrad, 1);
-}
-
 TEST(ParameterFile, IntegerWithADecimalPointIsRejected) {
   std::string text = parameters();
   text.replace(text.find("243"), 3, "243.");
   EXPECT_EQ(error_of([&] { read_text(text); }),
             "inputn: line 1: expected an integer (jday), found \"243.\"");
-}
-
-TEST(ParameterFile, NonNumericNamesTheField) {
-  std::string text = parameters();
-  text.replace(text.find("\n1\n"), 3, "\nabc\n");
-  EXPECT_EQ(error_of([&] { read_text(text); }),
-            "inputn: line 3: expected an integer (isort), found \"abc\"");
 }
 
 TEST(ParameterFile, IntegerRange) {
@@ -231,22 +201,6 @@ TEST(ParameterFile, LogicalForms) {
   text.replace(text.find("\n.F.\n"), 5, "\nyes\n");
   EXPECT_EQ(error_of([&] { read_text(text); }),
             "inputn: line 6: expected a logical T or F (stable), found \"yes\"");
-}
-
-TEST(ParameterFile, EmptyFile) {
-  EXPECT_EQ(error_of([] { read_text(""); }),
-            "inputn: line 1: end of file while reading read 1 (jday, iyear) "
-            "(2 values expected, 0 read)");
-}
-
-TEST(ParameterFile, MissingFileIsReportedAndNotCreated) {
-  const auto dir = std::filesystem::temp_directory_path() / "boxmodel-no-inputn-here";
-  std::filesystem::create_directories(dir);
-  std::filesystem::remove(dir / parameter_file_name);
-  EXPECT_EQ(error_of([&] { read_parameter_file(dir); }),
-            "inputn: cannot open the input file: No such file or directory");
-  EXPECT_FALSE(std::filesystem::exists(dir / parameter_file_name));
-  std::filesystem::remove_all(dir);
 }
 
 TEST(FreeFormatReader, ReadOfNoValuesSkipsALine) {

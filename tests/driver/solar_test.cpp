@@ -56,14 +56,6 @@ TEST(Declination, EquationOfTimeAtItsExtremes) {
   EXPECT_NEAR(sun_for(45.0, 0.0, 0.0, 1977, 42).astron.eqtm * 60.0, -14.2, 0.5);
 }
 
-TEST(SiteConstants, LongitudeCorrectionIsFifteenDegreesPerHour) {
-  const Astron a = site_constants(40.0, 88.37, 90.0);
-  EXPECT_NEAR(a.dlong, 1.63 / 15.0, 1e-15);
-  EXPECT_NEAR(a.sinlat, std::sin(40.0 * degree), 1e-15);
-  EXPECT_NEAR(a.tanlat, std::tan(40.0 * degree), 1e-14);
-  EXPECT_NEAR(a.decmax, std::sin(23.44 * degree), 1e-15);
-}
-
 TEST(Zenith, NoonZenithAngleIsLatitudeMinusDeclination) {
   Lines warnings;
   for (double xlat : {40.05, 60.0, -33.9}) {
@@ -76,15 +68,6 @@ TEST(Zenith, NoonZenithAngleIsLatitudeMinusDeclination) {
     EXPECT_NEAR(sun.zenang, std::fabs(xlat * degree - s.astron.decl), 1e-12) << xlat;
     EXPECT_DOUBLE_EQ(sun.coszen, std::cos(sun.zenang));
   }
-}
-
-TEST(Zenith, SunBelowTheHorizonAtMidnightAndHourAngleOfFifteenDegreesAnHour) {
-  Lines warnings;
-  SolarState s = sun_for(40.05, 88.37, 90.0, 2025, 243);
-  const SunPosition night = zenith(s, 0.0, warnings.sink());
-  EXPECT_LT(night.coszen, 0.0);
-  zenith(s, 15.0, warnings.sink());
-  EXPECT_NEAR(s.deg2.hrang, (s.deg2.timsun - 12.0) * 15.0 * degree, 1e-9);
 }
 
 TEST(Zenith, WarningWhenDeclinationSineExceedsLatitudeSine) {
