@@ -152,6 +152,16 @@ TEST(ExampleDay, SixteenRecordsStopAtTheSeventeenthHour) {
   EXPECT_EQ(count_starting(s.lines("stdout.txt"), "working on timloc after="), 192u);
 }
 
+TEST(ExampleDay, ShortLastRecord) {
+  Scratch s;
+  s.replace_line(site_name, 23, " 27.0 0.0 295.4 98872.0 0.0147");
+  EXPECT_EQ(s.run(), 1);
+  EXPECT_EQ(s.lines("stderr.txt").at(0),
+            "boxmodel: " + site_name +
+                ": line 23: end of file while reading record 17 (13 values expected, 5 read)");
+  EXPECT_EQ(s.lines("TS_species.txt").size(), 1u + 16);
+}
+
 TEST(BadInput, MissingSiteFile) {
   Scratch s;
   fs::remove(s.dir() / site_name);
