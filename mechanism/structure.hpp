@@ -29,26 +29,23 @@ struct NetCoefficients {
 };
 
 constexpr NetCoefficients net_coefficients(const Reaction& r) {
+  std::array<bool, nspec + 1> involved{};
+  std::array<double, nspec + 1> produced{};
+  std::array<int, nspec + 1> consumed{};
+  for (int k = 0; k < r.n_products; ++k) {
+    const Product& p = r.products[static_cast<std::size_t>(k)];
+    produced[static_cast<std::size_t>(p.species)] += p.yield;
+    involved[static_cast<std::size_t>(p.species)] = true;
+  }
+  for (int k = 0; k < r.n_factors; ++k) {
+    ++consumed[static_cast<std::size_t>(r.factors[static_cast<std::size_t>(k)])];
+    involved[static_cast<std::size_t>(r.factors[static_cast<std::size_t>(k)])] = true;
+  }
   NetCoefficients out;
   for (int s = 1; s <= nvar; ++s) {
-    bool involved = false;
-    double produced = 0.0;
-    int consumed = 0;
-    for (int k = 0; k < r.n_products; ++k) {
-      const Product& p = r.products[static_cast<std::size_t>(k)];
-      if (p.species == s) {
-        produced += p.yield;
-        involved = true;
-      }
-    }
-    for (int k = 0; k < r.n_factors; ++k) {
-      if (r.factors[static_cast<std::size_t>(k)] == s) {
-        ++consumed;
-        involved = true;
-      }
-    }
-    const double c = produced - consumed;
-    if (!involved || c == 0.0) continue;
+    const auto i = static_cast<std::size_t>(s);
+    const double c = produced[i] - consumed[i];
+    if (!involved[i] || c == 0.0) continue;
     if (out.count == max_net_terms) throw "too many net terms";
     out.term[static_cast<std::size_t>(out.count++)] = {s, c};
   }
