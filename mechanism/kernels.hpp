@@ -19,9 +19,13 @@ void racm_fun(const double* v, const double* f, const double* rct, double* vdot)
 void racm_jac_sp(const double* v, const double* f, const double* rct, double* jvs) noexcept;
 
 // In-place LU factorisation without pivoting on the pattern. ier = 0 on
-// success; otherwise the 1-based row whose diagonal, as supplied, was zero,
-// subnormal or NaN. In that case rows before it hold their factors and the
-// rest are untouched.
+// success; otherwise the 1-based row k whose pivot is zero, subnormal or NaN,
+// and the factorisation stops there. The pivot is tested as supplied, before
+// row k is touched (rows before k then hold their factors, rows from k the
+// caller's values), and once more after row k's elimination, where exact
+// cancellation can still leave a zero pivot (row k then holds its reduced
+// values). Either way the matrix is singular to working precision and no
+// division by the bad pivot takes place.
 void decomp_racm(double* jvs, int& ier) noexcept;
 
 // Solves (LU) x = b in place with the factors of decomp_racm: x holds b on

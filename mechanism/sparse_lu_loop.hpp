@@ -31,6 +31,12 @@ inline void decomp_racm_loop(double* jvs, int& ier) noexcept {
         w[at(lu_icol[at(p)])] = alpha * jvs[at(p)] + w[at(lu_icol[at(p)])];
     }
     for (int m = lu_crow[at(k)]; m < lu_crow[at(k + 1)]; ++m) jvs[at(m)] = w[at(lu_icol[at(m)])];
+    // A pivot can also cancel during the row's own elimination; report it
+    // here rather than divide by it in a later row.
+    if (!(std::fabs(jvs[at(lu_diag[at(k)])]) >= std::numeric_limits<double>::min())) {
+      ier = k;
+      return;
+    }
   }
 }
 

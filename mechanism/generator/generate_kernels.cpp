@@ -122,7 +122,9 @@ std::string gen_decomp() {
   o << banner << "#include <cmath>\n#include <limits>\n\nnamespace box {\n\n"
     << "// Row-oriented elimination, in place. Row k is reduced by the rows j < k\n"
     << "// of its L part, in increasing j; the pattern is closed under fill-in, so\n"
-    << "// every update lands on an entry of row k.\n"
+    << "// every update lands on an entry of row k. Each pivot is tested as\n"
+    << "// supplied and again once its row is reduced, so that no later row\n"
+    << "// divides by a pivot that cancelled to zero.\n"
     << "void decomp_racm(double* jvs, int& ier) noexcept {\n"
     << "  constexpr double tiny = std::numeric_limits<double>::min();\n"
     << "  double alpha;\n"
@@ -141,6 +143,9 @@ std::string gen_decomp() {
         o << "  jvs[" << idx(t) << "] = alpha * jvs[" << idx(p) << "] + jvs[" << idx(t) << "];\n";
       }
     }
+    if (pattern.crow[at(k)] < pattern.diag[at(k)])
+      o << "  if (!(std::fabs(jvs[" << idx(pattern.diag[at(k)]) << "]) >= tiny)) {\n"
+        << "    ier = " << k << ";  // the pivot cancelled during elimination\n    return;\n  }\n";
   }
   o << "}\n\n}  // namespace box\n";
   return o.str();

@@ -154,5 +154,39 @@ TEST(SparseLU, ReportsTheFirstUnusablePivot) {
   }
 }
 
+// A pivot that is fine as supplied but cancels exactly during its row's
+// elimination is reported at that row, before any later row divides by it.
+TEST(SparseLU, ReportsAPivotThatCancels) {
+  // The first row k with an L entry (k, j) whose row j has an entry in
+  // column k: then U(k, k) = a(k, k) - a(k, j) a(j, k) / a(j, j).
+  int k = 0, j = 0;
+  for (int row = 1; row <= nvar && k == 0; ++row)
+    for (int m = lu_crow[at(row)]; m < lu_diag[at(row)] && k == 0; ++m)
+      for (int p = lu_diag[at(lu_icol[at(m)])] + 1; p < lu_crow[at(lu_icol[at(m)] + 1)]; ++p)
+        if (lu_icol[at(p)] == row) {
+          k = row;
+          j = lu_icol[at(m)];
+        }
+  ASSERT_GT(k, 0);
+  auto entry = [](int row, int col) {
+    for (int m = lu_crow[at(row)]; m < lu_crow[at(row + 1)]; ++m)
+      if (lu_icol[at(m)] == col) return m;
+    return 0;
+  };
+  Matrix a{};
+  for (int i = 1; i <= nvar; ++i) a[at(lu_diag[at(i)])] = 1.0;
+  a[at(entry(k, j))] = 2.0;
+  a[at(entry(j, k))] = 0.5;  // U(k, k) = 1 - 2 * 0.5 / 1 = 0
+  for (auto* decomp : {&decomp_racm, &decomp_racm_loop}) {
+    Matrix lu = a;
+    int ier = -1;
+    decomp(lu.data(), ier);
+    EXPECT_EQ(ier, k);
+    EXPECT_EQ(lu[at(lu_diag[at(k)])], 0.0);
+    EXPECT_TRUE(same_bits(lu.data() + at(lu_crow[at(k + 1)]), a.data() + at(lu_crow[at(k + 1)]),
+                          lu_nonzero - lu_crow[at(k + 1)] + 1));
+  }
+}
+
 }  // namespace
 }  // namespace box
