@@ -26,7 +26,8 @@ struct Day {
     Matrix jvs;
     racm_jac_sp(v.data(), f.data(), r.data(), jvs.data());
     for (std::size_t k = 0; k < jvs.size(); ++k) iteration[k] = -jvs[k];
-    for (int i = 1; i <= nvar; ++i) iteration[at(lu_diag[at(i)])] += 1.0 / (60.0 * 0.43586652150845899);
+    for (int i = 1; i <= nvar; ++i)
+      iteration[at(lu_diag[at(i)])] += 1.0 / (60.0 * 0.43586652150845899);
     factors = iteration;
     int ier = 0;
     decomp_racm(factors.data(), ier);

@@ -40,7 +40,7 @@ struct Product {
   int species = 0;
   double yield = 0.0;
   constexpr Product() = default;
-  constexpr Product(Species s) : species(s.index), yield(1.0) {}  // NOLINT: a yield of 1
+  constexpr Product(Species s) : species(s.index), yield(1.0) {}  // a yield of 1
   constexpr Product(int s, double y) : species(s), yield(y) {}
 };
 constexpr Product operator*(double yield, Species s) { return {s.index, yield}; }
@@ -78,8 +78,7 @@ constexpr RateLaw arr2_share(double a, double b, double share) {
 constexpr RateLaw troe(double k0_300k, double n, double kinf_300k, double m) {
   return {Law::troe, {k0_300k, n, kinf_300k, m}};
 }
-constexpr RateLaw troee(double a, double b, double k0_300k, double n, double kinf_300k,
-                        double m) {
+constexpr RateLaw troee(double a, double b, double k0_300k, double n, double kinf_300k, double m) {
   return {Law::troee, {a, b, k0_300k, n, kinf_300k, m}};
 }
 constexpr RateLaw thermal_t2(double c, double d) { return {Law::thermal_t2, {c, d}}; }
@@ -443,8 +442,8 @@ inline constexpr std::array<Reaction, nreact> reactions = {{
 
 // The table is numbered in order, and each reaction's factors follow the
 // order of its rate product: variable species by increasing index, then at
-// most one fixed species. Products are species of the mechanism that the
-// chemistry can change, never H2O or M.
+// most one fixed species. Products are variable species, each listed once,
+// by increasing index.
 constexpr bool table_is_well_formed() {
   for (int n = 1; n <= nreact; ++n) {
     const Reaction& r = reactions[at(n)];
@@ -461,6 +460,7 @@ constexpr bool table_is_well_formed() {
     for (int k = 0; k < r.n_products; ++k) {
       const Product& p = r.products[static_cast<std::size_t>(k)];
       if (p.species < 1 || p.species > nvar || !(p.yield > 0.0)) return false;
+      if (k > 0 && p.species <= r.products[static_cast<std::size_t>(k - 1)].species) return false;
     }
   }
   return true;

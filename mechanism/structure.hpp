@@ -62,7 +62,8 @@ inline constexpr std::array<NetCoefficients, nreact> net = [] {
 constexpr double net_coef(int s, int n) {
   const NetCoefficients& c = net[at(n)];
   for (int k = 0; k < c.count; ++k)
-    if (c.term[static_cast<std::size_t>(k)].species == s) return c.term[static_cast<std::size_t>(k)].coef;
+    if (c.term[static_cast<std::size_t>(k)].species == s)
+      return c.term[static_cast<std::size_t>(k)].coef;
   return 0.0;
 }
 
@@ -77,7 +78,7 @@ constexpr double net_coef(int s, int n) {
 struct Partial {
   int reaction = 0;
   int species = 0;
-  bool twice = false;                      // self-reaction: d/dv (k v v ...) = 2 k v ...
+  bool twice = false;                       // self-reaction: d/dv (k v v ...) = 2 k v ...
   std::array<int, max_factors - 1> rest{};  // the other factors, in rate-product order
   int n_rest = 0;
 };
@@ -90,7 +91,8 @@ inline constexpr std::array<Partial, n_partials> partials = [] {
   for (const Reaction& r : reactions) {
     for (int k = 0; k < r.n_factors; ++k) {
       const int s = r.factors[static_cast<std::size_t>(k)];
-      if (k > 0 && r.factors[static_cast<std::size_t>(k - 1)] == s) continue;  // already has its slot
+      if (k > 0 && r.factors[static_cast<std::size_t>(k - 1)] == s)
+        continue;  // already has its slot
       if (slot == n_partials) throw "more partial-derivative slots than expected";
       Partial& d = out[static_cast<std::size_t>(slot++)];
       d.reaction = r.number;
@@ -192,14 +194,18 @@ inline constexpr Pattern pattern = [] {
 // ---------------------------------------------------------------------------
 // Checks of the derived structure against what is known of this mechanism.
 
-constexpr int count_true(const BoolMatrix& m, int relation) {  // -1 below, 0 on, 1 above diagonal
+// Positions below (side < 0), on (side == 0) or above (side > 0) the diagonal.
+constexpr int count_true(const BoolMatrix& m, int side) {
   int n = 0;
   for (int i = 1; i <= nvar; ++i)
     for (int j = 1; j <= nvar; ++j)
-      if (m[at(i)][at(j)] && ((relation < 0 && j < i) || (relation == 0 && j == i) || (relation > 0 && j > i))) ++n;
+      if (m[at(i)][at(j)] && ((side < 0 && j < i) || (side == 0 && j == i) || (side > 0 && j > i)))
+        ++n;
   return n;
 }
-constexpr int count_all(const BoolMatrix& m) { return count_true(m, -1) + count_true(m, 0) + count_true(m, 1); }
+constexpr int count_all(const BoolMatrix& m) {
+  return count_true(m, -1) + count_true(m, 0) + count_true(m, 1);
+}
 
 // Multiply-adds of the factorisation: for each multiplier L(k, j), one per
 // entry of row j right of its diagonal.
@@ -226,19 +232,19 @@ static_assert(count_all(linked_positions) == nonzero - 4);
 static_assert(!linked_positions[0][0] && !linked_positions[1][1] && !linked_positions[2][2] &&
               !linked_positions[3][3]);
 
-// Row starts and diagonals as the chemistry literature of this mechanism
-// lists them.
+// The row starts and diagonals this species order must give: the reference
+// lists the pattern is checked against.
 inline constexpr std::array<int, cnvar> expected_crow = {
-    1,   4,   7,   19,  41,  43,  45,  47,  50,  52,  54,  56,  59,  61,  63,  68,
-    71,  76,  81,  85,  89,  96,  106, 112, 117, 122, 129, 133, 138, 143, 149, 161,
-    168, 189, 193, 203, 207, 211, 221, 234, 240, 249, 254, 262, 270, 288, 299, 324,
-    333, 341, 349, 359, 369, 378, 389, 413, 427, 453, 485, 498, 509, 527, 544, 589,
+    1,   4,   7,   19,  41,  43,  45,  47,  50,  52,  54,  56,  59,   61,   63,  68,
+    71,  76,  81,  85,  89,  96,  106, 112, 117, 122, 129, 133, 138,  143,  149, 161,
+    168, 189, 193, 203, 207, 211, 221, 234, 240, 249, 254, 262, 270,  288,  299, 324,
+    333, 341, 349, 359, 369, 378, 389, 413, 427, 453, 485, 498, 509,  527,  544, 589,
     602, 615, 642, 669, 711, 774, 804, 826, 863, 879, 926, 958, 1023, 1062, 1112};
 inline constexpr std::array<int, cnvar> expected_diag = {
-    1,   4,   7,   19,  41,  43,  45,  47,  50,  52,  54,  56,  59,  61,  63,  68,
-    71,  76,  81,  85,  89,  96,  106, 113, 118, 123, 129, 133, 138, 143, 149, 161,
-    170, 189, 197, 203, 207, 215, 222, 234, 241, 249, 254, 262, 272, 290, 304, 325,
-    334, 342, 350, 360, 370, 380, 399, 418, 438, 465, 489, 500, 517, 535, 573, 592,
+    1,   4,   7,   19,  41,  43,  45,  47,  50,  52,  54,  56,   59,   61,   63,  68,
+    71,  76,  81,  85,  89,  96,  106, 113, 118, 123, 129, 133,  138,  143,  149, 161,
+    170, 189, 197, 203, 207, 215, 222, 234, 241, 249, 254, 262,  272,  290,  304, 325,
+    334, 342, 350, 360, 370, 380, 399, 418, 438, 465, 489, 500,  517,  535,  573, 592,
     605, 629, 657, 700, 764, 795, 818, 856, 873, 921, 954, 1020, 1060, 1111, 1112};
 static_assert(pattern.crow == expected_crow);
 static_assert(pattern.diag == expected_diag);

@@ -35,14 +35,14 @@ struct SlotRate {
   double per_minute;
 };
 constexpr SlotRate overhead_sun[] = {
-    {pj_o31d, 0.00184632},       {pj_o33p, 0.0288514},      {pj_no2, 0.542199},
-    {pj_no3o2, 1.56391},         {pj_no3o, 12.5313},        {pj_hno2, 0.119043},
-    {pj_hno3, 4.12661e-05},      {pj_hno4, 0.000279748},    {pj_h2o2, 0.000477564},
-    {pj_ch2or, 0.00267928},      {pj_ch2om, 0.00182312},    {pj_ch3cho, 0.000335393},
-    {pj_ch3coch3, 0.000325182},  {pj_ch3coc2h5, 5.93159e-05}, {pj_hcocho, 0.00396512},
-    {pj_ch3cocho, 0.00693949},   {pj_hcochest, 0.0323318},  {pj_ch3o2h, 0.000325182},
-    {pj_ch3coo2h, 0.000126502},  {pj_ch3ono2, 0.000188569}, {pj_hcochob, 0.0015814},
-    {pj_macr, 0.000101917},      {pj_hobr, 0.0474},         {pj_br2, 1.812},
+    {pj_o31d, 0.00184632},         {pj_o33p, 0.0288514},        {pj_no2, 0.542199},
+    {pj_no3o2, 1.56391},           {pj_no3o, 12.5313},          {pj_hno2, 0.119043},
+    {pj_hno3, 4.12661e-05},        {pj_hno4, 0.000279748},      {pj_h2o2, 0.000477564},
+    {pj_ch2or, 0.00267928},        {pj_ch2om, 0.00182312},      {pj_ch3cho, 0.000335393},
+    {pj_ch3coch3, 0.000325182},    {pj_ch3coc2h5, 5.93159e-05}, {pj_hcocho, 0.00396512},
+    {pj_ch3cocho, 0.00693949},     {pj_hcochest, 0.0323318},    {pj_ch3o2h, 0.000325182},
+    {pj_ch3coo2h, 0.000126502},    {pj_ch3ono2, 0.000188569},   {pj_hcochob, 0.0015814},
+    {pj_macr, 0.000101917},        {pj_hobr, 0.0474},           {pj_br2, 1.812},
     {pj_bro, 0.22920000000000001},
 };
 
@@ -82,9 +82,12 @@ std::string reaction_text(const mech::Reaction& r) {
 
 const char* unit(const mech::Reaction& r) {
   switch (r.n_factors) {
-    case 1: return "s-1";
-    case 2: return "cm3 molecule-1 s-1";
-    default: return "cm6 molecule-2 s-1";
+    case 1:
+      return "s-1";
+    case 2:
+      return "cm3 molecule-1 s-1";
+    default:
+      return "cm6 molecule-2 s-1";
   }
 }
 
@@ -122,7 +125,7 @@ int main(int argc, char** argv) {
   std::printf("# rate coefficients at T = %g K, M = %g molecules cm-3%s\n", temp, c_m,
               photolysis ? ", overhead sun" : ", dark");
   for (const mech::Reaction& r : mech::reactions)
-    std::printf("%3d  %-60s  %.6e  %s\n", r.number, reaction_text(r).c_str(),
-                rconst[at(r.number)], unit(r));
+    std::printf("%3d  %-60s  %.6e  %s\n", r.number, reaction_text(r).c_str(), rconst[at(r.number)],
+                unit(r));
   return std::ferror(stdout) ? 1 : 0;
 }

@@ -62,11 +62,13 @@ const char* banner =
 std::string gen_fun() {
   std::ostringstream o;
   o << banner << "namespace box {\n\n"
-    << "void racm_fun(const double* v, const double* f, const double* rct, double* vdot) noexcept {\n"
+    << "void racm_fun(const double* v, const double* f, const double* rct, double* vdot) noexcept "
+       "{\n"
     << "  double a[" << nreact << "];\n\n  // Reaction rates.\n";
   for (const Reaction& r : reactions) {
     o << "  a[" << idx(r.number) << "] = rct[" << idx(r.number) << "]";
-    for (int k = 0; k < r.n_factors; ++k) o << " * " << factor(r.factors[static_cast<std::size_t>(k)]);
+    for (int k = 0; k < r.n_factors; ++k)
+      o << " * " << factor(r.factors[static_cast<std::size_t>(k)]);
     o << ";  // " << r.number << ": " << reaction_text(r) << "\n";
   }
   o << "\n  // Net production of each species.\n";
@@ -89,12 +91,14 @@ std::string gen_fun() {
 std::string gen_jac() {
   std::ostringstream o;
   o << banner << "namespace box {\n\n"
-    << "void racm_jac_sp(const double* v, const double* f, const double* rct, double* jvs) noexcept {\n"
+    << "void racm_jac_sp(const double* v, const double* f, const double* rct, double* jvs) "
+       "noexcept {\n"
     << "  // Partial derivatives of each rate with respect to each variable reactant.\n";
   for (int k = 1; k <= n_partials; ++k) {
     const Partial& d = partials[at(k)];
     if (is_fixed(d.species)) continue;
-    o << "  const double b" << k << " = " << (d.twice ? "2.0 * " : "") << "rct[" << idx(d.reaction) << "]";
+    o << "  const double b" << k << " = " << (d.twice ? "2.0 * " : "") << "rct[" << idx(d.reaction)
+      << "]";
     for (int m = 0; m < d.n_rest; ++m) o << " * " << factor(d.rest[static_cast<std::size_t>(m)]);
     o << ";  // d(r" << d.reaction << ")/d" << species_names[at(d.species)] << "\n";
   }

@@ -21,20 +21,18 @@ inline State daytime_state() {
   State v{};
   v.fill(1e-10);
   const std::pair<int, double> mix[] = {
-      {ind_co2, 390e-6}, {ind_ch4, 1.8e-6},  {ind_co, 150e-9},    {ind_o3, 40e-9},
-      {ind_no, 0.5e-9},  {ind_no2, 2e-9},    {ind_no3, 1e-13},    {ind_n2o5, 1e-11},
-      {ind_ho, 1e-13},   {ind_ho2, 2e-11},   {ind_o1d, 1e-18},    {ind_o3p, 1e-15},
-      {ind_hno3, 2e-9},  {ind_hno4, 1e-11},  {ind_hono, 1e-10},   {ind_h2o2, 1e-9},
-      {ind_so2, 2e-9},   {ind_sulf, 1e-9},   {ind_hcho, 2e-9},    {ind_ald, 1e-9},
-      {ind_iso, 1e-9},   {ind_pan, 0.5e-9},  {ind_tpan, 1e-11},   {ind_aco3, 1e-11},
-      {ind_mo2, 1e-11},  {ind_br, 1e-13},    {ind_bro, 1e-12},    {ind_br2, 1e-12},
-      {ind_hobr, 2e-12}, {ind_hbr, 1e-12},   {ind_pho, 1e-14},    {ind_addt, 1e-14},
-      {ind_addx, 1e-14}, {ind_addc, 1e-14},  {ind_etep, 1e-12},   {ind_oltp, 1e-12},
-      {ind_olip, 1e-12}, {ind_cslp, 1e-12},  {ind_limp, 1e-12},   {ind_hc5p, 1e-12},
-      {ind_hc8p, 1e-12}, {ind_tolp, 1e-12},  {ind_xylp, 1e-12},   {ind_apip, 1e-12},
-      {ind_isop, 1e-12}, {ind_xo2, 1e-12},   {ind_tco3, 1e-12},   {ind_ethp, 1e-12},
-      {ind_ketp, 1e-12}, {ind_hc3p, 1e-12},  {ind_olnn, 1e-12},   {ind_olnd, 1e-12},
-      {ind_hc3, 3e-9},   {ind_eth, 2e-9},    {ind_tol, 1e-9},     {ind_ket, 1e-9},
+      {ind_co2, 390e-6}, {ind_ch4, 1.8e-6}, {ind_co, 150e-9},  {ind_o3, 40e-9},   {ind_no, 0.5e-9},
+      {ind_no2, 2e-9},   {ind_no3, 1e-13},  {ind_n2o5, 1e-11}, {ind_ho, 1e-13},   {ind_ho2, 2e-11},
+      {ind_o1d, 1e-18},  {ind_o3p, 1e-15},  {ind_hno3, 2e-9},  {ind_hno4, 1e-11}, {ind_hono, 1e-10},
+      {ind_h2o2, 1e-9},  {ind_so2, 2e-9},   {ind_sulf, 1e-9},  {ind_hcho, 2e-9},  {ind_ald, 1e-9},
+      {ind_iso, 1e-9},   {ind_pan, 0.5e-9}, {ind_tpan, 1e-11}, {ind_aco3, 1e-11}, {ind_mo2, 1e-11},
+      {ind_br, 1e-13},   {ind_bro, 1e-12},  {ind_br2, 1e-12},  {ind_hobr, 2e-12}, {ind_hbr, 1e-12},
+      {ind_pho, 1e-14},  {ind_addt, 1e-14}, {ind_addx, 1e-14}, {ind_addc, 1e-14}, {ind_etep, 1e-12},
+      {ind_oltp, 1e-12}, {ind_olip, 1e-12}, {ind_cslp, 1e-12}, {ind_limp, 1e-12}, {ind_hc5p, 1e-12},
+      {ind_hc8p, 1e-12}, {ind_tolp, 1e-12}, {ind_xylp, 1e-12}, {ind_apip, 1e-12}, {ind_isop, 1e-12},
+      {ind_xo2, 1e-12},  {ind_tco3, 1e-12}, {ind_ethp, 1e-12}, {ind_ketp, 1e-12}, {ind_hc3p, 1e-12},
+      {ind_olnn, 1e-12}, {ind_olnd, 1e-12}, {ind_hc3, 3e-9},   {ind_eth, 2e-9},   {ind_tol, 1e-9},
+      {ind_ket, 1e-9},
   };
   for (const auto& [index, x] : mix) v[at(index)] = x;
   for (double& x : v) x *= c_m_day;

@@ -89,7 +89,8 @@ TEST(SparseLU, StraightLineEqualsLoopForm) {
   racm_jac_sp(v.data(), test::daytime_fixed().data(), test::daytime_rates().data(), jvs.data());
   for (double h : {1e-3, 1.0, 300.0}) {
     Matrix a;
-    for (int k = 0; k < lu_nonzero; ++k) a[static_cast<std::size_t>(k)] = -jvs[static_cast<std::size_t>(k)];
+    for (int k = 0; k < lu_nonzero; ++k)
+      a[static_cast<std::size_t>(k)] = -jvs[static_cast<std::size_t>(k)];
     for (int i = 1; i <= nvar; ++i) a[at(lu_diag[at(i)])] += 1.0 / (h * 0.43586652150845899);
     expect_same_as_loop_form(a, v);
   }

@@ -33,8 +33,10 @@ State net_change(int n, const Fixed& f = {1.0, 1.0}) {
 
 TEST(RightHandSide, NothingHappensWithoutReactantsOrCoefficients) {
   const State zero{};
-  for (double x : derivatives(zero, test::daytime_fixed(), test::daytime_rates())) EXPECT_EQ(x, 0.0);
-  for (double x : derivatives(test::daytime_state(), test::daytime_fixed(), Rates{})) EXPECT_EQ(x, 0.0);
+  for (double x : derivatives(zero, test::daytime_fixed(), test::daytime_rates()))
+    EXPECT_EQ(x, 0.0);
+  for (double x : derivatives(test::daytime_state(), test::daytime_fixed(), Rates{}))
+    EXPECT_EQ(x, 0.0);
 }
 
 TEST(RightHandSide, CatalystsAndPartlyRegeneratedReactants) {
@@ -56,10 +58,10 @@ TEST(RightHandSide, CatalystsAndPartlyRegeneratedReactants) {
 }
 
 TEST(RightHandSide, SelfReactions) {
-  const std::pair<int, int> self[] = {{36, ind_ho2},  {37, ind_ho2},   {53, ind_no},
-                                      {58, ind_no3},  {174, ind_mo2},  {208, ind_aco3},
+  const std::pair<int, int> self[] = {{36, ind_ho2},   {37, ind_ho2},   {53, ind_no},
+                                      {58, ind_no3},   {174, ind_mo2},  {208, ind_aco3},
                                       {213, ind_olnn}, {215, ind_olnd}, {238, ind_xo2},
-                                      {247, ind_bro}, {248, ind_bro}};
+                                      {247, ind_bro},  {248, ind_bro}};
   for (const auto& [n, s] : self) EXPECT_EQ(net_change(n)[at(s)], -2.0) << "reaction " << n;
   // HO2 + HO2 -> H2O2: the rate is k [HO2]^2 (times H2O for reaction 37),
   // taken left to right from the coefficient.
@@ -114,8 +116,8 @@ double bromine(const State& x) {
 }
 double nitrogen(const State& x) {
   double n = 2.0 * x[at(ind_n2o5)];
-  for (int s : {ind_no, ind_no2, ind_no3, ind_hono, ind_hno3, ind_hno4, ind_pan, ind_tpan,
-                ind_onit, ind_olnn, ind_olnd})
+  for (int s : {ind_no, ind_no2, ind_no3, ind_hono, ind_hno3, ind_hno4, ind_pan, ind_tpan, ind_onit,
+                ind_olnn, ind_olnd})
     n += x[at(s)];
   return n;
 }
