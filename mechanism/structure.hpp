@@ -156,11 +156,15 @@ inline constexpr BoolMatrix jacobian_positions = [] {
 
 inline constexpr BoolMatrix lu_positions = [] {
   BoolMatrix p = jacobian_positions;
-  for (int k = 1; k <= nvar; ++k)
+  for (int k = 1; k <= nvar; ++k) {
+    std::array<int, nvar> upper{};  // columns right of row k's diagonal
+    int n = 0;
+    for (int j = k + 1; j <= nvar; ++j)
+      if (p[at(k)][at(j)]) upper[static_cast<std::size_t>(n++)] = j;
     for (int i = k + 1; i <= nvar; ++i)
       if (p[at(i)][at(k)])
-        for (int j = k + 1; j <= nvar; ++j)
-          if (p[at(k)][at(j)]) p[at(i)][at(j)] = true;
+        for (int m = 0; m < n; ++m) p[at(i)][at(upper[static_cast<std::size_t>(m)])] = true;
+  }
   return p;
 }();
 
