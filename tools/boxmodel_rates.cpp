@@ -15,7 +15,7 @@
 #include <string_view>
 
 #include "mechanism/mechanism.hpp"
-#include "mechanism/reaction_table.hpp"
+#include "mechanism/reaction_text.hpp"
 
 namespace {
 
@@ -59,38 +59,6 @@ int fail(const std::string& message) {
   return 2;
 }
 
-std::string reaction_text(const mech::Reaction& r) {
-  std::string s;
-  for (int k = 0; k < r.n_factors; ++k) {
-    if (k) s += " + ";
-    s += mech::species_names[at(r.factors[static_cast<std::size_t>(k)])];
-  }
-  s += " ->";
-  if (r.n_products == 0) s += " (no tracked products)";
-  for (int k = 0; k < r.n_products; ++k) {
-    const mech::Product& p = r.products[static_cast<std::size_t>(k)];
-    s += k ? " + " : " ";
-    if (p.yield != 1.0) {
-      char y[32];
-      std::snprintf(y, sizeof y, "%g ", p.yield);
-      s += y;
-    }
-    s += mech::species_names[at(p.species)];
-  }
-  return s;
-}
-
-const char* unit(const mech::Reaction& r) {
-  switch (r.n_factors) {
-    case 1:
-      return "s-1";
-    case 2:
-      return "cm3 molecule-1 s-1";
-    default:
-      return "cm6 molecule-2 s-1";
-  }
-}
-
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -125,7 +93,7 @@ int main(int argc, char** argv) {
   std::printf("# rate coefficients at T = %g K, M = %g molecules cm-3%s\n", temp, c_m,
               photolysis ? ", overhead sun" : ", dark");
   for (const mech::Reaction& r : mech::reactions)
-    std::printf("%3d  %-60s  %.6e  %s\n", r.number, reaction_text(r).c_str(), rconst[at(r.number)],
-                unit(r));
+    std::printf("%3d  %-60s  %.6e  %s\n", r.number, mech::reaction_equation(r).c_str(),
+                rconst[at(r.number)], mech::coefficient_unit(r));
   return std::ferror(stdout) ? 1 : 0;
 }
