@@ -27,7 +27,7 @@ inline double troe(double k0_300k, double n, double kinf_300k, double m, double 
 }
 
 // Thermal decomposition of an association product: the forward fall-off
-// rate divided by the equilibrium constant, which is a exp(-b/T) here.
+// rate divided by the equilibrium constant K = exp(b/T) / a.
 inline double troee(double a, double b, double k0_300k, double n, double kinf_300k, double m,
                     double temp, double cair) noexcept {
   return a * std::exp(0.0 - b / temp) * troe(k0_300k, n, kinf_300k, m, temp, cair);

@@ -8,7 +8,9 @@
 // out), and its rate law with the law's parameters. The right-hand side, the
 // Jacobian, its sparsity pattern, the fill-in of the LU factorisation and the
 // rate coefficients are all derived from this table; nothing about the
-// mechanism is written anywhere else.
+// mechanism is written anywhere else. Changing the mechanism means changing
+// this table and the sizes it is checked against (parameters.hpp and the
+// counts at the end of structure.hpp).
 #include <array>
 #include <initializer_list>
 #include <string_view>
