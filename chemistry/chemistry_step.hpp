@@ -4,6 +4,9 @@
 // fractions), the air state, the short-lived radicals it keeps in separate
 // variables and the step's photolysis frequencies.
 #include <array>
+#include <utility>
+
+#include "common/line_item.hpp"
 
 namespace box {
 
@@ -27,6 +30,11 @@ using PhotolysisRates = std::array<double, njv>;
 // integrator), so that each thread or parcel can have its own.
 class ChemistryStep {
  public:
+  ChemistryStep() = default;
+  // `messages` receives the step's free-format message lines (integrator
+  // errors), to be written in program order with the driver's output.
+  explicit ChemistryStep(LineSink messages) : messages_(std::move(messages)) {}
+
   // nspec_old: length of vc (at least 82); vc: driver concentration vector,
   // mol/mol, updated in place; dtstepc: step length (s); p_phy (Pa, unused),
   // t_phy (K), rho_phy (kg m-3), moist (kg/kg); vdrog3/ldrog unused.
@@ -34,6 +42,9 @@ class ChemistryStep {
                       double p_phy, double t_phy, double rho_phy, double moist,
                       const double* vdrog3, int ldrog, RadicalSlots& radicals,
                       const PhotolysisRates& ph);
+
+ private:
+  LineSink messages_;
 };
 
 }  // namespace box

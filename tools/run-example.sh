@@ -6,6 +6,8 @@
 set -euo pipefail
 here=$(cd "$(dirname "$0")/.." && pwd)
 build=${1:-"$here/build"}
+mkdir -p "$build"
+build=$(cd "$build" && pwd)  # the run below changes directory
 cmake -S "$here" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DBOXMODEL_TESTS=OFF -DBOXMODEL_BENCH=OFF
 cmake --build "$build" --target boxmodel
 run="$build/example-day"

@@ -1,0 +1,98 @@
+#pragma once
+// The run's two input files: the parameter file "inputn" (date, site
+// position, and a block of canopy parameters that this model reads and
+// checks but does not use) and the hourly site time series.
+#include <array>
+#include <cstdint>
+#include <filesystem>
+#include <istream>
+#include <memory>
+#include <string>
+
+#include "driver/free_format_reader.hpp"
+
+namespace box {
+
+inline constexpr const char* parameter_file_name = "inputn";
+inline constexpr const char* site_file_name = "ValuesAtSite_extractedFromWRFchemAug31.txt_test";
+inline constexpr int site_header_lines = 6;
+// rsoil, rleaf and tleaf hold one value per canopy waveband, at most 3.
+inline constexpr int max_wavebands = 3;
+
+// Parameters of the canopy radiation and exchange model (reads 3 to 13 of
+// "inputn"). They must be present and well-formed; the chemistry does not
+// use them.
+struct CanopyParameters {
+  std::int32_t isort = 0;
+  double hcpy = 0, htr = 0;
+  std::int32_t levhtr = 0, levcpy = 0;
+  double del = 0;
+  double tlai = 0, sizelf = 0;
+  bool stable = false;
+  double vgday = 0, vgn = 0;
+  double zrday = 0, zrn = 0, alphaday = 0, alphan = 0;
+  std::int32_t itot = 0, jmax = 0, jmin = 0;
+  double dfmin = 0, clump = 0;
+  std::int32_t kmax = 0;
+  std::int32_t inrad = 0, iwpm2 = 0;
+  double ratiod = 0, ration = 0;
+  double emis = 0, emisol = 0, factir = 0;
+  std::array<double, max_wavebands> rsoil{}, rleaf{}, tleaf{};
+};
+
+// Contents of "inputn".
+struct SiteParameters {
+  std::int32_t jday = 0;   // day of the year
+  std::int32_t iyear = 0;  // year
+  double xlat = 0;         // latitude, degrees north
+  double xlong = 0;        // longitude, degrees, positive to the west
+  double stdlng = 0;       // standard meridian of the time zone, same convention
+  CanopyParameters canopy;
+};
+
+// Reads the 13 reads of the parameter file from `in`; `name` names it in
+// messages. Throws InputError.
+SiteParameters read_parameters(std::istream& in, const std::string& name);
+// Opens and reads "inputn" in `dir`. A missing file is an InputError (it is
+// never created).
+SiteParameters read_parameter_file(const std::filesystem::path& dir);
+
+// One hourly record of the site file, fields in file order.
+struct SiteRecord {
+  double timin = 0;            // time stamp of the record
+  double averad = 0;           // radiation (replaced by averad_obs_aug26)
+  double tt = 0;               // air temperature, K
+  double pp = 0;               // air pressure, Pa
+  double q2 = 0;               // water vapour mixing ratio (not used)
+  double ozone_read = 0;       // observed O3 (echoed)
+  double no_read = 0;          // observed NO (echoed)
+  double no2_read = 0;         // observed NO2 (echoed)
+  double co_read = 0;          // observed CO (not used)
+  double hcho_read = 0;        // observed HCHO (not used)
+  double nox_obs_read = 0;     // observed NOx (not used)
+  double averad_obs_read = 0;  // observed radiation (not used)
+  double averad_obs_aug26 = 0; // radiation used by the model, W m-2
+};
+
+// The site time series: 6 header lines, then one record per hour, read in
+// file order.
+class SiteFile {
+ public:
+  // Reads from `in` (header not yet skipped); `name` names it in messages.
+  SiteFile(std::unique_ptr<std::istream> in, std::string name);
+  // Opens the site file in `dir`; a missing file is an InputError.
+  static SiteFile open(const std::filesystem::path& dir);
+
+  // Skips the header lines.
+  void skip_header();
+  // Reads the next record. Throws InputError.
+  SiteRecord next();
+  int records_read() const { return records_; }
+
+ private:
+  std::unique_ptr<std::istream> in_;
+  FreeFormatReader reader_;
+  int records_ = 0;
+};
+
+}  // namespace box
