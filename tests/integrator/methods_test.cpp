@@ -1,5 +1,5 @@
-// The coefficient sets: derived values, the structure the step loop relies
-// on, and the right-hand-side evaluations each method makes per step.
+// The coefficient sets: values derived at build time, and the right-hand
+// sides each method evaluates per step.
 #include <gtest/gtest.h>
 
 #include "common/one_based.hpp"
@@ -18,34 +18,6 @@ TEST(Methods, Ros2ValuesDerivedFromGamma) {
   EXPECT_EQ(racm_ros2.ros_m[1], 0.2928932188134525);
   EXPECT_EQ(racm_ros2.ros_e[1], 0.2928932188134525);
   EXPECT_EQ(racm_ros2.ros_gamma[1], -1.7071067811865475);
-}
-
-TEST(Methods, SelectionByNumber) {
-  EXPECT_EQ(rosenbrock_method(1)->ros_name, "ROS-2       ");
-  EXPECT_EQ(rosenbrock_method(2)->ros_name, "ROS-3       ");
-  EXPECT_EQ(rosenbrock_method(3)->ros_name, "ROS-4       ");
-  EXPECT_EQ(rosenbrock_method(4)->ros_name, "RODAS-3     ");
-  EXPECT_EQ(rosenbrock_method(5)->ros_name, "RODAS-4     ");
-  EXPECT_EQ(rosenbrock_method(0), nullptr);
-  EXPECT_EQ(rosenbrock_method(6), nullptr);
-  for (int m = 1; m <= 5; ++m) {
-    EXPECT_EQ(rosenbrock_method(m)->ros_name.size(), 12u);
-  }
-}
-
-// Stiffly accurate methods: the last stage's input is the new state without
-// that stage, and the error estimate is the last stage alone.
-TEST(Methods, RodasMethodsAreStifflyAccurate) {
-  for (const RosenbrockMethod* m : {&racm_rodas3, &racm_rodas4}) {
-    const int s = m->ros_s;
-    for (int j = 0; j < s - 1; ++j) {
-      EXPECT_EQ(m->ros_a[static_cast<std::size_t>(lower_triangle(s - 1, j))],
-                m->ros_m[static_cast<std::size_t>(j)]);
-      EXPECT_EQ(m->ros_e[static_cast<std::size_t>(j)], 0.0);
-    }
-    EXPECT_EQ(m->ros_e[static_cast<std::size_t>(s - 1)], 1.0);
-    EXPECT_EQ(m->ros_m[static_cast<std::size_t>(s - 1)], 1.0);
-  }
 }
 
 // Right-hand sides per step in autonomous mode: one at the step start and

@@ -107,25 +107,17 @@ TEST(StepControl, RejectionsAfterTheFirstAcceptedStepAreCounted) {
   EXPECT_NEAR(y, 1.0, 1.0e-3);
 }
 
-TEST(StepControl, TinyHmaxFallsBackToTheDefaultFirstStep) {
-  const Scalar sys = scalar(-1.0);
-  Integration<Scalar> run(ros2, true);
-  run.rcntrl[at(2)] = 1.0e-15;  // at or below 10 roundoff
-  run.integrate(sys, 1.0, 0.0, 1.0e-6);
-  EXPECT_EQ(run.ierr, ros_success);
-  EXPECT_EQ(run.count(iacc), 1);
-  EXPECT_EQ(run.rstatus[at(ihexit)], 1.0e-5);  // then cut to the span
-  EXPECT_EQ(sys.times[1], 1.0e-6);
-}
-
-TEST(StepControl, SmallHmaxIsTheFirstStep) {
-  const Scalar sys = scalar(-1.0);
-  Integration<Scalar> run(ros2, true);
-  run.rcntrl[at(2)] = 1.0e-7;
-  run.icntrl[at(4)] = 5;
-  run.integrate(sys, 1.0, 0.0, 1.0);
-  EXPECT_EQ(sys.times[1], 1.0e-7);
-  EXPECT_EQ(run.ierr, ros_too_many_steps);
+// The first step is min(hmax, hstart), or 1e-5 when that is at or below
+// 10 roundoff; either is cut to the span.
+TEST(StepControl, FirstStepFromHmax) {
+  for (const double hmax : {1.0e-7, 1.0e-15}) {
+    const Scalar sys = scalar(-1.0);
+    Integration<Scalar> run(ros2, true);
+    run.rcntrl[at(2)] = hmax;
+    run.integrate(sys, 1.0, 0.0, 1.0e-6);
+    EXPECT_EQ(run.rstatus[at(ihexit)], hmax == 1.0e-7 ? 1.0e-7 : 1.0e-5);
+    EXPECT_EQ(sys.times[1], hmax == 1.0e-7 ? 1.0e-7 : 1.0e-6);
+  }
 }
 
 TEST(StepControl, HexitIsTheStepBeforeTheLastCut) {
@@ -237,30 +229,21 @@ TEST(SingularMatrix, SixFailuresInARowEndTheIntegration) {
   EXPECT_EQ(run.rstatus[at(itexit)], 0.25);
 }
 
-TEST(Backward, DecayIntegratedBackwardsGrows) {
-  const Scalar sys = scalar(-1.0);
-  Integration<Scalar> run(ros3, false);
-  run.atol = 1.0e-12;
-  run.rtol = 1.0e-8;
-  const double y = run.integrate(sys, std::exp(-1.0), 1.0, -0.5);
-  EXPECT_EQ(run.ierr, ros_success);
-  EXPECT_EQ(run.rstatus[at(itexit)], -0.5);
-  EXPECT_NEAR(y, std::exp(0.5), 1.0e-6);
-  // Every stage time lies inside the interval, below the start.
-  for (double t : sys.times) {
-    EXPECT_LE(t, 1.0 + 1.0e-7);
-    EXPECT_GE(t, -0.5);
-  }
-}
-
-TEST(Backward, TimeDependentForcingBackwards) {
-  const QuadraticForcing sys;
-  Integration<QuadraticForcing> run(rodas3, false);
+// Followed backwards, y' = -(y - t^2) + 2t still has the solution t^2: the
+// direction enters the stage times, the couplings and the df/dt terms.
+TEST(Backward, TimeDependentProblemIntegratedBackwards) {
+  const Recording<QuadraticForcing> sys;
+  Integration<Recording<QuadraticForcing>> run(rodas3, false);
   run.atol = 1.0e-10;
   run.rtol = 1.0e-8;
   const double y = run.integrate(sys, 4.0, 2.0, 0.5);
   EXPECT_EQ(run.ierr, ros_success);
+  EXPECT_EQ(run.rstatus[at(itexit)], 0.5);
   EXPECT_NEAR(y, 0.25, 1.0e-7);
+  for (double t : sys.times) {
+    EXPECT_LE(t, 2.0 + 1.0e-7);  // the time-derivative probe lies just above
+    EXPECT_GE(t, 0.5);
+  }
 }
 
 TEST(ErrorNorm, RootMeanSquareOfScaledComponents) {

@@ -93,16 +93,6 @@ struct CurvedStiff : DenseLayout<2> {
   }
 };
 
-// Prothero-Robinson with explicit time dependence:
-// y' = lambda (y - sin t) + cos t, solution sin t from y(0) = 0.
-struct ProtheroRobinson : DenseLayout<1> {
-  double lambda = -50.0;
-  void fun(double t, const double* y, double* f) const {
-    f[0] = lambda * (y[0] - std::sin(t)) + std::cos(t);
-  }
-  void jac(double, const double*, double* j) const { j[0] = lambda; }
-};
-
 // Explicitly time-dependent: y' = -(y - t^2) + 2t, solution t^2 whichever
 // way it is followed. Its df/dt is linear in t, so a forward difference in
 // time is exact up to rounding.
