@@ -1,0 +1,354 @@
+#pragma once
+// Embedded Rosenbrock integrator for stiff systems dy/dt = f(t, y), written
+// once for any system that can evaluate its right-hand side and Jacobian,
+// factorise a matrix stored in its own sparse layout and solve with the
+// factors. Instantiated for a fixed-pattern system the inner work is that
+// system's own straight-line code.
+//
+// One object holds the settings, the selected coefficient set, the counters
+// and all stage storage of an integration; there is no global mutable state,
+// so each thread or air parcel can have its own object.
+#include <algorithm>
+#include <array>
+#include <cmath>
+#include <concepts>
+#include <cstddef>
+#include <limits>
+#include <utility>
+
+#include "common/line_item.hpp"
+#include "integrator/controls.hpp"
+#include "integrator/kernels.hpp"
+#include "integrator/methods.hpp"
+
+namespace box {
+
+// What the integrator needs of a system: its size, the number of stored
+// entries of its (sparse) matrix layout, f, the Jacobian in that layout, an
+// in-place LU factorisation (0 = success, k >= 1 = first singular row), the
+// solve with those factors, and where row i's diagonal is stored (0-based).
+template <class S>
+concept RosenbrockSystem =
+    requires(const S& s, double t, const double* y, double* out, double* a,
+             const double* lu, int i) {
+      requires S::n > 0;
+      requires S::nnz >= S::n;
+      s.fun(t, y, out);
+      s.jac(t, y, a);
+      { s.decomp(a) } -> std::same_as<int>;
+      s.solve(lu, out);
+      { s.diag(i) } -> std::convertible_to<std::size_t>;
+    };
+
+template <RosenbrockSystem S>
+class Rosenbrock : public RosenbrockControl {
+ public:
+  static constexpr int n = S::n;
+  static constexpr int nnz = S::nnz;
+
+  // Integrator lines (validation messages, error reports, singular-matrix
+  // warnings) go to `sink`; without one they are dropped.
+  explicit Rosenbrock(LineSink sink = {}) : RosenbrockControl(std::move(sink)) {}
+
+  // Integrates `var` (n values, updated in place) from tin to tout; tout may
+  // lie before tin. abstol and rtol hold n values (only the first is read in
+  // scalar-tolerance mode). Every optional argument may be null. Only the
+  // positive control entries are taken; zero, negative and not-a-number
+  // entries select the defaults. The status arrays receive the counters,
+  // the time reached and hexit; ierr_u the status code (1 = success).
+  void racm_integrate(const S& sys, double tin, double tout, double* var,
+                      const double* atol, const double* rtol,
+                      const IntControls* icntrl_u = nullptr,
+                      const RealControls* rcntrl_u = nullptr,
+                      IntControls* istatus_u = nullptr,
+                      RealControls* rstatus_u = nullptr,
+                      int* ierr_u = nullptr) {
+    IntControls icntrl{};
+    RealControls rcntrl{};
+    IntControls istatus{};
+    RealControls rstatus{};
+    if (icntrl_u != nullptr) {
+      for (std::size_t i = 0; i < icntrl.size(); ++i) {
+        if ((*icntrl_u)[i] > 0) icntrl[i] = (*icntrl_u)[i];
+      }
+    }
+    if (rcntrl_u != nullptr) {
+      for (std::size_t i = 0; i < rcntrl.size(); ++i) {
+        if ((*rcntrl_u)[i] > 0.0) rcntrl[i] = (*rcntrl_u)[i];
+      }
+    }
+    int ierr = 0;
+    racm_rosenbrock(sys, var, tin, tout, atol, rtol, rcntrl, icntrl, rstatus,
+                    istatus, ierr);
+    if (istatus_u != nullptr) *istatus_u = istatus;
+    if (rstatus_u != nullptr) *rstatus_u = rstatus;
+    if (ierr_u != nullptr) *ierr_u = ierr;
+  }
+
+  // Validates the controls, selects the method and runs the step loop. The
+  // counters start from istatus(1..8). On a bad control y, istatus and
+  // rstatus are left untouched; after a failed integration y holds the last
+  // accepted state and the status arrays what was done.
+  void racm_rosenbrock(const S& sys, double* y, double tstart, double tend,
+                       const double* abstol, const double* reltol,
+                       const RealControls& rcntrl, const IntControls& icntrl,
+                       RealControls& rstatus, IntControls& istatus,
+                       int& ierr) {
+    if (!configure(n, tstart, tend, abstol, reltol, rcntrl, icntrl, istatus,
+                   ierr)) {
+      return;
+    }
+    double texit = tstart;
+    double hexit = 0.0;
+    racm_ros_integrator(sys, y, tstart, tend, texit, abstol, reltol, hexit,
+                        ierr);
+    report(texit, hexit, rstatus, istatus);
+  }
+
+  // The step loop with the current settings and coefficient set. t follows
+  // the integration (it is the time reached even after an error); hexit is
+  // the step size current at the start of the last step, before that step
+  // was cut to end on tend.
+  void racm_ros_integrator(const S& sys, double* y, double tstart,
+                           double tend, double& t, const double* abstol,
+                           const double* reltol, double& hexit, int& ierr) {
+    const RosenbrockSettings& s = settings_;
+    const RosenbrockMethod& ros = method_;
+    RosenbrockCounters& c = counters_;
+
+    t = tstart;
+    hexit = 0.0;
+    double h = std::min(s.hmax, s.hstart);
+    if (std::abs(h) <= 10.0 * s.roundoff) h = 1.0e-5;
+    const double direction = tend >= tstart ? 1.0 : -1.0;
+    bool rejectlasth = false;
+    bool rejectmoreh = false;
+
+    // An interval with a not-a-number end has no step size to offer.
+    if (std::isnan(tstart) || std::isnan(tend)) {
+      return racm_ros_errormsg(ros_step_too_small, t, h, ierr);
+    }
+
+    // Run while at least roundoff (an absolute amount) remains.
+    while (direction > 0.0 ? (t - tend) + s.roundoff <= 0.0
+                           : (tend - t) + s.roundoff <= 0.0) {
+      if (c.nstp > s.max_no_steps) {
+        return racm_ros_errormsg(ros_too_many_steps, t, h, ierr);
+      }
+      if (cannot_advance(t, h) || h <= s.hmin) {
+        return racm_ros_errormsg(ros_step_too_small, t, h, ierr);
+      }
+      hexit = h;
+      h = std::min(std::abs(tend - t), h);  // end exactly on tend
+
+      racm_funtemplate(sys, t, y, fcn0_.data());
+      if (!s.autonomous) {
+        racm_ros_funtimederiv(sys, t, y, fcn0_.data(), dfdt_.data());
+      }
+      racm_jactemplate(sys, t, y, jac0_.data());
+
+      // Attempts at this step: f, df/dt and the Jacobian at its start are
+      // reused, t and y stay put until an attempt is accepted.
+      for (;;) {
+        if (racm_ros_preparematrix(sys, h, direction, ros.ros_gamma[0],
+                                   jac0_.data(), ghimj_.data())) {
+          return racm_ros_errormsg(ros_singular, t, h, ierr);
+        }
+        stages(sys, t, h, direction, y);
+
+        racm_wcopy(n, y, 1, ynew_.data(), 1);
+        for (int j = 0; j < ros.ros_s; ++j) {
+          racm_waxpy(n, ros.ros_m[at0(j)], stage(j), 1, ynew_.data(), 1);
+        }
+        racm_wscal(n, 0.0, yerr_.data(), 1);
+        for (int j = 0; j < ros.ros_s; ++j) {
+          racm_waxpy(n, ros.ros_e[at0(j)], stage(j), 1, yerr_.data(), 1);
+        }
+        const double err = racm_ros_errornorm(y, ynew_.data(), yerr_.data(),
+                                              abstol, reltol, s.vectortol);
+        double hnew = h * step_factor(err);
+        ++c.nstp;
+
+        // An error that is not a finite number says the attempt produced no
+        // usable state: it is never accepted, not even at hmin.
+        const bool accept = std::isfinite(err) && (err <= 1.0 || h <= s.hmin);
+        if (accept) {
+          ++c.nacc;
+          racm_wcopy(n, ynew_.data(), 1, y, 1);
+          t = t + direction * h;
+          hnew = std::max(s.hmin, std::min(hnew, s.hmax));
+          // Right after a rejection the controller's wish to grow is not
+          // trusted: the error estimate has just proved too optimistic.
+          if (rejectlasth) hnew = std::min(hnew, h);
+          rejectlasth = false;
+          rejectmoreh = false;
+          h = hnew;
+          break;
+        }
+        // Two rejections in a row show the controller's model of the error
+        // failing; from the third on the step is cut by the fixed facrej.
+        if (rejectmoreh) hnew = h * s.facrej;
+        rejectmoreh = rejectlasth;
+        rejectlasth = true;
+        h = hnew;
+        if (c.nacc >= 1) ++c.nrej;
+        // A step cut until it can no longer move t (or until 1/h nears
+        // overflow) would otherwise be retried forever, for instance when f
+        // keeps returning not-a-numbers.
+        if (cannot_advance(t, h)) {
+          return racm_ros_errormsg(ros_step_too_small, t, h, ierr);
+        }
+      }
+    }
+    ierr = ros_success;
+  }
+
+  // ydot = f(t, y), counted.
+  void racm_funtemplate(const S& sys, double t, const double* y,
+                        double* ydot) {
+    sys.fun(t, y, ydot);
+    ++counters_.nfun;
+  }
+
+  // jcb = the Jacobian at (t, y) in the system's layout, counted.
+  void racm_jactemplate(const S& sys, double t, const double* y,
+                        double* jcb) {
+    sys.jac(t, y, jcb);
+    ++counters_.njac;
+  }
+
+  // df/dt by a forward difference in time, with an increment of
+  // sqrt(roundoff) relative to |t| (at least 1e-6 in absolute terms).
+  void racm_ros_funtimederiv(const S& sys, double t, const double* y,
+                             const double* fcn0, double* dfdt) {
+    constexpr double deltamin = 1.0e-6;
+    const double delta =
+        std::sqrt(settings_.roundoff) * std::max(deltamin, std::abs(t));
+    racm_funtemplate(sys, t + delta, y, dfdt);
+    racm_waxpy(n, -1.0, fcn0, 1, dfdt, 1);
+    racm_wscal(n, 1.0 / delta, dfdt, 1);
+  }
+
+  // Forms ghimj = 1/(direction*h*gam) I - jac0 and factorises it. A singular
+  // matrix is reported on the sink and retried with half the step, at most
+  // five times; returns true when the matrix stayed singular (h then holds
+  // the last halved size).
+  bool racm_ros_preparematrix(const S& sys, double& h, double direction,
+                              double gam, const double* jac0, double* ghimj) {
+    constexpr int max_halvings = 5;
+    int nconsecutive = 0;
+    for (;;) {
+      racm_wcopy(nnz, jac0, 1, ghimj, 1);
+      racm_wscal(nnz, -1.0, ghimj, 1);
+      const double ghinv = 1.0 / (direction * h * gam);
+      for (int i = 0; i < n; ++i) {
+        double& d = ghimj[sys.diag(i)];
+        d = d + ghinv;
+      }
+      const int ising = racm_ros_decomp(sys, ghimj);
+      if (ising == 0) return false;
+      ++counters_.nsng;
+      ++nconsecutive;
+      emit({"Warning: LU Decomposition returned ising = ", ising});
+      if (nconsecutive > max_halvings) return true;
+      h = h * 0.5;
+    }
+  }
+
+  // In-place LU factorisation, counted; 0 or the first singular row.
+  int racm_ros_decomp(const S& sys, double* a) {
+    const int ising = sys.decomp(a);
+    ++counters_.ndec;
+    return ising;
+  }
+
+  // b := (LU)^-1 b, counted.
+  void racm_ros_solve(const S& sys, const double* a, double* b) {
+    sys.solve(a, b);
+    ++counters_.nsol;
+  }
+
+  // Root-mean-square of the error components, each scaled by
+  // abstol + reltol * max(|y|, |ynew|).
+  static double racm_ros_errornorm(const double* y, const double* ynew,
+                                   const double* yerr, const double* abstol,
+                                   const double* reltol, bool vectortol) {
+    double err = 0.0;
+    for (int i = 0; i < n; ++i) {
+      const double ymax = std::max(std::abs(ynew[i]), std::abs(y[i]));
+      const double scale = vectortol ? abstol[i] + reltol[i] * ymax
+                                     : abstol[0] + reltol[0] * ymax;
+      const double q = yerr[i] / scale;
+      err = err + q * q;
+    }
+    return std::sqrt(err * inverse_n);
+  }
+
+ private:
+  // The double nearest to 1/n (for the mechanism, 0.01282051282051282).
+  static constexpr double inverse_n = 1.0 / n;
+  // Below this size the stage matrix's 1/(h*gamma) and the couplings c/h
+  // come within a few decades of overflow: no real integration gets there.
+  static constexpr double smallest_step = 1.0e-280;
+
+  static constexpr std::size_t at0(int i) { return static_cast<std::size_t>(i); }
+  double* stage(int j) { return k_.data() + static_cast<std::size_t>(j) * n; }
+
+  // The step size is not a number, too small to form the stage matrix, or
+  // too small to change t.
+  static bool cannot_advance(double t, double h) {
+    return !(h >= smallest_step) || t + 0.1 * h == t;
+  }
+
+  // The controller: facsafe / err^(1/elo), bounded by facmin and facmax. A
+  // zero error asks for the largest growth without dividing by zero; a
+  // not-a-number (or infinite) error for the strongest reduction.
+  double step_factor(double err) const {
+    const RosenbrockSettings& s = settings_;
+    if (err == 0.0) return s.facmax;
+    if (!(err <= std::numeric_limits<double>::max())) return s.facmin;
+    const double shrink = s.facsafe / std::pow(err, 1.0 / method_.ros_elo);
+    return std::min(s.facmax, std::max(s.facmin, shrink));
+  }
+
+  // The stages of one attempt, each solved in place with the factors in
+  // ghimj: stage i = (LU)^-1 [f(y + sum_j a_ij k_j) + sum_j c_ij/(dir h) k_j
+  //                           + dir h gamma_i df/dt].
+  void stages(const S& sys, double t, double h, double direction,
+              const double* y) {
+    const RosenbrockMethod& ros = method_;
+    for (int i = 0; i < ros.ros_s; ++i) {
+      if (i == 0) {
+        racm_wcopy(n, fcn0_.data(), 1, fcn_.data(), 1);
+      } else if (ros.ros_newf[at0(i)]) {
+        racm_wcopy(n, y, 1, ynew_.data(), 1);
+        for (int j = 0; j < i; ++j) {
+          racm_waxpy(n, ros.ros_a[at0(lower_triangle(i, j))], stage(j), 1,
+                     ynew_.data(), 1);
+        }
+        const double tau = t + (direction * ros.ros_alpha[at0(i)]) * h;
+        racm_funtemplate(sys, tau, ynew_.data(), fcn_.data());
+      }  // else f of the previous stage serves again
+      double* ki = stage(i);
+      racm_wcopy(n, fcn_.data(), 1, ki, 1);
+      for (int j = 0; j < i; ++j) {
+        const double hc = ros.ros_c[at0(lower_triangle(i, j))] / (direction * h);
+        racm_waxpy(n, hc, stage(j), 1, ki, 1);
+      }
+      if (!settings_.autonomous && ros.ros_gamma[at0(i)] != 0.0) {
+        const double hg = direction * h * ros.ros_gamma[at0(i)];
+        racm_waxpy(n, hg, dfdt_.data(), 1, ki, 1);
+      }
+      racm_ros_solve(sys, ghimj_.data(), ki);
+    }
+  }
+
+  // Stage storage: max_stages vectors of n, one after another, and the work
+  // vectors and matrices of a step; part of the object, so the step loop
+  // allocates nothing.
+  std::array<double, static_cast<std::size_t>(max_stages) * n> k_{};
+  std::array<double, n> ynew_{}, fcn0_{}, fcn_{}, dfdt_{}, yerr_{};
+  std::array<double, nnz> jac0_{}, ghimj_{};
+};
+
+}  // namespace box

@@ -1,0 +1,73 @@
+// Vector kernels and the unit roundoff.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <limits>
+#include <thread>
+
+#include "integrator/kernels.hpp"
+
+namespace box {
+namespace {
+
+constexpr double inf = std::numeric_limits<double>::infinity();
+const double nan = std::numeric_limits<double>::quiet_NaN();
+
+TEST(Wlamch, IsTwoToTheMinus52OnEveryCall) {
+  EXPECT_EQ(racm_wlamch('E'), 0x1p-52);
+  EXPECT_EQ(racm_wlamch('E'), 2.220446049250313e-16);
+  double other = 0.0;
+  std::thread t([&] { other = racm_wlamch('x'); });
+  t.join();
+  EXPECT_EQ(other, 0x1p-52);
+}
+
+TEST(Waxpy, ZeroAlphaLeavesYAloneWhateverXHolds) {
+  const double x[3] = {inf, nan, -inf};
+  double y[3] = {1.0, -2.0, 3.0};
+  racm_waxpy(3, 0.0, x, 1, y, 1);
+  EXPECT_EQ(y[0], 1.0);
+  EXPECT_EQ(y[1], -2.0);
+  EXPECT_EQ(y[2], 3.0);
+  racm_waxpy(3, -0.0, x, 1, y, 1);
+  EXPECT_EQ(y[1], -2.0);
+}
+
+TEST(Waxpy, RoundsTheProductBeforeTheSum) {
+  // (1 + 2^-30)^2 = 1 + 2^-29 + 2^-60: rounded first, the 2^-60 is lost and
+  // the sum cancels to 0; a fused multiply-add would leave 2^-60.
+  const double a = 1.0 + 0x1p-30;
+  const double x[1] = {a};
+  double y[1] = {-(1.0 + 0x1p-29)};
+  racm_waxpy(1, a, x, 1, y, 1);
+  EXPECT_EQ(y[0], 0.0);
+}
+
+TEST(Wscal, MinusOneTurnsZeroIntoPositiveZero) {
+  double x[3] = {0.0, -0.0, 2.5};
+  racm_wscal(3, -1.0, x, 1);
+  EXPECT_EQ(x[0], 0.0);
+  EXPECT_FALSE(std::signbit(x[0]));
+  EXPECT_FALSE(std::signbit(x[1]));
+  EXPECT_EQ(x[2], -2.5);
+}
+
+TEST(Wscal, ZeroClearsInfinitiesAndNotANumbers) {
+  double x[3] = {inf, nan, -1.0};
+  racm_wscal(3, 0.0, x, 1);
+  for (double v : x) {
+    EXPECT_EQ(v, 0.0);
+    EXPECT_FALSE(std::signbit(v));
+  }
+}
+
+TEST(Wscal, OneAndNonPositiveLengthDoNothing) {
+  double x[2] = {-0.0, nan};
+  racm_wscal(2, 1.0, x, 1);
+  EXPECT_TRUE(std::signbit(x[0]));
+  racm_wscal(0, 0.0, x, 1);
+  EXPECT_TRUE(std::isnan(x[1]));
+}
+
+}  // namespace
+}  // namespace box
