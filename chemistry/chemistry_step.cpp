@@ -1,11 +1,84 @@
 #include "chemistry/chemistry_step.hpp"
 
-namespace box {
+#include <algorithm>
 
-// Stand-in until the mechanism and integrator are coupled: leaves the state
-// unchanged.
-void ChemistryStep::racm_interface(int, double*, int, double, double, double,
-                                   double, double, const double*, int,
-                                   RadicalSlots&, const PhotolysisRates&) {}
+#include "chemistry/species_map.hpp"
+#include "chemistry/wkppc_constants.hpp"
+#include "common/one_based.hpp"
+#include "mechanism/mechanism.hpp"
+
+namespace box {
+namespace {
+
+// max(x, 0) that also turns a not-a-number into 0: concentrations below
+// zero (integration overshoot, or bad input) never enter or leave the step.
+double non_negative(double x) { return x > 0.0 ? x : 0.0; }
+
+double& source(const SpeciesSource& s, double* vc, RadicalSlots& radicals) {
+  return s.vc_slot != 0 ? vc[at(s.vc_slot)] : radicals.*(s.radical);
+}
+
+}  // namespace
+
+void ChemistryStep::racm_interface(int /*nspec_old*/, double* vc, int /*id*/,
+                                   double dtstepc, double /*p_phy*/,
+                                   double t_phy, double rho_phy, double moist,
+                                   const double* /*vdrog3*/, int /*ldrog*/,
+                                   RadicalSlots& radicals,
+                                   const PhotolysisRates& ph) {
+  using namespace wkppc;
+
+  // Controls: all defaults except autonomous mode (the rate coefficients are
+  // frozen over the step, so f has no explicit time dependence), the method
+  // and a first trial step of 1 % of the interval.
+  icntrl_.fill(0);
+  rcntrl_.fill(0.0);
+  atol_.fill(settings_.atol);
+  rtol_.fill(settings_.rtol);
+  const double time_start = 0.0;
+  const double time_end = dtstepc;
+  icntrl_[at(1)] = 1;
+  icntrl_[at(3)] = settings_.method;
+  rcntrl_[at(3)] = time_end * 0.01;
+
+  // Air (M) and water vapour as number densities. moist is a mass mixing
+  // ratio, so moist * rho is the vapour's mass density.
+  fix_[at(indf_m)] = rho_phy * dens2con_a;
+  const double c_m = fix_[at(indf_m)];
+  fix_[at(indf_h2o)] = moist * dens2con_w * rho_phy;
+  const double temp = t_phy;
+
+  // Mole fraction -> molecules cm-3.
+  conv_ = rho_phy * dens2con_a;
+  const double oconv = 1 / conv_;
+
+  std::copy(ph.begin(), ph.end(), jv_.begin());
+
+  for (std::size_t k = 0; k < species_map.size(); ++k) {
+    var_[k] = non_negative(source(species_map[k], vc, radicals)) * conv_;
+  }
+
+  racm_update_rconst(jv_.data(), njv, rconst_.data(), c_m, fix_[at(indf_h2o)],
+                     temp);
+
+  const MechanismSystem system{fix_.data(), rconst_.data()};
+  integrator_.racm_integrate(system, time_start, time_end, var_.data(),
+                             atol_.data(), rtol_.data(), &icntrl_, &rcntrl_);
+
+  for (std::size_t k = 0; k < species_map.size(); ++k) {
+    source(species_map[k], vc, radicals) = non_negative(oconv * var_[k]);
+  }
+
+  const RosenbrockCounters& c = integrator_.counters();
+  statistics_.steps += 1;
+  statistics_.nfun += c.nfun;
+  statistics_.njac += c.njac;
+  statistics_.nstp += c.nstp;
+  statistics_.nacc += c.nacc;
+  statistics_.nrej += c.nrej;
+  statistics_.ndec += c.ndec;
+  statistics_.nsol += c.nsol;
+  statistics_.nsng += c.nsng;
+}
 
 }  // namespace box

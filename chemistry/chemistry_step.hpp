@@ -2,11 +2,18 @@
 // The chemistry step: advances the gas-phase chemistry of one air parcel by
 // one model time step. The driver hands it its concentration vector (mole
 // fractions), the air state, the short-lived radicals it keeps in separate
-// variables and the step's photolysis frequencies.
+// variables and the step's photolysis frequencies; the step converts them to
+// number densities, evaluates the rate coefficients once for the step's
+// temperature and air density, integrates the mechanism over the step and
+// converts the result back.
 #include <array>
+#include <cstdint>
 #include <utility>
 
+#include "chemistry/mechanism_system.hpp"
 #include "common/line_item.hpp"
+#include "integrator/rosenbrock.hpp"
+#include "mechanism/parameters.hpp"
 
 namespace box {
 
@@ -26,25 +33,67 @@ struct RadicalSlots {
 inline constexpr int njv = 51;
 using PhotolysisRates = std::array<double, njv>;
 
-// Owns the working storage of the step (and, once the chemistry lands, the
-// integrator), so that each thread or parcel can have its own.
+// How the step integrates. The model's run uses the defaults: ROS-3 with
+// 1 molecule cm-3 absolute and 0.1 % relative tolerance for every species.
+// Other settings serve reference integrations (a tight RODAS-4 day).
+struct StepSettings {
+  std::int32_t method = 2;  // 1 ROS-2, 2 ROS-3, 3 ROS-4, 4 RODAS-3, 5 RODAS-4
+  double atol = 1.0;        // molecules cm-3
+  double rtol = 1.0E-3;
+};
+
+// Integrator work summed over the steps taken by one ChemistryStep.
+struct StepStatistics {
+  std::int64_t steps = 0;  // chemistry steps (integrations)
+  std::int64_t nfun = 0, njac = 0, nstp = 0, nacc = 0, nrej = 0, ndec = 0,
+               nsol = 0, nsng = 0;
+};
+
+// Owns the working storage of the step and its integrator, so that each
+// thread or parcel can have its own; nothing of one call is read by the next.
 class ChemistryStep {
  public:
-  ChemistryStep() = default;
-  // `messages` receives the step's free-format message lines (integrator
-  // errors), to be written in program order with the driver's output.
-  explicit ChemistryStep(LineSink messages) : messages_(std::move(messages)) {}
+  ChemistryStep() : ChemistryStep(LineSink{}) {}
+  // `messages` receives the integrator's free-format lines (error reports,
+  // warnings), to be written in program order with the driver's output.
+  explicit ChemistryStep(LineSink messages, StepSettings settings = {})
+      : settings_(settings), integrator_(std::move(messages)) {}
 
   // nspec_old: length of vc (at least 82); vc: driver concentration vector,
-  // mol/mol, updated in place; dtstepc: step length (s); p_phy (Pa, unused),
-  // t_phy (K), rho_phy (kg m-3), moist (kg/kg); vdrog3/ldrog unused.
+  // mol/mol, updated in place; dtstepc: step length (s); p_phy (Pa) is not
+  // used: the air density comes from rho_phy (kg m-3) alone; t_phy (K);
+  // moist: water vapour mass mixing ratio (kg/kg); id, vdrog3 and ldrog are
+  // accepted for the call's shape and not used.
   void racm_interface(int nspec_old, double* vc, int id, double dtstepc,
                       double p_phy, double t_phy, double rho_phy, double moist,
                       const double* vdrog3, int ldrog, RadicalSlots& radicals,
                       const PhotolysisRates& ph);
 
+  const StepStatistics& statistics() const noexcept { return statistics_; }
+  const StepSettings& settings() const noexcept { return settings_; }
+
+  // The mechanism's inputs of the last call, for inspection: number
+  // densities before the integration is written back, fixed species and
+  // rate coefficients.
+  const std::array<double, nfix>& fix() const noexcept { return fix_; }
+  const std::array<double, nreact>& rconst() const noexcept { return rconst_; }
+  double conv() const noexcept { return conv_; }
+
  private:
-  LineSink messages_;
+  StepSettings settings_;
+  Rosenbrock<MechanismSystem> integrator_;
+  StepStatistics statistics_;
+
+  // Working storage: every entry read in a call is written earlier in it.
+  std::array<double, nvar> var_{};
+  std::array<double, nfix> fix_{};
+  std::array<double, nreact> rconst_{};
+  std::array<double, njv> jv_{};
+  std::array<double, nspec> atol_{};
+  std::array<double, nspec> rtol_{};
+  IntControls icntrl_{};
+  RealControls rcntrl_{};
+  double conv_ = 0;
 };
 
 }  // namespace box

@@ -1,11 +1,10 @@
 #include "chemistry/photolysis.hpp"
 
 #include "common/one_based.hpp"
+#include "mechanism/photolysis_slots.hpp"
 
 namespace box {
 namespace {
-
-namespace slot = photolysis_slot;
 
 // One entry of the working vector photoj: where it is loaded from in the
 // base table, and which argument receives it.
@@ -18,32 +17,32 @@ struct Entry {
 // and entry 23 carry the same base value and both feed ph_ch3coc2h5; the
 // later assignment wins, with no change in value.
 constexpr std::array<Entry, n_base_photolysis> entries{{
-    {3, slot::no2},         // NO2 -> NO + O(3P)
-    {1, slot::o31d},        // O3 -> O(1D) + O2
-    {2, slot::o33p},        // O3 -> O(3P) + O2
-    {6, slot::hno2},        // HONO -> HO + NO
-    {7, slot::hno3},        // HNO3 -> HO + NO2
-    {8, slot::hno4},        // HNO4 -> HO2 + NO2
-    {4, slot::no3o2},       // NO3 -> NO + O2
-    {5, slot::no3o},        // NO3 -> NO2 + O(3P)
-    {9, slot::h2o2},        // H2O2 -> 2 HO
-    {11, slot::ch2om},      // HCHO -> H2 + CO
-    {10, slot::ch2or},      // HCHO -> 2 HO2 + CO
-    {12, slot::ch3cho},     // ALD
-    {18, slot::ch3o2h},     // OP1 (methyl hydroperoxide)
-    {13, slot::ch3coch3},   // acetone rate, used for OP2
-    {19, slot::ch3coo2h},   // PAA
-    {14, slot::ch3coc2h5},  // KET (same value as entry 23)
-    {15, slot::hcocho},     // GLY, first channel
-    {21, slot::hcochob},    // GLY, second channel
-    {16, slot::ch3cocho},   // MGLY
-    {17, slot::hcochest},   // DCB
-    {20, slot::ch3ono2},    // ONIT
-    {22, slot::macr},       // MACR
-    {23, slot::ch3coc2h5},  // KET and HKET
-    {24, slot::br2},        // BR2 -> 2 BR
-    {25, slot::bro},        // BRO -> BR + O(3P)
-    {26, slot::hobr},       // HOBR -> HO + BR
+    {3, pj_no2},         // NO2 -> NO + O(3P)
+    {1, pj_o31d},        // O3 -> O(1D) + O2
+    {2, pj_o33p},        // O3 -> O(3P) + O2
+    {6, pj_hno2},        // HONO -> HO + NO
+    {7, pj_hno3},        // HNO3 -> HO + NO2
+    {8, pj_hno4},        // HNO4 -> HO2 + NO2
+    {4, pj_no3o2},       // NO3 -> NO + O2
+    {5, pj_no3o},        // NO3 -> NO2 + O(3P)
+    {9, pj_h2o2},        // H2O2 -> 2 HO
+    {11, pj_ch2om},      // HCHO -> H2 + CO
+    {10, pj_ch2or},      // HCHO -> 2 HO2 + CO
+    {12, pj_ch3cho},     // ALD
+    {18, pj_ch3o2h},     // OP1 (methyl hydroperoxide)
+    {13, pj_ch3coch3},   // acetone rate, used for OP2
+    {19, pj_ch3coo2h},   // PAA
+    {14, pj_ch3coc2h5},  // KET (same value as entry 23)
+    {15, pj_hcocho},     // GLY, first channel
+    {21, pj_hcochob},    // GLY, second channel
+    {16, pj_ch3cocho},   // MGLY
+    {17, pj_hcochest},   // DCB
+    {20, pj_ch3ono2},    // ONIT
+    {22, pj_macr},       // MACR
+    {23, pj_ch3coc2h5},  // KET and HKET
+    {24, pj_br2},        // BR2 -> 2 BR
+    {25, pj_bro},        // BRO -> BR + O(3P)
+    {26, pj_hobr},       // HOBR -> HO + BR
 }};
 
 }  // namespace

@@ -6,6 +6,7 @@
 #include <array>
 
 #include "chemistry/chemistry_step.hpp"
+#include "mechanism/photolysis_slots.hpp"
 
 namespace box {
 
@@ -13,18 +14,6 @@ inline constexpr int n_base_photolysis = 26;
 // Frequencies by table entry, per minute (base table) or per second
 // (scaled); entry n at storage offset at(n).
 using PhotolysisTable = std::array<double, n_base_photolysis>;
-
-// Positions among the 51 photolysis arguments: the 25 that carry a
-// frequency, and two of the 26 that stay 0 and are shown at start-up.
-// PhotolysisRates[at(photolysis_slot::no2)] is ph_no2.
-namespace photolysis_slot {
-inline constexpr int o31d = 1, o33p = 2, no2 = 3, no3o2 = 4, no3o = 5, hno2 = 6, hno3 = 7,
-                     hno4 = 8, h2o2 = 9, ch2or = 10, ch2om = 11, ch3cho = 12, ch3coch3 = 13,
-                     ch3coc2h5 = 14, hcocho = 15, ch3cocho = 16, hcochest = 17, ch3o2h = 18,
-                     ch3coo2h = 19, ch3ono2 = 20, hcochob = 21, macr = 22, hobr = 23, br2 = 24,
-                     bro = 25;
-inline constexpr int acetp = 45, xooh = 46;
-}  // namespace photolysis_slot
 
 // The base table `phot1` of the initial state, per minute.
 PhotolysisTable base_photolysis_table();

@@ -15,15 +15,15 @@ constexpr double r_dry_air = 287.058;  // specific gas constant of dry air, J kg
 
 }  // namespace
 
-Run::Run(std::filesystem::path dir, TextOutput& out)
-    : dir_(std::move(dir)), out_(out), chemistry_(out.line_sink()) {}
+Run::Run(std::filesystem::path dir, TextOutput& out, StepSettings settings)
+    : dir_(std::move(dir)), out_(out), chemistry_(out.line_sink(), settings) {}
 
 void Run::start() {
   // The start-up lines show two photolysis arguments that nothing assigns
   // and a third plus one: 0, 0 and 1.
-  const double ph_acetp = ph_[at(photolysis_slot::acetp)];
-  const double ph_o31d = ph_[at(photolysis_slot::o31d)];
-  const double ph_xooh = ph_[at(photolysis_slot::xooh)];
+  const double ph_acetp = ph_[at(pj_acetp)];
+  const double ph_o31d = ph_[at(pj_o31d)];
+  const double ph_xooh = ph_[at(pj_xooh)];
   out_.write_line(startup_line("ph_acetp=", ph_acetp, ph_o31d, ph_xooh + 1.0));
   const LineItem free_startup[] = {std::string_view("ph_acetp="), ph_acetp, ph_o31d, ph_xooh};
   out_.write_free(free_startup);

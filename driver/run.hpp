@@ -28,7 +28,9 @@ class Run {
   // Input files are read from, and the species table written into, `dir`;
   // all other lines (start-up, echo, progress, warnings and the chemistry
   // step's messages) go to `out`, which must outlive the run.
-  Run(std::filesystem::path dir, TextOutput& out);
+  // `settings` choose how the chemistry is integrated; the model's run uses
+  // the defaults, other settings serve reference days.
+  Run(std::filesystem::path dir, TextOutput& out, StepSettings settings = {});
 
   // Start-up: the two start-up lines, the site file opened and its header
   // skipped, "inputn" read, the initial state built and the species table
@@ -50,6 +52,13 @@ class Run {
   const SiteParameters& parameters() const { return parameters_; }
   const SolarState& solar() const { return solar_; }
   const PhotolysisRates& photolysis() const { return ph_; }
+  const ChemistryStep& chemistry() const { return chemistry_; }
+  // Air state handed to the chemistry in the last step.
+  double temperature() const { return tt_; }
+  double pressure() const { return pp_; }
+  double air_density() const { return rho_phy_; }
+  double moisture() const { return moist_; }
+  double step_length() const { return deltim_; }
 
  private:
   void read_hour();

@@ -14,6 +14,7 @@
 #include <string>
 #include <string_view>
 
+#include "chemistry/photolysis.hpp"
 #include "mechanism/mechanism.hpp"
 #include "mechanism/reaction_text.hpp"
 
@@ -27,24 +28,6 @@ constexpr const char* usage =
     "  --cm C_M       air number density in molecules cm-3 (> 0)\n"
     "  --photolysis   include the photolysis frequencies of an overhead sun\n"
     "Prints the rate coefficient of every reaction, one reaction per line.\n";
-
-// Photolysis frequencies for an overhead sun (per minute), by slot; the model
-// scales them by the cosine of the zenith angle and converts them to s-1.
-struct SlotRate {
-  int slot;
-  double per_minute;
-};
-constexpr SlotRate overhead_sun[] = {
-    {pj_o31d, 0.00184632},         {pj_o33p, 0.0288514},        {pj_no2, 0.542199},
-    {pj_no3o2, 1.56391},           {pj_no3o, 12.5313},          {pj_hno2, 0.119043},
-    {pj_hno3, 4.12661e-05},        {pj_hno4, 0.000279748},      {pj_h2o2, 0.000477564},
-    {pj_ch2or, 0.00267928},        {pj_ch2om, 0.00182312},      {pj_ch3cho, 0.000335393},
-    {pj_ch3coch3, 0.000325182},    {pj_ch3coc2h5, 5.93159e-05}, {pj_hcocho, 0.00396512},
-    {pj_ch3cocho, 0.00693949},     {pj_hcochest, 0.0323318},    {pj_ch3o2h, 0.000325182},
-    {pj_ch3coo2h, 0.000126502},    {pj_ch3ono2, 0.000188569},   {pj_hcochob, 0.0015814},
-    {pj_macr, 0.000101917},        {pj_hobr, 0.0474},           {pj_br2, 1.812},
-    {pj_bro, 0.22920000000000001},
-};
 
 // A positive, finite number filling the whole argument.
 bool parse_positive(const char* text, double& value) {
@@ -84,11 +67,15 @@ int main(int argc, char** argv) {
   }
   if (!have_temp || !have_cm) return fail("both --temp and --cm are required");
 
-  double j[nphot] = {};
-  if (photolysis)
-    for (const SlotRate& s : overhead_sun) j[at(s.slot)] = s.per_minute * 0.016666666666666666;
+  // The model's own photolysis table, scaled for an overhead sun (coszen 1).
+  PhotolysisRates j{};
+  if (photolysis) {
+    PhotolysisTable photoj = reload_photoj(base_photolysis_table());
+    scale_photoj(photoj, 1.0, 1.0);
+    j = photolysis_arguments(photoj);
+  }
   double rconst[nreact];
-  racm_update_rconst(j, nphot, rconst, c_m, 0.0, temp);
+  racm_update_rconst(j.data(), nphot, rconst, c_m, 0.0, temp);
 
   std::printf("# rate coefficients at T = %g K, M = %g molecules cm-3%s\n", temp, c_m,
               photolysis ? ", overhead sun" : ", dark");

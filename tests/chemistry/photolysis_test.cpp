@@ -11,7 +11,6 @@
 namespace box {
 namespace {
 
-namespace slot = photolysis_slot;
 
 PhotolysisRates rates_for(double coszen) {
   PhotolysisTable photoj = reload_photoj(base_photolysis_table());
@@ -21,15 +20,15 @@ PhotolysisRates rates_for(double coszen) {
 
 TEST(Photolysis, OverheadSunGivesTheTablePerSecond) {
   const PhotolysisRates ph = rates_for(1.0);
-  EXPECT_NEAR(ph[at(slot::no2)], 0.00903665, 1e-17);
-  EXPECT_DOUBLE_EQ(ph[at(slot::no2)], 0.542199 / 60.0);
-  EXPECT_DOUBLE_EQ(ph[at(slot::no3o)], 12.5313 / 60.0);
-  EXPECT_DOUBLE_EQ(ph[at(slot::o31d)], 0.00184632 / 60.0);
-  EXPECT_DOUBLE_EQ(ph[at(slot::hobr)], 0.0474 / 60.0);
-  EXPECT_DOUBLE_EQ(ph[at(slot::br2)], 1.812 / 60.0);
+  EXPECT_NEAR(ph[at(pj_no2)], 0.00903665, 1e-17);
+  EXPECT_DOUBLE_EQ(ph[at(pj_no2)], 0.542199 / 60.0);
+  EXPECT_DOUBLE_EQ(ph[at(pj_no3o)], 12.5313 / 60.0);
+  EXPECT_DOUBLE_EQ(ph[at(pj_o31d)], 0.00184632 / 60.0);
+  EXPECT_DOUBLE_EQ(ph[at(pj_hobr)], 0.0474 / 60.0);
+  EXPECT_DOUBLE_EQ(ph[at(pj_br2)], 1.812 / 60.0);
   // The two HCHO channels are not swapped: the molecular one is the smaller.
-  EXPECT_DOUBLE_EQ(ph[at(slot::ch2om)], 0.00182312 / 60.0);
-  EXPECT_DOUBLE_EQ(ph[at(slot::ch2or)], 0.00267928 / 60.0);
+  EXPECT_DOUBLE_EQ(ph[at(pj_ch2om)], 0.00182312 / 60.0);
+  EXPECT_DOUBLE_EQ(ph[at(pj_ch2or)], 0.00267928 / 60.0);
 }
 
 TEST(Photolysis, ExactlyTwentyFiveArgumentsCarryAFrequency) {
@@ -52,14 +51,14 @@ TEST(Photolysis, NoSunNoPhotolysis) {
 }
 
 TEST(Photolysis, SunJustAboveTheHorizonStillPhotolyses) {
-  EXPECT_GT(rates_for(1e-6)[at(slot::no2)], 0.0);
+  EXPECT_GT(rates_for(1e-6)[at(pj_no2)], 0.0);
 }
 
 TEST(Photolysis, SharedBaseValuesGiveEqualRates) {
   for (double coszen : {1.0, 0.37}) {
     const PhotolysisRates ph = rates_for(coszen);
-    EXPECT_EQ(ph[at(slot::ch3coch3)], ph[at(slot::ch3o2h)]);
-    EXPECT_DOUBLE_EQ(ph[at(slot::ch3coc2h5)], coszen * (5.93159e-05 / 60.0));
+    EXPECT_EQ(ph[at(pj_ch3coch3)], ph[at(pj_ch3o2h)]);
+    EXPECT_DOUBLE_EQ(ph[at(pj_ch3coc2h5)], coszen * (5.93159e-05 / 60.0));
   }
 }
 

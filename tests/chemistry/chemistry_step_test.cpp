@@ -1,0 +1,209 @@
+// The chemistry step as the driver sees it: unit conversion, the mapping
+// between the driver's slots and the mechanism, clipping, and what the step
+// must leave alone.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstring>
+#include <limits>
+
+#include "chemistry/chemistry_step.hpp"
+#include "chemistry/concentration_slots.hpp"
+#include "chemistry/photolysis.hpp"
+#include "chemistry/species_map.hpp"
+#include "common/one_based.hpp"
+#include "mechanism/mechanism.hpp"
+
+namespace box {
+namespace {
+
+// A daytime parcel: a polluted morning with bromine, photolysis at a
+// zenith angle of 40 degrees, and one radical carried in a radical slot.
+struct Parcel {
+  ConcentrationVector vc{};
+  RadicalSlots radicals;
+  PhotolysisRates ph{};
+  double dt = 300.0, p = 98000.0, t = 295.0, rho = 1.16, moist = 0.012;
+
+  Parcel() {
+    vc[at(lo3)] = 40e-9;
+    vc[at(lno)] = 2e-9;
+    vc[at(lno2)] = 8e-9;
+    vc[at(lco)] = 150e-9;
+    vc[at(lch4)] = 1.8e-6;
+    vc[at(lhcho)] = 2e-9;
+    vc[at(liso)] = 1e-9;
+    vc[at(lbr2)] = 1e-11;
+    vc[at(lhobr)] = 1e-11;
+    vc[at(lbro)] = 2e-13;
+    vc[at(lh2o2)] = 1e-9;
+    vc[at(lpan)] = 5e-10;
+    radicals.mo2 = 1e-12;
+    PhotolysisTable photoj = reload_photoj(base_photolysis_table());
+    scale_photoj(photoj, std::cos(40.0 * 3.141592653589793 / 180.0), 1.0);
+    ph = photolysis_arguments(photoj);
+  }
+
+  void step(ChemistryStep& chemistry) {
+    std::array<double, 17> vdrog3{};
+    chemistry.racm_interface(nspec_old, vc.data(), 0, dt, p, t, rho, moist, vdrog3.data(), 17,
+                             radicals, ph);
+  }
+};
+
+bool same_bits(const ConcentrationVector& a, const ConcentrationVector& b) {
+  for (std::size_t i = 0; i < a.size(); ++i)
+    if (std::memcmp(&a[i], &b[i], sizeof(double)) != 0) return false;
+  return true;
+}
+
+bool same_radicals(const RadicalSlots& a, const RadicalSlots& b) {
+  return std::memcmp(&a, &b, sizeof(RadicalSlots)) == 0;
+}
+
+TEST(ChemistryStep, AirAndWaterVapourNumberDensities) {
+  ChemistryStep chemistry;
+  Parcel parcel;
+  parcel.rho = 1.2;
+  parcel.moist = 0.01;
+  parcel.step(chemistry);
+  EXPECT_NEAR(chemistry.conv(), 2.494443E19, 1e-6 * 2.494443E19);
+  EXPECT_EQ(chemistry.fix()[at(indf_m)], chemistry.conv());
+  EXPECT_NEAR(chemistry.fix()[at(indf_h2o)], 4.011279E17, 1e-6 * 4.011279E17);
+  // 40 ppb of ozone is about 1e12 molecules cm-3 at this density.
+  EXPECT_NEAR(40e-9 * chemistry.conv(), 9.977770E11, 1e-6 * 9.977770E11);
+}
+
+TEST(ChemistryStep, ChemistryHappensAndEveryResultIsANonNegativeMoleFraction) {
+  ChemistryStep chemistry;
+  Parcel parcel;
+  const Parcel before;
+  parcel.step(chemistry);
+  EXPECT_NE(parcel.vc[at(lo3)], before.vc[at(lo3)]);
+  EXPECT_GT(parcel.vc[at(lho)], 0.0);  // OH made by photolysis within the step
+  EXPECT_LT(parcel.vc[at(lbr2)], before.vc[at(lbr2)]);  // Br2 photolysed
+  for (double x : parcel.vc) EXPECT_TRUE(x >= 0.0 && std::isfinite(x));
+  EXPECT_GT(chemistry.statistics().nacc, 0);
+}
+
+TEST(ChemistryStep, SlotsOutsideTheMechanismAreLeftAlone) {
+  ChemistryStep chemistry;
+  Parcel parcel;
+  // Slots the step must never read or write, given recognisable values.
+  for (int slot : {laddc, laddt, laddx, lapip, lcslp, letep, lethp, lh2, lh2o, lhc3p, lhc5p,
+                   lhc8p, lisop, lketp, llimp, lmo2, ln2, lo1d, lo2, lo3p, lolip, lolnd, lolnn,
+                   loltp, lpho, ltco3, ltolp, lxo2, lxylp})
+    parcel.vc[at(slot)] = -1.0 - slot;  // negative: would be clipped if touched
+  parcel.radicals.xno2 = -7.0;
+  parcel.radicals.ol2p = std::numeric_limits<double>::quiet_NaN();
+  parcel.radicals.oln = 3.0;
+  parcel.radicals.macp = -0.5;
+  const Parcel before = parcel;
+  parcel.step(chemistry);
+  for (int slot : {laddc, laddt, laddx, lapip, lcslp, letep, lethp, lh2, lh2o, lhc3p, lhc5p,
+                   lhc8p, lisop, lketp, llimp, lmo2, ln2, lo1d, lo2, lo3p, lolip, lolnd, lolnn,
+                   loltp, lpho, ltco3, ltolp, lxo2, lxylp})
+    EXPECT_EQ(parcel.vc[at(slot)], before.vc[at(slot)]) << "slot " << slot;
+  EXPECT_EQ(parcel.radicals.xno2, -7.0);
+  EXPECT_TRUE(std::isnan(parcel.radicals.ol2p));
+  EXPECT_EQ(parcel.radicals.oln, 3.0);
+  EXPECT_EQ(parcel.radicals.macp, -0.5);
+}
+
+TEST(ChemistryStep, NegativeAndNotANumberSourcesEnterAsZero) {
+  Parcel clean;
+  clean.vc[at(lno3)] = 0.0;
+  clean.radicals.ketp = 0.0;
+  Parcel dirty = clean;
+  dirty.vc[at(lno3)] = -3e-9;
+  dirty.radicals.ketp = std::numeric_limits<double>::quiet_NaN();
+  ChemistryStep a, b;
+  clean.step(a);
+  dirty.step(b);
+  EXPECT_TRUE(same_bits(clean.vc, dirty.vc));
+  EXPECT_TRUE(same_radicals(clean.radicals, dirty.radicals));
+}
+
+TEST(ChemistryStep, InputsThatMustNotMatter) {
+  const Parcel reference_parcel;
+  Parcel reference = reference_parcel;
+  ChemistryStep chemistry;
+  reference.step(chemistry);
+
+  // Pressure: the air density comes from rho alone.
+  Parcel other_pressure = reference_parcel;
+  other_pressure.p = 50000.0;
+  other_pressure.step(chemistry);
+  EXPECT_TRUE(same_bits(reference.vc, other_pressure.vc));
+
+  // Photolysis slots that drive no reaction.
+  Parcel unused_slots = reference_parcel;
+  for (int k = 26; k <= njv; ++k) unused_slots.ph[at(k)] = 1.0;
+  unused_slots.step(chemistry);
+  EXPECT_TRUE(same_bits(reference.vc, unused_slots.vc));
+  EXPECT_TRUE(same_radicals(reference.radicals, unused_slots.radicals));
+}
+
+TEST(ChemistryStep, RemembersNothingFromOneCallToTheNext) {
+  const Parcel start;
+  Parcel first = start, second = start, other = start;
+  ChemistryStep chemistry;
+  first.step(chemistry);
+  other.t = 310.0;  // a different call in between
+  other.moist = 0.0;
+  other.step(chemistry);
+  second.step(chemistry);
+  EXPECT_TRUE(same_bits(first.vc, second.vc));
+  EXPECT_TRUE(same_radicals(first.radicals, second.radicals));
+  // Separate objects agree with each other too.
+  Parcel third = start;
+  ChemistryStep fresh;
+  third.step(fresh);
+  EXPECT_TRUE(same_bits(first.vc, third.vc));
+}
+
+TEST(ChemistryStep, DryAirStopsTheWaterReactions) {
+  ChemistryStep chemistry;
+  Parcel parcel;
+  parcel.moist = 0.0;
+  parcel.step(chemistry);
+  EXPECT_EQ(chemistry.fix()[at(indf_h2o)], 0.0);
+  // O(1D) + H2O makes no OH; OH still comes from HONO, H2O2 and HO2 + NO.
+  for (double x : parcel.vc) EXPECT_TRUE(x >= 0.0 && std::isfinite(x));
+}
+
+// Mole fractions of bromine and reactive nitrogen summed over their
+// species, the radicals carried by the driver included.
+double total_bromine(const Parcel& p) {
+  return p.vc[at(lbr)] + p.vc[at(lbro)] + p.vc[at(lhobr)] + p.vc[at(lhbr)] + 2 * p.vc[at(lbr2)];
+}
+double total_nitrogen(const Parcel& p) {
+  return p.vc[at(lno)] + p.vc[at(lno2)] + p.vc[at(lno3)] + 2 * p.vc[at(ln2o5)] +
+         p.vc[at(lhono)] + p.vc[at(lhno3)] + p.vc[at(lhno4)] + p.vc[at(lpan)] +
+         p.vc[at(ltpan)] + p.vc[at(lonit)] + p.radicals.olnn + p.radicals.olnd;
+}
+
+TEST(ChemistryStep, OneStepConservesBromineAndReactiveNitrogen) {
+  ChemistryStep chemistry;
+  Parcel parcel;
+  const double br0 = total_bromine(parcel), n0 = total_nitrogen(parcel);
+  parcel.step(chemistry);
+  // Each species is integrated to 0.1 % of itself plus 1 molecule cm-3;
+  // the totals drift far less than that.
+  EXPECT_NEAR(total_bromine(parcel), br0, 1e-4 * br0);
+  EXPECT_NEAR(total_nitrogen(parcel), n0, 1e-4 * n0);
+}
+
+TEST(ChemistryStep, SettingsSelectTheIntegration) {
+  Parcel ros3 = Parcel(), rodas4 = Parcel();
+  ChemistryStep run_settings;
+  ChemistryStep reference({}, StepSettings{5, 1.0, 1e-8});
+  ros3.step(run_settings);
+  rodas4.step(reference);
+  EXPECT_GT(reference.statistics().nacc, run_settings.statistics().nacc);
+  EXPECT_NEAR(ros3.vc[at(lo3)], rodas4.vc[at(lo3)], 1e-3 * rodas4.vc[at(lo3)]);
+  EXPECT_NEAR(ros3.vc[at(lno2)], rodas4.vc[at(lno2)], 1e-2 * rodas4.vc[at(lno2)]);
+}
+
+}  // namespace
+}  // namespace box

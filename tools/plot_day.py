@@ -1,0 +1,121 @@
+#!/usr/bin/env python3
+"""Draw the hourly species table of a model day as a panel figure.
+
+Usage: plot_day.py [TS_species.txt] [-o day.png] [--title TEXT]
+
+The table has a header of 17 labels and one row per hour, each field nine
+characters wide (a field that overflowed is written as asterisks and is
+drawn as a gap). Concentrations are in ppb except the columns whose label
+ends in "ppt".
+"""
+import argparse
+import math
+import sys
+
+FIELD = 9
+
+
+def split_fields(line):
+    line = line.rstrip("\n")
+    return [line[i:i + FIELD] for i in range(0, len(line), FIELD)]
+
+
+def read_table(path):
+    with open(path, encoding="ascii") as handle:
+        lines = handle.readlines()
+    if not lines:
+        raise ValueError(f"{path}: empty file, expected a header line")
+    labels = [field.strip() for field in split_fields(lines[0])]
+    columns = {label: [] for label in labels}
+    for number, line in enumerate(lines[1:], start=2):
+        fields = split_fields(line)
+        if len(fields) != len(labels):
+            raise ValueError(f"{path}: line {number}: expected {len(labels)} fields of "
+                             f"{FIELD} characters, found {len(fields)}")
+        for label, field in zip(labels, fields):
+            text = field.strip()
+            columns[label].append(math.nan if text.startswith("*") else float(text))
+    return columns
+
+
+def draw(columns, output, title):
+    import matplotlib
+    matplotlib.use("Agg")
+    import matplotlib.pyplot as plt
+
+    time = columns["timloc="]
+    ppt = lambda label: [1000.0 * x for x in columns[label]]  # ppb -> ppt
+    nox = [a + b for a, b in zip(columns["NO="], columns["NO2="])]
+
+    fig, axes = plt.subplots(2, 2, figsize=(11, 7.5), sharex=True)
+    (ax_ox, ax_prod), (ax_br, ax_hox) = axes
+
+    ax_ox.plot(time, columns["O3="], "k-", lw=2, label="O$_3$")
+    ax_ox.set_ylabel("O$_3$ (ppb)")
+    ax_nox = ax_ox.twinx()
+    ax_nox.plot(time, columns["NO="], "C0--", label="NO")
+    ax_nox.plot(time, columns["NO2="], "C1-", label="NO$_2$")
+    ax_nox.plot(time, nox, "C2:", label="NO$_x$")
+    ax_nox.set_ylabel("NO, NO$_2$, NO$_x$ (ppb)")
+    lines = ax_ox.get_lines() + ax_nox.get_lines()
+    ax_ox.legend(lines, [l.get_label() for l in lines], loc="upper left", fontsize=8)
+    ax_ox.set_title("Ozone and nitrogen oxides")
+
+    ax_prod.plot(time, columns["HCHO="], "C0-", label="HCHO")
+    ax_prod.plot(time, columns["HNO3"], "C1-", label="HNO$_3$")
+    ax_prod.plot(time, columns["PAN"], "C2-", label="PAN")
+    ax_prod.set_ylabel("ppb")
+    ax_prod.legend(loc="upper left", fontsize=8)
+    ax_prod.set_title("Oxidation products")
+
+    ax_br.plot(time, ppt("Br2"), "C3-", label="Br$_2$")
+    ax_br.plot(time, ppt("HOBr"), "C4-", label="HOBr")
+    ax_br.plot(time, ppt("HBr"), "C5-", label="HBr")
+    ax_br.plot(time, columns["Brppt"], "C6-", label="Br")
+    ax_br.plot(time, columns["BrOppt"], "C7-", label="BrO")
+    ax_br.set_ylabel("ppt")
+    ax_br.legend(loc="upper right", fontsize=8)
+    ax_br.set_title("Bromine species")
+
+    ax_hox.plot(time, columns["OHppt"], "C0-", label="OH")
+    ax_hox.set_ylabel("OH (ppt)")
+    ax_ho2 = ax_hox.twinx()
+    ax_ho2.plot(time, ppt("HO2"), "C1--", label="HO$_2$")
+    ax_ho2.set_ylabel("HO$_2$ (ppt)")
+    lines = ax_hox.get_lines() + ax_ho2.get_lines()
+    ax_hox.legend(lines, [l.get_label() for l in lines], loc="upper left", fontsize=8)
+    ax_hox.set_title("OH and HO$_2$")
+
+    for ax in (ax_br, ax_hox):
+        ax.set_xlabel("local time (h)")
+    for ax in axes.flat:
+        ax.grid(alpha=0.3)
+    if title:
+        fig.suptitle(title)
+    fig.tight_layout()
+    fig.savefig(output, dpi=100)
+
+
+def main(argv):
+    parser = argparse.ArgumentParser(description="Plot the hourly species table of a model day.")
+    parser.add_argument("table", nargs="?", default="TS_species.txt")
+    parser.add_argument("-o", "--output", default="day.png")
+    parser.add_argument("--title", default="")
+    args = parser.parse_args(argv)
+    try:
+        columns = read_table(args.table)
+    except (OSError, ValueError) as error:
+        print(f"plot_day: {error}", file=sys.stderr)
+        return 1
+    try:
+        draw(columns, args.output, args.title)
+    except ImportError:
+        print("plot_day: matplotlib is not installed "
+              "(Debian: apt-get install python3-matplotlib)", file=sys.stderr)
+        return 1
+    print(f"Figure: {args.output}")
+    return 0
+
+
+if __name__ == "__main__":
+    sys.exit(main(sys.argv[1:]))
