@@ -54,6 +54,32 @@ double to_double(std::string_view token) {
   return value;
 }
 
+// A value as it is quoted in a message: control characters and bytes
+// outside ASCII (a binary file read by mistake, a stray NUL) are written as
+// \xNN, so the message stays one readable line that no byte of the file can
+// cut short or turn into a terminal control sequence; of a very long value
+// only the first 40 characters are shown.
+std::string quoted(std::string_view token) {
+  constexpr std::size_t max_shown = 40;
+  std::string text = "\"";
+  for (std::size_t i = 0; i < token.size() && i < max_shown; ++i) {
+    const auto byte = static_cast<unsigned char>(token[i]);
+    if (byte >= 0x20 && byte < 0x7f) {
+      text += static_cast<char>(byte);
+    } else {
+      constexpr char hex[] = "0123456789abcdef";
+      text += "\\x";
+      text += hex[byte >> 4];
+      text += hex[byte & 0xf];
+    }
+  }
+  if (token.size() > max_shown)
+    text += "...\" (" + std::to_string(token.size()) + " characters)";
+  else
+    text += "\"";
+  return text;
+}
+
 }  // namespace
 
 FreeFormatReader::FreeFormatReader(std::istream& in, std::string name)
@@ -70,16 +96,20 @@ void FreeFormatReader::fail_at_value(const std::string& message) const {
 void FreeFormatReader::fail_found(std::string_view expected, std::string_view name,
                                   std::string_view found) const {
   std::string message = "expected " + std::string(expected) + " (" + std::string(name) + "), found ";
-  message += found.empty() ? std::string("an empty value") : "\"" + std::string(found) + "\"";
+  message += found.empty() ? std::string("an empty value") : quoted(found);
   fail(line_, message);
 }
 
 void FreeFormatReader::fail_out_of_range(std::string_view name, std::string_view token) const {
-  fail(line_, "value out of range (" + std::string(name) + "), found \"" + std::string(token) + "\"");
+  fail(line_, "value out of range (" + std::string(name) + "), found " + quoted(token));
 }
 
 bool FreeFormatReader::next_line() {
   if (!std::getline(in_, text_)) {
+    // A failed read (an I/O error of the disk, say) is not the end of the
+    // file: saying "end of file" would send the user looking for a short
+    // file.
+    if (in_.bad()) fail(line_ + 1, "the file could not be read (read error)");
     text_.clear();
     pos_ = 0;
     return false;

@@ -12,6 +12,11 @@ namespace {
 
 std::unique_ptr<std::ifstream> open_input(const std::filesystem::path& path,
                                           const std::string& name) {
+  // A directory opens like a file and then fails at the first read; say
+  // what is wrong instead of reporting an empty file.
+  std::error_code ignored;
+  if (std::filesystem::is_directory(path, ignored))
+    throw InputError(name + ": cannot open the input file: " + std::strerror(EISDIR));
   auto in = std::make_unique<std::ifstream>(path);
   if (!*in) {
     const int error = errno;

@@ -1,5 +1,6 @@
 #include "driver/program.hpp"
 
+#include <csignal>
 #include <cstdio>
 #include <exception>
 #include <string>
@@ -27,6 +28,10 @@ void report_position(const Run& run) {
 
 int run_program(const std::filesystem::path& dir) {
   install_floating_point_traps();
+  // Past a file-size limit (ulimit -f) the system would kill the process
+  // without a word; ignored, the signal turns into a failed write, which is
+  // reported like a full disk, with the lines written before it kept.
+  std::signal(SIGXFSZ, SIG_IGN);
   TextOutput out = TextOutput::standard_output();
   Run run(dir, out);
   try {
