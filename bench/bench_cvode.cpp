@@ -189,11 +189,7 @@ class CvodeDayStep {
 };
 
 // ---------------------------------------------------------------------------
-// Accuracy, computed once.
-
-struct Accuracy {
-  TableError ours, cvode, reference_check;
-};
+// Accuracy, computed once per integrator and tolerance.
 
 const std::vector<TableRow>& reference_table() {
   static const std::vector<TableRow> rows = [] {
@@ -203,24 +199,30 @@ const std::vector<TableRow>& reference_table() {
   return rows;
 }
 
-const Accuracy& accuracy() {
-  static const Accuracy a = [] {
-    const Day& day = example_day();
-    Accuracy r;
+const TableError& rosenbrock_error() {
+  static const TableError e = [] {
     RosenbrockDayStep ours;
-    r.ours = table_error(hourly_table(day, ours), reference_table());
-    CvodeDayStep cvode(run_rtol, run_atol);
-    r.cvode = table_error(hourly_table(day, cvode), reference_table());
-    // How good the reference itself is: the same day ten times tighter.
-    RosenbrockDayStep tighter(StepSettings{5, run_atol, 1.0e-11});
-    r.reference_check = table_error(hourly_table(day, tighter), reference_table());
-    return r;
+    return table_error(hourly_table(example_day(), ours), reference_table());
   }();
-  return a;
+  return e;
+}
+
+TableError cvode_error(double rtol) {
+  static std::map<double, TableError> known;
+  const auto it = known.find(rtol);
+  if (it != known.end()) return it->second;
+  CvodeDayStep cvode(rtol, run_atol);
+  return known[rtol] = table_error(hourly_table(example_day(), cvode), reference_table());
+}
+
+// How good the reference itself is: the same day ten times tighter.
+TableError reference_check() {
+  RosenbrockDayStep tighter(StepSettings{5, run_atol, 1.0e-11});
+  return table_error(hourly_table(example_day(), tighter), reference_table());
 }
 
 // ---------------------------------------------------------------------------
-// The two days, timed.
+// The days, timed.
 
 struct Work {
   double steps = 0, rejected = 0, nfun = 0, njac = 0, ndec = 0, nsol = 0;
@@ -228,12 +230,13 @@ struct Work {
 };
 constexpr const char* ours_name = "day/rosenbrock_ros3";
 constexpr const char* cvode_name = "day/cvode_bdf_klu";
+constexpr const char* cvode_tight_name = "day/cvode_bdf_klu_rtol1e-4";
 std::map<std::string, Work>& work() {
   static std::map<std::string, Work> w;
   return w;
 }
 
-void set_counters(benchmark::State& state, const Work& w) {
+void record_work(benchmark::State& state, const std::string& name, const Work& w) {
   state.counters["steps"] = w.steps;
   state.counters["rejected"] = w.rejected;
   state.counters["nfun"] = w.nfun;
@@ -241,6 +244,7 @@ void set_counters(benchmark::State& state, const Work& w) {
   state.counters["factorisations"] = w.ndec;
   state.counters["solves"] = w.nsol;
   state.counters["max_rel_err"] = w.error.worst;
+  work()[name] = w;
 }
 
 void BM_DayRosenbrock(benchmark::State& state) {
@@ -251,40 +255,37 @@ void BM_DayRosenbrock(benchmark::State& state) {
     replay_day(day, chemistry, [](std::size_t, const DayState& s) { benchmark::DoNotOptimize(s); });
     last = chemistry.statistics();
   }
-  Work w;
-  w.steps = static_cast<double>(last.nstp);
-  w.rejected = static_cast<double>(last.nstp - last.nacc);
-  w.nfun = static_cast<double>(last.nfun);
-  w.njac = static_cast<double>(last.njac);
-  w.ndec = static_cast<double>(last.ndec);
-  w.nsol = static_cast<double>(last.nsol);
-  w.error = accuracy().ours;
-  set_counters(state, w);
-  work()[ours_name] = w;
+  record_work(state, ours_name,
+              {static_cast<double>(last.nstp), static_cast<double>(last.nstp - last.nacc),
+               static_cast<double>(last.nfun), static_cast<double>(last.njac),
+               static_cast<double>(last.ndec), static_cast<double>(last.nsol), rosenbrock_error()});
 }
-BENCHMARK(BM_DayRosenbrock)->Name(ours_name)->Unit(benchmark::kMillisecond);
 
-void BM_DayCvodeKlu(benchmark::State& state) {
+// CVODE at the run's tolerances, and ten times tighter in rtol for its cost
+// at an accuracy closer to the Rosenbrock day's.
+void BM_DayCvodeKlu(benchmark::State& state, const char* name, double rtol) {
   const Day& day = example_day();
   CvodeStatistics last{};
   for (auto _ : state) {
-    CvodeDayStep chemistry(run_rtol, run_atol);
+    CvodeDayStep chemistry(rtol, run_atol);
     replay_day(day, chemistry, [](std::size_t, const DayState& s) { benchmark::DoNotOptimize(s); });
     last = chemistry.statistics();
   }
   if (last.failures > 0) state.SkipWithError("CVODE failed in some chemistry steps");
-  Work w;
-  w.steps = static_cast<double>(last.steps);
-  w.rejected = static_cast<double>(last.nerrfail + last.nconvfail);
-  w.nfun = static_cast<double>(last.nfun);
-  w.njac = static_cast<double>(last.njac);
-  w.ndec = static_cast<double>(last.nsetups);
-  w.nsol = static_cast<double>(last.nnewton);
-  w.error = accuracy().cvode;
-  set_counters(state, w);
-  work()[cvode_name] = w;
+  record_work(state, name,
+              {static_cast<double>(last.steps), static_cast<double>(last.nerrfail + last.nconvfail),
+               static_cast<double>(last.nfun), static_cast<double>(last.njac),
+               static_cast<double>(last.nsetups), static_cast<double>(last.nnewton),
+               cvode_error(rtol)});
 }
-BENCHMARK(BM_DayCvodeKlu)->Name(cvode_name)->Unit(benchmark::kMillisecond);
+
+void register_benchmarks() {
+  benchmark::RegisterBenchmark(ours_name, BM_DayRosenbrock)->Unit(benchmark::kMillisecond);
+  benchmark::RegisterBenchmark(cvode_name, BM_DayCvodeKlu, cvode_name, run_rtol)
+      ->Unit(benchmark::kMillisecond);
+  benchmark::RegisterBenchmark(cvode_tight_name, BM_DayCvodeKlu, cvode_tight_name, 0.1 * run_rtol)
+      ->Unit(benchmark::kMillisecond);
+}
 
 // Keeps the fastest CPU time per day of each benchmark for the summary.
 class SummaryReporter : public benchmark::ConsoleReporter {
@@ -302,9 +303,8 @@ class SummaryReporter : public benchmark::ConsoleReporter {
 };
 
 void print_summary(const SummaryReporter& reporter) {
-  const Accuracy& a = accuracy();
   std::printf("\nThe example day's chemistry, 204 restarted steps of 300 s\n");
-  std::printf("%-22s %9s %7s %6s %7s %7s %7s %7s %10s %-12s\n", "", "ms/day", "steps", "rej",
+  std::printf("%-28s %9s %7s %6s %7s %7s %7s %7s %10s %-12s\n", "", "ms/day", "steps", "rej",
               "nfun", "njac", "factor", "solves", "max rel", "(where)");
   for (const auto& [name, ms] : reporter.best_ms) {
     const auto w = work().find(name);
@@ -312,19 +312,19 @@ void print_summary(const SummaryReporter& reporter) {
     const Work& k = w->second;
     char where[32];
     std::snprintf(where, sizeof where, "%s %02.0f:00", k.error.species, k.error.hour);
-    std::printf("%-22s %9.3f %7.0f %6.0f %7.0f %7.0f %7.0f %7.0f %10.3e %-12s\n", name.c_str(), ms,
+    std::printf("%-28s %9.3f %7.0f %6.0f %7.0f %7.0f %7.0f %7.0f %10.3e %-12s\n", name.c_str(), ms,
                 k.steps, k.rejected, k.nfun, k.njac, k.ndec, k.nsol, k.error.worst, where);
   }
   const auto ours = reporter.best_ms.find(ours_name);
-  const auto cvode = reporter.best_ms.find(cvode_name);
-  if (ours != reporter.best_ms.end() && cvode != reporter.best_ms.end()) {
-    std::printf("time ratio CVODE+KLU / Rosenbrock: %.1f (target at least 20)\n",
-                cvode->second / ours->second);
-    std::printf("accuracy: Rosenbrock %.3e, CVODE+KLU %.3e (target: Rosenbrock no worse)\n",
-                a.ours.worst, a.cvode.worst);
+  for (const char* other : {cvode_name, cvode_tight_name}) {
+    const auto cvode = reporter.best_ms.find(other);
+    if (ours == reporter.best_ms.end() || cvode == reporter.best_ms.end()) continue;
+    std::printf("%s / %s: time ratio %.1f (target at least 20), errors %.3e / %.3e\n", other,
+                ours_name, cvode->second / ours->second, work()[other].error.worst,
+                work()[ours_name].error.worst);
   }
   std::printf("reference day (RODAS-4, rtol 1e-10) against rtol 1e-11: %.3e\n",
-              a.reference_check.worst);
+              reference_check().worst);
 }
 
 }  // namespace
@@ -332,6 +332,7 @@ void print_summary(const SummaryReporter& reporter) {
 int main(int argc, char** argv) {
   benchmark::Initialize(&argc, argv);
   if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
+  register_benchmarks();
   SummaryReporter reporter;
   benchmark::RunSpecifiedBenchmarks(&reporter);
   print_summary(reporter);
