@@ -238,8 +238,7 @@ class Rosenbrock : public RosenbrockControl {
     constexpr int max_halvings = 5;
     int nconsecutive = 0;
     for (;;) {
-      racm_wcopy(nnz, jac0, 1, ghimj, 1);
-      racm_wscal(nnz, -1.0, ghimj, 1);
+      racm_wnegcopy(nnz, jac0, ghimj);  // ghimj = 0 - jac0
       const double ghinv = 1.0 / (direction * h * gam);
       for (int i = 0; i < n; ++i) {
         double& d = ghimj[sys.diag(i)];

@@ -117,18 +117,26 @@ std::string gen_jac() {
 
 std::string gen_decomp() {
   std::ostringstream o;
-  o << banner << "#include <cmath>\n#include <limits>\n\nnamespace box {\n\n"
+  o << banner << "#include <atomic>\n#include <cmath>\n#include <limits>\n\nnamespace box {\n\n"
     << "// Row-oriented elimination, in place. Row k is reduced by the rows j < k\n"
     << "// of its L part, in increasing j; the pattern is closed under fill-in, so\n"
     << "// every update lands on an entry of row k. Each pivot is tested as\n"
     << "// supplied and again once its row is reduced, so that no later row\n"
     << "// divides by a pivot that cancelled to zero.\n"
+    << "//\n"
+    << "// The fence at each row emits no instruction. It only tells the compiler\n"
+    << "// that jvs may have changed, so that each row reads its pivots and upper\n"
+    << "// rows afresh from jvs (in the first-level cache) instead of the compiler\n"
+    << "// keeping hundreds of earlier values live across the whole routine and\n"
+    << "// spilling them to the stack: about a quarter less time, with the same\n"
+    << "// operations in the same order.\n"
     << "void decomp_racm(double* jvs, int& ier) noexcept {\n"
     << "  constexpr double tiny = std::numeric_limits<double>::min();\n"
     << "  double alpha;\n"
     << "  ier = 0;\n";
   for (int k = 1; k <= nvar; ++k) {
     o << "  // Row " << k << " (" << species_names[at(k)] << ")\n"
+      << "  std::atomic_signal_fence(std::memory_order_seq_cst);\n"
       << "  if (!(std::fabs(jvs[" << idx(pattern.diag[at(k)]) << "]) >= tiny)) {\n"
       << "    ier = " << k << ";\n    return;\n  }\n";
     for (int m = pattern.crow[at(k)]; m < pattern.diag[at(k)]; ++m) {

@@ -52,6 +52,27 @@ TEST(Wscal, MinusOneTurnsZeroIntoPositiveZero) {
   EXPECT_EQ(x[2], -2.5);
 }
 
+// The element-wise loops run two elements at a time with a scalar tail: an
+// odd length checks both halves against the one-element definition.
+TEST(Wnegcopy, EqualsCopyThenNegationOnEveryElementOfAnOddLength) {
+  const double x[7] = {0.0, -0.0, 2.5, -inf, 1e-310, 3.0, -0.0};
+  double expected[7];
+  racm_wcopy(7, x, 1, expected, 1);
+  racm_wscal(7, -1.0, expected, 1);
+  double y[7];
+  racm_wnegcopy(7, x, y);
+  for (int i = 0; i < 7; ++i) {
+    EXPECT_EQ(y[i], expected[i]) << i;
+    EXPECT_EQ(std::signbit(y[i]), std::signbit(expected[i])) << i;
+  }
+  // The tail element rounds its product before the sum like the others.
+  const double a = 1.0 + 0x1p-30;
+  const double ax[3] = {a, a, a};
+  double ay[3] = {-(1.0 + 0x1p-29), -(1.0 + 0x1p-29), -(1.0 + 0x1p-29)};
+  racm_waxpy(3, a, ax, 1, ay, 1);
+  for (double v : ay) EXPECT_EQ(v, 0.0);
+}
+
 TEST(Wscal, ZeroClearsInfinitiesAndNotANumbers) {
   double x[3] = {inf, nan, -1.0};
   racm_wscal(3, 0.0, x, 1);
