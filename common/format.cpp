@@ -9,16 +9,23 @@
 namespace box {
 namespace {
 
-// printf into a std::string of exactly the needed length.
+// printf into a std::string. Every field of this module fits the stack
+// buffer, so printf runs once; a longer text is written again at its size.
 [[gnu::format(printf, 1, 2)]] std::string printf_string(const char* format, ...) {
+  char buffer[128];
   std::va_list args;
   va_start(args, format);
   std::va_list again;
   va_copy(again, args);
-  const int length = std::vsnprintf(nullptr, 0, format, args);
+  const int length = std::vsnprintf(buffer, sizeof buffer, format, args);
   va_end(args);
-  std::string out(static_cast<std::size_t>(length), '\0');
-  std::vsnprintf(out.data(), out.size() + 1, format, again);
+  std::string out;
+  if (length >= 0 && static_cast<std::size_t>(length) < sizeof buffer) {
+    out.assign(buffer, static_cast<std::size_t>(length));
+  } else if (length >= 0) {
+    out.assign(static_cast<std::size_t>(length), '\0');
+    std::vsnprintf(out.data(), out.size() + 1, format, again);
+  }
   va_end(again);
   return out;
 }
