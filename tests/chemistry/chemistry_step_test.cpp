@@ -6,6 +6,7 @@
 #include <cmath>
 #include <cstring>
 #include <limits>
+#include <thread>
 
 #include "chemistry/chemistry_step.hpp"
 #include "chemistry/concentration_slots.hpp"
@@ -160,6 +161,33 @@ TEST(ChemistryStep, RemembersNothingFromOneCallToTheNext) {
   ChemistryStep fresh;
   third.step(fresh);
   EXPECT_TRUE(same_bits(first.vc, third.vc));
+}
+
+// Each parcel owns its step object; two parcels stepped at once on two
+// threads give exactly what they give one after the other.
+TEST(ChemistryStep, ParcelsOnTwoThreadsMatchSerialResults) {
+  Parcel warm, cool;
+  cool.t = 280.0;
+  cool.rho = 1.25;
+  Parcel warm_serial = warm, cool_serial = cool;
+  ChemistryStep a;
+  for (int i = 0; i < 4; ++i) {
+    warm_serial.step(a);
+    cool_serial.step(a);
+  }
+  std::thread first([&] {
+    ChemistryStep own;
+    for (int i = 0; i < 4; ++i) warm.step(own);
+  });
+  std::thread second([&] {
+    ChemistryStep own;
+    for (int i = 0; i < 4; ++i) cool.step(own);
+  });
+  first.join();
+  second.join();
+  EXPECT_TRUE(same_bits(warm.vc, warm_serial.vc));
+  EXPECT_TRUE(same_bits(cool.vc, cool_serial.vc));
+  EXPECT_TRUE(same_radicals(cool.radicals, cool_serial.radicals));
 }
 
 TEST(ChemistryStep, DryAirStopsTheWaterReactions) {
