@@ -6,6 +6,9 @@
 #include <cmath>
 #include <cstring>
 #include <limits>
+#include <string>
+#include <variant>
+#include <vector>
 #include <thread>
 
 #include "chemistry/chemistry_step.hpp"
@@ -161,6 +164,35 @@ TEST(ChemistryStep, RemembersNothingFromOneCallToTheNext) {
   ChemistryStep fresh;
   third.step(fresh);
   EXPECT_TRUE(same_bits(first.vc, third.vc));
+}
+
+// The integrator's lines reach the step's sink, and when the integrator
+// gives up the step still writes back what it left in var (here: the
+// untouched input, since a method it does not know stops it at once).
+TEST(ChemistryStep, IntegratorFailureIsReportedAndTheStateWrittenBack) {
+  std::vector<std::string> lines;
+  LineSink sink = [&](std::span<const LineItem> items) {
+    std::string line;
+    for (const LineItem& item : items) {
+      if (const auto* text = std::get_if<std::string_view>(&item)) line += *text;
+      else if (const auto* i = std::get_if<std::int32_t>(&item)) line += "<" + std::to_string(*i) + ">";
+      else line += "<" + std::to_string(std::get<double>(item)) + ">";
+    }
+    lines.push_back(line);
+  };
+  ChemistryStep chemistry(sink, StepSettings{7, 1.0, 1e-3});
+  Parcel parcel;
+  const Parcel before = parcel;
+  parcel.step(chemistry);
+  ASSERT_EQ(lines.size(), 4u);
+  EXPECT_EQ(lines[0], "User-selected Rosenbrock method: ICNTRL(3)=<7>");
+  EXPECT_EQ(lines[1], "Forced exit from Rosenbrock due to the following error:");
+  EXPECT_EQ(lines[2].substr(0, 42), "Selected Rosenbrock method not implemented");
+  EXPECT_EQ(lines[3], "T=<0.000000>and H=<0.000000>");
+  // Back through the same conversion: equal to rounding.
+  for (int slot : {lo3, lno, lno2, lbr2, lhobr})
+    EXPECT_NEAR(parcel.vc[at(slot)], before.vc[at(slot)], 1e-15 * before.vc[at(slot)]);
+  EXPECT_NEAR(parcel.radicals.mo2, before.radicals.mo2, 1e-15 * before.radicals.mo2);
 }
 
 // Each parcel owns its step object; two parcels stepped at once on two
