@@ -187,7 +187,7 @@ def count_operations(path):
             if code.startswith("if (!(std::fabs("):
                 tests += 1
                 continue
-            m = re.match(r"^(?:const )?(?:double )?[\w\[\]]+ = (.*);$", code)
+            m = re.match(r"^(?:const )?(?:double )?[\w\[\]-]+ = (.*);$", code)
             if not m:
                 continue
             rhs = re.sub(r"\[[^\]]*\]", "", m.group(1))
