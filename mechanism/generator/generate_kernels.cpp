@@ -6,8 +6,9 @@
 // reproducible to the last bit: rate products left to right starting with
 // the coefficient; sums in increasing reaction order; every entry of the
 // factorisation and the solve sees the operations of their loop forms
-// (mechanism/sparse_lu_loop.hpp) in the same order, though the solve
-// interleaves the rows.
+// (mechanism/sparse_lu_loop.hpp) in the same order. Where independent sums
+// are interleaved (the right-hand side's species, the solve's rows), each
+// keeps its own order.
 #include <algorithm>
 #include <charconv>
 #include <filesystem>
@@ -90,35 +91,6 @@ class NearPointers {
   bool writable_;
   std::set<int> declared_;
 };
-
-std::string gen_fun() {
-  std::ostringstream o;
-  o << banner << "namespace box {\n\n"
-    << "void racm_fun(const double* v, const double* f, const double* rct, double* vdot) noexcept "
-       "{\n"
-    << "  double a[" << nreact << "];\n\n  // Reaction rates.\n";
-  for (const Reaction& r : reactions) {
-    o << "  a[" << idx(r.number) << "] = rct[" << idx(r.number) << "]";
-    for (int k = 0; k < r.n_factors; ++k)
-      o << " * " << factor(r.factors[static_cast<std::size_t>(k)]);
-    o << ";  // " << r.number << ": " << reaction_equation(r) << "\n";
-  }
-  o << "\n  // Net production of each species.\n";
-  for (int s = 1; s <= nvar; ++s) {
-    o << "  vdot[" << idx(s) << "] = ";
-    bool first = true;
-    for (const Reaction& r : reactions) {
-      const double c = net_coef(s, r.number);
-      if (c == 0.0) continue;
-      o << term(c, "a[" + idx(r.number) + "]", first);
-      first = false;
-    }
-    if (first) o << "0.0";
-    o << ";  // " << species_names[at(s)] << "\n";
-  }
-  o << "}\n\n}  // namespace box\n";
-  return o.str();
-}
 
 std::string gen_jac() {
   std::ostringstream o;
@@ -326,6 +298,64 @@ std::string gen_decomp() {
     o << "  }\n"
       << "  if (!(std::fabs(jvs[" << idx(pattern.diag[at(k)]) << "]) >= tiny)) {\n"
       << "    ier = " << k << ";  // the pivot cancelled during elimination\n    return;\n  }\n";
+  }
+  o << "}\n\n}  // namespace box\n";
+  return o.str();
+}
+
+std::string gen_fun() {
+  std::ostringstream o;
+  o << banner << "namespace box {\n\n"
+    << "void racm_fun(const double* v, const double* f, const double* rct, double* vdot) noexcept "
+       "{\n"
+    << "  double a[" << nreact << "];\n\n  // Reaction rates.\n";
+  for (const Reaction& r : reactions) {
+    o << "  a[" << idx(r.number) << "] = rct[" << idx(r.number) << "]";
+    for (int k = 0; k < r.n_factors; ++k)
+      o << " * " << factor(r.factors[static_cast<std::size_t>(k)]);
+    o << ";  // " << r.number << ": " << reaction_equation(r) << "\n";
+  }
+  // Net production of each species: its terms summed in increasing
+  // reaction order, one addition per statement. The long sums (HO, HO2,
+  // HCHO) are chains of dependent additions; emitted one species after
+  // another they would run one at a time, so the additions of all species
+  // are interleaved in the order of a simulated schedule (list_schedule
+  // below) with each species' own order kept.
+  struct Add {
+    int species;  // 0-based
+    std::string text;
+    bool first;
+  };
+  std::vector<Add> adds;
+  std::vector<Op> ops;
+  for (int s = 1; s <= nvar; ++s) {
+    bool first = true;
+    for (const Reaction& r : reactions) {
+      const double c = net_coef(s, r.number);
+      if (c == 0.0) continue;
+      Op op;
+      const bool scaled = c != 1.0 && c != -1.0;
+      op.latency = (scaled ? mul_latency : 0) + (first ? 0 : add_latency);
+      if (!first) op.deps.push_back({static_cast<int>(ops.size()) - 1, scaled ? mul_latency : 0});
+      ops.push_back(op);
+      adds.push_back({s - 1, term(c, "a[" + idx(r.number) + "]", first), first});
+      first = false;
+    }
+    if (first) o << "  vdot[" << idx(s) << "] = 0.0;  // " << species_names[at(s)] << "\n";
+  }
+  o << "\n  // Net production of each species, the terms of all interleaved.\n";
+  std::vector<int> remaining(nvar, 0);
+  for (const Add& a : adds) ++remaining[static_cast<std::size_t>(a.species)];
+  for (const int i : list_schedule(ops)) {
+    const Add& a = adds[static_cast<std::size_t>(i)];
+    const std::string sum = "s" + std::to_string(a.species);
+    if (a.first)
+      o << "  double " << sum << " = " << a.text << ";\n";
+    else
+      o << "  " << sum << " = " << sum << a.text << ";\n";
+    if (--remaining[static_cast<std::size_t>(a.species)] == 0)
+      o << "  vdot[" << a.species << "] = " << sum << ";  // "
+        << species_names[static_cast<std::size_t>(a.species)] << "\n";
   }
   o << "}\n\n}  // namespace box\n";
   return o.str();
