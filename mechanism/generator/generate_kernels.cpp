@@ -306,14 +306,21 @@ std::string gen_decomp() {
 std::string gen_fun() {
   std::ostringstream o;
   o << banner << "namespace box {\n\n"
+    << "// The arrays are addressed through pointers near the entries used (see\n"
+    << "// the generator): one-byte displacements instead of four make the\n"
+    << "// routine smaller and faster, with the same operations.\n"
     << "void racm_fun(const double* v, const double* f, const double* rct, double* vdot) noexcept "
        "{\n"
     << "  double a[" << nreact << "];\n\n  // Reaction rates.\n";
+  NearPointers ap("a", "ap", nreact, true), vp("v", "vp", nvar, false),
+      rp("rct", "rp", nreact, false);
   for (const Reaction& r : reactions) {
-    o << "  a[" << idx(r.number) << "] = rct[" << idx(r.number) << "]";
-    for (int k = 0; k < r.n_factors; ++k)
-      o << " * " << factor(r.factors[static_cast<std::size_t>(k)]);
-    o << ";  // " << r.number << ": " << reaction_equation(r) << "\n";
+    std::string line = ap.at(r.number - 1, o) + " = " + rp.at(r.number - 1, o);
+    for (int k = 0; k < r.n_factors; ++k) {
+      const int sp = r.factors[static_cast<std::size_t>(k)];
+      line += " * " + (is_fixed(sp) ? factor(sp) : vp.at(sp - 1, o));
+    }
+    o << "  " << line << ";  // " << r.number << ": " << reaction_equation(r) << "\n";
   }
   // Net production of each species: its terms summed in increasing
   // reaction order, one addition per statement. The long sums (HO, HO2,
@@ -338,7 +345,7 @@ std::string gen_fun() {
       op.latency = (scaled ? mul_latency : 0) + (first ? 0 : add_latency);
       if (!first) op.deps.push_back({static_cast<int>(ops.size()) - 1, scaled ? mul_latency : 0});
       ops.push_back(op);
-      adds.push_back({s - 1, term(c, "a[" + idx(r.number) + "]", first), first});
+      adds.push_back({s - 1, term(c, ap.at(r.number - 1, o), first), first});
       first = false;
     }
     if (first) o << "  vdot[" << idx(s) << "] = 0.0;  // " << species_names[at(s)] << "\n";
