@@ -91,7 +91,7 @@ def short(name):
 # Groups of a run, each rooted at the functions whose names start with one
 # of its prefixes. Earlier groups win when a name matches several.
 GROUPS = [
-    ("rate coefficients", ["box::racm_update_rconst"]),
+    ("rate coefficients", ["box::racm_update_rconst", "box::racm_update_photolysis_rconst"]),
     ("right-hand side", ["box::racm_fun"]),
     ("Jacobian", ["box::racm_jac_sp"]),
     ("LU factorisation", ["box::decomp_racm"]),
