@@ -213,12 +213,9 @@ std::vector<int> list_schedule(const std::vector<Op>& ops) {
   return order;
 }
 
-// The straight-line kernels are far larger than the first-level
-// instruction cache, and fetching their instructions is what limits them:
-// their time follows their size in bytes. An address jvs + constant takes a
-// four-byte displacement; relative to a pointer that lies within sixteen
-// entries it takes one. `base` makes such a pointer, hidden from the
-// compiler so that it is not folded back into jvs + constant.
+// A pointer to jvs + entry hidden from the compiler, for one-byte
+// displacements as with NearPointers, but placed where the factorisation
+// needs it: at each row it reduces and each row it reduces by.
 std::string base(const std::string& name, const std::string& type, int entry) {
   return "    " + type + "* " + name + " = jvs + " + std::to_string(entry) + ";\n" +
          "    asm volatile(\"\" : \"+r\"(" + name + "));\n";
