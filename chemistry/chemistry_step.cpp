@@ -1,8 +1,6 @@
 #include "chemistry/chemistry_step.hpp"
 
 #include <algorithm>
-#include <bit>
-#include <cstdint>
 
 #include "chemistry/species_map.hpp"
 #include "chemistry/wkppc_constants.hpp"
@@ -60,21 +58,8 @@ void ChemistryStep::racm_interface(int /*nspec_old*/, double* vc, int /*id*/,
     var_[k] = non_negative(source(species_map[k], vc, radicals)) * conv_;
   }
 
-  // Temperature and air density come with the hourly site records, so most
-  // steps share them with the step before: then only the photolysis
-  // frequencies change, and the thermal coefficients (exponentials and
-  // powers, most of the work) stand as computed.
-  const auto temp_bits = std::bit_cast<std::uint64_t>(temp);
-  const auto c_m_bits = std::bit_cast<std::uint64_t>(c_m);
-  if (thermal_valid_ && temp_bits == thermal_temp_ && c_m_bits == thermal_c_m_) {
-    racm_update_photolysis_rconst(jv_.data(), rconst_.data());
-  } else {
-    racm_update_rconst(jv_.data(), njv, rconst_.data(), c_m, fix_[at(indf_h2o)],
-                       temp);
-    thermal_valid_ = true;
-    thermal_temp_ = temp_bits;
-    thermal_c_m_ = c_m_bits;
-  }
+  racm_update_rconst(jv_.data(), njv, rconst_.data(), c_m, fix_[at(indf_h2o)],
+                     temp);
 
   const MechanismSystem system{fix_.data(), rconst_.data()};
   integrator_.racm_integrate(system, time_start, time_end, var_.data(),

@@ -84,8 +84,7 @@ class ChemistryStep {
   Rosenbrock<MechanismSystem> integrator_;
   StepStatistics statistics_;
 
-  // Working storage: every entry read in a call is written earlier in it,
-  // except the thermal rate coefficients in rconst_ (see below).
+  // Working storage: every entry read in a call is written earlier in it.
   std::array<double, nvar> var_{};
   std::array<double, nfix> fix_{};
   std::array<double, nreact> rconst_{};
@@ -95,10 +94,6 @@ class ChemistryStep {
   IntControls icntrl_{};
   RealControls rcntrl_{};
   double conv_ = 0;
-  // rconst_ keeps its thermal coefficients from one call to the next, with
-  // the temperature and air density (their bits) they were computed for.
-  bool thermal_valid_ = false;
-  std::uint64_t thermal_temp_ = 0, thermal_c_m_ = 0;
 };
 
 }  // namespace box

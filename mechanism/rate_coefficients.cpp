@@ -56,11 +56,4 @@ void racm_update_rconst(const double* j, [[maybe_unused]] int nj, double* rconst
     rconst[at(n)] = coefficient(mech::reactions[at(n)].law, j, c_m, temp);
 }
 
-void racm_update_photolysis_rconst(const double* j, double* rconst) noexcept {
-  for (int n = 1; n <= nreact; ++n) {
-    const mech::RateLaw& r = mech::reactions[at(n)].law;
-    if (r.law == mech::Law::photolysis) rconst[at(n)] = j[at(r.slot)];
-  }
-}
-
 }  // namespace box

@@ -55,10 +55,4 @@ inline double k46(double temp, [[maybe_unused]] double c_m) noexcept {
 void racm_update_rconst(const double* j, int nj, double* rconst, double c_m, double c_h2o,
                         double temp) noexcept;
 
-// Refreshes only the photolysis coefficients of rconst from j. With
-// temperature and air density bit for bit those of the racm_update_rconst
-// call that filled rconst, the result is what racm_update_rconst would give:
-// the other coefficients depend on nothing else.
-void racm_update_photolysis_rconst(const double* j, double* rconst) noexcept;
-
 }  // namespace box

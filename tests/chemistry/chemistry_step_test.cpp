@@ -163,37 +163,6 @@ TEST(ChemistryStep, RemembersNothingFromOneCallToTheNext) {
   EXPECT_TRUE(same_bits(first.vc, third.vc));
 }
 
-// The step keeps its thermal rate coefficients while temperature and air
-// density stay (their bits) and refreshes only the photolysis ones; any
-// change of either brings a full evaluation. Each call's coefficients are
-// bit for bit those evaluated afresh for its inputs.
-TEST(ChemistryStep, RateCoefficientsAreThoseOfEachCallsInputs) {
-  Parcel parcel;
-  ChemistryStep chemistry;
-  auto expect_fresh = [&](const char* what) {
-    std::array<double, nreact> fresh{};
-    racm_update_rconst(parcel.ph.data(), njv, fresh.data(), chemistry.fix()[at(indf_m)], 0.0,
-                       parcel.t);
-    EXPECT_EQ(std::memcmp(fresh.data(), chemistry.rconst().data(), sizeof fresh), 0) << what;
-  };
-  parcel.step(chemistry);
-  expect_fresh("first call");
-  for (double& j : parcel.ph) j *= 0.5;  // the sun lower, the same air
-  parcel.step(chemistry);
-  expect_fresh("new photolysis");
-  parcel.t = 290.0;
-  parcel.step(chemistry);
-  expect_fresh("new temperature");
-  parcel.rho = 1.2;
-  parcel.step(chemistry);
-  expect_fresh("new air density");
-  parcel.t = -0.0;  // a different bit pattern of the same number as 0.0
-  parcel.step(chemistry);
-  parcel.t = 0.0;
-  parcel.step(chemistry);
-  expect_fresh("+0.0 after -0.0");
-}
-
 // Each parcel owns its step object; two parcels stepped at once on two
 // threads give exactly what they give one after the other.
 TEST(ChemistryStep, ParcelsOnTwoThreadsMatchSerialResults) {
