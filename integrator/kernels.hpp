@@ -60,6 +60,75 @@ inline void racm_wscal(int n, double alpha, double* x, int /*incx*/) {
   }
 }
 
+// One term alpha * x of a sum of vectors.
+struct VectorTerm {
+  double alpha;
+  const double* x;
+};
+
+namespace detail {
+template <int count, bool from_zero>
+inline void sum_terms(int n, const double* base, const VectorTerm* terms, double* out) {
+  double alpha[count + 1];
+  const double* x[count + 1];
+  for (int t = 0; t < count; ++t) {
+    alpha[t] = terms[t].alpha;
+    x[t] = terms[t].x;
+  }
+#pragma omp simd
+  for (int i = 0; i < n; ++i) {
+    double s = from_zero ? 0.0 : base[i];
+#pragma GCC unroll 8
+    for (int t = 0; t < count; ++t) {
+      const double product = alpha[t] * x[t][i];
+      s = product + s;
+    }
+    out[i] = s;
+  }
+}
+
+template <bool from_zero>
+inline void sum_terms(int n, const double* base, const VectorTerm* terms, int count,
+                      double* out) {
+  switch (count) {
+    case 0: return sum_terms<0, from_zero>(n, base, terms, out);
+    case 1: return sum_terms<1, from_zero>(n, base, terms, out);
+    case 2: return sum_terms<2, from_zero>(n, base, terms, out);
+    default:
+      sum_terms<3, from_zero>(n, base, terms, out);
+      for (int t = 3; t < count; ++t) racm_waxpy(n, terms[t].alpha, terms[t].x, 1, out, 1);
+  }
+}
+}  // namespace detail
+
+// out(i) = base(i) (or 0.0 when base is null), then each term alpha * x(i)
+// added in turn, in the order given: the values of racm_wcopy (or
+// racm_wscal with alpha = 0) followed by one racm_waxpy per term, including
+// the skipping of a term whose alpha is 0.0, but in one pass over the
+// elements instead of one per term. out overlaps none of the inputs.
+inline void racm_wsum(int n, const double* base, const VectorTerm* terms, int count,
+                      double* out) {
+  constexpr int most = 8;  // more terms than any method has
+  if (count > most) {
+    if (base == nullptr) {
+      racm_wscal(n, 0.0, out, 1);
+    } else {
+      racm_wcopy(n, base, 1, out, 1);
+    }
+    for (int t = 0; t < count; ++t) racm_waxpy(n, terms[t].alpha, terms[t].x, 1, out, 1);
+    return;
+  }
+  VectorTerm kept[most];
+  int k = 0;
+  for (int t = 0; t < count; ++t)
+    if (terms[t].alpha != 0.0) kept[k++] = terms[t];
+  if (base == nullptr) {
+    detail::sum_terms<true>(n, nullptr, kept, k, out);
+  } else {
+    detail::sum_terms<false>(n, base, kept, k, out);
+  }
+}
+
 // sum = a + b, in its own translation unit so that 1 + eps is rounded to a
 // stored double before the search below compares it with 1.
 void racm_wlamch_add(double a, double b, double& sum);

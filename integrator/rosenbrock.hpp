@@ -156,14 +156,13 @@ class Rosenbrock : public RosenbrockControl {
         }
         stages(sys, t, h, direction, y);
 
-        racm_wcopy(n, y, 1, ynew_.data(), 1);
-        for (int j = 0; j < ros.ros_s; ++j) {
-          racm_waxpy(n, ros.ros_m[at0(j)], stage(j), 1, ynew_.data(), 1);
-        }
-        racm_wscal(n, 0.0, yerr_.data(), 1);
-        for (int j = 0; j < ros.ros_s; ++j) {
-          racm_waxpy(n, ros.ros_e[at0(j)], stage(j), 1, yerr_.data(), 1);
-        }
+        // ynew = y + sum_j m_j k_j and yerr = sum_j e_j k_j, each a sum of
+        // the stages in ascending order.
+        std::array<VectorTerm, max_stages> terms;
+        for (int j = 0; j < ros.ros_s; ++j) terms[at0(j)] = {ros.ros_m[at0(j)], stage(j)};
+        racm_wsum(n, y, terms.data(), ros.ros_s, ynew_.data());
+        for (int j = 0; j < ros.ros_s; ++j) terms[at0(j)] = {ros.ros_e[at0(j)], stage(j)};
+        racm_wsum(n, nullptr, terms.data(), ros.ros_s, yerr_.data());
         const double err = racm_ros_errornorm(y, ynew_.data(), yerr_.data(),
                                               abstol, reltol, s.vectortol);
         double hnew = h * step_factor(err);
@@ -272,14 +271,27 @@ class Rosenbrock : public RosenbrockControl {
   static double racm_ros_errornorm(const double* y, const double* ynew,
                                    const double* yerr, const double* abstol,
                                    const double* reltol, bool vectortol) {
-    double err = 0.0;
-    for (int i = 0; i < n; ++i) {
-      const double ymax = std::max(std::abs(ynew[i]), std::abs(y[i]));
-      const double scale = vectortol ? abstol[i] + reltol[i] * ymax
-                                     : abstol[0] + reltol[0] * ymax;
-      const double q = yerr[i] / scale;
-      err = err + q * q;
+    // The squared scaled errors element by element (two at a time in the
+    // vector registers: the divisions are most of the work), then their sum
+    // in ascending order.
+    std::array<double, n> q2;
+    if (vectortol) {
+#pragma omp simd
+      for (int i = 0; i < n; ++i) {
+        const double ymax = std::max(std::abs(ynew[i]), std::abs(y[i]));
+        const double q = yerr[i] / (abstol[i] + reltol[i] * ymax);
+        q2[at0(i)] = q * q;
+      }
+    } else {
+#pragma omp simd
+      for (int i = 0; i < n; ++i) {
+        const double ymax = std::max(std::abs(ynew[i]), std::abs(y[i]));
+        const double q = yerr[i] / (abstol[0] + reltol[0] * ymax);
+        q2[at0(i)] = q * q;
+      }
     }
+    double err = 0.0;
+    for (int i = 0; i < n; ++i) err = err + q2[at0(i)];
     return std::sqrt(err * inverse_n);
   }
 
@@ -316,28 +328,31 @@ class Rosenbrock : public RosenbrockControl {
   void stages(const S& sys, double t, double h, double direction,
               const double* y) {
     const RosenbrockMethod& ros = method_;
+    const double* fcn = fcn0_.data();  // f of the current stage
+    // Each stage sum is formed in one pass: its terms in ascending order,
+    // each added as racm_waxpy adds it.
+    std::array<VectorTerm, max_stages + 1> terms;
     for (int i = 0; i < ros.ros_s; ++i) {
-      if (i == 0) {
-        racm_wcopy(n, fcn0_.data(), 1, fcn_.data(), 1);
-      } else if (ros.ros_newf[at0(i)]) {
-        racm_wcopy(n, y, 1, ynew_.data(), 1);
+      if (i > 0 && ros.ros_newf[at0(i)]) {
         for (int j = 0; j < i; ++j) {
-          racm_waxpy(n, ros.ros_a[at0(lower_triangle(i, j))], stage(j), 1,
-                     ynew_.data(), 1);
+          terms[at0(j)] = {ros.ros_a[at0(lower_triangle(i, j))], stage(j)};
         }
+        racm_wsum(n, y, terms.data(), i, ynew_.data());
         const double tau = t + (direction * ros.ros_alpha[at0(i)]) * h;
         racm_funtemplate(sys, tau, ynew_.data(), fcn_.data());
+        fcn = fcn_.data();
       }  // else f of the previous stage serves again
-      double* ki = stage(i);
-      racm_wcopy(n, fcn_.data(), 1, ki, 1);
+      int count = 0;
       for (int j = 0; j < i; ++j) {
         const double hc = ros.ros_c[at0(lower_triangle(i, j))] / (direction * h);
-        racm_waxpy(n, hc, stage(j), 1, ki, 1);
+        terms[at0(count++)] = {hc, stage(j)};
       }
       if (!settings_.autonomous && ros.ros_gamma[at0(i)] != 0.0) {
         const double hg = direction * h * ros.ros_gamma[at0(i)];
-        racm_waxpy(n, hg, dfdt_.data(), 1, ki, 1);
+        terms[at0(count++)] = {hg, dfdt_.data()};
       }
+      double* ki = stage(i);
+      racm_wsum(n, fcn, terms.data(), count, ki);
       racm_ros_solve(sys, ghimj_.data(), ki);
     }
   }

@@ -91,7 +91,7 @@ def short(name):
 # Groups of a run, each rooted at the functions whose names start with one
 # of its prefixes. Earlier groups win when a name matches several.
 GROUPS = [
-    ("rate coefficients", ["box::racm_update_rconst"]),
+    ("rate coefficients", ["box::racm_update_rconst", "box::racm_update_photolysis_rconst"]),
     ("right-hand side", ["box::racm_fun"]),
     ("Jacobian", ["box::racm_jac_sp"]),
     ("LU factorisation", ["box::decomp_racm"]),
@@ -187,7 +187,7 @@ def count_operations(path):
             if code.startswith("if (!(std::fabs("):
                 tests += 1
                 continue
-            m = re.match(r"^(?:const double )?[\w\[\]]+ = (.*);$", code)
+            m = re.match(r"^(?:const )?(?:double )?[\w\[\]-]+ = (.*);$", code)
             if not m:
                 continue
             rhs = re.sub(r"\[[^\]]*\]", "", m.group(1))

@@ -4,15 +4,22 @@
 //   generate_kernels <output-directory>
 // The arithmetic emitted follows a fixed order so that results are
 // reproducible to the last bit: rate products left to right starting with
-// the coefficient; sums in increasing reaction order; the factorisation and
-// the solve in the order of their loop forms (mechanism/sparse_lu_loop.hpp).
+// the coefficient; sums in increasing reaction order; every entry of the
+// factorisation and the solve sees the operations of their loop forms
+// (mechanism/sparse_lu_loop.hpp) in the same order. Where independent sums
+// are interleaved (the right-hand side's species, the solve's rows), each
+// keeps its own order.
+#include <algorithm>
 #include <charconv>
 #include <filesystem>
 #include <fstream>
 #include <iostream>
+#include <set>
 #include <sstream>
 #include <stdexcept>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "mechanism/reaction_text.hpp"
 #include "mechanism/structure.hpp"
@@ -53,67 +60,167 @@ const char* banner =
     "// table in mechanism/reaction_table.hpp. Do not edit: change the table.\n"
     "#include \"mechanism/kernels.hpp\"\n\n";
 
-std::string gen_fun() {
-  std::ostringstream o;
-  o << banner << "namespace box {\n\n"
-    << "void racm_fun(const double* v, const double* f, const double* rct, double* vdot) noexcept "
-       "{\n"
-    << "  double a[" << nreact << "];\n\n  // Reaction rates.\n";
-  for (const Reaction& r : reactions) {
-    o << "  a[" << idx(r.number) << "] = rct[" << idx(r.number) << "]";
-    for (int k = 0; k < r.n_factors; ++k)
-      o << " * " << factor(r.factors[static_cast<std::size_t>(k)]);
-    o << ";  // " << r.number << ": " << reaction_equation(r) << "\n";
+// The straight-line kernels are larger than the first-level instruction
+// cache, and fetching their instructions is what limits them: their time
+// follows their size in bytes. An address array + constant takes a
+// four-byte displacement, one relative to a pointer within sixteen entries
+// a one-byte displacement. NearPointers hands out such pointers, one for
+// every 32 entries of an array, each declared where first needed and hidden
+// from the compiler (an empty asm) so that it is not folded back into
+// array + constant.
+class NearPointers {
+ public:
+  NearPointers(std::string array, std::string prefix, int size, bool writable)
+      : array_(std::move(array)), prefix_(std::move(prefix)), size_(size), writable_(writable) {}
+
+  // The reference to entry e (0-based); declares its pointer on `o` first
+  // when needed.
+  std::string at(int e, std::ostream& o) {
+    const int k = e / 32;
+    const int base = std::min(16 + 32 * k, size_);
+    const std::string name = prefix_ + std::to_string(k);
+    if (declared_.insert(k).second)
+      o << "  " << (writable_ ? "double* " : "const double* ") << name << " = " << array_ << " + "
+        << base << ";\n  asm(\"\" : \"+r\"(" << name << "));\n";
+    return name + "[" + std::to_string(e - base) + "]";
   }
-  o << "\n  // Net production of each species.\n";
-  for (int s = 1; s <= nvar; ++s) {
-    o << "  vdot[" << idx(s) << "] = ";
-    bool first = true;
-    for (const Reaction& r : reactions) {
-      const double c = net_coef(s, r.number);
-      if (c == 0.0) continue;
-      o << term(c, "a[" + idx(r.number) + "]", first);
-      first = false;
-    }
-    if (first) o << "0.0";
-    o << ";  // " << species_names[at(s)] << "\n";
-  }
-  o << "}\n\n}  // namespace box\n";
-  return o.str();
-}
+
+ private:
+  std::string array_, prefix_;
+  int size_;
+  bool writable_;
+  std::set<int> declared_;
+};
 
 std::string gen_jac() {
   std::ostringstream o;
   o << banner << "namespace box {\n\n"
+    << "// The arrays are addressed through pointers near the entries used (see\n"
+    << "// the generator): one-byte displacements instead of four make the\n"
+    << "// routine smaller and faster, with the same operations.\n"
     << "void racm_jac_sp(const double* v, const double* f, const double* rct, double* jvs) "
        "noexcept {\n"
+    << "  double b[" << n_partials << "];\n"
     << "  // Partial derivatives of each rate with respect to each variable reactant.\n";
+  NearPointers bp("b", "bp", n_partials, true), vp("v", "vp", nvar, false),
+      rp("rct", "rp", nreact, false), jp("jvs", "jp", lu_nonzero, true);
   for (int k = 1; k <= n_partials; ++k) {
     const Partial& d = partials[at(k)];
     if (is_fixed(d.species)) continue;
-    o << "  const double b" << k << " = " << (d.twice ? "2.0 * " : "") << "rct[" << idx(d.reaction)
-      << "]";
-    for (int m = 0; m < d.n_rest; ++m) o << " * " << factor(d.rest[static_cast<std::size_t>(m)]);
-    o << ";  // d(r" << d.reaction << ")/d" << species_names[at(d.species)] << "\n";
+    std::string line = bp.at(k - 1, o) + " = " + (d.twice ? "2.0 * " : "") + rp.at(d.reaction - 1, o);
+    for (int m = 0; m < d.n_rest; ++m) {
+      const int sp = d.rest[static_cast<std::size_t>(m)];
+      line += " * " + (is_fixed(sp) ? factor(sp) : vp.at(sp - 1, o));
+    }
+    o << "  " << line << ";  // d(r" << d.reaction << ")/d" << species_names[at(d.species)] << "\n";
   }
   o << "\n  // Jacobian entries, row by row.\n";
   for (int k = 1; k <= lu_nonzero; ++k) {
     const int i = pattern.irow[at(k)], j = pattern.icol[at(k)];
-    o << "  jvs[" << idx(k) << "] = ";
+    std::string line = jp.at(k - 1, o) + " = ";
     bool first = true;
     for (const Reaction& r : reactions) {
       const int slot = partial_slot(r.number, j);
       const double c = net_coef(i, r.number);
       if (slot == 0 || c == 0.0) continue;
-      o << term(c, "b" + std::to_string(slot), first);
+      line += term(c, bp.at(slot - 1, o), first);
       first = false;
     }
-    if (first) o << "0.0";
-    o << ";  // " << species_names[at(i)] << " / " << species_names[at(j)] << "\n";
+    if (first) line += "0.0";
+    o << "  " << line << ";  // " << species_names[at(i)] << " / " << species_names[at(j)] << "\n";
   }
   o << "}\n\n}  // namespace box\n";
   return o.str();
 }
+
+// A list scheduler for straight-line code. The solve is written as one
+// operation per statement; its results depend only on which operation reads
+// which value, never on where in the program it stands. The hardware
+// overlaps only what lies within a few hundred instructions, so rows
+// substituted one after another leave it waiting on one chain of
+// subtractions at a time (each row's sum runs strictly left to right).
+// Emitting the operations in the order of a simulated schedule, with the
+// latencies and throughputs of a current x86-64 core, interleaves
+// independent rows so that their chains run side by side.
+struct Op {
+  // Earlier operations this one reads, each with the cycle, counted from
+  // this operation's start, at which it needs the value.
+  std::vector<std::pair<int, int>> deps;
+  int latency = 0;
+  bool division = false;
+};
+
+constexpr int arithmetic_per_cycle = 2;  // multiply-subtract pairs started per cycle
+constexpr int divider_busy = 5;          // cycles between divisions
+constexpr int division_latency = 13;
+constexpr int add_latency = 3;
+constexpr int mul_latency = 3;
+
+// The operations in the order to emit them.
+std::vector<int> list_schedule(const std::vector<Op>& ops) {
+  const int n = static_cast<int>(ops.size());
+  std::vector<std::vector<std::pair<int, int>>> succ(ops.size());
+  std::vector<int> npred(ops.size()), earliest(ops.size(), 0), priority(ops.size(), 0);
+  for (int i = 0; i < n; ++i)
+    for (const auto& [d, when] : ops[static_cast<std::size_t>(i)].deps) {
+      if (d >= i) throw std::logic_error("operations out of order");
+      succ[static_cast<std::size_t>(d)].push_back({i, when});
+      ++npred[static_cast<std::size_t>(i)];
+    }
+  // Priority: the longest path from the operation's start to the end.
+  for (int i = n - 1; i >= 0; --i) {
+    const auto u = static_cast<std::size_t>(i);
+    priority[u] = ops[u].latency;
+    for (const auto& [s, when] : succ[u])
+      priority[u] =
+          std::max(priority[u], ops[u].latency - when + priority[static_cast<std::size_t>(s)]);
+  }
+  std::vector<int> ready;
+  for (int i = 0; i < n; ++i)
+    if (npred[static_cast<std::size_t>(i)] == 0) ready.push_back(i);
+  std::vector<int> order;
+  int cycle = 0, divider_free = 0;
+  auto issue = [&](int i) {
+    const auto u = static_cast<std::size_t>(i);
+    ready.erase(std::find(ready.begin(), ready.end(), i));
+    order.push_back(i);
+    for (const auto& [s, when] : succ[u]) {
+      const auto v = static_cast<std::size_t>(s);
+      earliest[v] = std::max(earliest[v], cycle + ops[u].latency - when);
+      if (--npred[v] == 0) ready.push_back(s);
+    }
+  };
+  while (static_cast<int>(order.size()) < n) {
+    std::vector<int> now;
+    for (int i : ready)
+      if (earliest[static_cast<std::size_t>(i)] <= cycle) now.push_back(i);
+    std::stable_sort(now.begin(), now.end(), [&](int a, int b) {
+      return priority[static_cast<std::size_t>(a)] > priority[static_cast<std::size_t>(b)];
+    });
+    int arithmetic = arithmetic_per_cycle;
+    for (int i : now) {
+      if (ops[static_cast<std::size_t>(i)].division) {
+        if (divider_free > cycle) continue;
+        divider_free = cycle + divider_busy;
+        issue(i);
+      } else if (arithmetic > 0) {
+        --arithmetic;
+        issue(i);
+      }
+    }
+    ++cycle;
+  }
+  return order;
+}
+
+// A pointer to jvs + entry hidden from the compiler, for one-byte
+// displacements as with NearPointers, but placed where the factorisation
+// needs it: at each row it reduces and each row it reduces by.
+std::string base(const std::string& name, const std::string& type, int entry) {
+  return "    " + type + "* " + name + " = jvs + " + std::to_string(entry) + ";\n" +
+         "    asm volatile(\"\" : \"+r\"(" + name + "));\n";
+}
+constexpr int base_offset = 16;  // entries: a base reaches 16 below and 15 above
 
 std::string gen_decomp() {
   std::ostringstream o;
@@ -124,57 +231,222 @@ std::string gen_decomp() {
     << "// supplied and again once its row is reduced, so that no later row\n"
     << "// divides by a pivot that cancelled to zero.\n"
     << "//\n"
-    << "// The fence at each row emits no instruction. It only tells the compiler\n"
-    << "// that jvs may have changed, so that each row reads its pivots and upper\n"
-    << "// rows afresh from jvs (in the first-level cache) instead of the compiler\n"
-    << "// keeping hundreds of earlier values live across the whole routine and\n"
-    << "// spilling them to the stack: about a quarter less time, with the same\n"
-    << "// operations in the same order.\n"
+    << "// Row k is read into locals, reduced there and stored back before its\n"
+    << "// pivot's second test; row j's pivot and U part are read through a\n"
+    << "// pointer near them (one-byte displacements: the routine is limited by\n"
+    << "// fetching its own instructions). The fence at each row emits no\n"
+    << "// instruction; it keeps the compiler from holding earlier rows' values\n"
+    << "// in registers across the routine and spilling them to the stack.\n"
     << "void decomp_racm(double* jvs, int& ier) noexcept {\n"
     << "  constexpr double tiny = std::numeric_limits<double>::min();\n"
-    << "  double alpha;\n"
     << "  ier = 0;\n";
   for (int k = 1; k <= nvar; ++k) {
+    const int row0 = pattern.crow[at(k)] - 1 + base_offset;  // 0-based base entry of row k
     o << "  // Row " << k << " (" << species_names[at(k)] << ")\n"
       << "  std::atomic_signal_fence(std::memory_order_seq_cst);\n"
       << "  if (!(std::fabs(jvs[" << idx(pattern.diag[at(k)]) << "]) >= tiny)) {\n"
       << "    ier = " << k << ";\n    return;\n  }\n";
+    if (pattern.crow[at(k)] == pattern.diag[at(k)]) continue;
+    o << "  {\n" << base("r", "double", row0);
+    const auto w = [](int one_based) { return "w" + idx(one_based); };
+    const auto rel = [](int one_based, int base0) { return std::to_string(one_based - 1 - base0); };
+    // Each entry of row k is read where it is first used and stored after
+    // its last update, so that few are live at a time.
+    std::vector<int> last(lu_nonzero + 1, 0);  // the last update of each entry
+    int count = 0;
+    for (int m = pattern.crow[at(k)]; m < pattern.diag[at(k)]; ++m) {
+      last[static_cast<std::size_t>(m)] = ++count;
+      const int j = pattern.icol[at(m)];
+      for (int p = pattern.diag[at(j)] + 1; p < pattern.crow[at(j + 1)]; ++p)
+        last[static_cast<std::size_t>(pattern.position[at(k)][at(pattern.icol[at(p)])])] = ++count;
+    }
+    std::vector<bool> loaded(lu_nonzero + 1, false);
+    const auto use = [&](int t) {
+      if (loaded[static_cast<std::size_t>(t)]) return w(t);
+      return "r[" + rel(t, row0) + "]";
+    };
+    const auto define = [&](int t) {
+      const bool first = !loaded[static_cast<std::size_t>(t)];
+      loaded[static_cast<std::size_t>(t)] = true;
+      return (first ? "    double " : "    ") + w(t);
+    };
+    const auto store_if_last = [&](int t, int n) {
+      if (last[static_cast<std::size_t>(t)] == n)
+        o << "    r[" << rel(t, row0) << "] = " << w(t) << ";\n";
+    };
+    count = 0;
     for (int m = pattern.crow[at(k)]; m < pattern.diag[at(k)]; ++m) {
       const int j = pattern.icol[at(m)];
-      o << "  alpha = 0.0 - jvs[" << idx(m) << "] / jvs[" << idx(pattern.diag[at(j)]) << "];\n"
-        << "  jvs[" << idx(m) << "] = 0.0 - alpha;\n";
+      const int ub = pattern.diag[at(j)] - 1 + base_offset;
+      const std::string u = "u" + idx(m), alpha = "alpha" + idx(m);
+      o << base(u, "const double", ub) << "    const double " << alpha << " = 0.0 - " << use(m)
+        << " / " << u << "[" << rel(pattern.diag[at(j)], ub) << "];\n";
+      o << define(m) << " = 0.0 - " << alpha << ";\n";
+      store_if_last(m, ++count);
       for (int p = pattern.diag[at(j)] + 1; p < pattern.crow[at(j + 1)]; ++p) {
         const int t = pattern.position[at(k)][at(pattern.icol[at(p)])];
         if (t == 0) throw std::logic_error("pattern not closed under fill-in");
-        o << "  jvs[" << idx(t) << "] = alpha * jvs[" << idx(p) << "] + jvs[" << idx(t) << "];\n";
+        const std::string prev = use(t);
+        o << define(t) << " = " << alpha << " * " << u << "[" << rel(p, ub) << "] + " << prev
+          << ";\n";
+        store_if_last(t, ++count);
       }
     }
-    if (pattern.crow[at(k)] < pattern.diag[at(k)])
-      o << "  if (!(std::fabs(jvs[" << idx(pattern.diag[at(k)]) << "]) >= tiny)) {\n"
-        << "    ier = " << k << ";  // the pivot cancelled during elimination\n    return;\n  }\n";
+    o << "  }\n"
+      << "  if (!(std::fabs(jvs[" << idx(pattern.diag[at(k)]) << "]) >= tiny)) {\n"
+      << "    ier = " << k << ";  // the pivot cancelled during elimination\n    return;\n  }\n";
+  }
+  o << "}\n\n}  // namespace box\n";
+  return o.str();
+}
+
+std::string gen_fun() {
+  std::ostringstream o;
+  o << banner << "namespace box {\n\n"
+    << "// The arrays are addressed through pointers near the entries used (see\n"
+    << "// the generator): one-byte displacements instead of four make the\n"
+    << "// routine smaller and faster, with the same operations.\n"
+    << "void racm_fun(const double* v, const double* f, const double* rct, double* vdot) noexcept "
+       "{\n"
+    << "  double a[" << nreact << "];\n\n  // Reaction rates.\n";
+  NearPointers ap("a", "ap", nreact, true), vp("v", "vp", nvar, false),
+      rp("rct", "rp", nreact, false);
+  for (const Reaction& r : reactions) {
+    std::string line = ap.at(r.number - 1, o) + " = " + rp.at(r.number - 1, o);
+    for (int k = 0; k < r.n_factors; ++k) {
+      const int sp = r.factors[static_cast<std::size_t>(k)];
+      line += " * " + (is_fixed(sp) ? factor(sp) : vp.at(sp - 1, o));
+    }
+    o << "  " << line << ";  // " << r.number << ": " << reaction_equation(r) << "\n";
+  }
+  // Net production of each species: its terms summed in increasing
+  // reaction order, one addition per statement. The long sums (HO, HO2,
+  // HCHO) are chains of dependent additions; emitted one species after
+  // another they would run one at a time, so the additions of all species
+  // are interleaved in the order of a simulated schedule (list_schedule
+  // below) with each species' own order kept.
+  struct Add {
+    int species;  // 0-based
+    std::string text;
+    bool first;
+  };
+  std::vector<Add> adds;
+  std::vector<Op> ops;
+  for (int s = 1; s <= nvar; ++s) {
+    bool first = true;
+    for (const Reaction& r : reactions) {
+      const double c = net_coef(s, r.number);
+      if (c == 0.0) continue;
+      Op op;
+      const bool scaled = c != 1.0 && c != -1.0;
+      op.latency = (scaled ? mul_latency : 0) + (first ? 0 : add_latency);
+      if (!first) op.deps.push_back({static_cast<int>(ops.size()) - 1, scaled ? mul_latency : 0});
+      ops.push_back(op);
+      adds.push_back({s - 1, term(c, ap.at(r.number - 1, o), first), first});
+      first = false;
+    }
+    if (first) o << "  vdot[" << idx(s) << "] = 0.0;  // " << species_names[at(s)] << "\n";
+  }
+  o << "\n  // Net production of each species, the terms of all interleaved.\n";
+  std::vector<int> remaining(nvar, 0);
+  for (const Add& a : adds) ++remaining[static_cast<std::size_t>(a.species)];
+  for (const int i : list_schedule(ops)) {
+    const Add& a = adds[static_cast<std::size_t>(i)];
+    const std::string sum = "s" + std::to_string(a.species);
+    if (a.first)
+      o << "  double " << sum << " = " << a.text << ";\n";
+    else
+      o << "  " << sum << " = " << sum << a.text << ";\n";
+    if (--remaining[static_cast<std::size_t>(a.species)] == 0)
+      o << "  vdot[" << a.species << "] = " << sum << ";  // "
+        << species_names[static_cast<std::size_t>(a.species)] << "\n";
   }
   o << "}\n\n}  // namespace box\n";
   return o.str();
 }
 
 std::string gen_solve() {
+  // Forward substitution works on x<i> (row i's sum of its L part, left to
+  // right), backward substitution on y<i> (row i's sum of its U part, left
+  // to right, then the division by the pivot). One operation is one
+  // multiply-subtract or one division.
+  struct Step {
+    int row;     // 0-based row whose sum it extends
+    int entry;   // jvs entry (0-based)
+    int column;  // 0-based column of x or y it multiplies (-1: the division)
+    bool backward;
+  };
+  std::vector<Step> steps;
+  std::vector<Op> ops;
+  std::vector<int> x_writer(nvar, -1), y_writer(nvar, -1);
+  auto after = [](Op& op, int writer, int when) {
+    if (writer >= 0) op.deps.push_back({writer, when});
+  };
+  for (int i = 1; i <= nvar; ++i)
+    for (int m = pattern.crow[at(i)]; m < pattern.diag[at(i)]; ++m) {
+      const int c = pattern.icol[at(m)] - 1;
+      Op op;
+      op.latency = mul_latency + add_latency;
+      after(op, x_writer[static_cast<std::size_t>(c)], 0);
+      after(op, x_writer[static_cast<std::size_t>(i - 1)], mul_latency);
+      x_writer[static_cast<std::size_t>(i - 1)] = static_cast<int>(ops.size());
+      ops.push_back(op);
+      steps.push_back({i - 1, m - 1, c, false});
+    }
+  for (int i = nvar; i >= 1; --i) {
+    const auto r = static_cast<std::size_t>(i - 1);
+    int chain = x_writer[r];
+    for (int m = pattern.diag[at(i)] + 1; m < pattern.crow[at(i + 1)]; ++m) {
+      const int c = pattern.icol[at(m)] - 1;
+      Op op;
+      op.latency = mul_latency + add_latency;
+      after(op, y_writer[static_cast<std::size_t>(c)], 0);
+      after(op, chain, mul_latency);
+      chain = static_cast<int>(ops.size());
+      ops.push_back(op);
+      steps.push_back({i - 1, m - 1, c, true});
+    }
+    Op div;
+    div.latency = division_latency;
+    div.division = true;
+    after(div, chain, 0);
+    y_writer[r] = static_cast<int>(ops.size());
+    ops.push_back(div);
+    steps.push_back({i - 1, pattern.diag[at(i)] - 1, -1, true});
+  }
+  const std::vector<int> order = list_schedule(ops);
+
   std::ostringstream o;
   o << banner << "namespace box {\n\n"
-    << "void racm_kppsolve(const double* jvs, double* x) noexcept {\n"
-    << "  // Forward substitution with the unit lower factor.\n";
-  for (int i = 1; i <= nvar; ++i)
-    for (int m = pattern.crow[at(i)]; m < pattern.diag[at(i)]; ++m)
-      o << "  x[" << idx(i) << "] = x[" << idx(i) << "] - jvs[" << idx(m) << "] * x["
-        << idx(pattern.icol[at(m)]) << "];\n";
-  o << "\n  // Backward substitution with the upper factor.\n";
-  for (int i = nvar; i >= 1; --i) {
-    o << "  x[" << idx(i) << "] = ";
-    const bool any = pattern.diag[at(i)] + 1 < pattern.crow[at(i + 1)];
-    o << (any ? "(x[" : "x[") << idx(i) << "]";
-    for (int m = pattern.diag[at(i)] + 1; m < pattern.crow[at(i + 1)]; ++m)
-      o << " - jvs[" << idx(m) << "] * x[" << idx(pattern.icol[at(m)]) << "]";
-    o << (any ? ")" : "") << " / jvs[" << idx(pattern.diag[at(i)]) << "];\n";
+    << "// Each row's sums run left to right and each row divides by its pivot,\n"
+    << "// as in the loop form (mechanism/sparse_lu_loop.hpp), so the solution\n"
+    << "// agrees with it bit for bit. The operations of different rows are\n"
+    << "// interleaved in the order of a simulated schedule so that independent\n"
+    << "// rows' chains of subtractions run side by side. The right-hand side is\n"
+    << "// read into locals and the solution written back once: through the\n"
+    << "// pointer every partial sum would be stored and read back (x might\n"
+    << "// alias jvs, as far as the compiler knows).\n"
+    << "void racm_kppsolve(const double* jvs, double* x) noexcept {\n";
+  for (int i = 0; i < nvar; ++i) o << "  double x" << i << " = x[" << i << "];\n";
+  std::vector<bool> started(nvar, false);
+  for (const int op : order) {
+    const Step& s = steps[static_cast<std::size_t>(op)];
+    const std::string row = std::to_string(s.row);
+    if (!s.backward) {
+      o << "  x" << row << " = x" << row << " - jvs[" << s.entry << "] * x" << s.column << ";\n";
+      continue;
+    }
+    const std::string from =
+        started[static_cast<std::size_t>(s.row)] ? "y" + row : "x" + row;
+    const std::string lhs =
+        started[static_cast<std::size_t>(s.row)] ? "  y" + row : "  double y" + row;
+    started[static_cast<std::size_t>(s.row)] = true;
+    if (s.column < 0)
+      o << lhs << " = " << from << " / jvs[" << s.entry << "];\n";
+    else
+      o << lhs << " = " << from << " - jvs[" << s.entry << "] * y" << s.column << ";\n";
   }
+  for (int i = 0; i < nvar; ++i) o << "  x[" << i << "] = y" << i << ";\n";
   o << "}\n\n}  // namespace box\n";
   return o.str();
 }

@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstring>
 #include <limits>
 #include <thread>
 
@@ -71,6 +72,42 @@ TEST(Wnegcopy, EqualsCopyThenNegationOnEveryElementOfAnOddLength) {
   double ay[3] = {-(1.0 + 0x1p-29), -(1.0 + 0x1p-29), -(1.0 + 0x1p-29)};
   racm_waxpy(3, a, ax, 1, ay, 1);
   for (double v : ay) EXPECT_EQ(v, 0.0);
+}
+
+// The one-pass sum gives, bit for bit, what a copy (or clearing) followed
+// by one racm_waxpy per term gives: the same products rounded, added in the
+// same order, zero coefficients skipped (so a not-a-number in their vector
+// never arrives), signed zeros as they fall; for every count of terms,
+// including counts beyond the unrolled three and beyond eight.
+TEST(Wsum, EqualsCopyThenOneWaxpyPerTerm) {
+  constexpr int n = 7;
+  double x[10][n];
+  for (int t = 0; t < 10; ++t)
+    for (int i = 0; i < n; ++i) x[t][i] = (i % 3 == 0 ? -1.0 : 1.0) * (1.0 + 0x1p-30 * (t + i));
+  x[2][4] = nan;
+  x[0][1] = 0.0;
+  x[1][1] = 0.0;  // a -0.0 product
+  const double base[n] = {1.0, -0.0, 3.0, -(1.0 + 0x1p-29), 1e300, -2.0, 0.25};
+  const double alpha[10] = {0.5, -(1.0 + 0x1p-30), 0.0, 1e-300, 3.0, -0.0, 7.0, 0.125, 2.0, -1.0};
+  for (int count = 0; count <= 10; ++count) {
+    VectorTerm terms[10];
+    for (int t = 0; t < count; ++t) terms[t] = {alpha[t], x[t]};
+    for (const double* start : {base, static_cast<const double*>(nullptr)}) {
+      double expected[n];
+      if (start == nullptr) {
+        racm_wscal(n, 0.0, expected, 1);
+      } else {
+        racm_wcopy(n, start, 1, expected, 1);
+      }
+      for (int t = 0; t < count; ++t) racm_waxpy(n, alpha[t], x[t], 1, expected, 1);
+      double got[n];
+      racm_wsum(n, start, terms, count, got);
+      for (int i = 0; i < n; ++i) {
+        EXPECT_EQ(std::memcmp(&got[i], &expected[i], sizeof(double)), 0)
+            << "count " << count << ", element " << i << (start ? "" : ", from zero");
+      }
+    }
+  }
 }
 
 TEST(Wscal, ZeroClearsInfinitiesAndNotANumbers) {
