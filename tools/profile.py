@@ -44,10 +44,11 @@ def read_callgrind(path):
     fn = cfn = None
     pending_call = False
 
-    def name_of(spec):
-        m = re.match(r"\((\d+)\)(?:\s+(.*))?$", spec.strip())
+    def name_of(reference):
+        # callgrind names a function once as "(id) name", then as "(id)".
+        m = re.match(r"\((\d+)\)(?:\s+(.*))?$", reference.strip())
         if not m:
-            return spec.strip()
+            return reference.strip()
         if m.group(2) is not None:
             names[m.group(1)] = m.group(2)
         return names[m.group(1)]
