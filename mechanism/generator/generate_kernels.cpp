@@ -62,20 +62,21 @@ const char* banner =
     "// table in mechanism/reaction_table.hpp. Do not edit: change the table.\n"
     "#include \"mechanism/kernels.hpp\"\n\n"
     "#ifndef BOX_KERNEL_CLONES\n"
-    "#if defined(__x86_64__) && defined(__GNUC__)\n"
+    "#if defined(__x86_64__) && defined(__GNUC__) && !defined(__clang__)\n"
     "#define BOX_KERNEL_CLONES __attribute__((target_clones(\"avx\", \"default\")))\n"
     "#else\n"
     "#define BOX_KERNEL_CLONES\n"
     "#endif\n"
     "#endif\n\n";
 
-// Each kernel is compiled twice on x86-64, for the baseline instruction set
-// and with the VEX encoding, chosen once at load time by what the processor
-// supports. The VEX forms take three operands, so no register copy before
-// each multiply and fewer, shorter instructions for a routine that is
-// limited by fetching them; they are the same scalar IEEE operations with
-// the same results (no fused multiply-add: contraction stays off). Defining
-// BOX_KERNEL_CLONES empty builds the baseline form alone.
+// With g++ on x86-64 each kernel is compiled twice, for the baseline
+// instruction set and with the VEX encoding, chosen once at load time by
+// what the processor supports. The VEX forms take three operands, so no
+// register copy before each multiply and fewer, shorter instructions for a
+// routine that is limited by fetching them; they are the same scalar IEEE
+// operations with the same results (no fused multiply-add: contraction
+// stays off). Defining BOX_KERNEL_CLONES empty builds the baseline form
+// alone.
 const char* clones = "BOX_KERNEL_CLONES\n";
 
 // The straight-line kernels are larger than the first-level instruction
