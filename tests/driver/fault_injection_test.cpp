@@ -28,6 +28,7 @@
 
 #include "driver/errors.hpp"
 #include "driver/free_format_reader.hpp"
+#include "tests/support/example_copy.hpp"
 
 namespace {
 
@@ -91,21 +92,6 @@ struct RunOptions {
 // program in it.
 class RunDirectory {
  public:
-  RunDirectory() {
-    std::string pattern = (fs::temp_directory_path() / "boxmodel-fault-XXXXXX").string();
-    if (::mkdtemp(pattern.data()) == nullptr) throw std::runtime_error("mkdtemp failed");
-    dir_ = pattern;
-    fs::copy_file(example_inputs / parameters, dir_ / parameters);
-    fs::copy_file(example_inputs / site, dir_ / site);
-  }
-  ~RunDirectory() {
-    std::error_code ignored;
-    fs::permissions(dir_, fs::perms::owner_all, fs::perm_options::add, ignored);
-    fs::remove_all(dir_, ignored);
-  }
-  RunDirectory(const RunDirectory&) = delete;
-  RunDirectory& operator=(const RunDirectory&) = delete;
-
   fs::path path(const std::string& name) const { return dir_ / name; }
   const fs::path& dir() const { return dir_; }
   std::string read(const std::string& name) const { return slurp(path(name)); }
@@ -150,7 +136,8 @@ class RunDirectory {
   }
 
  private:
-  fs::path dir_;
+  box::testing::ExampleCopy example_;
+  const fs::path& dir_ = example_.dir();
 };
 
 // What a clean run of the example day writes, to compare against the rows

@@ -12,11 +12,12 @@
 #include <string>
 #include <vector>
 
+#include "tests/support/example_copy.hpp"
+
 namespace {
 
 namespace fs = std::filesystem;
 
-const fs::path example_dir = fs::path(BOXMODEL_SOURCE_DIR) / "examples" / "day";
 const std::string site_name = "ValuesAtSite_extractedFromWRFchemAug31.txt_test";
 
 std::vector<std::string> split_lines(const std::string& text) {
@@ -41,17 +42,6 @@ std::size_t count_starting(const std::vector<std::string>& lines, const std::str
 // A scratch directory holding a copy of the example day's inputs.
 class Scratch {
  public:
-  Scratch() {
-    std::string pattern = (fs::temp_directory_path() / "boxmodel-run-XXXXXX").string();
-    if (mkdtemp(pattern.data()) == nullptr) throw std::runtime_error("mkdtemp failed");
-    dir_ = pattern;
-    for (const char* name : {"inputn", site_name.c_str()})
-      fs::copy_file(example_dir / name, dir_ / name);
-  }
-  ~Scratch() { fs::remove_all(dir_); }
-  Scratch(const Scratch&) = delete;
-  Scratch& operator=(const Scratch&) = delete;
-
   const fs::path& dir() const { return dir_; }
 
   std::string read(const std::string& name) const {
@@ -86,7 +76,8 @@ class Scratch {
   }
 
  private:
-  fs::path dir_;
+  box::testing::ExampleCopy example_;
+  const fs::path& dir_ = example_.dir();
 };
 
 TEST(ExampleDay, CompleteRun) {

@@ -22,7 +22,10 @@ class ExampleCopy {
       fs::copy_file(example / name, dir_ / name);
   }
   ~ExampleCopy() {
+    // A test may have taken its own permissions away to provoke a fault.
     std::error_code ignored;
+    std::filesystem::permissions(dir_, std::filesystem::perms::owner_all,
+                                 std::filesystem::perm_options::add, ignored);
     std::filesystem::remove_all(dir_, ignored);
   }
   ExampleCopy(const ExampleCopy&) = delete;
