@@ -1,5 +1,6 @@
 // Rate coefficients of all reactions, evaluated once per chemistry step
 // (temperature and air density are constant over a step).
+#include <array>
 #include <cmath>
 
 #include "mechanism/rate_laws.hpp"
@@ -48,12 +49,106 @@ double coefficient(const mech::RateLaw& r, const double* j, double c_m, double t
   return 0.0;
 }
 
+// Many reactions share an activation temperature B, and so the factor
+// exp(0 - B/T) of their Arrhenius-type laws; several share all four
+// parameters of a fall-off law (a formation and the decomposition paired
+// with it, or analogous peroxy-acyl nitrates). Each distinct factor is
+// evaluated once per call and used by every reaction that has it: the same
+// operations on the same numbers, so the same bits as evaluating each
+// reaction on its own, with about half the exponentials and powers.
+struct SharedFactors {
+  std::array<double, nreact> activation{};  // distinct B
+  int n_activation = 0;
+  std::array<std::array<double, 4>, nreact> falloff{};  // distinct k0, n, kinf, m
+  int n_falloff = 0;
+  std::array<int, nreact> activation_of{};  // per reaction, or -1
+  std::array<int, nreact> falloff_of{};     // per reaction, or -1
+};
+
+constexpr SharedFactors shared = [] {
+  SharedFactors s;
+  auto activation_index = [&s](double b) {
+    for (int k = 0; k < s.n_activation; ++k)
+      if (s.activation[static_cast<std::size_t>(k)] == b) return k;
+    s.activation[static_cast<std::size_t>(s.n_activation)] = b;
+    return s.n_activation++;
+  };
+  auto falloff_index = [&s](const std::array<double, 4>& q) {
+    for (int k = 0; k < s.n_falloff; ++k)
+      if (s.falloff[static_cast<std::size_t>(k)] == q) return k;
+    s.falloff[static_cast<std::size_t>(s.n_falloff)] = q;
+    return s.n_falloff++;
+  };
+  for (int n = 1; n <= nreact; ++n) {
+    const mech::RateLaw& r = mech::reactions[at(n)].law;
+    const auto& p = r.p;
+    int a = -1, f = -1;
+    switch (r.law) {
+      case mech::Law::arr2:
+      case mech::Law::arr2_share:
+      case mech::Law::thermal_t2:
+        a = activation_index(p[1]);
+        break;
+      case mech::Law::troe:
+        f = falloff_index({p[0], p[1], p[2], p[3]});
+        break;
+      case mech::Law::troee:
+        a = activation_index(p[1]);
+        f = falloff_index({p[2], p[3], p[4], p[5]});
+        break;
+      default:
+        break;
+    }
+    s.activation_of[at(n)] = a;
+    s.falloff_of[at(n)] = f;
+  }
+  return s;
+}();
+
 }  // namespace
+
+double racm_rate_coefficient(int n, const double* j, double c_m, double temp) noexcept {
+  return coefficient(mech::reactions[at(n)].law, j, c_m, temp);
+}
 
 void racm_update_rconst(const double* j, [[maybe_unused]] int nj, double* rconst, double c_m,
                         [[maybe_unused]] double c_h2o, double temp) noexcept {
-  for (int n = 1; n <= nreact; ++n)
-    rconst[at(n)] = coefficient(mech::reactions[at(n)].law, j, c_m, temp);
+  // exp(0 - B/T) as arr2 forms it, and the fall-off coefficients as troe does.
+  std::array<double, shared.n_activation> e;
+  for (std::size_t k = 0; k < e.size(); ++k) e[k] = std::exp(0.0 - shared.activation[k] / temp);
+  std::array<double, shared.n_falloff> tr;
+  for (std::size_t k = 0; k < tr.size(); ++k) {
+    const auto& q = shared.falloff[k];
+    tr[k] = troe(q[0], q[1], q[2], q[3], temp, c_m);
+  }
+  for (int n = 1; n <= nreact; ++n) {
+    const mech::RateLaw& r = mech::reactions[at(n)].law;
+    const auto& p = r.p;
+    const auto a = static_cast<std::size_t>(shared.activation_of[at(n)]);
+    const auto f = static_cast<std::size_t>(shared.falloff_of[at(n)]);
+    double k;
+    switch (r.law) {
+      case mech::Law::arr2:  // A exp(-B/T)
+        k = p[0] * e[a];
+        break;
+      case mech::Law::arr2_share:  // the same, times the share of M
+        k = p[0] * e[a] * p[2];
+        break;
+      case mech::Law::thermal_t2:  // C T^2 exp(-D/T)
+        k = p[0] * (temp * temp) * e[a];
+        break;
+      case mech::Law::troe:
+        k = tr[f];
+        break;
+      case mech::Law::troee:  // A exp(-B/T) times the formation's fall-off
+        k = p[0] * e[a] * tr[f];
+        break;
+      default:
+        k = coefficient(r, j, c_m, temp);
+        break;
+    }
+    rconst[at(n)] = k;
+  }
 }
 
 }  // namespace box
