@@ -55,18 +55,29 @@ double coefficient(const mech::RateLaw& r, const double* j, double c_m, double t
 // with it, or analogous peroxy-acyl nitrates). Each distinct factor is
 // evaluated once per call and used by every reaction that has it: the same
 // operations on the same numbers, so the same bits as evaluating each
-// reaction on its own, with about half the exponentials and powers.
-struct SharedFactors {
+// reaction on its own, with about half the exponentials and powers. The
+// reactions are grouped by law at compile time, so that the evaluation is a
+// few short loops instead of a dispatch per reaction.
+struct SharedTerm {
+  int reaction;  // 0-based
+  int shared;    // index of its shared factor (and, for troee, `falloff`)
+  int falloff;
+};
+
+struct Plan {
   std::array<double, nreact> activation{};  // distinct B
   int n_activation = 0;
   std::array<std::array<double, 4>, nreact> falloff{};  // distinct k0, n, kinf, m
   int n_falloff = 0;
-  std::array<int, nreact> activation_of{};  // per reaction, or -1
-  std::array<int, nreact> falloff_of{};     // per reaction, or -1
+  // Reactions by law, each list in reaction order.
+  std::array<SharedTerm, nreact> arr2{}, arr2_share{}, thermal_t2{}, troe{}, troee{};
+  int n_arr2 = 0, n_arr2_share = 0, n_thermal_t2 = 0, n_troe = 0, n_troee = 0;
+  std::array<int, nreact> photolysis{}, constant{}, other{};
+  int n_photolysis = 0, n_constant = 0, n_other = 0;
 };
 
-constexpr SharedFactors shared = [] {
-  SharedFactors s;
+constexpr Plan plan = [] {
+  Plan s;
   auto activation_index = [&s](double b) {
     for (int k = 0; k < s.n_activation; ++k)
       if (s.activation[static_cast<std::size_t>(k)] == b) return k;
@@ -79,31 +90,35 @@ constexpr SharedFactors shared = [] {
     s.falloff[static_cast<std::size_t>(s.n_falloff)] = q;
     return s.n_falloff++;
   };
+  auto add = [](auto& list, int& count, auto item) { list[static_cast<std::size_t>(count++)] = item; };
   for (int n = 1; n <= nreact; ++n) {
     const mech::RateLaw& r = mech::reactions[at(n)].law;
     const auto& p = r.p;
-    int a = -1, f = -1;
+    const int i = n - 1;
     switch (r.law) {
-      case mech::Law::arr2:
+      case mech::Law::photolysis: add(s.photolysis, s.n_photolysis, i); break;
+      case mech::Law::constant: add(s.constant, s.n_constant, i); break;
+      case mech::Law::arr2: add(s.arr2, s.n_arr2, SharedTerm{i, activation_index(p[1]), 0}); break;
       case mech::Law::arr2_share:
+        add(s.arr2_share, s.n_arr2_share, SharedTerm{i, activation_index(p[1]), 0});
+        break;
       case mech::Law::thermal_t2:
-        a = activation_index(p[1]);
+        add(s.thermal_t2, s.n_thermal_t2, SharedTerm{i, activation_index(p[1]), 0});
         break;
       case mech::Law::troe:
-        f = falloff_index({p[0], p[1], p[2], p[3]});
+        add(s.troe, s.n_troe, SharedTerm{i, falloff_index({p[0], p[1], p[2], p[3]}), 0});
         break;
       case mech::Law::troee:
-        a = activation_index(p[1]);
-        f = falloff_index({p[2], p[3], p[4], p[5]});
+        add(s.troee, s.n_troee,
+            SharedTerm{i, activation_index(p[1]), falloff_index({p[2], p[3], p[4], p[5]})});
         break;
-      default:
-        break;
+      default: add(s.other, s.n_other, i); break;
     }
-    s.activation_of[at(n)] = a;
-    s.falloff_of[at(n)] = f;
   }
   return s;
 }();
+
+const mech::RateLaw& law(int reaction) { return mech::reactions[static_cast<std::size_t>(reaction)].law; }
 
 }  // namespace
 
@@ -114,41 +129,40 @@ double racm_rate_coefficient(int n, const double* j, double c_m, double temp) no
 void racm_update_rconst(const double* j, [[maybe_unused]] int nj, double* rconst, double c_m,
                         [[maybe_unused]] double c_h2o, double temp) noexcept {
   // exp(0 - B/T) as arr2 forms it, and the fall-off coefficients as troe does.
-  std::array<double, shared.n_activation> e;
-  for (std::size_t k = 0; k < e.size(); ++k) e[k] = std::exp(0.0 - shared.activation[k] / temp);
-  std::array<double, shared.n_falloff> tr;
+  std::array<double, plan.n_activation> e;
+  for (std::size_t k = 0; k < e.size(); ++k) e[k] = std::exp(0.0 - plan.activation[k] / temp);
+  std::array<double, plan.n_falloff> tr;
   for (std::size_t k = 0; k < tr.size(); ++k) {
-    const auto& q = shared.falloff[k];
+    const auto& q = plan.falloff[k];
     tr[k] = troe(q[0], q[1], q[2], q[3], temp, c_m);
   }
-  for (int n = 1; n <= nreact; ++n) {
-    const mech::RateLaw& r = mech::reactions[at(n)].law;
-    const auto& p = r.p;
-    const auto a = static_cast<std::size_t>(shared.activation_of[at(n)]);
-    const auto f = static_cast<std::size_t>(shared.falloff_of[at(n)]);
-    double k;
-    switch (r.law) {
-      case mech::Law::arr2:  // A exp(-B/T)
-        k = p[0] * e[a];
-        break;
-      case mech::Law::arr2_share:  // the same, times the share of M
-        k = p[0] * e[a] * p[2];
-        break;
-      case mech::Law::thermal_t2:  // C T^2 exp(-D/T)
-        k = p[0] * (temp * temp) * e[a];
-        break;
-      case mech::Law::troe:
-        k = tr[f];
-        break;
-      case mech::Law::troee:  // A exp(-B/T) times the formation's fall-off
-        k = p[0] * e[a] * tr[f];
-        break;
-      default:
-        k = coefficient(r, j, c_m, temp);
-        break;
-    }
-    rconst[at(n)] = k;
-  }
+  const auto each = [](const auto& list, int count, auto&& set) {
+    for (int i = 0; i < count; ++i) set(list[static_cast<std::size_t>(i)]);
+  };
+  const auto ex = [&e](int k) { return e[static_cast<std::size_t>(k)]; };
+  const auto fo = [&tr](int k) { return tr[static_cast<std::size_t>(k)]; };
+  each(plan.photolysis, plan.n_photolysis,
+       [&](int n) { rconst[n] = j[at(law(n).slot)]; });
+  each(plan.constant, plan.n_constant, [&](int n) { rconst[n] = law(n).p[0]; });
+  // A exp(-B/T)
+  each(plan.arr2, plan.n_arr2,
+       [&](const SharedTerm& s) { rconst[s.reaction] = law(s.reaction).p[0] * ex(s.shared); });
+  // The same, times the share of M that reacts.
+  each(plan.arr2_share, plan.n_arr2_share, [&](const SharedTerm& s) {
+    rconst[s.reaction] = law(s.reaction).p[0] * ex(s.shared) * law(s.reaction).p[2];
+  });
+  // C T^2 exp(-D/T)
+  each(plan.thermal_t2, plan.n_thermal_t2, [&](const SharedTerm& s) {
+    rconst[s.reaction] = law(s.reaction).p[0] * (temp * temp) * ex(s.shared);
+  });
+  each(plan.troe, plan.n_troe,
+       [&](const SharedTerm& s) { rconst[s.reaction] = fo(s.shared); });
+  // A exp(-B/T) times the formation's fall-off coefficient.
+  each(plan.troee, plan.n_troee, [&](const SharedTerm& s) {
+    rconst[s.reaction] = law(s.reaction).p[0] * ex(s.shared) * fo(s.falloff);
+  });
+  each(plan.other, plan.n_other,
+       [&](int n) { rconst[n] = coefficient(law(n), j, c_m, temp); });
 }
 
 }  // namespace box
