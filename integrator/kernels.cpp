@@ -14,10 +14,12 @@ void racm_wlamch_add(double a, double b, double& sum) { sum = a + b; }
 // instruction set and for wider vector registers, chosen once at load time.
 // Packed instructions round each element as the scalar ones do, so every
 // form gives the same values.
+#ifndef BOX_VECTOR_CLONES
 #if defined(__x86_64__) && defined(__GNUC__) && !defined(__clang__)
 #define BOX_VECTOR_CLONES __attribute__((target_clones("avx512f", "avx", "default")))
 #else
 #define BOX_VECTOR_CLONES
+#endif
 #endif
 
 BOX_VECTOR_CLONES
