@@ -390,6 +390,13 @@ std::string gen_decomp() {
   return o.str();
 }
 
+// Species whose sums of the right-hand side may be open at a time. With
+// all 78 open, even the 32-register form reads and writes the stack about
+// 400 times per call to hold partial sums; with 24 it does so 20 times, the
+// routine is a tenth smaller and the example day 2 % faster (16 and 32 are
+// in between, 8 serialises the long sums).
+constexpr int fun_window = 24;
+
 std::string gen_fun() {
   std::ostringstream o;
   o << banner << "namespace box {\n\n"
@@ -412,9 +419,9 @@ std::string gen_fun() {
   // Net production of each species: its terms summed in increasing
   // reaction order, one addition per statement. The long sums (HO, HO2,
   // HCHO) are chains of dependent additions; emitted one species after
-  // another they would run one at a time, so the additions of all species
-  // are interleaved in the order of a simulated schedule (list_schedule
-  // below) with each species' own order kept.
+  // another they would run one at a time, so the additions of several
+  // species are interleaved in the order of a simulated schedule
+  // (list_schedule below) with each species' own order kept.
   struct Add {
     int species;  // 0-based
     std::string text;
@@ -440,7 +447,12 @@ std::string gen_fun() {
   o << "\n  // Net production of each species, the terms of all interleaved.\n";
   std::vector<int> remaining(nvar, 0);
   for (const Add& a : adds) ++remaining[static_cast<std::size_t>(a.species)];
-  for (const int i : list_schedule(ops)) {
+  // At most fun_window species' sums are open at a time (in species
+  // order): enough for the long chains to overlap, few enough that the
+  // partial sums stay in registers instead of going to the stack.
+  std::vector<int> species_group;
+  for (const Add& a : adds) species_group.push_back(a.species);
+  for (const int i : list_schedule(ops, species_group, fun_window)) {
     const Add& a = adds[static_cast<std::size_t>(i)];
     const std::string sum = "s" + std::to_string(a.species);
     if (a.first)
