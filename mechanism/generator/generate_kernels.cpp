@@ -135,8 +135,10 @@ std::string gen_jac() {
     << "// routine smaller and faster, with the same operations.\n"
     << clones << "void racm_jac_sp(const double* v, const double* f, const double* rct, double* jvs) "
        "noexcept {\n";
-  NearPointers vp("v", "vp", nvar, false), rp("rct", "rp", nreact, false),
-      jp("jvs", "jp", lu_nonzero, true);
+  // jvs is written column by column, all over the array: near pointers to
+  // it would all be live at once and spill, so its entries are addressed
+  // from jvs itself.
+  NearPointers vp("v", "vp", nvar, false), rp("rct", "rp", nreact, false);
   std::vector<std::vector<int>> entries_of_column(nvar + 1);
   for (int k = 1; k <= lu_nonzero; ++k) entries_of_column[static_cast<std::size_t>(pattern.icol[at(k)])].push_back(k);
   for (int j = 1; j <= nvar; ++j) {
@@ -154,7 +156,7 @@ std::string gen_jac() {
     }
     for (const int k : entries_of_column[static_cast<std::size_t>(j)]) {
       const int i = pattern.irow[at(k)];
-      std::string line = jp.at(k - 1, o) + " = ";
+      std::string line = "jvs[" + idx(k) + "] = ";
       bool first = true;
       for (const Reaction& r : reactions) {
         const int slot = partial_slot(r.number, j);
