@@ -1,11 +1,53 @@
 #include "integrator/kernels.hpp"
 
+#include <algorithm>
 #include <array>
+#include <cmath>
 #include <limits>
 
 namespace box {
 
 void racm_wlamch_add(double a, double b, double& sum) { sum = a + b; }
+
+// The element-wise kernels that run over long vectors (the stage matrix, and
+// the error norm with its divisions) are compiled for the baseline
+// instruction set and for wider vector registers, chosen once at load time.
+// Packed instructions round each element as the scalar ones do, so every
+// form gives the same values.
+#ifndef BOX_VECTOR_CLONES
+#if defined(__x86_64__) && defined(__GNUC__) && !defined(__clang__)
+#define BOX_VECTOR_CLONES __attribute__((target_clones("avx512f", "avx", "default")))
+#else
+#define BOX_VECTOR_CLONES
+#endif
+#endif
+
+BOX_VECTOR_CLONES
+void racm_wnegcopy(int n, const double* x, double* y) {
+#pragma omp simd
+  for (int i = 0; i < n; ++i) y[i] = 0.0 - x[i];
+}
+
+BOX_VECTOR_CLONES
+void racm_scaled_squares(int n, const double* y, const double* ynew, const double* yerr,
+                         const double* abstol, const double* reltol, bool vectortol,
+                         double* q2) {
+  if (vectortol) {
+#pragma omp simd
+    for (int i = 0; i < n; ++i) {
+      const double ymax = std::max(std::abs(ynew[i]), std::abs(y[i]));
+      const double q = yerr[i] / (abstol[i] + reltol[i] * ymax);
+      q2[i] = q * q;
+    }
+  } else {
+#pragma omp simd
+    for (int i = 0; i < n; ++i) {
+      const double ymax = std::max(std::abs(ynew[i]), std::abs(y[i]));
+      const double q = yerr[i] / (abstol[0] + reltol[0] * ymax);
+      q2[i] = q * q;
+    }
+  }
+}
 
 namespace {
 

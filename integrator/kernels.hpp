@@ -22,11 +22,17 @@ inline void racm_wcopy(int n, const double* x, int /*incx*/, double* y,
 }
 
 // y(i) = 0 - x(i) for i < n: the copy and the negation of racm_wscal with
-// alpha = -1 in one pass, with the same values (+0.0 stays +0.0).
-inline void racm_wnegcopy(int n, const double* x, double* y) {
-#pragma omp simd
-  for (int i = 0; i < n; ++i) y[i] = 0.0 - x[i];
-}
+// alpha = -1 in one pass, with the same values (+0.0 stays +0.0). Out of
+// line: it runs once per attempted step over the whole stage matrix, in the
+// widest vector form the processor offers (see kernels.cpp).
+void racm_wnegcopy(int n, const double* x, double* y);
+
+// q2(i) = (yerr(i) / (abstol(i) + reltol(i) * max(|ynew(i)|, |y(i)|)))^2 for
+// i < n, with abstol(0) and reltol(0) for every i when `vectortol` is false:
+// the squared scaled errors of the error norm, element by element.
+void racm_scaled_squares(int n, const double* y, const double* ynew, const double* yerr,
+                         const double* abstol, const double* reltol, bool vectortol,
+                         double* q2);
 
 // y(i) = alpha * x(i) + y(i). A zero alpha is tested first and skips the
 // whole update, so infinities or not-a-numbers in x never reach y through a

@@ -271,25 +271,11 @@ class Rosenbrock : public RosenbrockControl {
   static double racm_ros_errornorm(const double* y, const double* ynew,
                                    const double* yerr, const double* abstol,
                                    const double* reltol, bool vectortol) {
-    // The squared scaled errors element by element (two at a time in the
-    // vector registers: the divisions are most of the work), then their sum
-    // in ascending order.
-    std::array<double, n> q2;
-    if (vectortol) {
-#pragma omp simd
-      for (int i = 0; i < n; ++i) {
-        const double ymax = std::max(std::abs(ynew[i]), std::abs(y[i]));
-        const double q = yerr[i] / (abstol[i] + reltol[i] * ymax);
-        q2[at0(i)] = q * q;
-      }
-    } else {
-#pragma omp simd
-      for (int i = 0; i < n; ++i) {
-        const double ymax = std::max(std::abs(ynew[i]), std::abs(y[i]));
-        const double q = yerr[i] / (abstol[0] + reltol[0] * ymax);
-        q2[at0(i)] = q * q;
-      }
-    }
+    // The squared scaled errors element by element (several at a time in
+    // the vector registers: the divisions are most of the work), then their
+    // sum in ascending order.
+    alignas(64) std::array<double, n> q2;
+    racm_scaled_squares(n, y, ynew, yerr, abstol, reltol, vectortol, q2.data());
     double err = 0.0;
     for (int i = 0; i < n; ++i) err = err + q2[at0(i)];
     return std::sqrt(err * inverse_n);
@@ -360,9 +346,16 @@ class Rosenbrock : public RosenbrockControl {
   // Stage storage: max_stages vectors of n, one after another, and the work
   // vectors and matrices of a step; part of the object, so the step loop
   // allocates nothing.
-  std::array<double, static_cast<std::size_t>(max_stages) * n> k_{};
-  std::array<double, n> ynew_{}, fcn0_{}, fcn_{}, dfdt_{}, yerr_{};
-  std::array<double, nnz> jac0_{}, ghimj_{};
+  // Each array starts on a cache line, so that the wide vector loops over
+  // them never split a load across two lines.
+  alignas(64) std::array<double, static_cast<std::size_t>(max_stages) * n> k_{};
+  alignas(64) std::array<double, n> ynew_{};
+  alignas(64) std::array<double, n> fcn0_{};
+  alignas(64) std::array<double, n> fcn_{};
+  alignas(64) std::array<double, n> dfdt_{};
+  alignas(64) std::array<double, n> yerr_{};
+  alignas(64) std::array<double, nnz> jac0_{};
+  alignas(64) std::array<double, nnz> ghimj_{};
 };
 
 }  // namespace box

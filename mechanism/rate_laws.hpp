@@ -55,4 +55,8 @@ inline double k46(double temp, [[maybe_unused]] double c_m) noexcept {
 void racm_update_rconst(const double* j, int nj, double* rconst, double c_m, double c_h2o,
                         double temp) noexcept;
 
+// The coefficient of reaction n (1-based) alone, from its rate law: the
+// value racm_update_rconst stores for it, bit for bit.
+double racm_rate_coefficient(int n, const double* j, double c_m, double temp) noexcept;
+
 }  // namespace box

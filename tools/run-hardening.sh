@@ -6,13 +6,17 @@
 #             (clang with libFuzzer); a finding fails the step and leaves the
 #             input in build-fuzz/artifacts/
 #   valgrind  the example day under valgrind's memcheck: no errors, no leaks
-# Usage: tools/run-hardening.sh [sanitize] [fuzz] [valgrind]   (default: all)
+#   forms     the test suite with the kernels built in one instruction-set
+#             form only, baseline and AVX, so that each form the program may
+#             pick on another processor is checked to give the same bits
+#             (the byte-for-byte example day included)
+# Usage: tools/run-hardening.sh [sanitize] [fuzz] [valgrind] [forms]   (default: all)
 # FUZZ_SECONDS sets the length of the fuzz run (default 60).
 set -euo pipefail
 here=$(cd "$(dirname "$0")/.." && pwd)
 cd "$here"
 steps=("$@")
-[ ${#steps[@]} -gt 0 ] || steps=(sanitize fuzz valgrind)
+[ ${#steps[@]} -gt 0 ] || steps=(sanitize fuzz valgrind forms)
 
 timed() {
   local name=$1
@@ -74,11 +78,24 @@ valgrind_example() {
   done
 }
 
+kernel_forms() {
+  local forms=(baseline)
+  grep -qw avx /proc/cpuinfo && forms+=(avx)
+  for form in "${forms[@]}"; do
+    local dir=build-form-$form
+    cmake -S . -B "$dir" -G Ninja -DCMAKE_BUILD_TYPE=Release -DBOXMODEL_BENCH=OFF \
+      -DBOXMODEL_KERNEL_FORM="$form"
+    cmake --build "$dir"
+    ctest --test-dir "$dir" --output-on-failure -j2
+  done
+}
+
 for step in "${steps[@]}"; do
   case $step in
     sanitize) timed "ASan+UBSan test suite" sanitize ;;
     fuzz) timed "fuzzing the input reader" fuzz ;;
     valgrind) timed "example day under valgrind memcheck" valgrind_example ;;
-    *) echo "unknown step: $step (sanitize, fuzz or valgrind)" >&2; exit 2 ;;
+    forms) timed "each kernel form on its own" kernel_forms ;;
+    *) echo "unknown step: $step (sanitize, fuzz, valgrind or forms)" >&2; exit 2 ;;
   esac
 done

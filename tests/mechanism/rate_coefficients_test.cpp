@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
 #include <array>
+#include <bit>
+#include <cstdint>
 #include <cmath>
 #include <limits>
 
@@ -25,6 +27,26 @@ TEST(RateLaws, WorkedValues) {
   // The reverse decomposition is the forward rate over K = a exp(-b/T).
   EXPECT_EQ(troee(4.76e26, 10900.0, 1.8e-31, 3.2, 4.7e-12, 1.4, 298.0, 2.5e19),
             4.76e26 * std::exp(-10900.0 / 298.0) * troe(1.8e-31, 3.2, 4.7e-12, 1.4, 298.0, 2.5e19));
+}
+
+// The whole-set evaluation shares exponentials and fall-off factors among
+// reactions with the same parameters; every coefficient must still be the
+// bits its own rate law gives, over the temperatures and air densities the
+// model meets and beyond.
+TEST(RateCoefficients, SharedFactorsGiveEachLawsOwnBits) {
+  std::array<double, nphot> j{};
+  for (std::size_t s = 0; s < j.size(); ++s) j[s] = 1e-5 * static_cast<double>(s + 1);
+  for (const double temp : {180.0, 230.15, 273.15, 298.0, 301.7, 330.0}) {
+    for (const double c_m : {1e17, 2.5e19, 3.1e19}) {
+      const auto r = rates_at(temp, c_m, j);
+      for (int n = 1; n <= nreact; ++n) {
+        const double own = racm_rate_coefficient(n, j.data(), c_m, temp);
+        EXPECT_EQ(std::bit_cast<std::uint64_t>(r[at(n)]), std::bit_cast<std::uint64_t>(own))
+            << "reaction " << n << " at " << temp << " K, " << c_m << " cm-3: " << r[at(n)]
+            << " vs " << own;
+      }
+    }
+  }
 }
 
 // Literature values of selected coefficients at 298 K and 2.5e19 cm-3,
