@@ -295,7 +295,8 @@ std::string gen_decomp() {
     << "// Row k is read into locals, reduced there and stored back before its\n"
     << "// pivot's second test; row j's pivot and U part are read through a\n"
     << "// pointer near them (one-byte displacements: the routine is limited by\n"
-    << "// fetching its own instructions). The fence at each row emits no\n"
+    << "// fetching its own instructions), shared by pivot rows that lie close\n"
+    << "// together. The fence at each row emits no\n"
     << "// instruction; it keeps the compiler from holding earlier rows' values\n"
     << "// in registers across the routine and spilling them to the stack.\n"
     << "// Within a row, the updates of different entries are interleaved (each\n"
@@ -375,14 +376,52 @@ std::string gen_decomp() {
       if (last[static_cast<std::size_t>(t)] == n)
         o << "    r[" << rel(t, row0) << "] = " << w(t) << ";\n";
     };
+    // Pivot rows whose pivots and U parts lie within 32 consecutive entries
+    // share one pointer (pivots consecutive in the row, rows adjacent in
+    // storage): fewer pointers live at a time, fewer of them on the stack.
+    std::vector<std::string> u_name(lu_nonzero + 1);
+    std::vector<int> u_base(lu_nonzero + 1, 0), u_first(lu_nonzero + 1, 0);
+    {
+      int first = 0, lo = 0, hi = 0;
+      std::vector<int> members;
+      const auto close = [&] {
+        for (const int m : members) {
+          u_name[static_cast<std::size_t>(m)] = "u" + idx(first);
+          u_base[static_cast<std::size_t>(m)] = lo - 1 + base_offset;
+          u_first[static_cast<std::size_t>(m)] = first;
+        }
+        members.clear();
+      };
+      for (int m = pattern.crow[at(k)]; m < pattern.diag[at(k)]; ++m) {
+        const int j = pattern.icol[at(m)];
+        const int a = pattern.diag[at(j)], b = pattern.crow[at(j + 1)] - 1;
+        if (!members.empty() && std::max(b, hi) - std::min(a, lo) < 2 * base_offset) {
+          lo = std::min(a, lo);
+          hi = std::max(b, hi);
+        } else {
+          close();
+          first = m;
+          lo = a;
+          hi = b;
+        }
+        members.push_back(m);
+      }
+      close();
+    }
+    std::vector<bool> u_declared(lu_nonzero + 1, false);
     count = 0;
     for (const int i : order) {
       const RowOp& op = row_ops[static_cast<std::size_t>(i)];
       const int j = pattern.icol[at(op.m)];
-      const int ub = pattern.diag[at(j)] - 1 + base_offset;
-      const std::string u = "u" + idx(op.m), alpha = "alpha" + idx(op.m);
+      const int ub = u_base[static_cast<std::size_t>(op.m)];
+      const std::string& u = u_name[static_cast<std::size_t>(op.m)];
+      const std::string alpha = "alpha" + idx(op.m);
+      if (!u_declared[static_cast<std::size_t>(u_first[static_cast<std::size_t>(op.m)])]) {
+        u_declared[static_cast<std::size_t>(u_first[static_cast<std::size_t>(op.m)])] = true;
+        o << base(u, "const double", ub);
+      }
       if (op.p == 0) {
-        o << base(u, "const double", ub) << "    const double " << alpha << " = 0.0 - " << use(op.m)
+        o << "    const double " << alpha << " = 0.0 - " << use(op.m)
           << " / " << u << "[" << rel(pattern.diag[at(j)], ub) << "];\n";
         o << define(op.m) << " = 0.0 - " << alpha << ";\n";
       } else {
