@@ -565,15 +565,33 @@ std::string gen_solve() {
     ops.push_back(div);
     steps.push_back({i - 1, pattern.diag[at(i)] - 1, -1, true});
   }
-  const std::vector<int> order = list_schedule(ops);
+  // The forward substitution column by column: each x_j, once complete,
+  // is used at once by every row that needs it and then dies, so few values
+  // wait in registers or on the stack (each row still takes its terms in
+  // increasing column order). The back substitution, whose rows wait on one
+  // another, follows the simulated schedule.
+  std::vector<int> order;
+  {
+    const std::vector<int> scheduled = list_schedule(ops);
+    std::vector<int> forward;
+    for (std::size_t i = 0; i < steps.size(); ++i)
+      if (!steps[i].backward) forward.push_back(static_cast<int>(i));
+    std::stable_sort(forward.begin(), forward.end(), [&](int a, int b) {
+      return steps[static_cast<std::size_t>(a)].column < steps[static_cast<std::size_t>(b)].column;
+    });
+    order = forward;
+    for (const int i : scheduled)
+      if (steps[static_cast<std::size_t>(i)].backward) order.push_back(i);
+  }
 
   std::ostringstream o;
   o << banner << "namespace box {\n\n"
     << "// Each row's sums run left to right and each row divides by its pivot,\n"
     << "// as in the loop form (mechanism/sparse_lu_loop.hpp), so the solution\n"
-    << "// agrees with it bit for bit. The operations of different rows are\n"
-    << "// interleaved in the order of a simulated schedule so that independent\n"
-    << "// rows' chains of subtractions run side by side. The right-hand side is\n"
+    << "// agrees with it bit for bit. The forward substitution runs column by\n"
+    << "// column; the back substitution's rows are interleaved in the order of\n"
+    << "// a simulated schedule so that independent rows' chains of\n"
+    << "// subtractions run side by side. The right-hand side is\n"
     << "// read into locals and the solution written back once: through the\n"
     << "// pointer every partial sum would be stored and read back (x might\n"
     << "// alias jvs, as far as the compiler knows).\n"
