@@ -301,7 +301,9 @@ std::string gen_decomp() {
     << "// in registers across the routine and spilling them to the stack.\n"
     << "// Within a row, the updates of different entries are interleaved (each\n"
     << "// entry's own updates stay in pivot order) so that each division\n"
-    << "// overlaps the updates around it.\n"
+    << "// overlaps the updates around it. With q = entry / pivot, the entries\n"
+    << "// are updated w - q * u and the L entry stored as q + 0.0: the bits of\n"
+    << "// the loop form's alpha = 0 - q, alpha * u + w and 0 - alpha.\n"
     << wide_clones << "void decomp_racm(double* jvs, int& ier) noexcept {\n"
     << "  constexpr double tiny = std::numeric_limits<double>::min();\n"
     << "  ier = 0;\n";
@@ -415,19 +417,26 @@ std::string gen_decomp() {
       const int j = pattern.icol[at(op.m)];
       const int ub = u_base[static_cast<std::size_t>(op.m)];
       const std::string& u = u_name[static_cast<std::size_t>(op.m)];
-      const std::string alpha = "alpha" + idx(op.m);
+      const std::string q = "q" + idx(op.m);
       if (!u_declared[static_cast<std::size_t>(u_first[static_cast<std::size_t>(op.m)])]) {
         u_declared[static_cast<std::size_t>(u_first[static_cast<std::size_t>(op.m)])] = true;
         o << base(u, "const double", ub);
       }
+      // The loop form takes the multiplier alpha = 0 - q (q = entry / pivot),
+      // stores 0 - alpha as the L entry and updates w = alpha * u + w. In
+      // IEEE arithmetic (-q) * u is -(q * u) and w + (-p) is w - p exactly,
+      // and 0 - (0 - q) is q + 0.0 (both turn -0 into +0), so these give the
+      // same bits with one operation less per multiplier. (alpha = 0 - q
+      // differs from -q only for q = +0; then both products are zeros and w,
+      // which is never -0 here, is unchanged or +0 either way.)
       if (op.p == 0) {
-        o << "    const double " << alpha << " = 0.0 - " << use(op.m)
-          << " / " << u << "[" << rel(pattern.diag[at(j)], ub) << "];\n";
-        o << define(op.m) << " = 0.0 - " << alpha << ";\n";
+        o << "    const double " << q << " = " << use(op.m) << " / " << u << "["
+          << rel(pattern.diag[at(j)], ub) << "];\n";
+        o << define(op.m) << " = " << q << " + 0.0;\n";
       } else {
         const std::string prev = use(op.t);
-        o << define(op.t) << " = " << alpha << " * " << u << "[" << rel(op.p, ub) << "] + " << prev
-          << ";\n";
+        o << define(op.t) << " = " << prev << " - " << q << " * " << u << "[" << rel(op.p, ub)
+          << "];\n";
       }
       store_if_last(op.t, ++count);
     }

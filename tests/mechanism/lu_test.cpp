@@ -96,6 +96,40 @@ TEST(SparseLU, StraightLineEqualsLoopForm) {
   }
 }
 
+// The generated factorisation subtracts q * u where the loop form adds
+// (0 - q) * u, and stores q + 0.0 where it stores 0 - (0 - q): identities of
+// IEEE arithmetic that hinge on signed zeros. Matrices full of exact zeros
+// (as 0 - J has wherever a concentration is zero) with negative pivots, so
+// that +0 / pivot = -0, and with infinities and not-a-numbers among the
+// entries must still give the loop form's bits.
+TEST(SparseLU, SignedZerosAndSpecialValuesMatchLoopForm) {
+  std::mt19937_64 rng(11);
+  std::uniform_real_distribution<double> u(-1.0, 1.0);
+  std::uniform_int_distribution<int> pick(0, 3);
+  Vector rhs;
+  for (double& x : rhs) x = pick(rng) == 0 ? 0.0 : u(rng);
+  for (int trial = 0; trial < 20; ++trial) {
+    Matrix a = random_matrix(rng, trial % 2 ? -1.0 : 1.0);
+    for (int k = 1; k <= lu_nonzero; ++k)
+      if (lu_irow[at(k)] != lu_icol[at(k)] && pick(rng) != 0) a[at(k)] = 0.0 - 0.0;
+    expect_same_as_loop_form(a, rhs);
+  }
+  Matrix a = random_matrix(rng, -1.0);
+  a[at(lu_crow[at(nvar)])] = std::numeric_limits<double>::infinity();
+  a[at(lu_crow[at(nvar - 1)])] = std::numeric_limits<double>::quiet_NaN();
+  expect_same_as_loop_form(a, rhs);
+
+  // I/(h gamma) - J at a state where every other species is absent.
+  auto v = test::daytime_state();
+  for (std::size_t i = 0; i < v.size(); i += 2) v[i] = 0.0;
+  Matrix jvs;
+  racm_jac_sp(v.data(), test::daytime_fixed().data(), test::daytime_rates().data(), jvs.data());
+  for (int k = 0; k < lu_nonzero; ++k)
+    a[static_cast<std::size_t>(k)] = 0.0 - jvs[static_cast<std::size_t>(k)];
+  for (int i = 1; i <= nvar; ++i) a[at(lu_diag[at(i)])] += 1.0 / (300.0 * 0.43586652150845899);
+  expect_same_as_loop_form(a, v);
+}
+
 TEST(SparseLU, DiagonalMatrixFactorsToItself) {
   Matrix a{};
   for (int i = 1; i <= nvar; ++i) a[at(lu_diag[at(i)])] = 0.5 + i;
