@@ -30,6 +30,12 @@ struct MechanismSystem {
     decomp_racm(jvs, ier);
     return ier;
   }
+  // 0 - jac plus shift on the diagonal, factorised as it is formed.
+  static int decomp_shifted(const double* jac, double shift, double* jvs) {
+    int ier = 0;
+    decomp_racm_shifted(jac, shift, jvs, ier);
+    return ier;
+  }
   static void solve(const double* jvs, double* x) { racm_kppsolve(jvs, x); }
   // Storage position of row i's diagonal (0-based row, 0-based position).
   static constexpr std::size_t diag(int i) { return at(lu_diag[static_cast<std::size_t>(i)]); }

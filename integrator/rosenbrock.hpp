@@ -40,6 +40,13 @@ concept RosenbrockSystem =
       { s.diag(i) } -> std::convertible_to<std::size_t>;
     };
 
+// A system that can factorise its stage matrix 1/(h gamma) I - J while
+// forming it from J, with the values of forming it first and calling decomp.
+template <class S>
+concept ShiftedDecomposition = requires(const double* jac, double shift, double* lu) {
+  { S::decomp_shifted(jac, shift, lu) } -> std::same_as<int>;
+};
+
 template <RosenbrockSystem S>
 class Rosenbrock : public RosenbrockControl {
  public:
@@ -237,13 +244,19 @@ class Rosenbrock : public RosenbrockControl {
     constexpr int max_halvings = 5;
     int nconsecutive = 0;
     for (;;) {
-      racm_wnegcopy(nnz, jac0, ghimj);  // ghimj = 0 - jac0
       const double ghinv = 1.0 / (direction * h * gam);
-      for (int i = 0; i < n; ++i) {
-        double& d = ghimj[sys.diag(i)];
-        d = d + ghinv;
+      int ising = 0;
+      if constexpr (ShiftedDecomposition<S>) {
+        ising = S::decomp_shifted(jac0, ghinv, ghimj);
+        ++counters_.ndec;
+      } else {
+        racm_wnegcopy(nnz, jac0, ghimj);  // ghimj = 0 - jac0
+        for (int i = 0; i < n; ++i) {
+          double& d = ghimj[sys.diag(i)];
+          d = d + ghinv;
+        }
+        ising = racm_ros_decomp(sys, ghimj);
       }
-      const int ising = racm_ros_decomp(sys, ghimj);
       if (ising == 0) return false;
       ++counters_.nsng;
       ++nconsecutive;

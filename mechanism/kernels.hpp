@@ -28,6 +28,13 @@ void racm_jac_sp(const double* v, const double* f, const double* rct, double* jv
 // division by the bad pivot takes place.
 void decomp_racm(double* jvs, int& ier) noexcept;
 
+// decomp_racm of the matrix 0.0 - jac[t] for every entry t, plus shift on
+// the diagonal (the Rosenbrock stage matrix 1/(h gamma) I - J), formed
+// while factorising: the same operations as forming it first and calling
+// decomp_racm, so the same bits and the same ier. jac is not changed. When
+// ier = k > 0, rows from k hold unspecified values.
+void decomp_racm_shifted(const double* jac, double shift, double* jvs, int& ier) noexcept;
+
 // Solves (LU) x = b in place with the factors of decomp_racm: x holds b on
 // entry and the solution on return.
 void racm_kppsolve(const double* jvs, double* x) noexcept;

@@ -283,9 +283,31 @@ constexpr int base_offset = 16;  // entries: a base reaches 16 below and 15 abov
 // run alike; with 32, 8 is 5 % faster than 4 and more gains nothing.
 constexpr int decomp_window = 8;
 
-std::string gen_decomp() {
+// With `shifted`, the routine forms its matrix as it goes: entry t is
+// 0.0 - jac[t], plus shift on the diagonal (the integrator's
+// 1/(h gamma) I - J), read where the elimination first uses it; entries the
+// elimination never touches are copied, negated, before it starts.
+std::string gen_decomp(bool shifted = false) {
+  std::vector<bool> touched(lu_nonzero + 1, false);
+  for (int k = 1; k <= nvar; ++k)
+    for (int m = pattern.crow[at(k)]; m < pattern.diag[at(k)]; ++m) {
+      touched[static_cast<std::size_t>(m)] = true;
+      const int j = pattern.icol[at(m)];
+      for (int p = pattern.diag[at(j)] + 1; p < pattern.crow[at(j + 1)]; ++p)
+        touched[static_cast<std::size_t>(pattern.position[at(k)][at(pattern.icol[at(p)])])] = true;
+    }
   std::ostringstream o;
-  o << banner << "#include <atomic>\n#include <cmath>\n#include <limits>\n\nnamespace box {\n\n"
+  o << banner << "#include <atomic>\n#include <cmath>\n#include <limits>\n\nnamespace box {\n\n";
+  if (shifted)
+    o << "typedef double box_v2d __attribute__((vector_size(16)));\n\n"
+      << "namespace {\n"
+      << "// dst[0..n) = 0.0 - src[0..n) for the n of the vector type.\n"
+      << "template <class V>\n"
+      << "[[gnu::always_inline]] inline void negate(const double* src, double* dst) {\n"
+      << "  V v;\n  __builtin_memcpy(&v, src, sizeof v);\n  v = 0.0 - v;\n"
+      << "  __builtin_memcpy(dst, &v, sizeof v);\n}\n"
+      << "}  // namespace\n\n";
+  o
     << "// Row-oriented elimination, in place. Row k is reduced by the rows j < k\n"
     << "// of its L part, in increasing j; the pattern is closed under fill-in, so\n"
     << "// every update lands on an entry of row k. Each pivot is tested as\n"
@@ -304,17 +326,57 @@ std::string gen_decomp() {
     << "// overlaps the updates around it. With q = entry / pivot, the entries\n"
     << "// are updated w - q * u and the L entry stored as q + 0.0: the bits of\n"
     << "// the loop form's alpha = 0 - q, alpha * u + w and 0 - alpha.\n"
-    << wide_clones << "void decomp_racm(double* jvs, int& ier) noexcept {\n"
+    << wide_clones
+    << (shifted ? "void decomp_racm_shifted(const double* jac, double shift, double* jvs, int& ier) "
+                  "noexcept {\n"
+                : "void decomp_racm(double* jvs, int& ier) noexcept {\n")
     << "  constexpr double tiny = std::numeric_limits<double>::min();\n"
     << "  ier = 0;\n";
+  if (shifted) {
+    o << "  // The entries the elimination never touches, in runs.\n";
+    for (int t = 1; t <= lu_nonzero;) {
+      if (touched[static_cast<std::size_t>(t)]) {
+        ++t;
+        continue;
+      }
+      int run = 0;
+      while (t + run <= lu_nonzero && !touched[static_cast<std::size_t>(t + run)]) ++run;
+      for (int done = 0; done < run;) {
+        const int left = run - done;
+        // Two at a time: wider vectors would leave the upper halves of the
+        // vector registers in use, and -Os emits no vzeroupper, so every
+        // later instruction of the baseline encoding would pay for it.
+        const int width = left >= 2 ? 2 : 1;
+        const std::string at_t = std::to_string(t - 1 + done);
+        if (width == 1)
+          o << "  jvs[" << at_t << "] = 0.0 - jac[" << at_t << "];\n";
+        else
+          o << "  negate<box_v" << width << "d>(jac + " << at_t << ", jvs + " << at_t << ");\n";
+        done += width;
+      }
+      t += run;
+    }
+    for (int k = 1; k <= nvar; ++k)
+      if (!touched[static_cast<std::size_t>(pattern.diag[at(k)])])
+        o << "  jvs[" << idx(pattern.diag[at(k)]) << "] = jvs[" << idx(pattern.diag[at(k)])
+          << "] + shift;\n";
+  }
   for (int k = 1; k <= nvar; ++k) {
     const int row0 = pattern.crow[at(k)] - 1 + base_offset;  // 0-based base entry of row k
+    const int dk = pattern.diag[at(k)];
+    const bool diagonal_formed = shifted && touched[static_cast<std::size_t>(dk)];
     o << "  // Row " << k << " (" << species_names[at(k)] << ")\n"
-      << "  std::atomic_signal_fence(std::memory_order_seq_cst);\n"
-      << "  if (!(std::fabs(jvs[" << idx(pattern.diag[at(k)]) << "]) >= tiny)) {\n"
-      << "    ier = " << k << ";\n    return;\n  }\n";
+      << "  std::atomic_signal_fence(std::memory_order_seq_cst);\n";
+    if (diagonal_formed)
+      o << "  double w" << idx(dk) << " = (0.0 - jac[" << idx(dk) << "]) + shift;\n"
+        << "  if (!(std::fabs(w" << idx(dk) << ") >= tiny)) {\n";
+    else
+      o << "  if (!(std::fabs(jvs[" << idx(dk) << "]) >= tiny)) {\n";
+    o << "    ier = " << k << ";\n    return;\n  }\n";
     if (pattern.crow[at(k)] == pattern.diag[at(k)]) continue;
     o << "  {\n" << base("r", "double", row0);
+    if (shifted)
+      o << "    const double* s = jac + " << row0 << ";\n    asm volatile(\"\" : \"+r\"(s));\n";
     const auto w = [](int one_based) { return "w" + idx(one_based); };
     const auto rel = [](int one_based, int base0) { return std::to_string(one_based - 1 - base0); };
     // Each entry of row k is read where it is first used and stored after
@@ -365,8 +427,10 @@ std::string gen_decomp() {
     for (const int i : order)
       last[static_cast<std::size_t>(row_ops[static_cast<std::size_t>(i)].t)] = ++count;
     std::vector<bool> loaded(lu_nonzero + 1, false);
+    if (diagonal_formed) loaded[static_cast<std::size_t>(dk)] = true;
     const auto use = [&](int t) {
       if (loaded[static_cast<std::size_t>(t)]) return w(t);
+      if (shifted) return "(0.0 - s[" + rel(t, row0) + "])";
       return "r[" + rel(t, row0) + "]";
     };
     const auto define = [&](int t) {
@@ -656,6 +720,7 @@ int main(int argc, char** argv) {
     write(dir / "racm_fun.cpp", gen_fun());
     write(dir / "racm_jac_sp.cpp", gen_jac());
     write(dir / "decomp_racm.cpp", gen_decomp());
+    write(dir / "decomp_racm_shifted.cpp", gen_decomp(true));
     write(dir / "racm_kppsolve.cpp", gen_solve());
   } catch (const std::exception& e) {
     std::cerr << "generate_kernels: " << e.what() << "\n";

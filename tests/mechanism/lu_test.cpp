@@ -130,6 +130,50 @@ TEST(SparseLU, SignedZerosAndSpecialValuesMatchLoopForm) {
   expect_same_as_loop_form(a, v);
 }
 
+// The factorisation that forms 0 - J + shift I as it goes must give what
+// forming the matrix first and factorising it gives, bit for bit, and the
+// same ier when a pivot is unusable (the rows from there on are left
+// unspecified, so only the rows before are compared then).
+TEST(SparseLU, ShiftedEqualsFormingTheMatrixFirst) {
+  const auto expect_same = [](const Matrix& jac, double shift) -> int {
+    Matrix formed;
+    for (int k = 0; k < lu_nonzero; ++k)
+      formed[static_cast<std::size_t>(k)] = 0.0 - jac[static_cast<std::size_t>(k)];
+    for (int i = 1; i <= nvar; ++i) formed[at(lu_diag[at(i)])] = formed[at(lu_diag[at(i)])] + shift;
+    int ier_formed = -1, ier_shifted = -1;
+    decomp_racm(formed.data(), ier_formed);
+    Matrix shifted;
+    shifted.fill(std::numeric_limits<double>::quiet_NaN());
+    decomp_racm_shifted(jac.data(), shift, shifted.data(), ier_shifted);
+    EXPECT_EQ(ier_shifted, ier_formed) << "shift " << shift;
+    if (ier_shifted != ier_formed) return -1;
+    const int rows = ier_formed == 0 ? nvar : ier_formed - 1;
+    EXPECT_TRUE(same_bits(shifted.data(), formed.data(), lu_crow[at(rows + 1)] - 1)) << "shift " << shift;
+    return ier_formed;
+  };
+  const auto v = test::daytime_state();
+  Matrix jvs;
+  racm_jac_sp(v.data(), test::daytime_fixed().data(), test::daytime_rates().data(), jvs.data());
+  for (double h : {1e-3, 1.0, 300.0}) expect_same(jvs, 1.0 / (h * 0.43586652150845899));
+  // Random matrices full of zeros, with both signs of shift.
+  std::mt19937_64 rng(5);
+  std::uniform_int_distribution<int> pick(0, 2);
+  for (int trial = 0; trial < 10; ++trial) {
+    Matrix jac = random_matrix(rng, trial % 2 ? -1.0 : 1.0);
+    for (double& x : jac)
+      if (pick(rng) == 0) x = 0.0;
+    for (int i = 1; i <= nvar; ++i) jac[at(lu_diag[at(i)])] = -jac[at(lu_diag[at(i)])];
+    expect_same(jac, trial % 2 ? 0.5 : -0.5);
+  }
+  // A pivot that is unusable as supplied (the shift cancels it exactly),
+  // at the first, a middle and the last row.
+  for (const int row : {1, 30, nvar}) {
+    Matrix jac = jvs;
+    jac[at(lu_diag[at(row)])] = 2.0;
+    EXPECT_EQ(expect_same(jac, 2.0), row);
+  }
+}
+
 TEST(SparseLU, DiagonalMatrixFactorsToItself) {
   Matrix a{};
   for (int i = 1; i <= nvar; ++i) a[at(lu_diag[at(i)])] = 0.5 + i;
