@@ -240,7 +240,7 @@ def cmd_kernels(args):
                 per_call[k] = (own[fn] / calls[fn], calls[fn])
     ns = bench_times(args.bench) if args.bench else {}
 
-    head = f"{'kernel':<14} {'mul':>5} {'add':>5} {'div':>4} {'flops':>6}"
+    head = f"{'kernel':<20} {'mul':>5} {'add':>5} {'div':>4} {'flops':>6}"
     if per_call:
         head += f" {'calls/run':>9} {'instr/call':>10} {'instr/flop':>10}"
     if ns:
@@ -248,7 +248,7 @@ def cmd_kernels(args):
     print(head)
     for k, _ in KERNELS:
         c = counts[k]
-        row = f"{k:<14} {c['mul']:>5} {c['add']:>5} {c['div']:>4} {c['flops']:>6}"
+        row = f"{k:<20} {c['mul']:>5} {c['add']:>5} {c['div']:>4} {c['flops']:>6}"
         if per_call:
             ir, n = per_call.get(k, (0, 0))
             row += f" {n:>9} {ir:>10.0f} {ir / c['flops']:>10.2f}"
