@@ -288,13 +288,16 @@ constexpr int decomp_window = 8;
 // 1/(h gamma) I - J), read where the elimination first uses it; entries the
 // elimination never touches are copied, negated, before it starts.
 std::string gen_decomp(bool shifted = false) {
-  std::vector<bool> touched(lu_nonzero + 1, false);
+  std::vector<bool> touched(lu_nonzero + 1, false), touched_by_update(lu_nonzero + 1, false);
   for (int k = 1; k <= nvar; ++k)
     for (int m = pattern.crow[at(k)]; m < pattern.diag[at(k)]; ++m) {
       touched[static_cast<std::size_t>(m)] = true;
       const int j = pattern.icol[at(m)];
-      for (int p = pattern.diag[at(j)] + 1; p < pattern.crow[at(j + 1)]; ++p)
-        touched[static_cast<std::size_t>(pattern.position[at(k)][at(pattern.icol[at(p)])])] = true;
+      for (int p = pattern.diag[at(j)] + 1; p < pattern.crow[at(j + 1)]; ++p) {
+        const auto t = static_cast<std::size_t>(pattern.position[at(k)][at(pattern.icol[at(p)])]);
+        touched[t] = true;
+        touched_by_update[t] = true;
+      }
     }
   std::ostringstream o;
   o << banner << "#include <atomic>\n#include <cmath>\n#include <limits>\n\nnamespace box {\n\n";
@@ -504,9 +507,12 @@ std::string gen_decomp(bool shifted = false) {
       }
       store_if_last(op.t, ++count);
     }
-    o << "  }\n"
-      << "  if (!(std::fabs(jvs[" << idx(pattern.diag[at(k)]) << "]) >= tiny)) {\n"
-      << "    ier = " << k << ";  // the pivot cancelled during elimination\n    return;\n  }\n";
+    o << "  }\n";
+    // Only a pivot that the row's elimination updates can cancel; one it
+    // leaves alone was tested as supplied.
+    if (touched_by_update[static_cast<std::size_t>(dk)])
+      o << "  if (!(std::fabs(jvs[" << idx(dk) << "]) >= tiny)) {\n"
+        << "    ier = " << k << ";  // the pivot cancelled during elimination\n    return;\n  }\n";
   }
   o << "}\n\n}  // namespace box\n";
   return o.str();
