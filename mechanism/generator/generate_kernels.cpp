@@ -304,10 +304,9 @@ std::string gen_decomp(bool shifted = false) {
   if (shifted)
     o << "typedef double box_v2d __attribute__((vector_size(16)));\n\n"
       << "namespace {\n"
-      << "// dst[0..n) = 0.0 - src[0..n) for the n of the vector type.\n"
-      << "template <class V>\n"
-      << "[[gnu::always_inline]] inline void negate(const double* src, double* dst) {\n"
-      << "  V v;\n  __builtin_memcpy(&v, src, sizeof v);\n  v = 0.0 - v;\n"
+      << "// dst[0..2) = 0.0 - src[0..2).\n"
+      << "[[gnu::always_inline]] inline void negate2(const double* src, double* dst) {\n"
+      << "  box_v2d v;\n  __builtin_memcpy(&v, src, sizeof v);\n  v = 0.0 - v;\n"
       << "  __builtin_memcpy(dst, &v, sizeof v);\n}\n"
       << "}  // namespace\n\n";
   o
@@ -344,18 +343,15 @@ std::string gen_decomp(bool shifted = false) {
       }
       int run = 0;
       while (t + run <= lu_nonzero && !touched[static_cast<std::size_t>(t + run)]) ++run;
-      for (int done = 0; done < run;) {
-        const int left = run - done;
-        // Two at a time: wider vectors would leave the upper halves of the
-        // vector registers in use, and -Os emits no vzeroupper, so every
-        // later instruction of the baseline encoding would pay for it.
-        const int width = left >= 2 ? 2 : 1;
+      // Two at a time: wider vectors would leave the upper halves of the
+      // vector registers in use, and -Os emits no vzeroupper, so every later
+      // instruction of the baseline encoding would pay for it.
+      for (int done = 0; done < run; done += 2) {
         const std::string at_t = std::to_string(t - 1 + done);
-        if (width == 1)
+        if (run - done == 1)
           o << "  jvs[" << at_t << "] = 0.0 - jac[" << at_t << "];\n";
         else
-          o << "  negate<box_v" << width << "d>(jac + " << at_t << ", jvs + " << at_t << ");\n";
-        done += width;
+          o << "  negate2(jac + " << at_t << ", jvs + " << at_t << ");\n";
       }
       t += run;
     }
@@ -449,7 +445,7 @@ std::string gen_decomp(bool shifted = false) {
     // share one pointer (pivots consecutive in the row, rows adjacent in
     // storage): fewer pointers live at a time, fewer of them on the stack.
     std::vector<std::string> u_name(lu_nonzero + 1);
-    std::vector<int> u_base(lu_nonzero + 1, 0), u_first(lu_nonzero + 1, 0);
+    std::vector<int> u_base(lu_nonzero + 1, 0);
     {
       int first = 0, lo = 0, hi = 0;
       std::vector<int> members;
@@ -457,7 +453,6 @@ std::string gen_decomp(bool shifted = false) {
         for (const int m : members) {
           u_name[static_cast<std::size_t>(m)] = "u" + idx(first);
           u_base[static_cast<std::size_t>(m)] = lo - 1 + base_offset;
-          u_first[static_cast<std::size_t>(m)] = first;
         }
         members.clear();
       };
@@ -477,7 +472,7 @@ std::string gen_decomp(bool shifted = false) {
       }
       close();
     }
-    std::vector<bool> u_declared(lu_nonzero + 1, false);
+    std::set<std::string> u_declared;
     count = 0;
     for (const int i : order) {
       const RowOp& op = row_ops[static_cast<std::size_t>(i)];
@@ -485,10 +480,7 @@ std::string gen_decomp(bool shifted = false) {
       const int ub = u_base[static_cast<std::size_t>(op.m)];
       const std::string& u = u_name[static_cast<std::size_t>(op.m)];
       const std::string q = "q" + idx(op.m);
-      if (!u_declared[static_cast<std::size_t>(u_first[static_cast<std::size_t>(op.m)])]) {
-        u_declared[static_cast<std::size_t>(u_first[static_cast<std::size_t>(op.m)])] = true;
-        o << base(u, "const double", ub);
-      }
+      if (u_declared.insert(u).second) o << base(u, "const double", ub);
       // The loop form takes the multiplier alpha = 0 - q (q = entry / pivot),
       // stores 0 - alpha as the L entry and updates w = alpha * u + w. In
       // IEEE arithmetic (-q) * u is -(q * u) and w + (-p) is w - p exactly,
