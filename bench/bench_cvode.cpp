@@ -28,7 +28,7 @@
 
 #include "bench/example_day.hpp"
 #include "chemistry/species_map.hpp"
-#include "chemistry/wkppc_constants.hpp"
+#include "chemistry/unit_conversion.hpp"
 #include "mechanism/mechanism.hpp"
 #include "mechanism/structure.hpp"
 
@@ -109,9 +109,9 @@ class CvodeDayStep {
   // The chemistry step's conversions, clipping and coefficient evaluation,
   // then one restarted integration over [0, dt] that stops exactly at dt.
   void step(double* vc, RadicalSlots& radicals, const StepInputs& s) {
-    fix_[at(indf_m)] = s.rho * wkppc::dens2con_a;
-    fix_[at(indf_h2o)] = s.moist * wkppc::dens2con_w * s.rho;
-    const double conv = s.rho * wkppc::dens2con_a;
+    fix_[at(indf_m)] = s.rho * unit_conversion::dens2con_a;
+    fix_[at(indf_h2o)] = s.moist * unit_conversion::dens2con_w * s.rho;
+    const double conv = s.rho * unit_conversion::dens2con_a;
     const double oconv = 1 / conv;
     double* var = N_VGetArrayPointer(y_);
     for (std::size_t k = 0; k < species_map.size(); ++k)

@@ -127,8 +127,8 @@ void BM_solve(benchmark::State& state) {
     benchmark::ClobberMemory();
   }
 }
-BENCHMARK_TEMPLATE(BM_solve, racm_kppsolve)->Name("BM_racm_kppsolve");
-BENCHMARK_TEMPLATE(BM_solve, racm_kppsolve_loop)->Name("BM_racm_kppsolve_loop");
+BENCHMARK_TEMPLATE(BM_solve, racm_solve)->Name("BM_racm_solve");
+BENCHMARK_TEMPLATE(BM_solve, racm_solve_loop)->Name("BM_racm_solve_loop");
 
 }  // namespace
 

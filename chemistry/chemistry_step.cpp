@@ -3,7 +3,7 @@
 #include <algorithm>
 
 #include "chemistry/species_map.hpp"
-#include "chemistry/wkppc_constants.hpp"
+#include "chemistry/unit_conversion.hpp"
 #include "common/one_based.hpp"
 #include "mechanism/mechanism.hpp"
 
@@ -26,7 +26,7 @@ void ChemistryStep::racm_interface(int /*nspec_old*/, double* vc, int /*id*/,
                                    const double* /*vdrog3*/, int /*ldrog*/,
                                    RadicalSlots& radicals,
                                    const PhotolysisRates& ph) {
-  using namespace wkppc;
+  using namespace unit_conversion;
 
   // Controls: all defaults except autonomous mode (the rate coefficients are
   // frozen over the step, so f has no explicit time dependence), the method

@@ -36,7 +36,7 @@ struct MechanismSystem {
     decomp_racm_shifted(jac, shift, jvs, ier);
     return ier;
   }
-  static void solve(const double* jvs, double* x) { racm_kppsolve(jvs, x); }
+  static void solve(const double* jvs, double* x) { racm_solve(jvs, x); }
   // Storage position of row i's diagonal (0-based row, 0-based position).
   static constexpr std::size_t diag(int i) { return at(lu_diag[static_cast<std::size_t>(i)]); }
 };

@@ -5,7 +5,7 @@
 // are handed to the chemistry as the 51 photolysis arguments.
 #include <array>
 
-#include "chemistry/chemistry_step.hpp"
+#include "chemistry/step_inputs.hpp"
 #include "mechanism/photolysis_slots.hpp"
 
 namespace box {

@@ -6,7 +6,7 @@
 // The same place receives the species back after the step.
 #include <array>
 
-#include "chemistry/chemistry_step.hpp"
+#include "chemistry/step_inputs.hpp"
 #include "chemistry/concentration_slots.hpp"
 #include "mechanism/parameters.hpp"
 

@@ -97,7 +97,6 @@ void Run::step() {
 
   const SunPosition sun = zenith(solar_, timloc_, out_.line_sink());
   coszen_ = sun.coszen;
-  zenang_ = sun.zenang;
   ratiod_ = clear_sky_ratio(sun, averad_, ratiod_);
   scale_photoj(photoj_, coszen_, extf_);
   ph_ = photolysis_arguments(photoj_);

@@ -86,7 +86,6 @@ class Run {
   double tt_ = 0;      // air temperature, K
   double pp_ = 0;      // air pressure, Pa
   double coszen_ = 0;
-  double zenang_ = 0;
   double ratiod_ = 0;  // observed / clear-sky radiation (0 until first computed)
 
   // Chemistry state and the step's inputs.

@@ -37,6 +37,6 @@ void decomp_racm_shifted(const double* jac, double shift, double* jvs, int& ier)
 
 // Solves (LU) x = b in place with the factors of decomp_racm: x holds b on
 // entry and the solution on return.
-void racm_kppsolve(const double* jvs, double* x) noexcept;
+void racm_solve(const double* jvs, double* x) noexcept;
 
 }  // namespace box

@@ -40,7 +40,7 @@ inline void decomp_racm_loop(double* jvs, int& ier) noexcept {
   }
 }
 
-inline void racm_kppsolve_loop(const double* jvs, double* x) noexcept {
+inline void racm_solve_loop(const double* jvs, double* x) noexcept {
   for (int i = 1; i <= nvar; ++i)
     for (int m = lu_crow[at(i)]; m < lu_diag[at(i)]; ++m)
       x[at(i)] = x[at(i)] - jvs[at(m)] * x[at(lu_icol[at(m)])];

@@ -45,7 +45,7 @@ echo
 ghz=${GHZ:-$(awk -F: '/^cpu MHz/ {printf "%.3f", $2 / 1000; exit}' /proc/cpuinfo)}
 bench_args=()
 if [ "$have_bench" = 1 ]; then
-  "$build/bench/bench_mechanism" --benchmark_filter='racm_fun|racm_jac_sp|decomp_racm_shifted|kppsolve$|copy_matrix' \
+  "$build/bench/bench_mechanism" --benchmark_filter='racm_fun|racm_jac_sp|decomp_racm_shifted|racm_solve$|copy_matrix' \
     --benchmark_repetitions=5 --benchmark_format=json > bench_mechanism.json
   bench_args=(--bench bench_mechanism.json --ghz "$ghz")
 fi

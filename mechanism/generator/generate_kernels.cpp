@@ -666,7 +666,7 @@ std::string gen_solve() {
     << "// read into locals and the solution written back once: through the\n"
     << "// pointer every partial sum would be stored and read back (x might\n"
     << "// alias jvs, as far as the compiler knows).\n"
-    << wide_clones << "void racm_kppsolve(const double* jvs, double* x) noexcept {\n";
+    << wide_clones << "void racm_solve(const double* jvs, double* x) noexcept {\n";
   for (int i = 0; i < nvar; ++i) o << "  double x" << i << " = x[" << i << "];\n";
   std::vector<bool> started(nvar, false);
   for (const int op : order) {
@@ -719,7 +719,7 @@ int main(int argc, char** argv) {
     write(dir / "racm_jac_sp.cpp", gen_jac());
     write(dir / "decomp_racm.cpp", gen_decomp());
     write(dir / "decomp_racm_shifted.cpp", gen_decomp(true));
-    write(dir / "racm_kppsolve.cpp", gen_solve());
+    write(dir / "racm_solve.cpp", gen_solve());
   } catch (const std::exception& e) {
     std::cerr << "generate_kernels: " << e.what() << "\n";
     return 1;

@@ -55,7 +55,7 @@ TEST(SparseLU, SolvesRandomSystemsOnThePattern) {
     decomp_racm(lu.data(), ier);
     ASSERT_EQ(ier, 0);
     Vector x = multiply(a, x_known);
-    racm_kppsolve(lu.data(), x.data());
+    racm_solve(lu.data(), x.data());
     for (int i = 1; i <= nvar; ++i) EXPECT_NEAR(x[at(i)], x_known[at(i)], 1e-12 * 10.0) << i;
   }
 }
@@ -71,8 +71,8 @@ void expect_same_as_loop_form(const Matrix& a, const Vector& rhs) {
   EXPECT_TRUE(same_bits(straight.data(), loop.data(), lu_nonzero));
   if (ier_straight != 0) return;
   Vector xs = rhs, xl = rhs;
-  racm_kppsolve(straight.data(), xs.data());
-  racm_kppsolve_loop(loop.data(), xl.data());
+  racm_solve(straight.data(), xs.data());
+  racm_solve_loop(loop.data(), xl.data());
   EXPECT_TRUE(same_bits(xs.data(), xl.data(), nvar));
 }
 
@@ -184,7 +184,7 @@ TEST(SparseLU, DiagonalMatrixFactorsToItself) {
   EXPECT_TRUE(same_bits(lu.data(), a.data(), lu_nonzero));
   Vector x;
   for (int i = 1; i <= nvar; ++i) x[at(i)] = 3.0 * i;
-  racm_kppsolve(lu.data(), x.data());
+  racm_solve(lu.data(), x.data());
   for (int i = 1; i <= nvar; ++i) EXPECT_EQ(x[at(i)], 3.0 * i / (0.5 + i));
 }
 

@@ -2,7 +2,7 @@
 // Physical constants of the chemistry step: unit conversion between the
 // driver's mass-based air state and the mechanism's number densities.
 
-namespace box::wkppc {
+namespace box::unit_conversion {
 
 inline constexpr double navgdro = 6.022E23;   // molecules per mole
 inline constexpr double mwh = 1.0079;         // g/mol, hydrogen
@@ -16,9 +16,4 @@ inline constexpr double dens2con_a = 1.0E-3 * (1 / mwair) * navgdro;
 // kg m-3 of water vapour -> molecules cm-3.
 inline constexpr double dens2con_w = 1.0E-3 * (1 / mwh2o) * navgdro;
 
-// Tolerances the step hands the integrator for every species: 1 molecule
-// cm-3 absolute, 0.1 % relative.
-inline constexpr double atols = 1.0;
-inline constexpr double rtols = 1.0E-3;
-
-}  // namespace box::wkppc
+}  // namespace box::unit_conversion
