@@ -1,0 +1,53 @@
+#pragma once
+// Outputs are observers of a run: the run calls each one at the start, at
+// every output time and at the end, and knows nothing of files or formats.
+// The specified species table and progress lines, the CSV and NetCDF
+// writers, budgets and ensemble collectors are all observers.
+#include <array>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "mechanism/parameters.hpp"
+
+namespace box {
+
+// What every output time offers: the clock, the air and the whole state.
+struct OutputSample {
+  double time_h = 0;       // local time, hours since the start day's midnight
+  double elapsed_s = 0;    // seconds since the start of the run
+  double temperature = 0;  // K, the air state in force at that time
+  double pressure = 0;     // Pa
+  double coszen = 0;       // cosine of the solar zenith angle
+  // Mole fractions (mol mol-1) of the 80 species in mechanism order
+  // (index ind_x - 1): the 78 integrated species, H2O and M (air, 1).
+  std::array<double, nspec> mole_fraction{};
+};
+
+// Everything a writer may record about the run besides the samples.
+struct RunDescription {
+  int year = 0;            // the parameter file's year
+  int day_of_year = 0;     // its day of the year
+  double start_hour = 0;   // local time of the first step, hours
+  double step_seconds = 0;
+  double hours = 0;
+  // Every scenario key with its value as text, in dotted form
+  // ("time.start_hour" -> "5.0"), for the record of what was run.
+  std::vector<std::pair<std::string, std::string>> scenario;
+  std::string program_version;
+};
+
+class RunObserver {
+ public:
+  virtual ~RunObserver() = default;
+  // Before the first step (after every input has been read and checked).
+  virtual void begin(const RunDescription&) {}
+  // At each output time: the first step's start, every output interval,
+  // and the end of the run.
+  virtual void sample(const OutputSample&) {}
+  // After the last step, when the run is complete: files are closed and
+  // given their final names. Not called when the run fails.
+  virtual void finish() {}
+};
+
+}  // namespace box
