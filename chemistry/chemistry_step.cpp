@@ -14,10 +14,6 @@ namespace {
 // zero (integration overshoot, or bad input) never enter or leave the step.
 double non_negative(double x) { return x > 0.0 ? x : 0.0; }
 
-double& source(const SpeciesSource& s, double* vc, RadicalSlots& radicals) {
-  return s.vc_slot != 0 ? vc[at(s.vc_slot)] : radicals.*(s.radical);
-}
-
 }  // namespace
 
 void ChemistryStep::racm_interface(int /*nspec_old*/, double* vc, int /*id*/,
@@ -26,6 +22,13 @@ void ChemistryStep::racm_interface(int /*nspec_old*/, double* vc, int /*id*/,
                                    const double* /*vdrog3*/, int /*ldrog*/,
                                    RadicalSlots& radicals,
                                    const PhotolysisRates& ph) {
+  // The positional entry point reports failures on the message sink only.
+  static_cast<void>(advance(vc, dtstepc, t_phy, rho_phy, moist, radicals, ph));
+}
+
+StepResult ChemistryStep::advance(double* vc, double dtstepc, double t_phy, double rho_phy,
+                                  double moist, RadicalSlots& radicals,
+                                  const PhotolysisRates& ph) {
   using namespace unit_conversion;
 
   // Controls: all defaults except autonomous mode (the rate coefficients are
@@ -55,18 +58,22 @@ void ChemistryStep::racm_interface(int /*nspec_old*/, double* vc, int /*id*/,
   std::copy(ph.begin(), ph.end(), jv_.begin());
 
   for (std::size_t k = 0; k < species_map.size(); ++k) {
-    var_[k] = non_negative(source(species_map[k], vc, radicals)) * conv_;
+    var_[k] = non_negative(species_slot(species_map[k], vc, radicals)) * conv_;
   }
 
   racm_update_rconst(jv_.data(), njv, rconst_.data(), c_m, fix_[at(indf_h2o)],
                      temp);
+  for (const auto& [reaction, factor] : settings_.rate_factors)
+    rconst_[at(reaction)] = rconst_[at(reaction)] * factor;
 
   const MechanismSystem system{fix_.data(), rconst_.data()};
+  int ierr = 0;
   integrator_.racm_integrate(system, time_start, time_end, var_.data(),
-                             atol_.data(), rtol_.data(), &icntrl_, &rcntrl_);
+                             atol_.data(), rtol_.data(), &icntrl_, &rcntrl_,
+                             nullptr, nullptr, &ierr);
 
   for (std::size_t k = 0; k < species_map.size(); ++k) {
-    source(species_map[k], vc, radicals) = non_negative(oconv * var_[k]);
+    species_slot(species_map[k], vc, radicals) = non_negative(oconv * var_[k]);
   }
 
   const RosenbrockCounters& c = integrator_.counters();
@@ -79,6 +86,7 @@ void ChemistryStep::racm_interface(int /*nspec_old*/, double* vc, int /*id*/,
   statistics_.ndec += c.ndec;
   statistics_.nsol += c.nsol;
   statistics_.nsng += c.nsng;
+  return StepResult{ierr, c};
 }
 
 }  // namespace box

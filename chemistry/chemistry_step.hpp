@@ -9,6 +9,7 @@
 #include <array>
 #include <cstdint>
 #include <utility>
+#include <vector>
 
 #include "chemistry/mechanism_system.hpp"
 #include "chemistry/step_inputs.hpp"
@@ -25,6 +26,17 @@ struct StepSettings {
   std::int32_t method = 2;  // 1 ROS-2, 2 ROS-3, 3 ROS-4, 4 RODAS-3, 5 RODAS-4
   double atol = 1.0;        // molecules cm-3
   double rtol = 1.0E-3;
+  // Factors on single rate coefficients (reaction number, factor), applied
+  // after the coefficients are evaluated: sensitivity studies.
+  std::vector<std::pair<int, double>> rate_factors = {};
+};
+
+// What one chemistry step did: the integrator's status (ros_success or a
+// negative code) and its work.
+struct [[nodiscard]] StepResult {
+  int status = 0;
+  RosenbrockCounters counters{};
+  bool ok() const { return status == ros_success; }
 };
 
 // Integrator work summed over the steps taken by one ChemistryStep.
@@ -53,6 +65,12 @@ class ChemistryStep {
                       double p_phy, double t_phy, double rho_phy, double moist,
                       const double* vdrog3, int ldrog, RadicalSlots& radicals,
                       const PhotolysisRates& ph);
+
+  // The same step with its outcome: vc (82 driver slots) and the radicals
+  // are advanced by dtstepc seconds at temperature t_phy (K), air density
+  // rho_phy (kg m-3) and water vapour mass mixing ratio moist (kg/kg).
+  StepResult advance(double* vc, double dtstepc, double t_phy, double rho_phy, double moist,
+                     RadicalSlots& radicals, const PhotolysisRates& ph);
 
   const StepStatistics& statistics() const noexcept { return statistics_; }
   const StepSettings& settings() const noexcept { return settings_; }

@@ -96,6 +96,11 @@ constexpr int count_vc_sources() {
 }  // namespace detail
 
 static_assert(detail::species_map_is_in_mechanism_order());
+
+// The driver's variable that holds species `s`.
+inline double& species_slot(const SpeciesSource& s, double* vc, RadicalSlots& radicals) {
+  return s.vc_slot != 0 ? vc[s.vc_slot - 1] : radicals.*(s.radical);
+}
 // 53 species from the concentration vector, 25 from the radical variables.
 static_assert(detail::count_vc_sources() == 53);
 

@@ -182,9 +182,20 @@ std::string_view FreeFormatReader::next_token(std::string_view expected, std::st
     while (pos_ < text_.size() && !is_blank(text_[pos_]) && text_[pos_] != ',') ++pos_;
     comma_seen_ = false;
     value_line_ = line_;
+    if (taken_ == 0) {
+      first_value_line_ = line_;
+      first_line_values_ = 0;
+    }
+    if (line_ == first_value_line_) ++first_line_values_;
     ++taken_;
     return std::string_view(text_).substr(start, pos_ - start);
   }
+}
+
+bool FreeFormatReader::values_left_on_line() const {
+  for (std::size_t i = pos_; i < text_.size(); ++i)
+    if (!is_blank(text_[i]) && text_[i] != ',') return true;
+  return false;
 }
 
 double FreeFormatReader::real(std::string_view name) {

@@ -47,6 +47,13 @@ class FreeFormatReader {
 
   // Line number (from 1) of the last value taken.
   int line() const { return value_line_; }
+  // Line of the first value of the current read, and how many of its values
+  // stood on that line: a read that spans lines has fewer than it expected.
+  int first_line() const { return first_value_line_; }
+  int values_on_first_line() const { return first_line_values_; }
+  // Whether the rest of the current line holds more values, which the next
+  // read would discard unread.
+  bool values_left_on_line() const;
   const std::string& name() const { return name_; }
 
   // Throws an InputError "<file>: line <n>: <message>" at the last value.
@@ -66,6 +73,8 @@ class FreeFormatReader {
   std::size_t pos_ = 0;      // next unread character of text_
   int line_ = 0;             // number of the current line, 0 before the first
   int value_line_ = 0;       // line of the last value taken
+  int first_value_line_ = 0; // line of the current read's first value
+  int first_line_values_ = 0;
   bool comma_seen_ = false;  // a comma has closed the last value
   std::string what_;         // current read, for messages
   int expected_ = 0;

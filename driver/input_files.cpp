@@ -1,6 +1,7 @@
 #include "driver/input_files.hpp"
 
 #include <cerrno>
+#include <cstdio>
 #include <cstring>
 #include <fstream>
 #include <utility>
@@ -9,6 +10,12 @@
 
 namespace box {
 namespace {
+
+std::string format_value(double v) {
+  char text[32];
+  std::snprintf(text, sizeof text, "%g", v);
+  return text;
+}
 
 std::unique_ptr<std::ifstream> open_input(const std::filesystem::path& path,
                                           const std::string& name) {
@@ -28,12 +35,16 @@ std::unique_ptr<std::ifstream> open_input(const std::filesystem::path& path,
 
 }  // namespace
 
-SiteParameters read_parameters(std::istream& in, const std::string& name) {
+SiteParameters read_parameters(std::istream& in, const std::string& name, bool check_ranges) {
   FreeFormatReader r(in, name);
   SiteParameters p;
   CanopyParameters& c = p.canopy;
   r.read("read 1", {{"jday", &p.jday}, {"iyear", &p.iyear}});
+  if (check_ranges && (p.jday < 1 || p.jday > 366))
+    r.fail_at_value("jday is " + std::to_string(p.jday) + ", expected a day of the year from 1 to 366");
   r.read("read 2", {{"xlat", &p.xlat}, {"xlong", &p.xlong}, {"stdlng", &p.stdlng}});
+  if (check_ranges && !(p.xlat >= -90.0 && p.xlat <= 90.0))
+    r.fail_at_value("xlat is " + format_value(p.xlat) + ", expected a latitude from -90 to 90 degrees");
   r.read("read 3", {{"isort", &c.isort}});
   r.read("read 4", {{"hcpy", &c.hcpy}, {"htr", &c.htr}, {"levhtr", &c.levhtr},
                     {"levcpy", &c.levcpy}, {"del", &c.del}});
@@ -68,12 +79,28 @@ SiteParameters read_parameter_file(const std::filesystem::path& dir) {
   return read_parameters(*in, name);
 }
 
+SiteParameters read_parameter_file(const std::filesystem::path& path, const std::string& name,
+                                   bool check_ranges) {
+  auto in = open_input(path, name);
+  return read_parameters(*in, name, check_ranges);
+}
+
 SiteFile::SiteFile(std::unique_ptr<std::istream> in, std::string name)
     : in_(std::move(in)), reader_(*in_, std::move(name)) {}
 
 SiteFile SiteFile::open(const std::filesystem::path& dir) {
   const std::string name = site_file_name;
   return SiteFile(open_input(dir / name, name), name);
+}
+
+SiteFile SiteFile::open(const std::filesystem::path& path, std::string name) {
+  auto in = open_input(path, name);
+  return SiteFile(std::move(in), std::move(name));
+}
+
+RecordLayout SiteFile::last_layout() const {
+  return {reader_.first_line(), reader_.line(), reader_.values_on_first_line(),
+          reader_.values_left_on_line()};
 }
 
 void SiteFile::skip_header() { reader_.skip_lines(site_header_lines); }

@@ -51,8 +51,13 @@ struct SiteParameters {
 };
 
 // Reads the 13 reads of the parameter file from `in`; `name` names it in
-// messages. Throws InputError.
-SiteParameters read_parameters(std::istream& in, const std::string& name);
+// messages. With `check_ranges`, a latitude outside -90..90 or a day of
+// the year outside 1..366 is an error at its line. Throws InputError.
+SiteParameters read_parameters(std::istream& in, const std::string& name,
+                               bool check_ranges = false);
+// Opens and reads the parameter file at `path`, named `name` in messages.
+SiteParameters read_parameter_file(const std::filesystem::path& path, const std::string& name,
+                                   bool check_ranges);
 // Opens and reads "inputn" in `dir`. A missing file is an InputError (it is
 // never created).
 SiteParameters read_parameter_file(const std::filesystem::path& dir);
@@ -74,6 +79,14 @@ struct SiteRecord {
   double averad_obs_aug26 = 0; // radiation used by the model, W m-2
 };
 
+// Where a record stood in its file.
+struct RecordLayout {
+  int first_line = 0;            // line of its first value
+  int last_line = 0;             // line of its last value
+  int values_on_first_line = 0;  // of the 13
+  bool values_left = false;      // more values after it on its last line
+};
+
 // The site time series: 6 header lines, then one record per hour, read in
 // file order.
 class SiteFile {
@@ -82,12 +95,17 @@ class SiteFile {
   SiteFile(std::unique_ptr<std::istream> in, std::string name);
   // Opens the site file in `dir`; a missing file is an InputError.
   static SiteFile open(const std::filesystem::path& dir);
+  // Opens the site file at `path`, named `name` in messages.
+  static SiteFile open(const std::filesystem::path& path, std::string name);
 
   // Skips the header lines.
   void skip_header();
   // Reads the next record. Throws InputError.
   SiteRecord next();
   int records_read() const { return records_; }
+  // Where the last record stood.
+  RecordLayout last_layout() const;
+  const std::string& name() const { return reader_.name(); }
 
  private:
   std::unique_ptr<std::istream> in_;

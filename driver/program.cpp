@@ -5,9 +5,10 @@
 #include <exception>
 #include <string>
 
-#include "driver/errors.hpp"
+#include "common/errors.hpp"
 #include "driver/fp_environment.hpp"
 #include "driver/run.hpp"
+#include "driver/sample_writers.hpp"
 #include "driver/text_output.hpp"
 
 namespace box {
@@ -24,16 +25,16 @@ void report_position(const Run& run) {
          " completed steps");
 }
 
-}  // namespace
-
-int run_program(const std::filesystem::path& dir) {
+void prepare_process() {
   install_floating_point_traps();
   // Past a file-size limit (ulimit -f) the system would kill the process
   // without a word; ignored, the signal turns into a failed write, which is
   // reported like a full disk, with the lines written before it kept.
   std::signal(SIGXFSZ, SIG_IGN);
-  TextOutput out = TextOutput::standard_output();
-  Run run(dir, out);
+}
+
+// Runs to the end, reporting an input or output failure with its position.
+int run_to_end(Run& run) {
   try {
     run.run_day();
   } catch (const InputError& e) {
@@ -46,6 +47,48 @@ int run_program(const std::filesystem::path& dir) {
     return exit_output_error;
   }
   return 0;
+}
+
+}  // namespace
+
+int run_program(const std::filesystem::path& dir) {
+  prepare_process();
+  TextOutput out = TextOutput::standard_output();
+  Run run(dir, out);
+  run.set_warning_sink([](const std::string& message) { report(message); });
+  return run_to_end(run);
+}
+
+int run_scenario_program(const std::optional<std::filesystem::path>& scenario_file,
+                         const std::vector<KeyOverride>& overrides) {
+  prepare_process();
+  Scenario scenario;
+  std::optional<SiteData> site;
+  // Everything is read and checked before the first output is created.
+  try {
+    scenario = scenario_file ? read_scenario_file(*scenario_file, overrides)
+                             : scenario_from_overrides(overrides);
+    check_sample_formats(scenario);
+    site = load_site(scenario);
+  } catch (const InputError& e) {
+    report(e.what());
+    return exit_input_error;
+  }
+  std::error_code error;
+  std::filesystem::create_directories(scenario.output.dir, error);
+  if (error) {
+    report(scenario.output.dir.generic_string() + ": cannot create the output folder: " + error.message());
+    return exit_output_error;
+  }
+  TextOutput out = TextOutput::standard_output();
+  std::optional<Run> run;
+  try {
+    run.emplace(std::move(scenario), out, std::move(site));
+  } catch (const OutputError& e) {
+    report(e.what());
+    return exit_output_error;
+  }
+  return run_to_end(*run);
 }
 
 }  // namespace box

@@ -1,88 +1,246 @@
 #include "driver/run.hpp"
 
+#include <cmath>
+#include <cstdio>
 #include <utility>
 
+#include "chemistry/species_map.hpp"
+#include "common/errors.hpp"
 #include "common/one_based.hpp"
+#include "common/version.hpp"
 #include "driver/initial_state.hpp"
-#include "driver/report.hpp"
+#include "driver/model_outputs.hpp"
+#include "driver/sample_writers.hpp"
+#include "scenario/scenario_file.hpp"
 
 namespace box {
 namespace {
 
-constexpr int hours_in_run = 17;
-constexpr double ppb = 1e9;
 constexpr double r_dry_air = 287.058;  // specific gas constant of dry air, J kg-1 K-1
+constexpr int values_per_record = 13;
+
+std::string number_text(double v) {
+  char text[32];
+  std::snprintf(text, sizeof text, "%g", v);
+  return text;
+}
+
+bool leap_year(int year) { return year % 4 == 0 && (year % 100 != 0 || year % 400 == 0); }
+
+// The sun follows the local clock modulo a day.
+double hour_of_day(double timloc) { return timloc < 24.0 ? timloc : std::fmod(timloc, 24.0); }
+
+// A record's values must be physically possible: the chemistry would run
+// on nonsense otherwise, and a shifted column shows this way too.
+void check_record(const SiteRecord& r, const RecordLayout& where, int number, const std::string& file) {
+  const auto fail = [&](const std::string& what) {
+    throw InputError(file + ": line " + std::to_string(where.first_line) + ": record " +
+                     std::to_string(number) + ": " + what);
+  };
+  if (!(r.tt >= 150.0 && r.tt <= 350.0))
+    fail("tt is " + number_text(r.tt) + ", expected an air temperature from 150 to 350 K");
+  if (!(r.pp >= 100.0 && r.pp <= 120000.0))
+    fail("pp is " + number_text(r.pp) + ", expected an air pressure from 100 to 120000 Pa");
+  const std::pair<const char*, double> radiation[] = {
+      {"averad", r.averad}, {"averad_obs_read", r.averad_obs_read}, {"averad_obs_aug26", r.averad_obs_aug26}};
+  for (const auto& [name, value] : radiation)
+    if (!(value >= 0.0)) fail(std::string(name) + " is " + number_text(value) + ", expected a radiation of 0 W m-2 or more");
+}
+
+}  // namespace
+
+SiteData load_site(const Scenario& scenario) {
+  SiteData data;
+  const std::string parameters_name = scenario.site.parameters.generic_string();
+  data.parameters = read_parameter_file(scenario.site.parameters, parameters_name, true);
+
+  const std::string name = scenario.site.records.generic_string();
+  SiteFile site = SiteFile::open(scenario.site.records, name);
+  site.skip_header();
+  const int needed = scenario.records_needed();
+  data.records.reserve(static_cast<std::size_t>(needed));
+  for (int k = 1; k <= needed; ++k) {
+    SiteRecord r = site.next();
+    const RecordLayout where = site.last_layout();
+    if (scenario.site.records_layout == RecordsLayout::lines) {
+      const auto fail = [&](const std::string& what) {
+        throw InputError(name + ": line " + std::to_string(where.first_line) + ": record " +
+                         std::to_string(k) + ": " + what +
+                         " (a record is one line of 13 values; [site] records_layout = \"free\" "
+                         "reads records that span lines)");
+      };
+      if (where.last_line != where.first_line)
+        fail("expected 13 values on the line, found " + std::to_string(where.values_on_first_line));
+      if (where.values_left) fail("expected 13 values on the line, found more");
+    }
+    check_record(r, where, k, name);
+    data.records.push_back(r);
+  }
+  return data;
+}
+
+StepSettings step_settings(const Scenario& scenario) {
+  StepSettings s;
+  s.method = scenario.method_number();
+  s.atol = scenario.chemistry.atol;
+  s.rtol = scenario.chemistry.rtol;
+  for (const RateFactor& f : scenario.chemistry.rate_factors) s.rate_factors.emplace_back(f.reaction, f.factor);
+  return s;
+}
+
+Run::Run(Scenario scenario, TextOutput& out, std::optional<SiteData> site)
+    : scenario_(std::move(scenario)),
+      out_(out),
+      preloaded_(std::move(site)),
+      chemistry_(out.line_sink(), step_settings(scenario_)) {
+  add_format_observers();
+}
+
+namespace {
+
+// The model's own day with its inputs in `dir`, read as the run goes and
+// named in messages by their file names alone.
+Scenario model_day(const std::filesystem::path& dir) {
+  Scenario s = default_scenario();
+  s.site.parameters = dir / parameter_file_name;
+  s.site.records = dir / site_file_name;
+  s.site.records_layout = RecordsLayout::free;
+  s.output.dir = dir;
+  s.check_inputs_first = false;
+  return s;
+}
 
 }  // namespace
 
 Run::Run(std::filesystem::path dir, TextOutput& out, StepSettings settings)
-    : dir_(std::move(dir)), out_(out), chemistry_(out.line_sink(), settings) {}
+    : scenario_(model_day(dir)), out_(out), chemistry_(out.line_sink(), std::move(settings)) {
+  add_format_observers();
+}
+
+Run::~Run() = default;
+
+void Run::add_format_observers() {
+  const OutputSettings& o = scenario_.output;
+  if (o.progress_lines) owned_step_observers_.push_back(std::make_unique<ProgressLines>());
+  if (o.wants(OutputFormat::table)) owned_step_observers_.push_back(std::make_unique<SpeciesTable>(o.dir));
+  for (auto& observer : owned_step_observers_) step_observers_.push_back(observer.get());
+  for (auto& writer : sample_writers(scenario_)) add_observer(std::move(writer));
+}
+
+void Run::add_observer(std::unique_ptr<RunObserver> observer) {
+  sample_observers_.push_back(observer.get());
+  owned_observers_.push_back(std::move(observer));
+}
 
 void Run::start() {
-  // The start-up lines show two photolysis arguments that nothing assigns
-  // and a third plus one: 0, 0 and 1.
-  const double ph_acetp = ph_[at(pj_acetp)];
-  const double ph_o31d = ph_[at(pj_o31d)];
-  const double ph_xooh = ph_[at(pj_xooh)];
-  out_.write_line(startup_line("ph_acetp=", ph_acetp, ph_o31d, ph_xooh + 1.0));
-  const LineItem free_startup[] = {std::string_view("ph_acetp="), ph_acetp, ph_o31d, ph_xooh};
-  out_.write_free(free_startup);
+  for (StepObserver* o : step_observers_) o->starting(*this);
 
-  timloc_ = 5.0;
-  deltim_ = 300.0;
-  ntimes_ = static_cast<int>(3600.0 / deltim_) * hours_in_run;
+  timloc_ = scenario_.time.start_hour;
+  deltim_ = scenario_.time.step_seconds;
+  ntimes_ = scenario_.total_steps();
 
-  site_.emplace(SiteFile::open(dir_));
-  site_->skip_header();
+  if (preloaded_) {
+    parameters_ = preloaded_->parameters;
+  } else if (scenario_.check_inputs_first) {
+    preloaded_ = load_site(scenario_);
+    parameters_ = preloaded_->parameters;
+  } else {
+    site_.emplace(SiteFile::open(scenario_.site.records, scenario_.site.records.filename().string()));
+    site_->skip_header();
+    parameters_ = read_parameter_file(scenario_.site.parameters,
+                                      scenario_.site.parameters.filename().string(), false);
+  }
 
   // The initial state: site and day, the sun's constants, the air.
-  parameters_ = read_parameter_file(dir_);
   solar_.astron = site_constants(parameters_.xlat, parameters_.xlong, parameters_.stdlng);
   declin(solar_.astron, parameters_.iyear, parameters_.jday);
+  day_offset_ = 0;
   vc_ = initial_concentrations();
+  for (const InitialValue& v : scenario_.initial) {
+    const double x = v.ppb / 1e9;
+    if (v.species == ind_h2o) vc_[at(lh2o)] = x;
+    else species_slot(species_map[at(v.species)], vc_.data(), radicals_) = x;
+  }
   phot1_ = base_photolysis_table();
-  extf_ = 1.0;
+  extf_ = scenario_.chemistry.photolysis_factor;
 
-  table_.emplace(TextOutput::create(dir_ / species_table_name, species_table_name));
+  for (StepObserver* o : step_observers_) o->started(*this);
+  if (!sample_observers_.empty()) {
+    RunDescription d;
+    d.year = parameters_.iyear;
+    d.day_of_year = parameters_.jday;
+    d.start_hour = scenario_.time.start_hour;
+    d.step_seconds = scenario_.time.step_seconds;
+    d.hours = scenario_.time.hours;
+    d.scenario = describe_scenario(scenario_);
+    d.program_version = program_version();
+    for (RunObserver* o : sample_observers_) o->begin(d);
+  }
   started_ = true;
 }
 
-void Run::read_hour() {
-  const SiteRecord r = site_->next();
+void Run::take_record() {
+  SiteRecord r;
+  if (preloaded_) {
+    r = preloaded_->records.at(next_record_++);
+  } else {
+    r = site_->next();
+    // The list-directed reading takes a record wherever its values are; a
+    // record that spans lines or leaves values on its line is how a missing
+    // or extra value shows, hours before the reading runs out.
+    const RecordLayout where = site_->last_layout();
+    if (warn_ && (where.last_line != where.first_line || where.values_left)) {
+      warn_("warning: " + site_->name() + ": line " + std::to_string(where.first_line) + ": record " +
+            std::to_string(site_->records_read()) +
+            (where.values_left ? " leaves values unread on its line"
+                               : " spans lines " + std::to_string(where.first_line) + " to " +
+                                     std::to_string(where.last_line)) +
+            " (a value missing or extra?)");
+    }
+  }
   timin_ = r.timin;
   tt_ = r.tt;
   pp_ = r.pp;
-  const LineItem echo[] = {std::string_view("Ozone_read, NO_read, NO2_read"), r.ozone_read,
-                           r.no_read, r.no2_read};
-  out_.write_free(echo);
   averad_ = r.averad_obs_aug26;
-  if (itime_ + 1 == 1) table_->write_line(species_table_header());
-  table_->write_line(species_table_row(timloc_, timin_, vc_));
+  for (StepObserver* o : step_observers_) o->record_taken(*this, r);
 }
 
-void Run::write_progress_before() {
-  out_.write_line(progress_line({{"working on timloc before=", timloc_},
-                                 {"timin", timin_},
-                                 {"averad=", averad_},
-                                 {"NO=", vc_[at(lno)] * ppb},
-                                 {"HBr=", vc_[at(lhbr)] * ppb},
-                                 {"BrO=", vc_[at(lbro)] * ppb},
-                                 {"Br=", vc_[at(lbr)] * ppb},
-                                 {"photoj", photoj_[at(1)]},
-                                 {"coszen", coszen_},
-                                 {"ratiod", ratiod_}}));
+// At each midnight crossed the day of the year advances, and with it the
+// declination and the equation of time.
+void Run::follow_the_day() {
+  const int offset = static_cast<int>(std::floor(timloc_ / 24.0));
+  if (offset == day_offset_) return;
+  day_offset_ = offset;
+  int year = parameters_.iyear;
+  int day = parameters_.jday + offset;
+  while (day > (leap_year(year) ? 366 : 365)) {
+    day -= leap_year(year) ? 366 : 365;
+    ++year;
+  }
+  declin(solar_.astron, year, day);
 }
 
-void Run::write_progress_after() {
-  out_.write_line(progress_line({{"working on timloc after=", timloc_},
-                                 {"timin", timin_},
-                                 {"O3=", vc_[at(lo3)] * ppb},
-                                 {"NO=", vc_[at(lno)] * ppb},
-                                 {"HBr=", vc_[at(lhbr)] * ppb},
-                                 {"BrO=", vc_[at(lbro)] * ppb},
-                                 {"Br=", vc_[at(lbr)] * ppb},
-                                 {"photoj", photoj_[at(1)]},
-                                 {"coszen", coszen_}}));
+std::array<double, nspec> Run::mole_fractions() const {
+  std::array<double, nspec> x{};
+  for (std::size_t k = 0; k < species_map.size(); ++k) {
+    const SpeciesSource& s = species_map[k];
+    x[k] = s.vc_slot != 0 ? vc_[at(s.vc_slot)] : radicals_.*(s.radical);
+  }
+  x[at(ind_h2o)] = vc_[at(lh2o)];
+  x[at(ind_m)] = 1.0;
+  return x;
+}
+
+void Run::sample_now(double coszen) {
+  if (sample_observers_.empty()) return;
+  OutputSample s;
+  s.elapsed_s = static_cast<double>(itime_) * deltim_;
+  s.time_h = scenario_.time.start_hour + s.elapsed_s / 3600.0;
+  s.temperature = tt_;
+  s.pressure = pp_;
+  s.coszen = coszen;
+  s.mole_fraction = mole_fractions();
+  for (RunObserver* o : sample_observers_) o->sample(s);
 }
 
 void Run::step() {
@@ -92,10 +250,10 @@ void Run::step() {
   const double t1 = tstart + deltim_;
 
   // A new site record at the first step of every hour.
-  const int steps_per_hour = 60 / (static_cast<int>(deltim_) / 60);
-  if (timloc_ < 23.5 && itime % steps_per_hour == 1) read_hour();
+  if ((itime - 1) % scenario_.steps_per_hour() == 0) take_record();
+  follow_the_day();
 
-  const SunPosition sun = zenith(solar_, timloc_, out_.line_sink());
+  const SunPosition sun = zenith(solar_, hour_of_day(timloc_), out_.line_sink());
   coszen_ = sun.coszen;
   ratiod_ = clear_sky_ratio(sun, averad_, ratiod_);
   scale_photoj(photoj_, coszen_, extf_);
@@ -105,10 +263,11 @@ void Run::step() {
   // Mass mixing ratio of water vapour: mole fraction times 18/28.8.
   moist_ = vc_[at(lh2o)] * 18.0 * 0.034722222222222224;
 
-  write_progress_before();
-  chemistry_.racm_interface(nspec_old, vc_.data(), id_, deltim_, pp_, tt_, rho_phy_, moist_,
-                            vdrog3_.data(), static_cast<int>(vdrog3_.size()), radicals_, ph_);
-  write_progress_after();
+  if ((itime - 1) % scenario_.steps_per_output() == 0) sample_now(coszen_);
+
+  for (StepObserver* o : step_observers_) o->before_chemistry(*this);
+  last_step_ = chemistry_.advance(vc_.data(), deltim_, tt_, rho_phy_, moist_, radicals_, ph_);
+  for (StepObserver* o : step_observers_) o->after_chemistry(*this);
 
   // The clock moves through seconds of the day.
   timloc_ = t1 * 0.0002777777777777778;
@@ -116,7 +275,18 @@ void Run::step() {
 }
 
 void Run::finish() {
-  if (table_) table_->close();
+  if (!sample_observers_.empty()) {
+    // The sun at the end of the run, placed without a word on the output.
+    SolarState end_sun = solar_;
+    const int saved_offset = day_offset_;
+    follow_the_day();
+    const double coszen = zenith(solar_, hour_of_day(timloc_), LineSink{}).coszen;
+    solar_ = end_sun;
+    day_offset_ = saved_offset;
+    sample_now(coszen);
+    for (RunObserver* o : sample_observers_) o->finish();
+  }
+  for (StepObserver* o : step_observers_) o->finished(*this);
 }
 
 void Run::run_day() {

@@ -1,16 +1,21 @@
 #pragma once
-// One model day at one site: the clock, the state that lives from step to
-// step, and the order of work in every step.
+// One run at one site: the clock, the state that lives from step to step,
+// and the order of work in every step.
 //
-// The run starts at 05:00 local time and takes 204 chemistry steps of
-// 300 s. At the first step of each hour it reads a site record (air
-// temperature and pressure drive the chemistry; the observed gases are only
-// echoed) and writes a row of the species table; every step it places the
-// sun, scales the photolysis frequencies, calls the chemistry step and
-// writes two progress lines.
+// The run starts at the scenario's local time and takes chemistry steps of
+// its step length. At the first step of each hour it takes the next site
+// record (air temperature and pressure drive the chemistry; the observed
+// gases are only echoed); every step it places the sun, scales the
+// photolysis frequencies and calls the chemistry step. What is written is
+// up to the observers: the species table and progress lines of the model's
+// own day, CSV and NetCDF files, anything added later.
 #include <array>
 #include <filesystem>
+#include <functional>
+#include <memory>
 #include <optional>
+#include <string>
+#include <vector>
 
 #include "chemistry/chemistry_step.hpp"
 #include "chemistry/concentration_slots.hpp"
@@ -18,65 +23,132 @@
 #include "driver/input_files.hpp"
 #include "driver/solar.hpp"
 #include "driver/text_output.hpp"
+#include "output/observer.hpp"
+#include "scenario/scenario.hpp"
 
 namespace box {
 
 inline constexpr const char* species_table_name = "TS_species.txt";
 
+class Run;
+
+// Watches a run step by step: the model's species table and progress lines
+// are written this way.
+class StepObserver {
+ public:
+  virtual ~StepObserver() = default;
+  // At the very start, before any input is opened.
+  virtual void starting(const Run&) {}
+  // Once the inputs are read and the initial state is set.
+  virtual void started(const Run&) {}
+  // A site record was taken at the first step of an hour.
+  virtual void record_taken(const Run&, const SiteRecord&) {}
+  virtual void before_chemistry(const Run&) {}
+  virtual void after_chemistry(const Run&) {}
+  // After the last step.
+  virtual void finished(const Run&) {}
+};
+
+// Everything a scenario run reads before its first step.
+struct SiteData {
+  SiteParameters parameters;
+  std::vector<SiteRecord> records;
+};
+
+// Reads and checks the parameter file and every site record the scenario
+// needs (physically possible values; with the "lines" layout one record per
+// line with exactly its 13 values). Throws InputError naming file, line and
+// field.
+SiteData load_site(const Scenario& scenario);
+
 class Run {
  public:
-  // Input files are read from, and the species table written into, `dir`;
-  // all other lines (start-up, echo, progress, warnings and the chemistry
-  // step's messages) go to `out`, which must outlive the run.
-  // `settings` choose how the chemistry is integrated; the model's run uses
-  // the defaults, other settings serve reference days.
+  // A run of `scenario`. Lines for standard output (start-up, echo,
+  // progress, the sun's warnings and the chemistry step's messages) go to
+  // `out`, which must outlive the run. Unless the scenario reads its site as
+  // it goes, `site` holds what load_site() read. The observers of the
+  // scenario's output formats are created by the run; more can be added.
+  Run(Scenario scenario, TextOutput& out, std::optional<SiteData> site = std::nullopt);
+  // The model's own day with its inputs in `dir`, read as the run goes;
+  // `settings` choose how the chemistry is integrated (the model's run uses
+  // the defaults, other settings serve reference days).
   Run(std::filesystem::path dir, TextOutput& out, StepSettings settings = {});
+  ~Run();
 
-  // Start-up: the two start-up lines, the site file opened and its header
-  // skipped, "inputn" read, the initial state built and the species table
-  // created. Throws InputError or OutputError.
+  // Both must outlive the run.
+  void add_observer(StepObserver& observer) { step_observers_.push_back(&observer); }
+  void add_observer(RunObserver& observer) { sample_observers_.push_back(&observer); }
+  void add_observer(std::unique_ptr<RunObserver> observer);
+  // Receives warnings for standard error (records that span lines or leave
+  // values unread when the site is read as the run goes).
+  void set_warning_sink(std::function<void(const std::string&)> warn) { warn_ = std::move(warn); }
+
+  // Start-up: inputs opened and read (unless read before), the initial state
+  // built, the observers started. Throws InputError or OutputError.
   void start();
   // One step; start() must have run and steps_done() < total_steps().
   void step();
   // start() and every step.
   void run_day();
-  // Closes the species table, reporting a failed final write-back.
+  // The final sample and the observers' end; closes the outputs.
   void finish();
 
+  const Scenario& scenario() const { return scenario_; }
   bool started() const { return started_; }
   int steps_done() const { return itime_; }
   int total_steps() const { return ntimes_; }
   double timloc() const { return timloc_; }
+  double timin() const { return timin_; }
+  double averad() const { return averad_; }
+  double coszen() const { return coszen_; }
+  double ratiod() const { return ratiod_; }
+  const PhotolysisTable& photoj() const { return photoj_; }
   const ConcentrationVector& vc() const { return vc_; }
   const RadicalSlots& radicals() const { return radicals_; }
   const SiteParameters& parameters() const { return parameters_; }
   const SolarState& solar() const { return solar_; }
   const PhotolysisRates& photolysis() const { return ph_; }
   const ChemistryStep& chemistry() const { return chemistry_; }
+  // Outcome of the last chemistry step.
+  const StepResult& last_step() const { return last_step_; }
   // Air state handed to the chemistry in the last step.
   double temperature() const { return tt_; }
   double pressure() const { return pp_; }
   double air_density() const { return rho_phy_; }
   double moisture() const { return moist_; }
   double step_length() const { return deltim_; }
+  TextOutput& text_output() const { return out_; }
+
+  // Mole fractions of the 80 species in mechanism order, from the driver's
+  // slots and radical variables (air: 1).
+  std::array<double, nspec> mole_fractions() const;
 
  private:
-  void read_hour();
-  void write_progress_before();
-  void write_progress_after();
+  void take_record();
+  void follow_the_day();
+  void sample_now(double coszen);
+  void add_format_observers();
 
-  std::filesystem::path dir_;
+  Scenario scenario_;
   TextOutput& out_;
+  std::optional<SiteData> preloaded_;
   std::optional<SiteFile> site_;
-  std::optional<TextOutput> table_;
+  std::size_t next_record_ = 0;
   ChemistryStep chemistry_;
+  StepResult last_step_{};
   bool started_ = false;
+  std::vector<StepObserver*> step_observers_;
+  std::vector<RunObserver*> sample_observers_;
+  std::vector<std::unique_ptr<StepObserver>> owned_step_observers_;
+  std::vector<std::unique_ptr<RunObserver>> owned_observers_;
+  std::function<void(const std::string&)> warn_;
 
   // Clock.
   double timloc_ = 5.0;    // local time at the start of the step, hours
   double deltim_ = 300.0;  // step length, s
   int ntimes_ = 0;         // number of steps
   int itime_ = 0;          // steps completed
+  int day_offset_ = 0;     // midnights crossed since the start
 
   // Site and sun.
   SiteParameters parameters_;
@@ -100,5 +172,8 @@ class Run {
   double moist_ = 0;    // water vapour mass mixing ratio, kg/kg
   int id_ = 0;          // grid-cell identifier, unused by the step
 };
+
+// The settings of the chemistry step that a scenario chooses.
+StepSettings step_settings(const Scenario& scenario);
 
 }  // namespace box

@@ -156,3 +156,28 @@ void RosenbrockControl::report(double texit, double hexit,
 }
 
 }  // namespace box
+
+namespace box {
+
+IntControls IntegratorOptions::int_controls() const {
+  IntControls c{};
+  c[at(1)] = autonomous ? 1 : 0;
+  c[at(2)] = 0;  // per-component tolerances (the scalars fill every component)
+  c[at(3)] = method;
+  c[at(4)] = max_steps;
+  return c;
+}
+
+RealControls IntegratorOptions::real_controls() const {
+  RealControls c{};
+  c[at(1)] = hmin;
+  c[at(2)] = hmax;
+  c[at(3)] = hstart;
+  c[at(4)] = facmin;
+  c[at(5)] = facmax;
+  c[at(6)] = facrej;
+  c[at(7)] = facsafe;
+  return c;
+}
+
+}  // namespace box

@@ -61,6 +61,36 @@ struct RosenbrockCounters {
                nsol = 0, nsng = 0;
 };
 
+// Named options of an integration: every field at its default gives the
+// integrator's own defaults. They are turned into the control arrays, the
+// compatible positional form.
+struct IntegratorOptions {
+  int method = 2;             // 1 ROS-2, 2 ROS-3, 3 ROS-4, 4 RODAS-3, 5 RODAS-4
+  double rtol = 1.0e-3;
+  double atol = 1.0;
+  // Per-component tolerances (n values each) instead of the scalars.
+  const double* atol_vector = nullptr;
+  const double* rtol_vector = nullptr;
+  bool autonomous = false;    // f does not depend on t explicitly
+  double hmin = 0.0;          // 0: no lower bound
+  double hmax = 0.0;          // 0: the whole interval
+  double hstart = 0.0;        // 0: the integrator's choice
+  std::int32_t max_steps = 0; // 0: the integrator's limit
+  double facmin = 0.0, facmax = 0.0, facrej = 0.0, facsafe = 0.0;  // 0: defaults
+
+  IntControls int_controls() const;
+  RealControls real_controls() const;
+};
+
+// The outcome of an integration.
+struct [[nodiscard]] IntegrationResult {
+  int status = 0;  // ros_success (1) or a negative code
+  RosenbrockCounters counters{};
+  double t_reached = 0.0;
+  double h_last = 0.0;
+  bool ok() const { return status == ros_success; }
+};
+
 // The part of the integrator that is independent of the system: it turns the
 // control arrays into settings and a coefficient set, keeps the counters and
 // writes the integrator's lines to its sink.

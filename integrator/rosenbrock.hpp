@@ -92,6 +92,30 @@ class Rosenbrock : public RosenbrockControl {
     if (ierr_u != nullptr) *ierr_u = ierr;
   }
 
+  // The same integration with named options: the tolerances as scalars
+  // (or per component), the method and step bounds by name, and the
+  // outcome returned instead of written through pointers.
+  [[nodiscard]] IntegrationResult integrate(const S& sys, double tin, double tout, double* var,
+                                            const IntegratorOptions& options) {
+    std::array<double, n> atol;
+    std::array<double, n> rtol;
+    atol.fill(options.atol);
+    rtol.fill(options.rtol);
+    const IntControls icntrl = options.int_controls();
+    const RealControls rcntrl = options.real_controls();
+    IntControls istatus{};
+    RealControls rstatus{};
+    IntegrationResult result;
+    racm_integrate(sys, tin, tout, var,
+                   options.atol_vector != nullptr ? options.atol_vector : atol.data(),
+                   options.rtol_vector != nullptr ? options.rtol_vector : rtol.data(), &icntrl,
+                   &rcntrl, &istatus, &rstatus, &result.status);
+    result.counters = counters_;
+    result.t_reached = rstatus[at(itexit)];
+    result.h_last = rstatus[at(ihexit)];
+    return result;
+  }
+
   // Validates the controls, selects the method and runs the step loop. The
   // counters start from istatus(1..8). On a bad control y, istatus and
   // rstatus are left untouched; after a failed integration y holds the last

@@ -1,0 +1,37 @@
+#pragma once
+// The model's own outputs, as observers of the run: the lines on standard
+// output (start-up, the echo of each hour's observed gases, two progress
+// lines per step) and the hourly species table "TS_species.txt".
+#include <filesystem>
+#include <optional>
+
+#include "driver/run.hpp"
+#include "driver/text_output.hpp"
+
+namespace box {
+
+class ProgressLines : public StepObserver {
+ public:
+  void starting(const Run& run) override;
+  void record_taken(const Run& run, const SiteRecord& record) override;
+  void before_chemistry(const Run& run) override;
+  void after_chemistry(const Run& run) override;
+};
+
+class SpeciesTable : public StepObserver {
+ public:
+  explicit SpeciesTable(std::filesystem::path dir) : dir_(std::move(dir)) {}
+  // The table is created once the inputs are read.
+  void started(const Run& run) override;
+  // A row at the first step of each hour: the state at the hour's start.
+  void record_taken(const Run& run, const SiteRecord& record) override;
+  // Closes the table, reporting a failed final write-back.
+  void finished(const Run& run) override;
+
+ private:
+  std::filesystem::path dir_;
+  std::optional<TextOutput> table_;
+  bool header_written_ = false;
+};
+
+}  // namespace box

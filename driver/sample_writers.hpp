@@ -1,0 +1,20 @@
+#pragma once
+// The files a scenario asks for that are written from the run's samples:
+// the species as CSV and as NetCDF.
+#include <memory>
+#include <vector>
+
+#include "output/observer.hpp"
+#include "scenario/scenario.hpp"
+
+namespace box {
+
+// One observer per sampled output format of the scenario (none for the
+// species table alone).
+std::vector<std::unique_ptr<RunObserver>> sample_writers(const Scenario& scenario);
+
+// Throws ScenarioError when the scenario asks for a format this build
+// cannot write (NetCDF without the netCDF library).
+void check_sample_formats(const Scenario& scenario);
+
+}  // namespace box

@@ -1,0 +1,534 @@
+#include "scenario/scenario_file.hpp"
+
+#include <algorithm>
+#include <cctype>
+#include <cmath>
+#include <fstream>
+#include <limits>
+#include <map>
+#include <set>
+#include <sstream>
+
+#include <toml++/toml.h>
+
+#include "common/one_based.hpp"
+#include "mechanism/reaction_table.hpp"
+
+namespace box {
+namespace {
+
+namespace fs = std::filesystem;
+
+std::string lower(std::string_view s) {
+  std::string out(s);
+  for (char& c : out) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  return out;
+}
+
+std::size_t edit_distance(std::string_view a, std::string_view b) {
+  std::vector<std::size_t> row(b.size() + 1);
+  for (std::size_t j = 0; j <= b.size(); ++j) row[j] = j;
+  for (std::size_t i = 1; i <= a.size(); ++i) {
+    std::size_t diagonal = row[0];
+    row[0] = i;
+    for (std::size_t j = 1; j <= b.size(); ++j) {
+      const std::size_t above = row[j];
+      row[j] = std::min({row[j] + 1, row[j - 1] + 1, diagonal + (a[i - 1] == b[j - 1] ? 0 : 1)});
+      diagonal = above;
+    }
+  }
+  return row[b.size()];
+}
+
+std::string join(const std::vector<std::string>& names, std::string_view separator = ", ") {
+  std::string out;
+  for (const std::string& n : names) {
+    if (!out.empty()) out += separator;
+    out += n;
+  }
+  return out;
+}
+
+std::vector<std::string> all_species_names() {
+  std::vector<std::string> names;
+  for (std::string_view n : mech::species_names) names.emplace_back(n);
+  return names;
+}
+
+std::string format_number(double v) {
+  std::ostringstream os;
+  os.precision(17);
+  os << v;
+  return os.str();
+}
+
+// Where a value came from: the file and line, or the origin of an override.
+struct Origin {
+  std::string text;
+};
+
+// Reads the sections of a scenario table into a Scenario, checking every
+// key. Every failure names the file, the line and the key.
+class ScenarioReader {
+ public:
+  ScenarioReader(std::string source, fs::path base_dir, const std::vector<KeyOverride>& overrides)
+      : source_(std::move(source)), base_(std::move(base_dir)) {
+    for (const KeyOverride& o : overrides) override_origin_[o.key] = o.origin;
+  }
+
+  Scenario read(const toml::table& root) {
+    Scenario s;
+    s.source = source_;
+    check_keys(root, "", {"site", "time", "initial", "chemistry", "output"});
+    if (const toml::table* t = section(root, "site")) read_site(*t, s.site);
+    if (const toml::table* t = section(root, "time")) read_time(*t, s.time);
+    if (const toml::table* t = section(root, "initial")) read_initial(*t, s);
+    if (const toml::table* t = section(root, "chemistry")) read_chemistry(*t, s.chemistry);
+    if (const toml::table* t = section(root, "output")) read_output(*t, s);
+    check_time(root, s);
+    return s;
+  }
+
+ private:
+  [[noreturn]] void fail(const toml::node* node, std::string_view key, const std::string& what) const {
+    throw ScenarioError(where(node, key) + ": " + std::string(key) + ": " + what);
+  }
+
+  std::string where(const toml::node* node, std::string_view key) const {
+    if (const auto it = override_origin_.find(std::string(key)); it != override_origin_.end())
+      return it->second;
+    if (node != nullptr && node->source().begin.line > 0)
+      return source_ + ": line " + std::to_string(node->source().begin.line);
+    return source_;
+  }
+
+  static std::string dotted(std::string_view prefix, std::string_view key) {
+    return prefix.empty() ? std::string(key) : std::string(prefix) + "." + std::string(key);
+  }
+
+  // Every key of `table` must be one of `allowed`.
+  void check_keys(const toml::table& table, std::string_view prefix,
+                  const std::vector<std::string>& allowed) const {
+    for (auto&& [key, node] : table) {
+      const std::string name(key.str());
+      if (std::find(allowed.begin(), allowed.end(), name) != allowed.end()) continue;
+      std::string what = "unknown key";
+      const auto close = closest_names(name, allowed);
+      if (!close.empty()) what += " (did you mean " + join(close, " or ") + "?)";
+      else what += " (expected one of " + join(allowed) + ")";
+      const std::string full = dotted(prefix, name);
+      if (key.source().begin.line > 0 && !override_origin_.count(full))
+        throw ScenarioError(source_ + ": line " + std::to_string(key.source().begin.line) + ": " +
+                            full + ": " + what);
+      fail(&node, full, what);
+    }
+  }
+
+  const toml::table* section(const toml::table& root, std::string_view name) const {
+    const toml::node* node = root.get(name);
+    if (node == nullptr) return nullptr;
+    if (!node->is_table()) fail(node, name, "expected a table ([" + std::string(name) + "])");
+    return node->as_table();
+  }
+
+  double number(const toml::node& node, std::string_view key) const {
+    if (const auto* i = node.as_integer()) return static_cast<double>(i->get());
+    if (const auto* f = node.as_floating_point()) {
+      if (!std::isfinite(f->get())) fail(&node, key, "expected a finite number, found " + format_number(f->get()));
+      return f->get();
+    }
+    fail(&node, key, std::string("expected a number, found ") + type_name(node));
+  }
+
+  int whole_number(const toml::node& node, std::string_view key) const {
+    const double v = number(node, key);
+    if (v != std::floor(v) || std::abs(v) > std::numeric_limits<int>::max())
+      fail(&node, key, "expected a whole number, found " + format_number(v));
+    return static_cast<int>(v);
+  }
+
+  std::string text(const toml::node& node, std::string_view key) const {
+    if (const auto* s = node.as_string()) return s->get();
+    fail(&node, key, std::string("expected a string, found ") + type_name(node));
+  }
+
+  bool boolean(const toml::node& node, std::string_view key) const {
+    if (const auto* b = node.as_boolean()) return b->get();
+    fail(&node, key, std::string("expected true or false, found ") + type_name(node));
+  }
+
+  static const char* type_name(const toml::node& node) {
+    switch (node.type()) {
+      case toml::node_type::string: return "a string";
+      case toml::node_type::integer: return "an integer";
+      case toml::node_type::floating_point: return "a number";
+      case toml::node_type::boolean: return "a boolean";
+      case toml::node_type::array: return "an array";
+      case toml::node_type::table: return "a table";
+      default: return "a date or time";
+    }
+  }
+
+  fs::path path(const toml::node& node, std::string_view key) const {
+    const fs::path p = text(node, key);
+    if (p.empty()) fail(&node, key, "expected a path, found an empty string");
+    // Paths set from outside the file are taken as the user typed them.
+    if (override_origin_.count(std::string(key)) || p.is_absolute() || base_.empty()) return p;
+    return base_ / p;
+  }
+
+  void read_site(const toml::table& t, SiteSettings& site) const {
+    check_keys(t, "site", {"parameters", "records", "records_layout"});
+    if (const auto* n = t.get("parameters")) site.parameters = path(*n, "site.parameters");
+    if (const auto* n = t.get("records")) site.records = path(*n, "site.records");
+    if (const auto* n = t.get("records_layout")) {
+      const std::string v = text(*n, "site.records_layout");
+      if (v == "lines") site.records_layout = RecordsLayout::lines;
+      else if (v == "free") site.records_layout = RecordsLayout::free;
+      else fail(n, "site.records_layout", "expected \"lines\" or \"free\", found \"" + v + "\"");
+    }
+  }
+
+  void read_time(const toml::table& t, TimeSettings& time) const {
+    check_keys(t, "time", {"start_hour", "step_seconds", "hours"});
+    if (const auto* n = t.get("start_hour")) {
+      time.start_hour = number(*n, "time.start_hour");
+      if (time.start_hour < 0.0 || time.start_hour >= 24.0)
+        fail(n, "time.start_hour", "expected a local time from 0 up to 24 hours, found " +
+                                       format_number(time.start_hour));
+    }
+    if (const auto* n = t.get("step_seconds")) {
+      time.step_seconds = whole_number(*n, "time.step_seconds");
+      if (time.step_seconds < 1 || 3600 % time.step_seconds != 0)
+        fail(n, "time.step_seconds", "expected a whole number of seconds that divides 3600, found " +
+                                         std::to_string(time.step_seconds));
+    }
+    if (const auto* n = t.get("hours")) {
+      time.hours = number(*n, "time.hours");
+      if (!(time.hours > 0.0) || time.hours > 24.0 * 366 * 100)
+        fail(n, "time.hours", "expected a positive length in hours, found " + format_number(time.hours));
+    }
+  }
+
+  // The run's length must be a whole number of steps.
+  void check_time(const toml::table& root, const Scenario& s) const {
+    const double steps = s.time.hours * 3600.0 / s.time.step_seconds;
+    if (std::abs(steps - std::round(steps)) > 1e-9 * steps) {
+      const toml::node* n = root.at_path("time.hours").node();
+      fail(n, "time.hours", format_number(s.time.hours) + " hours is not a whole number of " +
+                                std::to_string(s.time.step_seconds) + " s steps");
+    }
+    if (s.output.every_seconds % s.time.step_seconds != 0) {
+      const toml::node* n = root.at_path("output.every_seconds").node();
+      fail(n, "output.every_seconds",
+           "expected a multiple of the step (" + std::to_string(s.time.step_seconds) + " s), found " +
+               std::to_string(s.output.every_seconds));
+    }
+  }
+
+  void read_initial(const toml::table& t, Scenario& s) const {
+    for (auto&& [key, node] : t) {
+      const std::string name(key.str());
+      const std::string full = "initial." + name;
+      const int index = species_index(name);
+      if (index == 0) {
+        std::string what = "no species of that name";
+        const auto close = closest_names(name, all_species_names());
+        if (!close.empty()) what += " (close: " + join(close) + ")";
+        fail(&node, full, what);
+      }
+      if (index == nspec) fail(&node, full, "M is the air itself and cannot be set");
+      const double ppb = number(node, full);
+      if (ppb < 0.0) fail(&node, full, "expected a mole fraction of 0 ppb or more, found " + format_number(ppb));
+      s.initial.push_back({index, ppb});
+    }
+  }
+
+  void read_chemistry(const toml::table& t, ChemistrySettings& c) const {
+    check_keys(t, "chemistry", {"method", "rtol", "atol", "photolysis_factor", "rate_factors"});
+    if (const auto* n = t.get("method")) {
+      c.method = text(*n, "chemistry.method");
+      const auto& names = method_names();
+      if (std::find(names.begin(), names.end(), c.method) == names.end())
+        fail(n, "chemistry.method", "expected one of " + join(names) + ", found \"" + c.method + "\"");
+    }
+    const auto positive = [&](const char* name, const char* full, double& value) {
+      if (const auto* n = t.get(name)) {
+        value = number(*n, full);
+        if (!(value > 0.0)) fail(n, full, "expected a positive number, found " + format_number(value));
+        if (full == std::string_view("chemistry.rtol") && !(value < 1.0))
+          fail(n, full, "expected a relative tolerance below 1, found " + format_number(value));
+      }
+    };
+    positive("rtol", "chemistry.rtol", c.rtol);
+    positive("atol", "chemistry.atol", c.atol);
+    if (const auto* n = t.get("photolysis_factor")) {
+      c.photolysis_factor = number(*n, "chemistry.photolysis_factor");
+      if (c.photolysis_factor < 0.0)
+        fail(n, "chemistry.photolysis_factor",
+             "expected a factor of 0 or more, found " + format_number(c.photolysis_factor));
+    }
+    if (const auto* n = t.get("rate_factors")) {
+      if (!n->is_table()) fail(n, "chemistry.rate_factors", "expected a table of R<number> = factor");
+      std::map<int, double> factors;
+      for (auto&& [key, node] : *n->as_table()) {
+        const std::string name(key.str());
+        const std::string full = "chemistry.rate_factors." + name;
+        const int reaction = reaction_number(name);
+        if (reaction == 0)
+          fail(&node, full, "no reaction of that name (expected R1 to R" + std::to_string(nreact) + ")");
+        const double f = number(node, full);
+        if (f < 0.0) fail(&node, full, "expected a factor of 0 or more, found " + format_number(f));
+        factors[reaction] = f;
+      }
+      c.rate_factors.clear();
+      for (const auto& [r, f] : factors) c.rate_factors.push_back({r, f});
+    }
+  }
+
+  // "R27" -> 27; 0 unless the name is R followed by a reaction's number.
+  static int reaction_number(std::string_view name) {
+    if (name.size() < 2 || name.size() > 4 || name[0] != 'R' || name[1] == '0') return 0;
+    int n = 0;
+    for (char c : name.substr(1)) {
+      if (c < '0' || c > '9') return 0;
+      n = n * 10 + (c - '0');
+    }
+    return n <= nreact ? n : 0;
+  }
+
+  std::vector<std::string> strings(const toml::node& node, std::string_view key) const {
+    const toml::array* a = node.as_array();
+    if (a == nullptr) fail(&node, key, std::string("expected an array of strings, found ") + type_name(node));
+    std::vector<std::string> out;
+    for (const toml::node& e : *a) out.push_back(text(e, key));
+    return out;
+  }
+
+  void read_output(const toml::table& t, Scenario& s) const {
+    OutputSettings& o = s.output;
+    check_keys(t, "output", {"dir", "species", "every_seconds", "formats", "progress_lines"});
+    if (const auto* n = t.get("dir")) o.dir = path(*n, "output.dir");
+    if (const auto* n = t.get("species")) o.species = species_selection(*n);
+    if (const auto* n = t.get("every_seconds")) {
+      o.every_seconds = whole_number(*n, "output.every_seconds");
+      if (o.every_seconds < 1)
+        fail(n, "output.every_seconds", "expected a positive number of seconds, found " +
+                                            std::to_string(o.every_seconds));
+    }
+    if (const auto* n = t.get("formats")) {
+      o.formats.clear();
+      for (const std::string& f : strings(*n, "output.formats")) {
+        OutputFormat format;
+        if (f == "table") format = OutputFormat::table;
+        else if (f == "csv") format = OutputFormat::csv;
+        else if (f == "netcdf") format = OutputFormat::netcdf;
+        else fail(n, "output.formats", "expected \"table\", \"csv\" or \"netcdf\", found \"" + f + "\"");
+        if (!o.wants(format)) o.formats.push_back(format);
+      }
+    }
+    if (const auto* n = t.get("progress_lines")) o.progress_lines = boolean(*n, "output.progress_lines");
+  }
+
+  SpeciesSelection species_selection(const toml::node& n) const {
+    constexpr std::string_view key = "output.species";
+    SpeciesSelection sel;
+    if (n.is_string()) {
+      const std::string v = text(n, key);
+      if (v == "table") sel.kind = SpeciesSelection::Kind::table;
+      else if (v == "all") sel.kind = SpeciesSelection::Kind::all;
+      else fail(&n, key, "expected \"table\", \"all\" or a list of species names, found \"" + v + "\"");
+      return sel;
+    }
+    sel.kind = SpeciesSelection::Kind::list;
+    for (const std::string& name : strings(n, key)) {
+      const int index = species_index(name);
+      if (index == 0) {
+        std::string what = "no species named \"" + name + "\"";
+        const auto close = closest_names(name, all_species_names());
+        if (!close.empty()) what += " (close: " + join(close) + ")";
+        fail(&n, key, what);
+      }
+      if (std::find(sel.list.begin(), sel.list.end(), index) != sel.list.end())
+        fail(&n, key, "\"" + name + "\" is listed twice");
+      sel.list.push_back(index);
+    }
+    if (sel.list.empty()) fail(&n, key, "expected at least one species");
+    return sel;
+  }
+
+  std::string source_;
+  fs::path base_;
+  std::map<std::string, std::string> override_origin_;
+};
+
+// Puts `value` at the dotted `key` of `root`, creating the sections.
+void apply_override(toml::table& root, const KeyOverride& o) {
+  toml::table* table = &root;
+  std::string_view rest = o.key;
+  for (std::size_t dot; (dot = rest.find('.')) != std::string_view::npos;) {
+    const std::string part(rest.substr(0, dot));
+    rest.remove_prefix(dot + 1);
+    toml::node* next = table->get(part);
+    if (next == nullptr) next = &table->insert_or_assign(part, toml::table{}).first->second;
+    if (!next->is_table()) throw ScenarioError(o.origin + ": " + o.key + ": " + part + " is not a section");
+    table = next->as_table();
+  }
+  const std::string last(rest);
+  std::visit(
+      [&](const auto& v) {
+        using T = std::decay_t<decltype(v)>;
+        if constexpr (std::is_same_v<T, std::vector<std::string>>) {
+          toml::array a;
+          for (const std::string& s : v) a.push_back(s);
+          table->insert_or_assign(last, std::move(a));
+        } else {
+          table->insert_or_assign(last, v);
+        }
+      },
+      o.value);
+}
+
+Scenario read_table(toml::table& root, const std::string& source, const fs::path& base,
+                    const std::vector<KeyOverride>& overrides) {
+  for (const KeyOverride& o : overrides) apply_override(root, o);
+  return ScenarioReader(source, base, overrides).read(root);
+}
+
+std::string format_path(const fs::path& p) { return p.generic_string(); }
+
+const char* layout_name(RecordsLayout l) { return l == RecordsLayout::lines ? "lines" : "free"; }
+
+const char* format_name(OutputFormat f) {
+  switch (f) {
+    case OutputFormat::table: return "table";
+    case OutputFormat::csv: return "csv";
+    case OutputFormat::netcdf: return "netcdf";
+  }
+  return "";
+}
+
+}  // namespace
+
+int species_index(std::string_view name) {
+  for (std::size_t i = 0; i < mech::species_names.size(); ++i)
+    if (mech::species_names[i] == name) return static_cast<int>(i) + 1;
+  return 0;
+}
+
+std::vector<std::string> closest_names(std::string_view name, const std::vector<std::string>& candidates,
+                                       std::size_t most) {
+  const std::string key = lower(name);
+  std::vector<std::pair<std::size_t, std::string>> scored;
+  for (const std::string& c : candidates) {
+    const std::size_t d = edit_distance(key, lower(c));
+    // Close enough to be a slip: about a third of the letters wrong at most.
+    if (d <= std::max<std::size_t>(1, std::max(key.size(), c.size()) / 3)) scored.emplace_back(d, c);
+  }
+  std::stable_sort(scored.begin(), scored.end(),
+                   [](const auto& a, const auto& b) { return a.first < b.first; });
+  std::vector<std::string> out;
+  for (std::size_t i = 0; i < scored.size() && i < most; ++i) out.push_back(scored[i].second);
+  return out;
+}
+
+Scenario parse_scenario(std::string_view toml_text, const std::string& source, const fs::path& base_dir,
+                        const std::vector<KeyOverride>& overrides) {
+  toml::table root;
+  try {
+    root = toml::parse(toml_text, source);
+  } catch (const toml::parse_error& e) {
+    throw ScenarioError(source + ": line " + std::to_string(e.source().begin.line) + ": " +
+                        std::string(e.description()));
+  }
+  return read_table(root, source, base_dir, overrides);
+}
+
+Scenario read_scenario_file(const fs::path& path, const std::vector<KeyOverride>& overrides) {
+  const std::string name = path.generic_string();
+  std::error_code ignored;
+  if (fs::is_directory(path, ignored)) throw ScenarioError(name + ": cannot read the scenario file: it is a directory");
+  std::ifstream in(path, std::ios::binary);
+  if (!in) throw ScenarioError(name + ": cannot read the scenario file: no such file or not readable");
+  std::ostringstream text;
+  text << in.rdbuf();
+  return parse_scenario(text.str(), name, path.parent_path(), overrides);
+}
+
+Scenario scenario_from_overrides(const std::vector<KeyOverride>& overrides) {
+  toml::table root;
+  return read_table(root, "default scenario", fs::path(), overrides);
+}
+
+std::vector<std::pair<std::string, std::string>> describe_scenario(const Scenario& s) {
+  std::vector<std::pair<std::string, std::string>> d;
+  d.emplace_back("site.parameters", format_path(s.site.parameters));
+  d.emplace_back("site.records", format_path(s.site.records));
+  d.emplace_back("site.records_layout", layout_name(s.site.records_layout));
+  d.emplace_back("time.start_hour", format_number(s.time.start_hour));
+  d.emplace_back("time.step_seconds", std::to_string(s.time.step_seconds));
+  d.emplace_back("time.hours", format_number(s.time.hours));
+  for (const InitialValue& v : s.initial)
+    d.emplace_back("initial." + std::string(mech::species_names[at(v.species)]), format_number(v.ppb));
+  d.emplace_back("chemistry.method", s.chemistry.method);
+  d.emplace_back("chemistry.rtol", format_number(s.chemistry.rtol));
+  d.emplace_back("chemistry.atol", format_number(s.chemistry.atol));
+  d.emplace_back("chemistry.photolysis_factor", format_number(s.chemistry.photolysis_factor));
+  for (const RateFactor& f : s.chemistry.rate_factors)
+    d.emplace_back("chemistry.rate_factors.R" + std::to_string(f.reaction), format_number(f.factor));
+  d.emplace_back("output.dir", format_path(s.output.dir));
+  std::string species;
+  switch (s.output.species.kind) {
+    case SpeciesSelection::Kind::table: species = "table"; break;
+    case SpeciesSelection::Kind::all: species = "all"; break;
+    case SpeciesSelection::Kind::list:
+      for (int i : s.output.species.list) species += (species.empty() ? "" : ",") + std::string(mech::species_names[at(i)]);
+      break;
+  }
+  d.emplace_back("output.species", species);
+  d.emplace_back("output.every_seconds", std::to_string(s.output.every_seconds));
+  std::string formats;
+  for (OutputFormat f : s.output.formats) formats += (formats.empty() ? "" : ",") + std::string(format_name(f));
+  d.emplace_back("output.formats", formats);
+  d.emplace_back("output.progress_lines", s.output.progress_lines ? "true" : "false");
+  return d;
+}
+
+std::string scenario_to_toml(const Scenario& s) {
+  toml::table root;
+  root.insert("site", toml::table{{"parameters", format_path(s.site.parameters)},
+                                  {"records", format_path(s.site.records)},
+                                  {"records_layout", layout_name(s.site.records_layout)}});
+  root.insert("time", toml::table{{"start_hour", s.time.start_hour},
+                                  {"step_seconds", s.time.step_seconds},
+                                  {"hours", s.time.hours}});
+  toml::table initial;
+  for (const InitialValue& v : s.initial) initial.insert_or_assign(mech::species_names[at(v.species)], v.ppb);
+  root.insert("initial", std::move(initial));
+  toml::table factors;
+  for (const RateFactor& f : s.chemistry.rate_factors) factors.insert("R" + std::to_string(f.reaction), f.factor);
+  root.insert("chemistry", toml::table{{"method", s.chemistry.method},
+                                       {"rtol", s.chemistry.rtol},
+                                       {"atol", s.chemistry.atol},
+                                       {"photolysis_factor", s.chemistry.photolysis_factor},
+                                       {"rate_factors", std::move(factors)}});
+  toml::table output{{"dir", format_path(s.output.dir)},
+                     {"every_seconds", s.output.every_seconds},
+                     {"progress_lines", s.output.progress_lines}};
+  if (s.output.species.kind == SpeciesSelection::Kind::list) {
+    toml::array names;
+    for (int i : s.output.species.list) names.push_back(std::string(mech::species_names[at(i)]));
+    output.insert("species", std::move(names));
+  } else {
+    output.insert("species", s.output.species.kind == SpeciesSelection::Kind::all ? "all" : "table");
+  }
+  toml::array formats;
+  for (OutputFormat f : s.output.formats) formats.push_back(format_name(f));
+  output.insert("formats", std::move(formats));
+  root.insert("output", std::move(output));
+  std::ostringstream os;
+  os << root;
+  return os.str() + "\n";
+}
+
+}  // namespace box
