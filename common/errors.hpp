@@ -1,0 +1,26 @@
+#pragma once
+// The two ways a run can fail on its files. Both carry the whole message
+// (file, line, what was expected); the program prints it and ends with the
+// matching exit status.
+#include <stdexcept>
+
+namespace box {
+
+// Exit statuses of the program.
+inline constexpr int exit_input_error = 1;   // missing or malformed input file
+inline constexpr int exit_output_error = 2;  // an output could not be written
+inline constexpr int exit_fp_trap = 3;       // invalid operation, division by zero, overflow
+
+// A missing input file, a malformed value or an early end of file.
+class InputError : public std::runtime_error {
+ public:
+  using std::runtime_error::runtime_error;
+};
+
+// A failed open or write of an output.
+class OutputError : public std::runtime_error {
+ public:
+  using std::runtime_error::runtime_error;
+};
+
+}  // namespace box
