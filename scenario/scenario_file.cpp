@@ -1,7 +1,6 @@
 #include "scenario/scenario_file.hpp"
 
 #include <algorithm>
-#include <cctype>
 #include <cmath>
 #include <fstream>
 #include <limits>
@@ -11,34 +10,15 @@
 
 #include <toml++/toml.h>
 
+#include "common/closest_names.hpp"
 #include "common/one_based.hpp"
+#include "mechanism/species_lookup.hpp"
 #include "mechanism/reaction_table.hpp"
 
 namespace box {
 namespace {
 
 namespace fs = std::filesystem;
-
-std::string lower(std::string_view s) {
-  std::string out(s);
-  for (char& c : out) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-  return out;
-}
-
-std::size_t edit_distance(std::string_view a, std::string_view b) {
-  std::vector<std::size_t> row(b.size() + 1);
-  for (std::size_t j = 0; j <= b.size(); ++j) row[j] = j;
-  for (std::size_t i = 1; i <= a.size(); ++i) {
-    std::size_t diagonal = row[0];
-    row[0] = i;
-    for (std::size_t j = 1; j <= b.size(); ++j) {
-      const std::size_t above = row[j];
-      row[j] = std::min({row[j] + 1, row[j - 1] + 1, diagonal + (a[i - 1] == b[j - 1] ? 0 : 1)});
-      diagonal = above;
-    }
-  }
-  return row[b.size()];
-}
 
 std::string join(const std::vector<std::string>& names, std::string_view separator = ", ") {
   std::string out;
@@ -49,10 +29,8 @@ std::string join(const std::vector<std::string>& names, std::string_view separat
   return out;
 }
 
-std::vector<std::string> all_species_names() {
-  std::vector<std::string> names;
-  for (std::string_view n : mech::species_names) names.emplace_back(n);
-  return names;
+std::vector<std::string_view> all_species_names() {
+  return {mech::species_names.begin(), mech::species_names.end()};
 }
 
 std::string format_number(double v) {
@@ -113,7 +91,8 @@ class ScenarioReader {
       const std::string name(key.str());
       if (std::find(allowed.begin(), allowed.end(), name) != allowed.end()) continue;
       std::string what = "unknown key";
-      const auto close = closest_names(name, allowed);
+      const std::vector<std::string_view> names(allowed.begin(), allowed.end());
+      const auto close = closest_names(name, names);
       if (!close.empty()) what += " (did you mean " + join(close, " or ") + "?)";
       else what += " (expected one of " + join(allowed) + ")";
       const std::string full = dotted(prefix, name);
@@ -230,7 +209,7 @@ class ScenarioReader {
     for (auto&& [key, node] : t) {
       const std::string name(key.str());
       const std::string full = "initial." + name;
-      const int index = species_index(name);
+      const int index = find_species(name).value_or(0);
       if (index == 0) {
         std::string what = "no species of that name";
         const auto close = closest_names(name, all_species_names());
@@ -342,7 +321,7 @@ class ScenarioReader {
     }
     sel.kind = SpeciesSelection::Kind::list;
     for (const std::string& name : strings(n, key)) {
-      const int index = species_index(name);
+      const int index = find_species(name).value_or(0);
       if (index == 0) {
         std::string what = "no species named \"" + name + "\"";
         const auto close = closest_names(name, all_species_names());
@@ -409,28 +388,6 @@ const char* format_name(OutputFormat f) {
 }
 
 }  // namespace
-
-int species_index(std::string_view name) {
-  for (std::size_t i = 0; i < mech::species_names.size(); ++i)
-    if (mech::species_names[i] == name) return static_cast<int>(i) + 1;
-  return 0;
-}
-
-std::vector<std::string> closest_names(std::string_view name, const std::vector<std::string>& candidates,
-                                       std::size_t most) {
-  const std::string key = lower(name);
-  std::vector<std::pair<std::size_t, std::string>> scored;
-  for (const std::string& c : candidates) {
-    const std::size_t d = edit_distance(key, lower(c));
-    // Close enough to be a slip: about a third of the letters wrong at most.
-    if (d <= std::max<std::size_t>(1, std::max(key.size(), c.size()) / 3)) scored.emplace_back(d, c);
-  }
-  std::stable_sort(scored.begin(), scored.end(),
-                   [](const auto& a, const auto& b) { return a.first < b.first; });
-  std::vector<std::string> out;
-  for (std::size_t i = 0; i < scored.size() && i < most; ++i) out.push_back(scored[i].second);
-  return out;
-}
 
 Scenario parse_scenario(std::string_view toml_text, const std::string& source, const fs::path& base_dir,
                         const std::vector<KeyOverride>& overrides) {

@@ -52,14 +52,4 @@ std::string scenario_to_toml(const Scenario& scenario);
 // ("time.step_seconds" -> "300"), for the records of output files.
 std::vector<std::pair<std::string, std::string>> describe_scenario(const Scenario& scenario);
 
-// The names most like `name` among `candidates` (by edit distance, letter
-// case ignored), best first, at most `most`; none that are too different.
-std::vector<std::string> closest_names(std::string_view name,
-                                       const std::vector<std::string>& candidates,
-                                       std::size_t most = 3);
-
-// The species a scenario may name: the 80 of the mechanism, by name.
-// Returns the mechanism index (ind_*), or 0 for an unknown name.
-int species_index(std::string_view name);
-
 }  // namespace box

@@ -1,0 +1,132 @@
+#include "output/netcdf_writer.hpp"
+
+#include <netcdf.h>
+
+#include <string>
+#include <utility>
+
+#include "common/errors.hpp"
+#include "common/one_based.hpp"
+#include "mechanism/species_lookup.hpp"
+#include "output/partial_file.hpp"
+#include "output/species_selection.hpp"
+#include "output/time_units.hpp"
+
+namespace box {
+namespace {
+
+void put_text(int ncid, int var, const std::string& name, std::string_view value, int& status) {
+  if (status == NC_NOERR)
+    status = nc_put_att_text(ncid, var, name.c_str(), value.size(), value.data());
+}
+
+}  // namespace
+
+bool netcdf_available() { return true; }
+
+NetcdfSpeciesWriter::NetcdfSpeciesWriter(std::filesystem::path directory, std::vector<int> species)
+    : path_(std::move(directory) / file_name),
+      partial_(partial_path(path_)),
+      species_(std::move(species)) {
+  check_species_indices(species_);
+}
+
+NetcdfSpeciesWriter::~NetcdfSpeciesWriter() {
+  // Not finished: the run failed. The .partial file stays as far as it got.
+  if (ncid_ >= 0) nc_close(ncid_);
+}
+
+void NetcdfSpeciesWriter::check(int status, std::string_view doing) const {
+  if (status != NC_NOERR)
+    throw OutputError(partial_.string() + ": cannot " + std::string(doing) + ": " +
+                      nc_strerror(status));
+}
+
+void NetcdfSpeciesWriter::begin(const RunDescription& run) {
+  if (ncid_ >= 0) nc_close(ncid_);
+  ncid_ = -1;
+  records_ = 0;
+  remove_earlier(path_);
+  int ncid = -1;
+  check(nc_create(partial_.c_str(), NC_CLOBBER | NC_64BIT_OFFSET, &ncid), "create the file");
+  ncid_ = ncid;
+
+  int time_dim = -1;
+  check(nc_def_dim(ncid_, "time", NC_UNLIMITED, &time_dim), "define the time dimension");
+  const auto define = [&](const std::string& name) {
+    int var = -1;
+    check(nc_def_var(ncid_, name.c_str(), NC_DOUBLE, 1, &time_dim, &var),
+          "define the variable " + name);
+    return var;
+  };
+
+  int status = NC_NOERR;
+  time_var_ = define("time");
+  put_text(ncid_, time_var_, "standard_name", "time", status);
+  put_text(ncid_, time_var_, "long_name", "local time", status);
+  put_text(ncid_, time_var_, "units",
+           seconds_since_units(run.year, run.day_of_year, run.start_hour), status);
+  put_text(ncid_, time_var_, "calendar", "standard", status);
+  put_text(ncid_, time_var_, "axis", "T", status);
+
+  species_vars_.clear();
+  for (int ind : species_) {
+    const std::string name(species_name(ind));
+    const int var = define(name);
+    species_vars_.push_back(var);
+    put_text(ncid_, var, "long_name", "mole fraction of " + name + " in air", status);
+    put_text(ncid_, var, "units", "mol mol-1", status);
+    const std::string_view standard = cf_mole_fraction_name(ind);
+    if (!standard.empty()) put_text(ncid_, var, "standard_name", standard, status);
+    if (ind == ind_m)
+      put_text(ncid_, var, "comment",
+               "M is the air itself, the third body of termolecular reactions", status);
+  }
+
+  temperature_var_ = define("temperature");
+  put_text(ncid_, temperature_var_, "standard_name", "air_temperature", status);
+  put_text(ncid_, temperature_var_, "long_name", "air temperature", status);
+  put_text(ncid_, temperature_var_, "units", "K", status);
+  pressure_var_ = define("pressure");
+  put_text(ncid_, pressure_var_, "standard_name", "air_pressure", status);
+  put_text(ncid_, pressure_var_, "long_name", "air pressure", status);
+  put_text(ncid_, pressure_var_, "units", "Pa", status);
+  coszen_var_ = define("cos_solar_zenith_angle");
+  put_text(ncid_, coszen_var_, "long_name", "cosine of the solar zenith angle", status);
+  put_text(ncid_, coszen_var_, "units", "1", status);
+
+  const std::string program = "boxmodel " + run.program_version;
+  put_text(ncid_, NC_GLOBAL, "title", "Box model run: mole fractions of the chemical species",
+           status);
+  put_text(ncid_, NC_GLOBAL, "Conventions", "CF-1.8", status);
+  put_text(ncid_, NC_GLOBAL, "source", program, status);
+  put_text(ncid_, NC_GLOBAL, "history", "written by " + program, status);
+  for (const auto& [key, value] : run.scenario)
+    put_text(ncid_, NC_GLOBAL, "scenario." + key, value, status);
+  check(status, "write the attributes");
+  check(nc_enddef(ncid_), "write the file header");
+}
+
+void NetcdfSpeciesWriter::sample(const OutputSample& sample) {
+  if (ncid_ < 0) throw OutputError(path_.string() + ": written before it was begun");
+  const std::size_t record = records_;
+  const auto put = [&](int var, double value) {
+    check(nc_put_var1_double(ncid_, var, &record, &value), "write a record");
+  };
+  put(time_var_, sample.elapsed_s);
+  for (std::size_t k = 0; k < species_.size(); ++k)
+    put(species_vars_[k], sample.mole_fraction[at(species_[k])]);
+  put(temperature_var_, sample.temperature);
+  put(pressure_var_, sample.pressure);
+  put(coszen_var_, sample.coszen);
+  ++records_;
+}
+
+void NetcdfSpeciesWriter::finish() {
+  if (ncid_ < 0) throw OutputError(path_.string() + ": finished before it was begun");
+  const int ncid = std::exchange(ncid_, -1);
+  check(nc_close(ncid), "close the file");
+  publish(partial_, path_);
+}
+
+}  // namespace box

@@ -1,0 +1,76 @@
+#pragma once
+// species.nc: the selected species, the air and the sun at every output
+// time, as a CF-1.8 netCDF file (64-bit offset format).
+//
+//   dimensions: time (unlimited, one record per sample)
+//   time(time)                    seconds since the first step's local time
+//   <species>(time), e.g. O3      mole fraction, mol mol-1 (the CSV's ppb
+//                                 values are these times 1e9)
+//   temperature(time)             K
+//   pressure(time)                Pa
+//   cos_solar_zenith_angle(time)  1
+//
+// Global attributes: title, Conventions, source (program and version),
+// history, and each scenario key as "scenario.<key>" with its value as text.
+// The file carries no creation time, so that a run repeated gives the same
+// bytes.
+//
+// The file is written as species.nc.partial and renamed to species.nc by
+// finish(); a run that fails leaves only the .partial file (which, not
+// being closed by finish, may not be readable); a species.nc of an earlier
+// run is removed by begin().
+//
+// NetCDF is optional: without it the program builds, netcdf_available() is
+// false and constructing the writer throws OutputError saying so.
+#include <cstddef>
+#include <filesystem>
+#include <string_view>
+#include <vector>
+
+#include "output/observer.hpp"
+
+namespace box {
+
+// Whether this program was built with the netCDF library.
+bool netcdf_available();
+
+// The CF standard name of the mole fraction of species `ind` in air, or ""
+// where the CF standard name table has none.
+std::string_view cf_mole_fraction_name(int ind);
+
+class NetcdfSpeciesWriter final : public RunObserver {
+ public:
+  static constexpr std::string_view file_name = "species.nc";
+
+  // `species`: 1-based mechanism indices ind_x, in variable order (see
+  // species_selection.hpp). Nothing is created before begin(). Throws
+  // OutputError if the program was built without NetCDF.
+  NetcdfSpeciesWriter(std::filesystem::path directory, std::vector<int> species);
+  NetcdfSpeciesWriter(const NetcdfSpeciesWriter&) = delete;
+  NetcdfSpeciesWriter& operator=(const NetcdfSpeciesWriter&) = delete;
+  ~NetcdfSpeciesWriter() override;
+
+  // Each throws OutputError naming the file (and the netCDF library's
+  // reason) when it cannot create, define, write, close or rename it.
+  void begin(const RunDescription& run) override;
+  void sample(const OutputSample& sample) override;
+  void finish() override;
+
+  const std::filesystem::path& path() const { return path_; }
+
+ private:
+  void check(int status, std::string_view doing) const;
+
+  std::filesystem::path path_;
+  std::filesystem::path partial_;
+  std::vector<int> species_;
+  int ncid_ = -1;
+  int time_var_ = -1;
+  int temperature_var_ = -1;
+  int pressure_var_ = -1;
+  int coszen_var_ = -1;
+  std::vector<int> species_vars_;
+  std::size_t records_ = 0;
+};
+
+}  // namespace box
