@@ -10,9 +10,40 @@ ends in "ppt".
 """
 import argparse
 import math
+import os
 import sys
 
 FIELD = 9
+
+# Debian's interpreter, the one python3-matplotlib installs for; another
+# python3 may come first on PATH without it.
+DEBIAN_PYTHON = "/usr/bin/python3"
+TRIED = "BOXMODEL_PLOT_TRIED"  # the interpreter that lacked the package, across the re-run
+
+
+def missing_package_message(module):
+    tried = os.environ.get(TRIED)
+    also = f" (nor has {tried}, tried first)" if tried and tried != sys.executable else ""
+    hint = ""
+    if sys.executable != DEBIAN_PYTHON and os.access(DEBIAN_PYTHON, os.X_OK):
+        hint = f", or run this tool with {DEBIAN_PYTHON}"
+    return (f"the Python interpreter {sys.executable} has no package {module}{also}; "
+            f"on Debian, as root: apt-get install python3-{module}{hint}")
+
+
+def rerun_with_debian_python(argv):
+    """Replace this process by the same command under Debian's interpreter
+    when this one lacks matplotlib and that one has not been tried yet."""
+    try:
+        import matplotlib  # noqa: F401
+        return
+    except ImportError:
+        pass
+    if (os.environ.get(TRIED) or sys.executable == DEBIAN_PYTHON
+            or not os.access(DEBIAN_PYTHON, os.X_OK)):
+        return
+    os.environ[TRIED] = sys.executable
+    os.execv(DEBIAN_PYTHON, [DEBIAN_PYTHON, os.path.abspath(__file__), *argv])
 
 
 def split_fields(line):
@@ -109,13 +140,13 @@ def main(argv):
         return 1
     try:
         draw(columns, args.output, args.title)
-    except ImportError:
-        print("plot_day: matplotlib is not installed "
-              "(Debian: apt-get install python3-matplotlib)", file=sys.stderr)
+    except ImportError as error:
+        print(f"plot_day: {missing_package_message(error.name)}", file=sys.stderr)
         return 1
     print(f"Figure: {args.output}")
     return 0
 
 
 if __name__ == "__main__":
+    rerun_with_debian_python(sys.argv[1:])
     sys.exit(main(sys.argv[1:]))

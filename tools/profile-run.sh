@@ -6,12 +6,14 @@
 # mechanism kernels.
 # Usage:
 #   tools/profile-run.sh [build-dir]
-# Needs valgrind and python3; the kernel timings need the benchmarks
-# (Google Benchmark). The clock rate for the cycle estimates is read from
-# /proc/cpuinfo unless GHZ is set. The run is made in
-# <build-dir>/profile-day/, a scratch copy of examples/day.
+# Needs valgrind and python3 (Debian's /usr/bin/python3 first); the kernel
+# timings need the benchmarks (Google Benchmark). The clock rate for the
+# cycle estimates is read from /proc/cpuinfo unless GHZ is set. The run is
+# made in <build-dir>/profile-day/, a scratch copy of examples/day.
 set -euo pipefail
 here=$(cd "$(dirname "$0")/.." && pwd)
+source "$here/tools/lib/ensure-packages.sh"
+python=$(python_with json)  # profile.py needs only the standard library
 build=${1:-"$here/build"}
 mkdir -p "$build"
 build=$(cd "$build" && pwd)
@@ -39,7 +41,7 @@ else
   echo "Warning: the output under callgrind differs from the native run's." >&2
 fi
 echo
-python3 "$here/tools/profile.py" run callgrind.out
+"$python" "$here/tools/profile.py" run callgrind.out
 echo
 
 ghz=${GHZ:-$(awk -F: '/^cpu MHz/ {printf "%.3f", $2 / 1000; exit}' /proc/cpuinfo)}
@@ -49,4 +51,4 @@ if [ "$have_bench" = 1 ]; then
     --benchmark_repetitions=5 --benchmark_format=json > bench_mechanism.json
   bench_args=(--bench bench_mechanism.json --ghz "$ghz")
 fi
-python3 "$here/tools/profile.py" kernels "$build/mechanism/generated" --callgrind callgrind.out "${bench_args[@]}"
+"$python" "$here/tools/profile.py" kernels "$build/mechanism/generated" --callgrind callgrind.out "${bench_args[@]}"

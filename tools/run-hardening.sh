@@ -11,10 +11,14 @@
 #             pick on another processor is checked to give the same bits
 #             (the byte-for-byte example day included)
 # Usage: tools/run-hardening.sh [sanitize] [fuzz] [valgrind] [forms]   (default: all)
-# FUZZ_SECONDS sets the length of the fuzz run (default 60).
+# FUZZ_SECONDS sets the length of the fuzz run (default 60). The Debian
+# packages of tools/packages.txt [build] and [hardening] that are missing
+# are installed first (as root), or named (otherwise).
 set -euo pipefail
 here=$(cd "$(dirname "$0")/.." && pwd)
 cd "$here"
+source tools/lib/ensure-packages.sh
+ensure_packages build hardening || exit 1
 steps=("$@")
 [ ${#steps[@]} -gt 0 ] || steps=(sanitize fuzz valgrind forms)
 

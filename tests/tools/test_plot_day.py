@@ -1,9 +1,11 @@
 """Tests of tools/plot_day.py: reading the fixed-width species table and
 drawing it. Skipped (exit 77) where matplotlib is not installed."""
+import io
 import os
 import sys
 import tempfile
 import unittest
+from unittest import mock
 
 HERE = os.path.dirname(os.path.abspath(__file__))
 ROOT = os.path.dirname(os.path.dirname(HERE))
@@ -51,6 +53,18 @@ class Draw(unittest.TestCase):
             self.assertEqual(plot_day.main([EXPECTED_TABLE, "-o", png]), 0)
             with open(png, "rb") as image:
                 self.assertEqual(image.read(8), b"\x89PNG\r\n\x1a\n")
+
+    def test_missing_matplotlib_names_interpreter_and_package(self):
+        # None in sys.modules makes the import fail as on a machine without it.
+        with tempfile.TemporaryDirectory() as out, \
+                mock.patch.dict(sys.modules, {"matplotlib": None}), \
+                mock.patch("sys.stderr", new_callable=io.StringIO) as stderr:
+            png = os.path.join(out, "day.png")
+            self.assertEqual(plot_day.main([EXPECTED_TABLE, "-o", png]), 1)
+            self.assertFalse(os.path.exists(png))
+        message = stderr.getvalue()
+        self.assertIn(f"interpreter {sys.executable} has no package matplotlib", message)
+        self.assertIn("apt-get install python3-matplotlib", message)
 
 
 if __name__ == "__main__":
