@@ -8,6 +8,7 @@
 
 #include "chemistry/step_inputs.hpp"
 #include "chemistry/concentration_slots.hpp"
+#include "common/one_based.hpp"
 #include "mechanism/parameters.hpp"
 
 namespace box {
@@ -81,6 +82,11 @@ inline constexpr std::array<SpeciesSource, nvar> species_map{{
     from_vc(ind_ho, lho),            from_vc(ind_no, lno),
     from_vc(ind_no2, lno2),
 }};
+
+// The driver's variable that holds the species of `s`.
+inline double& driver_value(const SpeciesSource& s, double* vc, RadicalSlots& radicals) noexcept {
+  return s.vc_slot != 0 ? vc[at(s.vc_slot)] : radicals.*(s.radical);
+}
 
 namespace detail {
 constexpr bool species_map_is_in_mechanism_order() {
