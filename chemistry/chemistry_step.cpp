@@ -58,7 +58,7 @@ StepResult ChemistryStep::advance(double* vc, double dtstepc, double t_phy, doub
   std::copy(ph.begin(), ph.end(), jv_.begin());
 
   for (std::size_t k = 0; k < species_map.size(); ++k) {
-    var_[k] = non_negative(species_slot(species_map[k], vc, radicals)) * conv_;
+    var_[k] = non_negative(driver_value(species_map[k], vc, radicals)) * conv_;
   }
 
   racm_update_rconst(jv_.data(), njv, rconst_.data(), c_m, fix_[at(indf_h2o)],
@@ -66,17 +66,22 @@ StepResult ChemistryStep::advance(double* vc, double dtstepc, double t_phy, doub
   for (const auto& [reaction, factor] : settings_.rate_factors)
     rconst_[at(reaction)] = rconst_[at(reaction)] * factor;
 
-  const MechanismSystem system{fix_.data(), rconst_.data()};
   int ierr = 0;
-  integrator_.racm_integrate(system, time_start, time_end, var_.data(),
-                             atol_.data(), rtol_.data(), &icntrl_, &rcntrl_,
-                             nullptr, nullptr, &ierr);
-
-  for (std::size_t k = 0; k < species_map.size(); ++k) {
-    species_slot(species_map[k], vc, radicals) = non_negative(oconv * var_[k]);
+  if (open_) {
+    ierr = integrate_open(time_end, vc, radicals);
+  } else {
+    const MechanismSystem system{fix_.data(), rconst_.data()};
+    integrator_.racm_integrate(system, time_start, time_end, var_.data(),
+                               atol_.data(), rtol_.data(), &icntrl_, &rcntrl_,
+                               nullptr, nullptr, &ierr);
   }
 
-  const RosenbrockCounters& c = integrator_.counters();
+  for (std::size_t k = 0; k < species_map.size(); ++k) {
+    driver_value(species_map[k], vc, radicals) = non_negative(oconv * var_[k]);
+  }
+  if (open_) write_back_held(vc, radicals);
+
+  const RosenbrockCounters& c = open_ ? open_->integrator.counters() : integrator_.counters();
   statistics_.steps += 1;
   statistics_.nfun += c.nfun;
   statistics_.njac += c.njac;
@@ -87,6 +92,42 @@ StepResult ChemistryStep::advance(double* vc, double dtstepc, double t_phy, doub
   statistics_.nsol += c.nsol;
   statistics_.nsng += c.nsng;
   return StepResult{ierr, c};
+}
+
+void ChemistryStep::set_open_box(const OpenBox& box) {
+  if (box.closed()) {
+    open_.reset();
+    return;
+  }
+  open_.emplace(Open{box, plan_open_box(box), Rosenbrock<OpenBoxSystem>(messages_), {}, {}});
+}
+
+int ChemistryStep::integrate_open(double time_end, double* vc, RadicalSlots& radicals) {
+  Open& o = *open_;
+  // Sources as number densities at this step's air density: emission
+  // scaled by the profile, inflow of background air.
+  for (const int k : o.plan.exchanged) {
+    const auto i = static_cast<std::size_t>(k);
+    o.source[i] = emission_factor_ * o.box.emission[i] + o.box.dilution * (o.box.background[i] * conv_);
+  }
+  // A held species leaves the step with the value it came in with, not its
+  // round trip through molecules cm-3.
+  for (const int k : o.plan.held) {
+    const auto i = static_cast<std::size_t>(k);
+    o.held_values[i] = non_negative(driver_value(species_map[i], vc, radicals));
+  }
+  const OpenBoxSystem system{{fix_.data(), rconst_.data()}, &o.plan, o.source.data()};
+  int ierr = 0;
+  o.integrator.racm_integrate(system, 0.0, time_end, var_.data(), atol_.data(), rtol_.data(),
+                              &icntrl_, &rcntrl_, nullptr, nullptr, &ierr);
+  return ierr;
+}
+
+void ChemistryStep::write_back_held(double* vc, RadicalSlots& radicals) const {
+  for (const int k : open_->plan.held) {
+    const auto i = static_cast<std::size_t>(k);
+    driver_value(species_map[i], vc, radicals) = open_->held_values[i];
+  }
 }
 
 }  // namespace box

@@ -8,10 +8,12 @@
 // converts the result back.
 #include <array>
 #include <cstdint>
+#include <optional>
 #include <utility>
 #include <vector>
 
 #include "chemistry/mechanism_system.hpp"
+#include "chemistry/open_box.hpp"
 #include "chemistry/step_inputs.hpp"
 #include "common/line_item.hpp"
 #include "integrator/rosenbrock.hpp"
@@ -54,7 +56,7 @@ class ChemistryStep {
   // `messages` receives the integrator's free-format lines (error reports,
   // warnings), to be written in program order with the driver's output.
   explicit ChemistryStep(LineSink messages, StepSettings settings = {})
-      : settings_(settings), integrator_(std::move(messages)) {}
+      : settings_(settings), messages_(messages), integrator_(std::move(messages)) {}
 
   // nspec_old: length of vc (at least 82); vc: driver concentration vector,
   // mol/mol, updated in place; dtstepc: step length (s); p_phy (Pa) is not
@@ -72,6 +74,19 @@ class ChemistryStep {
   StepResult advance(double* vc, double dtstepc, double t_phy, double rho_phy, double moist,
                      RadicalSlots& radicals, const PhotolysisRates& ph);
 
+  // Opens the parcel to `box` for the following calls: its emission,
+  // deposition and dilution join the integrated system, and its held
+  // species keep the values the driver set before each call (written back
+  // bit for bit). A closed OpenBox returns to the mechanism alone, which
+  // integrates exactly as if this were never called. The index lists the
+  // integration walks are worked out here, once.
+  void set_open_box(const OpenBox& box);
+  // The open box of the following calls, or null for the closed box.
+  const OpenBox* open_box() const noexcept { return open_ ? &open_->box : nullptr; }
+  // Multiplies every emission of the open box from the next call on (the
+  // emission profile's factor for the step; 1 until set).
+  void set_emission_factor(double factor) noexcept { emission_factor_ = factor; }
+
   const StepStatistics& statistics() const noexcept { return statistics_; }
   const StepSettings& settings() const noexcept { return settings_; }
 
@@ -83,9 +98,26 @@ class ChemistryStep {
   double conv() const noexcept { return conv_; }
 
  private:
+  // The open box with its index lists, its own integrator (another system
+  // type) and the working storage of its terms.
+  struct Open {
+    OpenBox box;
+    OpenBoxPlan plan;
+    Rosenbrock<OpenBoxSystem> integrator;
+    std::array<double, nvar> source{};       // S_k of the step, molecules cm-3 s-1
+    std::array<double, nvar> held_values{};  // driver values of the held species
+  };
+
+  // Integrates var_ over [0, time_end] with the open-box terms.
+  int integrate_open(double time_end, double* vc, RadicalSlots& radicals);
+  void write_back_held(double* vc, RadicalSlots& radicals) const;
+
   StepSettings settings_;
+  LineSink messages_;
   Rosenbrock<MechanismSystem> integrator_;
   StepStatistics statistics_;
+  std::optional<Open> open_;
+  double emission_factor_ = 1.0;
 
   // Working storage: every entry read in a call is written earlier in it.
   std::array<double, nvar> var_{};

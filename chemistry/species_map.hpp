@@ -8,6 +8,7 @@
 
 #include "chemistry/step_inputs.hpp"
 #include "chemistry/concentration_slots.hpp"
+#include "common/one_based.hpp"
 #include "mechanism/parameters.hpp"
 
 namespace box {
@@ -82,6 +83,11 @@ inline constexpr std::array<SpeciesSource, nvar> species_map{{
     from_vc(ind_no2, lno2),
 }};
 
+// The driver's variable that holds the species of `s`.
+inline double& driver_value(const SpeciesSource& s, double* vc, RadicalSlots& radicals) noexcept {
+  return s.vc_slot != 0 ? vc[at(s.vc_slot)] : radicals.*(s.radical);
+}
+
 namespace detail {
 constexpr bool species_map_is_in_mechanism_order() {
   for (int k = 0; k < nvar; ++k)
@@ -97,10 +103,6 @@ constexpr int count_vc_sources() {
 
 static_assert(detail::species_map_is_in_mechanism_order());
 
-// The driver's variable that holds species `s`.
-inline double& species_slot(const SpeciesSource& s, double* vc, RadicalSlots& radicals) {
-  return s.vc_slot != 0 ? vc[s.vc_slot - 1] : radicals.*(s.radical);
-}
 // 53 species from the concentration vector, 25 from the radical variables.
 static_assert(detail::count_vc_sources() == 53);
 

@@ -159,7 +159,7 @@ void Run::start() {
   for (const InitialValue& v : scenario_.initial) {
     const double x = v.ppb / 1e9;
     if (v.species == ind_h2o) vc_[at(lh2o)] = x;
-    else species_slot(species_map[at(v.species)], vc_.data(), radicals_) = x;
+    else driver_value(species_map[at(v.species)], vc_.data(), radicals_) = x;
   }
   phot1_ = base_photolysis_table();
   extf_ = scenario_.chemistry.photolysis_factor;

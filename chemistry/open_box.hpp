@@ -1,0 +1,104 @@
+#pragma once
+// The air parcel as an open box. Besides its chemistry the parcel can
+// receive surface emissions mixed through the boundary layer, lose species
+// to the ground by dry deposition, exchange air with a background at a
+// fixed dilution rate, and have some species held to observed values.
+//
+// Emission, deposition and dilution enter the integrated system as a
+// source S_k and a first-order loss L_k per species,
+//   dc_k/dt = chemistry_k + S_k - L_k c_k,
+//   S_k = E_k / H + k_dil c_bg,k,   L_k = v_d,k / H + k_dil,
+// so the Jacobian gains -L_k on its diagonal and the integrator treats the
+// exchange as implicitly as the chemistry. A held species is set by the
+// driver before the step and kept there: its row of f and of the Jacobian
+// is zero, while its column still lets it react with everything else.
+#include <array>
+#include <string_view>
+#include <vector>
+
+#include "chemistry/mechanism_system.hpp"
+#include "mechanism/species_lookup.hpp"
+#include "chemistry/step_inputs.hpp"
+#include "mechanism/mechanism.hpp"
+
+namespace box {
+
+// What a scenario opens the box to, per integrated species in mechanism
+// order (entry k describes species k + 1). Fixed for a run.
+struct OpenBox {
+  // Surface emission divided by the mixing height, molecules cm-3 s-1, at an
+  // emission profile factor of 1.
+  std::array<double, nvar> emission{};
+  // Deposition velocity divided by the mixing height, s-1.
+  std::array<double, nvar> deposition{};
+  // Exchange with the background air, s-1, and the background's mole
+  // fractions (converted to number densities at each step's air density).
+  double dilution = 0.0;
+  std::array<double, nvar> background{};
+  // Species set by the driver before each step and not integrated.
+  std::array<bool, nvar> held{};
+
+  // True when nothing is exchanged or held: the plain closed box.
+  bool closed() const noexcept;
+};
+
+// The index lists of an OpenBox, worked out once per run so that the
+// right-hand side and the Jacobian only walk short precomputed lists.
+struct OpenBoxPlan {
+  std::vector<int> exchanged;     // 0-based species with a source or loss, not held
+  std::vector<int> held;          // 0-based held species
+  std::vector<int> held_entries;  // storage positions of the held rows
+  std::array<double, nvar> loss{};  // L_k, s-1
+};
+
+OpenBoxPlan plan_open_box(const OpenBox& box);
+
+// The mechanism with the open-box terms. The source is the step's: it
+// depends on the air density (background) and on the emission profile.
+struct OpenBoxSystem {
+  static constexpr int n = MechanismSystem::n;
+  static constexpr int nnz = MechanismSystem::nnz;
+
+  MechanismSystem chemistry;
+  const OpenBoxPlan* plan;
+  const double* source;  // nvar sources S_k, molecules cm-3 s-1
+
+  void fun(double t, const double* var, double* vdot) const {
+    chemistry.fun(t, var, vdot);
+    for (const int k : plan->exchanged) {
+      const auto i = static_cast<std::size_t>(k);
+      vdot[i] = vdot[i] + (source[i] - plan->loss[i] * var[i]);
+    }
+    for (const int k : plan->held) vdot[static_cast<std::size_t>(k)] = 0.0;
+  }
+  void jac(double t, const double* var, double* jvs) const {
+    chemistry.jac(t, var, jvs);
+    for (const int k : plan->exchanged) {
+      double& d = jvs[diag(k)];
+      d = d - plan->loss[static_cast<std::size_t>(k)];
+    }
+    for (const int p : plan->held_entries) jvs[static_cast<std::size_t>(p)] = 0.0;
+  }
+  static int decomp(double* jvs) { return MechanismSystem::decomp(jvs); }
+  static int decomp_shifted(const double* jac, double shift, double* jvs) {
+    return MechanismSystem::decomp_shifted(jac, shift, jvs);
+  }
+  static void solve(const double* jvs, double* x) { MechanismSystem::solve(jvs, x); }
+  static constexpr std::size_t diag(int i) { return MechanismSystem::diag(i); }
+};
+
+static_assert(RosenbrockSystem<OpenBoxSystem>);
+
+// The mechanism species called `name` (upper or lower case): its 1-based
+// index (1..78 integrated, 79 H2O, 80 M), or 0 when there is none.
+int species_index(std::string_view name) noexcept;
+
+// The driver's concentration-vector slot of species `index` (1..78), or 0
+// when the driver keeps it in a radical variable.
+int driver_slot(int index) noexcept;
+
+// The driver's value (mole fraction) of species `index` (1..78), wherever
+// the driver keeps it.
+double& driver_value(int index, double* vc, RadicalSlots& radicals) noexcept;
+
+}  // namespace box
