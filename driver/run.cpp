@@ -76,6 +76,26 @@ SiteData load_site(const Scenario& scenario) {
     check_record(r, where, k, name);
     data.records.push_back(r);
   }
+  if (scenario.field.open()) {
+    // Species held to the records are interpolated into the run's last
+    // hour from the record after it, where the file has one.
+    if (!scenario.field.from_records.empty()) {
+      try {
+        const SiteRecord r = site.next();
+        check_record(r, site.last_layout(), needed + 1, name);
+        data.records.push_back(r);
+      } catch (const InputError&) {
+        // No further record: the last one holds.
+      }
+    }
+    data.field = prepare_field(scenario, data.records);
+    if (scenario.field.emission_profile == EmissionProfile::daylight) {
+      Astron a = site_constants(data.parameters.xlat, data.parameters.xlong, data.parameters.stdlng);
+      declin(a, data.parameters.iyear, data.parameters.jday);
+      require_daylight(daylight_mean_cosine(a.sinlat, a.coslat, a.sindec, a.cosdec),
+                       scenario.field.emission_profile_source);
+    }
+  }
   return data;
 }
 
@@ -139,11 +159,13 @@ void Run::start() {
   deltim_ = scenario_.time.step_seconds;
   ntimes_ = scenario_.total_steps();
 
+  if (!preloaded_ && scenario_.check_inputs_first) preloaded_ = load_site(scenario_);
   if (preloaded_) {
     parameters_ = preloaded_->parameters;
-  } else if (scenario_.check_inputs_first) {
-    preloaded_ = load_site(scenario_);
-    parameters_ = preloaded_->parameters;
+    if (preloaded_->field) {
+      field_ = &*preloaded_->field;
+      chemistry_.set_open_box(field_->box);
+    }
   } else {
     site_.emplace(SiteFile::open(scenario_.site.records, scenario_.site.records.filename().string()));
     site_->skip_header();
@@ -155,7 +177,17 @@ void Run::start() {
   solar_.astron = site_constants(parameters_.xlat, parameters_.xlong, parameters_.stdlng);
   declin(solar_.astron, parameters_.iyear, parameters_.jday);
   day_offset_ = 0;
+  mean_cosine_ = daylight_mean_cosine(solar_.astron.sinlat, solar_.astron.coslat,
+                                      solar_.astron.sindec, solar_.astron.cosdec);
   vc_ = initial_concentrations();
+  if (scenario_.field.initial_from_first_record && preloaded_) {
+    const SiteRecord& r = preloaded_->records.front();
+    const std::pair<int, double> observed[] = {{ind_o3, r.ozone_read}, {ind_no, r.no_read},
+                                               {ind_no2, r.no2_read}, {ind_co, r.co_read},
+                                               {ind_hcho, r.hcho_read}};
+    for (const auto& [species, ppb] : observed)
+      driver_value(species_map[at(species)], vc_.data(), radicals_) = ppb / 1e9;
+  }
   for (const InitialValue& v : scenario_.initial) {
     const double x = v.ppb / 1e9;
     if (v.species == ind_h2o) vc_[at(lh2o)] = x;
@@ -179,7 +211,7 @@ void Run::start() {
   started_ = true;
 }
 
-void Run::take_record() {
+SiteRecord Run::take_record() {
   SiteRecord r;
   if (preloaded_) {
     r = preloaded_->records.at(next_record_++);
@@ -202,7 +234,25 @@ void Run::take_record() {
   tt_ = r.tt;
   pp_ = r.pp;
   averad_ = r.averad_obs_aug26;
-  for (StepObserver* o : step_observers_) o->record_taken(*this, r);
+  return r;
+}
+
+// Species held to observations take their observed value at the start of
+// every step (and at the end of the run, for its last output).
+void Run::hold_observed(double time_h) {
+  if (field_ == nullptr || !field_->constrained()) return;
+  const auto hold = [&](const ObservationTable& table) {
+    for (const ObservationColumn& c : table.columns) {
+      const double value = table.value_ppb(c, time_h, field_->interpolation);
+      if (c.index == ind_h2o) {
+        vc_[at(lh2o)] = &table == &field_->records ? water_mole_fraction(value) : value / 1e9;
+      } else {
+        driver_value(species_map[at(c.index)], vc_.data(), radicals_) = value / 1e9;
+      }
+    }
+  };
+  hold(field_->records);
+  if (field_->file) hold(*field_->file);
 }
 
 // At each midnight crossed the day of the year advances, and with it the
@@ -218,6 +268,8 @@ void Run::follow_the_day() {
     ++year;
   }
   declin(solar_.astron, year, day);
+  mean_cosine_ = daylight_mean_cosine(solar_.astron.sinlat, solar_.astron.coslat,
+                                      solar_.astron.sindec, solar_.astron.cosdec);
 }
 
 std::array<double, nspec> Run::mole_fractions() const {
@@ -235,7 +287,7 @@ void Run::sample_now(double coszen) {
   if (sample_observers_.empty()) return;
   OutputSample s;
   s.elapsed_s = static_cast<double>(itime_) * deltim_;
-  s.time_h = scenario_.time.start_hour + s.elapsed_s / 3600.0;
+  s.time_h = clock_hours();
   s.temperature = tt_;
   s.pressure = pp_;
   s.coszen = coszen;
@@ -250,8 +302,13 @@ void Run::step() {
   const double t1 = tstart + deltim_;
 
   // A new site record at the first step of every hour.
-  if ((itime - 1) % scenario_.steps_per_hour() == 0) take_record();
+  const bool new_hour = (itime - 1) % scenario_.steps_per_hour() == 0;
+  SiteRecord record;
+  if (new_hour) record = take_record();
   follow_the_day();
+  hold_observed(clock_hours());
+  if (new_hour)
+    for (StepObserver* o : step_observers_) o->record_taken(*this, record);
 
   const SunPosition sun = zenith(solar_, hour_of_day(timloc_), out_.line_sink());
   coszen_ = sun.coszen;
@@ -262,6 +319,9 @@ void Run::step() {
   rho_phy_ = pp_ / (tt_ * r_dry_air);
   // Mass mixing ratio of water vapour: mole fraction times 18/28.8.
   moist_ = vc_[at(lh2o)] * 18.0 * 0.034722222222222224;
+
+  if (field_ != nullptr && field_->profile == EmissionProfile::daylight)
+    chemistry_.set_emission_factor(emission_profile_factor(field_->profile, coszen_, mean_cosine_));
 
   if ((itime - 1) % scenario_.steps_per_output() == 0) sample_now(coszen_);
 
@@ -283,6 +343,7 @@ void Run::finish() {
     const double coszen = zenith(solar_, hour_of_day(timloc_), LineSink{}).coszen;
     solar_ = end_sun;
     day_offset_ = saved_offset;
+    hold_observed(clock_hours());
     sample_now(coszen);
     for (RunObserver* o : sample_observers_) o->finish();
   }

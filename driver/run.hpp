@@ -20,6 +20,7 @@
 #include "chemistry/chemistry_step.hpp"
 #include "chemistry/concentration_slots.hpp"
 #include "chemistry/photolysis.hpp"
+#include "driver/field_physics.hpp"
 #include "driver/input_files.hpp"
 #include "driver/solar.hpp"
 #include "driver/text_output.hpp"
@@ -53,12 +54,14 @@ class StepObserver {
 struct SiteData {
   SiteParameters parameters;
   std::vector<SiteRecord> records;
+  // The field campaign's terms, when the scenario has any.
+  std::optional<FieldPlan> field;
 };
 
 // Reads and checks the parameter file and every site record the scenario
 // needs (physically possible values; with the "lines" layout one record per
-// line with exactly its 13 values). Throws InputError naming file, line and
-// field.
+// line with exactly its 13 values), and the field campaign's observation
+// files and terms. Throws InputError naming file, line and field or key.
 SiteData load_site(const Scenario& scenario);
 
 class Run {
@@ -124,8 +127,10 @@ class Run {
   std::array<double, nspec> mole_fractions() const;
 
  private:
-  void take_record();
+  SiteRecord take_record();
   void follow_the_day();
+  void hold_observed(double time_h);
+  double clock_hours() const { return scenario_.time.start_hour + itime_ * deltim_ / 3600.0; }
   void sample_now(double coszen);
   void add_format_observers();
 
@@ -149,6 +154,10 @@ class Run {
   int ntimes_ = 0;         // number of steps
   int itime_ = 0;          // steps completed
   int day_offset_ = 0;     // midnights crossed since the start
+
+  // The field campaign's terms, if any.
+  const FieldPlan* field_ = nullptr;
+  double mean_cosine_ = 0;  // day mean of max(cos zenith, 0), for daylight emissions
 
   // Site and sun.
   SiteParameters parameters_;

@@ -6,11 +6,15 @@
 // lines) is the default value; scenario files, the command line, ensemble
 // members and the Python interface only ever build values of this type.
 #include <filesystem>
+#include <optional>
 #include <string>
 #include <utility>
 #include <vector>
 
 #include "common/errors.hpp"
+#include "physics/emission_profile.hpp"
+#include "physics/exchange.hpp"
+#include "physics/observations.hpp"
 
 namespace box {
 
@@ -78,6 +82,37 @@ struct OutputSettings {
   bool wants(OutputFormat f) const;
 };
 
+// The parcel as a field campaign sees it: species held to observations,
+// emissions, deposition and dilution. Empty by default (a closed box).
+struct FieldSettings {
+  // [initial] from_first_record: O3, NO, NO2, CO and HCHO start from the
+  // first site record's observed values.
+  bool initial_from_first_record = false;
+  // [constraints] from_records: held to the site records' hourly values.
+  std::vector<NamedSpecies> from_records;
+  // [constraints] file, species: held to an observation file's columns.
+  std::optional<std::filesystem::path> observations;
+  ValueSource observations_source;
+  std::vector<std::string> observation_species;  // empty: every column
+  ValueSource observation_species_source;
+  Interpolation interpolation = Interpolation::linear;
+  // [emissions] profile
+  EmissionProfile emission_profile = EmissionProfile::constant;
+  ValueSource emission_profile_source;
+  // [emissions], [deposition], [dilution] (held species are added when the
+  // inputs are read).
+  ExchangeSettings exchange;
+
+  bool constrained() const { return !from_records.empty() || observations.has_value(); }
+  bool open() const {
+    return constrained() || !exchange.emissions.empty() || !exchange.deposition.empty() ||
+           exchange.dilution_per_s != 0.0;
+  }
+};
+
+// The species the site records observe, with their columns' units.
+inline constexpr const char* record_species[] = {"O3", "NO", "NO2", "CO", "HCHO", "H2O"};
+
 struct Scenario {
   // Names the scenario in messages: its file, or "default scenario".
   std::string source = "default scenario";
@@ -86,6 +121,7 @@ struct Scenario {
   TimeSettings time;
   std::vector<InitialValue> initial;  // in the order given
   ChemistrySettings chemistry;
+  FieldSettings field;
   OutputSettings output;
 
   // The run without arguments reads its site file as it goes and stops at

@@ -20,6 +20,8 @@ namespace {
 
 namespace fs = std::filesystem;
 
+constexpr double default_mixing_height_m = 1000.0;
+
 std::string join(const std::vector<std::string>& names, std::string_view separator = ", ") {
   std::string out;
   for (const std::string& n : names) {
@@ -57,11 +59,19 @@ class ScenarioReader {
   Scenario read(const toml::table& root) {
     Scenario s;
     s.source = source_;
-    check_keys(root, "", {"site", "time", "initial", "chemistry", "output"});
+    check_keys(root, "", {"site", "time", "initial", "chemistry", "constraints", "emissions",
+                          "deposition", "dilution", "output"});
     if (const toml::table* t = section(root, "site")) read_site(*t, s.site);
     if (const toml::table* t = section(root, "time")) read_time(*t, s.time);
     if (const toml::table* t = section(root, "initial")) read_initial(*t, s);
     if (const toml::table* t = section(root, "chemistry")) read_chemistry(*t, s.chemistry);
+    if (const toml::table* t = section(root, "constraints")) read_constraints(*t, s.field);
+    if (const toml::table* t = section(root, "emissions")) read_emissions(*t, s.field);
+    if (const toml::table* t = section(root, "deposition")) read_deposition(*t, s.field);
+    if (const toml::table* t = section(root, "dilution")) read_dilution(*t, s.field);
+    // Emissions and deposition spread over the mixing layer; 1 km unless
+    // the scenario says otherwise.
+    if (!s.field.exchange.mixing_height_m) s.field.exchange.mixing_height_m = default_mixing_height_m;
     if (const toml::table* t = section(root, "output")) read_output(*t, s);
     check_time(root, s);
     return s;
@@ -209,6 +219,10 @@ class ScenarioReader {
     for (auto&& [key, node] : t) {
       const std::string name(key.str());
       const std::string full = "initial." + name;
+      if (name == "from_first_record") {
+        s.field.initial_from_first_record = boolean(node, full);
+        continue;
+      }
       const int index = find_species(name).value_or(0);
       if (index == 0) {
         std::string what = "no species of that name";
@@ -262,6 +276,99 @@ class ScenarioReader {
       }
       c.rate_factors.clear();
       for (const auto& [r, f] : factors) c.rate_factors.push_back({r, f});
+    }
+  }
+
+  ValueSource value_source(const toml::node* node, std::string_view key) const {
+    ValueSource v;
+    if (const auto it = override_origin_.find(std::string(key)); it != override_origin_.end()) {
+      v.file = it->second;
+    } else {
+      v.file = source_;
+      if (node != nullptr) v.line = static_cast<int>(node->source().begin.line);
+    }
+    v.key = std::string(key);
+    return v;
+  }
+
+  void read_constraints(const toml::table& t, FieldSettings& f) const {
+    check_keys(t, "constraints", {"from_records", "file", "interpolation", "species"});
+    if (const auto* n = t.get("from_records")) {
+      for (const std::string& name : strings(*n, "constraints.from_records")) {
+        const auto& allowed = record_species;
+        const auto* hit = std::find_if(std::begin(allowed), std::end(allowed), [&](const char* a) {
+          return find_species(a) == find_species(name) && find_species(name).has_value();
+        });
+        if (hit == std::end(allowed))
+          fail(n, "constraints.from_records",
+               "\"" + name + "\" is not observed in the site records (they observe O3, NO, NO2, CO, "
+               "HCHO and, as q2, H2O)");
+        f.from_records.push_back({*hit, value_source(n, "constraints.from_records")});
+      }
+    }
+    if (const auto* n = t.get("file")) {
+      f.observations = path(*n, "constraints.file");
+      f.observations_source = value_source(n, "constraints.file");
+    }
+    if (const auto* n = t.get("species")) {
+      f.observation_species = strings(*n, "constraints.species");
+      f.observation_species_source = value_source(n, "constraints.species");
+      if (!f.observations) fail(n, "constraints.species", "names columns of an observation file, but no file is given");
+    }
+    if (const auto* n = t.get("interpolation"))
+      f.interpolation = interpolation_from_name(text(*n, "constraints.interpolation"),
+                                                value_source(n, "constraints.interpolation"));
+  }
+
+  // Species = value entries of a section, each with where it was given.
+  std::vector<SpeciesSetting> species_values(const toml::table& t, std::string_view section,
+                                             const std::vector<std::string>& other_keys) const {
+    std::vector<SpeciesSetting> out;
+    for (auto&& [key, node] : t) {
+      const std::string name(key.str());
+      if (std::find(other_keys.begin(), other_keys.end(), name) != other_keys.end()) continue;
+      const std::string full = std::string(section) + "." + name;
+      const int index = find_species(name).value_or(0);
+      if (index < 1 || index > nvar) {
+        std::string what = index == 0 ? "no species of that name" : "not an integrated species";
+        const auto close = closest_names(name, all_species_names());
+        if (index == 0 && !close.empty()) what += " (close: " + join(close) + ")";
+        fail(&node, full, what);
+      }
+      out.push_back({std::string(mech::species_names[at(index)]), number(node, full), value_source(&node, full)});
+    }
+    return out;
+  }
+
+  void read_emissions(const toml::table& t, FieldSettings& f) const {
+    f.exchange.emissions = species_values(t, "emissions", {"mixing_height_m", "profile"});
+    if (const auto* n = t.get("mixing_height_m")) {
+      const double h = number(*n, "emissions.mixing_height_m");
+      if (!(h > 0.0)) fail(n, "emissions.mixing_height_m", "expected a positive height in m, found " + format_number(h));
+      f.exchange.mixing_height_m = h;
+      f.exchange.mixing_height_source = value_source(n, "emissions.mixing_height_m");
+    }
+    if (const auto* n = t.get("profile")) {
+      f.emission_profile_source = value_source(n, "emissions.profile");
+      f.emission_profile = emission_profile_from_name(text(*n, "emissions.profile"), f.emission_profile_source);
+    }
+  }
+
+  void read_deposition(const toml::table& t, FieldSettings& f) const {
+    f.exchange.deposition = species_values(t, "deposition", {});
+  }
+
+  void read_dilution(const toml::table& t, FieldSettings& f) const {
+    check_keys(t, "dilution", {"rate_per_s", "background"});
+    if (const auto* n = t.get("rate_per_s")) {
+      f.exchange.dilution_per_s = number(*n, "dilution.rate_per_s");
+      f.exchange.dilution_source = value_source(n, "dilution.rate_per_s");
+      if (f.exchange.dilution_per_s < 0.0)
+        fail(n, "dilution.rate_per_s", "expected a rate of 0 s-1 or more, found " + format_number(f.exchange.dilution_per_s));
+    }
+    if (const auto* n = t.get("background")) {
+      if (!n->is_table()) fail(n, "dilution.background", "expected a table of species = ppb");
+      f.exchange.background = species_values(*n->as_table(), "dilution.background", {});
     }
   }
 
@@ -433,6 +540,29 @@ std::vector<std::pair<std::string, std::string>> describe_scenario(const Scenari
   d.emplace_back("chemistry.photolysis_factor", format_number(s.chemistry.photolysis_factor));
   for (const RateFactor& f : s.chemistry.rate_factors)
     d.emplace_back("chemistry.rate_factors.R" + std::to_string(f.reaction), format_number(f.factor));
+  const FieldSettings& f = s.field;
+  if (f.initial_from_first_record) d.emplace_back("initial.from_first_record", "true");
+  std::string held;
+  for (const NamedSpecies& h : f.from_records) held += (held.empty() ? "" : ",") + h.species;
+  if (!held.empty()) d.emplace_back("constraints.from_records", held);
+  if (f.observations) {
+    d.emplace_back("constraints.file", format_path(*f.observations));
+    std::string columns;
+    for (const std::string& c : f.observation_species) columns += (columns.empty() ? "" : ",") + c;
+    if (!columns.empty()) d.emplace_back("constraints.species", columns);
+  }
+  if (f.constrained())
+    d.emplace_back("constraints.interpolation", f.interpolation == Interpolation::linear ? "linear" : "step");
+  if (f.open()) {
+    d.emplace_back("emissions.mixing_height_m", format_number(f.exchange.mixing_height_m.value_or(0.0)));
+    d.emplace_back("emissions.profile", f.emission_profile == EmissionProfile::daylight ? "daylight" : "constant");
+  }
+  for (const SpeciesSetting& e : f.exchange.emissions) d.emplace_back("emissions." + e.species, format_number(e.value));
+  for (const SpeciesSetting& e : f.exchange.deposition) d.emplace_back("deposition." + e.species, format_number(e.value));
+  if (f.exchange.dilution_per_s != 0.0 || !f.exchange.background.empty())
+    d.emplace_back("dilution.rate_per_s", format_number(f.exchange.dilution_per_s));
+  for (const SpeciesSetting& e : f.exchange.background)
+    d.emplace_back("dilution.background." + e.species, format_number(e.value));
   d.emplace_back("output.dir", format_path(s.output.dir));
   std::string species;
   switch (s.output.species.kind) {
@@ -469,6 +599,44 @@ std::string scenario_to_toml(const Scenario& s) {
                                        {"atol", s.chemistry.atol},
                                        {"photolysis_factor", s.chemistry.photolysis_factor},
                                        {"rate_factors", std::move(factors)}});
+  const FieldSettings& f = s.field;
+  if (f.initial_from_first_record) root["initial"].as_table()->insert("from_first_record", true);
+  if (f.constrained()) {
+    toml::table c;
+    if (!f.from_records.empty()) {
+      toml::array names;
+      for (const NamedSpecies& h : f.from_records) names.push_back(h.species);
+      c.insert("from_records", std::move(names));
+    }
+    if (f.observations) {
+      c.insert("file", format_path(*f.observations));
+      if (!f.observation_species.empty()) {
+        toml::array names;
+        for (const std::string& n : f.observation_species) names.push_back(n);
+        c.insert("species", std::move(names));
+      }
+    }
+    c.insert("interpolation", f.interpolation == Interpolation::linear ? "linear" : "step");
+    root.insert("constraints", std::move(c));
+  }
+  if (!f.exchange.emissions.empty() || f.exchange.mixing_height_m || f.emission_profile != EmissionProfile::constant) {
+    toml::table e;
+    if (f.exchange.mixing_height_m) e.insert("mixing_height_m", *f.exchange.mixing_height_m);
+    e.insert("profile", f.emission_profile == EmissionProfile::daylight ? "daylight" : "constant");
+    for (const SpeciesSetting& x : f.exchange.emissions) e.insert(x.species, x.value);
+    root.insert("emissions", std::move(e));
+  }
+  if (!f.exchange.deposition.empty()) {
+    toml::table e;
+    for (const SpeciesSetting& x : f.exchange.deposition) e.insert(x.species, x.value);
+    root.insert("deposition", std::move(e));
+  }
+  if (f.exchange.dilution_per_s != 0.0 || !f.exchange.background.empty()) {
+    toml::table background;
+    for (const SpeciesSetting& x : f.exchange.background) background.insert(x.species, x.value);
+    root.insert("dilution", toml::table{{"rate_per_s", f.exchange.dilution_per_s},
+                                        {"background", std::move(background)}});
+  }
   toml::table output{{"dir", format_path(s.output.dir)},
                      {"every_seconds", s.output.every_seconds},
                      {"progress_lines", s.output.progress_lines}};
