@@ -1,12 +1,16 @@
 #!/usr/bin/env python3
-"""Draw the hourly species table of a model day as a panel figure.
+"""Draw a model run's species as a panel figure.
 
-Usage: plot_day.py [TS_species.txt] [-o day.png] [--title TEXT]
+Usage: plot_day.py [TS_species.txt | species.csv] [-o day.png] [--title TEXT]
 
-The table has a header of 17 labels and one row per hour, each field nine
-characters wide (a field that overflowed is written as asterisks and is
-drawn as a gap). Concentrations are in ppb except the columns whose label
-ends in "ppt".
+It reads either output of a run. The species CSV ("time_h,O3,NO,...", ppb
+at full precision, at every output time) is preferred: given the table, the
+tool reads species.csv beside it when that file is there. The species table
+has a header of 17 labels and one row per hour, each field nine characters
+wide (a field that overflowed is written as asterisks and is drawn as a
+gap); its three decimals draw small mixing ratios as staircases.
+Concentrations are in ppb except the table's columns whose label ends in
+"ppt".
 """
 import argparse
 import math
@@ -69,6 +73,46 @@ def read_table(path):
     return columns
 
 
+# The species CSV's columns under the table's labels, with the table's
+# unit (ppt for the table's *ppt columns).
+CSV_COLUMNS = {
+    "timloc=": ("time_h", 1.0), "O3=": ("O3", 1.0), "NO=": ("NO", 1.0), "NO2=": ("NO2", 1.0),
+    "HCHO=": ("HCHO", 1.0), "HNO3": ("HNO3", 1.0), "PAN": ("PAN", 1.0), "Br2": ("BR2", 1.0),
+    "HOBr": ("HOBR", 1.0), "HBr": ("HBR", 1.0), "HO2": ("HO2", 1.0), "Brppt": ("BR", 1000.0),
+    "BrOppt": ("BRO", 1000.0), "OHppt": ("HO", 1000.0),
+}
+
+
+def read_csv(path):
+    """The species CSV as the table's columns; species it lacks are gaps."""
+    import csv
+    with open(path, encoding="ascii", newline="") as handle:
+        rows = list(csv.reader(handle))
+    if not rows or not rows[0] or rows[0][0] != "time_h":
+        raise ValueError(f"{path}: expected a header line starting with time_h")
+    header = rows[0]
+    data = {name: [] for name in header}
+    for number, row in enumerate(rows[1:], start=2):
+        if len(row) != len(header):
+            raise ValueError(f"{path}: line {number}: expected {len(header)} values, found {len(row)}")
+        for name, text in zip(header, row):
+            data[name].append(float(text))
+    count = len(rows) - 1
+    return {label: [scale * x for x in data[name]] if name in data else [math.nan] * count
+            for label, (name, scale) in CSV_COLUMNS.items()}
+
+
+def read_species(path):
+    """The run's species from the CSV, or from the table (preferring a
+    species.csv beside it)."""
+    if path.endswith(".csv"):
+        return read_csv(path)
+    beside = os.path.join(os.path.dirname(path), "species.csv")
+    if os.path.exists(beside):
+        return read_csv(beside)
+    return read_table(path)
+
+
 def draw(columns, output, title):
     import matplotlib
     matplotlib.use("Agg")
@@ -128,13 +172,13 @@ def draw(columns, output, title):
 
 
 def main(argv):
-    parser = argparse.ArgumentParser(description="Plot the hourly species table of a model day.")
+    parser = argparse.ArgumentParser(description="Plot the species of a model run.")
     parser.add_argument("table", nargs="?", default="TS_species.txt")
     parser.add_argument("-o", "--output", default="day.png")
     parser.add_argument("--title", default="")
     args = parser.parse_args(argv)
     try:
-        columns = read_table(args.table)
+        columns = read_species(args.table)
     except (OSError, ValueError) as error:
         print(f"plot_day: {error}", file=sys.stderr)
         return 1
