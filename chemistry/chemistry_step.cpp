@@ -1,6 +1,7 @@
 #include "chemistry/chemistry_step.hpp"
 
 #include <algorithm>
+#include <span>
 
 #include "chemistry/species_map.hpp"
 #include "chemistry/unit_conversion.hpp"
@@ -14,6 +15,8 @@ namespace {
 // zero (integration overshoot, or bad input) never enter or leave the step.
 double non_negative(double x) { return x > 0.0 ? x : 0.0; }
 
+constexpr double ppb = 1.0e9;  // mole fraction -> ppb
+
 double& source(const SpeciesSource& s, double* vc, RadicalSlots& radicals) {
   return s.vc_slot != 0 ? vc[at(s.vc_slot)] : radicals.*(s.radical);
 }
@@ -26,6 +29,21 @@ void ChemistryStep::racm_interface(int /*nspec_old*/, double* vc, int /*id*/,
                                    const double* /*vdrog3*/, int /*ldrog*/,
                                    RadicalSlots& radicals,
                                    const PhotolysisRates& ph) {
+  advance(vc, dtstepc, t_phy, rho_phy, moist, radicals, ph, nullptr);
+}
+
+void ChemistryStep::racm_interface_budget(int /*nspec_old*/, double* vc, int /*id*/,
+                                          double dtstepc, double /*p_phy*/, double t_phy,
+                                          double rho_phy, double moist,
+                                          const double* /*vdrog3*/, int /*ldrog*/,
+                                          RadicalSlots& radicals, const PhotolysisRates& ph,
+                                          StepBudget& budget) {
+  advance(vc, dtstepc, t_phy, rho_phy, moist, radicals, ph, &budget);
+}
+
+void ChemistryStep::advance(double* vc, double dtstepc, double t_phy, double rho_phy,
+                            double moist, RadicalSlots& radicals, const PhotolysisRates& ph,
+                            StepBudget* budget) {
   using namespace unit_conversion;
 
   // Controls: all defaults except autonomous mode (the rate coefficients are
@@ -55,18 +73,34 @@ void ChemistryStep::racm_interface(int /*nspec_old*/, double* vc, int /*id*/,
   std::copy(ph.begin(), ph.end(), jv_.begin());
 
   for (std::size_t k = 0; k < species_map.size(); ++k) {
-    var_[k] = non_negative(source(species_map[k], vc, radicals)) * conv_;
+    const double x = source(species_map[k], vc, radicals);
+    var_[k] = non_negative(x) * conv_;
+    if (budget != nullptr) budget->clipping[k] = (non_negative(x) - x) * ppb;
   }
 
   racm_update_rconst(jv_.data(), njv, rconst_.data(), c_m, fix_[at(indf_h2o)],
                      temp);
 
   const MechanismSystem system{fix_.data(), rconst_.data()};
+  ProcessIntegrals* processes = nullptr;
+  if (budget != nullptr) {
+    processes_.clear();
+    processes = &processes_;
+  }
   integrator_.racm_integrate(system, time_start, time_end, var_.data(),
-                             atol_.data(), rtol_.data(), &icntrl_, &rcntrl_);
+                             atol_.data(), rtol_.data(), &icntrl_, &rcntrl_,
+                             nullptr, nullptr, nullptr, processes);
 
   for (std::size_t k = 0; k < species_map.size(); ++k) {
-    source(species_map[k], vc, radicals) = non_negative(oconv * var_[k]);
+    const double x = oconv * var_[k];
+    source(species_map[k], vc, radicals) = non_negative(x);
+    if (budget != nullptr) budget->clipping[k] += (non_negative(x) - x) * ppb;
+  }
+  if (budget != nullptr) {
+    const std::span<const double> z = processes_.values();
+    for (std::size_t n = 0; n < budget->reaction.size(); ++n) {
+      budget->reaction[n] = z[n] * oconv * ppb;
+    }
   }
 
   const RosenbrockCounters& c = integrator_.counters();

@@ -27,6 +27,22 @@ struct StepSettings {
   double rtol = 1.0E-3;
 };
 
+// What one chemistry step did to each species, for budgets. All amounts
+// are in ppb (mole fraction times 1e9) of the step's air: the integrals in
+// molecules cm-3 divided by the step's air number density, so that the
+// amounts of steps at different densities add up.
+struct StepBudget {
+  // The integral over the step of each reaction's rate: reaction n (1-based)
+  // changes species s by net_coef(s, n) * reaction[at(n)].
+  std::array<double, nreact> reaction{};
+  // Per species (mechanism order): what the clipping of negative values
+  // added, on the way into the step (a negative input taken as zero) and on
+  // the way out (a negative result taken as zero); zero where none was
+  // clipped. With these, x(out) - x(in) = sum_n net_coef * reaction +
+  // clipping, to rounding.
+  std::array<double, nvar> clipping{};
+};
+
 // Integrator work summed over the steps taken by one ChemistryStep.
 struct StepStatistics {
   std::int64_t steps = 0;  // chemistry steps (integrations)
@@ -54,6 +70,15 @@ class ChemistryStep {
                       const double* vdrog3, int ldrog, RadicalSlots& radicals,
                       const PhotolysisRates& ph);
 
+  // racm_interface that also reports what the step did (`budget`, every
+  // entry written). The species come out bit for bit as racm_interface
+  // leaves them: the rate integrals are carried along by the integrator
+  // without taking part in its error control.
+  void racm_interface_budget(int nspec_old, double* vc, int id, double dtstepc,
+                             double p_phy, double t_phy, double rho_phy, double moist,
+                             const double* vdrog3, int ldrog, RadicalSlots& radicals,
+                             const PhotolysisRates& ph, StepBudget& budget);
+
   const StepStatistics& statistics() const noexcept { return statistics_; }
   const StepSettings& settings() const noexcept { return settings_; }
 
@@ -65,6 +90,9 @@ class ChemistryStep {
   double conv() const noexcept { return conv_; }
 
  private:
+  void advance(double* vc, double dtstepc, double t_phy, double rho_phy, double moist,
+               RadicalSlots& radicals, const PhotolysisRates& ph, StepBudget* budget);
+
   StepSettings settings_;
   Rosenbrock<MechanismSystem> integrator_;
   StepStatistics statistics_;
@@ -79,6 +107,7 @@ class ChemistryStep {
   IntControls icntrl_{};
   RealControls rcntrl_{};
   double conv_ = 0;
+  ProcessIntegrals processes_{nreact};
 };
 
 }  // namespace box

@@ -20,6 +20,7 @@
 #include "integrator/controls.hpp"
 #include "integrator/kernels.hpp"
 #include "integrator/methods.hpp"
+#include "integrator/process_integrals.hpp"
 
 namespace box {
 
@@ -63,13 +64,18 @@ class Rosenbrock : public RosenbrockControl {
   // positive control entries are taken; zero, negative and not-a-number
   // entries select the defaults. The status arrays receive the counters,
   // the time reached and hexit; ierr_u the status code (1 = success).
+  // With `processes` (only for a ProcessSystem), the integrals of the
+  // process rates over the accepted steps are added to it (see
+  // integrator/process_integrals.hpp); the species are computed exactly as
+  // without it.
   void racm_integrate(const S& sys, double tin, double tout, double* var,
                       const double* atol, const double* rtol,
                       const IntControls* icntrl_u = nullptr,
                       const RealControls* rcntrl_u = nullptr,
                       IntControls* istatus_u = nullptr,
                       RealControls* rstatus_u = nullptr,
-                      int* ierr_u = nullptr) {
+                      int* ierr_u = nullptr,
+                      ProcessIntegrals* processes = nullptr) {
     IntControls icntrl{};
     RealControls rcntrl{};
     IntControls istatus{};
@@ -86,7 +92,7 @@ class Rosenbrock : public RosenbrockControl {
     }
     int ierr = 0;
     racm_rosenbrock(sys, var, tin, tout, atol, rtol, rcntrl, icntrl, rstatus,
-                    istatus, ierr);
+                    istatus, ierr, processes);
     if (istatus_u != nullptr) *istatus_u = istatus;
     if (rstatus_u != nullptr) *rstatus_u = rstatus;
     if (ierr_u != nullptr) *ierr_u = ierr;
@@ -100,7 +106,7 @@ class Rosenbrock : public RosenbrockControl {
                        const double* abstol, const double* reltol,
                        const RealControls& rcntrl, const IntControls& icntrl,
                        RealControls& rstatus, IntControls& istatus,
-                       int& ierr) {
+                       int& ierr, ProcessIntegrals* processes = nullptr) {
     if (!configure(n, tstart, tend, abstol, reltol, rcntrl, icntrl, istatus,
                    ierr)) {
       return;
@@ -108,17 +114,25 @@ class Rosenbrock : public RosenbrockControl {
     double texit = tstart;
     double hexit = 0.0;
     racm_ros_integrator(sys, y, tstart, tend, texit, abstol, reltol, hexit,
-                        ierr);
+                        ierr, processes);
     report(texit, hexit, rstatus, istatus);
   }
 
   // The step loop with the current settings and coefficient set. t follows
   // the integration (it is the time reached even after an error); hexit is
   // the step size current at the start of the last step, before that step
-  // was cut to end on tend.
+  // was cut to end on tend. With `processes`, the process integrals of the
+  // accepted steps are added to it.
   void racm_ros_integrator(const S& sys, double* y, double tstart,
                            double tend, double& t, const double* abstol,
-                           const double* reltol, double& hexit, int& ierr) {
+                           const double* reltol, double& hexit, int& ierr,
+                           ProcessIntegrals* processes = nullptr) {
+    if constexpr (ProcessSystem<S>) {
+      if (processes != nullptr)
+        processes->prepare(sys.nproc(), sys.nproc_partials(), max_stages);
+    } else {
+      processes = nullptr;  // a system without processes has none to integrate
+    }
     const RosenbrockSettings& s = settings_;
     const RosenbrockMethod& ros = method_;
     RosenbrockCounters& c = counters_;
@@ -153,6 +167,7 @@ class Rosenbrock : public RosenbrockControl {
         racm_ros_funtimederiv(sys, t, y, fcn0_.data(), dfdt_.data());
       }
       racm_jactemplate(sys, t, y, jac0_.data());
+      if (processes != nullptr) start_processes(sys, t, y, *processes);
 
       // Attempts at this step: f, df/dt and the Jacobian at its start are
       // reused, t and y stay put until an attempt is accepted.
@@ -161,7 +176,7 @@ class Rosenbrock : public RosenbrockControl {
                                    jac0_.data(), ghimj_.data())) {
           return racm_ros_errormsg(ros_singular, t, h, ierr);
         }
-        stages(sys, t, h, direction, y);
+        stages(sys, t, h, direction, y, processes);
 
         // ynew = y + sum_j m_j k_j and yerr = sum_j e_j k_j, each a sum of
         // the stages in ascending order.
@@ -181,6 +196,7 @@ class Rosenbrock : public RosenbrockControl {
         if (accept) {
           ++c.nacc;
           racm_wcopy(n, ynew_.data(), 1, y, 1);
+          if (processes != nullptr) accept_processes(*processes);
           t = t + direction * h;
           hnew = std::max(s.hmin, std::min(hnew, s.hmax));
           // Right after a rejection the controller's wish to grow is not
@@ -324,8 +340,9 @@ class Rosenbrock : public RosenbrockControl {
   // The stages of one attempt, each solved in place with the factors in
   // ghimj: stage i = (LU)^-1 [f(y + sum_j a_ij k_j) + sum_j c_ij/(dir h) k_j
   //                           + dir h gamma_i df/dt].
+  // With `processes`, each stage's process part follows its species part.
   void stages(const S& sys, double t, double h, double direction,
-              const double* y) {
+              const double* y, ProcessIntegrals* processes) {
     const RosenbrockMethod& ros = method_;
     const double* fcn = fcn0_.data();  // f of the current stage
     // Each stage sum is formed in one pass: its terms in ascending order,
@@ -353,7 +370,68 @@ class Rosenbrock : public RosenbrockControl {
       double* ki = stage(i);
       racm_wsum(n, fcn, terms.data(), count, ki);
       racm_ros_solve(sys, ghimj_.data(), ki);
+      if (processes != nullptr) process_stage(sys, i, t, h, direction, *processes);
     }
+  }
+
+  // At the start of a step: the rates and their partial derivatives at
+  // (t, y), and dr/dt by the forward difference f's time derivative takes.
+  // All attempts at the step share them, as they share f and J.
+  void start_processes(const S& sys, double t, const double* y, ProcessIntegrals& p) {
+    if constexpr (ProcessSystem<S>) {
+      sys.process_rates(t, y, p.rates_at_start());
+      sys.process_partials(t, y, p.partials());
+      if (!settings_.autonomous) {
+        constexpr double deltamin = 1.0e-6;
+        const double delta = std::sqrt(settings_.roundoff) * std::max(deltamin, std::abs(t));
+        sys.process_rates(t + delta, y, p.time_derivative());
+        racm_waxpy(p.size(), -1.0, p.rates_at_start(), 1, p.time_derivative(), 1);
+        racm_wscal(p.size(), 1.0 / delta, p.time_derivative(), 1);
+      }
+    }
+  }
+
+  // The process part of stage i, from its species part k_i (just solved):
+  //   k_i^z = H gamma (r(Y_i) + R k_i + sum_j (c_ij / H) k_j^z
+  //                    + H gamma_i dr/dt),   H = direction * h,
+  // with Y_i the stage's input (ynew_ holds it while the stage is formed).
+  void process_stage(const S& sys, int i, double t, double h, double direction,
+                     ProcessIntegrals& p) {
+    if constexpr (ProcessSystem<S>) {
+      const RosenbrockMethod& ros = method_;
+      const int np = p.size();
+      // A stage that reuses f reuses the rates with it.
+      if (i == 0) {
+        stage_rates_ = p.rates_at_start();
+      } else if (ros.ros_newf[at0(i)]) {
+        const double tau = t + (direction * ros.ros_alpha[at0(i)]) * h;
+        sys.process_rates(tau, ynew_.data(), p.stage_rates());
+        stage_rates_ = p.stage_rates();
+      }
+      sys.process_jvp(p.partials(), stage(i), p.product());
+      std::array<VectorTerm, max_stages + 2> terms;
+      int count = 0;
+      terms[at0(count++)] = {1.0, p.product()};
+      for (int j = 0; j < i; ++j) {
+        const double hc = ros.ros_c[at0(lower_triangle(i, j))] / (direction * h);
+        terms[at0(count++)] = {hc, p.stage(j)};
+      }
+      if (!settings_.autonomous && ros.ros_gamma[at0(i)] != 0.0) {
+        terms[at0(count++)] = {direction * h * ros.ros_gamma[at0(i)], p.time_derivative()};
+      }
+      double* kz = p.stage(i);
+      racm_wsum(np, stage_rates_, terms.data(), count, kz);
+      racm_wscal(np, direction * h * ros.ros_gamma[0], kz, 1);
+    }
+  }
+
+  // An accepted step: z = z + sum_i m_i k_i^z, stages in ascending order.
+  void accept_processes(ProcessIntegrals& p) {
+    const RosenbrockMethod& ros = method_;
+    std::array<VectorTerm, max_stages> terms;
+    for (int j = 0; j < ros.ros_s; ++j) terms[at0(j)] = {ros.ros_m[at0(j)], p.stage(j)};
+    racm_wsum(p.size(), p.integrals(), terms.data(), ros.ros_s, p.sum());
+    racm_wcopy(p.size(), p.sum(), 1, p.integrals(), 1);
   }
 
   // Stage storage: max_stages vectors of n, one after another, and the work
@@ -369,6 +447,7 @@ class Rosenbrock : public RosenbrockControl {
   alignas(64) std::array<double, n> yerr_{};
   alignas(64) std::array<double, nnz> jac0_{};
   alignas(64) std::array<double, nnz> ghimj_{};
+  const double* stage_rates_ = nullptr;  // process rates of the current stage
 };
 
 }  // namespace box
