@@ -45,15 +45,11 @@ struct MechanismSystem {
   // coefficients) times these rates, and their integrals over a step are
   // the reactions' budgets.
   static constexpr int nproc() { return nreact; }
-  static constexpr int nproc_partials() { return n_rate_partials; }
   void process_rates(double /*t*/, const double* var, double* rate) const {
     racm_reaction_rates(var, fix, rconst, rate);
   }
-  void process_partials(double /*t*/, const double* var, double* partials) const {
-    racm_rate_partials(var, fix, rconst, partials);
-  }
-  static void process_jvp(const double* partials, const double* x, double* out) {
-    racm_rate_jvp(partials, x, out);
+  void process_jvp(double /*t*/, const double* var, const double* x, double* out) const {
+    racm_reaction_rates_jvp(var, fix, rconst, x, out);
   }
 };
 

@@ -13,7 +13,9 @@
 // the z part of stage i follows from the y part of the same stage:
 //   k_i^z = H gamma (r(Y_i) + R k_i^y + sum_j (c_ij / H) k_j^z
 //                    + H gamma_i dr/dt),
-// and an accepted step adds sum_i m_i k_i^z to z. Nothing of z enters the
+// and an accepted step adds sum_i m_i k_i^z to z. Being linear in the
+// stages, that sum is formed once per accepted step from weights of the
+// method (see Rosenbrock::process_weights). Nothing of z enters the
 // y stages, the error estimate or the step-size control, so the species
 // follow exactly the path they follow without it. Since J = S R, S k^z
 // reproduces k^y (up to the rounding of the linear solve), and Rosenbrock
@@ -28,18 +30,14 @@
 namespace box {
 
 // A system that can state its right-hand side as process rates: nproc()
-// rates at (t, y); the partial derivatives of the rates at (t, y) in a
-// layout of its own of nproc_partials() values; and, with those stored
-// partials p, the product out = R v for a vector v of the system's size.
+// rates r(t, y), and the derivative of the rates in a direction v (a
+// vector of the system's size), out = R(t, y) v with R = dr/dy.
 template <class S>
 concept ProcessSystem =
-    requires(const S& s, double t, const double* y, const double* p, const double* v,
-             double* out) {
+    requires(const S& s, double t, const double* y, const double* v, double* out) {
       { s.nproc() } -> std::convertible_to<int>;
-      { s.nproc_partials() } -> std::convertible_to<int>;
       s.process_rates(t, y, out);
-      s.process_partials(t, y, out);
-      s.process_jvp(p, v, out);
+      s.process_jvp(t, y, v, out);
     };
 
 // The integrals of the process rates over the accepted steps of the
@@ -60,31 +58,27 @@ class ProcessIntegrals {
     for (double& v : values_) v = 0.0;
   }
 
-  // Integrator storage: values of `nproc` processes with `npartials`
-  // partial derivatives and up to `nstages` stages. Keeps the integrals when
-  // the number of processes is unchanged, otherwise starts them at zero.
-  void prepare(int nproc, int npartials, int nstages) {
+  // Integrator storage: values of `nproc` processes, for a system of n
+  // unknowns. Keeps the integrals when the number of processes is
+  // unchanged, otherwise starts them at zero.
+  void prepare(int nproc, int n) {
     const auto np = static_cast<std::size_t>(nproc);
     if (values_.size() != np) values_.assign(np, 0.0);
-    stages_.resize(np * static_cast<std::size_t>(nstages));
-    for (std::vector<double>* v : {&rates0_, &rates_, &product_, &dtime_, &sum_}) v->resize(np);
-    partials_.resize(static_cast<std::size_t>(npartials));
+    rates_.resize(np);
+    sum_.resize(np);
+    dtime_.resize(np);
+    state_.resize(static_cast<std::size_t>(n));
   }
 
   // The pieces the integrator works on (see integrator/rosenbrock.hpp).
   double* integrals() noexcept { return values_.data(); }
-  double* stage(int i) noexcept {
-    return stages_.data() + static_cast<std::size_t>(i) * values_.size();
-  }
-  double* rates_at_start() noexcept { return rates0_.data(); }  // r(t, y) of the step
-  double* stage_rates() noexcept { return rates_.data(); }      // r of a later stage input
-  double* product() noexcept { return product_.data(); }        // R k^y of a stage
+  double* rates() noexcept { return rates_.data(); }            // r at a stage input
+  double* sum() noexcept { return sum_.data(); }                // a step's weighted sum
   double* time_derivative() noexcept { return dtime_.data(); }  // dr/dt of the step
-  double* sum() noexcept { return sum_.data(); }                // the new integrals
-  double* partials() noexcept { return partials_.data(); }      // R at the step start
+  double* state() noexcept { return state_.data(); }            // a vector of the system's size
 
  private:
-  std::vector<double> values_, stages_, rates0_, rates_, product_, dtime_, sum_, partials_;
+  std::vector<double> values_, rates_, sum_, dtime_, state_;
 };
 
 }  // namespace box

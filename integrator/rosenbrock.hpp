@@ -128,8 +128,10 @@ class Rosenbrock : public RosenbrockControl {
                            const double* reltol, double& hexit, int& ierr,
                            ProcessIntegrals* processes = nullptr) {
     if constexpr (ProcessSystem<S>) {
-      if (processes != nullptr)
-        processes->prepare(sys.nproc(), sys.nproc_partials(), max_stages);
+      if (processes != nullptr) {
+        processes->prepare(sys.nproc(), n);
+        process_weights();
+      }
     } else {
       processes = nullptr;  // a system without processes has none to integrate
     }
@@ -167,7 +169,6 @@ class Rosenbrock : public RosenbrockControl {
         racm_ros_funtimederiv(sys, t, y, fcn0_.data(), dfdt_.data());
       }
       racm_jactemplate(sys, t, y, jac0_.data());
-      if (processes != nullptr) start_processes(sys, t, y, *processes);
 
       // Attempts at this step: f, df/dt and the Jacobian at its start are
       // reused, t and y stay put until an attempt is accepted.
@@ -176,7 +177,7 @@ class Rosenbrock : public RosenbrockControl {
                                    jac0_.data(), ghimj_.data())) {
           return racm_ros_errormsg(ros_singular, t, h, ierr);
         }
-        stages(sys, t, h, direction, y, processes);
+        stages(sys, t, h, direction, y);
 
         // ynew = y + sum_j m_j k_j and yerr = sum_j e_j k_j, each a sum of
         // the stages in ascending order.
@@ -195,8 +196,8 @@ class Rosenbrock : public RosenbrockControl {
         const bool accept = std::isfinite(err) && (err <= 1.0 || h <= s.hmin);
         if (accept) {
           ++c.nacc;
+          if (processes != nullptr) accept_processes(sys, t, h, direction, y, *processes);
           racm_wcopy(n, ynew_.data(), 1, y, 1);
-          if (processes != nullptr) accept_processes(*processes);
           t = t + direction * h;
           hnew = std::max(s.hmin, std::min(hnew, s.hmax));
           // Right after a rejection the controller's wish to grow is not
@@ -340,9 +341,8 @@ class Rosenbrock : public RosenbrockControl {
   // The stages of one attempt, each solved in place with the factors in
   // ghimj: stage i = (LU)^-1 [f(y + sum_j a_ij k_j) + sum_j c_ij/(dir h) k_j
   //                           + dir h gamma_i df/dt].
-  // With `processes`, each stage's process part follows its species part.
   void stages(const S& sys, double t, double h, double direction,
-              const double* y, ProcessIntegrals* processes) {
+              const double* y) {
     const RosenbrockMethod& ros = method_;
     const double* fcn = fcn0_.data();  // f of the current stage
     // Each stage sum is formed in one pass: its terms in ascending order,
@@ -370,68 +370,84 @@ class Rosenbrock : public RosenbrockControl {
       double* ki = stage(i);
       racm_wsum(n, fcn, terms.data(), count, ki);
       racm_ros_solve(sys, ghimj_.data(), ki);
-      if (processes != nullptr) process_stage(sys, i, t, h, direction, *processes);
     }
   }
 
-  // At the start of a step: the rates and their partial derivatives at
-  // (t, y), and dr/dt by the forward difference f's time derivative takes.
-  // All attempts at the step share them, as they share f and J.
-  void start_processes(const S& sys, double t, const double* y, ProcessIntegrals& p) {
-    if constexpr (ProcessSystem<S>) {
-      sys.process_rates(t, y, p.rates_at_start());
-      sys.process_partials(t, y, p.partials());
-      if (!settings_.autonomous) {
-        constexpr double deltamin = 1.0e-6;
-        const double delta = std::sqrt(settings_.roundoff) * std::max(deltamin, std::abs(t));
-        sys.process_rates(t + delta, y, p.time_derivative());
-        racm_waxpy(p.size(), -1.0, p.rates_at_start(), 1, p.time_derivative(), 1);
-        racm_wscal(p.size(), 1.0 / delta, p.time_derivative(), 1);
+  // The process part of the stages follows from their species part. With
+  // H = direction * h and u_i = r(Y_i) + R k_i (+ H gamma_i dr/dt), the
+  // process stages solve k_i^z = H gamma (u_i + sum_j (c_ij / H) k_j^z),
+  // so k_i^z = H sum_l tau_il u_l with tau_ii = gamma and
+  //   tau_il = gamma sum_{l <= j < i} c_ij tau_jl,
+  // which depends on the method alone. An accepted step then adds
+  //   sum_i m_i k_i^z = H sum_l omega_l u_l,  omega_l = sum_i m_i tau_il,
+  // = H (sum_l omega_l r(Y_l) + R sum_l omega_l k_l [+ H sum_l omega_l
+  //   gamma_l dr/dt]):
+  // one product with R per accepted step, and nothing at all for rejected
+  // attempts.
+  void process_weights() {
+    const RosenbrockMethod& ros = method_;
+    const double gamma = ros.ros_gamma[0];
+    std::array<std::array<double, max_stages>, max_stages> tau{};
+    for (int i = 0; i < ros.ros_s; ++i) {
+      tau[at0(i)][at0(i)] = gamma;
+      for (int l = 0; l < i; ++l) {
+        double sum = 0.0;
+        for (int j = l; j < i; ++j)
+          sum = sum + ros.ros_c[at0(lower_triangle(i, j))] * tau[at0(j)][at0(l)];
+        tau[at0(i)][at0(l)] = gamma * sum;
       }
     }
+    for (int l = 0; l < max_stages; ++l) {
+      double w = 0.0;
+      for (int i = l; i < ros.ros_s; ++i) w = w + ros.ros_m[at0(i)] * tau[at0(i)][at0(l)];
+      omega_[at0(l)] = w;
+    }
   }
 
-  // The process part of stage i, from its species part k_i (just solved):
-  //   k_i^z = H gamma (r(Y_i) + R k_i + sum_j (c_ij / H) k_j^z
-  //                    + H gamma_i dr/dt),   H = direction * h,
-  // with Y_i the stage's input (ynew_ holds it while the stage is formed).
-  void process_stage(const S& sys, int i, double t, double h, double direction,
-                     ProcessIntegrals& p) {
+  // Adds the accepted step's process integrals to p; y is still the state
+  // at the step's start, and the stages are those of the accepted attempt.
+  void accept_processes(const S& sys, double t, double h, double direction,
+                        const double* y, ProcessIntegrals& p) {
     if constexpr (ProcessSystem<S>) {
       const RosenbrockMethod& ros = method_;
       const int np = p.size();
-      // A stage that reuses f reuses the rates with it.
-      if (i == 0) {
-        stage_rates_ = p.rates_at_start();
-      } else if (ros.ros_newf[at0(i)]) {
-        const double tau = t + (direction * ros.ros_alpha[at0(i)]) * h;
-        sys.process_rates(tau, ynew_.data(), p.stage_rates());
-        stage_rates_ = p.stage_rates();
+      const double hd = direction * h;
+      // R sum_l omega_l k_l, with R at the step's start.
+      std::array<VectorTerm, max_stages> terms;
+      for (int l = 0; l < ros.ros_s; ++l) terms[at0(l)] = {omega_[at0(l)], stage(l)};
+      racm_wsum(n, nullptr, terms.data(), ros.ros_s, p.state());
+      sys.process_jvp(t, y, p.state(), p.sum());
+      // sum_l omega_l r(Y_l): a stage that reuses f reuses its rates, so
+      // the weights of a run of such stages go to one evaluation. The
+      // stage inputs are formed again exactly as the stages formed them.
+      for (int l = 0; l < ros.ros_s;) {
+        double weight = omega_[at0(l)];
+        int next = l + 1;
+        while (next < ros.ros_s && !ros.ros_newf[at0(next)]) weight = weight + omega_[at0(next++)];
+        if (l == 0) {
+          sys.process_rates(t, y, p.rates());
+        } else {
+          for (int j = 0; j < l; ++j) terms[at0(j)] = {ros.ros_a[at0(lower_triangle(l, j))], stage(j)};
+          racm_wsum(n, y, terms.data(), l, p.state());
+          sys.process_rates(t + (direction * ros.ros_alpha[at0(l)]) * h, p.state(), p.rates());
+        }
+        racm_waxpy(np, weight, p.rates(), 1, p.sum(), 1);
+        if (l == 0 && !settings_.autonomous) {
+          // dr/dt by the forward difference f's time derivative takes.
+          constexpr double deltamin = 1.0e-6;
+          const double delta = std::sqrt(settings_.roundoff) * std::max(deltamin, std::abs(t));
+          double* drdt = p.time_derivative();
+          sys.process_rates(t + delta, y, drdt);
+          racm_waxpy(np, -1.0, p.rates(), 1, drdt, 1);
+          racm_wscal(np, 1.0 / delta, drdt, 1);
+          double g = 0.0;
+          for (int i = 0; i < ros.ros_s; ++i) g = g + omega_[at0(i)] * ros.ros_gamma[at0(i)];
+          racm_waxpy(np, hd * g, drdt, 1, p.sum(), 1);
+        }
+        l = next;
       }
-      sys.process_jvp(p.partials(), stage(i), p.product());
-      std::array<VectorTerm, max_stages + 2> terms;
-      int count = 0;
-      terms[at0(count++)] = {1.0, p.product()};
-      for (int j = 0; j < i; ++j) {
-        const double hc = ros.ros_c[at0(lower_triangle(i, j))] / (direction * h);
-        terms[at0(count++)] = {hc, p.stage(j)};
-      }
-      if (!settings_.autonomous && ros.ros_gamma[at0(i)] != 0.0) {
-        terms[at0(count++)] = {direction * h * ros.ros_gamma[at0(i)], p.time_derivative()};
-      }
-      double* kz = p.stage(i);
-      racm_wsum(np, stage_rates_, terms.data(), count, kz);
-      racm_wscal(np, direction * h * ros.ros_gamma[0], kz, 1);
+      racm_waxpy(np, hd, p.sum(), 1, p.integrals(), 1);
     }
-  }
-
-  // An accepted step: z = z + sum_i m_i k_i^z, stages in ascending order.
-  void accept_processes(ProcessIntegrals& p) {
-    const RosenbrockMethod& ros = method_;
-    std::array<VectorTerm, max_stages> terms;
-    for (int j = 0; j < ros.ros_s; ++j) terms[at0(j)] = {ros.ros_m[at0(j)], p.stage(j)};
-    racm_wsum(p.size(), p.integrals(), terms.data(), ros.ros_s, p.sum());
-    racm_wcopy(p.size(), p.sum(), 1, p.integrals(), 1);
   }
 
   // Stage storage: max_stages vectors of n, one after another, and the work
@@ -447,7 +463,7 @@ class Rosenbrock : public RosenbrockControl {
   alignas(64) std::array<double, n> yerr_{};
   alignas(64) std::array<double, nnz> jac0_{};
   alignas(64) std::array<double, nnz> ghimj_{};
-  const double* stage_rates_ = nullptr;  // process rates of the current stage
+  std::array<double, max_stages> omega_{};  // process weights of the method's stages
 };
 
 }  // namespace box

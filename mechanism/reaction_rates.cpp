@@ -1,5 +1,7 @@
 #include "mechanism/reaction_rates.hpp"
 
+#include "mechanism/reaction_table.hpp"
+
 #include <array>
 #include <cstddef>
 
@@ -23,61 +25,55 @@ inline constexpr std::array<Factors, nreact> factors = [] {
   return out;
 }();
 
-struct VariablePartial {
-  int reaction = 0;  // 0-based
-  int species = 0;   // 0-based variable species
-  bool twice = false;
-  std::array<int, mech::max_factors - 1> rest{};  // 0-based, as in Factors
-  int n_rest = 0;
-};
-
-inline constexpr std::array<VariablePartial, n_rate_partials> variable_partials = [] {
-  std::array<VariablePartial, n_rate_partials> out{};
-  std::size_t k = 0;
-  for (const mech::Partial& d : mech::partials) {
-    if (mech::is_fixed(d.species)) continue;
-    VariablePartial& p = out[k++];
-    p.reaction = d.reaction - 1;
-    p.species = d.species - 1;
-    p.twice = d.twice;
-    for (int m = 0; m < d.n_rest; ++m) p.rest[static_cast<std::size_t>(m)] = d.rest[static_cast<std::size_t>(m)] - 1;
-    p.n_rest = d.n_rest;
+// The variable and fixed concentrations in one array, so that a factor is
+// read by its index alone.
+struct Concentrations {
+  std::array<double, nspec> c;
+  Concentrations(const double* v, const double* f) {
+    for (int k = 0; k < nvar; ++k) c[static_cast<std::size_t>(k)] = v[k];
+    for (int k = 0; k < nfix; ++k) c[static_cast<std::size_t>(nvar + k)] = f[k];
   }
-  return out;
-}();
-
-// Concentration k of the combined list: variable species, then H2O and M.
-inline double concentration(const double* v, const double* f, int k) {
-  return k < nvar ? v[k] : f[k - nvar];
-}
+  double operator[](int k) const { return c[static_cast<std::size_t>(k)]; }
+};
 
 }  // namespace
 
 void racm_reaction_rates(const double* v, const double* f, const double* rct,
                          double* rate) noexcept {
+  const Concentrations c(v, f);
   for (std::size_t n = 0; n < factors.size(); ++n) {
     const Factors& fac = factors[n];
-    double r = rct[n];
-    for (int k = 0; k < fac.count; ++k) r = r * concentration(v, f, fac.index[static_cast<std::size_t>(k)]);
+    double r = rct[n] * c[fac.index[0]];
+    if (fac.count > 1) r = r * c[fac.index[1]];
+    if (fac.count > 2) r = r * c[fac.index[2]];
     rate[n] = r;
   }
 }
 
-void racm_rate_partials(const double* v, const double* f, const double* rct,
-                        double* partials) noexcept {
-  for (std::size_t k = 0; k < variable_partials.size(); ++k) {
-    const VariablePartial& d = variable_partials[k];
-    double b = d.twice ? 2.0 * rct[d.reaction] : rct[d.reaction];
-    for (int m = 0; m < d.n_rest; ++m) b = b * concentration(v, f, d.rest[static_cast<std::size_t>(m)]);
-    partials[k] = b;
-  }
-}
-
-void racm_rate_jvp(const double* partials, const double* x, double* out) noexcept {
-  for (int n = 0; n < nreact; ++n) out[n] = 0.0;
-  for (std::size_t k = 0; k < variable_partials.size(); ++k) {
-    const VariablePartial& d = variable_partials[k];
-    out[d.reaction] = out[d.reaction] + partials[k] * x[d.species];
+void racm_reaction_rates_jvp(const double* v, const double* f, const double* rct,
+                             const double* x, double* out) noexcept {
+  const Concentrations c(v, f);
+  // The direction, zero for the fixed species.
+  std::array<double, nspec> d{};
+  for (int k = 0; k < nvar; ++k) d[static_cast<std::size_t>(k)] = x[k];
+  for (std::size_t n = 0; n < factors.size(); ++n) {
+    const Factors& fac = factors[n];
+    const auto i0 = static_cast<std::size_t>(fac.index[0]);
+    const auto i1 = static_cast<std::size_t>(fac.index[1]);
+    const auto i2 = static_cast<std::size_t>(fac.index[2]);
+    double r = 0.0;
+    switch (fac.count) {
+      case 1:
+        r = rct[n] * d[i0];
+        break;
+      case 2:
+        r = rct[n] * (d[i0] * c.c[i1] + c.c[i0] * d[i1]);
+        break;
+      default:
+        r = rct[n] * ((d[i0] * c.c[i1] * c.c[i2] + c.c[i0] * d[i1] * c.c[i2]) +
+                      c.c[i0] * c.c[i1] * d[i2]);
+    }
+    out[n] = r;
   }
 }
 

@@ -147,18 +147,13 @@ struct Consecutive : DenseLayout<3> {
     for (int i = 0; i < 9; ++i) j[i] = m[i];
   }
   static constexpr int nproc() { return 2; }
-  static constexpr int nproc_partials() { return 2; }
   void process_rates(double, const double* y, double* r) const {
     r[0] = k1 * y[0];
     r[1] = k2 * y[1];
   }
-  void process_partials(double, const double*, double* p) const {
-    p[0] = k1;
-    p[1] = k2;
-  }
-  static void process_jvp(const double* p, const double* v, double* out) {
-    out[0] = p[0] * v[0];
-    out[1] = p[1] * v[1];
+  void process_jvp(double, const double*, const double* v, double* out) const {
+    out[0] = k1 * v[0];
+    out[1] = k2 * v[1];
   }
   // Integrals of k1 A and k2 B over [0, t] from (a0, b0, anything).
   std::array<double, 2> integrals(double a0, double b0, double t) const {
@@ -171,22 +166,15 @@ struct Consecutive : DenseLayout<3> {
 // Robertson's system with its three reactions as processes.
 struct RobertsonProcesses : Robertson {
   static constexpr int nproc() { return 3; }
-  static constexpr int nproc_partials() { return 4; }
   void process_rates(double, const double* y, double* r) const {
     r[0] = 0.04 * y[0];
     r[1] = 1.0e4 * y[1] * y[2];
     r[2] = 3.0e7 * y[1] * y[1];
   }
-  void process_partials(double, const double* y, double* p) const {
-    p[0] = 0.04;          // d r1 / dA
-    p[1] = 1.0e4 * y[2];  // d r2 / dB
-    p[2] = 1.0e4 * y[1];  // d r2 / dC
-    p[3] = 6.0e7 * y[1];  // d r3 / dB
-  }
-  static void process_jvp(const double* p, const double* v, double* out) {
-    out[0] = p[0] * v[0];
-    out[1] = p[1] * v[1] + p[2] * v[2];
-    out[2] = p[3] * v[1];
+  void process_jvp(double, const double* y, const double* v, double* out) const {
+    out[0] = 0.04 * v[0];
+    out[1] = 1.0e4 * y[2] * v[1] + 1.0e4 * y[1] * v[2];
+    out[2] = 6.0e7 * y[1] * v[1];
   }
   // Net coefficient of species s in reaction r.
   static constexpr double net[3][3] = {{-1, 1, 0}, {1, -1, -1}, {0, 0, 1}};
@@ -198,14 +186,12 @@ struct RobertsonProcesses : Robertson {
 // t^3/3 + t^2.
 struct QuadraticProcesses : QuadraticForcing {
   static constexpr int nproc() { return 2; }
-  static constexpr int nproc_partials() { return 1; }
   void process_rates(double t, const double* y, double* r) const {
     r[0] = y[0];
     r[1] = t * t + 2.0 * t;
   }
-  void process_partials(double, const double*, double* p) const { p[0] = 1.0; }
-  static void process_jvp(const double* p, const double* v, double* out) {
-    out[0] = p[0] * v[0];
+  void process_jvp(double, const double*, const double* v, double* out) const {
+    out[0] = v[0];
     out[1] = 0.0;
   }
 };

@@ -1,0 +1,55 @@
+#pragma once
+// A daytime parcel for the chemistry-step tests, stepped as the driver
+// steps it.
+#include <array>
+#include <cmath>
+
+#include "chemistry/chemistry_step.hpp"
+#include "chemistry/concentration_slots.hpp"
+#include "chemistry/photolysis.hpp"
+#include "common/one_based.hpp"
+
+namespace box::testing {
+
+// A daytime parcel: a polluted morning with bromine, photolysis at a
+// zenith angle of 40 degrees, and one radical carried in a radical slot.
+struct Parcel {
+  ConcentrationVector vc{};
+  RadicalSlots radicals;
+  PhotolysisRates ph{};
+  double dt = 300.0, p = 98000.0, t = 295.0, rho = 1.16, moist = 0.012;
+
+  Parcel() {
+    vc[at(lo3)] = 40e-9;
+    vc[at(lno)] = 2e-9;
+    vc[at(lno2)] = 8e-9;
+    vc[at(lco)] = 150e-9;
+    vc[at(lch4)] = 1.8e-6;
+    vc[at(lhcho)] = 2e-9;
+    vc[at(liso)] = 1e-9;
+    vc[at(lbr2)] = 1e-11;
+    vc[at(lhobr)] = 1e-11;
+    vc[at(lbro)] = 2e-13;
+    vc[at(lh2o2)] = 1e-9;
+    vc[at(lpan)] = 5e-10;
+    radicals.mo2 = 1e-12;
+    PhotolysisTable photoj = reload_photoj(base_photolysis_table());
+    scale_photoj(photoj, std::cos(40.0 * 3.141592653589793 / 180.0), 1.0);
+    ph = photolysis_arguments(photoj);
+  }
+
+  void step(ChemistryStep& chemistry) {
+    std::array<double, 17> vdrog3{};
+    chemistry.racm_interface(nspec_old, vc.data(), 0, dt, p, t, rho, moist, vdrog3.data(), 17,
+                             radicals, ph);
+  }
+
+  // The same step, reporting its rate integrals and clipping.
+  void step(ChemistryStep& chemistry, StepBudget& budget) {
+    std::array<double, 17> vdrog3{};
+    chemistry.racm_interface_budget(nspec_old, vc.data(), 0, dt, p, t, rho, moist,
+                                    vdrog3.data(), 17, radicals, ph, budget);
+  }
+};
+
+}  // namespace box::testing
