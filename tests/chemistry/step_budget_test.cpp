@@ -55,6 +55,21 @@ Change reaction_change(const Integrals& integral) {
   return c;
 }
 
+// One budget step of the parcel: the species before and after (ppb) and
+// what the reactions say of the change.
+struct BudgetStep {
+  Species before, after;
+  Change reactions;
+};
+BudgetStep budget_step(Parcel& parcel, ChemistryStep& chemistry, StepBudget& budget) {
+  BudgetStep b;
+  b.before = ppb_of(parcel);
+  parcel.step(chemistry, budget);
+  b.after = ppb_of(parcel);
+  b.reactions = reaction_change(budget.reaction);
+  return b;
+}
+
 TEST(StepBudget, SpeciesAreBitIdenticalWithAndWithoutIntegrals) {
   // Twelve steps of a daytime parcel, each way, with the run's settings
   // and with a tight RODAS-4.
@@ -85,10 +100,7 @@ TEST(StepBudget, EverySpeciesChangeIsItsReactionsPlusClipping) {
   StepBudget budget;
   constexpr double eps = 2.220446049250313e-16;
   for (int k = 0; k < 12; ++k) {
-    const Species before = ppb_of(parcel);
-    parcel.step(chemistry, budget);
-    const Species after = ppb_of(parcel);
-    const Change c = reaction_change(budget.reaction);
+    const auto [before, after, c] = budget_step(parcel, chemistry, budget);
     for (int s = 0; s < nvar; ++s) {
       const std::size_t i = static_cast<std::size_t>(s);
       const double delta = after[i] - before[i];
@@ -118,10 +130,7 @@ TEST(StepBudget, NegativeResultsAreClippedAndReported) {
   StepBudget budget;
   bool clipped_out = false;
   for (int k = 0; k < 24 && !clipped_out; ++k) {
-    const Species before = ppb_of(parcel);
-    parcel.step(chemistry, budget);
-    const Species after = ppb_of(parcel);
-    const Change c = reaction_change(budget.reaction);
+    const auto [before, after, c] = budget_step(parcel, chemistry, budget);
     for (int s = 0; s < nvar; ++s) {
       const std::size_t i = static_cast<std::size_t>(s);
       EXPECT_GE(budget.clipping[i], 0.0);
