@@ -1,6 +1,7 @@
 #include "chemistry/chemistry_step.hpp"
 
 #include <algorithm>
+#include <span>
 
 #include "chemistry/species_map.hpp"
 #include "chemistry/unit_conversion.hpp"
@@ -14,6 +15,8 @@ namespace {
 // zero (integration overshoot, or bad input) never enter or leave the step.
 double non_negative(double x) { return x > 0.0 ? x : 0.0; }
 
+constexpr double ppb = 1.0e9;  // mole fraction -> ppb
+
 }  // namespace
 
 void ChemistryStep::racm_interface(int /*nspec_old*/, double* vc, int /*id*/,
@@ -22,13 +25,22 @@ void ChemistryStep::racm_interface(int /*nspec_old*/, double* vc, int /*id*/,
                                    const double* /*vdrog3*/, int /*ldrog*/,
                                    RadicalSlots& radicals,
                                    const PhotolysisRates& ph) {
-  // The positional entry point reports failures on the message sink only.
+  // The positional entry points report failures on the message sink only.
   static_cast<void>(advance(vc, dtstepc, t_phy, rho_phy, moist, radicals, ph));
+}
+
+void ChemistryStep::racm_interface_budget(int /*nspec_old*/, double* vc, int /*id*/,
+                                          double dtstepc, double /*p_phy*/, double t_phy,
+                                          double rho_phy, double moist,
+                                          const double* /*vdrog3*/, int /*ldrog*/,
+                                          RadicalSlots& radicals, const PhotolysisRates& ph,
+                                          StepBudget& budget) {
+  static_cast<void>(advance(vc, dtstepc, t_phy, rho_phy, moist, radicals, ph, &budget));
 }
 
 StepResult ChemistryStep::advance(double* vc, double dtstepc, double t_phy, double rho_phy,
                                   double moist, RadicalSlots& radicals,
-                                  const PhotolysisRates& ph) {
+                                  const PhotolysisRates& ph, StepBudget* budget) {
   using namespace unit_conversion;
 
   // Controls: all defaults except autonomous mode (the rate coefficients are
@@ -58,7 +70,9 @@ StepResult ChemistryStep::advance(double* vc, double dtstepc, double t_phy, doub
   std::copy(ph.begin(), ph.end(), jv_.begin());
 
   for (std::size_t k = 0; k < species_map.size(); ++k) {
-    var_[k] = non_negative(driver_value(species_map[k], vc, radicals)) * conv_;
+    const double x = driver_value(species_map[k], vc, radicals);
+    var_[k] = non_negative(x) * conv_;
+    if (budget != nullptr) budget->clipping[k] = (non_negative(x) - x) * ppb;
   }
 
   racm_update_rconst(jv_.data(), njv, rconst_.data(), c_m, fix_[at(indf_h2o)],
@@ -67,19 +81,33 @@ StepResult ChemistryStep::advance(double* vc, double dtstepc, double t_phy, doub
     rconst_[at(reaction)] = rconst_[at(reaction)] * factor;
 
   int ierr = 0;
+  ProcessIntegrals* processes = nullptr;
+  if (budget != nullptr) {
+    processes_.clear();
+    processes = &processes_;
+  }
   if (open_) {
-    ierr = integrate_open(time_end, vc, radicals);
+    ierr = integrate_open(time_end, vc, radicals, processes);
   } else {
     const MechanismSystem system{fix_.data(), rconst_.data()};
     integrator_.racm_integrate(system, time_start, time_end, var_.data(),
                                atol_.data(), rtol_.data(), &icntrl_, &rcntrl_,
-                               nullptr, nullptr, &ierr);
+                               nullptr, nullptr, &ierr, processes);
   }
 
   for (std::size_t k = 0; k < species_map.size(); ++k) {
-    driver_value(species_map[k], vc, radicals) = non_negative(oconv * var_[k]);
+    const double x = oconv * var_[k];
+    driver_value(species_map[k], vc, radicals) = non_negative(x);
+    if (budget != nullptr) budget->clipping[k] += (non_negative(x) - x) * ppb;
   }
   if (open_) write_back_held(vc, radicals);
+  if (budget != nullptr) {
+    const std::span<const double> z = processes_.values();
+    for (std::size_t n = 0; n < budget->reaction.size(); ++n) budget->reaction[n] = z[n] * oconv * ppb;
+    budget->exchange.clear();
+    for (std::size_t n = budget->reaction.size(); n < z.size(); ++n)
+      budget->exchange.push_back(z[n] * oconv * ppb);
+  }
 
   const RosenbrockCounters& c = open_ ? open_->integrator.counters() : integrator_.counters();
   statistics_.steps += 1;
@@ -102,7 +130,8 @@ void ChemistryStep::set_open_box(const OpenBox& box) {
   open_.emplace(Open{box, plan_open_box(box), Rosenbrock<OpenBoxSystem>(messages_), {}, {}});
 }
 
-int ChemistryStep::integrate_open(double time_end, double* vc, RadicalSlots& radicals) {
+int ChemistryStep::integrate_open(double time_end, double* vc, RadicalSlots& radicals,
+                                  ProcessIntegrals* processes) {
   Open& o = *open_;
   // Sources as number densities at this step's air density: emission
   // scaled by the profile, inflow of background air.
@@ -116,10 +145,11 @@ int ChemistryStep::integrate_open(double time_end, double* vc, RadicalSlots& rad
     const auto i = static_cast<std::size_t>(k);
     o.held_values[i] = non_negative(driver_value(species_map[i], vc, radicals));
   }
-  const OpenBoxSystem system{{fix_.data(), rconst_.data()}, &o.plan, o.source.data()};
+  const OpenBoxSystem system{{fix_.data(), rconst_.data()}, &o.plan, o.source.data(),
+                             &o.box, emission_factor_, conv_};
   int ierr = 0;
   o.integrator.racm_integrate(system, 0.0, time_end, var_.data(), atol_.data(), rtol_.data(),
-                              &icntrl_, &rcntrl_, nullptr, nullptr, &ierr);
+                              &icntrl_, &rcntrl_, nullptr, nullptr, &ierr, processes);
   return ierr;
 }
 

@@ -41,6 +41,25 @@ struct [[nodiscard]] StepResult {
   bool ok() const { return status == ros_success; }
 };
 
+// What one chemistry step did to each species, for budgets. All amounts
+// are in ppb (mole fraction times 1e9) of the step's air: the integrals in
+// molecules cm-3 divided by the step's air number density, so that the
+// amounts of steps at different densities add up.
+struct StepBudget {
+  // The integral over the step of each reaction's rate: reaction n (1-based)
+  // changes species s by net_coef(s, n) * reaction[at(n)].
+  std::array<double, nreact> reaction{};
+  // Per species (mechanism order): what the clipping of negative values
+  // added, on the way into the step (a negative input taken as zero) and on
+  // the way out (a negative result taken as zero); zero where none was
+  // clipped. With these, x(out) - x(in) = sum_n net_coef * reaction +
+  // clipping, to rounding.
+  std::array<double, nvar> clipping{};
+  // The integrals of the open box's exchange processes (OpenBoxPlan::
+  // processes, in that order), ppb; empty for a closed box.
+  std::vector<double> exchange;
+};
+
 // Integrator work summed over the steps taken by one ChemistryStep.
 struct StepStatistics {
   std::int64_t steps = 0;  // chemistry steps (integrations)
@@ -68,11 +87,22 @@ class ChemistryStep {
                       const double* vdrog3, int ldrog, RadicalSlots& radicals,
                       const PhotolysisRates& ph);
 
+  // racm_interface that also reports what the step did (`budget`, every
+  // entry written). The species come out bit for bit as racm_interface
+  // leaves them: the rate integrals are carried along by the integrator
+  // without taking part in its error control.
+  void racm_interface_budget(int nspec_old, double* vc, int id, double dtstepc,
+                             double p_phy, double t_phy, double rho_phy, double moist,
+                             const double* vdrog3, int ldrog, RadicalSlots& radicals,
+                             const PhotolysisRates& ph, StepBudget& budget);
+
   // The same step with its outcome: vc (82 driver slots) and the radicals
   // are advanced by dtstepc seconds at temperature t_phy (K), air density
-  // rho_phy (kg m-3) and water vapour mass mixing ratio moist (kg/kg).
+  // rho_phy (kg m-3) and water vapour mass mixing ratio moist (kg/kg); with
+  // `budget`, what the step did to each species is reported there.
   StepResult advance(double* vc, double dtstepc, double t_phy, double rho_phy, double moist,
-                     RadicalSlots& radicals, const PhotolysisRates& ph);
+                     RadicalSlots& radicals, const PhotolysisRates& ph,
+                     StepBudget* budget = nullptr);
 
   // Opens the parcel to `box` for the following calls: its emission,
   // deposition and dilution join the integrated system, and its held
@@ -109,7 +139,8 @@ class ChemistryStep {
   };
 
   // Integrates var_ over [0, time_end] with the open-box terms.
-  int integrate_open(double time_end, double* vc, RadicalSlots& radicals);
+  int integrate_open(double time_end, double* vc, RadicalSlots& radicals,
+                     ProcessIntegrals* processes);
   void write_back_held(double* vc, RadicalSlots& radicals) const;
 
   StepSettings settings_;
@@ -129,6 +160,7 @@ class ChemistryStep {
   IntControls icntrl_{};
   RealControls rcntrl_{};
   double conv_ = 0;
+  ProcessIntegrals processes_{nreact};
 };
 
 }  // namespace box

@@ -8,6 +8,7 @@
 #include "common/one_based.hpp"
 #include "integrator/rosenbrock.hpp"
 #include "mechanism/mechanism.hpp"
+#include "mechanism/reaction_rates.hpp"
 
 namespace box {
 
@@ -39,9 +40,21 @@ struct MechanismSystem {
   static void solve(const double* jvs, double* x) { racm_solve(jvs, x); }
   // Storage position of row i's diagonal (0-based row, 0-based position).
   static constexpr std::size_t diag(int i) { return at(lu_diag[static_cast<std::size_t>(i)]); }
+
+  // The processes are the reactions, in reaction order: f = (net
+  // coefficients) times these rates, and their integrals over a step are
+  // the reactions' budgets.
+  static constexpr int nproc() { return nreact; }
+  void process_rates(double /*t*/, const double* var, double* rate) const {
+    racm_reaction_rates(var, fix, rconst, rate);
+  }
+  void process_jvp(double /*t*/, const double* var, const double* x, double* out) const {
+    racm_reaction_rates_jvp(var, fix, rconst, x, out);
+  }
 };
 
 static_assert(RosenbrockSystem<MechanismSystem>);
+static_assert(ProcessSystem<MechanismSystem>);
 // The error norm averages over the 78 species with this factor.
 static_assert(1.0 / MechanismSystem::n == 0.01282051282051282);
 

@@ -29,6 +29,10 @@ OpenBoxPlan plan_open_box(const OpenBox& box) {
     }
     plan.loss[i] = box.deposition[i] + box.dilution;
     if (box.emission[i] != 0.0 || plan.loss[i] != 0.0) plan.exchanged.push_back(k);
+    using Kind = ExchangeProcess::Kind;
+    if (box.emission[i] != 0.0) plan.processes.push_back({Kind::emission, k});
+    if (box.deposition[i] != 0.0) plan.processes.push_back({Kind::deposition, k});
+    if (box.dilution != 0.0) plan.processes.push_back({Kind::dilution, k});
   }
   return plan;
 }

@@ -44,11 +44,28 @@ struct OpenBox {
 
 // The index lists of an OpenBox, worked out once per run so that the
 // right-hand side and the Jacobian only walk short precomputed lists.
+// One exchange process of a species, for budgets: its rate integrated over
+// a step says how much the emission brought, the deposition took or the
+// dilution exchanged.
+struct ExchangeProcess {
+  enum class Kind { emission, deposition, dilution } kind;
+  int species;  // 0-based
+  // What the process does to its species per unit of its rate: emission and
+  // dilution (net inflow) add, deposition removes.
+  double coef() const { return kind == Kind::deposition ? -1.0 : 1.0; }
+  const char* term() const {
+    return kind == Kind::emission ? "emission" : kind == Kind::deposition ? "deposition" : "dilution";
+  }
+};
+
 struct OpenBoxPlan {
   std::vector<int> exchanged;     // 0-based species with a source or loss, not held
   std::vector<int> held;          // 0-based held species
   std::vector<int> held_entries;  // storage positions of the held rows
   std::array<double, nvar> loss{};  // L_k, s-1
+  // The exchange processes after the reactions, in species order (emission,
+  // deposition, dilution of each).
+  std::vector<ExchangeProcess> processes;
 };
 
 OpenBoxPlan plan_open_box(const OpenBox& box);
@@ -62,6 +79,11 @@ struct OpenBoxSystem {
   MechanismSystem chemistry;
   const OpenBoxPlan* plan;
   const double* source;  // nvar sources S_k, molecules cm-3 s-1
+  // For the exchange processes' rates: the box, the step's emission factor
+  // and air number density (molecules cm-3).
+  const OpenBox* box = nullptr;
+  double emission_factor = 1.0;
+  double air = 0.0;
 
   void fun(double t, const double* var, double* vdot) const {
     chemistry.fun(t, var, vdot);
@@ -85,9 +107,39 @@ struct OpenBoxSystem {
   }
   static void solve(const double* jvs, double* x) { MechanismSystem::solve(jvs, x); }
   static constexpr std::size_t diag(int i) { return MechanismSystem::diag(i); }
+
+  // The processes: the reactions, then the exchange processes of the plan.
+  int nproc() const { return nreact + static_cast<int>(plan->processes.size()); }
+  void process_rates(double t, const double* var, double* rate) const {
+    chemistry.process_rates(t, var, rate);
+    double* out = rate + nreact;
+    for (const ExchangeProcess& p : plan->processes) {
+      const auto i = static_cast<std::size_t>(p.species);
+      switch (p.kind) {
+        case ExchangeProcess::Kind::emission: *out++ = emission_factor * box->emission[i]; break;
+        case ExchangeProcess::Kind::deposition: *out++ = box->deposition[i] * var[i]; break;
+        case ExchangeProcess::Kind::dilution:
+          *out++ = box->dilution * (box->background[i] * air - var[i]);
+          break;
+      }
+    }
+  }
+  void process_jvp(double t, const double* var, const double* v, double* out) const {
+    chemistry.process_jvp(t, var, v, out);
+    double* o = out + nreact;
+    for (const ExchangeProcess& p : plan->processes) {
+      const auto i = static_cast<std::size_t>(p.species);
+      switch (p.kind) {
+        case ExchangeProcess::Kind::emission: *o++ = 0.0; break;
+        case ExchangeProcess::Kind::deposition: *o++ = box->deposition[i] * v[i]; break;
+        case ExchangeProcess::Kind::dilution: *o++ = 0.0 - box->dilution * v[i]; break;
+      }
+    }
+  }
 };
 
 static_assert(RosenbrockSystem<OpenBoxSystem>);
+static_assert(ProcessSystem<OpenBoxSystem>);
 
 // The mechanism species called `name` (upper or lower case): its 1-based
 // index (1..78 integrated, 79 H2O, 80 M), or 0 when there is none.

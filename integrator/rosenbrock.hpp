@@ -20,6 +20,7 @@
 #include "integrator/controls.hpp"
 #include "integrator/kernels.hpp"
 #include "integrator/methods.hpp"
+#include "integrator/process_integrals.hpp"
 
 namespace box {
 
@@ -63,13 +64,18 @@ class Rosenbrock : public RosenbrockControl {
   // positive control entries are taken; zero, negative and not-a-number
   // entries select the defaults. The status arrays receive the counters,
   // the time reached and hexit; ierr_u the status code (1 = success).
+  // With `processes` (only for a ProcessSystem), the integrals of the
+  // process rates over the accepted steps are added to it (see
+  // integrator/process_integrals.hpp); the species are computed exactly as
+  // without it.
   void racm_integrate(const S& sys, double tin, double tout, double* var,
                       const double* atol, const double* rtol,
                       const IntControls* icntrl_u = nullptr,
                       const RealControls* rcntrl_u = nullptr,
                       IntControls* istatus_u = nullptr,
                       RealControls* rstatus_u = nullptr,
-                      int* ierr_u = nullptr) {
+                      int* ierr_u = nullptr,
+                      ProcessIntegrals* processes = nullptr) {
     IntControls icntrl{};
     RealControls rcntrl{};
     IntControls istatus{};
@@ -86,7 +92,7 @@ class Rosenbrock : public RosenbrockControl {
     }
     int ierr = 0;
     racm_rosenbrock(sys, var, tin, tout, atol, rtol, rcntrl, icntrl, rstatus,
-                    istatus, ierr);
+                    istatus, ierr, processes);
     if (istatus_u != nullptr) *istatus_u = istatus;
     if (rstatus_u != nullptr) *rstatus_u = rstatus;
     if (ierr_u != nullptr) *ierr_u = ierr;
@@ -124,7 +130,7 @@ class Rosenbrock : public RosenbrockControl {
                        const double* abstol, const double* reltol,
                        const RealControls& rcntrl, const IntControls& icntrl,
                        RealControls& rstatus, IntControls& istatus,
-                       int& ierr) {
+                       int& ierr, ProcessIntegrals* processes = nullptr) {
     if (!configure(n, tstart, tend, abstol, reltol, rcntrl, icntrl, istatus,
                    ierr)) {
       return;
@@ -132,17 +138,27 @@ class Rosenbrock : public RosenbrockControl {
     double texit = tstart;
     double hexit = 0.0;
     racm_ros_integrator(sys, y, tstart, tend, texit, abstol, reltol, hexit,
-                        ierr);
+                        ierr, processes);
     report(texit, hexit, rstatus, istatus);
   }
 
   // The step loop with the current settings and coefficient set. t follows
   // the integration (it is the time reached even after an error); hexit is
   // the step size current at the start of the last step, before that step
-  // was cut to end on tend.
+  // was cut to end on tend. With `processes`, the process integrals of the
+  // accepted steps are added to it.
   void racm_ros_integrator(const S& sys, double* y, double tstart,
                            double tend, double& t, const double* abstol,
-                           const double* reltol, double& hexit, int& ierr) {
+                           const double* reltol, double& hexit, int& ierr,
+                           ProcessIntegrals* processes = nullptr) {
+    if constexpr (ProcessSystem<S>) {
+      if (processes != nullptr) {
+        processes->prepare(sys.nproc(), n);
+        process_weights();
+      }
+    } else {
+      processes = nullptr;  // a system without processes has none to integrate
+    }
     const RosenbrockSettings& s = settings_;
     const RosenbrockMethod& ros = method_;
     RosenbrockCounters& c = counters_;
@@ -204,6 +220,7 @@ class Rosenbrock : public RosenbrockControl {
         const bool accept = std::isfinite(err) && (err <= 1.0 || h <= s.hmin);
         if (accept) {
           ++c.nacc;
+          if (processes != nullptr) accept_processes(sys, t, h, direction, y, *processes);
           racm_wcopy(n, ynew_.data(), 1, y, 1);
           t = t + direction * h;
           hnew = std::max(s.hmin, std::min(hnew, s.hmax));
@@ -380,6 +397,83 @@ class Rosenbrock : public RosenbrockControl {
     }
   }
 
+  // The process part of the stages follows from their species part. With
+  // H = direction * h and u_i = r(Y_i) + R k_i (+ H gamma_i dr/dt), the
+  // process stages solve k_i^z = H gamma (u_i + sum_j (c_ij / H) k_j^z),
+  // so k_i^z = H sum_l tau_il u_l with tau_ii = gamma and
+  //   tau_il = gamma sum_{l <= j < i} c_ij tau_jl,
+  // which depends on the method alone. An accepted step then adds
+  //   sum_i m_i k_i^z = H sum_l omega_l u_l,  omega_l = sum_i m_i tau_il,
+  // = H (sum_l omega_l r(Y_l) + R sum_l omega_l k_l [+ H sum_l omega_l
+  //   gamma_l dr/dt]):
+  // one product with R per accepted step, and nothing at all for rejected
+  // attempts.
+  void process_weights() {
+    const RosenbrockMethod& ros = method_;
+    const double gamma = ros.ros_gamma[0];
+    std::array<std::array<double, max_stages>, max_stages> tau{};
+    for (int i = 0; i < ros.ros_s; ++i) {
+      tau[at0(i)][at0(i)] = gamma;
+      for (int l = 0; l < i; ++l) {
+        double sum = 0.0;
+        for (int j = l; j < i; ++j)
+          sum = sum + ros.ros_c[at0(lower_triangle(i, j))] * tau[at0(j)][at0(l)];
+        tau[at0(i)][at0(l)] = gamma * sum;
+      }
+    }
+    for (int l = 0; l < max_stages; ++l) {
+      double w = 0.0;
+      for (int i = l; i < ros.ros_s; ++i) w = w + ros.ros_m[at0(i)] * tau[at0(i)][at0(l)];
+      omega_[at0(l)] = w;
+    }
+  }
+
+  // Adds the accepted step's process integrals to p; y is still the state
+  // at the step's start, and the stages are those of the accepted attempt.
+  void accept_processes(const S& sys, double t, double h, double direction,
+                        const double* y, ProcessIntegrals& p) {
+    if constexpr (ProcessSystem<S>) {
+      const RosenbrockMethod& ros = method_;
+      const int np = p.size();
+      const double hd = direction * h;
+      // R sum_l omega_l k_l, with R at the step's start.
+      std::array<VectorTerm, max_stages> terms;
+      for (int l = 0; l < ros.ros_s; ++l) terms[at0(l)] = {omega_[at0(l)], stage(l)};
+      racm_wsum(n, nullptr, terms.data(), ros.ros_s, p.state());
+      sys.process_jvp(t, y, p.state(), p.sum());
+      // sum_l omega_l r(Y_l): a stage that reuses f reuses its rates, so
+      // the weights of a run of such stages go to one evaluation. The
+      // stage inputs are formed again exactly as the stages formed them.
+      for (int l = 0; l < ros.ros_s;) {
+        double weight = omega_[at0(l)];
+        int next = l + 1;
+        while (next < ros.ros_s && !ros.ros_newf[at0(next)]) weight = weight + omega_[at0(next++)];
+        if (l == 0) {
+          sys.process_rates(t, y, p.rates());
+        } else {
+          for (int j = 0; j < l; ++j) terms[at0(j)] = {ros.ros_a[at0(lower_triangle(l, j))], stage(j)};
+          racm_wsum(n, y, terms.data(), l, p.state());
+          sys.process_rates(t + (direction * ros.ros_alpha[at0(l)]) * h, p.state(), p.rates());
+        }
+        racm_waxpy(np, weight, p.rates(), 1, p.sum(), 1);
+        if (l == 0 && !settings_.autonomous) {
+          // dr/dt by the forward difference f's time derivative takes.
+          constexpr double deltamin = 1.0e-6;
+          const double delta = std::sqrt(settings_.roundoff) * std::max(deltamin, std::abs(t));
+          double* drdt = p.time_derivative();
+          sys.process_rates(t + delta, y, drdt);
+          racm_waxpy(np, -1.0, p.rates(), 1, drdt, 1);
+          racm_wscal(np, 1.0 / delta, drdt, 1);
+          double g = 0.0;
+          for (int i = 0; i < ros.ros_s; ++i) g = g + omega_[at0(i)] * ros.ros_gamma[at0(i)];
+          racm_waxpy(np, hd * g, drdt, 1, p.sum(), 1);
+        }
+        l = next;
+      }
+      racm_waxpy(np, hd, p.sum(), 1, p.integrals(), 1);
+    }
+  }
+
   // Stage storage: max_stages vectors of n, one after another, and the work
   // vectors and matrices of a step; part of the object, so the step loop
   // allocates nothing.
@@ -393,6 +487,7 @@ class Rosenbrock : public RosenbrockControl {
   alignas(64) std::array<double, n> yerr_{};
   alignas(64) std::array<double, nnz> jac0_{};
   alignas(64) std::array<double, nnz> ghimj_{};
+  std::array<double, max_stages> omega_{};  // process weights of the method's stages
 };
 
 }  // namespace box

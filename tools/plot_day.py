@@ -172,7 +172,8 @@ def draw(columns, output, title):
 
 
 def main(argv):
-    parser = argparse.ArgumentParser(description="Plot the species of a model run.")
+    parser = argparse.ArgumentParser(
+        description="Plot the species of a model run, from species.csv or the species table.")
     parser.add_argument("table", nargs="?", default="TS_species.txt")
     parser.add_argument("-o", "--output", default="day.png")
     parser.add_argument("--title", default="")

@@ -17,7 +17,7 @@
 #include "chemistry/species_map.hpp"
 #include "common/one_based.hpp"
 #include "mechanism/mechanism.hpp"
-#include "tests/chemistry/daytime_parcel.hpp"
+#include "tests/chemistry/parcel.hpp"
 
 namespace box {
 namespace {

@@ -13,7 +13,7 @@
 #include "chemistry/unit_conversion.hpp"
 #include "common/one_based.hpp"
 #include "mechanism/mechanism.hpp"
-#include "tests/chemistry/daytime_parcel.hpp"
+#include "tests/chemistry/parcel.hpp"
 
 namespace box {
 namespace {

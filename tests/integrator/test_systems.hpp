@@ -128,6 +128,74 @@ struct Robertson : DenseLayout<3> {
   }
 };
 
+// Two first-order reactions in sequence, A -> B (k1) and B -> C (k2), as
+// processes: r = (k1 A, k2 B) with net coefficients (-1, 1, 0) and
+// (0, -1, 1). The integrals of both rates are known in closed form.
+struct Consecutive : DenseLayout<3> {
+  double k1 = 2.0;
+  double k2 = 0.5;
+
+  void fun(double, const double* y, double* f) const {
+    const double r1 = k1 * y[0];
+    const double r2 = k2 * y[1];
+    f[0] = -r1;
+    f[1] = r1 - r2;
+    f[2] = r2;
+  }
+  void jac(double, const double*, double* j) const {
+    const double m[9] = {-k1, 0.0, 0.0, k1, -k2, 0.0, 0.0, k2, 0.0};
+    for (int i = 0; i < 9; ++i) j[i] = m[i];
+  }
+  static constexpr int nproc() { return 2; }
+  void process_rates(double, const double* y, double* r) const {
+    r[0] = k1 * y[0];
+    r[1] = k2 * y[1];
+  }
+  void process_jvp(double, const double*, const double* v, double* out) const {
+    out[0] = k1 * v[0];
+    out[1] = k2 * v[1];
+  }
+  // Integrals of k1 A and k2 B over [0, t] from (a0, b0, anything).
+  std::array<double, 2> integrals(double a0, double b0, double t) const {
+    const double e1 = -std::expm1(-k1 * t);  // 1 - exp(-k1 t)
+    const double e2 = -std::expm1(-k2 * t);
+    return {a0 * e1, b0 * e2 + a0 * k1 * k2 / (k2 - k1) * (e1 / k1 - e2 / k2)};
+  }
+};
+
+// Robertson's system with its three reactions as processes.
+struct RobertsonProcesses : Robertson {
+  static constexpr int nproc() { return 3; }
+  void process_rates(double, const double* y, double* r) const {
+    r[0] = 0.04 * y[0];
+    r[1] = 1.0e4 * y[1] * y[2];
+    r[2] = 3.0e7 * y[1] * y[1];
+  }
+  void process_jvp(double, const double* y, const double* v, double* out) const {
+    out[0] = 0.04 * v[0];
+    out[1] = 1.0e4 * y[2] * v[1] + 1.0e4 * y[1] * v[2];
+    out[2] = 6.0e7 * y[1] * v[1];
+  }
+  // Net coefficient of species s in reaction r.
+  static constexpr double net[3][3] = {{-1, 1, 0}, {1, -1, -1}, {0, 0, 1}};
+};
+
+// QuadraticForcing as two processes: a loss y (coefficient -1) and an
+// explicitly time-dependent source t^2 + 2t (coefficient +1). From y(0) = 0
+// the solution is t^2, so the loss integrates to t^3/3 and the source to
+// t^3/3 + t^2.
+struct QuadraticProcesses : QuadraticForcing {
+  static constexpr int nproc() { return 2; }
+  void process_rates(double t, const double* y, double* r) const {
+    r[0] = y[0];
+    r[1] = t * t + 2.0 * t;
+  }
+  void process_jvp(double, const double*, const double* v, double* out) const {
+    out[0] = v[0];
+    out[1] = 0.0;
+  }
+};
+
 // Wraps a system and records the time of every right-hand-side evaluation
 // (the integrator's stage times reveal its step sizes).
 template <class S>

@@ -1,5 +1,6 @@
 #pragma once
-// A daytime parcel for chemistry-step tests, driven as the driver drives it.
+// A daytime parcel for the chemistry-step tests, stepped as the driver
+// steps it.
 #include <array>
 #include <cmath>
 
@@ -41,6 +42,13 @@ struct Parcel {
     std::array<double, 17> vdrog3{};
     chemistry.racm_interface(nspec_old, vc.data(), 0, dt, p, t, rho, moist, vdrog3.data(), 17,
                              radicals, ph);
+  }
+
+  // The same step, reporting its rate integrals and clipping.
+  void step(ChemistryStep& chemistry, StepBudget& budget) {
+    std::array<double, 17> vdrog3{};
+    chemistry.racm_interface_budget(nspec_old, vc.data(), 0, dt, p, t, rho, moist,
+                                    vdrog3.data(), 17, radicals, ph, budget);
   }
 };
 

@@ -1,0 +1,60 @@
+#include "budget/intervals.hpp"
+
+#include <stdexcept>
+#include <utility>
+
+namespace box::budget {
+
+const Adjustment* IntervalIntegrals::adjustment(const std::string& term) const {
+  for (const Adjustment& a : adjustments)
+    if (a.term == term) return &a;
+  return nullptr;
+}
+
+IntervalAccumulator::IntervalAccumulator(int nproc) : nproc_(nproc) {
+  if (nproc < nreact) throw std::invalid_argument("a budget needs at least the reactions");
+  start(0.0);
+}
+
+void IntervalAccumulator::start(double start_h) {
+  current_ = IntervalIntegrals{};
+  current_.start_h = start_h;
+  current_.end_h = start_h;
+  current_.process.assign(static_cast<std::size_t>(nproc_), 0.0);
+  current_.adjustments.push_back({"clipping", {}});
+}
+
+void IntervalAccumulator::add_step(std::span<const double> process_ppb,
+                                   std::span<const double> clipping_ppb) {
+  if (process_ppb.size() != current_.process.size())
+    throw std::invalid_argument("budget step: " + std::to_string(process_ppb.size()) +
+                                " process integrals, expected " +
+                                std::to_string(current_.process.size()));
+  for (std::size_t p = 0; p < process_ppb.size(); ++p) current_.process[p] += process_ppb[p];
+  add_adjustment("clipping", clipping_ppb);
+  ++current_.steps;
+}
+
+void IntervalAccumulator::add_adjustment(const std::string& term, std::span<const double> ppb) {
+  if (ppb.size() != static_cast<std::size_t>(nvar))
+    throw std::invalid_argument("budget " + term + ": " + std::to_string(ppb.size()) +
+                                " species, expected " + std::to_string(nvar));
+  Adjustment& a = adjustment(term);
+  for (std::size_t s = 0; s < ppb.size(); ++s) a.ppb[s] += ppb[s];
+}
+
+Adjustment& IntervalAccumulator::adjustment(const std::string& term) {
+  for (Adjustment& a : current_.adjustments)
+    if (a.term == term) return a;
+  current_.adjustments.push_back({term, {}});
+  return current_.adjustments.back();
+}
+
+IntervalIntegrals IntervalAccumulator::close(double end_h) {
+  IntervalIntegrals done = std::move(current_);
+  done.end_h = end_h;
+  start(end_h);
+  return done;
+}
+
+}  // namespace box::budget

@@ -1,0 +1,75 @@
+#include "budget/table.hpp"
+
+#include <algorithm>
+#include <cstddef>
+
+#include "mechanism/reaction_text.hpp"
+#include "mechanism/structure.hpp"
+
+namespace box::budget {
+namespace {
+
+void add(BudgetRow& row, double change) {
+  if (change > 0) row.production += change;
+  if (change < 0) row.loss -= change;
+}
+
+}  // namespace
+
+std::string reaction_name(int n) { return "R" + std::to_string(n); }
+
+int species_index(const std::string& name) {
+  for (std::size_t k = 0; k < mech::species_names.size(); ++k)
+    if (mech::species_names[k] == name) return static_cast<int>(k) + 1;
+  return 0;
+}
+
+std::vector<BudgetRow> species_budget(int species, const IntervalIntegrals& interval,
+                                      const ProcessList& processes) {
+  std::vector<BudgetRow> rows;
+  for (int n = 1; n <= nreact; ++n) {
+    const mech::NetCoefficients& net = mech::net[at(n)];
+    for (int t = 0; t < net.count; ++t) {
+      const mech::NetTerm& term = net.term[static_cast<std::size_t>(t)];
+      if (term.species != species) continue;
+      const double change = term.coef * interval.process[at(n)];
+      if (change == 0) continue;
+      BudgetRow row{reaction_name(n), mech::reaction_equation(mech::reactions[at(n)]), 0, 0};
+      add(row, change);
+      rows.push_back(row);
+    }
+  }
+  // Named processes, one row per kind.
+  const std::size_t reactions_end = rows.size();
+  for (std::size_t p = 0; p < processes.named.size(); ++p) {
+    const NamedProcess& np = processes.named[p];
+    if (np.species != species) continue;
+    auto it = std::find_if(rows.begin() + static_cast<std::ptrdiff_t>(reactions_end), rows.end(),
+                           [&](const BudgetRow& r) { return r.name == np.term; });
+    if (it == rows.end()) {
+      rows.push_back({np.term, "", 0, 0});
+      it = rows.end() - 1;
+    }
+    add(*it, np.coef * interval.process[static_cast<std::size_t>(nreact) + p]);
+  }
+  bool clipping = false;
+  for (const Adjustment& a : interval.adjustments) {
+    BudgetRow row{a.term, "", 0, 0};
+    add(row, a.ppb[at(species)]);
+    rows.push_back(row);
+    clipping = clipping || a.term == "clipping";
+  }
+  if (!clipping) rows.push_back({"clipping", "", 0, 0});
+  std::stable_sort(rows.begin(), rows.end(), [](const BudgetRow& a, const BudgetRow& b) {
+    return a.production + a.loss > b.production + b.loss;
+  });
+  BudgetRow total{"net", "", 0, 0};
+  for (const BudgetRow& r : rows) {
+    total.production += r.production;
+    total.loss += r.loss;
+  }
+  rows.push_back(total);
+  return rows;
+}
+
+}  // namespace box::budget
