@@ -6,6 +6,7 @@
 #include <utility>
 
 #include "budget/table.hpp"
+#include "common/errors.hpp"
 #include "mechanism/reaction_text.hpp"
 #include "mechanism/reaction_table.hpp"
 
@@ -76,16 +77,19 @@ BudgetFiles::~BudgetFiles() {
 void BudgetFiles::open(File& f, const std::string& name, const std::string& header) {
   f.final_path = folder_ / name;
   f.temporary = folder_ / (name + ".incomplete");
+  // A file of an earlier run must not pass for this run's.
+  std::error_code ignored;
+  std::filesystem::remove(f.final_path, ignored);
   f.stream = std::fopen(f.temporary.c_str(), "wb");
   if (f.stream == nullptr)
-    throw std::runtime_error("cannot create " + f.temporary.string() + ": " +
+    throw OutputError("cannot create " + f.temporary.string() + ": " +
                              std::error_code(errno, std::generic_category()).message());
   write(f, header);
 }
 
 void BudgetFiles::write(File& f, const std::string& text) {
   if (std::fwrite(text.data(), 1, text.size(), f.stream) != text.size())
-    throw std::runtime_error("cannot write " + f.temporary.string());
+    throw OutputError("cannot write " + f.temporary.string());
 }
 
 void BudgetFiles::begin(const RunDescription&) {
@@ -137,8 +141,12 @@ void BudgetFiles::finish() {
     const bool ok = std::fflush(f->stream) == 0 && std::ferror(f->stream) == 0;
     const bool closed = std::fclose(f->stream) == 0;
     f->stream = nullptr;
-    if (!ok || !closed) throw std::runtime_error("cannot write " + f->temporary.string());
-    std::filesystem::rename(f->temporary, f->final_path);
+    if (!ok || !closed) throw OutputError("cannot write " + f->temporary.string());
+    std::error_code error;
+    std::filesystem::rename(f->temporary, f->final_path, error);
+    if (error)
+      throw OutputError("cannot rename " + f->temporary.string() + " to " + f->final_path.string() +
+                        ": " + error.message());
   }
 }
 

@@ -1,9 +1,28 @@
 #include "budget/intervals.hpp"
 
+#include "common/one_based.hpp"
+#include "mechanism/structure.hpp"
+
 #include <stdexcept>
 #include <utility>
 
 namespace box::budget {
+
+double process_change(int species, std::span<const double> process_ppb,
+                      const ProcessList& processes) {
+  double change = 0.0;
+  for (int n = 1; n <= nreact; ++n) {
+    const mech::NetCoefficients& c = mech::net[at(n)];
+    for (int k = 0; k < c.count; ++k) {
+      const mech::NetTerm& t = c.term[static_cast<std::size_t>(k)];
+      if (t.species == species) change += t.coef * process_ppb[at(n)];
+    }
+  }
+  for (std::size_t p = 0; p < processes.named.size(); ++p)
+    if (processes.named[p].species == species)
+      change += processes.named[p].coef * process_ppb[static_cast<std::size_t>(nreact) + p];
+  return change;
+}
 
 const Adjustment* IntervalIntegrals::adjustment(const std::string& term) const {
   for (const Adjustment& a : adjustments)

@@ -47,6 +47,11 @@ struct Adjustment {
   std::array<double, nvar> ppb{};
 };
 
+// What the processes did to `species` (ind_*, 1-based) given their
+// integrals (reactions first): the sum of net coefficient times integral.
+double process_change(int species, std::span<const double> process_ppb,
+                      const ProcessList& processes = {});
+
 // One output interval: local times in hours, and the sums over its steps.
 struct IntervalIntegrals {
   double start_h = 0;

@@ -116,6 +116,11 @@ class ChemistryStep {
   // Multiplies every emission of the open box from the next call on (the
   // emission profile's factor for the step; 1 until set).
   void set_emission_factor(double factor) noexcept { emission_factor_ = factor; }
+  // The open box's exchange processes (after the reactions in a budget),
+  // or null for the closed box.
+  const std::vector<ExchangeProcess>* exchange_processes() const noexcept {
+    return open_ ? &open_->plan.processes : nullptr;
+  }
 
   const StepStatistics& statistics() const noexcept { return statistics_; }
   const StepSettings& settings() const noexcept { return settings_; }

@@ -196,6 +196,7 @@ void Run::start() {
   phot1_ = base_photolysis_table();
   extf_ = scenario_.chemistry.photolysis_factor;
 
+  if (scenario_.output.budgets) start_budgets();
   for (StepObserver* o : step_observers_) o->started(*this);
   if (!sample_observers_.empty()) {
     RunDescription d;
@@ -237,10 +238,40 @@ SiteRecord Run::take_record() {
   return r;
 }
 
+void Run::start_budgets() {
+  if (const auto* plan = chemistry_.exchange_processes())
+    for (const ExchangeProcess& p : *plan)
+      processes_.named.push_back({p.term(), p.species + 1, p.coef()});
+  auto files = std::make_unique<budget::BudgetFiles>(scenario_.output.dir, scenario_.output.budget_species,
+                                                     processes_);
+  budget_files_ = files.get();
+  add_observer(std::move(files));
+  step_processes_.assign(static_cast<std::size_t>(processes_.size()), 0.0);
+}
+
+// The step's integrals of every process, and what the step did besides:
+// clipping, and for the held species what their holding took away or
+// added while the processes changed them (their value does not move).
+void Run::add_step_budget(const StepBudget& b) {
+  std::copy(b.reaction.begin(), b.reaction.end(), step_processes_.begin());
+  std::copy(b.exchange.begin(), b.exchange.end(), step_processes_.begin() + nreact);
+  budget_files_->add_step(step_processes_, b.clipping);
+  if (field_ == nullptr || !field_->constrained()) return;
+  std::array<double, nvar> held{};
+  const OpenBox& box = field_->box;
+  for (std::size_t k = 0; k < held.size(); ++k)
+    if (box.held[k])
+      held[k] = 0.0 - (budget::process_change(static_cast<int>(k) + 1, step_processes_, processes_) +
+                       b.clipping[k]);
+  budget_files_->add_adjustment("constraint", held);
+}
+
 // Species held to observations take their observed value at the start of
 // every step (and at the end of the run, for its last output).
 void Run::hold_observed(double time_h) {
   if (field_ == nullptr || !field_->constrained()) return;
+  const std::array<double, nspec> before = budget_files_ != nullptr ? mole_fractions()
+                                                                      : std::array<double, nspec>{};
   const auto hold = [&](const ObservationTable& table) {
     for (const ObservationColumn& c : table.columns) {
       const double value = table.value_ppb(c, time_h, field_->interpolation);
@@ -253,6 +284,14 @@ void Run::hold_observed(double time_h) {
   };
   hold(field_->records);
   if (field_->file) hold(*field_->file);
+  // What the holding changed belongs to the interval that ends here (the
+  // state at the first step is the initial state).
+  if (budget_files_ != nullptr && itime_ > 0) {
+    const std::array<double, nspec> after = mole_fractions();
+    std::array<double, nvar> reset{};
+    for (std::size_t k = 0; k < reset.size(); ++k) reset[k] = (after[k] - before[k]) * 1e9;
+    budget_files_->add_adjustment("constraint", reset);
+  }
 }
 
 // At each midnight crossed the day of the year advances, and with it the
@@ -326,7 +365,13 @@ void Run::step() {
   if ((itime - 1) % scenario_.steps_per_output() == 0) sample_now(coszen_);
 
   for (StepObserver* o : step_observers_) o->before_chemistry(*this);
-  last_step_ = chemistry_.advance(vc_.data(), deltim_, tt_, rho_phy_, moist_, radicals_, ph_);
+  if (budget_files_ != nullptr) {
+    StepBudget budget;
+    last_step_ = chemistry_.advance(vc_.data(), deltim_, tt_, rho_phy_, moist_, radicals_, ph_, &budget);
+    add_step_budget(budget);
+  } else {
+    last_step_ = chemistry_.advance(vc_.data(), deltim_, tt_, rho_phy_, moist_, radicals_, ph_);
+  }
   for (StepObserver* o : step_observers_) o->after_chemistry(*this);
 
   // The clock moves through seconds of the day.

@@ -19,6 +19,7 @@
 
 #include "chemistry/chemistry_step.hpp"
 #include "chemistry/concentration_slots.hpp"
+#include "budget/files.hpp"
 #include "chemistry/photolysis.hpp"
 #include "driver/field_physics.hpp"
 #include "driver/input_files.hpp"
@@ -122,6 +123,10 @@ class Run {
   double step_length() const { return deltim_; }
   TextOutput& text_output() const { return out_; }
 
+  // The budget files of the run, when the scenario asks for budgets (after
+  // start()): their intervals hold the integrated process rates.
+  const budget::BudgetFiles* budget_files() const { return budget_files_; }
+
   // Mole fractions of the 80 species in mechanism order, from the driver's
   // slots and radical variables (air: 1).
   std::array<double, nspec> mole_fractions() const;
@@ -130,6 +135,8 @@ class Run {
   SiteRecord take_record();
   void follow_the_day();
   void hold_observed(double time_h);
+  void start_budgets();
+  void add_step_budget(const StepBudget& budget);
   double clock_hours() const { return scenario_.time.start_hour + itime_ * deltim_ / 3600.0; }
   void sample_now(double coszen);
   void add_format_observers();
@@ -158,6 +165,13 @@ class Run {
   // The field campaign's terms, if any.
   const FieldPlan* field_ = nullptr;
   double mean_cosine_ = 0;  // day mean of max(cos zenith, 0), for daylight emissions
+
+  // Budgets, when asked for: the files, the processes after the reactions,
+  // and what holding species to observations changed at this step's start.
+  budget::BudgetFiles* budget_files_ = nullptr;
+  budget::ProcessList processes_;
+  std::array<double, nvar> reset_ppb_{};
+  std::vector<double> step_processes_;
 
   // Site and sun.
   SiteParameters parameters_;

@@ -78,6 +78,9 @@ struct OutputSettings {
   int every_seconds = 3600;  // a multiple of the step
   std::vector<OutputFormat> formats = {OutputFormat::table};
   bool progress_lines = true;
+  // Integrated reaction rates and species budgets per output interval.
+  bool budgets = false;
+  std::vector<std::string> budget_species = {"O3", "NO", "NO2", "HO", "HO2", "BRO"};
 
   bool wants(OutputFormat f) const;
 };

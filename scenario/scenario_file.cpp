@@ -393,7 +393,8 @@ class ScenarioReader {
 
   void read_output(const toml::table& t, Scenario& s) const {
     OutputSettings& o = s.output;
-    check_keys(t, "output", {"dir", "species", "every_seconds", "formats", "progress_lines"});
+    check_keys(t, "output", {"dir", "species", "every_seconds", "formats", "progress_lines", "budgets",
+                             "budget_species"});
     if (const auto* n = t.get("dir")) o.dir = path(*n, "output.dir");
     if (const auto* n = t.get("species")) o.species = species_selection(*n);
     if (const auto* n = t.get("every_seconds")) {
@@ -414,6 +415,20 @@ class ScenarioReader {
       }
     }
     if (const auto* n = t.get("progress_lines")) o.progress_lines = boolean(*n, "output.progress_lines");
+    if (const auto* n = t.get("budgets")) o.budgets = boolean(*n, "output.budgets");
+    if (const auto* n = t.get("budget_species")) {
+      o.budget_species.clear();
+      for (const std::string& name : strings(*n, "output.budget_species")) {
+        const int index = find_species(name).value_or(0);
+        if (index < 1 || index > nvar) {
+          std::string what = "\"" + name + "\" is no integrated species";
+          const auto close = closest_names(name, all_species_names());
+          if (index == 0 && !close.empty()) what += " (close: " + join(close) + ")";
+          fail(n, "output.budget_species", what);
+        }
+        o.budget_species.emplace_back(mech::species_names[at(index)]);
+      }
+    }
   }
 
   SpeciesSelection species_selection(const toml::node& n) const {
@@ -578,6 +593,12 @@ std::vector<std::pair<std::string, std::string>> describe_scenario(const Scenari
   for (OutputFormat f : s.output.formats) formats += (formats.empty() ? "" : ",") + std::string(format_name(f));
   d.emplace_back("output.formats", formats);
   d.emplace_back("output.progress_lines", s.output.progress_lines ? "true" : "false");
+  d.emplace_back("output.budgets", s.output.budgets ? "true" : "false");
+  if (s.output.budgets) {
+    std::string names;
+    for (const std::string& n : s.output.budget_species) names += (names.empty() ? "" : ",") + n;
+    d.emplace_back("output.budget_species", names);
+  }
   return d;
 }
 
@@ -650,6 +671,10 @@ std::string scenario_to_toml(const Scenario& s) {
   toml::array formats;
   for (OutputFormat f : s.output.formats) formats.push_back(format_name(f));
   output.insert("formats", std::move(formats));
+  output.insert("budgets", s.output.budgets);
+  toml::array budget_species;
+  for (const std::string& n : s.output.budget_species) budget_species.push_back(n);
+  output.insert("budget_species", std::move(budget_species));
   root.insert("output", std::move(output));
   std::ostringstream os;
   os << root;
