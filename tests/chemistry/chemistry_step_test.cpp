@@ -3,6 +3,7 @@
 // must leave alone.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 #include <limits>
@@ -15,8 +16,10 @@
 #include "chemistry/concentration_slots.hpp"
 #include "chemistry/photolysis.hpp"
 #include "chemistry/species_map.hpp"
+#include "chemistry/mechanism_system.hpp"
 #include "common/one_based.hpp"
 #include "mechanism/mechanism.hpp"
+#include "mechanism/reaction_table.hpp"
 
 namespace box {
 namespace {
@@ -263,6 +266,82 @@ TEST(ChemistryStep, SettingsSelectTheIntegration) {
   EXPECT_GT(reference.statistics().nacc, run_settings.statistics().nacc);
   EXPECT_NEAR(ros3.vc[at(lo3)], rodas4.vc[at(lo3)], 1e-3 * rodas4.vc[at(lo3)]);
   EXPECT_NEAR(ros3.vc[at(lno2)], rodas4.vc[at(lno2)], 1e-2 * rodas4.vc[at(lno2)]);
+}
+
+// Loose control (half the state as relative tolerance) over an hour of
+// night-time titration, 50 ppb NO into 60 ppb O3, drives the integrator
+// well below zero: NO ends near -1e-10 mol/mol, a dozen other species and
+// radicals below zero too. Nothing negative may come back to the driver.
+TEST(ChemistryStep, OvershootBelowZeroIsCutOnTheWayOut) {
+  ChemistryStep chemistry({}, StepSettings{2, 1.0, 0.5});
+  Parcel parcel;
+  parcel.ph = {};
+  parcel.vc[at(lno)] = 50e-9;
+  parcel.vc[at(lo3)] = 60e-9;
+  parcel.dt = 3600.0;
+  parcel.step(chemistry);
+  EXPECT_EQ(parcel.vc[at(lno)], 0.0);  // the overshoot happened and was cut
+  for (int k = 1; k <= nspec_old; ++k)
+    EXPECT_TRUE(parcel.vc[at(k)] >= 0.0) << "slot " << k << ": " << parcel.vc[at(k)];
+  const double RadicalSlots::*written[] = {
+      &RadicalSlots::addt, &RadicalSlots::addx, &RadicalSlots::addc, &RadicalSlots::etep,
+      &RadicalSlots::oltp, &RadicalSlots::olip, &RadicalSlots::cslp, &RadicalSlots::limp,
+      &RadicalSlots::hc5p, &RadicalSlots::hc8p, &RadicalSlots::tolp, &RadicalSlots::xylp,
+      &RadicalSlots::apip, &RadicalSlots::isop, &RadicalSlots::hc3p, &RadicalSlots::ethp,
+      &RadicalSlots::o3p,  &RadicalSlots::tco3, &RadicalSlots::mo2,  &RadicalSlots::o1d,
+      &RadicalSlots::olnn, &RadicalSlots::olnd, &RadicalSlots::rpho, &RadicalSlots::xo2,
+      &RadicalSlots::ketp};
+  for (const auto member : written)
+    EXPECT_TRUE(parcel.radicals.*member >= 0.0) << parcel.radicals.*member;
+}
+
+// The step is the mechanism integrated with the run's settings (ROS-3,
+// autonomous, 1 molecule cm-3 and 0.1 % tolerance for every species, a
+// first trial step of 1 % of the interval) on number densities formed from
+// the molar masses: air 28.97 g/mol, water 2 x 1.0079 + 15.9994 g/mol.
+// Every result and every integrator counter must agree with integrating
+// directly; a different first step, tolerance or method changes the step
+// sequence and so the unrounded results.
+TEST(ChemistryStep, EqualsADirectIntegrationWithTheRunSettings) {
+  Parcel parcel;
+  const double avogadro = 6.022e23;
+  const double air = parcel.rho * 1e-3 / 28.97 * avogadro;
+  const double water = parcel.moist * parcel.rho * 1e-3 / (2 * 1.0079 + 15.9994) * avogadro;
+  auto source = [&](const SpeciesSource& s) -> double& {
+    return s.vc_slot != 0 ? parcel.vc[at(s.vc_slot)] : parcel.radicals.*(s.radical);
+  };
+  std::array<double, nvar> var{};
+  for (std::size_t k = 0; k < species_map.size(); ++k) var[k] = source(species_map[k]) * air;
+  const std::array<double, nfix> fixed = {water, air};
+  std::array<double, nreact> rconst{};
+  racm_update_rconst(parcel.ph.data(), njv, rconst.data(), air, water, parcel.t);
+  std::array<double, nspec> atol, rtol;
+  atol.fill(1.0);
+  rtol.fill(1e-3);
+  IntControls icntrl{}, istatus{};
+  RealControls rcntrl{};
+  icntrl[at(1)] = 1;
+  icntrl[at(3)] = 2;
+  rcntrl[at(3)] = 0.01 * parcel.dt;
+  MechanismIntegrator direct;
+  direct.racm_integrate(MechanismSystem{fixed.data(), rconst.data()}, 0.0, parcel.dt, var.data(),
+                        atol.data(), rtol.data(), &icntrl, &rcntrl, &istatus);
+
+  ChemistryStep chemistry;
+  parcel.step(chemistry);
+  for (std::size_t k = 0; k < species_map.size(); ++k) {
+    const double expected = std::max(var[k] / air, 0.0);
+    EXPECT_NEAR(source(species_map[k]), expected, 1e-12 * expected)
+        << mech::species_names[k];
+  }
+  const StepStatistics& s = chemistry.statistics();
+  EXPECT_EQ(s.nstp, istatus[at(istp)]);
+  EXPECT_EQ(s.nacc, istatus[at(iacc)]);
+  EXPECT_EQ(s.nrej, istatus[at(irej)]);
+  EXPECT_EQ(s.nfun, istatus[at(ifun)]);
+  EXPECT_EQ(s.njac, istatus[at(ijac)]);
+  EXPECT_EQ(s.nsol, istatus[at(isol)]);
+  EXPECT_GT(s.nrej + s.nacc, 3);
 }
 
 }  // namespace
