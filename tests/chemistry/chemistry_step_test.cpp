@@ -8,6 +8,7 @@
 #include <cstring>
 #include <limits>
 #include <string>
+#include <string_view>
 #include <variant>
 #include <vector>
 #include <thread>
@@ -266,6 +267,30 @@ TEST(ChemistryStep, SettingsSelectTheIntegration) {
   EXPECT_GT(reference.statistics().nacc, run_settings.statistics().nacc);
   EXPECT_NEAR(ros3.vc[at(lo3)], rodas4.vc[at(lo3)], 1e-3 * rodas4.vc[at(lo3)]);
   EXPECT_NEAR(ros3.vc[at(lno2)], rodas4.vc[at(lno2)], 1e-2 * rodas4.vc[at(lno2)]);
+}
+
+// The driver keeps the 77 species of the base mechanism (its integrated
+// species without bromine, and H2, H2O, N2, O2) in alphabetical order, then
+// BR, BRO, HOBR, HBR and BR2. Every species the step takes from the
+// driver's vector must come from the slot of its own name.
+TEST(SpeciesMap, DriverSlotsByName) {
+  const std::vector<std::string_view> bromine = {"BR", "BRO", "HOBR", "HBR", "BR2"};
+  std::vector<std::string_view> base = {"H2", "H2O", "N2", "O2"};
+  for (int s = 1; s <= nvar; ++s)
+    if (std::find(bromine.begin(), bromine.end(), mech::species_names[at(s)]) == bromine.end())
+      base.push_back(mech::species_names[at(s)]);
+  std::sort(base.begin(), base.end());
+  ASSERT_EQ(base.size() + bromine.size(), static_cast<std::size_t>(nspec_old));
+  for (const SpeciesSource& source : species_map) {
+    if (source.vc_slot == 0) continue;
+    const std::string_view name = mech::species_names[at(source.ind)];
+    const auto in_base = std::find(base.begin(), base.end(), name);
+    const auto in_bromine = std::find(bromine.begin(), bromine.end(), name);
+    const long slot = in_base != base.end()
+                          ? 1 + (in_base - base.begin())
+                          : 1 + static_cast<long>(base.size()) + (in_bromine - bromine.begin());
+    EXPECT_EQ(source.vc_slot, slot) << name;
+  }
 }
 
 // Loose control (half the state as relative tolerance) over an hour of
