@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <utility>
 
 #include "common/one_based.hpp"
 #include "driver/initial_state.hpp"
@@ -26,6 +27,20 @@ TEST(InitialState, ThirtyFiveNonZeroSlotsAndNoRadicals) {
   EXPECT_EQ(std::count_if(vc.begin(), vc.end(), [](double x) { return x != 0.0; }), 35);
   for (int radical : {lho, lho2, lbr, lhbr, lmo2, laco3, lo1d, lo3p, lxo2})
     EXPECT_EQ(vc[at(radical)], 0.0) << "slot " << radical;
+}
+
+// The published initial mixing ratios (mol/mol), each in its slot.
+TEST(InitialState, EveryListedMixingRatio) {
+  const std::pair<int, double> listed[] = {
+      {lch4, 1.7e-6},   {lco, 7e-8},      {lco2, 3.5e-4},  {lh2, 5e-7},     {lh2o2, 5e-10},
+      {lhcho, 1e-10},   {lhno3, 1e-11},   {lapi, 1e-11},   {llim, 1e-11},   {liso, 3e-11},
+      {lmacr, 1e-11},   {ln2, 0.781},     {lno, 5e-12},    {lno2, 1e-11},   {lno3, 1e-12},
+      {lo2, 0.209},     {lo3, 1e-8},      {leth, 4e-10},   {lete, 1e-10},   {lald, 1e-10},
+      {lket, 1e-10},    {lxyl, 5e-11},    {lpan, 5e-12},   {lora1, 3e-11},  {lora2, 3e-12},
+      {lhc3, 5e-11},    {lhc5, 3.69e-11}, {lhc8, 2e-11},   {loli, 1e-12},   {lbro, 2e-13},
+      {lbr2, 1e-11},    {lhobr, 1e-11}};
+  const ConcentrationVector vc = initial_concentrations();
+  for (const auto& [slot, x] : listed) EXPECT_EQ(vc[at(slot)], x) << "slot " << slot;
 }
 
 TEST(InitialState, TolueneAndTerminalOlefinsOneUlpAbove) {
