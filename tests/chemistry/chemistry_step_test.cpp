@@ -293,6 +293,30 @@ TEST(SpeciesMap, DriverSlotsByName) {
   }
 }
 
+// The radicals the driver carries in variables of their own, in the order
+// of the call (PHO travels as rpho): each species must go to its own.
+TEST(SpeciesMap, RadicalVariablesByName) {
+  const std::vector<std::string_view> call_order = {
+      "ADDT", "ADDX", "ADDC", "ETEP", "OLTP", "OLIP", "CSLP", "LIMP", "HC5P",
+      "HC8P", "TOLP", "XYLP", "APIP", "ISOP", "HC3P", "ETHP", "O3P",  "TCO3",
+      "MO2",  "O1D",  "OLNN", "OLND", "PHO",  "XO2",  "KETP"};
+  int radicals = 0;
+  for (const SpeciesSource& source : species_map) {
+    if (source.vc_slot != 0) continue;
+    ++radicals;
+    // Which variable, counted in the call's order, the species goes to.
+    RadicalSlots r;
+    r.*source.radical = 1.0;
+    std::array<double, sizeof(RadicalSlots) / sizeof(double)> in_order;
+    std::memcpy(in_order.data(), &r, sizeof r);
+    const auto variable = std::find(in_order.begin(), in_order.end(), 1.0) - in_order.begin();
+    const std::string_view name = mech::species_names[at(source.ind)];
+    EXPECT_EQ(variable, std::find(call_order.begin(), call_order.end(), name) - call_order.begin())
+        << name;
+  }
+  EXPECT_EQ(radicals, 25);
+}
+
 // Loose control (half the state as relative tolerance) over an hour of
 // night-time titration, 50 ppb NO into 60 ppb O3, drives the integrator
 // well below zero: NO ends near -1e-10 mol/mol, a dozen other species and
