@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <string>
 #include <utility>
 
 #include "common/one_based.hpp"
@@ -61,6 +62,23 @@ TEST(SpeciesTable, FirstRowShowsTheInitialState) {
   EXPECT_EQ(species_table_row(5.0, 11.0, initial_concentrations()),
             "    5.000   11.000   10.000    0.005    0.010    0.100    0.010    0.001    0.010"
             "    0.000    0.000    0.010    0.010    0.000    0.200    0.005    0.000");
+}
+
+// Each column shows its own species: O3, NO, NO2, HCHO, LIM, NO3, HNO3,
+// HBR in ppb, BR in ppt, BR2, HOBR in ppb, HO and BRO in ppt, PAN and HO2 in
+// ppb. Column k is given the value k (ppb or ppt) and nothing else.
+TEST(SpeciesTable, EachColumnShowsItsSpecies) {
+  const std::pair<int, double> columns[] = {
+      {lo3, 1e-9},   {lno, 1e-9},    {lno2, 1e-9},  {lhcho, 1e-9}, {llim, 1e-9},
+      {lno3, 1e-9},  {lhno3, 1e-9},  {lhbr, 1e-9},  {lbr, 1e-12},  {lbr2, 1e-9},
+      {lhobr, 1e-9}, {lho, 1e-12},   {lbro, 1e-12}, {lpan, 1e-9},  {lho2, 1e-9}};
+  ConcentrationVector vc{};
+  std::string expected = "    5.000   11.000";
+  for (int k = 1; k <= 15; ++k) {
+    vc[at(columns[k - 1].first)] = k * columns[k - 1].second;
+    expected += (k < 10 ? "    " : "   ") + std::to_string(k) + ".000";
+  }
+  EXPECT_EQ(species_table_row(5.0, 11.0, vc), expected);
 }
 
 TEST(SpeciesTable, PptColumnsAndOverflow) {
