@@ -346,13 +346,15 @@ TEST(ChemistryStep, OvershootBelowZeroIsCutOnTheWayOut) {
 
 // The step is the mechanism integrated with the run's settings (ROS-3,
 // autonomous, 1 molecule cm-3 and 0.1 % tolerance for every species, a
-// first trial step of 1 % of the interval) on number densities formed from
-// the molar masses: air 28.97 g/mol, water 2 x 1.0079 + 15.9994 g/mol.
+// first trial step of 1 % of the interval, here 4.5 s) on number densities
+// formed from the molar masses: air 28.97 g/mol, water 2 x 1.0079 + 15.9994
+// g/mol.
 // Every result and every integrator counter must agree with integrating
 // directly; a different first step, tolerance or method changes the step
 // sequence and so the unrounded results.
 TEST(ChemistryStep, EqualsADirectIntegrationWithTheRunSettings) {
   Parcel parcel;
+  parcel.dt = 450.0;  // not the run's 300 s
   const double avogadro = 6.022e23;
   const double air = parcel.rho * 1e-3 / 28.97 * avogadro;
   const double water = parcel.moist * parcel.rho * 1e-3 / (2 * 1.0079 + 15.9994) * avogadro;
