@@ -122,6 +122,13 @@ TEST(SiteFileReading, NonNumericValuesAreRejected) {
   }
 }
 
+TEST(SiteFileReading, LongBadValueIsQuotedInPart) {
+  const std::string bad = "x" + std::string(44, '7');  // 45 characters
+  SiteFile f = site_file(header + "1 2 " + bad + " 4 5 6 7 8 9 10 11 12 13\n");
+  EXPECT_EQ(error_of([&] { f.next(); }), "site: line 7: expected a real number (tt), found \"" +
+                                             bad.substr(0, 40) + "...\" (45 characters)");
+}
+
 TEST(SiteFileReading, OutOfRangeIsRejected) {
   SiteFile f = site_file(header + "1 2 1e999 4 5 6 7 8 9 10 11 12 13\n");
   EXPECT_EQ(error_of([&] { f.next(); }), "site: line 7: value out of range (tt), found \"1e999\"");
