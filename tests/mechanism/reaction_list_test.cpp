@@ -141,6 +141,7 @@ TEST(PublishedMechanism, SpeciesAndReactionsAreAllListed) {
 // All 249 coefficients at a cold, thin and a warm, dense air state, with a
 // different frequency in every photolysis slot.
 TEST(PublishedMechanism, EveryRateCoefficientAtTwoTemperatures) {
+  ASSERT_EQ(published().reactions.size(), static_cast<std::size_t>(nreact));
   std::array<double, nphot> j{};
   for (int k = 1; k <= nphot; ++k) j[at(k)] = 1e-4 * (1.0 + 0.37 * k);
   for (const auto& [t, air] : {std::pair{250.0, 1.9e19}, std::pair{310.0, 2.6e19}}) {
@@ -159,6 +160,7 @@ TEST(PublishedMechanism, EveryRateCoefficientAtTwoTemperatures) {
 // coefficient (yield minus times consumed) times the product of the
 // reactant concentrations.
 TEST(PublishedMechanism, EveryReactionsTermsInTheRightHandSide) {
+  ASSERT_EQ(published().reactions.size(), static_cast<std::size_t>(nreact));
   std::array<double, nvar> v{};
   for (int s = 1; s <= nvar; ++s) v[at(s)] = 1.0 + 0.013 * s;
   const std::array<double, nfix> fixed = {1.3, 1.7};  // H2O, M
