@@ -332,26 +332,19 @@ TEST(ChemistryStep, OvershootBelowZeroIsCutOnTheWayOut) {
   EXPECT_EQ(parcel.vc[at(lno)], 0.0);  // the overshoot happened and was cut
   for (int k = 1; k <= nspec_old; ++k)
     EXPECT_TRUE(parcel.vc[at(k)] >= 0.0) << "slot " << k << ": " << parcel.vc[at(k)];
-  const double RadicalSlots::*written[] = {
-      &RadicalSlots::addt, &RadicalSlots::addx, &RadicalSlots::addc, &RadicalSlots::etep,
-      &RadicalSlots::oltp, &RadicalSlots::olip, &RadicalSlots::cslp, &RadicalSlots::limp,
-      &RadicalSlots::hc5p, &RadicalSlots::hc8p, &RadicalSlots::tolp, &RadicalSlots::xylp,
-      &RadicalSlots::apip, &RadicalSlots::isop, &RadicalSlots::hc3p, &RadicalSlots::ethp,
-      &RadicalSlots::o3p,  &RadicalSlots::tco3, &RadicalSlots::mo2,  &RadicalSlots::o1d,
-      &RadicalSlots::olnn, &RadicalSlots::olnd, &RadicalSlots::rpho, &RadicalSlots::xo2,
-      &RadicalSlots::ketp};
-  for (const auto member : written)
-    EXPECT_TRUE(parcel.radicals.*member >= 0.0) << parcel.radicals.*member;
+  std::array<double, sizeof(RadicalSlots) / sizeof(double)> radicals;
+  std::memcpy(radicals.data(), &parcel.radicals, sizeof radicals);
+  for (std::size_t k = 0; k < radicals.size(); ++k)
+    EXPECT_TRUE(radicals[k] >= 0.0) << "radical variable " << k + 1 << ": " << radicals[k];
 }
 
 // The step is the mechanism integrated with the run's settings (ROS-3,
 // autonomous, 1 molecule cm-3 and 0.1 % tolerance for every species, a
 // first trial step of 1 % of the interval, here 4.5 s) on number densities
 // formed from the molar masses: air 28.97 g/mol, water 2 x 1.0079 + 15.9994
-// g/mol.
-// Every result and every integrator counter must agree with integrating
-// directly; a different first step, tolerance or method changes the step
-// sequence and so the unrounded results.
+// g/mol. Every result and every integrator counter must agree with
+// integrating directly; a different first step, tolerance or method
+// changes the step sequence and so the unrounded results.
 TEST(ChemistryStep, EqualsADirectIntegrationWithTheRunSettings) {
   Parcel parcel;
   parcel.dt = 450.0;  // not the run's 300 s
