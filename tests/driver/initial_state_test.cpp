@@ -3,6 +3,8 @@
 
 #include <algorithm>
 #include <cmath>
+#include <string>
+#include <utility>
 
 #include "common/one_based.hpp"
 #include "driver/initial_state.hpp"
@@ -28,6 +30,20 @@ TEST(InitialState, ThirtyFiveNonZeroSlotsAndNoRadicals) {
     EXPECT_EQ(vc[at(radical)], 0.0) << "slot " << radical;
 }
 
+// The published initial mixing ratios (mol/mol), each in its slot.
+TEST(InitialState, EveryListedMixingRatio) {
+  const std::pair<int, double> listed[] = {
+      {lch4, 1.7e-6},   {lco, 7e-8},      {lco2, 3.5e-4},  {lh2, 5e-7},     {lh2o2, 5e-10},
+      {lhcho, 1e-10},   {lhno3, 1e-11},   {lapi, 1e-11},   {llim, 1e-11},   {liso, 3e-11},
+      {lmacr, 1e-11},   {ln2, 0.781},     {lno, 5e-12},    {lno2, 1e-11},   {lno3, 1e-12},
+      {lo2, 0.209},     {lo3, 1e-8},      {leth, 4e-10},   {lete, 1e-10},   {lald, 1e-10},
+      {lket, 1e-10},    {lxyl, 5e-11},    {lpan, 5e-12},   {lora1, 3e-11},  {lora2, 3e-12},
+      {lhc3, 5e-11},    {lhc5, 3.69e-11}, {lhc8, 2e-11},   {loli, 1e-12},   {lbro, 2e-13},
+      {lbr2, 1e-11},    {lhobr, 1e-11}};
+  const ConcentrationVector vc = initial_concentrations();
+  for (const auto& [slot, x] : listed) EXPECT_EQ(vc[at(slot)], x) << "slot " << slot;
+}
+
 TEST(InitialState, TolueneAndTerminalOlefinsOneUlpAbove) {
   const ConcentrationVector vc = initial_concentrations();
   EXPECT_EQ(vc[at(ltol)], std::nextafter(1.23e-10, 1.0));
@@ -46,6 +62,23 @@ TEST(SpeciesTable, FirstRowShowsTheInitialState) {
   EXPECT_EQ(species_table_row(5.0, 11.0, initial_concentrations()),
             "    5.000   11.000   10.000    0.005    0.010    0.100    0.010    0.001    0.010"
             "    0.000    0.000    0.010    0.010    0.000    0.200    0.005    0.000");
+}
+
+// Each column shows its own species: O3, NO, NO2, HCHO, LIM, NO3, HNO3,
+// HBR in ppb, BR in ppt, BR2, HOBR in ppb, HO and BRO in ppt, PAN and HO2 in
+// ppb. Column k is given the value k (ppb or ppt) and nothing else.
+TEST(SpeciesTable, EachColumnShowsItsSpecies) {
+  const std::pair<int, double> columns[] = {
+      {lo3, 1e-9},   {lno, 1e-9},    {lno2, 1e-9},  {lhcho, 1e-9}, {llim, 1e-9},
+      {lno3, 1e-9},  {lhno3, 1e-9},  {lhbr, 1e-9},  {lbr, 1e-12},  {lbr2, 1e-9},
+      {lhobr, 1e-9}, {lho, 1e-12},   {lbro, 1e-12}, {lpan, 1e-9},  {lho2, 1e-9}};
+  ConcentrationVector vc{};
+  std::string expected = "    5.000   11.000";
+  for (int k = 1; k <= 15; ++k) {
+    vc[at(columns[k - 1].first)] = k * columns[k - 1].second;
+    expected += (k < 10 ? "    " : "   ") + std::to_string(k) + ".000";
+  }
+  EXPECT_EQ(species_table_row(5.0, 11.0, vc), expected);
 }
 
 TEST(SpeciesTable, PptColumnsAndOverflow) {

@@ -74,6 +74,32 @@ TEST(SiteFileReading, RealForms) {
   EXPECT_EQ(r.no2_read, 7.0);
 }
 
+// Exponent letters other than e, each with an exponent that is not 0: a
+// reader that stopped at the letter would keep only the mantissa.
+TEST(SiteFileReading, ExponentLettersDAndUpperCaseWithNonZeroExponents) {
+  SiteFile f = site_file(header + "2.5d3 -4D-2 7.d+1 1E1 .5e-1 3d0 0 0 0 0 0 0 0\n");
+  const SiteRecord r = f.next();
+  EXPECT_EQ(r.timin, 2500.0);
+  EXPECT_EQ(r.averad, -0.04);
+  EXPECT_EQ(r.tt, 70.0);
+  EXPECT_EQ(r.pp, 10.0);
+  EXPECT_EQ(r.q2, 0.05);
+  EXPECT_EQ(r.ozone_read, 3.0);
+}
+
+// A comma opens an empty value when no value precedes it on its line, also
+// on a line that continues a record; a comma that closes a line does not.
+TEST(SiteFileReading, CommaAtTheStartOfALineIsAnEmptyValue) {
+  SiteFile leading = site_file(header + ",1 2 3 4 5 6 7 8 9 10 11 12 13\n");
+  EXPECT_EQ(error_of([&] { leading.next(); }),
+            "site: line 7: expected a real number (timin), found an empty value");
+  SiteFile continued = site_file(header + "1 2 3 4 5 6\n,7 8 9 10 11 12 13\n");
+  EXPECT_EQ(error_of([&] { continued.next(); }),
+            "site: line 8: expected a real number (no_read), found an empty value");
+  SiteFile trailing = site_file(header + "1 2 3 4 5 6,\n7 8 9 10 11 12 13\n");
+  expect_record(trailing.next(), 1);
+}
+
 TEST(SiteFileReading, MissingValueRunsIntoEndOfFile) {
   SiteFile f = site_file(header + record1 + "1 2 3 4 5 6 7 8 9 10 11 12\n");
   f.next();
@@ -88,11 +114,19 @@ TEST(SiteFileReading, ShortHeader) {
 }
 
 TEST(SiteFileReading, NonNumericValuesAreRejected) {
-  for (const char* bad : {"abc", "nan", "NaN", "inf", "-Infinity", "1.2.3", "1e", "0x10", "/"}) {
+  for (const char* bad : {"abc", "nan", "NaN", "inf", "-Infinity", "1.2.3", "1e", "0x10", "/",
+                          ".", "+", "-.e1", "e5", "d2", "1e+", "1d", "2.5e3x", "1-"}) {
     SiteFile f = site_file(header + "1 2 " + bad + " 4 5 6 7 8 9 10 11 12 13\n");
     EXPECT_EQ(error_of([&] { f.next(); }),
               std::string("site: line 7: expected a real number (tt), found \"") + bad + "\"");
   }
+}
+
+TEST(SiteFileReading, LongBadValueIsQuotedInPart) {
+  const std::string bad = "x" + std::string(44, '7');  // 45 characters
+  SiteFile f = site_file(header + "1 2 " + bad + " 4 5 6 7 8 9 10 11 12 13\n");
+  EXPECT_EQ(error_of([&] { f.next(); }), "site: line 7: expected a real number (tt), found \"" +
+                                             bad.substr(0, 40) + "...\" (45 characters)");
 }
 
 TEST(SiteFileReading, OutOfRangeIsRejected) {
@@ -172,6 +206,43 @@ TEST(ParameterFile, KmaxAboveThreeIsRejected) {
   EXPECT_NE(error_of([] { read_text(parameters("9 40 1 0.01 0.85 -1")); }), "");
 }
 
+// kmax at the low end of its range: with 0 read 13 takes no values, and a
+// read of no values still uses up one line, which must be there.
+TEST(ParameterFile, KmaxZeroAndOne) {
+  const SiteParameters none = read_text(parameters("9 40 1 0.01 0.85 0", "no values"));
+  EXPECT_EQ(none.canopy.kmax, 0);
+  EXPECT_EQ(none.canopy.factir, 1.0);
+  EXPECT_EQ(none.canopy.rsoil[0], 0.0);
+  std::string without_read13 = parameters("9 40 1 0.01 0.85 0", "");
+  without_read13.pop_back();  // the empty line 13 goes too
+  EXPECT_EQ(error_of([&] { read_text(without_read13); }),
+            "inputn: line 13: end of file while reading read 13 (rsoil, rleaf, tleaf) (a line "
+            "expected)");
+  const SiteParameters one = read_text(parameters("9 40 1 0.01 0.85 1", "0.3 0.6 0.9 0.1"));
+  EXPECT_EQ(one.canopy.rsoil[0], 0.3);
+  EXPECT_EQ(one.canopy.rleaf[0], 0.6);
+  EXPECT_EQ(one.canopy.tleaf[0], 0.9);
+  EXPECT_EQ(one.canopy.rsoil[1], 0.0);
+}
+
+// Signed integers and the ends of the 32-bit range.
+TEST(ParameterFile, SignedIntegersAndTheirRange) {
+  std::string text = parameters("9 40 1 0.01 0.85 +2", "0.1 0.2 0.3 0.4 0.5 0.6");
+  text.replace(text.find("\n1\n"), 3, "\n-3\n");
+  text.replace(text.find("243 2025"), 8, "+243 -2147483648");
+  text.replace(text.find("2.5 1.25 10 20"), 14, "2.5 1.25 2147483647 -20");
+  const SiteParameters p = read_text(text);
+  EXPECT_EQ(p.jday, 243);
+  EXPECT_EQ(p.iyear, -2147483647 - 1);
+  EXPECT_EQ(p.canopy.isort, -3);
+  EXPECT_EQ(p.canopy.levhtr, 2147483647);
+  EXPECT_EQ(p.canopy.levcpy, -20);
+  EXPECT_EQ(p.canopy.kmax, 2);
+  text.replace(text.find("2147483647"), 10, "2147483648");
+  EXPECT_EQ(error_of([&] { read_text(text); }),
+            "inputn: line 4: value out of range (levhtr), found \"2147483648\"");
+}
+
 TEST(ParameterFile, IntegerWithADecimalPointIsRejected) {
   std::string text = parameters();
   text.replace(text.find("243"), 3, "243.");
@@ -195,9 +266,13 @@ TEST(ParameterFile, LogicalForms) {
     text.replace(text.find("\nT\n"), 3, std::string("\n") + t + "\n");
     EXPECT_TRUE(read_text(text).canopy.stable) << t;
   }
+  for (const char* f : {"F", "f", ".F.", ".false.", "false"}) {
+    std::string text = parameters();
+    text.replace(text.find("\nT\n"), 3, std::string("\n") + f + "\n");
+    EXPECT_FALSE(read_text(text).canopy.stable) << f;
+  }
   std::string text = parameters();
   text.replace(text.find("\nT\n"), 3, "\n.F.\n");
-  EXPECT_FALSE(read_text(text).canopy.stable);
   text.replace(text.find("\n.F.\n"), 5, "\nyes\n");
   EXPECT_EQ(error_of([&] { read_text(text); }),
             "inputn: line 6: expected a logical T or F (stable), found \"yes\"");

@@ -56,6 +56,42 @@ TEST(Declination, EquationOfTimeAtItsExtremes) {
   EXPECT_NEAR(sun_for(45.0, 0.0, 0.0, 1977, 42).astron.eqtm * 60.0, -14.2, 0.5);
 }
 
+// Worked numbers, evaluated by hand from the orbital formulas (mean anomaly
+// 0.9856 kday - 1 degrees, equation of the centre 0.03348 sin M + 1.25 e^2
+// sin 2M, ecliptic longitude 0.9856479 kday - 79.828 degrees, obliquity
+// 23.44 degrees) for the example site (40.05 N, 88.37 W, standard meridian
+// 90 W). The almanac tests above allow a few tenths of a degree; these pin
+// every constant of the formulas.
+TEST(Declination, WorkedValues) {
+  struct Case {
+    int iyear, jday;
+    double decl, eqtm;  // radians, hours
+  };
+  for (const Case c : {Case{2025, 243, 0.2225830321347288, -0.061313582664300537},
+                       Case{1990, 20, -0.36359900126812067, -0.16534677274728252}}) {
+    const Astron a = sun_for(40.05, 88.37, 90.0, c.iyear, c.jday).astron;
+    EXPECT_NEAR(a.decl, c.decl, 1e-13) << c.iyear << " " << c.jday;
+    EXPECT_NEAR(a.eqtm, c.eqtm, 1e-13) << c.iyear << " " << c.jday;
+  }
+}
+
+TEST(Zenith, WorkedValuesAwayFromNoon) {
+  struct Case {
+    double timloc, timsun, hrang, zenang;
+  };
+  Lines warnings;
+  SolarState s = sun_for(40.05, 88.37, 90.0, 2025, 243);
+  for (const Case c : {Case{9.0, 9.0473530840023653, -0.77300115502234423, 0.827834818633714},
+                       Case{17.5, 17.547353084002367, 1.4522936413484895, 1.3384003565510953}}) {
+    const SunPosition sun = zenith(s, c.timloc, warnings.sink());
+    EXPECT_NEAR(s.deg2.timsun, c.timsun, 1e-13) << c.timloc;
+    EXPECT_NEAR(s.deg2.hrang, c.hrang, 1e-13) << c.timloc;
+    EXPECT_NEAR(sun.zenang, c.zenang, 1e-13) << c.timloc;
+    EXPECT_NEAR(sun.coszen, std::cos(c.zenang), 1e-13) << c.timloc;
+  }
+  EXPECT_TRUE(warnings.lines.empty());
+}
+
 TEST(Zenith, NoonZenithAngleIsLatitudeMinusDeclination) {
   Lines warnings;
   for (double xlat : {40.05, 60.0, -33.9}) {
@@ -115,6 +151,20 @@ TEST(ClearSky, NoEstimateWithTheSunLow) {
   EXPECT_EQ(clear_sky_ratio({0.01, std::acos(0.01)}, 50.0, 0.37), 0.37);
   EXPECT_EQ(clear_sky_ratio({-0.3, std::acos(-0.3)}, 50.0, 0.0), 0.0);
   EXPECT_GT(clear_sky_ratio({0.0101, std::acos(0.0101)}, 50.0, 0.37), 0.37);
+}
+
+// The clear-sky ratio worked by hand at three sun heights: 60 degrees from
+// the zenith (visible 250.876, near infrared 287.332 W m-2), overhead, and
+// low enough (cosine 0.02) that water vapour takes all of the infrared beam.
+TEST(ClearSky, WorkedRatios) {
+  struct Case {
+    double coszen, averad, ratio;
+  };
+  for (const Case c : {Case{0.5, 400.0, 0.7432075936684196}, Case{1.0, 1000.0, 0.85731599270053216},
+                       Case{0.02, 5.0, 0.58349177807741437}})
+    EXPECT_NEAR(clear_sky_ratio({c.coszen, std::acos(c.coszen)}, c.averad, 0.0), c.ratio,
+                1e-13 * c.ratio)
+        << c.coszen;
 }
 
 TEST(ClearSky, DarkObservationIsClampedToTheFloor) {

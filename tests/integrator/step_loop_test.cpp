@@ -88,6 +88,95 @@ TEST(StepControl, ThirdConsecutiveRejectionUsesFacrej) {
   EXPECT_EQ(run.count(irej), run.count(istp) - run.count(iacc) - 3);
 }
 
+// One attempt of a method on y' = lambda y (autonomous), worked out in
+// scalars: each stage is k_i = [lambda (y + sum_j a_ij k_j) + sum_j c_ij/h
+// k_j] / (1/(h gamma_1) - lambda). Returns the new state and the error
+// estimate sum_j e_j k_j.
+std::pair<double, double> scalar_attempt(const RosenbrockMethod& m, double lambda, double y,
+                                         double h) {
+  std::array<double, max_stages> k{};
+  double f = lambda * y;
+  for (int i = 0; i < m.ros_s; ++i) {
+    if (i > 0 && m.ros_newf[i]) {
+      double yi = y;
+      for (int j = 0; j < i; ++j) yi += m.ros_a[lower_triangle(i, j)] * k[j];
+      f = lambda * yi;
+    }
+    double rhs = f;
+    for (int j = 0; j < i; ++j) rhs += m.ros_c[lower_triangle(i, j)] / h * k[j];
+    k[i] = rhs / (1.0 / (h * m.ros_gamma[0]) - lambda);
+  }
+  double ynew = y, yerr = 0.0;
+  for (int j = 0; j < m.ros_s; ++j) {
+    ynew += m.ros_m[j] * k[j];
+    yerr += m.ros_e[j] * k[j];
+  }
+  return {ynew, yerr};
+}
+
+// The controller after one attempt with a known error: the next step is
+// h * 0.9 / err^(1/q), q the order of the error estimate (2 for ROS-2, 3
+// for ROS-3 and RODAS-3, 4 for ROS-4 and RODAS-4), whether the attempt was
+// accepted (err <= 1) or rejected. The next step's size shows in the time
+// of its first fresh right-hand side.
+TEST(StepControl, NextStepFromAKnownError) {
+  const double order[5] = {2.0, 3.0, 4.0, 3.0, 4.0};
+  const double lambda = -1.0, y0 = 1.0, tol = 1.0e-6;
+  for (int method = 1; method <= 5; ++method) {
+    const RosenbrockMethod& m = *rosenbrock_method(method);
+    int evaluations = 1, first_fresh = 0;  // right-hand sides per attempt
+    for (int i = m.ros_s - 1; i > 0; --i) {
+      if (m.ros_newf[i]) {
+        ++evaluations;
+        first_fresh = i;
+      }
+    }
+    for (const bool accept : {true, false}) {
+      // A first step whose error lies where the controller's factor is not
+      // clamped: between (0.9/6)^q and 1 to accept, 1 and (0.9/0.2)^q to reject.
+      double h0 = 1.0, err = 0.0;
+      for (; h0 > 1e-6; h0 *= 0.8) {
+        const auto [ynew, yerr] = scalar_attempt(m, lambda, y0, h0);
+        err = std::fabs(yerr) / (tol + tol * std::max(std::fabs(y0), std::fabs(ynew)));
+        if (accept ? err <= 1.0 && err > std::pow(0.15, order[method - 1])
+                   : err > 1.0 && err < std::pow(4.5, order[method - 1]))
+          break;
+      }
+      ASSERT_GT(h0, 1e-6) << "method " << method;
+      const double h1 = h0 * 0.9 / std::pow(err, 1.0 / order[method - 1]);
+      Scalar sys = scalar(lambda);
+      Integration<Scalar> run(method, true);
+      run.atol = run.rtol = tol;
+      run.rcntrl[at(3)] = h0;
+      run.integrate(sys, y0, 0.0, 10.0);
+      ASSERT_GT(sys.times.size(), static_cast<std::size_t>(evaluations + 1));
+      // Accepted: the second step starts at h0; rejected: the retry at 0.
+      const double start = accept ? h0 : 0.0;
+      const std::size_t next = static_cast<std::size_t>(accept ? evaluations + 1 : evaluations);
+      if (accept) {
+        EXPECT_EQ(sys.times[static_cast<std::size_t>(evaluations)], h0);
+      }
+      EXPECT_NEAR((sys.times[next] - start) / m.ros_alpha[first_fresh], h1, 1e-12 * h1)
+          << "method " << method << (accept ? ", accepted" : ", rejected") << " with error "
+          << err;
+    }
+  }
+}
+
+// The embedded estimate of each set is the difference of two solutions
+// whose orders differ by one, so it shrinks as h^q: halving the step
+// divides it by 2^q. A wrong error weight leaves the new state alone (the
+// order tests pass) but breaks this.
+TEST(StepControl, ErrorEstimateShrinksWithTheControllersOrder) {
+  const double order[5] = {2.0, 3.0, 4.0, 3.0, 4.0};
+  for (int method = 1; method <= 5; ++method) {
+    const RosenbrockMethod& m = *rosenbrock_method(method);
+    const double coarse = scalar_attempt(m, -1.0, 1.0, 0.02).second;
+    const double fine = scalar_attempt(m, -1.0, 1.0, 0.01).second;
+    EXPECT_NEAR(std::log2(coarse / fine), order[method - 1], 0.1) << "method " << method;
+  }
+}
+
 // y' jumps from 0 to 1 at t = 1: the growing steps run into the jump and
 // are rejected there, long after the first accepted step.
 struct Switch : LinearSystem<1> {
