@@ -20,6 +20,10 @@ void report(const std::string& message) { std::fprintf(stderr, "boxmodel: %s\n",
 // with the last lines written.
 void report_position(const Run& run) {
   if (!run.started()) return;
+  if (run.steps_done() == run.total_steps()) {
+    report("the run stopped after its last step, while finishing its outputs");
+    return;
+  }
   report("the run stopped in step " + std::to_string(run.steps_done() + 1) + " of " +
          std::to_string(run.total_steps()) + ", after " + std::to_string(run.steps_done()) +
          " completed steps");

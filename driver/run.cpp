@@ -11,6 +11,7 @@
 #include "driver/initial_state.hpp"
 #include "driver/model_outputs.hpp"
 #include "driver/sample_writers.hpp"
+#include "output/netcdf_writer.hpp"
 #include "scenario/scenario_file.hpp"
 
 namespace box {
@@ -198,8 +199,8 @@ void Run::start() {
 
   if (scenario_.output.budgets) start_budgets();
   for (StepObserver* o : step_observers_) o->started(*this);
-  if (!sample_observers_.empty()) {
-    RunDescription d;
+  {
+    RunDescription& d = description_;
     d.year = parameters_.iyear;
     d.day_of_year = parameters_.jday;
     d.start_hour = scenario_.time.start_hour;
@@ -391,8 +392,24 @@ void Run::finish() {
     hold_observed(clock_hours());
     sample_now(coszen);
     for (RunObserver* o : sample_observers_) o->finish();
+    if (budget_files_ != nullptr && scenario_.output.wants(OutputFormat::netcdf)) write_budget_file();
   }
   for (StepObserver* o : step_observers_) o->finished(*this);
+}
+
+// The integrated process rates as NetCDF, once every interval is closed.
+void Run::write_budget_file() const {
+  ProcessIntegralTable table;
+  table.names = budget::process_names(processes_);
+  table.equations = budget::reaction_equations();
+  for (const budget::NamedProcess& p : processes_.named)
+    table.equations.push_back(p.term + " of " + std::string(mech::species_names[at(p.species)]));
+  for (const budget::IntervalIntegrals& i : budget_files_->intervals()) {
+    table.start_h.push_back(i.start_h);
+    table.end_h.push_back(i.end_h);
+    table.ppb.insert(table.ppb.end(), i.process.begin(), i.process.end());
+  }
+  write_budget_netcdf(scenario_.output.dir, table, description_);
 }
 
 void Run::run_day() {

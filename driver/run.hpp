@@ -137,6 +137,7 @@ class Run {
   void hold_observed(double time_h);
   void start_budgets();
   void add_step_budget(const StepBudget& budget);
+  void write_budget_file() const;
   double clock_hours() const { return scenario_.time.start_hour + itime_ * deltim_ / 3600.0; }
   void sample_now(double coszen);
   void add_format_observers();
@@ -172,6 +173,7 @@ class Run {
   budget::ProcessList processes_;
   std::array<double, nvar> reset_ppb_{};
   std::vector<double> step_processes_;
+  RunDescription description_;
 
   // Site and sun.
   SiteParameters parameters_;

@@ -20,4 +20,10 @@ void NetcdfSpeciesWriter::sample(const OutputSample&) {}
 void NetcdfSpeciesWriter::finish() {}
 void NetcdfSpeciesWriter::check(int, std::string_view) const {}
 
+void write_budget_netcdf(const std::filesystem::path& directory, const ProcessIntegralTable&,
+                         const RunDescription&) {
+  throw OutputError((directory / "budgets.nc").string() +
+                    ": cannot be written: this program was built without NetCDF");
+}
+
 }  // namespace box

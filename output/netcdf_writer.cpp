@@ -129,4 +129,81 @@ void NetcdfSpeciesWriter::finish() {
   publish(partial_, path_);
 }
 
+void write_budget_netcdf(const std::filesystem::path& directory, const ProcessIntegralTable& table,
+                         const RunDescription& run) {
+  const std::filesystem::path path = directory / "budgets.nc";
+  const std::filesystem::path partial = partial_path(path);
+  remove_earlier(path);
+  int ncid = -1;
+  const auto check = [&](int status, const std::string& doing) {
+    if (status == NC_NOERR) return;
+    if (ncid >= 0) nc_close(ncid);
+    throw OutputError(partial.string() + ": cannot " + doing + ": " + nc_strerror(status));
+  };
+  check(nc_create(partial.c_str(), NC_CLOBBER | NC_NETCDF4, &ncid), "create the file");
+  const std::size_t intervals = table.start_h.size();
+  const std::size_t processes = table.names.size();
+  int dims[2] = {-1, -1};
+  int bounds_dim = -1;
+  check(nc_def_dim(ncid, "time_interval", intervals, &dims[0]), "define time_interval");
+  check(nc_def_dim(ncid, "reaction", processes, &dims[1]), "define reaction");
+  check(nc_def_dim(ncid, "nv", 2, &bounds_dim), "define nv");
+  int status = NC_NOERR;
+  int integral = -1, name_var = -1, equation_var = -1, start_var = -1, end_var = -1, bounds_var = -1;
+  check(nc_def_var(ncid, "reaction_rate_integral", NC_DOUBLE, 2, dims, &integral), "define reaction_rate_integral");
+  put_text(ncid, integral, "long_name", "integral of the process rate over the output interval", status);
+  put_text(ncid, integral, "units", "1e-9", status);
+  put_text(ncid, integral, "comment",
+           "molecules cm-3 divided by the air number density of each chemistry step, times 1e9 (ppb)", status);
+  check(nc_def_var(ncid, "reaction", NC_STRING, 1, &dims[1], &name_var), "define reaction");
+  put_text(ncid, name_var, "long_name", "process: R<number> for a reaction, <kind>_<species> otherwise", status);
+  check(nc_def_var(ncid, "equation", NC_STRING, 1, &dims[1], &equation_var), "define equation");
+  put_text(ncid, equation_var, "long_name", "the reaction's equation", status);
+  check(nc_def_var(ncid, "start_h", NC_DOUBLE, 1, &dims[0], &start_var), "define start_h");
+  put_text(ncid, start_var, "long_name", "local time at the start of the interval", status);
+  put_text(ncid, start_var, "units", "h", status);
+  put_text(ncid, start_var, "comment", "hours since the start day's midnight", status);
+  check(nc_def_var(ncid, "end_h", NC_DOUBLE, 1, &dims[0], &end_var), "define end_h");
+  put_text(ncid, end_var, "long_name", "local time at the end of the interval", status);
+  put_text(ncid, end_var, "units", "h", status);
+  put_text(ncid, end_var, "comment", "hours since the start day's midnight", status);
+  const int bdims[2] = {dims[0], bounds_dim};
+  check(nc_def_var(ncid, "time_bounds", NC_DOUBLE, 2, bdims, &bounds_var), "define time_bounds");
+  put_text(ncid, bounds_var, "units", seconds_since_units(run.year, run.day_of_year, run.start_hour), status);
+  put_text(ncid, bounds_var, "calendar", "standard", status);
+  put_text(ncid, NC_GLOBAL, "Conventions", "CF-1.8", status);
+  put_text(ncid, NC_GLOBAL, "title", "integrated process rates of a box-model run", status);
+  put_text(ncid, NC_GLOBAL, "source", "boxmodel " + run.program_version, status);
+  for (const auto& [key, value] : run.scenario) put_text(ncid, NC_GLOBAL, "scenario." + key, value, status);
+  check(status, "write the attributes");
+  check(nc_enddef(ncid), "end the definitions");
+
+  if (intervals > 0 && processes > 0) {
+    const std::size_t start[2] = {0, 0};
+    const std::size_t count[2] = {intervals, processes};
+    check(nc_put_vara_double(ncid, integral, start, count, table.ppb.data()), "write reaction_rate_integral");
+  }
+  std::vector<const char*> names, equations;
+  for (const std::string& n : table.names) names.push_back(n.c_str());
+  for (const std::string& e : table.equations) equations.push_back(e.c_str());
+  if (processes > 0) {
+    check(nc_put_var_string(ncid, name_var, names.data()), "write reaction");
+    check(nc_put_var_string(ncid, equation_var, equations.data()), "write equation");
+  }
+  if (intervals > 0) {
+    check(nc_put_var_double(ncid, start_var, table.start_h.data()), "write start_h");
+    check(nc_put_var_double(ncid, end_var, table.end_h.data()), "write end_h");
+    std::vector<double> bounds;
+    for (std::size_t i = 0; i < intervals; ++i) {
+      bounds.push_back((table.start_h[i] - run.start_hour) * 3600.0);
+      bounds.push_back((table.end_h[i] - run.start_hour) * 3600.0);
+    }
+    check(nc_put_var_double(ncid, bounds_var, bounds.data()), "write time_bounds");
+  }
+  const int closing = nc_close(ncid);
+  ncid = -1;
+  check(closing, "close the file");
+  publish(partial, path);
+}
+
 }  // namespace box

@@ -25,6 +25,7 @@
 #include <cstddef>
 #include <filesystem>
 #include <string_view>
+#include <string>
 #include <vector>
 
 #include "output/observer.hpp"
@@ -72,5 +73,22 @@ class NetcdfSpeciesWriter final : public RunObserver {
   std::vector<int> species_vars_;
   std::size_t records_ = 0;
 };
+
+// The integrated process rates of a run's output intervals, for budgets.nc.
+struct ProcessIntegralTable {
+  std::vector<double> start_h, end_h;    // local time of each interval's ends
+  std::vector<std::string> names;        // "R1".."R249", then e.g. "emission_NO"
+  std::vector<std::string> equations;    // the reaction's equation, or the process's kind
+  std::vector<double> ppb;               // interval-major: ppb[i * names.size() + p]
+};
+
+// budgets.nc in `directory` (netCDF-4): dimensions time_interval and
+// reaction; reaction_rate_integral(time_interval, reaction) in ppb (mol
+// mol-1 x 1e9 of each step's air, summed over the interval), the
+// interval's ends as time_bounds in seconds since the first step and as
+// local hours, and the processes' names and equations as string
+// variables. Written under a temporary name and renamed when complete.
+void write_budget_netcdf(const std::filesystem::path& directory, const ProcessIntegralTable& table,
+                         const RunDescription& run);
 
 }  // namespace box

@@ -59,6 +59,13 @@ class ScenarioReader {
   Scenario read(const toml::table& root) {
     Scenario s;
     s.source = source_;
+    // A scenario file describes its run wherever it is started from: the
+    // default inputs and outputs sit beside it too.
+    if (!base_.empty()) {
+      s.site.parameters = base_ / s.site.parameters;
+      s.site.records = base_ / s.site.records;
+      s.output.dir = base_ / s.output.dir;
+    }
     check_keys(root, "", {"site", "time", "initial", "chemistry", "constraints", "emissions",
                           "deposition", "dilution", "output"});
     if (const toml::table* t = section(root, "site")) read_site(*t, s.site);
@@ -315,9 +322,12 @@ class ScenarioReader {
       f.observation_species_source = value_source(n, "constraints.species");
       if (!f.observations) fail(n, "constraints.species", "names columns of an observation file, but no file is given");
     }
-    if (const auto* n = t.get("interpolation"))
-      f.interpolation = interpolation_from_name(text(*n, "constraints.interpolation"),
-                                                value_source(n, "constraints.interpolation"));
+    if (const auto* n = t.get("interpolation")) {
+      const std::string v = text(*n, "constraints.interpolation");
+      if (v != "linear" && v != "step")
+        fail(n, "constraints.interpolation", "expected \"linear\" or \"step\", found \"" + v + "\"");
+      f.interpolation = interpolation_from_name(v, value_source(n, "constraints.interpolation"));
+    }
   }
 
   // Species = value entries of a section, each with where it was given.
@@ -350,6 +360,9 @@ class ScenarioReader {
     }
     if (const auto* n = t.get("profile")) {
       f.emission_profile_source = value_source(n, "emissions.profile");
+      const std::string v = text(*n, "emissions.profile");
+      if (v != "constant" && v != "daylight")
+        fail(n, "emissions.profile", "expected \"constant\" or \"daylight\", found \"" + v + "\"");
       f.emission_profile = emission_profile_from_name(text(*n, "emissions.profile"), f.emission_profile_source);
     }
   }
