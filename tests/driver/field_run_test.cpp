@@ -141,6 +141,27 @@ TEST(FieldRun, HeldToAnObservationFile) {
   }
 }
 
+// An observation file that ends where the run ends covers it, although
+// the run's clock reaches 0.1 + 0.2 = 0.30000000000000004 h there.
+TEST(FieldRun, ObservationsEndingWithTheRun) {
+  ProgramDir p;
+  p.write("obs.csv", "time_h,O3\n0.1,30\n0.3,40\n");
+  const CsvTable csv = run_csv(p, R"([time]
+start_hour = 0.1
+hours = 0.2
+step_seconds = 60
+[constraints]
+file = "obs.csv"
+[output]
+formats = ["csv"]
+species = ["O3"]
+every_seconds = 360
+)");
+  ASSERT_EQ(csv.rows.size(), 3u);
+  expect_relative(csv.rows[1][1], 35.0, 1e-13, "O3 halfway");
+  expect_relative(csv.rows[2][1], 40.0, 1e-13, "O3 at the end");
+}
+
 // The chemistry's air density (molecules cm-3) for a record's air: density
 // from the dry-air gas constant, 28.97 g mol-1, Avogadro's 6.022e23.
 double air_number_density(const Record& r) { return r.pp / (287.058 * r.tt) * 1e-3 / 28.97 * 6.022e23; }
