@@ -4,6 +4,7 @@
 // SO2) emitted, deposited and diluted, against the analytic solutions.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <filesystem>
