@@ -18,9 +18,21 @@ Interpolation interpolation_from_name(std::string_view name, const ValueSource& 
                           std::string(name) + "\"");
 }
 
+namespace {
+
+// The run's clock (start + steps x step / 3600) and a file's decimal time
+// of the same instant can differ in the last place; a time this close to
+// the first or last observation (3.6 microseconds, far below any step)
+// counts as that observation's.
+constexpr double end_slack_h = 1e-9;
+
+}  // namespace
+
 std::optional<double> interpolate(std::span<const double> times, std::span<const double> values,
                                   double t, Interpolation mode) {
-  if (times.empty() || !(t >= times.front()) || !(t <= times.back())) return std::nullopt;
+  if (times.empty() || !(t >= times.front() - end_slack_h) || !(t <= times.back() + end_slack_h))
+    return std::nullopt;
+  t = std::clamp(t, times.front(), times.back());
   // The last observation at or before t; at an observation's own time its
   // value is returned as it stands.
   const auto after = std::upper_bound(times.begin(), times.end(), t);
@@ -83,7 +95,7 @@ const ObservationColumn* ObservationTable::find(std::string_view species) const 
 }
 
 void ObservationTable::require_covers(double first_h, double last_h) const {
-  if (first_h >= time_h.front() && last_h <= time_h.back()) return;
+  if (first_h >= time_h.front() - end_slack_h && last_h <= time_h.back() + end_slack_h) return;
   throw PhysicsInputError(file + ": the observations run from " + hours(time_h.front()) +
                           " (line " + std::to_string(line.front()) + ") to " +
                           hours(time_h.back()) + " (line " + std::to_string(line.back()) +

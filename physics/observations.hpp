@@ -22,7 +22,8 @@ enum class Interpolation { linear, step };
 Interpolation interpolation_from_name(std::string_view name, const ValueSource& at);
 
 // The value at time t of the series (times strictly increasing, at least
-// one), or nothing when t lies before the first or after the last time.
+// one), or nothing when t lies before the first or after the last time by
+// more than a rounding error (1e-9 h; within it, t is taken as that end).
 std::optional<double> interpolate(std::span<const double> times, std::span<const double> values,
                                   double t, Interpolation mode);
 

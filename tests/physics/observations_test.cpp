@@ -51,7 +51,10 @@ TEST(Interpolation, LinearAndStepBetweenObservationsExactAtThem) {
     for (std::size_t i = 0; i < t.size(); ++i) EXPECT_EQ(*interpolate(t, v, t[i], mode), v[i]);
   // An observation a third of an hour in: exact to rounding.
   EXPECT_NEAR(*interpolate(t, v, 6.0 + 1.0 / 3.0, Interpolation::linear), 50.0 - 20.0 / 6.0, 1e-12);
-  // Outside the observations there is no value, however close.
+  // Outside the observations there is no value, except within a rounding
+  // error of the ends (a run's clock 0.1 + 0.2 is 0.30000000000000004).
+  EXPECT_EQ(*interpolate(t, v, 8.0 + 1e-12, Interpolation::linear), 30.0);
+  EXPECT_EQ(*interpolate(t, v, 5.0 - 1e-12, Interpolation::step), 40.0);
   EXPECT_FALSE(interpolate(t, v, 4.999999, Interpolation::linear));
   EXPECT_FALSE(interpolate(t, v, 8.000001, Interpolation::step));
   EXPECT_FALSE(interpolate(t, v, std::nan(""), Interpolation::step));

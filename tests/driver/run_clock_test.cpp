@@ -1,0 +1,83 @@
+// A run across midnight follows the calendar: from the first step after
+// midnight the sun stands at the next day's declination and equation of
+// time, and the day after the 31st of December is the 1st of January of
+// the next year (after the 366th day in a leap year).
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <string>
+#include <vector>
+
+#include "driver/run.hpp"
+#include "driver/solar.hpp"
+#include "tests/support/program_run.hpp"
+
+namespace box {
+namespace {
+
+using testing::ProgramDir;
+
+// The sun's day-dependent constants at every step.
+class SunLog : public StepObserver {
+ public:
+  struct Entry {
+    int step;
+    double decl, eqtm;
+  };
+  void before_chemistry(const Run& run) override {
+    entries.push_back({run.steps_done(), run.solar().astron.decl, run.solar().astron.eqtm});
+  }
+  std::vector<Entry> entries;
+};
+
+// Runs 30 hours from 20:00 on day `jday` of `year` with 300 s steps.
+std::vector<SunLog::Entry> evening_to_morning(const std::string& day_line) {
+  ProgramDir p;
+  p.replace_line("inputn", 1, day_line);
+  // The example's records twice over: 34 hours.
+  const std::vector<std::string> once = p.lines(testing::example_site_name);
+  std::vector<std::string> lines = once;
+  lines.insert(lines.end(), once.begin() + 6, once.end());
+  p.write("records.txt", testing::join_lines(lines));
+
+  Scenario s = default_scenario();
+  s.site.parameters = p / "inputn";
+  s.site.records = p / "records.txt";
+  s.time.start_hour = 20.0;
+  s.time.hours = 30.0;
+  s.output.formats.clear();
+  s.output.progress_lines = false;
+  TextOutput out = TextOutput::create(p / "stdout.txt", "stdout.txt");
+  Run run(s, out);
+  SunLog log;
+  run.add_observer(log);
+  run.run_day();
+  EXPECT_EQ(log.entries.size(), 360u);
+  return log.entries;
+}
+
+// Steps 0..47 run on the first day, 48..335 on the second, 336..359 on the
+// third (12 steps an hour from 20:00).
+void expect_days(const std::vector<SunLog::Entry>& entries, const std::vector<std::pair<int, int>>& days) {
+  Astron a = site_constants(40.05, 88.37, 90.0);
+  // The days differ enough for the sun to tell them apart.
+  ASSERT_NE(entries.front().decl, entries.back().decl);
+  for (const SunLog::Entry& e : entries) {
+    const std::size_t d = e.step < 48 ? 0 : e.step < 336 ? 1 : 2;
+    declin(a, days[d].first, days[d].second);
+    ASSERT_EQ(e.decl, a.decl) << "step " << e.step << ", expected day " << days[d].second << " of " << days[d].first;
+    ASSERT_EQ(e.eqtm, a.eqtm) << "step " << e.step;
+  }
+}
+
+TEST(RunClock, MidnightBringsTheNextDay) {
+  expect_days(evening_to_morning("243 2025"), {{2025, 243}, {2025, 244}, {2025, 245}});
+}
+
+TEST(RunClock, NewYear) {
+  expect_days(evening_to_morning("365 2025"), {{2025, 365}, {2026, 1}, {2026, 2}});
+  expect_days(evening_to_morning("365 2024"), {{2024, 365}, {2024, 366}, {2025, 1}});
+}
+
+}  // namespace
+}  // namespace box

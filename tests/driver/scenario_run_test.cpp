@@ -1,0 +1,359 @@
+// Whole scenario runs of the program: the same day as the run without
+// arguments, its CSV and NetCDF outputs against the species table and
+// against each other, a changed 30-hour scenario against a tighter
+// reference run, every way a scenario or its inputs can be refused, and
+// the warnings of the run without arguments.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "tests/support/program_run.hpp"
+
+#ifdef BOXMODEL_HAVE_NETCDF
+#include <netcdf.h>
+#endif
+
+namespace {
+
+namespace fs = std::filesystem;
+using box::testing::CsvTable;
+using box::testing::example_site_name;
+using box::testing::golden;
+using box::testing::ProgramDir;
+using box::testing::read_csv;
+using box::testing::text_lines;
+
+constexpr std::size_t site_header_lines = 6;
+
+// The example's records twice over (34 hours), the time stamps and all else
+// as they are: enough for a run across midnight.
+void write_long_records(const ProgramDir& p, const std::string& name) {
+  const std::vector<std::string> lines = p.lines(example_site_name);
+  std::vector<std::string> out(lines.begin(), lines.end());
+  out.insert(out.end(), lines.begin() + site_header_lines, lines.end());
+  p.write(name, box::testing::join_lines(out));
+}
+
+bool no_outputs(const fs::path& dir) {
+  for (const char* name : {"species.csv", "species.nc", "TS_species.txt", "species.csv.partial",
+                           "species.nc.partial"})
+    if (fs::exists(dir / name)) return false;
+  return true;
+}
+
+// `boxmodel <args>` in `p` ran the model's day: the species table and the
+// standard output of the run without arguments, byte for byte.
+void expect_model_day(const ProgramDir& p, const std::string& args) {
+  fs::remove(p / "TS_species.txt");
+  const auto r = p.run(args);
+  ASSERT_EQ(r.status, 0) << args << ": " << r.err;
+  EXPECT_EQ(r.err, "") << args;
+  EXPECT_EQ(p.read("TS_species.txt"), golden("TS_species.txt")) << args;
+  EXPECT_EQ(r.out, golden("stdout.txt")) << args;
+}
+
+TEST(ScenarioRun, TableOnlyScenarioIsTheModelDay) {
+  ProgramDir p;
+  p.write("s.toml", "[output]\nformats = [\"table\"]\n");
+  expect_model_day(p, "run s.toml");
+  // The default scenario without a file is the same day.
+  expect_model_day(p, "run");
+}
+
+// The CSV holds the values of the species table, written by another
+// formatting path: at every hour they agree to the table's 3 decimals
+// (BR, HO and BRO are in ppt there, ppb in the CSV). Its last row is the
+// end of the run, which the table does not show.
+TEST(ScenarioRun, CsvAgreesWithTheSpeciesTable) {
+  ProgramDir p;
+  p.write("s.toml", "[output]\nformats = [\"table\", \"csv\"]\nspecies = \"table\"\n");
+  const auto r = p.run("run s.toml --quiet");
+  ASSERT_EQ(r.status, 0) << r.err;
+  EXPECT_EQ(r.out, "");
+  EXPECT_EQ(p.read("TS_species.txt"), golden("TS_species.txt"));
+
+  const CsvTable csv = read_csv(p / "species.csv");
+  const std::vector<std::string> names = {"time_h", "O3", "NO",  "NO2", "HCHO", "LIM", "NO3", "HNO3",
+                                          "HBR",    "BR", "BR2", "HOBR", "HO",  "BRO", "PAN", "HO2"};
+  ASSERT_EQ(csv.header, names);
+  ASSERT_EQ(csv.rows.size(), 18u);
+  const std::vector<std::string> table = text_lines(golden("TS_species.txt"));
+  ASSERT_EQ(table.size(), 18u);
+  for (std::size_t row = 0; row < 17; ++row) {
+    const std::string& line = table[row + 1];
+    std::vector<double> cells;
+    for (std::size_t at = 0; at + 9 <= line.size(); at += 9) cells.push_back(std::stod(line.substr(at, 9)));
+    ASSERT_EQ(cells.size(), 17u);
+    EXPECT_EQ(csv.rows[row][0], cells[0]);  // whole hours
+    for (std::size_t c = 1; c < names.size(); ++c) {
+      const double scale = (names[c] == "BR" || names[c] == "HO" || names[c] == "BRO") ? 1e3 : 1.0;
+      EXPECT_NEAR(csv.rows[row][c] * scale, cells[c + 1], 0.0005 + 1e-12)
+          << names[c] << " at " << cells[0] << " h";
+    }
+  }
+  EXPECT_EQ(csv.rows[17][0], 22.0);
+}
+
+// A scenario far from the model's day (evening start, 600 s steps, other
+// initial O3 and NO, a slower HO + NO2, RODAS-4, 30 hours across midnight)
+// against the same scenario integrated a thousand times tighter.
+constexpr const char* long_scenario = R"([site]
+records = "long_records.txt"
+
+[time]
+start_hour = 20.0
+step_seconds = 600
+hours = 30
+
+[initial]
+O3 = 35.0
+NO = 2.5
+
+[chemistry]
+method = "rodas4"
+rtol = 1e-6
+rate_factors = { R42 = 0.7 }
+
+[output]
+dir = "out"
+formats = ["csv", "netcdf"]
+species = "all"
+)";
+
+TEST(ScenarioRun, ThirtyHoursAcrossMidnightAgainstATighterReference) {
+  ProgramDir p;
+  write_long_records(p, "long_records.txt");
+  p.write("s.toml", long_scenario);
+  const auto r = p.run("run s.toml --quiet");
+  ASSERT_EQ(r.status, 0) << r.err;
+  const auto ref = p.run("run s.toml --quiet --rtol 1e-9 --format csv --output-dir ref");
+  ASSERT_EQ(ref.status, 0) << ref.err;
+
+  const CsvTable run = read_csv(p / "out" / "species.csv");
+  const CsvTable tight = read_csv(p / "ref" / "species.csv");
+  ASSERT_EQ(run.header.size(), 1u + 80);
+  ASSERT_EQ(run.header, tight.header);
+  ASSERT_EQ(run.rows.size(), 31u);
+  ASSERT_EQ(tight.rows.size(), 31u);
+  for (std::size_t k = 0; k < 31; ++k) EXPECT_DOUBLE_EQ(run.rows[k][0], 20.0 + static_cast<double>(k));
+  EXPECT_EQ(run.rows[0][run.column("O3")], 35.0);
+  EXPECT_EQ(run.rows[0][run.column("NO")], 2.5);
+
+  int compared = 0;
+  for (std::size_t k = 0; k < 31; ++k) {
+    for (std::size_t c = 1; c < run.header.size(); ++c) {
+      const double want = tight.rows[k][c];
+      if (std::abs(want) <= 1e-6) continue;
+      ++compared;
+      EXPECT_NEAR(run.rows[k][c], want, 1e-5 * std::abs(want)) << run.header[c] << " at row " << k;
+    }
+  }
+  EXPECT_GT(compared, 31 * 50);
+}
+
+#ifdef BOXMODEL_HAVE_NETCDF
+
+std::vector<double> netcdf_values(int ncid, const std::string& name) {
+  int id = -1, dim = -1;
+  std::size_t length = 0;
+  EXPECT_EQ(nc_inq_varid(ncid, name.c_str(), &id), NC_NOERR) << name;
+  EXPECT_EQ(nc_inq_vardimid(ncid, id, &dim), NC_NOERR);
+  EXPECT_EQ(nc_inq_dimlen(ncid, dim, &length), NC_NOERR);
+  std::vector<double> v(length);
+  EXPECT_EQ(nc_get_var_double(ncid, id, v.data()), NC_NOERR);
+  return v;
+}
+
+// The NetCDF file of the 30-hour run holds the CSV's numbers exactly (mol
+// mol-1 there, ppb in the CSV), the time since the start in seconds, and
+// the air of the hour's site record.
+TEST(ScenarioRun, NetcdfHoldsTheCsvNumbers) {
+  ProgramDir p;
+  write_long_records(p, "long_records.txt");
+  p.write("s.toml", long_scenario);
+  const auto r = p.run("run s.toml --quiet");
+  ASSERT_EQ(r.status, 0) << r.err;
+  const CsvTable csv = read_csv(p / "out" / "species.csv");
+  int ncid = -1;
+  ASSERT_EQ(nc_open((p / "out" / "species.nc").c_str(), NC_NOWRITE, &ncid), NC_NOERR);
+  const std::vector<double> time = netcdf_values(ncid, "time");
+  ASSERT_EQ(time.size(), csv.rows.size());
+  for (std::size_t k = 0; k < time.size(); ++k) EXPECT_EQ(time[k], 3600.0 * static_cast<double>(k));
+  for (std::size_t c = 1; c < csv.header.size(); ++c) {
+    const std::vector<double> x = netcdf_values(ncid, csv.header[c]);
+    ASSERT_EQ(x.size(), csv.rows.size());
+    for (std::size_t k = 0; k < x.size(); ++k)
+      ASSERT_EQ(x[k] * 1e9, csv.rows[k][c]) << csv.header[c] << " at row " << k;
+  }
+  // Hour k runs on record k + 1 of the file (its 13 columns: tt third, pp
+  // fourth); the end of the run still on the last record taken.
+  const std::vector<double> tt = netcdf_values(ncid, "temperature");
+  const std::vector<double> pp = netcdf_values(ncid, "pressure");
+  const std::vector<std::string> records = p.lines("long_records.txt");
+  for (std::size_t k = 0; k < tt.size(); ++k) {
+    const std::string& line = records.at(site_header_lines + std::min<std::size_t>(k, 29));
+    double v[4];
+    ASSERT_EQ(std::sscanf(line.c_str(), "%lf %lf %lf %lf", &v[0], &v[1], &v[2], &v[3]), 4);
+    EXPECT_EQ(tt[k], v[2]) << k;
+    EXPECT_EQ(pp[k], v[3]) << k;
+  }
+  nc_close(ncid);
+}
+
+#endif
+
+// A refused scenario: status 1, one message naming where and what, and
+// nothing written.
+struct Refusal {
+  const char* name;
+  std::string toml;
+  std::vector<std::string> message_parts;
+};
+
+void expect_refused(const ProgramDir& p, const std::string& args, const std::vector<std::string>& parts) {
+  const auto r = p.run(args);
+  EXPECT_EQ(r.status, 1) << args;
+  for (const std::string& part : parts) EXPECT_NE(r.err.find(part), std::string::npos) << r.err;
+  EXPECT_EQ(r.out, "");
+  EXPECT_TRUE(no_outputs(p.dir())) << args;
+  EXPECT_TRUE(no_outputs(p / "out")) << args;
+}
+
+TEST(ScenarioRun, RefusedScenarios) {
+  const std::string out = "[output]\ndir = \"out\"\nformats = [\"table\", \"csv\", \"netcdf\"]\n";
+  const std::vector<Refusal> cases = {
+      {"unknown key", out + "[time]\nstep_secs = 600\n",
+       {"s.toml: line 5: time.step_secs: unknown key", "step_seconds"}},
+      {"misspelt species", out + "[initial]\nO33 = 20\n",
+       {"s.toml: line 5: initial.O33: no species of that name (close: ", "O3"}},
+      {"wrong type", out + "[time]\nhours = \"ten\"\n",
+       {"s.toml: line 5: time.hours: expected a number, found a string"}},
+      {"step not dividing an hour", out + "[time]\nstep_seconds = 7\n",
+       {"s.toml: line 5: time.step_seconds: ", "divides 3600, found 7"}},
+      {"hours not whole steps", out + "[time]\nstep_seconds = 1\nhours = 0.0101\n",
+       {"s.toml: line 6: time.hours: ", "not a whole number of 1 s steps"}},
+      {"output between steps", out + "every_seconds = 900\n[time]\nstep_seconds = 600\n",
+       {"s.toml: line 4: output.every_seconds: expected a multiple of the step (600 s), found 900"}},
+      {"negative concentration", out + "[initial]\nNO = -0.5\n",
+       {"s.toml: line 5: initial.NO: ", "found -0.5"}},
+      {"reaction 250", out + "[chemistry]\nrate_factors = { R250 = 2.0 }\n",
+       {"s.toml: line 5: chemistry.rate_factors.R250: no reaction of that name"}},
+      {"reaction 0", out + "[chemistry]\nrate_factors = { R0 = 2.0 }\n",
+       {"s.toml: line 5: chemistry.rate_factors.R0: no reaction of that name"}},
+      {"not TOML", out + "[time\n", {"s.toml: line 4: "}},
+  };
+  for (const Refusal& c : cases) {
+    SCOPED_TRACE(c.name);
+    ProgramDir p;
+    p.write("s.toml", c.toml);
+    expect_refused(p, "run s.toml", c.message_parts);
+  }
+  // A command-line value is named as such.
+  ProgramDir p;
+  expect_refused(p, "run --step 7 --output-dir out", {"command line --step: time.step_seconds: "});
+}
+
+// The smallest step: one second, 36 steps for a hundredth of an hour.
+TEST(ScenarioRun, OneSecondSteps) {
+  ProgramDir p;
+  p.write("s.toml", "[time]\nstep_seconds = 1\nhours = 0.01\n[output]\nformats = [\"csv\"]\n");
+  const auto r = p.run("run s.toml --quiet");
+  ASSERT_EQ(r.status, 0) << r.err;
+  const CsvTable csv = read_csv(p / "species.csv");
+  ASSERT_EQ(csv.rows.size(), 2u);
+  EXPECT_EQ(csv.rows[0][0], 5.0);
+  EXPECT_DOUBLE_EQ(csv.rows[1][0], 5.01);
+  EXPECT_FALSE(fs::exists(p / "TS_species.txt"));
+}
+
+// Inputs a scenario run reads before its first step: a record must be one
+// line of 13 possible values and the site must exist on Earth's calendar.
+TEST(ScenarioRun, RefusedInputs) {
+  struct Edit {
+    const char* name;
+    std::string file;
+    std::size_t line;
+    std::string text;
+    std::vector<std::string> message_parts;
+  };
+  const std::string site = example_site_name;
+  const std::vector<Edit> edits = {
+      {"value missing", site, 9, " 13.0  335.0  292.4  98980.0  0.0146  17.1  5.2  9.3  142.0  1.9  14.9  281.0",
+       {site + ": line 9: record 3: expected 13 values on the line, found 12"}},
+      {"record on two lines", site, 9, " 13.0  335.0  292.4  98980.0  0.0146  17.1\n 5.2  9.3  142.0  1.9  14.9  281.0  298.0",
+       {site + ": line 9: record 3: expected 13 values on the line, found 6", "records_layout = \"free\""}},
+      {"hot air", site, 10, " 14.0  548.0  400.0  98990.0  0.0149  22.3  4.1  7.8  146.0  2.3  12.3  489.0  505.0",
+       {site + ": line 10: record 4: tt is 400, expected an air temperature"}},
+      {"no air", site, 10, " 14.0  548.0  294.6  5.0  0.0149  22.3  4.1  7.8  146.0  2.3  12.3  489.0  505.0",
+       {site + ": line 10: record 4: pp is 5, expected an air pressure"}},
+      {"negative radiation", site, 22, " 26.0    0.0  296.6  98866.0  0.0148  34.0  0.2  6.8  139.0  2.1   7.4    0.0   -1.0",
+       {site + ": line 22: record 16: averad_obs_aug26 is -1, expected a radiation of 0 W m-2 or more"}},
+      {"latitude 95", "inputn", 2, "95.0 88.37 90.0", {"inputn: line 2", "xlat is 95, expected a latitude"}},
+      {"day 400", "inputn", 1, "400 2025", {"inputn: line 1", "jday is 400, expected a day of the year"}},
+  };
+  for (const Edit& e : edits) {
+    SCOPED_TRACE(e.name);
+    ProgramDir p;
+    p.replace_line(e.file, e.line, e.text);
+    expect_refused(p, "run --format table,csv,netcdf --output-dir out", e.message_parts);
+  }
+  // Read list-directed, a record on two lines is the record it always was.
+  ProgramDir p;
+  p.replace_line(site, 9, " 13.0  335.0  292.4  98980.0  0.0146  17.1\n 5.2  9.3  142.0  1.9  14.9  281.0  298.0");
+  p.write("s.toml", "[site]\nrecords_layout = \"free\"\n");
+  expect_model_day(p, "run s.toml");
+}
+
+TEST(CommandLine, UsageVersionAndHelp) {
+  ProgramDir p;
+  const auto bogus = p.run("bogus");
+  EXPECT_NE(bogus.status, 0);
+  EXPECT_NE(bogus.err.find("unknown command \"bogus\""), std::string::npos) << bogus.err;
+  EXPECT_NE(bogus.err.find("Usage: boxmodel"), std::string::npos) << bogus.err;
+  EXPECT_EQ(bogus.out, "");
+  EXPECT_FALSE(fs::exists(p / "TS_species.txt"));
+
+  const auto version = p.run("--version");
+  EXPECT_EQ(version.status, 0);
+  EXPECT_EQ(version.out.rfind("boxmodel ", 0), 0u) << version.out;
+
+  const auto help = p.run("run --help");
+  EXPECT_EQ(help.status, 0);
+  for (const char* option : {"--start-hour", "--step", "--hours", "--output-dir", "--species", "--format",
+                             "--method", "--rtol", "--atol", "--quiet"})
+    EXPECT_NE(help.out.find(option), std::string::npos) << option;
+  EXPECT_FALSE(fs::exists(p / "TS_species.txt"));
+
+  const auto unknown_option = p.run("run --stpe 600");
+  EXPECT_EQ(unknown_option.status, 1);
+  EXPECT_FALSE(fs::exists(p / "TS_species.txt"));
+}
+
+// The run without arguments reads its records list-directed, as it always
+// has; a record that leaves values on its line or spans lines is worth a
+// warning on standard error, while what it writes stays the same.
+TEST(ModelDay, UnusualRecordsWarnOnStandardErrorOnly) {
+  const std::vector<std::pair<std::string, std::string>> records = {
+      {" 13.0  335.0  292.4  98980.0  0.0146  17.1  5.2  9.3  142.0  1.9  14.9  281.0  298.0  7.0",
+       "line 9: record 3 leaves values unread"},
+      {" 13.0  335.0  292.4  98980.0  0.0146  17.1\n 5.2  9.3  142.0  1.9  14.9  281.0  298.0",
+       "line 9: record 3 spans lines 9 to 10"},
+  };
+  for (const auto& [record, warning] : records) {
+    ProgramDir p;
+    p.replace_line(example_site_name, 9, record);
+    const auto r = p.run();
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.out, golden("stdout.txt"));
+    EXPECT_EQ(p.read("TS_species.txt"), golden("TS_species.txt"));
+    EXPECT_NE(r.err.find("warning: " + example_site_name + ": " + warning), std::string::npos) << r.err;
+  }
+}
+
+}  // namespace
