@@ -66,8 +66,10 @@ progress_lines = false
 TEST(ScenarioFile, DefaultsAreTheModelDay) {
   const Scenario s = parse_scenario("", "empty.toml", "cases");
   EXPECT_EQ(s.source, "empty.toml");
-  // Paths the file does not set stay relative to the working directory.
-  EXPECT_EQ(s.site.parameters, "inputn");
+  // Paths the file does not set sit beside it, like those it sets.
+  EXPECT_EQ(s.site.parameters, "cases/inputn");
+  EXPECT_EQ(s.site.records, "cases/ValuesAtSite_extractedFromWRFchemAug31.txt_test");
+  EXPECT_EQ(s.output.dir, "cases/.");
   EXPECT_EQ(s.site.records_layout, RecordsLayout::lines);
   EXPECT_EQ(s.time.start_hour, 5.0);
   EXPECT_EQ(s.time.step_seconds, 300);
