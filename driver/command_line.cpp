@@ -36,6 +36,7 @@ struct RunOptions {
   double step = 0, hours = 0;
   std::string output_dir, species, format, method;
   bool quiet = false;
+  bool budgets = false;
 };
 
 void add_run_options(CLI::App& run, RunOptions& o) {
@@ -52,6 +53,8 @@ void add_run_options(CLI::App& run, RunOptions& o) {
   run.add_option("--rtol", o.rtol, "Relative tolerance (chemistry.rtol)");
   run.add_option("--atol", o.atol, "Absolute tolerance, molecules cm-3 (chemistry.atol)");
   run.add_flag("--quiet,-q", o.quiet, "No progress lines on standard output (output.progress_lines = false)");
+  run.add_flag("--budgets", o.budgets,
+               "Integrated reaction rates and species budgets per output interval (output.budgets = true)");
 }
 
 std::vector<KeyOverride> run_overrides(const CLI::App& run, const RunOptions& o) {
@@ -73,6 +76,7 @@ std::vector<KeyOverride> run_overrides(const CLI::App& run, const RunOptions& o)
   if (given("--rtol")) add("--rtol", "chemistry.rtol", o.rtol);
   if (given("--atol")) add("--atol", "chemistry.atol", o.atol);
   if (o.quiet) add("--quiet", "output.progress_lines", false);
+  if (o.budgets) add("--budgets", "output.budgets", true);
   return v;
 }
 
