@@ -63,9 +63,12 @@ void set_floating_point_modes() {
 int stopping_exceptions(int flags) { return flags & trapped; }
 
 const char* exception_name(int flags) {
-  if (flags & FE_INVALID) return "invalid operation";
-  if (flags & FE_DIVBYZERO) return "division by zero";
+  // An overflow or a division by zero makes an infinity, whose later use
+  // may raise an invalid operation, but a NaN raises nothing further: when
+  // both are seen the invalid operation came second.
   if (flags & FE_OVERFLOW) return "overflow";
+  if (flags & FE_DIVBYZERO) return "division by zero";
+  if (flags & FE_INVALID) return "invalid operation";
   return "";
 }
 

@@ -19,9 +19,9 @@ void set_floating_point_modes();
 // trapped ones, FE_INVALID | FE_DIVBYZERO | FE_OVERFLOW.
 int stopping_exceptions(int flags);
 
-// What a trapped run says of the first exception raised among `flags`
-// (as the trap's message names it): "invalid operation", "division by zero"
-// or "overflow"; "" when none of them is raised.
+// What a trapped run would have said of `flags` (as the trap's message
+// names it): "overflow", "division by zero" or "invalid operation", the one
+// most likely raised first; "" when none of them is raised.
 const char* exception_name(int flags);
 
 }  // namespace box

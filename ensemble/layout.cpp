@@ -75,13 +75,16 @@ Layout make_layout(const Definition& d) {
   }
   // Members that change the clock may take more samples than the base.
   if (clock_varies) {
+    std::size_t longest = 0;
     for (std::size_t i = 0; i < l.members; ++i) {
       try {
-        l.times = std::max(l.times, samples_of(member_scenario(d, i)));
+        longest = std::max(longest, samples_of(member_scenario(d, i)));
       } catch (const InputError&) {
         // Fails when it runs, with its reason.
       }
     }
+    if (longest > 0) l.times = longest;
+    l.time_s.resize(std::min(l.time_s.size(), l.times));
     while (l.time_s.size() < l.times) l.time_s.push_back(static_cast<double>(l.time_s.size()) * every);
   }
   if (!day_varies) {
