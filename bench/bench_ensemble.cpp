@@ -18,7 +18,9 @@ void BM_EnsembleOfExampleDays(benchmark::State& state) {
   const unsigned threads = static_cast<unsigned>(state.range(0));
   const long members = state.range(1);
   const box::testing::ExampleCopy example;
-  std::ofstream(example.dir() / "day.toml") << "[output]\nprogress_lines = false\n";
+  std::ofstream(example.dir() / "day.toml")
+      << "[site]\nparameters = \"inputn\"\nrecords = \"ValuesAtSite_extractedFromWRFchemAug31.txt_test\"\n"
+         "[output]\nprogress_lines = false\n";
   std::ofstream(example.dir() / "e.toml")
       << "base = \"day.toml\"\n[monte_carlo]\nmembers = " << members
       << "\nseed = 42\nuncertainty = { default = 1.1 }\n[output]\ndir = \"out\"\nspecies = [\"O3\", \"NO\", \"NO2\", \"HO\", \"HO2\"]\n";

@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <cmath>
 #include <limits>
+#include <type_traits>
 
 #include "common/errors.hpp"
 #include "common/version.hpp"
@@ -25,44 +26,45 @@ class NetcdfFile final : public OutputFile {
     remove_earlier(path_);
     check(nc_create(partial_.c_str(), NC_CLOBBER | NC_64BIT_OFFSET, &ncid_), "create the file");
     define();
+    block_.species.resize(layout_.species.size());
+    block_.numbers.resize(layout_.varied.size());
+    block_.texts.resize(layout_.varied.size());
   }
   ~NetcdfFile() override {
     if (ncid_ >= 0) nc_close(ncid_);
   }
 
+  // Members arrive in order and are kept in a block of consecutive ones,
+  // written a variable at a time when the block is full: a few large
+  // writes instead of one small write per member and variable all over the
+  // file.
   void member(const MemberResult& r, const std::vector<VariedValue>& varied) override {
-    const std::size_t i = r.index;
+    if (block_.empty()) first_ = r.index;
     const std::size_t times = layout_.times;
     const std::size_t n = layout_.species.size();
     const std::size_t samples = std::min(r.samples(), times);
-    std::vector<double> row(times);
-    const std::size_t start[] = {i, 0};
-    const std::size_t count[] = {1, times};
-    const auto put_row = [&](int var) { check(nc_put_vara_double(ncid_, var, start, count, row.data()), "write member " + std::to_string(i)); };
-
-    std::fill(row.begin(), row.end(), missing);
-    std::copy_n(r.time_h.begin(), samples, row.begin());
-    put_row(time_h_var_);
-    for (std::size_t s = 0; s < n; ++s) {
-      std::fill(row.begin(), row.end(), missing);
-      for (std::size_t k = 0; k < samples; ++k) row[k] = r.values[k * n + s];
-      put_row(species_vars_[s]);
+    const std::size_t row = block_.members++;
+    const auto rows = [&](std::vector<double>& v) {
+      v.resize(block_.members * times, missing);
+      return v.begin() + static_cast<std::ptrdiff_t>(row * times);
+    };
+    std::copy_n(r.time_h.begin(), samples, rows(block_.time_h));
+    for (std::size_t sp = 0; sp < n; ++sp) {
+      auto out = rows(block_.species[sp]);
+      for (std::size_t k = 0; k < samples; ++k) out[static_cast<std::ptrdiff_t>(k)] = r.values[k * n + sp];
     }
-    const int number = static_cast<int>(i);
-    check(nc_put_var1_int(ncid_, member_var_, &i, &number), "write member " + std::to_string(i));
+    block_.number.push_back(static_cast<int>(r.index));
+    block_.status.push_back(static_cast<int>(r.status));
+    append_text(block_.message, r.message, message_width);
     for (std::size_t v = 0; v < varied.size(); ++v) {
-      if (const auto* x = std::get_if<double>(&varied[v])) {
-        check(nc_put_var1_double(ncid_, varied_vars_[v], &i, x), "write member " + std::to_string(i));
-      } else {
-        put_text(varied_vars_[v], i, std::get<std::string>(varied[v]), layout_.varied[v].width);
-      }
+      if (const auto* x = std::get_if<double>(&varied[v])) block_.numbers[v].push_back(*x);
+      else append_text(block_.texts[v], std::get<std::string>(varied[v]), layout_.varied[v].width);
     }
-    const int status = static_cast<int>(r.status);
-    check(nc_put_var1_int(ncid_, status_var_, &i, &status), "write member " + std::to_string(i));
-    put_text(message_var_, i, r.message, message_width);
+    if (block_.members == block_size) write_block();
   }
 
   void finish() override {
+    write_block();
     const int ncid = std::exchange(ncid_, -1);
     check(nc_close(ncid), "close the file");
     publish(partial_, path_);
@@ -75,13 +77,37 @@ class NetcdfFile final : public OutputFile {
   void attribute(int var, const std::string& name, std::string_view value) {
     check(nc_put_att_text(ncid_, var, name.c_str(), value.size(), value.data()), "write the attribute " + name);
   }
-  // Text cut to the variable's width, the rest left at the fill (NUL).
-  void put_text(int var, std::size_t i, const std::string& text, std::size_t width) {
+  // Text cut to the variable's width and padded with NULs (the fill).
+  static void append_text(std::vector<char>& out, const std::string& text, std::size_t width) {
     const std::size_t length = std::min(text.size(), width);
-    if (length == 0) return;
-    const std::size_t start[] = {i, 0};
-    const std::size_t count[] = {1, length};
-    check(nc_put_vara_text(ncid_, var, start, count, text.data()), "write member " + std::to_string(i));
+    out.insert(out.end(), text.begin(), text.begin() + static_cast<std::ptrdiff_t>(length));
+    out.resize(out.size() + width - length, '\0');
+  }
+
+  void write_block() {
+    const std::size_t m = block_.members;
+    if (m == 0) return;
+    const std::string doing = "write members " + std::to_string(first_) + " to " + std::to_string(first_ + m - 1);
+    const std::size_t start[] = {first_, 0};
+    const auto put = [&](int var, std::size_t width, const auto* data) {
+      const std::size_t count[] = {m, width};
+      if constexpr (std::is_same_v<std::remove_cvref_t<decltype(*data)>, double>)
+        check(nc_put_vara_double(ncid_, var, start, count, data), doing);
+      else if constexpr (std::is_same_v<std::remove_cvref_t<decltype(*data)>, int>)
+        check(nc_put_vara_int(ncid_, var, start, count, data), doing);
+      else
+        check(nc_put_vara_text(ncid_, var, start, count, data), doing);
+    };
+    put(member_var_, 1, block_.number.data());
+    put(time_h_var_, layout_.times, block_.time_h.data());
+    for (std::size_t sp = 0; sp < species_vars_.size(); ++sp) put(species_vars_[sp], layout_.times, block_.species[sp].data());
+    for (std::size_t v = 0; v < varied_vars_.size(); ++v) {
+      if (layout_.varied[v].text) put(varied_vars_[v], layout_.varied[v].width, block_.texts[v].data());
+      else put(varied_vars_[v], 1, block_.numbers[v].data());
+    }
+    put(status_var_, 1, block_.status.data());
+    put(message_var_, message_width, block_.message.data());
+    block_.clear();
   }
   int variable(const std::string& name, nc_type type, std::initializer_list<int> dims) {
     int var = -1;
@@ -158,8 +184,33 @@ class NetcdfFile final : public OutputFile {
     check(nc_put_vara_double(ncid_, time_var, &start, &count, layout_.time_s.data()), "write the times");
   }
 
+  static constexpr std::size_t block_size = 256;
+
+  struct Block {
+    std::size_t members = 0;
+    std::vector<double> time_h;
+    std::vector<std::vector<double>> species;  // per species: members x times
+    std::vector<std::vector<double>> numbers;  // per varied key
+    std::vector<std::vector<char>> texts;      // per varied key: members x width
+    std::vector<int> number, status;
+    std::vector<char> message;
+    bool empty() const { return members == 0; }
+    void clear() {
+      members = 0;
+      time_h.clear();
+      for (auto& v : species) v.clear();
+      for (auto& v : numbers) v.clear();
+      for (auto& v : texts) v.clear();
+      number.clear();
+      status.clear();
+      message.clear();
+    }
+  };
+
   std::filesystem::path path_, partial_;
   const Layout& layout_;
+  Block block_;
+  std::size_t first_ = 0;
   int ncid_ = -1;
   int member_var_ = -1, time_h_var_ = -1, status_var_ = -1, message_var_ = -1;
   std::vector<int> species_vars_, varied_vars_;
