@@ -124,6 +124,39 @@ TEST(EnsembleProgram, EveryMemberIsItsSingleRunAndFailuresStayWithTheirMember) {
   }
 }
 
+// The integrator refuses a member's tolerances in every step: the single
+// run goes on regardless, printing its messages, and so does the member,
+// marked failed; its values are the single run's.
+TEST(EnsembleProgram, AnIntegrationFailureMarksTheMemberAndKeepsTheSingleRunsValues) {
+  const Ensemble e;
+  e.write("members.csv", "chemistry.rtol,chemistry.atol\n0.001,1\n1e-15,1e-30\n");
+  ASSERT_EQ(e.boxmodel("ensemble e.toml"), 4);
+  ASSERT_EQ(e.boxmodel("ensemble e.toml --print-member 1", "m1.toml"), 0);
+  ASSERT_EQ(e.boxmodel("run m1.toml"), 0);
+  EXPECT_NE(read(e.dir() / "stdout.txt").find("Forced exit from Rosenbrock"), std::string::npos);
+  const auto single = lines_of(read(e.dir() / "out/member-1/species.csv"));
+  std::vector<std::string> mine;
+  for (const std::string& row : lines_of(read(e.dir() / "out/ensemble.csv")))
+    if (row.rfind("1,", 0) == 0) mine.push_back(row.substr(2));
+  ASSERT_EQ(mine.size() + 1, single.size());
+  for (std::size_t r = 0; r < mine.size(); ++r) EXPECT_EQ(mine[r], single[r + 1]);
+#ifdef BOXMODEL_HAVE_NETCDF
+  int nc = -1, var = -1;
+  ASSERT_EQ(nc_open((e.dir() / "out/ensemble.nc").c_str(), NC_NOWRITE, &nc), NC_NOERR);
+  int status[2] = {-1, -1};
+  nc_inq_varid(nc, "status", &var);
+  nc_get_var_int(nc, var, status);
+  EXPECT_EQ(status[0], 0);
+  EXPECT_EQ(status[1], 4);
+  char message[513] = {};
+  const std::size_t start[] = {1, 0}, count[] = {1, 512};
+  nc_inq_varid(nc, "message", &var);
+  nc_get_vara_text(nc, var, start, count, message);
+  EXPECT_EQ(std::string(message).rfind("integration failed in step 1 of 24: Improper tolerance values", 0), 0u) << message;
+  nc_close(nc);
+#endif
+}
+
 TEST(EnsembleProgram, ExitStatuses) {
   const Ensemble e;
   // Every member succeeds.
