@@ -121,9 +121,9 @@ int run_ensemble_program(const std::filesystem::path& file, const Options& optio
   const double seconds = progress.seconds();
   char line[320];
   std::snprintf(line, sizeof line,
-                "ensemble: %zu members, %zu succeeded, %zu failed; %.1f s, %.1f members/s; %d process%s x %u "
+                "ensemble: %zu member%s, %zu succeeded, %zu failed; %.1f s, %.1f members/s; %d process%s x %u "
                 "thread%s, 1 lane; %.0f kB per member",
-                members, members - failed, failed, seconds, seconds > 0 ? static_cast<double>(members) / seconds : 0.0,
+                members, members == 1 ? "" : "s", members - failed, failed, seconds, seconds > 0 ? static_cast<double>(members) / seconds : 0.0,
                 ranks, ranks == 1 ? "" : "es", threads, threads == 1 ? "" : "s",
                 static_cast<double>(bytes_per_member(layout)) / 1024.0);
   report(line);
