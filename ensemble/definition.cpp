@@ -185,6 +185,7 @@ MembersTable read_members_table(const fs::path& file) {
   int number = 0;
   while (std::getline(in, line)) {
     ++number;
+    if (!line.empty() && line.back() == '\r') line.pop_back();  // written on Windows
     const std::string where = name + ": line " + std::to_string(number);
     const std::string content = trim(line);
     if (content.empty() || content[0] == '#') continue;

@@ -43,10 +43,11 @@ TEST(MembersTable, CellsAreNumbersBooleansOrText) {
                                "\n"
                                "30,ros2,a.txt,true\n"
                                "1e-3,\"rodas4\",\"2025\",false\n"
-                               "-2.5,\"with, comma \"\"quoted\"\"\",x,y\n");
+                               "-2.5,\"with, comma \"\"quoted\"\"\",x,y\n"
+                               "4,a,\"b c\",false\r\n");
   const MembersTable t = read_members_table(csv);
   ASSERT_EQ(t.keys, (std::vector<std::string>{"initial.O3", "chemistry.method", "site.records", "output.progress_lines"}));
-  ASSERT_EQ(t.rows.size(), 3u);
+  ASSERT_EQ(t.rows.size(), 4u);
   EXPECT_EQ(t.rows[0].line, 4);
   EXPECT_EQ(std::get<double>(t.rows[0].cells[0]), 30.0);
   EXPECT_EQ(std::get<std::string>(t.rows[0].cells[1]), "ros2");
@@ -55,6 +56,9 @@ TEST(MembersTable, CellsAreNumbersBooleansOrText) {
   // A quoted cell is text even when it reads as a number.
   EXPECT_EQ(std::get<std::string>(t.rows[1].cells[2]), "2025");
   EXPECT_EQ(std::get<std::string>(t.rows[2].cells[1]), "with, comma \"quoted\"");
+  // A line ending of Windows is not part of the last cell.
+  EXPECT_EQ(std::get<std::string>(t.rows[3].cells[2]), "b c");
+  EXPECT_EQ(std::get<bool>(t.rows[3].cells[3]), false);
 }
 
 TEST(MembersTable, ErrorsNameTheFileTheLineAndTheColumn) {
