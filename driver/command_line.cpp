@@ -9,6 +9,7 @@
 #include "common/errors.hpp"
 #include "common/version.hpp"
 #include "driver/program.hpp"
+#include "ensemble/program.hpp"
 
 namespace box {
 namespace {
@@ -99,10 +100,22 @@ int main_program(int argc, char** argv) {
   RunOptions run_options;
   add_run_options(*run, run_options);
 
+  CLI::App* ensemble = app.add_subcommand("ensemble", "Run an ensemble of scenarios (a TOML file) on every core");
+  std::string ensemble_file;
+  ensemble::Options ensemble_options;
+  ensemble->add_option("ensemble", ensemble_file, "Ensemble file (TOML)")->required();
+  ensemble->add_option("--threads", ensemble_options.threads, "Worker threads per process (default: every core)")
+      ->check(CLI::PositiveNumber);
+  ensemble->add_option("--lanes", ensemble_options.lanes, "Boxes integrated together per vector register (1: one at a time)")
+      ->check(CLI::PositiveNumber);
+  std::size_t print_member = 0;
+  ensemble->add_option("--print-member", print_member,
+                       "Print member K's scenario (TOML, for 'boxmodel run') and run nothing");
+
   // A first word that is neither an option nor a command is a mistake, not
   // a request for the default day.
   const std::string first = argv[1];
-  if (!first.empty() && first[0] != '-' && first != "run") {
+  if (!first.empty() && first[0] != '-' && first != "run" && first != "ensemble") {
     std::fprintf(stderr, "boxmodel: unknown command \"%s\"\n%s", first.c_str(), app.help().c_str());
     return exit_input_error;
   }
@@ -119,6 +132,9 @@ int main_program(int argc, char** argv) {
     if (!run_options.scenario.empty()) file = run_options.scenario;
     return run_scenario_program(file, run_overrides(*run, run_options));
   }
+  if (ensemble->parsed() && ensemble->get_option("--print-member")->count() > 0)
+    return ensemble::print_member_program(ensemble_file, print_member);
+  if (ensemble->parsed()) return ensemble::run_ensemble_program(ensemble_file, ensemble_options);
   return exit_input_error;
 }
 

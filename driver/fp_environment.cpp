@@ -14,6 +14,8 @@
 namespace box {
 namespace {
 
+constexpr int trapped = FE_INVALID | FE_DIVBYZERO | FE_OVERFLOW;
+
 void write_stderr(const char* text) {
   // write(2) is async-signal-safe; stdio is not.
   const ssize_t ignored = ::write(STDERR_FILENO, text, std::strlen(text));
@@ -46,12 +48,28 @@ void install_floating_point_traps() {
   sigaction(SIGFPE, &action, nullptr);
 
   std::feclearexcept(FE_ALL_EXCEPT);
-  feenableexcept(FE_INVALID | FE_DIVBYZERO | FE_OVERFLOW);
+  feenableexcept(trapped);
+  set_floating_point_modes();
+}
+
+void set_floating_point_modes() {
 #if defined(__x86_64__) || defined(__i386__)
   // MXCSR bit 6, denormals-are-zero: denormal inputs of SSE arithmetic are
   // taken as 0 (results that underflow are still produced as denormals).
   _mm_setcsr(_mm_getcsr() | 0x0040u);
 #endif
+}
+
+int stopping_exceptions(int flags) { return flags & trapped; }
+
+const char* exception_name(int flags) {
+  // An overflow or a division by zero makes an infinity, whose later use
+  // may raise an invalid operation, but a NaN raises nothing further: when
+  // both are seen the invalid operation came second.
+  if (flags & FE_OVERFLOW) return "overflow";
+  if (flags & FE_DIVBYZERO) return "division by zero";
+  if (flags & FE_INVALID) return "invalid operation";
+  return "";
 }
 
 }  // namespace box

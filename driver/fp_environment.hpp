@@ -8,4 +8,20 @@ namespace box {
 
 void install_floating_point_traps();
 
+// The arithmetic modes of the run without the traps: denormal operands read
+// as zero (per thread on x86: every thread that computes chemistry must set
+// it, or its bits differ from the main thread's). Ensemble workers use this
+// and test the exception flags per member instead of trapping, since a trap
+// is process-wide and cannot stop one member alone.
+void set_floating_point_modes();
+
+// The exceptions that stop a run, among `flags` (of fetestexcept): the
+// trapped ones, FE_INVALID | FE_DIVBYZERO | FE_OVERFLOW.
+int stopping_exceptions(int flags);
+
+// What a trapped run would have said of `flags` (as the trap's message
+// names it): "overflow", "division by zero" or "invalid operation", the one
+// most likely raised first; "" when none of them is raised.
+const char* exception_name(int flags);
+
 }  // namespace box

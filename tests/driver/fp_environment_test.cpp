@@ -1,6 +1,7 @@
 // The floating-point environment of a run, tried in child processes.
 #include <gtest/gtest.h>
 
+#include <cfenv>
 #include <cstdlib>
 #include <limits>
 #include <string>
@@ -45,6 +46,36 @@ TEST(FloatingPointTrapsDeathTest, UnderflowAndDenormalOperandsAreSilent) {
         volatile double denormal = std::numeric_limits<double>::denorm_min() * 1e10;
         volatile double product = denormal * one;
         std::exit(product == 0.0 ? 0 : 1);
+      },
+      testing::ExitedWithCode(0), "");
+}
+
+// Without traps (an ensemble's workers) the raised flags say what a trapped
+// run would have stopped on, and the arithmetic modes are the trapped run's.
+TEST(FloatingPointFlags, NameWhatATrapWouldHaveStoppedOn) {
+  EXPECT_EXIT(
+      {
+        set_floating_point_modes();
+        const auto name_of = [](auto operation) {
+          std::feclearexcept(FE_ALL_EXCEPT);
+          volatile double result = operation();
+          static_cast<void>(result);
+          return std::string(exception_name(stopping_exceptions(std::fetestexcept(FE_ALL_EXCEPT))));
+        };
+        bool ok = name_of([] { return one / zero; }) == "division by zero";
+        ok = ok && name_of([] { return zero / zero; }) == "invalid operation";
+        ok = ok && name_of([] { return huge * 2.0; }) == "overflow";
+        // The infinity of an overflow, used on, raises an invalid operation:
+        // the trap would have stopped at the overflow.
+        ok = ok && name_of([] {
+          volatile double inf = huge * 2.0;
+          return inf - inf;
+        }) == "overflow";
+        // Underflow and inexact results stop nothing.
+        ok = ok && name_of([] { return std::numeric_limits<double>::min() / 1e10 + one / 3.0; }).empty();
+        volatile double denormal = std::numeric_limits<double>::denorm_min() * 1e10;
+        volatile double product = denormal * one;
+        std::exit(ok && product == 0.0 ? 0 : 1);
       },
       testing::ExitedWithCode(0), "");
 }

@@ -1,0 +1,326 @@
+#include "ensemble/definition.hpp"
+
+#include <toml++/toml.h>
+
+#include <algorithm>
+#include <charconv>
+#include <cmath>
+#include <fstream>
+#include <sstream>
+
+#include "common/errors.hpp"
+#include "ensemble/monte_carlo.hpp"
+#include "mechanism/parameters.hpp"
+
+namespace box::ensemble {
+namespace fs = std::filesystem;
+namespace {
+
+std::string read_text(const fs::path& file, const std::string& what) {
+  std::ifstream in(file, std::ios::binary);
+  if (!in) throw InputError(file.generic_string() + ": cannot open the " + what);
+  std::ostringstream text;
+  text << in.rdbuf();
+  if (in.bad()) throw InputError(file.generic_string() + ": cannot read the " + what);
+  return text.str();
+}
+
+class Reader {
+ public:
+  explicit Reader(const fs::path& file) : name_(file.generic_string()) {}
+
+  [[noreturn]] void fail(const toml::node* node, const std::string& key, const std::string& what) const {
+    std::string where = name_;
+    if (node != nullptr && node->source().begin.line > 0)
+      where += ": line " + std::to_string(node->source().begin.line);
+    throw ScenarioError(where + ": " + key + ": " + what);
+  }
+
+  void check_keys(const toml::table& t, const std::string& prefix,
+                  std::initializer_list<std::string_view> allowed) const {
+    for (auto&& [key, node] : t) {
+      if (std::find(allowed.begin(), allowed.end(), key.str()) != allowed.end()) continue;
+      std::string list;
+      for (std::string_view a : allowed) list += (list.empty() ? "" : ", ") + std::string(a);
+      const std::string full = prefix.empty() ? std::string(key.str()) : prefix + "." + std::string(key.str());
+      fail(&node, full, "unknown key (expected one of " + list + ")");
+    }
+  }
+
+  std::string text(const toml::node& n, const std::string& key) const {
+    if (const auto* s = n.as_string()) {
+      if (s->get().empty()) fail(&n, key, "expected a non-empty string");
+      return s->get();
+    }
+    fail(&n, key, "expected a string");
+  }
+
+  double number(const toml::node& n, const std::string& key) const {
+    if (const auto* i = n.as_integer()) return static_cast<double>(i->get());
+    if (const auto* f = n.as_floating_point(); f != nullptr && std::isfinite(f->get())) return f->get();
+    fail(&n, key, "expected a finite number");
+  }
+
+  std::int64_t whole(const toml::node& n, const std::string& key, std::int64_t least) const {
+    const auto* i = n.as_integer();
+    if (i == nullptr) fail(&n, key, "expected a whole number");
+    if (i->get() < least) fail(&n, key, "expected a whole number of at least " + std::to_string(least));
+    return i->get();
+  }
+
+  std::vector<std::string> strings(const toml::node& n, const std::string& key) const {
+    const auto* a = n.as_array();
+    if (a == nullptr) fail(&n, key, "expected an array of strings");
+    std::vector<std::string> out;
+    for (const toml::node& e : *a) out.push_back(text(e, key));
+    return out;
+  }
+
+ private:
+  std::string name_;
+};
+
+int reaction_number(std::string_view name) {
+  if (name.size() < 2 || name[0] != 'R') return 0;
+  int r = 0;
+  const auto [end, ec] = std::from_chars(name.data() + 1, name.data() + name.size(), r);
+  if (ec != std::errc{} || end != name.data() + name.size() || r < 1 || r > nreact) return 0;
+  return r;
+}
+
+MonteCarlo read_monte_carlo(const Reader& r, const toml::table& t) {
+  r.check_keys(t, "monte_carlo", {"members", "seed", "uncertainty"});
+  MonteCarlo mc;
+  if (const auto* n = t.get("members")) mc.members = static_cast<std::size_t>(r.whole(*n, "monte_carlo.members", 1));
+  if (const auto* n = t.get("seed")) mc.seed = static_cast<std::uint64_t>(r.whole(*n, "monte_carlo.seed", 0));
+  else r.fail(&t, "monte_carlo.seed", "missing: a Monte-Carlo ensemble needs a seed");
+  const auto* n = t.get("uncertainty");
+  if (n == nullptr) r.fail(&t, "monte_carlo.uncertainty", "missing: expected { default = f, R<n> = f, ... }");
+  if (!n->is_table()) r.fail(n, "monte_carlo.uncertainty", "expected a table { default = f, R<n> = f, ... }");
+  std::vector<double> f(nreact + 1, 0.0);
+  double fallback = 0.0;
+  for (auto&& [key, node] : *n->as_table()) {
+    const std::string name(key.str());
+    const std::string full = "monte_carlo.uncertainty." + name;
+    const double v = r.number(node, full);
+    if (!(v >= 1.0)) r.fail(&node, full, "expected an uncertainty factor of 1 or more");
+    if (name == "default") {
+      fallback = v;
+      continue;
+    }
+    const int reaction = reaction_number(name);
+    if (reaction == 0)
+      r.fail(&node, full, "expected default or a reaction R1 to R" + std::to_string(nreact));
+    f[static_cast<std::size_t>(reaction)] = v;
+  }
+  for (int k = 1; k <= nreact; ++k) {
+    const double v = f[static_cast<std::size_t>(k)] > 0.0 ? f[static_cast<std::size_t>(k)] : fallback;
+    if (v > 0.0) mc.uncertainty.emplace_back(k, v);
+  }
+  return mc;
+}
+
+// A cell's value: a number when the whole cell reads as one, a boolean for
+// true and false, text otherwise.
+KeyOverride::Value cell_value(const std::string& cell) {
+  double v = 0;
+  const auto [end, ec] = std::from_chars(cell.data(), cell.data() + cell.size(), v);
+  if (ec == std::errc{} && end == cell.data() + cell.size() && !cell.empty()) return v;
+  if (cell == "true") return true;
+  if (cell == "false") return false;
+  return cell;
+}
+
+std::string trim(const std::string& s) {
+  const auto first = s.find_first_not_of(" \t\r");
+  if (first == std::string::npos) return "";
+  return s.substr(first, s.find_last_not_of(" \t\r") - first + 1);
+}
+
+struct Cell {
+  std::string text;
+  bool quoted = false;  // always text
+};
+
+// The cells of one CSV line; double quotes protect commas, "" is a quote.
+std::vector<Cell> split_cells(const std::string& line, const std::string& where) {
+  std::vector<Cell> cells;
+  std::string cell;
+  bool quoted = false, was_quoted = false;
+  for (std::size_t i = 0; i < line.size(); ++i) {
+    const char c = line[i];
+    if (quoted) {
+      if (c == '"' && i + 1 < line.size() && line[i + 1] == '"') cell += '"', ++i;
+      else if (c == '"') quoted = false;
+      else cell += c;
+    } else if (c == '"' && trim(cell).empty()) {
+      quoted = was_quoted = true;
+      cell.clear();
+    } else if (c == ',') {
+      cells.push_back({was_quoted ? cell : trim(cell), was_quoted});
+      cell.clear();
+      was_quoted = false;
+    } else {
+      cell += c;
+    }
+  }
+  if (quoted) throw InputError(where + ": a quoted cell is not closed");
+  cells.push_back({was_quoted ? cell : trim(cell), was_quoted});
+  return cells;
+}
+
+}  // namespace
+
+std::size_t Definition::members() const {
+  if (table) return table->rows.size();
+  return monte_carlo ? monte_carlo->members : 0;
+}
+
+MembersTable read_members_table(const fs::path& file) {
+  const std::string name = file.generic_string();
+  std::istringstream in(read_text(file, "members table"));
+  MembersTable t;
+  t.file = file;
+  std::string line;
+  int number = 0;
+  while (std::getline(in, line)) {
+    ++number;
+    if (!line.empty() && line.back() == '\r') line.pop_back();  // written on Windows
+    const std::string where = name + ": line " + std::to_string(number);
+    const std::string content = trim(line);
+    if (content.empty() || content[0] == '#') continue;
+    const std::vector<Cell> cells = split_cells(line, where);
+    if (t.keys.empty()) {
+      for (const Cell& cell : cells) {
+        const std::string& key = cell.text;
+        if (key.empty()) throw InputError(where + ": the header has an empty column name (expected dotted scenario keys)");
+        if (std::find(t.keys.begin(), t.keys.end(), key) != t.keys.end())
+          throw InputError(where + ": " + key + ": the column is named twice");
+        t.keys.push_back(key);
+      }
+      continue;
+    }
+    if (cells.size() != t.keys.size())
+      throw InputError(where + ": expected " + std::to_string(t.keys.size()) + " cells (one per column), found " +
+                       std::to_string(cells.size()));
+    MembersTable::Row row;
+    row.line = number;
+    for (std::size_t k = 0; k < cells.size(); ++k) {
+      if (cells[k].text.empty())
+        throw InputError(where + ": " + t.keys[k] + ": the cell is empty (expected a value)");
+      row.cells.push_back(cells[k].quoted ? KeyOverride::Value(cells[k].text) : cell_value(cells[k].text));
+    }
+    t.rows.push_back(std::move(row));
+  }
+  if (t.keys.empty()) throw InputError(name + ": expected a header of dotted scenario keys, found no lines");
+  if (t.rows.empty()) throw InputError(name + ": expected at least one member row after the header");
+  return t;
+}
+
+Definition read_definition(const fs::path& file) {
+  const std::string name = file.generic_string();
+  const std::string text = read_text(file, "ensemble file");
+  toml::table root;
+  try {
+    root = toml::parse(text, name);
+  } catch (const toml::parse_error& e) {
+    throw ScenarioError(name + ": line " + std::to_string(e.source().begin.line) + ": " +
+                        std::string(e.description()));
+  }
+  const Reader r(file);
+  r.check_keys(root, "", {"base", "members", "monte_carlo", "output"});
+  const fs::path folder = file.parent_path();
+  const auto resolve = [&](const std::string& p) { return fs::path(p).is_absolute() ? fs::path(p) : folder / p; };
+
+  Definition d;
+  d.file = file;
+  const auto* base = root.get("base");
+  if (base == nullptr) r.fail(nullptr, "base", "missing: expected the base scenario's file");
+  d.base = resolve(r.text(*base, "base"));
+  d.base_text = read_text(d.base, "base scenario");
+
+  if (const auto* n = root.get("members")) d.table = read_members_table(resolve(r.text(*n, "members")));
+  if (const auto* n = root.get("monte_carlo")) {
+    if (!n->is_table()) r.fail(n, "monte_carlo", "expected a table ([monte_carlo])");
+    d.monte_carlo = read_monte_carlo(r, *n->as_table());
+    if (d.table && d.monte_carlo->members != 0 && d.monte_carlo->members != d.table->rows.size())
+      r.fail(n->as_table()->get("members"), "monte_carlo.members",
+             "the members table has " + std::to_string(d.table->rows.size()) +
+                 " rows; leave monte_carlo.members out or make it equal");
+    if (!d.table && d.monte_carlo->members == 0)
+      r.fail(n, "monte_carlo.members", "missing: without a members table the ensemble needs its size");
+  }
+  if (!d.table && !d.monte_carlo) r.fail(nullptr, "members", "missing: expected a members table, [monte_carlo], or both");
+
+  d.output_dir = folder / "ensemble-out";
+  if (const auto* n = root.get("output")) {
+    if (!n->is_table()) r.fail(n, "output", "expected a table ([output])");
+    const toml::table& o = *n->as_table();
+    r.check_keys(o, "output", {"dir", "species", "every_seconds", "formats"});
+    if (const auto* v = o.get("dir")) d.output_dir = resolve(r.text(*v, "output.dir"));
+    if (const auto* v = o.get("species")) {
+      if (const auto* s = v->as_string()) d.species = std::vector<std::string>{s->get()};
+      else d.species = r.strings(*v, "output.species");
+    }
+    if (const auto* v = o.get("every_seconds"))
+      d.every_seconds = static_cast<int>(r.whole(*v, "output.every_seconds", 1));
+    if (const auto* v = o.get("formats")) {
+      d.write_netcdf = d.write_csv = false;
+      for (const std::string& f : r.strings(*v, "output.formats")) {
+        if (f == "netcdf") d.write_netcdf = true;
+        else if (f == "csv") d.write_csv = true;
+        else r.fail(v, "output.formats", "expected \"netcdf\" or \"csv\", found \"" + f + "\"");
+      }
+      if (!d.write_netcdf && !d.write_csv) r.fail(v, "output.formats", "expected at least one format");
+    }
+  }
+  return d;
+}
+
+std::vector<KeyOverride> member_overrides(const Definition& d, std::size_t index) {
+  std::vector<KeyOverride> v;
+  if (d.table) {
+    const MembersTable& t = *d.table;
+    const MembersTable::Row& row = t.rows.at(index);
+    const std::string origin = t.file.generic_string() + ": line " + std::to_string(row.line);
+    const fs::path folder = t.file.parent_path();
+    for (std::size_t k = 0; k < t.keys.size(); ++k) {
+      KeyOverride o{t.keys[k], row.cells[k], origin};
+      // Files named in the table are found next to the table.
+      if (const auto* s = std::get_if<std::string>(&o.value);
+          s != nullptr && t.keys[k].starts_with("site.") && fs::path(*s).is_relative())
+        o.value = (folder / *s).generic_string();
+      v.push_back(std::move(o));
+    }
+  }
+  for (KeyOverride& o : output_overrides(d)) v.push_back(std::move(o));
+  return v;
+}
+
+std::vector<KeyOverride> output_overrides(const Definition& d) {
+  std::vector<KeyOverride> v;
+  const std::string origin = d.file.generic_string() + ": [output]";
+  if (d.species) {
+    const std::vector<std::string>& s = *d.species;
+    if (s.size() == 1 && (s[0] == "table" || s[0] == "all")) v.push_back({"output.species", s[0], origin});
+    else v.push_back({"output.species", s, origin});
+  }
+  if (d.every_seconds) v.push_back({"output.every_seconds", static_cast<double>(*d.every_seconds), origin});
+  return v;
+}
+
+Scenario member_scenario_for_run(const Definition& d, std::size_t index) {
+  Scenario s = parse_scenario(d.base_text, d.base.generic_string(), d.base.parent_path(), member_overrides(d, index));
+  if (d.monte_carlo) apply_factors(s, random_factors(*d.monte_carlo, index));
+  s.output.dir = d.output_dir;
+  return s;
+}
+
+Scenario member_scenario(const Definition& d, std::size_t index) {
+  Scenario s = member_scenario_for_run(d, index);
+  s.output.formats.clear();
+  s.output.progress_lines = false;
+  return s;
+}
+
+}  // namespace box::ensemble

@@ -1,0 +1,54 @@
+#pragma once
+// One member's run and what it leaves: its samples of the selected species
+// and how it ended.
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "driver/text_output.hpp"
+#include "ensemble/definition.hpp"
+
+namespace box::ensemble {
+
+// How a member ended; the numbers are those of the ensemble file's
+// status(member) variable (and match the program's exit statuses where
+// there is one).
+enum class MemberStatus : std::int32_t {
+  success = 0,
+  input = 1,           // its scenario, records or parameters are not valid
+  floating_point = 3,  // an invalid operation, division by zero or overflow
+  integration = 4,     // the integrator gave up in a step (values still written)
+};
+
+struct MemberResult {
+  std::size_t index = 0;
+  MemberStatus status = MemberStatus::success;
+  std::string message;  // "" on success
+  std::vector<double> time_h;     // local time of each sample, hours
+  std::vector<double> elapsed_s;  // seconds since the member's start
+  // Mole fractions, sample-major: samples x species.
+  std::vector<double> values;
+
+  std::size_t samples() const { return time_h.size(); }
+  bool ok() const { return status == MemberStatus::success; }
+};
+
+// The species every member writes, as 1-based mechanism indices, from the
+// ensemble's choice or the base scenario's. Throws InputError.
+std::vector<int> ensemble_species(const Definition& d);
+
+// The number of samples a run of `s` takes: the start, every output
+// interval and the end.
+std::size_t samples_of(const Scenario& s);
+
+// Runs member `index` to its end with the arithmetic of a trapped run:
+// the exception flags are cleared before and tested after every part of
+// it, and a raised invalid operation, division by zero or overflow stops
+// the member where a trap would have stopped the single run. Lines the run
+// would print (integrator messages, the sun's warnings) go to `discard`.
+// Never throws for the member's own faults; they are in the result.
+MemberResult run_member(const Definition& d, std::size_t index, const std::vector<int>& species,
+                        TextOutput& discard);
+
+}  // namespace box::ensemble

@@ -1,0 +1,14 @@
+// ensemble.nc in a program built without the netCDF library: it can only
+// say so.
+#include "common/errors.hpp"
+#include "ensemble/outputs.hpp"
+
+namespace box::ensemble {
+
+std::unique_ptr<OutputFile> open_netcdf(const std::filesystem::path& dir, const Layout&) {
+  throw OutputError((dir / netcdf_name).string() +
+                    ": cannot be written: this program was built without NetCDF "
+                    "(install the netCDF C library, e.g. libnetcdf-dev, and rebuild)");
+}
+
+}  // namespace box::ensemble

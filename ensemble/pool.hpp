@@ -1,0 +1,48 @@
+#pragma once
+// Runs a sequence of members on worker threads, taking the next member as
+// soon as a worker is free, and hands the results back in sequence order.
+// A worker does not start a member more than `window` places ahead of the
+// one the consumer waits for, so at most `window` results are held however
+// long the sequence is.
+#include <condition_variable>
+#include <cstddef>
+#include <functional>
+#include <map>
+#include <mutex>
+#include <thread>
+#include <vector>
+
+#include "ensemble/member.hpp"
+
+namespace box::ensemble {
+
+class OrderedPool {
+ public:
+  // `work(position)` computes the result at that position of the sequence
+  // (0 .. length-1); `setup` runs first on each worker thread.
+  OrderedPool(std::size_t length, unsigned threads, std::size_t window,
+              std::function<void()> setup, std::function<MemberResult(std::size_t)> work);
+  ~OrderedPool();
+  OrderedPool(const OrderedPool&) = delete;
+  OrderedPool& operator=(const OrderedPool&) = delete;
+
+  // The result at the next position, waiting for it.
+  MemberResult next();
+
+ private:
+  void worker();
+
+  std::size_t length_;
+  std::size_t window_;
+  std::function<void()> setup_;
+  std::function<MemberResult(std::size_t)> work_;
+  std::mutex mutex_;
+  std::condition_variable changed_;
+  std::size_t taken_ = 0;      // next position to start
+  std::size_t delivered_ = 0;  // next position to hand out
+  bool stopping_ = false;
+  std::map<std::size_t, MemberResult> done_;
+  std::vector<std::thread> threads_;
+};
+
+}  // namespace box::ensemble
