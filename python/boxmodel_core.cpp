@@ -191,11 +191,14 @@ class RunFloatingPoint {
   static void check(const Run* run) {
     const int raised = std::fetestexcept(FE_INVALID | FE_DIVBYZERO | FE_OVERFLOW);
     if (raised == 0) return;
-    const char* what = (raised & FE_INVALID) != 0   ? "invalid operation"
+    // The flags keep no order; the program stops at the first exception,
+    // and an invalid operation is mostly the consequence of an infinity an
+    // overflow or a division by zero made earlier in the same step.
+    const char* what = (raised & FE_OVERFLOW) != 0    ? "overflow"
                        : (raised & FE_DIVBYZERO) != 0 ? "division by zero"
-                                                      : "overflow";
+                                                      : "invalid operation";
     std::string message = std::string("floating-point exception: ") + what + "; the run is stopped";
-    if (run != nullptr && run->started())
+    if (run != nullptr && run->steps_done() > 0)
       message += "\nthe run stopped in step " + std::to_string(run->steps_done()) + " of " +
                  std::to_string(run->total_steps()) + ", after " +
                  std::to_string(run->steps_done() - 1) + " completed steps";
