@@ -4,6 +4,7 @@
 #include <benchmark/benchmark.h>
 
 #include "bench/example_day.hpp"
+#include "driver/run.hpp"
 
 namespace {
 
@@ -32,6 +33,26 @@ void BM_ExampleDayChemistry(benchmark::State& state) {
       days * static_cast<double>(last.nstp), benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
 }
 BENCHMARK(BM_ExampleDayChemistry)->Unit(benchmark::kMillisecond);
+
+// The whole example day as a scenario run (inputs read and checked, every
+// step with its sun and records, no output written): the work that
+// boxmodel run and the Python interface's boxmodel.run do, without process
+// start-up or building a dataset. bench/bench_python.py times those.
+void BM_ExampleDayScenarioRun(benchmark::State& state) {
+  const box::testing::ExampleCopy example;
+  box::Scenario scenario = box::default_scenario();
+  scenario.site.parameters = example.dir() / "inputn";
+  scenario.site.records = example.dir() / "ValuesAtSite_extractedFromWRFchemAug31.txt_test";
+  scenario.output.formats.clear();
+  scenario.output.progress_lines = false;
+  box::TextOutput out = box::TextOutput::create("/dev/null", "/dev/null");
+  for (auto _ : state) {
+    box::Run run(scenario, out, box::load_site(scenario));
+    run.run_day();
+    benchmark::DoNotOptimize(run.vc());
+  }
+}
+BENCHMARK(BM_ExampleDayScenarioRun)->Unit(benchmark::kMillisecond);
 
 }  // namespace
 
