@@ -89,7 +89,7 @@ def test_a_rejected_key_leaves_the_scenario_as_it_was():
     with pytest.raises(AttributeError):
         s.time.nonsense
     with pytest.raises(boxmodel.ScenarioError, match="expected a mapping"):
-        S(None if False else [("time", 1)])
+        S([("time", 1)])
 
 
 def test_files_are_read_as_the_program_reads_them(tmp_path):
