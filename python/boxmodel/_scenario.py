@@ -211,6 +211,22 @@ class Scenario:
         other._cache = None
         return other
 
+    # Pickled as what it was built from (for process pools and copies).
+    def __getstate__(self):
+        return {"text": self._text, "overrides": list(self._overrides)}
+
+    def __setstate__(self, state):
+        self._text = state["text"]
+        self._overrides = list(state["overrides"])
+        self._cache = None
+        self._core = self._build(self._overrides)
+
+    def __copy__(self):
+        return self.copy()
+
+    def __deepcopy__(self, memo):
+        return self.copy()
+
     # ------------------------------------------------------------- reading
     def _values(self):
         if self._cache is None:

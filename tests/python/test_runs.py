@@ -177,3 +177,21 @@ def test_interrupt_releases_the_lock_and_stops_cleanly(day_dir):
     assert boxmodel.run(short)["O3"].values[0] == 1e-8
     tiny, one = 5e-324, 1.0
     assert tiny * one > 0.0
+
+
+def test_integrator_failure_is_a_warning_with_the_programs_report(day_dir):
+    # Tolerances no step size can meet: the integrator gives up in each step,
+    # and the run carries on, as the program's does.
+    path = write_scenario(day_dir, '[time]\nhours = 2\nstep_seconds = 3600\n'
+                                   '[chemistry]\nmethod = "ros2"\nrtol = 1e-14\natol = 1e-30\n'
+                                   '[output]\nformats = ["csv"]\ndir = "out"\nprogress_lines = false\n')
+    done = run_cli("run", path, cwd=day_dir)
+    assert done.returncode == 0 and "Forced exit from Rosenbrock" in done.stdout
+    with pytest.warns(boxmodel.IntegrationWarning) as caught:
+        ds = boxmodel.run(path)
+    message = str(caught[0].message)
+    assert message.startswith("the integrator gave up in step 1, 2;")
+    assert message.split(":\n", 1)[1] == done.stdout.strip()
+    csv = pd.read_csv(day_dir / "out" / "species.csv", float_precision="round_trip")
+    for s in csv.columns[1:]:
+        assert np.array_equal(ds[s].values * 1e9, csv[s].values), s

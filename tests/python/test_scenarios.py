@@ -1,6 +1,8 @@
 """Scenarios from Python: the model's defaults and checks, with its messages
 naming the key; files read as the program reads them; TOML round trips."""
+import copy
 import math
+import pickle
 
 import numpy as np
 import pytest
@@ -134,5 +136,10 @@ def test_toml_round_trip(tmp_path):
     back = S.from_toml(path)
     assert back == s and back.describe() == s.describe() and back.to_dict() == s.to_dict()
     assert S.from_toml_text(text) == s
+    # Copies and pickles are the same scenario, and independent of it.
+    for other in (copy.deepcopy(s), pickle.loads(pickle.dumps(s)), S.from_toml(path).copy()):
+        assert other == s
+        other.time.hours = 3
+        assert s.time.hours == 6.0
     assert s.describe()["chemistry.rate_factors.R100"] == "3"
     assert s != S()
