@@ -22,6 +22,7 @@
 #include <cstdint>
 #include <cstdlib>
 #include <fstream>
+#include <limits>
 #include <optional>
 #include <sstream>
 #include <string>
@@ -95,7 +96,13 @@ KeyOverride::Value key_value(py::handle v) {
     int overflow = 0;
     const long long i = PyLong_AsLongLongAndOverflow(v.ptr(), &overflow);
     if (overflow == 0) return static_cast<std::int64_t>(i);
-    return PyLong_AsDouble(v.ptr());  // +-inf past the doubles: "expected a finite number"
+    const double d = PyLong_AsDouble(v.ptr());
+    if (d == -1.0 && PyErr_Occurred() != nullptr) {
+      // Past the doubles: infinite, which the reader calls not finite.
+      PyErr_Clear();
+      return overflow * std::numeric_limits<double>::infinity();
+    }
+    return d;
   }
   if (PyFloat_Check(v.ptr())) return PyFloat_AsDouble(v.ptr());
   if (PyUnicode_Check(v.ptr())) return v.cast<std::string>();

@@ -40,29 +40,60 @@ def _describe_value(value):
 
 
 def _plain(value):
-    """numpy scalars and paths as the Python values they stand for."""
+    """numpy scalars, arrays of strings and paths as the Python values they
+    stand for."""
     if isinstance(value, os.PathLike):
         return os.fspath(value)
-    if type(value).__module__ == "numpy" and hasattr(value, "item") and getattr(value, "ndim", 1) == 0:
-        return value.item()
+    if type(value).__module__ == "numpy":
+        if getattr(value, "ndim", None) == 0 and hasattr(value, "item"):
+            return value.item()
+        if getattr(value, "dtype", None) is not None and value.dtype.kind == "U" and value.ndim == 1:
+            return value.tolist()
     if isinstance(value, tuple):
         return list(value)
     return value
+
+
+def _check_text(text, where, origin):
+    """Text the model's files could hold: UTF-8, no NUL characters."""
+    try:
+        text.encode("utf-8")
+    except UnicodeEncodeError:
+        raise ScenarioError(f"{origin}: {where}: expected text, found {text!r} (not UTF-8)") from None
+    if "\0" in text:
+        raise ScenarioError(f"{origin}: {where}: expected text, found {text!r} (a NUL character)")
 
 
 def _flatten(mapping, prefix, origin, out):
     """Nested mappings as (dotted key, value, origin), in order."""
     if not isinstance(mapping, Mapping):
         raise ScenarioError(f"{origin}: expected a mapping of scenario sections, found {_describe_value(mapping)}")
-    for key, value in mapping.items():
+    # Depth first, keys in order, without recursion (any depth is an error
+    # the model reports, never a RecursionError).
+    pending = [(prefix, iter(mapping.items()))]
+    while pending:
+        path, items = pending[-1]
+        item = next(items, None)
+        if item is None:
+            pending.pop()
+            continue
+        key, value = item
         if not isinstance(key, str) or not key:
-            where = prefix or "scenario"
-            raise ScenarioError(f"{origin}: {where}: expected keys that are non-empty strings, found {key!r}")
-        full = f"{prefix}.{key}" if prefix else key
+            raise ScenarioError(f"{origin}: {path or 'scenario'}: expected keys that are non-empty strings, "
+                                f"found {key!r}")
+        full = f"{path}.{key}" if path else key
+        _check_text(key, full, origin)
         if isinstance(value, Mapping):
-            _flatten(value, full, origin, out)
-        else:
-            out.append((full, _plain(value), origin))
+            pending.append((full, iter(value.items())))
+            continue
+        value = _plain(value)
+        if isinstance(value, str):
+            _check_text(value, full, origin)
+        elif isinstance(value, list):
+            for v in value:
+                if isinstance(v, str):
+                    _check_text(v, full, origin)
+        out.append((full, value, origin))
     return out
 
 

@@ -50,6 +50,8 @@ BAD = [
     ({"time": {"step_seconds": 7}}, "time.step_seconds: expected a whole number of seconds that divides 3600"),
     ({"time": {"step_seconds": 2**80}}, "time.step_seconds: expected a whole number"),
     ({"time": {"hours": 2.0**1000}}, "time.hours: expected a positive length in hours, found 1.07150860718626"),
+    ({"time": {"hours": 10**400}}, "time.hours: expected a finite number, found inf"),
+    ({"initial": {"O3": -(10**400)}}, "initial.O3: expected a finite number, found -inf"),
     ({"time": 5}, "time: expected a table ([time])"),
     ({"tim": {"hours": 5}}, "tim: unknown key (did you mean time?)"),
     ({"time": {"hourz": 5}}, "time.hourz: unknown key (did you mean hours?)"),
@@ -69,6 +71,11 @@ BAD = [
     ({"output": {"every_seconds": 450}}, "output.every_seconds: expected a multiple of the step (300 s)"),
     ({"output": {"dir": object()}}, "output.dir: expected a string, found an object"),
     ({1: {"hours": 2}}, "expected keys that are non-empty strings, found 1"),
+    ({"initial": {"\ud800": 1}}, "initial.\ud800: expected text, found '\\ud800' (not UTF-8)"),
+    ({"site": {"records": "a\0b"}}, "site.records: expected text, found 'a\\x00b' (a NUL character)"),
+    ({"site": {"parameters": b"inputn"}}, "site.parameters: expected a string, found a bytes"),
+    ({"initial": {"O3": complex(1, 2)}}, "initial.O3: expected a number, found a complex"),
+    ({"output": {"species": np.array(["O3", "O3"])}}, 'output.species: "O3" is listed twice'),
 ]
 
 
@@ -79,6 +86,16 @@ def test_invalid_keys_raise_scenario_errors_naming_the_key(keys, message):
     assert str(caught.value).startswith("boxmodel.Scenario: ")
     assert message in str(caught.value)
     assert isinstance(caught.value, ValueError)
+
+
+def test_any_depth_of_sections_is_a_scenario_error():
+    deep = value = {}
+    for _ in range(5000):
+        value["level"] = {}
+        value = value["level"]
+    value["key"] = 1
+    with pytest.raises(boxmodel.ScenarioError, match="boxmodel.Scenario: level: unknown key"):
+        S(deep)
 
 
 def test_a_rejected_key_leaves_the_scenario_as_it_was():
