@@ -102,16 +102,20 @@ class Mechanism(NamedTuple):
 def mechanism():
     """The mechanism as two pandas DataFrames.
 
-    species: indexed by name, columns `index` (the 1-based mechanism index)
-    and `kind` ("integrated" or "fixed": H2O and M). reactions: indexed by
-    `number` (1..249), columns `equation`, `rate_law` (the kind of rate
-    law), `order` (reactant factors) and `unit` (of the rate coefficient).
+    species: columns `name`, `index` (the 1-based mechanism index) and
+    `kind` ("integrated" or "fixed": H2O and M), indexed by the names
+    (``species.loc["O3", "index"]``). reactions: columns `number` (1..249),
+    `equation`, `rate_law` (the kind of rate law), `order` (reactant
+    factors) and `unit` (of the rate coefficient), indexed by the numbers
+    (``reactions.loc[27, "equation"]``).
     """
     import pandas as pd
 
     tables = _core.mechanism()
-    species = pd.DataFrame(tables["species"]).set_index("name")
-    reactions = pd.DataFrame(tables["reactions"]).set_index("number")
+    species = pd.DataFrame(tables["species"])
+    species.index = pd.Index(species["name"], name="species")
+    reactions = pd.DataFrame(tables["reactions"])
+    reactions.index = pd.Index(reactions["number"], name="reaction")
     return Mechanism(species, reactions)
 
 

@@ -19,11 +19,13 @@ def rates_listing(*args):
 
 def test_tables_of_species_and_reactions():
     species, reactions = boxmodel.mechanism()
-    assert len(species) == 80 and list(species.columns) == ["index", "kind"]
+    assert len(species) == 80 and list(species.columns) == ["name", "index", "kind"]
+    assert list(species.index) == list(species["name"]) and species.loc["HO2", "name"] == "HO2"
     assert list(species["index"]) == list(range(1, 81))
     assert list(species.index[-2:]) == ["H2O", "M"] and set(species["kind"][-2:]) == {"fixed"}
     assert (species["kind"][:78] == "integrated").all()
     assert len(reactions) == 249 and list(reactions.index) == list(range(1, 250))
+    assert list(reactions["number"]) == list(range(1, 250))
     assert reactions.loc[1, "equation"] == "NO2 -> O3P + NO"
     assert reactions.loc[1, "rate_law"] == "photolysis"
     assert set(reactions["order"]) <= {1, 2, 3}
