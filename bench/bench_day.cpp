@@ -11,6 +11,7 @@
 #include "bench/example_day.hpp"
 #include "chemistry/open_box.hpp"
 #include "driver/input_files.hpp"
+#include "driver/run.hpp"
 #include "physics/observations.hpp"
 
 namespace {
@@ -127,6 +128,26 @@ void BM_FieldDayO3NO2Held(benchmark::State& state) {
   day_benchmark<HeldDayStep>(state, field_day().day, [] { return HeldDayStep(field_day()); });
 }
 BENCHMARK(BM_FieldDayO3NO2Held)->Unit(benchmark::kMillisecond);
+
+// The whole example day as a scenario run (inputs read and checked, every
+// step with its sun and records, no output written): the work that
+// boxmodel run and the Python interface's boxmodel.run do, without process
+// start-up or building a dataset. bench/bench_python.py times those.
+void BM_ExampleDayScenarioRun(benchmark::State& state) {
+  const box::testing::ExampleCopy example;
+  box::Scenario scenario = box::default_scenario();
+  scenario.site.parameters = example.dir() / "inputn";
+  scenario.site.records = example.dir() / "ValuesAtSite_extractedFromWRFchemAug31.txt_test";
+  scenario.output.formats.clear();
+  scenario.output.progress_lines = false;
+  box::TextOutput out = box::TextOutput::create("/dev/null", "/dev/null");
+  for (auto _ : state) {
+    box::Run run(scenario, out, box::load_site(scenario));
+    run.run_day();
+    benchmark::DoNotOptimize(run.vc());
+  }
+}
+BENCHMARK(BM_ExampleDayScenarioRun)->Unit(benchmark::kMillisecond);
 
 }  // namespace
 

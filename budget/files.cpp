@@ -50,6 +50,13 @@ std::vector<std::string> reaction_equations() {
   return eq;
 }
 
+std::vector<std::string> process_equations(const ProcessList& processes) {
+  std::vector<std::string> labels = reaction_equations();
+  for (const NamedProcess& p : processes.named)
+    labels.push_back(p.term + " of " + std::string(mech::species_names[at(p.species)]));
+  return labels;
+}
+
 BudgetFiles::BudgetFiles(std::filesystem::path folder, const std::vector<std::string>& species,
                          ProcessList processes)
     : folder_(std::move(folder)),

@@ -46,6 +46,10 @@ std::vector<std::string> process_names(const ProcessList& processes = {});
 // The equation of each reaction ("NO2 -> O3P + NO"), in reaction order.
 std::vector<std::string> reaction_equations();
 
+// The reactions' equations, then for each named process "<term> of
+// <species>" ("emission of NO"): a label for every process column.
+std::vector<std::string> process_equations(const ProcessList& processes);
+
 class BudgetFiles : public RunObserver {
  public:
   // `species`: the budget species by name; a name that is no species of
@@ -74,6 +78,7 @@ class BudgetFiles : public RunObserver {
   void add_adjustment(const std::string& term, std::span<const double> ppb);
 
   const std::vector<IntervalIntegrals>& intervals() const noexcept { return intervals_; }
+  const ProcessList& processes() const noexcept { return processes_; }
 
  private:
   struct File {

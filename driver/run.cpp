@@ -401,9 +401,7 @@ void Run::finish() {
 void Run::write_budget_file() const {
   ProcessIntegralTable table;
   table.names = budget::process_names(processes_);
-  table.equations = budget::reaction_equations();
-  for (const budget::NamedProcess& p : processes_.named)
-    table.equations.push_back(p.term + " of " + std::string(mech::species_names[at(p.species)]));
+  table.equations = budget::process_equations(processes_);
   for (const budget::IntervalIntegrals& i : budget_files_->intervals()) {
     table.start_h.push_back(i.start_h);
     table.end_h.push_back(i.end_h);

@@ -5,7 +5,6 @@
 #include "output/species_selection.hpp"
 
 namespace box {
-namespace {
 
 std::vector<int> selected_species(const SpeciesSelection& s) {
   switch (s.kind) {
@@ -15,8 +14,6 @@ std::vector<int> selected_species(const SpeciesSelection& s) {
   }
   return s.list;
 }
-
-}  // namespace
 
 std::vector<std::unique_ptr<RunObserver>> sample_writers(const Scenario& scenario) {
   const OutputSettings& o = scenario.output;

@@ -9,6 +9,9 @@
 
 namespace box {
 
+// The mechanism indices (ind_x) a selection names, in output order.
+std::vector<int> selected_species(const SpeciesSelection& selection);
+
 // One observer per sampled output format of the scenario (none for the
 // species table alone).
 std::vector<std::unique_ptr<RunObserver>> sample_writers(const Scenario& scenario);

@@ -11,6 +11,7 @@
 #include "output/partial_file.hpp"
 #include "output/species_selection.hpp"
 #include "output/time_units.hpp"
+#include "output/variable_attributes.hpp"
 
 namespace box {
 namespace {
@@ -61,48 +62,27 @@ void NetcdfSpeciesWriter::begin(const RunDescription& run) {
   };
 
   int status = NC_NOERR;
+  const auto put_all = [&](int var, const Attributes& attributes) {
+    for (const auto& [name, value] : attributes) put_text(ncid_, var, name, value, status);
+  };
   time_var_ = define("time");
-  put_text(ncid_, time_var_, "standard_name", "time", status);
-  put_text(ncid_, time_var_, "long_name", "local time", status);
-  put_text(ncid_, time_var_, "units",
-           seconds_since_units(run.year, run.day_of_year, run.start_hour), status);
-  put_text(ncid_, time_var_, "calendar", "standard", status);
-  put_text(ncid_, time_var_, "axis", "T", status);
+  put_all(time_var_, time_attributes(run));
 
   species_vars_.clear();
   for (int ind : species_) {
-    const std::string name(species_name(ind));
-    const int var = define(name);
+    const int var = define(std::string(species_name(ind)));
     species_vars_.push_back(var);
-    put_text(ncid_, var, "long_name", "mole fraction of " + name + " in air", status);
-    put_text(ncid_, var, "units", "mol mol-1", status);
-    const std::string_view standard = cf_mole_fraction_name(ind);
-    if (!standard.empty()) put_text(ncid_, var, "standard_name", standard, status);
-    if (ind == ind_m)
-      put_text(ncid_, var, "comment",
-               "M is the air itself, the third body of termolecular reactions", status);
+    put_all(var, species_attributes(ind));
   }
 
-  temperature_var_ = define("temperature");
-  put_text(ncid_, temperature_var_, "standard_name", "air_temperature", status);
-  put_text(ncid_, temperature_var_, "long_name", "air temperature", status);
-  put_text(ncid_, temperature_var_, "units", "K", status);
-  pressure_var_ = define("pressure");
-  put_text(ncid_, pressure_var_, "standard_name", "air_pressure", status);
-  put_text(ncid_, pressure_var_, "long_name", "air pressure", status);
-  put_text(ncid_, pressure_var_, "units", "Pa", status);
-  coszen_var_ = define("cos_solar_zenith_angle");
-  put_text(ncid_, coszen_var_, "long_name", "cosine of the solar zenith angle", status);
-  put_text(ncid_, coszen_var_, "units", "1", status);
-
-  const std::string program = "boxmodel " + run.program_version;
-  put_text(ncid_, NC_GLOBAL, "title", "Box model run: mole fractions of the chemical species",
-           status);
-  put_text(ncid_, NC_GLOBAL, "Conventions", "CF-1.8", status);
-  put_text(ncid_, NC_GLOBAL, "source", program, status);
-  put_text(ncid_, NC_GLOBAL, "history", "written by " + program, status);
-  for (const auto& [key, value] : run.scenario)
-    put_text(ncid_, NC_GLOBAL, "scenario." + key, value, status);
+  // temperature, pressure, cos_solar_zenith_angle, in the order of sample().
+  int* const air_vars[] = {&temperature_var_, &pressure_var_, &coszen_var_};
+  const std::vector<SampledVariable>& air = air_variables();
+  for (std::size_t k = 0; k < air.size(); ++k) {
+    *air_vars[k] = define(air[k].name);
+    put_all(*air_vars[k], air[k].attributes);
+  }
+  put_all(NC_GLOBAL, global_attributes(run));
   check(status, "write the attributes");
   check(nc_enddef(ncid_), "write the file header");
 }

@@ -94,6 +94,10 @@ class ScenarioReader {
       return it->second;
     if (node != nullptr && node->source().begin.line > 0)
       return source_ + ": line " + std::to_string(node->source().begin.line);
+    // A section that only keys set from outside made ("tim.hours" makes tim).
+    const std::string section = std::string(key) + ".";
+    for (const auto& [set_key, origin] : override_origin_)
+      if (set_key.starts_with(section)) return origin;
     return source_;
   }
 

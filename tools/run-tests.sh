@@ -22,7 +22,9 @@ ctest --test-dir "$build" --output-on-failure -j2 || status=$?
 if [ -d "$here/tests/python" ]; then
   if python=$(python_with pytest); then
     pytest_status=0
-    "$python" -m pytest -q -o cache_dir="$build/pytest-cache" "$here/tests/python" || pytest_status=$?
+    # The module boxmodel from this build (its tests skip where it was not built).
+    PYTHONPATH="$build/python${PYTHONPATH:+:$PYTHONPATH}" \
+      "$python" -m pytest -q -o cache_dir="$build/pytest-cache" "$here/tests/python" || pytest_status=$?
     [ "$pytest_status" = 0 ] || [ "$pytest_status" = 5 ] || status=$pytest_status
   else
     echo "Python tests not run: no interpreter has pytest (Debian: apt-get install python3-pytest)." >&2
@@ -33,6 +35,7 @@ fi
 echo
 echo "Built in $build:"
 echo "  programs      driver/boxmodel, tools/boxmodel-rates"
+[ -d "$build/python/boxmodel" ] && echo "  Python module python/boxmodel (PYTHONPATH=$build/python)"
 echo "  test programs tests/test_*"
 [ -d "$build/bench" ] && echo "  benchmarks    bench/bench_*"
 echo "  test log      Testing/Temporary/LastTest.log"

@@ -1,0 +1,47 @@
+#include "output/variable_attributes.hpp"
+
+#include <string_view>
+
+#include "mechanism/species_lookup.hpp"
+#include "output/netcdf_writer.hpp"
+#include "output/time_units.hpp"
+
+namespace box {
+
+Attributes time_attributes(const RunDescription& run) {
+  return {{"standard_name", "time"},
+          {"long_name", "local time"},
+          {"units", seconds_since_units(run.year, run.day_of_year, run.start_hour)},
+          {"calendar", "standard"},
+          {"axis", "T"}};
+}
+
+Attributes species_attributes(int ind) {
+  const std::string name(species_name(ind));
+  Attributes a = {{"long_name", "mole fraction of " + name + " in air"}, {"units", "mol mol-1"}};
+  const std::string_view standard = cf_mole_fraction_name(ind);
+  if (!standard.empty()) a.emplace_back("standard_name", std::string(standard));
+  if (ind == ind_m) a.emplace_back("comment", "M is the air itself, the third body of termolecular reactions");
+  return a;
+}
+
+const std::vector<SampledVariable>& air_variables() {
+  static const std::vector<SampledVariable> variables = {
+      {"temperature", {{"standard_name", "air_temperature"}, {"long_name", "air temperature"}, {"units", "K"}}},
+      {"pressure", {{"standard_name", "air_pressure"}, {"long_name", "air pressure"}, {"units", "Pa"}}},
+      {"cos_solar_zenith_angle", {{"long_name", "cosine of the solar zenith angle"}, {"units", "1"}}},
+  };
+  return variables;
+}
+
+Attributes global_attributes(const RunDescription& run) {
+  const std::string program = "boxmodel " + run.program_version;
+  Attributes a = {{"title", "Box model run: mole fractions of the chemical species"},
+                  {"Conventions", "CF-1.8"},
+                  {"source", program},
+                  {"history", "written by " + program}};
+  for (const auto& [key, value] : run.scenario) a.emplace_back("scenario." + key, value);
+  return a;
+}
+
+}  // namespace box

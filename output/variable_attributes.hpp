@@ -1,0 +1,35 @@
+#pragma once
+// The names and attributes of the sampled variables: the time coordinate,
+// the species' mole fractions, the air and the sun, and the global record
+// of the run. The NetCDF writer and the Python interface both take them
+// from here, so that a file and an in-memory dataset describe a run alike.
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "output/observer.hpp"
+
+namespace box {
+
+// (name, value) text attributes in the order they are written.
+using Attributes = std::vector<std::pair<std::string, std::string>>;
+
+// time: seconds since the local time of the first step (CF units).
+Attributes time_attributes(const RunDescription& run);
+
+// The mole fraction of species `ind` (1-based mechanism index), mol mol-1.
+Attributes species_attributes(int ind);
+
+// The variables that follow the species in every sample, in this order:
+// temperature (K), pressure (Pa), cos_solar_zenith_angle (1).
+struct SampledVariable {
+  std::string name;
+  Attributes attributes;
+};
+const std::vector<SampledVariable>& air_variables();
+
+// title, Conventions, source, history and each scenario key as
+// "scenario.<key>".
+Attributes global_attributes(const RunDescription& run);
+
+}  // namespace box

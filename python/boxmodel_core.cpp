@@ -1,0 +1,530 @@
+// boxmodel._core: the C++ model as a Python extension. It holds scenarios as
+// the model's own values, runs them with the model's own run loop and hands
+// the samples back as numpy arrays; the package boxmodel (boxmodel/*.py)
+// turns them into xarray datasets and pandas tables. Nothing of the model is
+// implemented a second time here.
+//
+// The run gives the same bits as the program: it runs in the calling thread
+// with the program's floating-point mode (denormal operands read as zero)
+// for its duration and the caller's mode restored afterwards. The program's
+// traps on invalid operations, division by zero and overflow would end the
+// interpreter, so instead the sticky exception flags are tested after every
+// step: a raised flag stops the run where the program would have stopped.
+#include <pybind11/numpy.h>
+#include <pybind11/pybind11.h>
+#include <pybind11/stl.h>
+#include <pybind11/stl/filesystem.h>
+
+#include <unistd.h>
+
+#include <cfenv>
+#include <chrono>
+#include <cstdint>
+#include <cstdlib>
+#include <fstream>
+#include <limits>
+#include <optional>
+#include <sstream>
+#include <string>
+#include <utility>
+#include <vector>
+
+#if defined(__x86_64__) || defined(__i386__)
+#include <xmmintrin.h>
+#endif
+
+#include "chemistry/photolysis.hpp"
+#include "common/errors.hpp"
+#include "common/one_based.hpp"
+#include "common/version.hpp"
+#include "budget/files.hpp"
+#include "driver/run.hpp"
+#include "driver/sample_writers.hpp"
+#include "driver/text_output.hpp"
+#include "mechanism/mechanism.hpp"
+#include "mechanism/reaction_text.hpp"
+#include "mechanism/species_lookup.hpp"
+#include "output/netcdf_writer.hpp"
+#include "output/variable_attributes.hpp"
+#include "scenario/scenario_file.hpp"
+
+namespace py = pybind11;
+namespace fs = std::filesystem;
+
+namespace box {
+namespace {
+
+// An invalid operation, a division by zero or an overflow in the run; the
+// message is the program's.
+class FloatingPointStop : public std::runtime_error {
+ public:
+  using std::runtime_error::runtime_error;
+};
+
+// Ctrl-C (or another signal whose Python handler raised) during a run; the
+// Python exception is set and waits to be raised.
+struct Interrupted {};
+
+// Maps the model's exceptions onto those of boxmodel/_errors.py, whose
+// messages are the program's without its "boxmodel: " prefix.
+void translate(std::exception_ptr p) {
+  const auto raise = [](const char* name, const char* what) {
+    const py::object type = py::module_::import("boxmodel._errors").attr(name);
+    PyErr_SetString(type.ptr(), what);
+  };
+  try {
+    if (p) std::rethrow_exception(p);
+  } catch (const ScenarioError& e) {
+    raise("ScenarioError", e.what());
+  } catch (const InputError& e) {
+    raise("InputFileError", e.what());
+  } catch (const OutputError& e) {
+    raise("OutputFileError", e.what());
+  } catch (const FloatingPointStop& e) {
+    raise("IntegrationError", e.what());
+  }
+}
+
+// ---------------------------------------------------------------- scenarios
+
+// A Python value as a scenario key's value: True/False, an integer (one
+// beyond 64 bits as the nearest double, so that the reader's range check
+// speaks), a float, a string, or a list of strings. Anything else is a
+// TypeError; the package turns that into the reader's own message.
+KeyOverride::Value key_value(py::handle v) {
+  if (PyBool_Check(v.ptr())) return v.ptr() == Py_True;
+  if (PyLong_Check(v.ptr())) {
+    int overflow = 0;
+    const long long i = PyLong_AsLongLongAndOverflow(v.ptr(), &overflow);
+    if (overflow == 0) return static_cast<std::int64_t>(i);
+    const double d = PyLong_AsDouble(v.ptr());
+    if (d == -1.0 && PyErr_Occurred() != nullptr) {
+      // Past the doubles: infinite, which the reader calls not finite.
+      PyErr_Clear();
+      return overflow * std::numeric_limits<double>::infinity();
+    }
+    return d;
+  }
+  if (PyFloat_Check(v.ptr())) return PyFloat_AsDouble(v.ptr());
+  if (PyUnicode_Check(v.ptr())) return v.cast<std::string>();
+  if (PyList_Check(v.ptr()) || PyTuple_Check(v.ptr())) {
+    std::vector<std::string> items;
+    for (py::handle item : v) {
+      if (!PyUnicode_Check(item.ptr())) throw py::type_error("not a list of strings");
+      items.push_back(item.cast<std::string>());
+    }
+    return items;
+  }
+  throw py::type_error("not a scenario value");
+}
+
+// (key, value, origin) triples from Python.
+std::vector<KeyOverride> overrides_from(const py::list& items) {
+  std::vector<KeyOverride> out;
+  for (py::handle item : items) {
+    const auto t = item.cast<py::tuple>();
+    if (t.size() != 3) throw py::value_error("an override is (key, value, origin)");
+    out.push_back({t[0].cast<std::string>(), key_value(t[1]), t[2].cast<std::string>()});
+  }
+  return out;
+}
+
+// Checks that a Python value can be a key's value at all (for the package's
+// messages about other types).
+bool is_key_value(py::handle v) {
+  try {
+    static_cast<void>(key_value(v));
+    return true;
+  } catch (const py::type_error&) {
+    return false;
+  }
+}
+
+std::vector<std::string> species_names_of(const std::vector<int>& indices) {
+  std::vector<std::string> names;
+  for (int ind : indices) names.emplace_back(species_name(ind));
+  return names;
+}
+
+// ---------------------------------------------------------------------- runs
+
+// Collects every output sample of a run into columns.
+class SampleCollector final : public RunObserver {
+ public:
+  explicit SampleCollector(std::vector<int> species) : species_(std::move(species)) {}
+
+  void begin(const RunDescription& d) override { description = d; }
+  void sample(const OutputSample& s) override {
+    elapsed_s.push_back(s.elapsed_s);
+    time_h.push_back(s.time_h);
+    temperature.push_back(s.temperature);
+    pressure.push_back(s.pressure);
+    coszen.push_back(s.coszen);
+    for (int ind : species_) mole_fraction.push_back(s.mole_fraction[at(ind)]);
+  }
+
+  const std::vector<int>& species() const { return species_; }
+
+  RunDescription description;
+  std::vector<double> elapsed_s, time_h, temperature, pressure, coszen;
+  std::vector<double> mole_fraction;  // samples x species, row by row
+
+ private:
+  std::vector<int> species_;
+};
+
+// The calling thread's floating-point environment for the span of a run:
+// the program's mode on entry, the caller's restored on exit.
+class RunFloatingPoint {
+ public:
+  RunFloatingPoint() {
+    std::fegetenv(&saved_);
+    std::feclearexcept(FE_ALL_EXCEPT);
+#if defined(__x86_64__) || defined(__i386__)
+    saved_csr_ = _mm_getcsr();
+    _mm_setcsr(saved_csr_ | 0x0040u);  // denormals-are-zero, as the program runs
+#endif
+  }
+  RunFloatingPoint(const RunFloatingPoint&) = delete;
+  RunFloatingPoint& operator=(const RunFloatingPoint&) = delete;
+  ~RunFloatingPoint() {
+    std::fesetenv(&saved_);
+#if defined(__x86_64__) || defined(__i386__)
+    _mm_setcsr(saved_csr_);
+#endif
+  }
+
+  // Throws the program's message when the work since the last call raised
+  // one of the exceptions the program traps.
+  static void check(const Run* run) {
+    const int raised = std::fetestexcept(FE_INVALID | FE_DIVBYZERO | FE_OVERFLOW);
+    if (raised == 0) return;
+    // The flags keep no order; the program stops at the first exception,
+    // and an invalid operation is mostly the consequence of an infinity an
+    // overflow or a division by zero made earlier in the same step.
+    const char* what = (raised & FE_OVERFLOW) != 0    ? "overflow"
+                       : (raised & FE_DIVBYZERO) != 0 ? "division by zero"
+                                                      : "invalid operation";
+    std::string message = std::string("floating-point exception: ") + what + "; the run is stopped";
+    if (run != nullptr && run->steps_done() > 0)
+      message += "\nthe run stopped in step " + std::to_string(run->steps_done()) + " of " +
+                 std::to_string(run->total_steps()) + ", after " +
+                 std::to_string(run->steps_done() - 1) + " completed steps";
+    throw FloatingPointStop(message);
+  }
+
+ private:
+  std::fenv_t saved_{};
+#if defined(__x86_64__) || defined(__i386__)
+  unsigned int saved_csr_ = 0;
+#endif
+};
+
+// Lines the run would print besides its progress lines (the integrator's
+// reports), kept in a temporary file while the run writes nothing else.
+class CapturedLines {
+ public:
+  CapturedLines() {
+    std::string name = (fs::temp_directory_path() / "boxmodel-messages-XXXXXX").string();
+    const int fd = ::mkstemp(name.data());
+    if (fd < 0) throw OutputError(name + ": cannot create a temporary file for the run's messages");
+    ::close(fd);
+    path_ = name;
+  }
+  CapturedLines(const CapturedLines&) = delete;
+  CapturedLines& operator=(const CapturedLines&) = delete;
+  ~CapturedLines() {
+    std::error_code ignored;
+    fs::remove(path_, ignored);
+  }
+  const fs::path& path() const { return path_; }
+  std::string text() const {
+    std::ifstream in(path_);
+    std::ostringstream s;
+    s << in.rdbuf();
+    return s.str();
+  }
+
+ private:
+  fs::path path_;
+};
+
+struct RunResult {
+  std::vector<int> species;
+  SampleCollector samples{{}};
+  std::vector<std::pair<int, int>> failed_steps;  // (step, integrator status)
+  std::string messages;
+  // With output.budgets: the integrated process rates of every interval.
+  bool budgets = false;
+  std::vector<std::string> process_names, equations;
+  std::vector<double> start_h, end_h, integrals;  // integrals: interval-major, ppb
+};
+
+// A folder of its own for files the run must write but the caller did not
+// ask for (the budget files of a run from Python), removed afterwards.
+class ScratchFolder {
+ public:
+  ScratchFolder() {
+    std::string name = (fs::temp_directory_path() / "boxmodel-run-XXXXXX").string();
+    if (::mkdtemp(name.data()) == nullptr) throw OutputError(name + ": cannot create a scratch folder");
+    path_ = name;
+  }
+  ScratchFolder(const ScratchFolder&) = delete;
+  ScratchFolder& operator=(const ScratchFolder&) = delete;
+  ~ScratchFolder() {
+    std::error_code ignored;
+    fs::remove_all(path_, ignored);
+  }
+  const fs::path& path() const { return path_; }
+
+ private:
+  fs::path path_;
+};
+
+// Whether a Python signal handler asked to stop; checked at most every
+// `interval` of wall time, with the interpreter's lock held briefly.
+class SignalCheck {
+ public:
+  explicit SignalCheck(double interval_s) : interval_(std::chrono::duration<double>(interval_s)) {}
+  void operator()() {
+    const auto now = std::chrono::steady_clock::now();
+    if (now - last_ < interval_) return;
+    last_ = now;
+    const py::gil_scoped_acquire gil;
+    const bool raised = PyErr_CheckSignals() != 0;
+    // Flags raised by a Python signal handler are none of the run's; the
+    // step before was checked already.
+    std::feclearexcept(FE_ALL_EXCEPT);
+    if (raised) throw Interrupted{};
+  }
+
+ private:
+  std::chrono::duration<double> interval_;
+  std::chrono::steady_clock::time_point last_ = std::chrono::steady_clock::now();
+};
+
+// The run as `boxmodel run` does it: inputs read and checked first, then
+// every step. The caller holds no interpreter lock.
+void run_steps(const Scenario& given, bool write_outputs, double signal_interval_s, RunResult& result) {
+  Scenario scenario = given;
+  std::optional<ScratchFolder> scratch;
+  if (!write_outputs) {
+    scenario.output.formats.clear();
+    scenario.output.progress_lines = false;
+    if (scenario.output.budgets) scenario.output.dir = scratch.emplace().path();
+  }
+  result.species = selected_species(scenario.output.species);
+  result.samples = SampleCollector(result.species);
+
+  const RunFloatingPoint fp;
+  if (write_outputs) check_sample_formats(scenario);
+  std::optional<SiteData> site = load_site(scenario);
+  RunFloatingPoint::check(nullptr);
+  if (write_outputs) {
+    std::error_code error;
+    fs::create_directories(scenario.output.dir, error);
+    if (error)
+      throw OutputError(scenario.output.dir.generic_string() +
+                        ": cannot create the output folder: " + error.message());
+  }
+  std::optional<CapturedLines> captured;
+  if (!write_outputs) captured.emplace();
+  TextOutput out = write_outputs ? TextOutput::standard_output()
+                                 : TextOutput::create(captured->path(), "the run's messages");
+
+  Run run(std::move(scenario), out, std::move(site));
+  run.add_observer(result.samples);
+  SignalCheck signals(signal_interval_s);
+  run.start();
+  RunFloatingPoint::check(&run);
+  while (run.steps_done() < run.total_steps()) {
+    run.step();
+    RunFloatingPoint::check(&run);
+    if (!run.last_step().ok()) result.failed_steps.emplace_back(run.steps_done(), run.last_step().status);
+    signals();
+  }
+  run.finish();
+  RunFloatingPoint::check(&run);
+  if (const budget::BudgetFiles* files = run.budget_files()) {
+    result.budgets = true;
+    result.process_names = budget::process_names(files->processes());
+    result.equations = budget::process_equations(files->processes());
+    for (const budget::IntervalIntegrals& i : files->intervals()) {
+      result.start_h.push_back(i.start_h);
+      result.end_h.push_back(i.end_h);
+      result.integrals.insert(result.integrals.end(), i.process.begin(), i.process.end());
+    }
+  }
+  // The record of the run is the scenario as given, formats and all.
+  result.samples.description.scenario = describe_scenario(given);
+  if (captured) {
+    out.close();
+    result.messages = captured->text();
+  }
+}
+
+template <class T>
+py::array_t<T> to_array(std::vector<T> v) {
+  py::array_t<T> a(static_cast<py::ssize_t>(v.size()));
+  std::copy(v.begin(), v.end(), a.mutable_data());
+  return a;
+}
+
+py::dict attributes_dict(const Attributes& a) {
+  py::dict d;
+  for (const auto& [name, value] : a) d[py::str(name)] = value;
+  return d;
+}
+
+py::dict run_scenario(const Scenario& scenario, bool write_outputs, double signal_interval_s) {
+  RunResult r;
+  try {
+    const py::gil_scoped_release nogil;
+    run_steps(scenario, write_outputs, signal_interval_s, r);
+  } catch (const Interrupted&) {
+    throw py::error_already_set();
+  }
+  const SampleCollector& s = r.samples;
+  const auto n_samples = static_cast<py::ssize_t>(s.elapsed_s.size());
+  const auto n_species = static_cast<py::ssize_t>(r.species.size());
+  py::array_t<double> x({n_samples, n_species});
+  std::copy(s.mole_fraction.begin(), s.mole_fraction.end(), x.mutable_data());
+
+  py::dict out;
+  out["elapsed_s"] = to_array(s.elapsed_s);
+  out["time_h"] = to_array(s.time_h);
+  out["time_attributes"] = attributes_dict(time_attributes(s.description));
+  out["species"] = species_names_of(r.species);
+  out["mole_fraction"] = x;
+  py::list species_attrs;
+  for (int ind : r.species) species_attrs.append(attributes_dict(species_attributes(ind)));
+  out["species_attributes"] = species_attrs;
+  const std::vector<double>* air_columns[] = {&s.temperature, &s.pressure, &s.coszen};
+  py::list air;
+  for (std::size_t k = 0; k < air_variables().size(); ++k)
+    air.append(py::make_tuple(air_variables()[k].name, to_array(*air_columns[k]),
+                              attributes_dict(air_variables()[k].attributes)));
+  out["air"] = air;
+  out["global_attributes"] = attributes_dict(global_attributes(s.description));
+  if (r.budgets) {
+    py::dict b;
+    const auto n_intervals = static_cast<py::ssize_t>(r.start_h.size());
+    const auto n_processes = static_cast<py::ssize_t>(r.process_names.size());
+    py::array_t<double> integrals({n_intervals, n_processes});
+    std::copy(r.integrals.begin(), r.integrals.end(), integrals.mutable_data());
+    b["start_h"] = to_array(r.start_h);
+    b["end_h"] = to_array(r.end_h);
+    b["names"] = r.process_names;
+    b["equations"] = r.equations;
+    b["integrals"] = integrals;
+    out["budgets"] = b;
+  } else {
+    out["budgets"] = py::none();
+  }
+  out["failed_steps"] = r.failed_steps;
+  out["messages"] = r.messages;
+  return out;
+}
+
+// ----------------------------------------------------------------- mechanism
+
+const char* law_name(mech::Law law) {
+  switch (law) {
+    case mech::Law::photolysis: return "photolysis";
+    case mech::Law::constant: return "constant";
+    case mech::Law::arr2: return "arrhenius";
+    case mech::Law::arr2_share: return "arrhenius_share";
+    case mech::Law::troe: return "troe";
+    case mech::Law::troee: return "troe_equilibrium";
+    case mech::Law::thermal_t2: return "thermal_t2";
+    case mech::Law::hno3_oh: return "hno3_oh";
+    case mech::Law::ozone_formation: return "ozone_formation";
+    case mech::Law::ho2_self: return "ho2_self";
+    case mech::Law::ho2_self_h2o: return "ho2_self_h2o";
+    case mech::Law::co_oh: return "co_oh";
+  }
+  return "";
+}
+
+py::dict mechanism_tables() {
+  py::list names, kinds;
+  py::list indices;
+  for (int ind = 1; ind <= nspec; ++ind) {
+    names.append(std::string(species_name(ind)));
+    indices.append(ind);
+    kinds.append(mech::is_fixed(ind) ? "fixed" : "integrated");
+  }
+  py::list numbers, equations, laws, units, orders;
+  for (const mech::Reaction& r : mech::reactions) {
+    numbers.append(r.number);
+    equations.append(mech::reaction_equation(r));
+    laws.append(law_name(r.law.law));
+    units.append(mech::coefficient_unit(r));
+    orders.append(r.n_factors);
+  }
+  py::dict species, reactions, out;
+  species["name"] = names;
+  species["index"] = indices;
+  species["kind"] = kinds;
+  reactions["number"] = numbers;
+  reactions["equation"] = equations;
+  reactions["rate_law"] = laws;
+  reactions["order"] = orders;
+  reactions["unit"] = units;
+  out["species"] = species;
+  out["reactions"] = reactions;
+  return out;
+}
+
+// The coefficients as boxmodel-rates prints them: the model's own
+// photolysis table for an overhead sun when asked, dark otherwise.
+py::array_t<double> rate_coefficients(double temp, double c_m, bool photolysis) {
+  PhotolysisRates j{};
+  if (photolysis) {
+    PhotolysisTable photoj = reload_photoj(base_photolysis_table());
+    scale_photoj(photoj, 1.0, 1.0);
+    j = photolysis_arguments(photoj);
+  }
+  py::array_t<double> k(nreact);
+  racm_update_rconst(j.data(), nphot, k.mutable_data(), c_m, 0.0, temp);
+  return k;
+}
+
+}  // namespace
+}  // namespace box
+
+PYBIND11_MODULE(_core, m) {
+  using namespace box;
+  m.doc() = "The box model's C++ core (used by the boxmodel package).";
+  py::register_exception_translator(translate);
+
+  py::class_<Scenario>(m, "CoreScenario")
+      .def_readonly("source", &Scenario::source)
+      .def("to_toml", [](const Scenario& s) { return scenario_to_toml(s); })
+      .def("describe", [](const Scenario& s) { return describe_scenario(s); })
+      .def("output_species",
+           [](const Scenario& s) { return species_names_of(selected_species(s.output.species)); })
+      .def("total_steps", &Scenario::total_steps);
+
+  m.def("is_key_value", &is_key_value);
+  m.def(
+      "read_scenario_file",
+      [](const fs::path& path, const py::list& overrides) { return read_scenario_file(path, overrides_from(overrides)); },
+      py::arg("path"), py::arg("overrides"));
+  m.def(
+      "parse_scenario",
+      [](const std::string& text, const std::string& source, const fs::path& base_dir, const py::list& overrides) {
+        return parse_scenario(text, source, base_dir, overrides_from(overrides));
+      },
+      py::arg("text"), py::arg("source"), py::arg("base_dir"), py::arg("overrides"));
+  m.def(
+      "scenario_from_overrides", [](const py::list& overrides) { return scenario_from_overrides(overrides_from(overrides)); },
+      py::arg("overrides"));
+  m.def("run", &run_scenario, py::arg("scenario"), py::arg("write_outputs"), py::arg("signal_interval_s") = 0.1);
+  m.def("mechanism", &mechanism_tables);
+  m.def("rate_coefficients", &rate_coefficients, py::arg("temp"), py::arg("cm"), py::arg("photolysis"));
+  m.def("netcdf_available", &netcdf_available);
+  m.attr("version") = program_version();
+  m.attr("nreact") = nreact;
+  m.attr("nspec") = nspec;
+}

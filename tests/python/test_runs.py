@@ -1,0 +1,236 @@
+"""Runs from Python against the program's own outputs: the same bits, the
+same NetCDF names and attributes, the program's stop on floating-point
+exceptions, and a run that can be interrupted and leaves the interpreter's
+floating-point mode as it found it."""
+import _thread
+import threading
+import time
+
+import numpy as np
+import pandas as pd
+import pytest
+
+from conftest import SITE_FILE, boxmodel, run_cli, write_scenario
+
+# Two scenarios: the example day with every species, and one that changes
+# every clock, state and chemistry setting a run reads.
+SCENARIOS = {
+    "example_day": '[output]\nspecies = "all"\n',
+    "other_settings": """
+[time]
+start_hour = 6.5
+step_seconds = 600
+hours = 7
+[initial]
+O3 = 40
+NO = 0.5
+HCHO = 3
+[chemistry]
+method = "rodas4"
+rtol = 1e-4
+atol = 10
+photolysis_factor = 0.8
+[chemistry.rate_factors]
+R27 = 2.5
+R2 = 0.5
+[output]
+species = ["O3", "NO2", "HO", "HO2", "BRO", "H2O"]
+every_seconds = 1800
+""",
+}
+
+
+def csv_and_dataset(folder, name):
+    text = SCENARIOS[name]
+    # The CLI writes CSV and NetCDF (where built) into out/.
+    formats = '["csv", "netcdf"]' if boxmodel.netcdf_available() else '["csv"]'
+    text = text.replace("[output]", f'[output]\ndir = "out"\nformats = {formats}\nprogress_lines = false\n')
+    path = write_scenario(folder, text)
+    done = run_cli("run", path, cwd=folder)
+    assert done.returncode == 0, done.stderr
+    csv = pd.read_csv(folder / "out" / "species.csv", float_precision="round_trip")
+    return csv, boxmodel.run(boxmodel.Scenario.from_toml(path))
+
+
+@pytest.mark.parametrize("name", SCENARIOS)
+def test_same_bits_as_the_programs_csv(day_dir, name):
+    csv, ds = csv_and_dataset(day_dir, name)
+    species = list(csv.columns[1:])
+    assert species == [v for v in ds.data_vars][: len(species)]
+    assert len(ds.time) == len(csv)
+    np.testing.assert_array_equal(ds["time_h"].values, csv["time_h"].values)
+    for s in species:
+        # The CSV holds ppb, x * 1e9 printed with %.17g.
+        assert np.array_equal(ds[s].values * 1e9, csv[s].values), s
+
+
+@pytest.mark.skipif(not boxmodel.netcdf_available(), reason="built without netCDF")
+def test_dataset_is_the_netcdf_file(day_dir):
+    xr = pytest.importorskip("xarray")
+    _, ds = csv_and_dataset(day_dir, "other_settings")
+    with xr.open_dataset(day_dir / "out" / "species.nc") as nc:
+        assert list(nc.data_vars) == list(ds.data_vars)
+        assert nc.attrs == ds.attrs
+        np.testing.assert_array_equal(nc.time.values, ds.time.values)
+        assert nc.time.attrs == ds.time.attrs and nc.time.encoding["units"] == ds.time.encoding["units"]
+        for v in nc.data_vars:
+            assert nc[v].attrs == ds[v].attrs, v
+            assert np.array_equal(nc[v].values, ds[v].values), v
+
+
+def test_dataset_decodes_times_and_carries_cf_attributes(day_dir):
+    s = boxmodel.Scenario(site={"parameters": str(day_dir / "inputn"),
+                                "records": str(day_dir / "ValuesAtSite_extractedFromWRFchemAug31.txt_test")},
+                          time={"start_hour": 6.5, "hours": 3}, output={"every_seconds": 1800})
+    ds = boxmodel.run(s)
+    # The example's parameter file is for 31 August; samples every half hour
+    # from 06:30 to the end, 3 hours later.
+    assert ds.time.dtype == np.dtype("datetime64[ns]")
+    expected = pd.date_range("2025-08-31 06:30", periods=7, freq="30min").values
+    np.testing.assert_array_equal(ds.time.values, expected)
+    assert ds.time.encoding["units"] == "seconds since 2025-08-31 06:30:00"
+    assert ds["O3"].attrs == {"long_name": "mole fraction of O3 in air", "units": "mol mol-1",
+                              "standard_name": "mole_fraction_of_ozone_in_air"}
+    assert ds["temperature"].attrs["units"] == "K" and ds["pressure"].attrs["units"] == "Pa"
+    assert ds.attrs["Conventions"] == "CF-1.8"
+    assert ds.attrs["scenario.time.start_hour"] == "6.5"
+    assert ds.attrs["scenario.output.every_seconds"] == "1800"
+    # Default selection: the species table's 15 species, in its order.
+    assert list(ds.data_vars)[:3] == ["O3", "NO", "NO2"] and len(ds.data_vars) == 15 + 3
+    assert ds["O3"].values[0] == 1e-8  # the built-in 10 ppb, / 1e9
+
+
+def test_write_outputs_writes_what_the_program_writes(day_dir):
+    path = write_scenario(day_dir, '[time]\nhours = 2\n[output]\ndir = "py"\nformats = ["csv", "table"]\n'
+                                   'progress_lines = false\n')
+    boxmodel.run(path, write_outputs=True)
+    done = run_cli("run", path.name, "--output-dir", "cli", cwd=day_dir)
+    assert done.returncode == 0, done.stderr
+    for name in ("species.csv", "TS_species.txt"):
+        assert (day_dir / "py" / name).read_bytes() == (day_dir / "cli" / name).read_bytes(), name
+    # Without write_outputs nothing is written.
+    path = write_scenario(day_dir, '[time]\nhours = 1\n[output]\ndir = "none"\nformats = ["csv"]\n')
+    boxmodel.run(path)
+    assert not (day_dir / "none").exists()
+
+
+def test_floating_point_stop_as_the_program_and_mode_restored(day_dir):
+    path = write_scenario(day_dir, '[time]\nhours = 2\n[chemistry.rate_factors]\nR1 = 1e308\n'
+                                   '[output]\nformats = ["csv"]\nprogress_lines = false\n')
+    done = run_cli("run", path.name, cwd=day_dir)
+    assert done.returncode == 3
+    with pytest.raises(boxmodel.IntegrationError) as caught:
+        boxmodel.run(path)
+    first_line = str(caught.value).splitlines()[0]
+    assert done.stderr.splitlines()[0] == "boxmodel: " + first_line
+    assert isinstance(caught.value, ArithmeticError)
+    # Denormals are read as zero only during a run, and no trap is left on.
+    tiny, one = 5e-324, 1.0
+    assert tiny * one > 0.0
+
+
+def test_missing_input_is_an_input_file_error(day_dir):
+    with pytest.raises(boxmodel.InputFileError, match="nothere: cannot open"):
+        boxmodel.run(boxmodel.Scenario(site={"parameters": str(day_dir / "nothere")}))
+    bad = day_dir / "bad_site.txt"
+    lines = (day_dir / "ValuesAtSite_extractedFromWRFchemAug31.txt_test").read_text().splitlines()
+    bad.write_text("\n".join(lines[:3]) + "\n")  # too few records for 17 hours
+    s = boxmodel.Scenario(site={"parameters": str(day_dir / "inputn"), "records": str(bad)})
+    with pytest.raises(boxmodel.InputFileError, match="bad_site.txt"):
+        boxmodel.run(s)
+
+
+def test_interrupt_releases_the_lock_and_stops_cleanly(day_dir):
+    # A long run: 20 days of 60 s steps, on the day's records over and over.
+    lines = (day_dir / SITE_FILE).read_text().splitlines(keepends=True)
+    header = [line for line in lines if len(line.split()) != 13]
+    records = [line for line in lines if len(line.split()) == 13]
+    (day_dir / "long.txt").write_text("".join(header + records * 30))
+    path = write_scenario(day_dir, '[time]\nhours = 480\nstep_seconds = 60\n')
+    s = boxmodel.Scenario.from_toml(path).replace(site={"records": str(day_dir / "long.txt")})
+    ticks = []
+    stop = threading.Event()
+
+    def other_thread():
+        # Runs only while the run has released the interpreter's lock.
+        while not stop.is_set():
+            ticks.append(time.perf_counter())
+            time.sleep(0.01)
+
+    worker = threading.Thread(target=other_thread)
+    worker.start()
+    interrupter = threading.Timer(0.5, _thread.interrupt_main)
+    try:
+        interrupter.start()
+        start = time.perf_counter()
+        with pytest.raises(KeyboardInterrupt):
+            boxmodel.run(s)
+        elapsed = time.perf_counter() - start
+    finally:
+        interrupter.cancel()
+        stop.set()
+        worker.join()
+    assert elapsed < 5.0
+    assert sum(1 for t in ticks if start + 0.1 < t < start + 0.45) >= 5
+    # The interpreter goes on: the next run gives the usual values.
+    short = write_scenario(day_dir, '[time]\nhours = 1\n', name="short.toml")
+    assert boxmodel.run(short)["O3"].values[0] == 1e-8
+    tiny, one = 5e-324, 1.0
+    assert tiny * one > 0.0
+
+
+def test_integrator_failure_is_a_warning_with_the_programs_report(day_dir):
+    # Tolerances no step size can meet: the integrator gives up in each step,
+    # and the run carries on, as the program's does.
+    path = write_scenario(day_dir, '[time]\nhours = 2\nstep_seconds = 3600\n'
+                                   '[chemistry]\nmethod = "ros2"\nrtol = 1e-14\natol = 1e-30\n'
+                                   '[output]\nformats = ["csv"]\ndir = "out"\nprogress_lines = false\n')
+    done = run_cli("run", path, cwd=day_dir)
+    assert done.returncode == 0 and "Forced exit from Rosenbrock" in done.stdout
+    with pytest.warns(boxmodel.IntegrationWarning) as caught:
+        ds = boxmodel.run(path)
+    message = str(caught[0].message)
+    assert message.startswith("the integrator gave up in step 1, 2;")
+    assert message.split(":\n", 1)[1] == done.stdout.strip()
+    csv = pd.read_csv(day_dir / "out" / "species.csv", float_precision="round_trip")
+    for s in csv.columns[1:]:
+        assert np.array_equal(ds[s].values * 1e9, csv[s].values), s
+
+
+def test_budgets_are_the_programs_reaction_rates(day_dir):
+    """With output.budgets the dataset holds reaction_rate_integral, the
+    same bits as the program's reaction_rates.csv, open-box processes
+    included; the species are those of a run without budgets, and a run
+    from Python writes no budget files."""
+    text = """
+[time]
+hours = 4
+[emissions]
+NO = 3e10
+[deposition]
+O3 = 0.5
+[output]
+dir = "out"
+formats = ["csv"]
+progress_lines = false
+budgets = true
+"""
+    path = write_scenario(day_dir, text)
+    done = run_cli("run", path, cwd=day_dir)
+    assert done.returncode == 0, done.stderr
+    rates = pd.read_csv(day_dir / "out" / "reaction_rates.csv", float_precision="round_trip")
+    scenario = boxmodel.Scenario.from_toml(path)
+    ds = boxmodel.run(scenario)
+    names = list(rates.columns[2:])
+    assert list(ds["reaction"].values) == names
+    assert sorted(names[-2:]) == ["deposition_O3", "emission_NO"]  # in species order
+    assert ds["equation"].sel(reaction="R3").item() == "O3 -> O3P"
+    assert ds["reaction_rate_integral"].dims == ("interval", "reaction")
+    np.testing.assert_array_equal(ds["start_h"].values, rates["start_h"].values)
+    np.testing.assert_array_equal(ds["reaction_rate_integral"].values, rates[names].values)
+    without = boxmodel.run(scenario.replace(output={"budgets": False}))
+    assert "reaction_rate_integral" not in without
+    for s in ("O3", "NO", "HO"):
+        assert np.array_equal(ds[s].values, without[s].values), s
+    assert sorted(p.name for p in (day_dir / "out").iterdir()) == [
+        "budgets.csv", "reaction_rates.csv", "species.csv"]

@@ -1,0 +1,162 @@
+"""Scenarios from Python: the model's defaults and checks, with its messages
+naming the key; files read as the program reads them; TOML round trips."""
+import copy
+import math
+import pickle
+
+import numpy as np
+import pytest
+
+from conftest import SITE_FILE, boxmodel, run_cli, write_scenario
+
+S = boxmodel.Scenario
+
+
+def test_defaults_are_the_models_own_day():
+    s = S()
+    assert s.source == "default scenario"
+    assert (s.time.start_hour, s.time.step_seconds, s.time.hours) == (5.0, 300, 17.0)
+    assert s.site.parameters == "inputn" and s.site.records == SITE_FILE
+    assert s.chemistry.method == "ros3" and s.chemistry.rtol == 1e-3 and s.chemistry.atol == 1.0
+    assert dict(s.initial) == {} and dict(s.chemistry.rate_factors) == {}
+    assert s.output.formats == ["table"] and s.output.progress_lines is True
+    assert s.output_species[:3] == ["O3", "NO", "NO2"] and len(s.output_species) == 15
+    assert s.total_steps == 204
+
+
+def test_keys_set_in_every_form():
+    s = S(initial={"O3": 40, "no": 1}, time={"hours": 48})
+    assert s.initial.O3 == 40.0 and s["initial.NO"] == 1.0 and s.time.hours == 48.0
+    s.time.step_seconds = 600
+    s.chemistry["method"] = "rodas4"
+    s["chemistry.rate_factors.R27"] = np.float64(2.0)
+    s.output = {"species": ("O3", "HO")}
+    assert s.time.step_seconds == 600 and s.chemistry.method == "rodas4"
+    assert s.chemistry.rate_factors.to_dict() == {"R27": 2.0}
+    assert s.output.species == ["O3", "HO"] and s.output_species == ["O3", "HO"]
+    t = s.replace({"time.hours": 24})
+    assert (t.time.hours, s.time.hours) == (24.0, 48.0)
+    assert S({"time.hours": 48, "initial": {"O3": 40}}).to_dict()["time"]["hours"] == 48.0
+
+
+# (keys, exception text): wrong types, unknown keys, None, NaN, huge values
+# and arrays. Each message starts with where the value came from and names
+# the key.
+BAD = [
+    ({"time": {"hours": -1}}, "time.hours: expected a positive length in hours, found -1"),
+    ({"time": {"hours": None}}, "time.hours: expected a number, found None"),
+    ({"time": {"hours": "long"}}, "time.hours: expected a number, found a string"),
+    ({"time": {"hours": [1, 2]}}, "time.hours: expected a number, found a list holding int"),
+    ({"time": {"step_seconds": 7}}, "time.step_seconds: expected a whole number of seconds that divides 3600"),
+    ({"time": {"step_seconds": 2**80}}, "time.step_seconds: expected a whole number"),
+    ({"time": {"hours": 2.0**1000}}, "time.hours: expected a positive length in hours, found 1.07150860718626"),
+    ({"time": {"hours": 10**400}}, "time.hours: expected a finite number, found inf"),
+    ({"initial": {"O3": -(10**400)}}, "initial.O3: expected a finite number, found -inf"),
+    ({"time": 5}, "time: expected a table ([time])"),
+    ({"tim": {"hours": 5}}, "tim: unknown key (did you mean time?)"),
+    ({"time": {"hourz": 5}}, "time.hourz: unknown key (did you mean hours?)"),
+    ({"initial": {"O3": math.nan}}, "initial.O3: expected a finite number, found nan"),
+    ({"initial": {"O3": -math.inf}}, "initial.O3: expected a finite number, found -inf"),
+    ({"initial": {"O3": np.zeros(10**7)}}, "initial.O3: expected a number, found an array of shape (10000000,)"),
+    ({"initial": {"O3": [0.0] * 10**6}}, "initial.O3: expected a number, found a list holding float"),
+    ({"initial": {"XYZ": 1}}, "initial.XYZ: no species of that name"),
+    ({"initial": {"M": 1}}, "initial.M: M is the air itself and cannot be set"),
+    ({"initial": {"O3": True}}, "initial.O3: expected a number, found a boolean"),
+    ({"chemistry": {"method": "euler"}}, 'chemistry.method: expected one of ros2, ros3, ros4, rodas3, rodas4, found "euler"'),
+    ({"chemistry": {"rate_factors": {"R250": 2}}}, "chemistry.rate_factors.R250: no reaction of that name"),
+    ({"output": {"species": ["O3", "O3"]}}, 'output.species: "O3" is listed twice'),
+    ({"output": {"species": [1, 2]}}, "output.species: expected an array of strings, found a list holding int"),
+    ({"output": {"progress_lines": None}}, "output.progress_lines: expected true or false, found None"),
+    ({"output": {"formats": ["pdf"]}}, 'output.formats: expected "table", "csv" or "netcdf", found "pdf"'),
+    ({"output": {"every_seconds": 450}}, "output.every_seconds: expected a multiple of the step (300 s)"),
+    ({"output": {"dir": object()}}, "output.dir: expected a string, found an object"),
+    ({1: {"hours": 2}}, "expected keys that are non-empty strings, found 1"),
+    ({"initial": {"\ud800": 1}}, "initial.\ud800: expected text, found '\\ud800' (not UTF-8)"),
+    ({"site": {"records": "a\0b"}}, "site.records: expected text, found 'a\\x00b' (a NUL character)"),
+    ({"site": {"parameters": b"inputn"}}, "site.parameters: expected a string, found a bytes"),
+    ({"initial": {"O3": complex(1, 2)}}, "initial.O3: expected a number, found a complex"),
+    ({"output": {"species": np.array(["O3", "O3"])}}, 'output.species: "O3" is listed twice'),
+]
+
+
+@pytest.mark.parametrize("keys, message", BAD, ids=[m.split(":")[0] + str(i) for i, (_, m) in enumerate(BAD)])
+def test_invalid_keys_raise_scenario_errors_naming_the_key(keys, message):
+    with pytest.raises(boxmodel.ScenarioError) as caught:
+        S(keys)
+    assert str(caught.value).startswith("boxmodel.Scenario: ")
+    assert message in str(caught.value)
+    assert isinstance(caught.value, ValueError)
+
+
+def test_any_depth_of_sections_is_a_scenario_error():
+    deep = value = {}
+    for _ in range(5000):
+        value["level"] = {}
+        value = value["level"]
+    value["key"] = 1
+    with pytest.raises(boxmodel.ScenarioError, match="boxmodel.Scenario: level: unknown key"):
+        S(deep)
+
+
+def test_a_rejected_key_leaves_the_scenario_as_it_was():
+    s = S(time={"hours": 5})
+    with pytest.raises(boxmodel.ScenarioError):
+        s.time.hours = -5
+    with pytest.raises(boxmodel.ScenarioError):
+        s.nonsense = 1
+    assert s.time.hours == 5.0 and s == S(time={"hours": 5})
+    with pytest.raises(AttributeError):
+        s.time.nonsense
+    with pytest.raises(boxmodel.ScenarioError, match="expected a mapping"):
+        S([("time", 1)])
+
+
+def test_files_are_read_as_the_program_reads_them(tmp_path):
+    (tmp_path / "sub").mkdir()
+    path = write_scenario(tmp_path / "sub", '[time]\nhours = 3\n[output]\ndir = "results"\n')
+    s = S.from_toml(path)
+    # Relative paths are relative to the file's folder.
+    assert s.site.parameters == str(tmp_path / "sub" / "inputn")
+    assert s.output.dir == str(tmp_path / "sub" / "results")
+    assert s.source == str(path) and s.time.hours == 3.0
+    # A later key is checked against the file's keys, and named by its origin.
+    with pytest.raises(boxmodel.ScenarioError, match="boxmodel.Scenario: time.step_seconds: .*found 7"):
+        s.time.step_seconds = 7
+
+    bad = tmp_path / "bad.toml"
+    bad.write_text("[time]\nhours = 3\n\n[chemistry]\nrtol = 2\n")
+    with pytest.raises(boxmodel.ScenarioError) as caught:
+        S.from_toml(bad)
+    assert str(caught.value) == f"{bad}: line 5: chemistry.rtol: expected a relative tolerance below 1, found 2"
+    # The program says the same, after its "boxmodel: ".
+    done = run_cli("run", bad, cwd=tmp_path)
+    assert done.returncode == 1 and done.stderr.strip() == f"boxmodel: {caught.value}"
+
+    bad.write_text("[time\nhours = 3\n")
+    with pytest.raises(boxmodel.ScenarioError, match=r"bad.toml: line 1: "):
+        S.from_toml(bad)
+    with pytest.raises(boxmodel.ScenarioError, match="missing.toml: cannot read the scenario file"):
+        S.from_toml(tmp_path / "missing.toml")
+    with pytest.raises(TypeError):
+        S.from_toml(None)
+
+
+def test_toml_round_trip(tmp_path):
+    where = {"parameters": str(tmp_path / "inputn"), "records": str(tmp_path / "records.txt")}
+    s = S(site=where, output={"dir": str(tmp_path)}).replace(initial={"O3": 40, "BR2": 1e-2}, time={"start_hour": 7.25, "hours": 6, "step_seconds": 900},
+          chemistry={"method": "ros4", "rate_factors": {"R3": 0.5, "R100": 3}},
+          output={"species": ["O3", "HO"], "formats": ["csv", "table"], "every_seconds": 1800,
+                  "progress_lines": False})
+    path = tmp_path / "written.toml"
+    text = s.to_toml(path)
+    assert path.read_text() == text
+    back = S.from_toml(path)
+    assert back == s and back.describe() == s.describe() and back.to_dict() == s.to_dict()
+    assert S.from_toml_text(text) == s
+    # Copies and pickles are the same scenario, and independent of it.
+    for other in (copy.deepcopy(s), pickle.loads(pickle.dumps(s)), S.from_toml(path).copy()):
+        assert other == s
+        other.time.hours = 3
+        assert s.time.hours == 6.0
+    assert s.describe()["chemistry.rate_factors.R100"] == "3"
+    assert s != S()
