@@ -21,6 +21,7 @@
 #include <chrono>
 #include <cstdint>
 #include <cstdlib>
+#include <thread>
 #include <fstream>
 #include <limits>
 #include <optional>
@@ -38,9 +39,13 @@
 #include "common/one_based.hpp"
 #include "common/version.hpp"
 #include "budget/files.hpp"
+#include "driver/fp_environment.hpp"
 #include "driver/run.hpp"
 #include "driver/sample_writers.hpp"
 #include "driver/text_output.hpp"
+#include "ensemble/definition.hpp"
+#include "ensemble/member.hpp"
+#include "ensemble/pool.hpp"
 #include "mechanism/mechanism.hpp"
 #include "mechanism/reaction_text.hpp"
 #include "mechanism/species_lookup.hpp"
@@ -426,6 +431,95 @@ py::dict run_scenario(const Scenario& scenario, bool write_outputs, double signa
   return out;
 }
 
+// ----------------------------------------------------------------- ensembles
+
+// Members of `base` (its TOML text) with the rows of a table of dotted keys
+// and, optionally, random rate factors, run on `threads` worker threads
+// (0: every core) as `boxmodel ensemble` runs them: each member's values
+// are the bits of its single run, its faults its own.
+py::dict run_ensemble(const Scenario& base, const std::vector<std::string>& keys, const py::list& rows,
+                      std::size_t monte_carlo_members, std::uint64_t seed,
+                      const std::vector<std::pair<int, double>>& uncertainty, unsigned threads) {
+  using namespace ensemble;
+  Definition d;
+  d.file = "boxmodel.ensemble";
+  d.base = "boxmodel.Scenario";
+  d.base_text = scenario_to_toml(base);
+  if (!keys.empty()) {
+    MembersTable t;
+    t.file = "members";
+    t.keys = keys;
+    int line = 1;
+    for (py::handle row : rows) {
+      MembersTable::Row r;
+      r.line = ++line;
+      for (py::handle cell : row.cast<py::list>()) r.cells.push_back(key_value(cell));
+      if (r.cells.size() != keys.size()) throw py::value_error("a members row has the wrong number of cells");
+      t.rows.push_back(std::move(r));
+    }
+    d.table = std::move(t);
+  }
+  if (!uncertainty.empty()) d.monte_carlo = MonteCarlo{monte_carlo_members, seed, uncertainty};
+  if (d.members() == 0) throw ScenarioError("boxmodel.ensemble: no members (an empty table and no Monte-Carlo members)");
+  const std::vector<int> species = ensemble_species(d);
+  const std::size_t members = d.members();
+  if (threads == 0) threads = std::max(1u, std::thread::hardware_concurrency());
+
+  std::vector<MemberResult> results;
+  results.reserve(members);
+  try {
+    const py::gil_scoped_release nogil;
+    const RunFloatingPoint fp;
+    OrderedPool pool(
+        members, threads, 4 * static_cast<std::size_t>(threads) + 8, [] { set_floating_point_modes(); },
+        [&](std::size_t index) {
+          TextOutput discard = TextOutput::create("/dev/null", "/dev/null");
+          return run_member(d, index, species, discard);
+        });
+    SignalCheck signals(0.1);
+    for (std::size_t i = 0; i < members; ++i) {
+      results.push_back(pool.next());
+      signals();
+    }
+  } catch (const Interrupted&) {
+    throw py::error_already_set();
+  }
+
+  std::size_t samples = 0;
+  for (const MemberResult& r : results) samples = std::max(samples, r.samples());
+  const auto m = static_cast<py::ssize_t>(members);
+  const auto t = static_cast<py::ssize_t>(samples);
+  const auto n = static_cast<py::ssize_t>(species.size());
+  const double nan = std::numeric_limits<double>::quiet_NaN();
+  py::array_t<double> values({m, t, n});
+  py::array_t<double> time_h({m, t});
+  py::array_t<double> elapsed({m, t});
+  std::fill(values.mutable_data(), values.mutable_data() + values.size(), nan);
+  std::fill(time_h.mutable_data(), time_h.mutable_data() + time_h.size(), nan);
+  std::fill(elapsed.mutable_data(), elapsed.mutable_data() + elapsed.size(), nan);
+  std::vector<int> status;
+  std::vector<std::string> messages;
+  for (std::size_t i = 0; i < members; ++i) {
+    const MemberResult& r = results[i];
+    status.push_back(static_cast<int>(r.status));
+    messages.push_back(r.message);
+    std::copy(r.values.begin(), r.values.end(), values.mutable_data() + i * samples * species.size());
+    std::copy(r.time_h.begin(), r.time_h.end(), time_h.mutable_data() + i * samples);
+    std::copy(r.elapsed_s.begin(), r.elapsed_s.end(), elapsed.mutable_data() + i * samples);
+  }
+  py::dict out;
+  out["species"] = species_names_of(species);
+  py::list species_attrs;
+  for (int ind : species) species_attrs.append(attributes_dict(species_attributes(ind)));
+  out["species_attributes"] = species_attrs;
+  out["values"] = values;
+  out["time_h"] = time_h;
+  out["elapsed_s"] = elapsed;
+  out["status"] = to_array(status);
+  out["message"] = messages;
+  return out;
+}
+
 // ----------------------------------------------------------------- mechanism
 
 const char* law_name(mech::Law law) {
@@ -521,6 +615,8 @@ PYBIND11_MODULE(_core, m) {
       "scenario_from_overrides", [](const py::list& overrides) { return scenario_from_overrides(overrides_from(overrides)); },
       py::arg("overrides"));
   m.def("run", &run_scenario, py::arg("scenario"), py::arg("write_outputs"), py::arg("signal_interval_s") = 0.1);
+  m.def("ensemble", &run_ensemble, py::arg("base"), py::arg("keys"), py::arg("rows"),
+        py::arg("monte_carlo_members"), py::arg("seed"), py::arg("uncertainty"), py::arg("threads"));
   m.def("mechanism", &mechanism_tables);
   m.def("rate_coefficients", &rate_coefficients, py::arg("temp"), py::arg("cm"), py::arg("photolysis"));
   m.def("netcdf_available", &netcdf_available);

@@ -25,7 +25,7 @@ from ._errors import (BoxModelError, InputFileError, IntegrationError, Integrati
 from ._scenario import Scenario, Section, _finite, as_scenario
 
 __version__ = _core.version
-__all__ = ["Scenario", "Section", "run", "mechanism", "Mechanism", "rate_coefficients",
+__all__ = ["Scenario", "Section", "run", "ensemble", "mechanism", "Mechanism", "rate_coefficients",
            "netcdf_available", "BoxModelError", "ScenarioError", "InputFileError",
            "OutputFileError", "IntegrationError", "IntegrationWarning"]
 
@@ -108,6 +108,90 @@ def run(scenario=None, *, write_outputs=False):
     IntegrationWarning; the run carries on as the program's does.
     """
     return _dataset(_run_raw(as_scenario(scenario), write_outputs))
+
+
+def _cell(value):
+    """A members-table cell as the scenario reader takes it (numpy scalars
+    as Python numbers)."""
+    return value.item() if isinstance(value, np.generic) else value
+
+
+def ensemble(base=None, members=None, threads=None, *, monte_carlo=None):
+    """Runs an ensemble of `base` and returns it as an xarray.Dataset with
+    dimensions (member, time).
+
+    `base`: a Scenario (or what ``run`` accepts). `members`: a
+    pandas.DataFrame whose columns are dotted scenario keys
+    ("initial.O3", "time.start_hour", "chemistry.rate_factors.R27", ...),
+    one row per member; None for Monte-Carlo members only. `monte_carlo`:
+    ``{"members": 1000, "seed": 42, "uncertainty": {"default": 1.25,
+    "R23": 1.1}}``: random rate factors, ln k ~ Normal(ln k0, ln f), the
+    same for a seed on any machine or thread count; with a table they
+    multiply its factors. `threads`: worker threads (None: every core).
+
+    Every member's values are the bits of ``run`` of its scenario. The
+    dataset holds one variable per output species (member, time) in mol
+    mol-1 with the NetCDF output's attributes, ``time_h(member, time)``
+    (local hours) and ``elapsed(member, time)`` (seconds since the
+    member's start), ``status(member)`` (0 success, 1 input, 3
+    floating-point exception, 4 integration failure; a failed member's
+    values are NaN where it has none) and ``message(member)``, and each
+    varied key as a variable over `member`. Members of different lengths
+    are padded with NaN.
+    """
+    import xarray as xr
+
+    scenario = as_scenario(base)
+    keys, rows = [], []
+    if members is not None:
+        keys = [str(k) for k in members.columns]
+        rows = [[_cell(v) for v in row] for row in members.itertuples(index=False, name=None)]
+    count, seed, uncertainty = 0, 0, []
+    if monte_carlo:
+        unknown = set(monte_carlo) - {"members", "seed", "uncertainty"}
+        if unknown:
+            raise ScenarioError(f"boxmodel.ensemble: monte_carlo: unknown key {sorted(unknown)[0]!r} "
+                                "(expected members, seed, uncertainty)")
+        count = int(monte_carlo.get("members", 0))
+        seed = int(monte_carlo.get("seed", 0))
+        given = dict(monte_carlo.get("uncertainty", {}))
+        default = given.pop("default", None)
+        factors = {}
+        if default is not None:
+            factors = {n: float(default) for n in range(1, _core.nreact + 1)}
+        for name, f in given.items():
+            if not (isinstance(name, str) and name[:1] == "R" and name[1:].isdigit()
+                    and 1 <= int(name[1:]) <= _core.nreact):
+                raise ScenarioError(f"boxmodel.ensemble: monte_carlo.uncertainty.{name}: no reaction of "
+                                    f"that name (expected R1 to R{_core.nreact})")
+            factors[int(name[1:])] = float(f)
+        for n, f in factors.items():
+            if not f >= 1.0 or not np.isfinite(f):
+                raise ScenarioError(f"boxmodel.ensemble: monte_carlo.uncertainty: R{n}: expected a "
+                                    f"factor of 1 or more, found {f}")
+        uncertainty = sorted(factors.items())
+        if members is not None and count not in (0, len(rows)):
+            raise ScenarioError(f"boxmodel.ensemble: monte_carlo.members is {count}, but the table "
+                                f"has {len(rows)} rows")
+    raw = _core.ensemble(scenario._core, keys, rows, count, seed, uncertainty,
+                         0 if threads is None else int(threads))
+    data_vars = {}
+    for k, (name, attrs) in enumerate(zip(raw["species"], raw["species_attributes"])):
+        data_vars[name] = (("member", "time"), raw["values"][:, :, k], attrs)
+    data_vars["time_h"] = (("member", "time"), raw["time_h"],
+                           {"long_name": "local time, hours since midnight of the member's first day",
+                            "units": "h"})
+    data_vars["elapsed"] = (("member", "time"), raw["elapsed_s"],
+                            {"long_name": "time since the member's start", "units": "s"})
+    data_vars["status"] = ("member", raw["status"],
+                           {"long_name": "how the member ended",
+                            "flag_values": np.array([0, 1, 3, 4], dtype=np.int32),
+                            "flag_meanings": "success input floating_point integration"})
+    data_vars["message"] = ("member", np.array(raw["message"], dtype=object))
+    for k, key in enumerate(keys):
+        data_vars[key] = ("member", np.array([row[k] for row in rows]))
+    return xr.Dataset(data_vars, coords={"member": np.arange(len(raw["status"]))},
+                      attrs={"source": f"boxmodel {_core.version}"})
 
 
 class Mechanism(NamedTuple):
