@@ -7,17 +7,14 @@
 
 #include "budget/table.hpp"
 #include "common/errors.hpp"
-#include "mechanism/reaction_text.hpp"
+#include "common/format.hpp"
 #include "mechanism/reaction_table.hpp"
+#include "mechanism/reaction_text.hpp"
 
 namespace box::budget {
 namespace {
 
-std::string number(double x) {
-  char buf[40];
-  std::snprintf(buf, sizeof buf, "%.17g", x);
-  return buf;
-}
+std::string number(double x) { return full_precision(x); }
 
 // A CSV field, quoted when it holds a comma or a quote.
 std::string field(const std::string& text) {

@@ -163,4 +163,10 @@ std::string free_lines(std::span<const LineItem> items) {
   return out;
 }
 
+std::string full_precision(double value) {
+  char text[32];
+  std::snprintf(text, sizeof text, "%.17g", value);
+  return text;
+}
+
 }  // namespace box

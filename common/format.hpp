@@ -52,4 +52,9 @@ std::string free_double(double value);
 // the item). Every line ends with '\n'.
 std::string free_lines(std::span<const LineItem> items);
 
+// A number for the machine-readable outputs (CSV files, attributes):
+// printf's %.17g, 17 significant digits, enough for every double to read
+// back as the same double.
+std::string full_precision(double value);
+
 }  // namespace box

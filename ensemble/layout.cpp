@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <limits>
 
+#include "common/format.hpp"
 #include "common/version.hpp"
 #include "driver/input_files.hpp"
 #include "ensemble/monte_carlo.hpp"
@@ -13,11 +14,7 @@
 namespace box::ensemble {
 namespace {
 
-std::string number_text(double v) {
-  char text[32];
-  std::snprintf(text, sizeof text, "%.17g", v);
-  return text;
-}
+std::string number_text(double v) { return full_precision(v); }
 
 std::string value_text(const KeyOverride::Value& v) {
   if (const auto* d = std::get_if<double>(&v)) return number_text(*d);

@@ -6,6 +6,7 @@
 #include <utility>
 
 #include "common/errors.hpp"
+#include "common/format.hpp"
 #include "common/one_based.hpp"
 #include "mechanism/species_lookup.hpp"
 #include "output/partial_file.hpp"
@@ -16,13 +17,7 @@ namespace {
 
 constexpr double ppb = 1e9;
 
-// Shortest text of 17 significant digits: enough for any double to read
-// back exactly.
-void append_number(std::string& line, double value) {
-  char buffer[32];
-  std::snprintf(buffer, sizeof buffer, "%.17g", value);
-  line += buffer;
-}
+void append_number(std::string& line, double value) { line += full_precision(value); }
 
 std::string error_text(int error) { return error != 0 ? std::strerror(error) : "unknown error"; }
 
