@@ -42,5 +42,50 @@ TEST(Methods, RightHandSidesPerStep) {
   }
 }
 
+// The named options are the control arrays by name: Robertson's problem
+// with a method, tolerances, bounds and factors set both ways gives the
+// same bits, status and counters; a bad option is the same error.
+TEST(Methods, NamedOptionsAreTheControlArrays) {
+  IntegratorOptions o;
+  o.method = 4;
+  o.rtol = 1e-5;
+  o.atol = 1e-9;
+  o.hstart = 1e-6;
+  o.hmax = 10.0;
+  o.facmax = 4.0;
+  o.max_steps = 5000;
+  const testing::Robertson sys;
+  Rosenbrock<testing::Robertson> named, positional;
+  std::array<double, 3> a{1.0, 0.0, 0.0}, b = a;
+  const IntegrationResult r = named.integrate(sys, 0.0, 40.0, a.data(), o);
+
+  IntControls icntrl{};
+  RealControls rcntrl{};
+  icntrl[at(3)] = 4;
+  icntrl[at(4)] = 5000;
+  rcntrl[at(2)] = 10.0;
+  rcntrl[at(3)] = 1e-6;
+  rcntrl[at(5)] = 4.0;
+  const std::array<double, 3> atol{1e-9, 1e-9, 1e-9}, rtol{1e-5, 1e-5, 1e-5};
+  IntControls istatus{};
+  RealControls rstatus{};
+  int ierr = 0;
+  positional.racm_integrate(sys, 0.0, 40.0, b.data(), atol.data(), rtol.data(), &icntrl, &rcntrl,
+                            &istatus, &rstatus, &ierr);
+  EXPECT_TRUE(r.ok());
+  EXPECT_EQ(r.status, ierr);
+  for (std::size_t i = 0; i < a.size(); ++i) EXPECT_EQ(a[i], b[i]) << i;
+  EXPECT_EQ(r.counters.nstp, istatus[at(istp)]);
+  EXPECT_EQ(r.counters.nacc, istatus[at(iacc)]);
+  EXPECT_EQ(r.counters.nrej, istatus[at(irej)]);
+  EXPECT_EQ(r.t_reached, rstatus[at(itexit)]);
+  EXPECT_EQ(r.h_last, rstatus[at(ihexit)]);
+  EXPECT_GT(r.counters.nrej + r.counters.nacc, 10);
+
+  o.method = 9;
+  std::array<double, 3> c{1.0, 0.0, 0.0};
+  EXPECT_EQ(named.integrate(sys, 0.0, 40.0, c.data(), o).status, ros_bad_method);
+}
+
 }  // namespace
 }  // namespace box
