@@ -81,3 +81,78 @@ TEST(RunClock, NewYear) {
 
 }  // namespace
 }  // namespace box
+
+namespace box {
+namespace {
+
+using testing::ProgramDir;
+
+// What a step hands the chemistry, worked out by hand from the record of
+// its hour: the air density of an ideal gas of dry air, the water vapour's
+// mass mixing ratio from its mole fraction (18 g/mol over 28.8 g/mol), the
+// photolysis scaled by the scenario's factor; and the hour's record taken
+// at the first step of each hour, whatever the step length.
+class StepLog : public StepObserver {
+ public:
+  struct Entry {
+    int step;
+    double timin, rho, moist, tt, pp, ph1, coszen;
+  };
+  void after_chemistry(const Run& run) override {
+    entries.push_back({run.steps_done(), run.timin(), run.air_density(), run.moisture(),
+                       run.temperature(), run.pressure(), run.photolysis()[0], run.coszen()});
+  }
+  std::vector<Entry> entries;
+};
+
+std::vector<StepLog::Entry> logged_run(int step_seconds, double photolysis_factor, double h2o_ppb) {
+  ProgramDir p;
+  Scenario s = default_scenario();
+  s.site.parameters = p / "inputn";
+  s.site.records = p / testing::example_site_name;
+  s.time.step_seconds = step_seconds;
+  s.time.hours = 9;
+  s.chemistry.photolysis_factor = photolysis_factor;
+  s.initial.push_back({ind_h2o, h2o_ppb});
+  s.output.formats.clear();
+  s.output.progress_lines = false;
+  TextOutput out = TextOutput::create(p / "stdout.txt", "stdout.txt");
+  Run run(s, out);
+  StepLog log;
+  run.add_observer(log);
+  run.run_day();
+  return log.entries;
+}
+
+TEST(RunSteps, AirStateAndRecordsFollowTheHourWhateverTheStep) {
+  for (const int step : {1800, 300, 45}) {
+    const auto log = logged_run(step, 1.0, 2.0e7);
+    const std::size_t per_hour = static_cast<std::size_t>(3600 / step);
+    ASSERT_EQ(log.size(), 9 * per_hour) << step;
+    for (std::size_t k = 0; k < log.size(); ++k) {
+      const auto& e = log[k];
+      // Hour h (from 0) runs on record h + 1: time stamps 11, 12, ... UTC.
+      EXPECT_EQ(e.timin, 11.0 + static_cast<double>(k / per_hour)) << step << " step " << k;
+      EXPECT_EQ(e.rho, e.pp / (e.tt * 287.058)) << k;
+    }
+    // 2e7 ppb of water is a mole fraction of 0.02: 0.02 * 18 / 28.8.
+    EXPECT_NEAR(log.front().moist, 0.0125, 1e-15);
+  }
+}
+
+TEST(RunSteps, PhotolysisFactorScalesEveryFrequency) {
+  const auto one = logged_run(1800, 1.0, 2.0e7);
+  const auto more = logged_run(1800, 2.5, 2.0e7);
+  const auto none = logged_run(1800, 0.0, 2.0e7);
+  ASSERT_EQ(one.size(), more.size());
+  bool daylight = false;
+  for (std::size_t k = 0; k < one.size(); ++k) {
+    EXPECT_NEAR(more[k].ph1, 2.5 * one[k].ph1, 1e-15 * one[k].ph1 + 1e-300) << k;
+    EXPECT_EQ(none[k].ph1, 0.0) << k;
+    daylight = daylight || one[k].ph1 > 0.0;
+  }
+  EXPECT_TRUE(daylight);
+}
+
+}  // namespace
+}  // namespace box
