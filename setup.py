@@ -27,7 +27,7 @@ class CMakeBuild(build_ext):
         configure = [
             "cmake", "-S", str(HERE), "-B", str(build),
             "-DCMAKE_BUILD_TYPE=Release", "-DBOXMODEL_TESTS=OFF", "-DBOXMODEL_BENCH=OFF",
-            "-DBOXMODEL_PYTHON=ON", f"-DPython3_EXECUTABLE={sys.executable}",
+            "-DBOXMODEL_PYTHON_MODULE=ON", f"-DPython3_EXECUTABLE={sys.executable}",
             f"-DBOXMODEL_PYTHON_DIR={python_dir}",
         ]
         if shutil.which("ninja"):
