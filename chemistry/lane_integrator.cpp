@@ -64,31 +64,114 @@ LaneIntegrator::~LaneIntegrator() = default;
 
 namespace {
 
-// out = base (or 0), then alpha_t * x_t + out for every term in order,
-// lane by lane, leaving out a term whose alpha is 0 in that lane: what
-// racm_wsum does for each box.
+// The element-wise work of a step over all lanes at once, in the vector
+// registers of the lane kernels' instruction set (these run only when that
+// form was chosen). Each lane's arithmetic is the one-box integrator's;
+// the routines have internal linkage and call nothing inline, so no code
+// of this instruction set is shared with the rest of the program.
+typedef double vd __attribute__((vector_size(32)));
+typedef long long vl __attribute__((vector_size(32)));
+#if defined(__x86_64__) && defined(__GNUC__)
+#define BOX_LANE_TARGET __attribute__((target("avx2,no-fma")))
+#else
+#define BOX_LANE_TARGET
+#endif
+
 struct LaneTerm {
   std::array<double, L> alpha;
   const double* x;
 };
 
-void lane_wsum(const double* base, const LaneTerm* terms, int count, double* out) {
-  for (int i = 0; i < n; ++i)
-    for (int b = 0; b < L; ++b) {
-      const std::size_t e = uz(i) * L + uz(b);
-      double s = base == nullptr ? 0.0 : base[e];
-      for (int t = 0; t < count; ++t) {
-        const double alpha = terms[t].alpha[uz(b)];
-        if (alpha == 0.0) continue;
-        const double product = alpha * terms[t].x[e];
-        s = product + s;
-      }
-      out[e] = s;
+// out = base (or 0), then alpha_t * x_t + out for every term in order,
+// lane by lane, leaving out a term whose alpha is 0 in that lane: what
+// racm_wsum does for each box. With `skip`, the lanes' zero alphas are
+// tested; without, none is zero.
+template <int count, bool from_zero, bool skip>
+BOX_LANE_TARGET void lane_sum_terms(const double* base, const LaneTerm* terms, double* out) {
+  vd alpha[count + 1];
+  vl zero[count + 1];
+  const vd* x[count + 1];
+  for (int t = 0; t < count; ++t) {
+    __builtin_memcpy(&alpha[t], terms[t].alpha.data(), sizeof(vd));
+    zero[t] = alpha[t] == 0.0;
+    x[t] = reinterpret_cast<const vd*>(terms[t].x);
+  }
+  const vd* b = reinterpret_cast<const vd*>(base);
+  vd* o = reinterpret_cast<vd*>(out);
+  for (int i = 0; i < n; ++i) {
+    vd sum = from_zero ? vd{} : b[i];
+#pragma GCC unroll 8
+    for (int t = 0; t < count; ++t) {
+      const vd product = alpha[t] * x[t][i];
+      sum = skip ? (zero[t] ? sum : product + sum) : product + sum;
     }
+    o[i] = sum;
+  }
 }
 
-void copy_lane(const double* from, double* to, int entries, int lane) {
-  for (int i = 0; i < entries; ++i) to[uz(i) * L + uz(lane)] = from[uz(i) * L + uz(lane)];
+template <bool from_zero, bool skip>
+BOX_LANE_TARGET void lane_sum(const double* base, const LaneTerm* terms, int count, double* out) {
+  switch (count) {
+    case 0: return lane_sum_terms<0, from_zero, skip>(base, terms, out);
+    case 1: return lane_sum_terms<1, from_zero, skip>(base, terms, out);
+    case 2: return lane_sum_terms<2, from_zero, skip>(base, terms, out);
+    case 3: return lane_sum_terms<3, from_zero, skip>(base, terms, out);
+    case 4: return lane_sum_terms<4, from_zero, skip>(base, terms, out);
+    case 5: return lane_sum_terms<5, from_zero, skip>(base, terms, out);
+    default: return lane_sum_terms<max_stages, from_zero, skip>(base, terms, out);
+  }
+}
+
+void lane_wsum(const double* base, const LaneTerm* terms, int count, double* out) {
+  // Terms whose alpha is 0 in every lane are left out here, as racm_wsum
+  // leaves them out; a term zero in some lanes only is skipped lane by lane.
+  LaneTerm kept[max_stages + 1];
+  int k = 0;
+  bool mixed = false;
+  for (int t = 0; t < count; ++t) {
+    int zeros = 0;
+    for (const double a : terms[t].alpha) zeros += a == 0.0 ? 1 : 0;
+    if (zeros == L) continue;
+    mixed = mixed || zeros > 0;
+    kept[k++] = terms[t];
+  }
+  if (base == nullptr) {
+    if (mixed) lane_sum<true, true>(nullptr, kept, k, out);
+    else lane_sum<true, false>(nullptr, kept, k, out);
+  } else {
+    if (mixed) lane_sum<false, true>(base, kept, k, out);
+    else lane_sum<false, false>(base, kept, k, out);
+  }
+}
+
+// Each lane's sum, in ascending order, of the squared scaled errors
+// (yerr / (atol + rtol * max(|ynew|, |y|)))^2.
+BOX_LANE_TARGET void lane_error_sums(const double* y, const double* ynew, const double* yerr,
+                                     const double* atol, const double* rtol, double* sums) {
+  const vl magnitude = vl{} + 0x7fffffffffffffffLL;
+  const vd* vy = reinterpret_cast<const vd*>(y);
+  const vd* vn = reinterpret_cast<const vd*>(ynew);
+  const vd* ve = reinterpret_cast<const vd*>(yerr);
+  const vd* va = reinterpret_cast<const vd*>(atol);
+  const vd* vr = reinterpret_cast<const vd*>(rtol);
+  vd err = {};
+  for (int i = 0; i < n; ++i) {
+    const vd a = (vd)((vl)vn[i] & magnitude);
+    const vd b = (vd)((vl)vy[i] & magnitude);
+    const vd ymax = a < b ? b : a;  // std::max(a, b)
+    const vd q = ve[i] / (va[i] + vr[i] * ymax);
+    err = err + q * q;
+  }
+  __builtin_memcpy(sums, &err, sizeof err);
+}
+
+// to = from in the lanes whose `take` is set.
+BOX_LANE_TARGET void take_lanes(const double* from, double* to, int entries, const long long* take) {
+  vl mask;
+  __builtin_memcpy(&mask, take, sizeof mask);
+  const vd* f = reinterpret_cast<const vd*>(from);
+  vd* t = reinterpret_cast<vd*>(to);
+  for (int i = 0; i < entries; ++i) t[i] = mask ? f[i] : t[i];
 }
 
 constexpr double smallest_step = 1.0e-280;
@@ -162,18 +245,31 @@ bool LaneIntegrator::integrate(std::span<LaneBox> boxes) {
     }
     if (!any_active) break;
 
-    // f and the Jacobian at the start of the lanes' new steps.
+    // f and the Jacobian at the start of the lanes' new steps: straight
+    // into place when no lane is within a step, else merged into it.
     if (any_fresh) {
-      kernels_.fun(w.y.get(), w.fix.get(), w.rconst.get(), w.ftmp.get());
-      kernels_.jac(w.y.get(), w.fix.get(), w.rconst.get(), w.jtmp.get());
+      alignas(32) std::array<long long, L> fresh{};
+      bool all = true;
       for (int b = 0; b < used; ++b) {
         Lane& l = lane[uz(b)];
-        if (!l.active || !l.fresh) continue;
-        copy_lane(w.ftmp.get(), w.fcn0.get(), n, b);
-        copy_lane(w.jtmp.get(), w.jac0.get(), nnz, b);
+        if (!l.active) continue;
+        if (!l.fresh) {
+          all = false;
+          continue;
+        }
+        fresh[uz(b)] = -1;
         ++l.c.nfun;
         ++l.c.njac;
         l.fresh = false;
+      }
+      if (all) {
+        kernels_.fun(w.y.get(), w.fix.get(), w.rconst.get(), w.fcn0.get());
+        kernels_.jac(w.y.get(), w.fix.get(), w.rconst.get(), w.jac0.get());
+      } else {
+        kernels_.fun(w.y.get(), w.fix.get(), w.rconst.get(), w.ftmp.get());
+        kernels_.jac(w.y.get(), w.fix.get(), w.rconst.get(), w.jtmp.get());
+        take_lanes(w.ftmp.get(), w.fcn0.get(), n, fresh.data());
+        take_lanes(w.jtmp.get(), w.jac0.get(), nnz, fresh.data());
       }
     }
 
@@ -230,13 +326,9 @@ bool LaneIntegrator::integrate(std::span<LaneBox> boxes) {
     lane_wsum(w.y.get(), terms.data(), ros.ros_s, w.ynew.get());
     for (int j = 0; j < ros.ros_s; ++j) terms[uz(j)].alpha.fill(ros.ros_e[uz(j)]);
     lane_wsum(nullptr, terms.data(), ros.ros_s, w.yerr.get());
-    std::array<double, L> err{};
-    for (int i = 0; i < n; ++i)
-      for (int b = 0; b < L; ++b) {
-        const double ymax = std::max(std::abs(w.ynew.at(i, b)), std::abs(w.y.at(i, b)));
-        const double q = w.yerr.at(i, b) / (w.atol.at(i, b) + w.rtol.at(i, b) * ymax);
-        err[uz(b)] = err[uz(b)] + q * q;
-      }
+    alignas(32) std::array<double, L> err{};
+    lane_error_sums(w.y.get(), w.ynew.get(), w.yerr.get(), w.atol.get(), w.rtol.get(), err.data());
+    alignas(32) std::array<long long, L> accepted{};
 
     // Each lane's controller.
     for (int b = 0; b < used; ++b) {
@@ -258,7 +350,7 @@ bool LaneIntegrator::integrate(std::span<LaneBox> boxes) {
       const bool accept = std::isfinite(e) && (e <= 1.0 || l.h <= s.hmin);
       if (accept) {
         ++l.c.nacc;
-        copy_lane(w.ynew.get(), w.y.get(), n, b);
+        accepted[uz(b)] = -1;
         l.t = l.t + direction * l.h;
         hnew = std::max(s.hmin, std::min(hnew, s.hmax));
         if (l.rejectlasth) hnew = std::min(hnew, l.h);
@@ -276,6 +368,7 @@ bool LaneIntegrator::integrate(std::span<LaneBox> boxes) {
       if (l.c.nacc >= 1) ++l.c.nrej;
       if (cannot_advance(l.t, l.h)) return false;
     }
+    take_lanes(w.ynew.get(), w.y.get(), n, accepted.data());
   }
 
   for (int b = 0; b < used; ++b) {

@@ -30,6 +30,9 @@ struct LaneKernels {
 
 // The 4-lane form for processors with AVX2 (256-bit registers).
 const LaneKernels& lane_kernels_avx2();
+// The same 4 lanes with the AVX-512 encoding (AVX-512F and VL): 32 vector
+// registers and shorter instructions.
+const LaneKernels& lane_kernels_avx512();
 
 // The widest form this processor runs with a gain, or null when it has
 // none (then every box is integrated on its own). `requested` = 1 asks for

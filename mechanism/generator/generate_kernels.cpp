@@ -283,6 +283,54 @@ constexpr int base_offset = 16;  // entries: a base reaches 16 below and 15 abov
 // run alike; with 32, 8 is 5 % faster than 4 and more gains nothing.
 constexpr int decomp_window = 8;
 
+// The operations of row k's elimination: for each L entry m, its
+// multiplier (a division) and then its updates. Each entry of the row sees
+// its updates in pivot order, a chain; the chains of different entries are
+// independent, so any interleaving that keeps each chain's order gives the
+// same results. They are returned in the order of a simulated schedule:
+// the update that a later multiplier waits for goes first, and the
+// division overlaps the updates of its neighbouring pivots instead of
+// waiting behind them.
+struct RowOp {
+  int m, p, t;  // L entry, U entry of its pivot row (0: the division), entry of row k
+};
+
+std::vector<RowOp> row_operations(int k) {
+  std::vector<RowOp> row_ops;
+  std::vector<Op> ops;
+  std::vector<int> group;
+  std::vector<int> writer(lu_nonzero + 1, -1);
+  for (int m = pattern.crow[at(k)]; m < pattern.diag[at(k)]; ++m) {
+    const int j = pattern.icol[at(m)];
+    Op div;
+    div.latency = division_latency + add_latency;
+    div.division = true;
+    if (writer[static_cast<std::size_t>(m)] >= 0)
+      div.deps.push_back({writer[static_cast<std::size_t>(m)], 0});
+    const int d = static_cast<int>(ops.size());
+    writer[static_cast<std::size_t>(m)] = d;
+    ops.push_back(div);
+    group.push_back(m);
+    row_ops.push_back({m, 0, m});
+    for (int p = pattern.diag[at(j)] + 1; p < pattern.crow[at(j + 1)]; ++p) {
+      const int t = pattern.position[at(k)][at(pattern.icol[at(p)])];
+      if (t == 0) throw std::logic_error("pattern not closed under fill-in");
+      Op up;
+      up.latency = mul_latency + add_latency;
+      up.deps.push_back({d, 0});
+      if (writer[static_cast<std::size_t>(t)] >= 0)
+        up.deps.push_back({writer[static_cast<std::size_t>(t)], mul_latency});
+      writer[static_cast<std::size_t>(t)] = static_cast<int>(ops.size());
+      ops.push_back(up);
+      group.push_back(m);
+      row_ops.push_back({m, p, t});
+    }
+  }
+  std::vector<RowOp> scheduled;
+  for (const int i : list_schedule(ops, group, decomp_window)) scheduled.push_back(row_ops[static_cast<std::size_t>(i)]);
+  return scheduled;
+}
+
 // With `shifted`, the routine forms its matrix as it goes: entry t is
 // 0.0 - jac[t], plus shift on the diagonal (the integrator's
 // 1/(h gamma) I - J), read where the elimination first uses it; entries the
@@ -388,40 +436,10 @@ std::string gen_decomp(bool shifted = false) {
     // They are emitted in the order of a simulated schedule: the update that
     // a later multiplier waits for goes first, and the division overlaps the
     // updates of its neighbouring pivots instead of waiting behind them.
-    struct RowOp {
-      int m, p, t;  // L entry, U entry of its pivot row (0: the division), entry of row k
-    };
-    std::vector<RowOp> row_ops;
-    std::vector<Op> ops;
-    std::vector<int> group;
-    std::vector<int> writer(lu_nonzero + 1, -1);
-    for (int m = pattern.crow[at(k)]; m < pattern.diag[at(k)]; ++m) {
-      const int j = pattern.icol[at(m)];
-      Op div;
-      div.latency = division_latency + add_latency;
-      div.division = true;
-      if (writer[static_cast<std::size_t>(m)] >= 0)
-        div.deps.push_back({writer[static_cast<std::size_t>(m)], 0});
-      const int d = static_cast<int>(ops.size());
-      writer[static_cast<std::size_t>(m)] = d;
-      ops.push_back(div);
-      group.push_back(m);
-      row_ops.push_back({m, 0, m});
-      for (int p = pattern.diag[at(j)] + 1; p < pattern.crow[at(j + 1)]; ++p) {
-        const int t = pattern.position[at(k)][at(pattern.icol[at(p)])];
-        if (t == 0) throw std::logic_error("pattern not closed under fill-in");
-        Op up;
-        up.latency = mul_latency + add_latency;
-        up.deps.push_back({d, 0});
-        if (writer[static_cast<std::size_t>(t)] >= 0)
-          up.deps.push_back({writer[static_cast<std::size_t>(t)], mul_latency});
-        writer[static_cast<std::size_t>(t)] = static_cast<int>(ops.size());
-        ops.push_back(up);
-        group.push_back(m);
-        row_ops.push_back({m, p, t});
-      }
-    }
-    const std::vector<int> order = list_schedule(ops, group, decomp_window);
+    const std::vector<RowOp> row_ops = row_operations(k);
+    std::vector<int> order(row_ops.size());
+    for (std::size_t i = 0; i < order.size(); ++i) order[i] = static_cast<int>(i);
+
     int count = 0;
     for (const int i : order)
       last[static_cast<std::size_t>(row_ops[static_cast<std::size_t>(i)].t)] = ++count;
@@ -822,16 +840,20 @@ std::string gen_lane_decomp(const std::string& form) {
   }
   for (int k = 1; k <= nvar; ++k) {
     const int dk = pattern.diag[at(k)];
+    // The fence emits no instruction; it keeps the compiler from holding
+    // earlier rows' values across the routine and spilling them.
+    o << "  asm volatile(\"\" ::: \"memory\");\n";
     o << "  test_pivot(jvs[" << idx(dk) << "], " << k << ", failed, ier);\n";
-    for (int m = pattern.crow[at(k)]; m < pattern.diag[at(k)]; ++m) {
-      const int j = pattern.icol[at(m)];
-      o << "  {\n    const vd q = jvs[" << idx(m) << "] / jvs[" << idx(pattern.diag[at(j)]) << "];\n"
-        << "    jvs[" << idx(m) << "] = q + 0.0;\n";
-      for (int p = pattern.diag[at(j)] + 1; p < pattern.crow[at(j + 1)]; ++p) {
-        const int t = pattern.position[at(k)][at(pattern.icol[at(p)])];
-        o << "    jvs[" << idx(t) << "] = jvs[" << idx(t) << "] - q * jvs[" << idx(p) << "];\n";
+    // The scalar routine's schedule of the row's operations.
+    for (const RowOp& op : row_operations(k)) {
+      const std::string q = "q" + idx(op.m);
+      if (op.p == 0) {
+        const int j = pattern.icol[at(op.m)];
+        o << "  const vd " << q << " = jvs[" << idx(op.m) << "] / jvs[" << idx(pattern.diag[at(j)]) << "];\n"
+          << "  jvs[" << idx(op.m) << "] = " << q << " + 0.0;\n";
+      } else {
+        o << "  jvs[" << idx(op.t) << "] = jvs[" << idx(op.t) << "] - " << q << " * jvs[" << idx(op.p) << "];\n";
       }
-      o << "  }\n";
     }
     if (touched_by_update[static_cast<std::size_t>(dk)])
       o << "  test_pivot(jvs[" << idx(dk) << "], " << k << ", failed, ier);\n";
@@ -910,11 +932,13 @@ int main(int argc, char** argv) {
     write(dir / "decomp_racm.cpp", gen_decomp());
     write(dir / "decomp_racm_shifted.cpp", gen_decomp(true));
     write(dir / "racm_solve.cpp", gen_solve());
-    write(dir / "racm_fun_lanes_avx2.cpp", gen_lane_fun("avx2"));
-    write(dir / "racm_jac_sp_lanes_avx2.cpp", gen_lane_jac("avx2"));
-    write(dir / "decomp_racm_shifted_lanes_avx2.cpp", gen_lane_decomp("avx2"));
-    write(dir / "racm_solve_lanes_avx2.cpp", gen_lane_solve("avx2"));
-    write(dir / "lane_table_avx2.cpp", gen_lane_table("avx2"));
+    for (const std::string form : {"avx2", "avx512"}) {
+      write(dir / ("racm_fun_lanes_" + form + ".cpp"), gen_lane_fun(form));
+      write(dir / ("racm_jac_sp_lanes_" + form + ".cpp"), gen_lane_jac(form));
+      write(dir / ("decomp_racm_shifted_lanes_" + form + ".cpp"), gen_lane_decomp(form));
+      write(dir / ("racm_solve_lanes_" + form + ".cpp"), gen_lane_solve(form));
+      write(dir / ("lane_table_" + form + ".cpp"), gen_lane_table(form));
+    }
   } catch (const std::exception& e) {
     std::cerr << "generate_kernels: " << e.what() << "\n";
     return 1;
