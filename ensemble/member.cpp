@@ -93,32 +93,27 @@ class MemberRun {
 
   void begin_step() {
     guard([&] {
-      std::feclearexcept(FE_ALL_EXCEPT);
       run_->begin_step();
       gather();
     });
   }
   void chemistry_step() {
     guard([&] {
-      std::feclearexcept(FE_ALL_EXCEPT);
       run_->chemistry_step();
       gather();
     });
   }
   LaneBox begin_lane_chemistry() {
-    std::feclearexcept(FE_ALL_EXCEPT);
     const LaneBox box = run_->begin_lane_chemistry();
     gather();
     return box;
   }
   void finish_lane_chemistry(const RosenbrockCounters& counters) {
-    std::feclearexcept(FE_ALL_EXCEPT);
     run_->finish_lane_chemistry(counters);
     gather();
   }
   void end_step() {
     guard([&] {
-      std::feclearexcept(FE_ALL_EXCEPT);
       run_->end_step();
       gather();
       check_flags("");
@@ -162,7 +157,16 @@ class MemberRun {
     fail(status, std::move(message));
     done_ = true;
   }
-  void gather() { raised_ |= stopping_exceptions(std::fetestexcept(FE_ALL_EXCEPT)); }
+  // Adds the stopping exceptions raised since the last gather to the
+  // step's, and clears them: between the parts of a step no stopping flag
+  // is ever left set, so each part's are its own without clearing the
+  // flags before it (clearing costs more than testing).
+  void gather() {
+    const int raised = stopping_exceptions(std::fetestexcept(FE_ALL_EXCEPT));
+    if (raised == 0) return;
+    raised_ |= raised;
+    std::feclearexcept(FE_ALL_EXCEPT);
+  }
   // What a trapped run would have stopped on since the step (or the part
   // of the run) began.
   void check_flags(const char* where) {
@@ -222,8 +226,12 @@ std::vector<MemberResult> run_member_group(const Definition& d, std::span<const 
       if (lanes != nullptr && m->lanes_possible()) together.push_back(m.get());
     if (together.size() >= 2) {
       for (MemberRun* m : together) boxes.push_back(m->begin_lane_chemistry());
-      std::feclearexcept(FE_ALL_EXCEPT);
-      const bool integrated = lanes->integrate(boxes) && stopping_exceptions(std::fetestexcept(FE_ALL_EXCEPT)) == 0;
+      // No stopping flag is set here (each member's parts clear theirs).
+      bool integrated = lanes->integrate(boxes);
+      if (stopping_exceptions(std::fetestexcept(FE_ALL_EXCEPT)) != 0) {
+        std::feclearexcept(FE_ALL_EXCEPT);
+        integrated = false;
+      }
       if (integrated)
         for (std::size_t k = 0; k < together.size(); ++k) together[k]->finish_lane_chemistry(boxes[k].counters);
       else

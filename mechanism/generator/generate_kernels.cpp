@@ -605,18 +605,21 @@ std::string gen_fun() {
   return o.str();
 }
 
-std::string gen_solve() {
+// One operation of the solve: a multiply-subtract or the division.
+struct SolveStep {
+  int row;     // 0-based row whose sum it extends
+  int entry;   // jvs entry (0-based)
+  int column;  // 0-based column of x or y it multiplies (-1: the division)
+  bool backward;
+};
+
+// The solve's operations in the order to emit them.
+std::vector<SolveStep> solve_order() {
   // Forward substitution works on x<i> (row i's sum of its L part, left to
   // right), backward substitution on y<i> (row i's sum of its U part, left
   // to right, then the division by the pivot). One operation is one
   // multiply-subtract or one division.
-  struct Step {
-    int row;     // 0-based row whose sum it extends
-    int entry;   // jvs entry (0-based)
-    int column;  // 0-based column of x or y it multiplies (-1: the division)
-    bool backward;
-  };
-  std::vector<Step> steps;
+  std::vector<SolveStep> steps;
   std::vector<Op> ops;
   std::vector<int> x_writer(nvar, -1), y_writer(nvar, -1);
   auto after = [](Op& op, int writer, int when) {
@@ -673,6 +676,13 @@ std::string gen_solve() {
       if (steps[static_cast<std::size_t>(i)].backward) order.push_back(i);
   }
 
+  std::vector<SolveStep> out;
+  for (const int i : order) out.push_back(steps[static_cast<std::size_t>(i)]);
+  return out;
+}
+
+std::string gen_solve() {
+  const std::vector<SolveStep> steps = solve_order();
   std::ostringstream o;
   o << banner << "namespace box {\n\n"
     << "// Each row's sums run left to right and each row divides by its pivot,\n"
@@ -687,8 +697,7 @@ std::string gen_solve() {
     << wide_clones << "void racm_solve(const double* jvs, double* x) noexcept {\n";
   for (int i = 0; i < nvar; ++i) o << "  double x" << i << " = x[" << i << "];\n";
   std::vector<bool> started(nvar, false);
-  for (const int op : order) {
-    const Step& s = steps[static_cast<std::size_t>(op)];
+  for (const SolveStep& s : steps) {
     const std::string row = std::to_string(s.row);
     if (!s.backward) {
       o << "  x" << row << " = x" << row << " - jvs[" << s.entry << "] * x" << s.column << ";\n";
@@ -832,17 +841,17 @@ std::string gen_lane_decomp(const std::string& form) {
     << "  const vd* jac = reinterpret_cast<const vd*>(jac_);\n"
     << "  const vd shift = *reinterpret_cast<const vd*>(shift_);\n"
     << "  vd* jvs = reinterpret_cast<vd*>(jvs_);\n"
-    << "  vl failed = {};\n  vl ier = {};\n"
-    << "  for (int t = 0; t < " << lu_nonzero << "; ++t) jvs[t] = 0.0 - jac[t];\n";
-  for (int k = 1; k <= nvar; ++k) {
-    const int dk = pattern.diag[at(k)];
-    o << "  jvs[" << idx(dk) << "] = jvs[" << idx(dk) << "] + shift;\n";
-  }
+    << "  vl failed = {};\n  vl ier = {};\n";
   for (int k = 1; k <= nvar; ++k) {
     const int dk = pattern.diag[at(k)];
     // The fence emits no instruction; it keeps the compiler from holding
-    // earlier rows' values across the routine and spilling them.
+    // earlier rows' values across the routine and spilling them. Row k's
+    // entries are formed as it starts (only its own elimination changes
+    // them), so that they are at hand while it is reduced.
     o << "  asm volatile(\"\" ::: \"memory\");\n";
+    for (int t = pattern.crow[at(k)]; t < pattern.crow[at(k + 1)]; ++t)
+      o << "  jvs[" << idx(t) << "] = " << (t == dk ? "(0.0 - jac[" + idx(t) + "]) + shift" : "0.0 - jac[" + idx(t) + "]")
+        << ";\n";
     o << "  test_pivot(jvs[" << idx(dk) << "], " << k << ", failed, ier);\n";
     // The scalar routine's schedule of the row's operations.
     for (const RowOp& op : row_operations(k)) {
@@ -863,22 +872,25 @@ std::string gen_lane_decomp(const std::string& form) {
   return o.str();
 }
 
+// The right-hand side is read into locals and the solution written back
+// once (through the pointer every partial sum would be stored and read
+// back: x might alias jvs, as far as the compiler knows); the rows in the
+// scalar routine's order.
 std::string gen_lane_solve(const std::string& form) {
   std::ostringstream o;
   o << lane_banner(form)
     << "void racm_solve(const double* jvs_, double* x_) noexcept {\n"
     << "  const vd* jvs = reinterpret_cast<const vd*>(jvs_);\n"
     << "  vd* x = reinterpret_cast<vd*>(x_);\n";
-  for (int i = 1; i <= nvar; ++i)
-    for (int m = pattern.crow[at(i)]; m < pattern.diag[at(i)]; ++m)
-      o << "  x[" << idx(i) << "] = x[" << idx(i) << "] - jvs[" << idx(m) << "] * x["
-        << idx(pattern.icol[at(m)]) << "];\n";
-  for (int i = nvar; i >= 1; --i) {
-    for (int m = pattern.diag[at(i)] + 1; m < pattern.crow[at(i + 1)]; ++m)
-      o << "  x[" << idx(i) << "] = x[" << idx(i) << "] - jvs[" << idx(m) << "] * x["
-        << idx(pattern.icol[at(m)]) << "];\n";
-    o << "  x[" << idx(i) << "] = x[" << idx(i) << "] / jvs[" << idx(pattern.diag[at(i)]) << "];\n";
+  for (int i = 0; i < nvar; ++i) o << "  vd x" << i << " = x[" << i << "];\n";
+  for (const SolveStep& s : solve_order()) {
+    const std::string row = "x" + std::to_string(s.row);
+    if (s.column < 0)
+      o << "  " << row << " = " << row << " / jvs[" << s.entry << "];\n";
+    else
+      o << "  " << row << " = " << row << " - jvs[" << s.entry << "] * x" << s.column << ";\n";
   }
+  for (int i = 0; i < nvar; ++i) o << "  x[" << i << "] = x" << i << ";\n";
   o << "}\n\n}  // namespace box::lanes_" << form << "\n";
   return o.str();
 }
