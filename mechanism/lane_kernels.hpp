@@ -21,8 +21,9 @@ struct LaneKernels {
   void (*jac)(const double* v, const double* f, const double* rct, double* jvs) noexcept = nullptr;
   // decomp_racm_shifted with one shift per box; ier receives each box's
   // first singular row (0: none). A box whose factorisation failed goes on
-  // with 1 in place of the bad pivot (its values mean nothing then, but no
-  // division by zero takes place on its account).
+  // with the others: its values mean nothing then, and its arithmetic
+  // (a division by its zero pivot, say) may raise exception flags, which
+  // the caller must not charge to the other boxes.
   void (*decomp_shifted)(const double* jac, const double* shift, double* jvs, int* ier) noexcept = nullptr;
   // racm_solve, in place.
   void (*solve)(const double* jvs, double* x) noexcept = nullptr;

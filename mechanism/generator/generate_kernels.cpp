@@ -737,6 +737,7 @@ std::string lane_banner(const std::string& form) {
          "// Built with the instruction set of the form (" + form + ") in its own\n"
          "// namespace, so that nothing here is shared with code of another form.\n"
          "#include <limits>\n\n"
+         "#include \"mechanism/kernels.hpp\"\n"
          "#include \"mechanism/lane_kernels.hpp\"\n\n"
          "namespace box::lanes_" + form + " {\n\n"
          "typedef double vd __attribute__((vector_size(32)));\n"
@@ -813,8 +814,11 @@ std::string gen_lane_jac(const std::string& form) {
 }
 
 // The loop form of the factorisation of 0.0 - jac + shift on the diagonal,
-// in place, with each box's pivot tests: a failed box records its row and
-// goes on with pivots of 1.
+// in place. The pivots are tested as the one-box routine tests them, but a
+// failing box goes on (no branch for one lane): its values then mean
+// nothing and its arithmetic may raise exception flags. Only when some box
+// failed is its row found, by the one-box routine on that box alone.
+constexpr int lane_fence_rows = 1;
 std::string gen_lane_decomp(const std::string& form) {
   std::vector<bool> touched_by_update(lu_nonzero + 1, false);
   for (int k = 1; k <= nvar; ++k)
@@ -826,33 +830,39 @@ std::string gen_lane_decomp(const std::string& form) {
   std::ostringstream o;
   o << lane_banner(form)
     << "namespace {\n"
-    << "// !(|p| >= tiny) in the lanes not failed before: those record `row`;\n"
-    << "// every failed lane's pivot becomes 1.\n"
-    << "[[gnu::always_inline]] inline void test_pivot(vd& p, long long row, vl& failed, vl& ier) {\n"
+    << "// Marks the lanes whose pivot p fails !(|p| >= tiny).\n"
+    << "[[gnu::always_inline]] inline void test_pivot(vd p, vl& failed) {\n"
     << "  const vd tiny = vd{} + std::numeric_limits<double>::min();\n"
     << "  const vd magnitude = (vd)((vl)p & 0x7fffffffffffffffLL);\n"
-    << "  const vl bad = ~(magnitude >= tiny);\n"
-    << "  ier = ier | (bad & ~failed & row);\n"
-    << "  failed = failed | bad;\n"
-    << "  p = failed ? vd{} + 1.0 : p;\n"
+    << "  failed = failed | ~(magnitude >= tiny);\n"
+    << "}\n\n"
+    << "// The rare case: each failed box's row, from the one-box routine.\n"
+    << "[[gnu::noinline]] void failed_rows(const double* jac, const double* shift, long long failed_lane,\n"
+    << "                                   int lane, int* ier) {\n"
+    << "  ier[lane] = 0;\n"
+    << "  if (failed_lane == 0) return;\n"
+    << "  static_assert(sizeof(double) == 8);\n"
+    << "  double one[" << lu_nonzero << "], lu[" << lu_nonzero << "];\n"
+    << "  for (int t = 0; t < " << lu_nonzero << "; ++t) one[t] = jac[t * 4 + lane];\n"
+    << "  box::decomp_racm_shifted(one, shift[lane], lu, ier[lane]);\n"
     << "}\n"
     << "}  // namespace\n\n"
     << "void decomp_racm_shifted(const double* jac_, const double* shift_, double* jvs_, int* ier_) noexcept {\n"
     << "  const vd* jac = reinterpret_cast<const vd*>(jac_);\n"
     << "  const vd shift = *reinterpret_cast<const vd*>(shift_);\n"
     << "  vd* jvs = reinterpret_cast<vd*>(jvs_);\n"
-    << "  vl failed = {};\n  vl ier = {};\n";
+    << "  vl failed = {};\n";
   for (int k = 1; k <= nvar; ++k) {
     const int dk = pattern.diag[at(k)];
     // The fence emits no instruction; it keeps the compiler from holding
     // earlier rows' values across the routine and spilling them. Row k's
     // entries are formed as it starts (only its own elimination changes
     // them), so that they are at hand while it is reduced.
-    o << "  asm volatile(\"\" ::: \"memory\");\n";
+    if ((k - 1) % lane_fence_rows == 0) o << "  asm volatile(\"\" ::: \"memory\");\n";
     for (int t = pattern.crow[at(k)]; t < pattern.crow[at(k + 1)]; ++t)
       o << "  jvs[" << idx(t) << "] = " << (t == dk ? "(0.0 - jac[" + idx(t) + "]) + shift" : "0.0 - jac[" + idx(t) + "]")
         << ";\n";
-    o << "  test_pivot(jvs[" << idx(dk) << "], " << k << ", failed, ier);\n";
+    o << "  test_pivot(jvs[" << idx(dk) << "], failed);\n";
     // The scalar routine's schedule of the row's operations.
     for (const RowOp& op : row_operations(k)) {
       const std::string q = "q" + idx(op.m);
@@ -865,9 +875,9 @@ std::string gen_lane_decomp(const std::string& form) {
       }
     }
     if (touched_by_update[static_cast<std::size_t>(dk)])
-      o << "  test_pivot(jvs[" << idx(dk) << "], " << k << ", failed, ier);\n";
+      o << "  test_pivot(jvs[" << idx(dk) << "], failed);\n";
   }
-  o << "  for (int b = 0; b < 4; ++b) ier_[b] = static_cast<int>(ier[b]);\n"
+  o << "  for (int b = 0; b < 4; ++b) failed_rows(jac_, shift_, failed[b], b, ier_);\n"
     << "}\n\n}  // namespace box::lanes_" << form << "\n";
   return o.str();
 }
