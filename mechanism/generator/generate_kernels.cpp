@@ -122,6 +122,21 @@ class NearPointers {
   std::set<int> declared_;
 };
 
+// Jacobian entry (i, j): net coefficient times partial b<slot> over the
+// reactions in increasing order, or `zero` when none has one.
+std::string jacobian_sum(int i, int j, const std::string& zero) {
+  std::string sum;
+  bool first = true;
+  for (const Reaction& r : reactions) {
+    const int slot = partial_slot(r.number, j);
+    const double c = net_coef(i, r.number);
+    if (slot == 0 || c == 0.0) continue;
+    sum += term(c, "b" + idx(slot), first);
+    first = false;
+  }
+  return first ? zero : sum;
+}
+
 std::string gen_jac() {
   std::ostringstream o;
   o << banner << "namespace box {\n\n"
@@ -156,17 +171,8 @@ std::string gen_jac() {
     }
     for (const int k : entries_of_column[static_cast<std::size_t>(j)]) {
       const int i = pattern.irow[at(k)];
-      std::string line = "jvs[" + idx(k) + "] = ";
-      bool first = true;
-      for (const Reaction& r : reactions) {
-        const int slot = partial_slot(r.number, j);
-        const double c = net_coef(i, r.number);
-        if (slot == 0 || c == 0.0) continue;
-        line += term(c, "b" + idx(slot), first);
-        first = false;
-      }
-      if (first) line += "0.0";
-      o << "  " << line << ";  // " << species_names[at(i)] << " / " << species_names[at(j)] << "\n";
+      o << "  jvs[" << idx(k) << "] = " << jacobian_sum(i, j, "0.0") << ";  // " << species_names[at(i)]
+        << " / " << species_names[at(j)] << "\n";
     }
   }
   o << "}\n\n}  // namespace box\n";
@@ -793,20 +799,8 @@ std::string gen_lane_jac(const std::string& form) {
       for (int m = 0; m < d.n_rest; ++m) line += " * " + factor(d.rest[static_cast<std::size_t>(m)]);
       o << "    " << line << ";\n";
     }
-    for (const int k : entries_of_column[static_cast<std::size_t>(j)]) {
-      const int i = pattern.irow[at(k)];
-      std::string line = "jvs[" + idx(k) + "] = ";
-      bool first = true;
-      for (const Reaction& r : reactions) {
-        const int slot = partial_slot(r.number, j);
-        const double c = net_coef(i, r.number);
-        if (slot == 0 || c == 0.0) continue;
-        line += term(c, "b" + idx(slot), first);
-        first = false;
-      }
-      if (first) line += "vd{}";
-      o << "    " << line << ";\n";
-    }
+    for (const int k : entries_of_column[static_cast<std::size_t>(j)])
+      o << "    jvs[" << idx(k) << "] = " << jacobian_sum(pattern.irow[at(k)], j, "vd{}") << ";\n";
     o << "  }\n";
   }
   o << "}\n\n}  // namespace box::lanes_" << form << "\n";
