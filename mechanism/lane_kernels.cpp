@@ -2,16 +2,23 @@
 
 namespace box {
 
-const LaneKernels* lane_kernels(int requested, int* available) {
-  // Four lanes of AVX2 (also on AVX-512 processors): the kernels run about
-  // three times faster per box. Eight lanes in 256-bit registers spill and
-  // gain far less, and two lanes of SSE2 gain nothing, so neither is built.
-  bool avx2 = false, avx512 = false;
+std::vector<const LaneKernels*> runnable_lane_kernels() {
+  std::vector<const LaneKernels*> forms;
 #if defined(__x86_64__) && defined(__GNUC__)
-  avx2 = __builtin_cpu_supports("avx2");
-  avx512 = __builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512vl");
+  if (__builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512vl"))
+    forms.push_back(&lane_kernels_avx512());
+  if (__builtin_cpu_supports("avx2")) forms.push_back(&lane_kernels_avx2());
 #endif
-  const LaneKernels* best = avx512 ? &lane_kernels_avx512() : avx2 ? &lane_kernels_avx2() : nullptr;
+  return forms;
+}
+
+const LaneKernels* lane_kernels(int requested, int* available) {
+  // Four lanes of AVX2, or of AVX-512 where it is available: the kernels
+  // run about three times faster per box. Eight lanes in 256-bit registers
+  // spill and gain far less, and two lanes of SSE2 gain nothing, so
+  // neither is built.
+  const std::vector<const LaneKernels*> forms = runnable_lane_kernels();
+  const LaneKernels* best = forms.empty() ? nullptr : forms.front();
   if (available != nullptr) *available = best != nullptr ? best->lanes : 1;
   if (requested == 1) return nullptr;
   if (requested == 0) return best;

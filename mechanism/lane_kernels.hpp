@@ -9,6 +9,7 @@
 // are compiled with the instruction sets they need, in translation units
 // of their own; lane_kernels() picks one when the program loads.
 #include <cstddef>
+#include <vector>
 
 namespace box {
 
@@ -34,6 +35,10 @@ const LaneKernels& lane_kernels_avx2();
 // The same 4 lanes with the AVX-512 encoding (AVX-512F and VL): 32 vector
 // registers and shorter instructions.
 const LaneKernels& lane_kernels_avx512();
+
+// Every form this processor runs (for tests and benchmarks), widest
+// instruction set first.
+std::vector<const LaneKernels*> runnable_lane_kernels();
 
 // The widest form this processor runs with a gain, or null when it has
 // none (then every box is integrated on its own). `requested` = 1 asks for

@@ -42,16 +42,20 @@ std::vector<Case> four_cases() {
 
 bool same_bits(const void* a, const void* b, std::size_t bytes) { return std::memcmp(a, b, bytes) == 0; }
 
-class LaneIntegratorTest : public ::testing::Test {
+// Each test runs with every lane form this processor runs.
+class LaneIntegratorTest : public ::testing::TestWithParam<int> {
  protected:
   void SetUp() override {
-    kernels = lane_kernels(0);
-    if (kernels == nullptr) GTEST_SKIP() << "this processor has no lane form";
+    const auto forms = runnable_lane_kernels();
+    if (static_cast<std::size_t>(GetParam()) >= forms.size()) GTEST_SKIP() << "this processor has no such lane form";
+    kernels = forms[static_cast<std::size_t>(GetParam())];
   }
   const LaneKernels* kernels = nullptr;
 };
+INSTANTIATE_TEST_SUITE_P(Forms, LaneIntegratorTest, ::testing::Values(0, 1));
 
-TEST_F(LaneIntegratorTest, FourParcelsTogetherAreEachTheParcelAlone) {
+TEST_P(LaneIntegratorTest, FourParcelsTogetherAreEachTheParcelAlone) {
+  SCOPED_TRACE(kernels->name);
   std::vector<Case> alone = four_cases(), together = four_cases();
   std::vector<ChemistryStep> step_alone, step_together;
   for (const Case& c : alone) step_alone.emplace_back(LineSink{}, c.settings);
@@ -87,7 +91,7 @@ TEST_F(LaneIntegratorTest, FourParcelsTogetherAreEachTheParcelAlone) {
 
 // Fewer boxes than lanes, and boxes the lanes leave to the one-box
 // integrator (another method in one of them): nothing is changed then.
-TEST_F(LaneIntegratorTest, TakesFewerBoxesAndRefusesMixedMethods) {
+TEST_P(LaneIntegratorTest, TakesFewerBoxesAndRefusesMixedMethods) {
   std::vector<Case> c = four_cases();
   std::vector<ChemistryStep> steps;
   for (const Case& x : c) steps.emplace_back(LineSink{}, x.settings);

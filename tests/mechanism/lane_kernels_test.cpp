@@ -75,17 +75,21 @@ std::array<Box, L> four_boxes() {
   return b;
 }
 
-class LaneKernelsTest : public ::testing::Test {
+// Each test runs with every form this processor runs.
+class LaneKernelsTest : public ::testing::TestWithParam<int> {
  protected:
   void SetUp() override {
-    kernels = lane_kernels(0);
-    if (kernels == nullptr) GTEST_SKIP() << "this processor has no lane form";
+    const auto forms = runnable_lane_kernels();
+    if (static_cast<std::size_t>(GetParam()) >= forms.size()) GTEST_SKIP() << "this processor has no such lane form";
+    kernels = forms[static_cast<std::size_t>(GetParam())];
     ASSERT_EQ(kernels->lanes, L);
   }
   const LaneKernels* kernels = nullptr;
 };
+INSTANTIATE_TEST_SUITE_P(Forms, LaneKernelsTest, ::testing::Values(0, 1));
 
-TEST_F(LaneKernelsTest, EveryKernelGivesEachLaneTheScalarBits) {
+TEST_P(LaneKernelsTest, EveryKernelGivesEachLaneTheScalarBits) {
+  SCOPED_TRACE(kernels->name);
   const auto boxes = four_boxes();
   Lanes v(nvar), f(nfix), r(nreact), vdot(nvar), jac(lu_nonzero), lu(lu_nonzero), x(nvar);
   alignas(32) std::array<double, L> shift{};
@@ -125,7 +129,8 @@ TEST_F(LaneKernelsTest, EveryKernelGivesEachLaneTheScalarBits) {
 // A box whose factorisation fails reports the scalar kernel's row, and the
 // other boxes (one failing later, two not at all) are not disturbed: their
 // factors are the scalar bits.
-TEST_F(LaneKernelsTest, ASingularBoxReportsItsRowAndLeavesTheOthersAlone) {
+TEST_P(LaneKernelsTest, ASingularBoxReportsItsRowAndLeavesTheOthersAlone) {
+  SCOPED_TRACE(kernels->name);
   const auto boxes = four_boxes();
   Lanes v(nvar), f(nfix), r(nreact), jac(lu_nonzero), lu(lu_nonzero);
   alignas(32) std::array<double, L> shift{};
@@ -162,6 +167,7 @@ TEST(LaneKernelChoice, OneLaneAsksForNoForm) {
   EXPECT_EQ(lane_kernels(3), nullptr);
   if (available == 4) {
     EXPECT_EQ(lane_kernels(4), lane_kernels(0));
+    EXPECT_EQ(lane_kernels(0), runnable_lane_kernels().front());
   }
 }
 
