@@ -47,6 +47,7 @@ class LaneIntegrator {
   LaneIntegrator& operator=(const LaneIntegrator&) = delete;
 
   int lanes() const noexcept { return kernels_.lanes; }
+  const LaneKernels& kernels() const noexcept { return kernels_; }
 
   // Integrates 1 to lanes() boxes together. True: every box's var and
   // counters hold the one-box integrator's results (status ros_success).

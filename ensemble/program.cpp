@@ -2,6 +2,7 @@
 
 #include <csignal>
 #include <cstdio>
+#include <memory>
 #include <optional>
 #include <thread>
 
@@ -60,6 +61,14 @@ int set_up(const std::filesystem::path& file, bool writer, Setup& s) {
   return 0;
 }
 
+// The lane integrator of this worker thread: its working storage (a few
+// hundred kB) is allocated once, not for every group.
+LaneIntegrator& worker_lanes(const LaneKernels& kernels) {
+  thread_local std::unique_ptr<LaneIntegrator> lanes;
+  if (!lanes || &lanes->kernels() != &kernels) lanes = std::make_unique<LaneIntegrator>(kernels);
+  return *lanes;
+}
+
 }  // namespace
 
 int run_ensemble_program(const std::filesystem::path& file, const Options& options) {
@@ -109,9 +118,8 @@ int run_ensemble_program(const std::filesystem::path& file, const Options& optio
         TextOutput discard = TextOutput::create("/dev/null", "/dev/null");
         std::vector<std::size_t> indices;
         for (std::size_t p = first; p < first + count; ++p) indices.push_back(static_cast<std::size_t>(rank) + p * ranks);
-        std::optional<LaneIntegrator> integrator;
-        if (kernels != nullptr && count > 1) integrator.emplace(*kernels);
-        return run_member_group(d, indices, species, discard, integrator ? &*integrator : nullptr);
+        return run_member_group(d, indices, species, discard,
+                                kernels != nullptr && count > 1 ? &worker_lanes(*kernels) : nullptr);
       });
 
   if (!writer) {

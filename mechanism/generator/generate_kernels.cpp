@@ -742,7 +742,7 @@ std::string lane_banner(const std::string& form) {
          "// table in mechanism/reaction_table.hpp. Do not edit: change the table.\n"
          "// Built with the instruction set of the form (" + form + ") in its own\n"
          "// namespace, so that nothing here is shared with code of another form.\n"
-         "#include <limits>\n\n"
+         "#include <atomic>\n#include <limits>\n\n"
          "#include \"mechanism/kernels.hpp\"\n"
          "#include \"mechanism/lane_kernels.hpp\"\n\n"
          "namespace box::lanes_" + form + " {\n\n"
@@ -754,10 +754,10 @@ std::string gen_lane_fun(const std::string& form) {
   std::ostringstream o;
   o << lane_banner(form)
     << "void racm_fun(const double* v_, const double* f_, const double* rct_, double* vdot_) noexcept {\n"
-    << "  const vd* v = reinterpret_cast<const vd*>(v_);\n"
-    << "  const vd* f = reinterpret_cast<const vd*>(f_);\n"
-    << "  const vd* rct = reinterpret_cast<const vd*>(rct_);\n"
-    << "  vd* vdot = reinterpret_cast<vd*>(vdot_);\n"
+    << "  const vd* __restrict v = reinterpret_cast<const vd*>(v_);\n"
+    << "  const vd* __restrict f = reinterpret_cast<const vd*>(f_);\n"
+    << "  const vd* __restrict rct = reinterpret_cast<const vd*>(rct_);\n"
+    << "  vd* __restrict vdot = reinterpret_cast<vd*>(vdot_);\n"
     << "  vd a[" << nreact << "];\n";
   for (const Reaction& r : reactions) {
     std::string line = "a[" + idx(r.number) + "] = rct[" + idx(r.number) + "]";
@@ -784,10 +784,10 @@ std::string gen_lane_jac(const std::string& form) {
   std::ostringstream o;
   o << lane_banner(form)
     << "void racm_jac_sp(const double* v_, const double* f_, const double* rct_, double* jvs_) noexcept {\n"
-    << "  const vd* v = reinterpret_cast<const vd*>(v_);\n"
-    << "  const vd* f = reinterpret_cast<const vd*>(f_);\n"
-    << "  const vd* rct = reinterpret_cast<const vd*>(rct_);\n"
-    << "  vd* jvs = reinterpret_cast<vd*>(jvs_);\n";
+    << "  const vd* __restrict v = reinterpret_cast<const vd*>(v_);\n"
+    << "  const vd* __restrict f = reinterpret_cast<const vd*>(f_);\n"
+    << "  const vd* __restrict rct = reinterpret_cast<const vd*>(rct_);\n"
+    << "  vd* __restrict jvs = reinterpret_cast<vd*>(jvs_);\n";
   std::vector<std::vector<int>> entries_of_column(nvar + 1);
   for (int k = 1; k <= lu_nonzero; ++k) entries_of_column[static_cast<std::size_t>(pattern.icol[at(k)])].push_back(k);
   for (int j = 1; j <= nvar; ++j) {
@@ -807,20 +807,14 @@ std::string gen_lane_jac(const std::string& form) {
   return o.str();
 }
 
-// The loop form of the factorisation of 0.0 - jac + shift on the diagonal,
-// in place. The pivots are tested as the one-box routine tests them, but a
-// failing box goes on (no branch for one lane): its values then mean
-// nothing and its arithmetic may raise exception flags. Only when some box
-// failed is its row found, by the one-box routine on that box alone.
-constexpr int lane_fence_rows = 1;
+// The factorisation of 0.0 - jac + shift on the diagonal: the scalar
+// routine (gen_decomp) with every double a vector of the boxes, the same
+// statements in the same order. The pivots are tested as the one-box
+// routine tests them, but a failing box goes on (no branch for one lane):
+// its values then mean nothing and its arithmetic may raise exception
+// flags. Only when some box failed is its row found, by the one-box
+// routine on that box alone.
 std::string gen_lane_decomp(const std::string& form) {
-  std::vector<bool> touched_by_update(lu_nonzero + 1, false);
-  for (int k = 1; k <= nvar; ++k)
-    for (int m = pattern.crow[at(k)]; m < pattern.diag[at(k)]; ++m) {
-      const int j = pattern.icol[at(m)];
-      for (int p = pattern.diag[at(j)] + 1; p < pattern.crow[at(j + 1)]; ++p)
-        touched_by_update[static_cast<std::size_t>(pattern.position[at(k)][at(pattern.icol[at(p)])])] = true;
-    }
   std::ostringstream o;
   o << lane_banner(form)
     << "namespace {\n"
@@ -835,7 +829,6 @@ std::string gen_lane_decomp(const std::string& form) {
     << "                                   int lane, int* ier) {\n"
     << "  ier[lane] = 0;\n"
     << "  if (failed_lane == 0) return;\n"
-    << "  static_assert(sizeof(double) == 8);\n"
     << "  double one[" << lu_nonzero << "], lu[" << lu_nonzero << "];\n"
     << "  for (int t = 0; t < " << lu_nonzero << "; ++t) one[t] = jac[t * 4 + lane];\n"
     << "  box::decomp_racm_shifted(one, shift[lane], lu, ier[lane]);\n"
@@ -846,33 +839,45 @@ std::string gen_lane_decomp(const std::string& form) {
     << "  const vd shift = *reinterpret_cast<const vd*>(shift_);\n"
     << "  vd* jvs = reinterpret_cast<vd*>(jvs_);\n"
     << "  vl failed = {};\n";
-  for (int k = 1; k <= nvar; ++k) {
-    const int dk = pattern.diag[at(k)];
-    // The fence emits no instruction; it keeps the compiler from holding
-    // earlier rows' values across the routine and spilling them. Row k's
-    // entries are formed as it starts (only its own elimination changes
-    // them), so that they are at hand while it is reduced.
-    if ((k - 1) % lane_fence_rows == 0) o << "  asm volatile(\"\" ::: \"memory\");\n";
-    for (int t = pattern.crow[at(k)]; t < pattern.crow[at(k + 1)]; ++t)
-      o << "  jvs[" << idx(t) << "] = " << (t == dk ? "(0.0 - jac[" + idx(t) + "]) + shift" : "0.0 - jac[" + idx(t) + "]")
-        << ";\n";
-    o << "  test_pivot(jvs[" << idx(dk) << "], failed);\n";
-    // The scalar routine's schedule of the row's operations.
-    for (const RowOp& op : row_operations(k)) {
-      const std::string q = "q" + idx(op.m);
-      if (op.p == 0) {
-        const int j = pattern.icol[at(op.m)];
-        o << "  const vd " << q << " = jvs[" << idx(op.m) << "] / jvs[" << idx(pattern.diag[at(j)]) << "];\n"
-          << "  jvs[" << idx(op.m) << "] = " << q << " + 0.0;\n";
-      } else {
-        o << "  jvs[" << idx(op.t) << "] = jvs[" << idx(op.t) << "] - " << q << " * jvs[" << idx(op.p) << "];\n";
-      }
+  const auto replace_all = [](std::string line, const std::string& from, const std::string& to) {
+    for (std::size_t at = line.find(from); at != std::string::npos; at = line.find(from, at + to.size()))
+      line.replace(at, from.size(), to);
+    return line;
+  };
+  std::istringstream scalar(gen_decomp(true));
+  bool body = false, skip_block = false;
+  for (std::string line; std::getline(scalar, line);) {
+    if (!body) {
+      body = line.rfind("void decomp_racm_shifted(", 0) == 0;
+      continue;
     }
-    if (touched_by_update[static_cast<std::size_t>(dk)])
-      o << "  test_pivot(jvs[" << idx(dk) << "], failed);\n";
+    if (skip_block) {
+      skip_block = line != "  }";
+      continue;
+    }
+    if (line.find("constexpr double tiny") != std::string::npos || line == "  ier = 0;") continue;
+    if (line.rfind("  if (!(std::fabs(", 0) == 0) {
+      const std::size_t from = std::string("  if (!(std::fabs(").size();
+      o << "  test_pivot(" << line.substr(from, line.find(") >= tiny") - from) << ", failed);\n";
+      skip_block = true;
+      continue;
+    }
+    if (line.rfind("  negate2(jac + ", 0) == 0) {
+      const int t = std::stoi(line.substr(std::string("  negate2(jac + ").size()));
+      o << "  jvs[" << t << "] = 0.0 - jac[" << t << "];\n  jvs[" << t + 1 << "] = 0.0 - jac[" << t + 1 << "];\n";
+      continue;
+    }
+    if (line == "}") {
+      o << "  for (int b = 0; b < 4; ++b) failed_rows(jac_, shift_, failed[b], b, ier_);\n}\n";
+      break;
+    }
+    line = replace_all(line, "double* ", "vd* ");
+    line = replace_all(line, "const double ", "const vd ");
+    line = replace_all(line, "  double w", "  vd w");
+    if (line.find("double") != std::string::npos) throw std::logic_error("lane form: " + line);
+    o << line << "\n";
   }
-  o << "  for (int b = 0; b < 4; ++b) failed_rows(jac_, shift_, failed[b], b, ier_);\n"
-    << "}\n\n}  // namespace box::lanes_" << form << "\n";
+  o << "\n}  // namespace box::lanes_" << form << "\n";
   return o.str();
 }
 
@@ -884,8 +889,8 @@ std::string gen_lane_solve(const std::string& form) {
   std::ostringstream o;
   o << lane_banner(form)
     << "void racm_solve(const double* jvs_, double* x_) noexcept {\n"
-    << "  const vd* jvs = reinterpret_cast<const vd*>(jvs_);\n"
-    << "  vd* x = reinterpret_cast<vd*>(x_);\n";
+    << "  const vd* __restrict jvs = reinterpret_cast<const vd*>(jvs_);\n"
+    << "  vd* __restrict x = reinterpret_cast<vd*>(x_);\n";
   for (int i = 0; i < nvar; ++i) o << "  vd x" << i << " = x[" << i << "];\n";
   for (const SolveStep& s : solve_order()) {
     const std::string row = "x" + std::to_string(s.row);
