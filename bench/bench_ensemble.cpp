@@ -1,9 +1,11 @@
 // Ensembles of the example day: members per second and box-days per second
 // per core through the whole ensemble program (members built from the base
 // scenario and random rate factors, run on the worker threads, streamed
-// into ensemble.nc), for 1 and 2 threads.
+// into ensemble.nc), for 1 and 2 threads, one box at a time (lanes:1) and
+// with the processor's lanes (lanes:0, four boxes per AVX2 register).
 //
 //   bench_ensemble --benchmark_filter='members:1000'   the 1,000-member figure
+//   bench_ensemble --benchmark_filter='threads:1/members:100/'   lanes against one box at a time
 #include <benchmark/benchmark.h>
 
 #include <fstream>
@@ -17,6 +19,7 @@ namespace {
 void BM_EnsembleOfExampleDays(benchmark::State& state) {
   const unsigned threads = static_cast<unsigned>(state.range(0));
   const long members = state.range(1);
+  const unsigned lanes = static_cast<unsigned>(state.range(2));
   const box::testing::ExampleCopy example;
   std::ofstream(example.dir() / "day.toml")
       << "[site]\nparameters = \"inputn\"\nrecords = \"ValuesAtSite_extractedFromWRFchemAug31.txt_test\"\n"
@@ -27,6 +30,7 @@ void BM_EnsembleOfExampleDays(benchmark::State& state) {
   box::ensemble::Options options;
   options.threads = threads;
   options.progress = false;
+  options.lanes = lanes;
   for (auto _ : state) {
     const int status = box::ensemble::run_ensemble_program(example.dir() / "e.toml", options);
     if (status != 0) state.SkipWithError("the ensemble failed");
@@ -37,11 +41,8 @@ void BM_EnsembleOfExampleDays(benchmark::State& state) {
   state.counters["box_days_per_s_per_core"] = benchmark::Counter(done / threads, benchmark::Counter::kIsRate);
 }
 BENCHMARK(BM_EnsembleOfExampleDays)
-    ->ArgNames({"threads", "members"})
-    ->Args({1, 100})
-    ->Args({2, 100})
-    ->Args({1, 1000})
-    ->Args({2, 1000})
+    ->ArgNames({"threads", "members", "lanes"})
+    ->ArgsProduct({{1, 2}, {100, 1000}, {1, 0}})
     ->Iterations(1)
     ->Unit(benchmark::kSecond)
     ->UseRealTime();

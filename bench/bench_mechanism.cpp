@@ -5,7 +5,9 @@
 #include <benchmark/benchmark.h>
 
 #include <array>
+#include <string>
 
+#include "mechanism/lane_kernels.hpp"
 #include "mechanism/mechanism.hpp"
 #include "mechanism/sparse_lu_loop.hpp"
 #include "tests/mechanism/daytime_state.hpp"
@@ -129,6 +131,57 @@ void BM_solve(benchmark::State& state) {
 }
 BENCHMARK_TEMPLATE(BM_solve, racm_solve)->Name("BM_racm_solve");
 BENCHMARK_TEMPLATE(BM_solve, racm_solve_loop)->Name("BM_racm_solve_loop");
+
+// The lane forms (mechanism/lane_kernels.hpp) on four copies of the day's
+// box: the time per call covers four boxes, to set beside four calls of the
+// one-box kernels above.
+struct LaneDay {
+  static constexpr int L = 4;
+  alignas(64) std::array<double, nvar * L> v{}, vdot{}, x{};
+  alignas(64) std::array<double, nfix * L> f{};
+  alignas(64) std::array<double, nreact * L> r{};
+  alignas(64) std::array<double, lu_nonzero * L> jac{}, lu{};
+  alignas(32) std::array<double, L> shift{};
+  LaneDay() {
+    const Day& d = day();
+    for (int b = 0; b < L; ++b) {
+      for (int k = 0; k < nvar; ++k) v[static_cast<std::size_t>(k * L + b)] = d.v[static_cast<std::size_t>(k)];
+      for (int k = 0; k < nfix; ++k) f[static_cast<std::size_t>(k * L + b)] = d.f[static_cast<std::size_t>(k)];
+      for (int k = 0; k < nreact; ++k) r[static_cast<std::size_t>(k * L + b)] = d.r[static_cast<std::size_t>(k)];
+      for (int k = 0; k < lu_nonzero; ++k) jac[static_cast<std::size_t>(k * L + b)] = d.jac[static_cast<std::size_t>(k)];
+      shift[static_cast<std::size_t>(b)] = d.shift;
+    }
+  }
+};
+
+// Argument: the form, 0 the widest instruction set this processor runs.
+template <int kernel>
+void BM_lanes(benchmark::State& state) {
+  const auto forms = runnable_lane_kernels();
+  if (static_cast<std::size_t>(state.range(0)) >= forms.size()) {
+    state.SkipWithError("no such lane form on this processor");
+    return;
+  }
+  const LaneKernels* k = forms[static_cast<std::size_t>(state.range(0))];
+  static LaneDay d;
+  std::array<int, LaneDay::L> ier{};
+  k->decomp_shifted(d.jac.data(), d.shift.data(), d.lu.data(), ier.data());
+  for (auto _ : state) {
+    if constexpr (kernel == 0) k->fun(d.v.data(), d.f.data(), d.r.data(), d.vdot.data());
+    if constexpr (kernel == 1) k->jac(d.v.data(), d.f.data(), d.r.data(), d.jac.data());
+    if constexpr (kernel == 2) k->decomp_shifted(d.jac.data(), d.shift.data(), d.lu.data(), ier.data());
+    if constexpr (kernel == 3) {
+      d.x = d.v;
+      k->solve(d.lu.data(), d.x.data());
+    }
+    benchmark::ClobberMemory();
+  }
+  state.SetLabel(std::string(k->name) + ", 4 boxes per call");
+}
+BENCHMARK_TEMPLATE(BM_lanes, 0)->Name("BM_lanes_racm_fun")->Arg(0)->Arg(1);
+BENCHMARK_TEMPLATE(BM_lanes, 1)->Name("BM_lanes_racm_jac_sp")->Arg(0)->Arg(1);
+BENCHMARK_TEMPLATE(BM_lanes, 2)->Name("BM_lanes_decomp_racm_shifted")->Arg(0)->Arg(1);
+BENCHMARK_TEMPLATE(BM_lanes, 3)->Name("BM_lanes_racm_solve")->Arg(0)->Arg(1);
 
 }  // namespace
 

@@ -41,6 +41,51 @@ void ChemistryStep::racm_interface_budget(int /*nspec_old*/, double* vc, int /*i
 StepResult ChemistryStep::advance(double* vc, double dtstepc, double t_phy, double rho_phy,
                                   double moist, RadicalSlots& radicals,
                                   const PhotolysisRates& ph, StepBudget* budget) {
+  prepare(vc, dtstepc, t_phy, rho_phy, moist, radicals, ph, budget);
+  int ierr = 0;
+  ProcessIntegrals* processes = nullptr;
+  if (budget != nullptr) {
+    processes_.clear();
+    processes = &processes_;
+  }
+  if (open_) {
+    ierr = integrate_open(time_end_, vc, radicals, processes);
+  } else {
+    const MechanismSystem system{fix_.data(), rconst_.data()};
+    integrator_.racm_integrate(system, 0.0, time_end_, var_.data(),
+                               atol_.data(), rtol_.data(), &icntrl_, &rcntrl_,
+                               nullptr, nullptr, &ierr, processes);
+  }
+  const RosenbrockCounters& c = open_ ? open_->integrator.counters() : integrator_.counters();
+  return write_back(vc, radicals, ierr, c, budget);
+}
+
+void ChemistryStep::begin(double* vc, double dtstepc, double t_phy, double rho_phy, double moist,
+                          RadicalSlots& radicals, const PhotolysisRates& ph) {
+  prepare(vc, dtstepc, t_phy, rho_phy, moist, radicals, ph, nullptr);
+}
+
+LaneBox ChemistryStep::lane_box() {
+  LaneBox b;
+  b.var = var_.data();
+  b.fix = fix_.data();
+  b.rconst = rconst_.data();
+  b.tend = time_end_;
+  b.atol = atol_.data();
+  b.rtol = rtol_.data();
+  b.icntrl = &icntrl_;
+  b.rcntrl = &rcntrl_;
+  return b;
+}
+
+StepResult ChemistryStep::finish(double* vc, RadicalSlots& radicals, int ierr,
+                                 const RosenbrockCounters& counters) {
+  return write_back(vc, radicals, ierr, counters, nullptr);
+}
+
+void ChemistryStep::prepare(double* vc, double dtstepc, double t_phy, double rho_phy, double moist,
+                            RadicalSlots& radicals, const PhotolysisRates& ph,
+                            StepBudget* budget) {
   using namespace unit_conversion;
 
   // Controls: all defaults except autonomous mode (the rate coefficients are
@@ -50,7 +95,6 @@ StepResult ChemistryStep::advance(double* vc, double dtstepc, double t_phy, doub
   rcntrl_.fill(0.0);
   atol_.fill(settings_.atol);
   rtol_.fill(settings_.rtol);
-  const double time_start = 0.0;
   const double time_end = dtstepc;
   icntrl_[at(1)] = 1;
   icntrl_[at(3)] = settings_.method;
@@ -65,7 +109,6 @@ StepResult ChemistryStep::advance(double* vc, double dtstepc, double t_phy, doub
 
   // Mole fraction -> molecules cm-3.
   conv_ = rho_phy * dens2con_a;
-  const double oconv = 1 / conv_;
 
   std::copy(ph.begin(), ph.end(), jv_.begin());
 
@@ -79,22 +122,12 @@ StepResult ChemistryStep::advance(double* vc, double dtstepc, double t_phy, doub
                      temp);
   for (const auto& [reaction, factor] : settings_.rate_factors)
     rconst_[at(reaction)] = rconst_[at(reaction)] * factor;
+  time_end_ = time_end;
+}
 
-  int ierr = 0;
-  ProcessIntegrals* processes = nullptr;
-  if (budget != nullptr) {
-    processes_.clear();
-    processes = &processes_;
-  }
-  if (open_) {
-    ierr = integrate_open(time_end, vc, radicals, processes);
-  } else {
-    const MechanismSystem system{fix_.data(), rconst_.data()};
-    integrator_.racm_integrate(system, time_start, time_end, var_.data(),
-                               atol_.data(), rtol_.data(), &icntrl_, &rcntrl_,
-                               nullptr, nullptr, &ierr, processes);
-  }
-
+StepResult ChemistryStep::write_back(double* vc, RadicalSlots& radicals, int ierr,
+                                     const RosenbrockCounters& c, StepBudget* budget) {
+  const double oconv = 1 / conv_;
   for (std::size_t k = 0; k < species_map.size(); ++k) {
     const double x = oconv * var_[k];
     driver_value(species_map[k], vc, radicals) = non_negative(x);
@@ -109,7 +142,6 @@ StepResult ChemistryStep::advance(double* vc, double dtstepc, double t_phy, doub
       budget->exchange.push_back(z[n] * oconv * ppb);
   }
 
-  const RosenbrockCounters& c = open_ ? open_->integrator.counters() : integrator_.counters();
   statistics_.steps += 1;
   statistics_.nfun += c.nfun;
   statistics_.njac += c.njac;

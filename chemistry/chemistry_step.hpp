@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "chemistry/mechanism_system.hpp"
+#include "chemistry/lane_integrator.hpp"
 #include "chemistry/open_box.hpp"
 #include "chemistry/step_inputs.hpp"
 #include "common/line_item.hpp"
@@ -104,6 +105,19 @@ class ChemistryStep {
                      RadicalSlots& radicals, const PhotolysisRates& ph,
                      StepBudget* budget = nullptr);
 
+  // advance() in three parts, for integrating several parcels together
+  // (chemistry/lane_integrator.hpp): begin() converts the inputs and
+  // evaluates the rate coefficients, lane_box() is what the integration
+  // needs, finish() writes back the integrated values with the integrator's
+  // status and counters. begin(); finish() around an integration of
+  // lane_box() with the one-box integrator's result is advance() without a
+  // budget, bit for bit. Only a closed box goes this way.
+  bool integrates_alone() const noexcept { return open_.has_value(); }
+  void begin(double* vc, double dtstepc, double t_phy, double rho_phy, double moist,
+             RadicalSlots& radicals, const PhotolysisRates& ph);
+  LaneBox lane_box();
+  StepResult finish(double* vc, RadicalSlots& radicals, int ierr, const RosenbrockCounters& counters);
+
   // Opens the parcel to `box` for the following calls: its emission,
   // deposition and dilution join the integrated system, and its held
   // species keep the values the driver set before each call (written back
@@ -147,6 +161,12 @@ class ChemistryStep {
   int integrate_open(double time_end, double* vc, RadicalSlots& radicals,
                      ProcessIntegrals* processes);
   void write_back_held(double* vc, RadicalSlots& radicals) const;
+  // The parts of advance(); `budget` may be null.
+  void prepare(double* vc, double dtstepc, double t_phy, double rho_phy, double moist,
+               RadicalSlots& radicals, const PhotolysisRates& ph, StepBudget* budget);
+  StepResult write_back(double* vc, RadicalSlots& radicals, int ierr, const RosenbrockCounters& c,
+                        StepBudget* budget);
+  double time_end_ = 0;
 
   StepSettings settings_;
   LineSink messages_;

@@ -336,10 +336,16 @@ void Run::sample_now(double coszen) {
 }
 
 void Run::step() {
+  begin_step();
+  chemistry_step();
+  end_step();
+}
+
+void Run::begin_step() {
   const int itime = itime_ + 1;
   photoj_ = reload_photoj(phot1_);
   const double tstart = timloc_ * 3600.0;
-  const double t1 = tstart + deltim_;
+  step_end_s_ = tstart + deltim_;
 
   // A new site record at the first step of every hour.
   const bool new_hour = (itime - 1) % scenario_.steps_per_hour() == 0;
@@ -366,6 +372,9 @@ void Run::step() {
   if ((itime - 1) % scenario_.steps_per_output() == 0) sample_now(coszen_);
 
   for (StepObserver* o : step_observers_) o->before_chemistry(*this);
+}
+
+void Run::chemistry_step() {
   if (budget_files_ != nullptr) {
     StepBudget budget;
     last_step_ = chemistry_.advance(vc_.data(), deltim_, tt_, rho_phy_, moist_, radicals_, ph_, &budget);
@@ -373,11 +382,23 @@ void Run::step() {
   } else {
     last_step_ = chemistry_.advance(vc_.data(), deltim_, tt_, rho_phy_, moist_, radicals_, ph_);
   }
+}
+
+LaneBox Run::begin_lane_chemistry() {
+  chemistry_.begin(vc_.data(), deltim_, tt_, rho_phy_, moist_, radicals_, ph_);
+  return chemistry_.lane_box();
+}
+
+void Run::finish_lane_chemistry(const RosenbrockCounters& counters) {
+  last_step_ = chemistry_.finish(vc_.data(), radicals_, ros_success, counters);
+}
+
+void Run::end_step() {
   for (StepObserver* o : step_observers_) o->after_chemistry(*this);
 
   // The clock moves through seconds of the day.
-  timloc_ = t1 * 0.0002777777777777778;
-  itime_ = itime;
+  timloc_ = step_end_s_ * 0.0002777777777777778;
+  itime_ = itime_ + 1;
 }
 
 void Run::finish() {

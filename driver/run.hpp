@@ -92,6 +92,21 @@ class Run {
   void start();
   // One step; start() must have run and steps_done() < total_steps().
   void step();
+  // step() in three parts, so that the chemistry of several runs can be
+  // integrated together (ensemble members in the lanes of the vector
+  // registers): begin_step() does everything before the chemistry,
+  // chemistry_step() the chemistry as step() does it, end_step() the rest.
+  // step() is exactly these three in turn.
+  void begin_step();
+  void chemistry_step();
+  void end_step();
+  // Between begin_step() and end_step(), instead of chemistry_step(): the
+  // step's chemistry as a box for the lane integrator, and its outcome
+  // (the integration succeeded with these counters). Only when
+  // lanes_possible(): a closed box without budgets.
+  bool lanes_possible() const { return budget_files_ == nullptr && !chemistry_.integrates_alone(); }
+  LaneBox begin_lane_chemistry();
+  void finish_lane_chemistry(const RosenbrockCounters& counters);
   // start() and every step.
   void run_day();
   // The final sample and the observers' end; closes the outputs.
@@ -196,6 +211,7 @@ class Run {
   double rho_phy_ = 0;  // air density, kg m-3
   double moist_ = 0;    // water vapour mass mixing ratio, kg/kg
   int id_ = 0;          // grid-cell identifier, unused by the step
+  double step_end_s_ = 0;  // end of the step begun, seconds of the day
 };
 
 // The settings of the chemistry step that a scenario chooses.

@@ -1,6 +1,8 @@
 #include "ensemble/member.hpp"
 
+#include <algorithm>
 #include <cfenv>
+#include <memory>
 #include <optional>
 #include <string_view>
 
@@ -58,61 +60,193 @@ std::size_t samples_of(const Scenario& s) {
   return static_cast<std::size_t>((steps + every - 1) / every) + 1;
 }
 
-MemberResult run_member(const Definition& d, std::size_t index, const std::vector<int>& species,
-                        TextOutput& discard) {
-  MemberResult result;
-  result.index = index;
-  const auto fail = [&](MemberStatus status, std::string message) {
-    result.status = status;
-    result.message = std::move(message);
-  };
-  Collector collector(result, species);
-  std::optional<Run> run;
-  // What a trapped run would have stopped on since the flags were cleared.
-  const auto check_flags = [&](const char* where) {
-    const int raised = stopping_exceptions(std::fetestexcept(FE_ALL_EXCEPT));
-    if (raised == 0) return;
-    std::string message = std::string("floating-point exception: ") + exception_name(raised);
-    if (*where != '\0') message += std::string(" ") + where;
-    else message += " in step " + std::to_string(run->steps_done()) + " of " + std::to_string(run->total_steps());
-    throw Stopped{message + "; the member is stopped"};
-  };
-  try {
-    std::feclearexcept(FE_ALL_EXCEPT);
-    Scenario scenario = member_scenario(d, index);
-    SiteData site = load_site(scenario);
-    check_flags("while reading the inputs");
-    run.emplace(std::move(scenario), discard, std::move(site));
-    run->add_observer(collector);
-    run->start();
-    check_flags("while starting");
-    const std::size_t per_sample = species.size();
-    result.time_h.reserve(samples_of(run->scenario()));
-    result.elapsed_s.reserve(samples_of(run->scenario()));
-    result.values.reserve(samples_of(run->scenario()) * per_sample);
-    while (run->steps_done() < run->total_steps()) {
+namespace {
+
+// One member's run, step by step, with the flags of a trapped run: what
+// the flags show after each part of a step is gathered, and a stopping
+// exception ends the member after that step, where a trap would have
+// stopped the single run. Every fault stays with its member.
+class MemberRun {
+ public:
+  MemberRun(const Definition& d, std::size_t index, const std::vector<int>& species, TextOutput& discard)
+      : species_(species), collector_(result_, species) {
+    result_.index = index;
+    guard([&] {
       std::feclearexcept(FE_ALL_EXCEPT);
-      run->step();
+      Scenario scenario = member_scenario(d, index);
+      SiteData site = load_site(scenario);
+      check_flags("while reading the inputs");
+      run_.emplace(std::move(scenario), discard, std::move(site));
+      run_->add_observer(collector_);
+      run_->start();
+      check_flags("while starting");
+      const std::size_t samples = samples_of(run_->scenario());
+      result_.time_h.reserve(samples);
+      result_.elapsed_s.reserve(samples);
+      result_.values.reserve(samples * species_.size());
+    });
+  }
+
+  // Steps are left to take.
+  bool running() const { return !done_ && run_->steps_done() < run_->total_steps(); }
+  bool lanes_possible() const { return running() && run_->lanes_possible(); }
+
+  void begin_step() {
+    guard([&] {
+      run_->begin_step();
+      gather();
+    });
+  }
+  void chemistry_step() {
+    guard([&] {
+      run_->chemistry_step();
+      gather();
+    });
+  }
+  LaneBox begin_lane_chemistry() {
+    const LaneBox box = run_->begin_lane_chemistry();
+    gather();
+    return box;
+  }
+  void finish_lane_chemistry(const RosenbrockCounters& counters) {
+    run_->finish_lane_chemistry(counters);
+    gather();
+  }
+  void end_step() {
+    guard([&] {
+      run_->end_step();
+      gather();
       check_flags("");
       // The run goes on after a failed integration, as the single run
       // does, so the values are the single run's; the member is marked.
-      if (!run->last_step().ok() && result.ok())
+      if (!run_->last_step().ok() && result_.ok())
         fail(MemberStatus::integration,
-             "integration failed in step " + std::to_string(run->steps_done()) + " of " +
-                 std::to_string(run->total_steps()) + ": " + std::string(trimmed(ierr_names(run->last_step().status))));
-    }
-    std::feclearexcept(FE_ALL_EXCEPT);
-    run->finish();
-    check_flags("at the end of the run");
-  } catch (const Stopped& s) {
-    fail(MemberStatus::floating_point, s.message);
-  } catch (const InputError& e) {
-    fail(MemberStatus::input, e.what());
-  } catch (const std::exception& e) {
-    fail(MemberStatus::input, e.what());
+             "integration failed in step " + std::to_string(run_->steps_done()) + " of " +
+                 std::to_string(run_->total_steps()) + ": " +
+                 std::string(trimmed(ierr_names(run_->last_step().status))));
+    });
   }
-  std::feclearexcept(FE_ALL_EXCEPT);
-  return result;
+
+  MemberResult take() {
+    guard([&] {
+      std::feclearexcept(FE_ALL_EXCEPT);
+      run_->finish();
+      check_flags("at the end of the run");
+    });
+    std::feclearexcept(FE_ALL_EXCEPT);
+    return std::move(result_);
+  }
+
+ private:
+  template <class F>
+  void guard(F&& work) {
+    if (done_) return;
+    try {
+      work();
+    } catch (const Stopped& s) {
+      stop(MemberStatus::floating_point, s.message);
+    } catch (const std::exception& e) {
+      stop(MemberStatus::input, e.what());
+    }
+  }
+  void fail(MemberStatus status, std::string message) {
+    result_.status = status;
+    result_.message = std::move(message);
+  }
+  void stop(MemberStatus status, std::string message) {
+    fail(status, std::move(message));
+    done_ = true;
+  }
+  // Adds the stopping exceptions raised since the last gather to the
+  // step's, and clears them: between the parts of a step no stopping flag
+  // is ever left set, so each part's are its own without clearing the
+  // flags before it (clearing costs more than testing).
+  void gather() {
+    const int raised = stopping_exceptions(std::fetestexcept(FE_ALL_EXCEPT));
+    if (raised == 0) return;
+    raised_ |= raised;
+    std::feclearexcept(FE_ALL_EXCEPT);
+  }
+  // What a trapped run would have stopped on since the step (or the part
+  // of the run) began.
+  void check_flags(const char* where) {
+    gather();
+    const int raised = raised_;
+    raised_ = 0;
+    if (raised == 0) return;
+    std::string message = std::string("floating-point exception: ") + exception_name(raised);
+    if (*where != '\0') message += std::string(" ") + where;
+    else message += " in step " + std::to_string(run_->steps_done()) + " of " + std::to_string(run_->total_steps());
+    throw Stopped{message + "; the member is stopped"};
+  }
+
+  const std::vector<int>& species_;
+  MemberResult result_;
+  Collector collector_;
+  std::optional<Run> run_;
+  bool done_ = false;
+  int raised_ = 0;
+};
+
+}  // namespace
+
+MemberResult run_member(const Definition& d, std::size_t index, const std::vector<int>& species,
+                        TextOutput& discard) {
+  MemberRun m(d, index, species, discard);
+  while (m.running()) {
+    m.begin_step();
+    m.chemistry_step();
+    m.end_step();
+  }
+  return m.take();
+}
+
+std::vector<MemberResult> run_member_group(const Definition& d, std::span<const std::size_t> indices,
+                                           const std::vector<int>& species, TextOutput& discard,
+                                           LaneIntegrator* lanes) {
+  std::vector<std::unique_ptr<MemberRun>> members;
+  for (const std::size_t index : indices) members.push_back(std::make_unique<MemberRun>(d, index, species, discard));
+  std::vector<MemberRun*> together;
+  std::vector<LaneBox> boxes;
+  for (;;) {
+    bool any = false;
+    for (auto& m : members)
+      if (m->running()) {
+        any = true;
+        m->begin_step();
+      }
+    if (!any) break;
+    // The chemistry of the members that allow it in the lanes; a stopping
+    // exception there (whichever lane raised it) or a box the lanes leave
+    // alone sends all of them to the one-box integration, which gives each
+    // its own bits and flags.
+    together.clear();
+    boxes.clear();
+    for (auto& m : members)
+      if (lanes != nullptr && m->lanes_possible()) together.push_back(m.get());
+    if (together.size() >= 2) {
+      for (MemberRun* m : together) boxes.push_back(m->begin_lane_chemistry());
+      // No stopping flag is set here (each member's parts clear theirs).
+      bool integrated = lanes->integrate(boxes);
+      if (stopping_exceptions(std::fetestexcept(FE_ALL_EXCEPT)) != 0) {
+        std::feclearexcept(FE_ALL_EXCEPT);
+        integrated = false;
+      }
+      if (integrated)
+        for (std::size_t k = 0; k < together.size(); ++k) together[k]->finish_lane_chemistry(boxes[k].counters);
+      else
+        together.clear();
+    } else {
+      together.clear();
+    }
+    for (auto& m : members)
+      if (m->running() && std::find(together.begin(), together.end(), m.get()) == together.end()) m->chemistry_step();
+    for (auto& m : members)
+      if (m->running()) m->end_step();
+  }
+  std::vector<MemberResult> results;
+  for (auto& m : members) results.push_back(m->take());
+  return results;
 }
 
 }  // namespace box::ensemble

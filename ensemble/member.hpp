@@ -3,9 +3,11 @@
 // and how it ended.
 #include <cstddef>
 #include <cstdint>
+#include <span>
 #include <string>
 #include <vector>
 
+#include "chemistry/lane_integrator.hpp"
 #include "driver/text_output.hpp"
 #include "ensemble/definition.hpp"
 
@@ -50,5 +52,13 @@ std::size_t samples_of(const Scenario& s);
 // Never throws for the member's own faults; they are in the result.
 MemberResult run_member(const Definition& d, std::size_t index, const std::vector<int>& species,
                         TextOutput& discard);
+
+// The members `indices` run in lock-step, one chemistry step at a time:
+// with `lanes`, the steps of the members that allow it (closed boxes
+// without budgets) are integrated together in the lanes of the vector
+// registers. Each member's result is run_member's, bit for bit.
+std::vector<MemberResult> run_member_group(const Definition& d, std::span<const std::size_t> indices,
+                                           const std::vector<int>& species, TextOutput& discard,
+                                           LaneIntegrator* lanes);
 
 }  // namespace box::ensemble

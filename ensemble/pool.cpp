@@ -6,8 +6,23 @@ namespace box::ensemble {
 
 OrderedPool::OrderedPool(std::size_t length, unsigned threads, std::size_t window,
                          std::function<void()> setup, std::function<MemberResult(std::size_t)> work)
-    : length_(length), window_(std::max<std::size_t>(window, 1)), setup_(std::move(setup)), work_(std::move(work)) {
-  const unsigned n = std::max(1u, std::min<unsigned>(threads, static_cast<unsigned>(std::max<std::size_t>(length, 1))));
+    : OrderedPool(length, threads, window, std::move(setup), 1,
+                  [work = std::move(work)](std::size_t first, std::size_t) {
+                    std::vector<MemberResult> one;
+                    one.push_back(work(first));
+                    return one;
+                  }) {}
+
+OrderedPool::OrderedPool(std::size_t length, unsigned threads, std::size_t window, std::function<void()> setup,
+                         std::size_t chunk,
+                         std::function<std::vector<MemberResult>(std::size_t, std::size_t)> work)
+    : length_(length),
+      window_(std::max<std::size_t>(window, std::max<std::size_t>(chunk, 1))),
+      setup_(std::move(setup)),
+      chunk_(std::max<std::size_t>(chunk, 1)),
+      work_(std::move(work)) {
+  const std::size_t chunks = (length + chunk_ - 1) / chunk_;
+  const unsigned n = std::max(1u, std::min<unsigned>(threads, static_cast<unsigned>(std::max<std::size_t>(chunks, 1))));
   threads_.reserve(n);
   for (unsigned k = 0; k < n; ++k) threads_.emplace_back([this] { worker(); });
 }
@@ -31,12 +46,13 @@ void OrderedPool::worker() {
       // waiting for it to move cannot stall every worker.
       changed_.wait(lock, [&] { return stopping_ || taken_ >= length_ || taken_ < delivered_ + window_; });
       if (stopping_ || taken_ >= length_) return;
-      position = taken_++;
+      position = taken_;
+      taken_ = std::min(length_, taken_ + chunk_);
     }
-    MemberResult result = work_(position);
+    std::vector<MemberResult> results = work_(position, std::min(chunk_, length_ - position));
     {
       std::lock_guard lock(mutex_);
-      done_.emplace(position, std::move(result));
+      for (std::size_t k = 0; k < results.size(); ++k) done_.emplace(position + k, std::move(results[k]));
     }
     changed_.notify_all();
   }

@@ -22,6 +22,11 @@ class OrderedPool {
   // (0 .. length-1); `setup` runs first on each worker thread.
   OrderedPool(std::size_t length, unsigned threads, std::size_t window,
               std::function<void()> setup, std::function<MemberResult(std::size_t)> work);
+  // The positions in chunks of `chunk` consecutive ones (the last may be
+  // shorter): `work(first, count)` computes the results at first ..
+  // first+count-1, in that order.
+  OrderedPool(std::size_t length, unsigned threads, std::size_t window, std::function<void()> setup,
+              std::size_t chunk, std::function<std::vector<MemberResult>(std::size_t, std::size_t)> work);
   ~OrderedPool();
   OrderedPool(const OrderedPool&) = delete;
   OrderedPool& operator=(const OrderedPool&) = delete;
@@ -35,7 +40,8 @@ class OrderedPool {
   std::size_t length_;
   std::size_t window_;
   std::function<void()> setup_;
-  std::function<MemberResult(std::size_t)> work_;
+  std::size_t chunk_ = 1;
+  std::function<std::vector<MemberResult>(std::size_t, std::size_t)> work_;
   std::mutex mutex_;
   std::condition_variable changed_;
   std::size_t taken_ = 0;      // next position to start

@@ -2,10 +2,13 @@
 
 #include <csignal>
 #include <cstdio>
+#include <memory>
 #include <optional>
 #include <thread>
 
+#include "chemistry/lane_integrator.hpp"
 #include "common/errors.hpp"
+#include "mechanism/lane_kernels.hpp"
 #include "driver/fp_environment.hpp"
 #include "driver/run.hpp"
 #include "ensemble/outputs.hpp"
@@ -58,6 +61,14 @@ int set_up(const std::filesystem::path& file, bool writer, Setup& s) {
   return 0;
 }
 
+// The lane integrator of this worker thread: its working storage (a few
+// hundred kB) is allocated once, not for every group.
+LaneIntegrator& worker_lanes(const LaneKernels& kernels) {
+  thread_local std::unique_ptr<LaneIntegrator> lanes;
+  if (!lanes || &lanes->kernels() != &kernels) lanes = std::make_unique<LaneIntegrator>(kernels);
+  return *lanes;
+}
+
 }  // namespace
 
 int run_ensemble_program(const std::filesystem::path& file, const Options& options) {
@@ -69,6 +80,17 @@ int run_ensemble_program(const std::filesystem::path& file, const Options& optio
   // each member tests the exception flags instead (see member.hpp).
   set_floating_point_modes();
   std::signal(SIGXFSZ, SIG_IGN);
+
+  // Lanes the processor cannot run are refused before anything is done.
+  int available_lanes = 1;
+  if (options.lanes > 1 && lane_kernels(static_cast<int>(options.lanes), &available_lanes) == nullptr) {
+    if (writer)
+      report("--lanes " + std::to_string(options.lanes) + ": this processor runs " +
+             (available_lanes == 1 ? std::string("1 lane (no AVX2)")
+                                   : std::to_string(available_lanes) + " lanes or 1") +
+             "; use --lanes 1 or leave the choice to the program");
+    return transport->share(exit_input_error);
+  }
 
   Setup s;
   const int status = transport->share(set_up(file, writer, s));
@@ -86,11 +108,18 @@ int run_ensemble_program(const std::filesystem::path& file, const Options& optio
                               ? (members - static_cast<std::size_t>(rank) + ranks - 1) / ranks
                               : 0;
   const std::vector<int>& species = layout.species;
+  // Each worker runs its members in groups of as many as the lanes hold,
+  // their chemistry steps integrated together.
+  const LaneKernels* kernels = lane_kernels(static_cast<int>(options.lanes));
+  const std::size_t lanes = kernels != nullptr ? static_cast<std::size_t>(kernels->lanes) : 1;
   OrderedPool pool(
-      own, threads, 4 * static_cast<std::size_t>(threads) + 8, [] { set_floating_point_modes(); },
-      [&](std::size_t position) {
+      own, threads, 4 * static_cast<std::size_t>(threads) * lanes + 8, [] { set_floating_point_modes(); }, lanes,
+      [&](std::size_t first, std::size_t count) {
         TextOutput discard = TextOutput::create("/dev/null", "/dev/null");
-        return run_member(d, static_cast<std::size_t>(rank) + position * ranks, species, discard);
+        std::vector<std::size_t> indices;
+        for (std::size_t p = first; p < first + count; ++p) indices.push_back(static_cast<std::size_t>(rank) + p * ranks);
+        return run_member_group(d, indices, species, discard,
+                                kernels != nullptr && count > 1 ? &worker_lanes(*kernels) : nullptr);
       });
 
   if (!writer) {
@@ -122,9 +151,9 @@ int run_ensemble_program(const std::filesystem::path& file, const Options& optio
   char line[320];
   std::snprintf(line, sizeof line,
                 "ensemble: %zu member%s, %zu succeeded, %zu failed; %.1f s, %.1f members/s; %d process%s x %u "
-                "thread%s, 1 lane; %.0f kB per member",
+                "thread%s, %zu lane%s; %.0f kB per member",
                 members, members == 1 ? "" : "s", members - failed, failed, seconds, seconds > 0 ? static_cast<double>(members) / seconds : 0.0,
-                ranks, ranks == 1 ? "" : "es", threads, threads == 1 ? "" : "s",
+                ranks, ranks == 1 ? "" : "es", threads, threads == 1 ? "" : "s", lanes, lanes == 1 ? "" : "s",
                 static_cast<double>(bytes_per_member(layout)) / 1024.0);
   report(line);
   return transport->share(failed == 0 ? 0 : exit_members_failed);

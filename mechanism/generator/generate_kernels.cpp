@@ -122,6 +122,21 @@ class NearPointers {
   std::set<int> declared_;
 };
 
+// Jacobian entry (i, j): net coefficient times partial b<slot> over the
+// reactions in increasing order, or `zero` when none has one.
+std::string jacobian_sum(int i, int j, const std::string& zero) {
+  std::string sum;
+  bool first = true;
+  for (const Reaction& r : reactions) {
+    const int slot = partial_slot(r.number, j);
+    const double c = net_coef(i, r.number);
+    if (slot == 0 || c == 0.0) continue;
+    sum += term(c, "b" + idx(slot), first);
+    first = false;
+  }
+  return first ? zero : sum;
+}
+
 std::string gen_jac() {
   std::ostringstream o;
   o << banner << "namespace box {\n\n"
@@ -156,17 +171,8 @@ std::string gen_jac() {
     }
     for (const int k : entries_of_column[static_cast<std::size_t>(j)]) {
       const int i = pattern.irow[at(k)];
-      std::string line = "jvs[" + idx(k) + "] = ";
-      bool first = true;
-      for (const Reaction& r : reactions) {
-        const int slot = partial_slot(r.number, j);
-        const double c = net_coef(i, r.number);
-        if (slot == 0 || c == 0.0) continue;
-        line += term(c, "b" + idx(slot), first);
-        first = false;
-      }
-      if (first) line += "0.0";
-      o << "  " << line << ";  // " << species_names[at(i)] << " / " << species_names[at(j)] << "\n";
+      o << "  jvs[" << idx(k) << "] = " << jacobian_sum(i, j, "0.0") << ";  // " << species_names[at(i)]
+        << " / " << species_names[at(j)] << "\n";
     }
   }
   o << "}\n\n}  // namespace box\n";
@@ -283,6 +289,54 @@ constexpr int base_offset = 16;  // entries: a base reaches 16 below and 15 abov
 // run alike; with 32, 8 is 5 % faster than 4 and more gains nothing.
 constexpr int decomp_window = 8;
 
+// The operations of row k's elimination: for each L entry m, its
+// multiplier (a division) and then its updates. Each entry of the row sees
+// its updates in pivot order, a chain; the chains of different entries are
+// independent, so any interleaving that keeps each chain's order gives the
+// same results. They are returned in the order of a simulated schedule:
+// the update that a later multiplier waits for goes first, and the
+// division overlaps the updates of its neighbouring pivots instead of
+// waiting behind them.
+struct RowOp {
+  int m, p, t;  // L entry, U entry of its pivot row (0: the division), entry of row k
+};
+
+std::vector<RowOp> row_operations(int k) {
+  std::vector<RowOp> row_ops;
+  std::vector<Op> ops;
+  std::vector<int> group;
+  std::vector<int> writer(lu_nonzero + 1, -1);
+  for (int m = pattern.crow[at(k)]; m < pattern.diag[at(k)]; ++m) {
+    const int j = pattern.icol[at(m)];
+    Op div;
+    div.latency = division_latency + add_latency;
+    div.division = true;
+    if (writer[static_cast<std::size_t>(m)] >= 0)
+      div.deps.push_back({writer[static_cast<std::size_t>(m)], 0});
+    const int d = static_cast<int>(ops.size());
+    writer[static_cast<std::size_t>(m)] = d;
+    ops.push_back(div);
+    group.push_back(m);
+    row_ops.push_back({m, 0, m});
+    for (int p = pattern.diag[at(j)] + 1; p < pattern.crow[at(j + 1)]; ++p) {
+      const int t = pattern.position[at(k)][at(pattern.icol[at(p)])];
+      if (t == 0) throw std::logic_error("pattern not closed under fill-in");
+      Op up;
+      up.latency = mul_latency + add_latency;
+      up.deps.push_back({d, 0});
+      if (writer[static_cast<std::size_t>(t)] >= 0)
+        up.deps.push_back({writer[static_cast<std::size_t>(t)], mul_latency});
+      writer[static_cast<std::size_t>(t)] = static_cast<int>(ops.size());
+      ops.push_back(up);
+      group.push_back(m);
+      row_ops.push_back({m, p, t});
+    }
+  }
+  std::vector<RowOp> scheduled;
+  for (const int i : list_schedule(ops, group, decomp_window)) scheduled.push_back(row_ops[static_cast<std::size_t>(i)]);
+  return scheduled;
+}
+
 // With `shifted`, the routine forms its matrix as it goes: entry t is
 // 0.0 - jac[t], plus shift on the diagonal (the integrator's
 // 1/(h gamma) I - J), read where the elimination first uses it; entries the
@@ -388,40 +442,10 @@ std::string gen_decomp(bool shifted = false) {
     // They are emitted in the order of a simulated schedule: the update that
     // a later multiplier waits for goes first, and the division overlaps the
     // updates of its neighbouring pivots instead of waiting behind them.
-    struct RowOp {
-      int m, p, t;  // L entry, U entry of its pivot row (0: the division), entry of row k
-    };
-    std::vector<RowOp> row_ops;
-    std::vector<Op> ops;
-    std::vector<int> group;
-    std::vector<int> writer(lu_nonzero + 1, -1);
-    for (int m = pattern.crow[at(k)]; m < pattern.diag[at(k)]; ++m) {
-      const int j = pattern.icol[at(m)];
-      Op div;
-      div.latency = division_latency + add_latency;
-      div.division = true;
-      if (writer[static_cast<std::size_t>(m)] >= 0)
-        div.deps.push_back({writer[static_cast<std::size_t>(m)], 0});
-      const int d = static_cast<int>(ops.size());
-      writer[static_cast<std::size_t>(m)] = d;
-      ops.push_back(div);
-      group.push_back(m);
-      row_ops.push_back({m, 0, m});
-      for (int p = pattern.diag[at(j)] + 1; p < pattern.crow[at(j + 1)]; ++p) {
-        const int t = pattern.position[at(k)][at(pattern.icol[at(p)])];
-        if (t == 0) throw std::logic_error("pattern not closed under fill-in");
-        Op up;
-        up.latency = mul_latency + add_latency;
-        up.deps.push_back({d, 0});
-        if (writer[static_cast<std::size_t>(t)] >= 0)
-          up.deps.push_back({writer[static_cast<std::size_t>(t)], mul_latency});
-        writer[static_cast<std::size_t>(t)] = static_cast<int>(ops.size());
-        ops.push_back(up);
-        group.push_back(m);
-        row_ops.push_back({m, p, t});
-      }
-    }
-    const std::vector<int> order = list_schedule(ops, group, decomp_window);
+    const std::vector<RowOp> row_ops = row_operations(k);
+    std::vector<int> order(row_ops.size());
+    for (std::size_t i = 0; i < order.size(); ++i) order[i] = static_cast<int>(i);
+
     int count = 0;
     for (const int i : order)
       last[static_cast<std::size_t>(row_ops[static_cast<std::size_t>(i)].t)] = ++count;
@@ -587,18 +611,21 @@ std::string gen_fun() {
   return o.str();
 }
 
-std::string gen_solve() {
+// One operation of the solve: a multiply-subtract or the division.
+struct SolveStep {
+  int row;     // 0-based row whose sum it extends
+  int entry;   // jvs entry (0-based)
+  int column;  // 0-based column of x or y it multiplies (-1: the division)
+  bool backward;
+};
+
+// The solve's operations in the order to emit them.
+std::vector<SolveStep> solve_order() {
   // Forward substitution works on x<i> (row i's sum of its L part, left to
   // right), backward substitution on y<i> (row i's sum of its U part, left
   // to right, then the division by the pivot). One operation is one
   // multiply-subtract or one division.
-  struct Step {
-    int row;     // 0-based row whose sum it extends
-    int entry;   // jvs entry (0-based)
-    int column;  // 0-based column of x or y it multiplies (-1: the division)
-    bool backward;
-  };
-  std::vector<Step> steps;
+  std::vector<SolveStep> steps;
   std::vector<Op> ops;
   std::vector<int> x_writer(nvar, -1), y_writer(nvar, -1);
   auto after = [](Op& op, int writer, int when) {
@@ -655,6 +682,13 @@ std::string gen_solve() {
       if (steps[static_cast<std::size_t>(i)].backward) order.push_back(i);
   }
 
+  std::vector<SolveStep> out;
+  for (const int i : order) out.push_back(steps[static_cast<std::size_t>(i)]);
+  return out;
+}
+
+std::string gen_solve() {
+  const std::vector<SolveStep> steps = solve_order();
   std::ostringstream o;
   o << banner << "namespace box {\n\n"
     << "// Each row's sums run left to right and each row divides by its pivot,\n"
@@ -669,8 +703,7 @@ std::string gen_solve() {
     << wide_clones << "void racm_solve(const double* jvs, double* x) noexcept {\n";
   for (int i = 0; i < nvar; ++i) o << "  double x" << i << " = x[" << i << "];\n";
   std::vector<bool> started(nvar, false);
-  for (const int op : order) {
-    const Step& s = steps[static_cast<std::size_t>(op)];
+  for (const SolveStep& s : steps) {
     const std::string row = std::to_string(s.row);
     if (!s.backward) {
       o << "  x" << row << " = x" << row << " - jvs[" << s.entry << "] * x" << s.column << ";\n";
@@ -688,6 +721,206 @@ std::string gen_solve() {
   }
   for (int i = 0; i < nvar; ++i) o << "  x[" << i << "] = y" << i << ";\n";
   o << "}\n\n}  // namespace box\n";
+  return o.str();
+}
+
+
+// ---------------------------------------------------------------------------
+// The lane forms: every scalar of the kernels above becomes a lane of a
+// GCC vector (4 boxes in the 256-bit registers of AVX2), and each lane
+// goes through the same operations in the same order as the scalar kernel
+// (each sum's terms in the order above, each entry's updates in pivot
+// order; only the interleaving of independent chains differs, which
+// changes no value). The vector extension's + - * / are element-wise IEEE
+// operations, and contraction is off, so every lane gets the bits of the
+// one-box kernel. The straight-line code is emitted in the plain order:
+// with four boxes in every instruction the code is a quarter as long per
+// box, and the tricks that shrink the scalar forms buy little here.
+
+std::string lane_banner(const std::string& form) {
+  return "// Generated by mechanism/generator/generate_kernels.cpp from the reaction\n"
+         "// table in mechanism/reaction_table.hpp. Do not edit: change the table.\n"
+         "// Built with the instruction set of the form (" + form + ") in its own\n"
+         "// namespace, so that nothing here is shared with code of another form.\n"
+         "#include <atomic>\n#include <limits>\n\n"
+         "#include \"mechanism/kernels.hpp\"\n"
+         "#include \"mechanism/lane_kernels.hpp\"\n\n"
+         "namespace box::lanes_" + form + " {\n\n"
+         "typedef double vd __attribute__((vector_size(32)));\n"
+         "typedef long long vl __attribute__((vector_size(32)));\n\n";
+}
+
+std::string gen_lane_fun(const std::string& form) {
+  std::ostringstream o;
+  o << lane_banner(form)
+    << "void racm_fun(const double* v_, const double* f_, const double* rct_, double* vdot_) noexcept {\n"
+    << "  const vd* __restrict v = reinterpret_cast<const vd*>(v_);\n"
+    << "  const vd* __restrict f = reinterpret_cast<const vd*>(f_);\n"
+    << "  const vd* __restrict rct = reinterpret_cast<const vd*>(rct_);\n"
+    << "  vd* __restrict vdot = reinterpret_cast<vd*>(vdot_);\n"
+    << "  vd a[" << nreact << "];\n";
+  for (const Reaction& r : reactions) {
+    std::string line = "a[" + idx(r.number) + "] = rct[" + idx(r.number) + "]";
+    for (int k = 0; k < r.n_factors; ++k) line += " * " + factor(r.factors[static_cast<std::size_t>(k)]);
+    o << "  " << line << ";\n";
+  }
+  for (int s = 1; s <= nvar; ++s) {
+    std::string line = "vdot[" + idx(s) + "] = ";
+    bool first = true;
+    for (const Reaction& r : reactions) {
+      const double c = net_coef(s, r.number);
+      if (c == 0.0) continue;
+      line += term(c, "a[" + idx(r.number) + "]", first);
+      first = false;
+    }
+    if (first) line += "vd{}";
+    o << "  " << line << ";\n";
+  }
+  o << "}\n\n}  // namespace box::lanes_" << form << "\n";
+  return o.str();
+}
+
+std::string gen_lane_jac(const std::string& form) {
+  std::ostringstream o;
+  o << lane_banner(form)
+    << "void racm_jac_sp(const double* v_, const double* f_, const double* rct_, double* jvs_) noexcept {\n"
+    << "  const vd* __restrict v = reinterpret_cast<const vd*>(v_);\n"
+    << "  const vd* __restrict f = reinterpret_cast<const vd*>(f_);\n"
+    << "  const vd* __restrict rct = reinterpret_cast<const vd*>(rct_);\n"
+    << "  vd* __restrict jvs = reinterpret_cast<vd*>(jvs_);\n";
+  std::vector<std::vector<int>> entries_of_column(nvar + 1);
+  for (int k = 1; k <= lu_nonzero; ++k) entries_of_column[static_cast<std::size_t>(pattern.icol[at(k)])].push_back(k);
+  for (int j = 1; j <= nvar; ++j) {
+    o << "  {\n";
+    for (int k = 1; k <= n_partials; ++k) {
+      const Partial& d = partials[at(k)];
+      if (d.species != j) continue;
+      std::string line = "const vd b" + idx(k) + " = " + (d.twice ? "2.0 * " : "") + "rct[" + idx(d.reaction) + "]";
+      for (int m = 0; m < d.n_rest; ++m) line += " * " + factor(d.rest[static_cast<std::size_t>(m)]);
+      o << "    " << line << ";\n";
+    }
+    for (const int k : entries_of_column[static_cast<std::size_t>(j)])
+      o << "    jvs[" << idx(k) << "] = " << jacobian_sum(pattern.irow[at(k)], j, "vd{}") << ";\n";
+    o << "  }\n";
+  }
+  o << "}\n\n}  // namespace box::lanes_" << form << "\n";
+  return o.str();
+}
+
+// The factorisation of 0.0 - jac + shift on the diagonal: the scalar
+// routine (gen_decomp) with every double a vector of the boxes, the same
+// statements in the same order. The pivots are tested as the one-box
+// routine tests them, but a failing box goes on (no branch for one lane):
+// its values then mean nothing and its arithmetic may raise exception
+// flags. Only when some box failed is its row found, by the one-box
+// routine on that box alone.
+std::string gen_lane_decomp(const std::string& form) {
+  std::ostringstream o;
+  o << lane_banner(form)
+    << "namespace {\n"
+    << "// Marks the lanes whose pivot p fails !(|p| >= tiny).\n"
+    << "[[gnu::always_inline]] inline void test_pivot(vd p, vl& failed) {\n"
+    << "  const vd tiny = vd{} + std::numeric_limits<double>::min();\n"
+    << "  const vd magnitude = (vd)((vl)p & 0x7fffffffffffffffLL);\n"
+    << "  failed = failed | ~(magnitude >= tiny);\n"
+    << "}\n\n"
+    << "// The rare case: each failed box's row, from the one-box routine.\n"
+    << "[[gnu::noinline]] void failed_rows(const double* jac, const double* shift, long long failed_lane,\n"
+    << "                                   int lane, int* ier) {\n"
+    << "  ier[lane] = 0;\n"
+    << "  if (failed_lane == 0) return;\n"
+    << "  double one[" << lu_nonzero << "], lu[" << lu_nonzero << "];\n"
+    << "  for (int t = 0; t < " << lu_nonzero << "; ++t) one[t] = jac[t * 4 + lane];\n"
+    << "  box::decomp_racm_shifted(one, shift[lane], lu, ier[lane]);\n"
+    << "}\n"
+    << "}  // namespace\n\n"
+    << "void decomp_racm_shifted(const double* jac_, const double* shift_, double* jvs_, int* ier_) noexcept {\n"
+    << "  const vd* jac = reinterpret_cast<const vd*>(jac_);\n"
+    << "  const vd shift = *reinterpret_cast<const vd*>(shift_);\n"
+    << "  vd* jvs = reinterpret_cast<vd*>(jvs_);\n"
+    << "  vl failed = {};\n";
+  const auto replace_all = [](std::string line, const std::string& from, const std::string& to) {
+    for (std::size_t at = line.find(from); at != std::string::npos; at = line.find(from, at + to.size()))
+      line.replace(at, from.size(), to);
+    return line;
+  };
+  std::istringstream scalar(gen_decomp(true));
+  bool body = false, skip_block = false;
+  for (std::string line; std::getline(scalar, line);) {
+    if (!body) {
+      body = line.rfind("void decomp_racm_shifted(", 0) == 0;
+      continue;
+    }
+    if (skip_block) {
+      skip_block = line != "  }";
+      continue;
+    }
+    if (line.find("constexpr double tiny") != std::string::npos || line == "  ier = 0;") continue;
+    if (line.rfind("  if (!(std::fabs(", 0) == 0) {
+      const std::size_t from = std::string("  if (!(std::fabs(").size();
+      o << "  test_pivot(" << line.substr(from, line.find(") >= tiny") - from) << ", failed);\n";
+      skip_block = true;
+      continue;
+    }
+    if (line.rfind("  negate2(jac + ", 0) == 0) {
+      const int t = std::stoi(line.substr(std::string("  negate2(jac + ").size()));
+      o << "  jvs[" << t << "] = 0.0 - jac[" << t << "];\n  jvs[" << t + 1 << "] = 0.0 - jac[" << t + 1 << "];\n";
+      continue;
+    }
+    if (line == "}") {
+      o << "  for (int b = 0; b < 4; ++b) failed_rows(jac_, shift_, failed[b], b, ier_);\n}\n";
+      break;
+    }
+    line = replace_all(line, "double* ", "vd* ");
+    line = replace_all(line, "const double ", "const vd ");
+    line = replace_all(line, "  double w", "  vd w");
+    if (line.find("double") != std::string::npos) throw std::logic_error("lane form: " + line);
+    o << line << "\n";
+  }
+  o << "\n}  // namespace box::lanes_" << form << "\n";
+  return o.str();
+}
+
+// The right-hand side is read into locals and the solution written back
+// once (through the pointer every partial sum would be stored and read
+// back: x might alias jvs, as far as the compiler knows); the rows in the
+// scalar routine's order.
+std::string gen_lane_solve(const std::string& form) {
+  std::ostringstream o;
+  o << lane_banner(form)
+    << "void racm_solve(const double* jvs_, double* x_) noexcept {\n"
+    << "  const vd* __restrict jvs = reinterpret_cast<const vd*>(jvs_);\n"
+    << "  vd* __restrict x = reinterpret_cast<vd*>(x_);\n";
+  for (int i = 0; i < nvar; ++i) o << "  vd x" << i << " = x[" << i << "];\n";
+  for (const SolveStep& s : solve_order()) {
+    const std::string row = "x" + std::to_string(s.row);
+    if (s.column < 0)
+      o << "  " << row << " = " << row << " / jvs[" << s.entry << "];\n";
+    else
+      o << "  " << row << " = " << row << " - jvs[" << s.entry << "] * x" << s.column << ";\n";
+  }
+  for (int i = 0; i < nvar; ++i) o << "  x[" << i << "] = x" << i << ";\n";
+  o << "}\n\n}  // namespace box::lanes_" << form << "\n";
+  return o.str();
+}
+
+// The table of a form's kernels, in a file built without its instruction
+// set so that only pointers cross over.
+std::string gen_lane_table(const std::string& form) {
+  std::ostringstream o;
+  o << "// Generated by mechanism/generator/generate_kernels.cpp. Do not edit.\n"
+    << "#include \"mechanism/lane_kernels.hpp\"\n\n"
+    << "namespace box {\n"
+    << "namespace lanes_" << form << " {\n"
+    << "void racm_fun(const double*, const double*, const double*, double*) noexcept;\n"
+    << "void racm_jac_sp(const double*, const double*, const double*, double*) noexcept;\n"
+    << "void decomp_racm_shifted(const double*, const double*, double*, int*) noexcept;\n"
+    << "void racm_solve(const double*, double*) noexcept;\n"
+    << "}  // namespace lanes_" << form << "\n\n"
+    << "const LaneKernels& lane_kernels_" << form << "() {\n"
+    << "  static const LaneKernels k{4, \"" << form << "\", lanes_" << form << "::racm_fun, lanes_" << form
+    << "::racm_jac_sp,\n                             lanes_" << form << "::decomp_racm_shifted, lanes_" << form
+    << "::racm_solve};\n  return k;\n}\n\n}  // namespace box\n";
   return o.str();
 }
 
@@ -720,6 +953,13 @@ int main(int argc, char** argv) {
     write(dir / "decomp_racm.cpp", gen_decomp());
     write(dir / "decomp_racm_shifted.cpp", gen_decomp(true));
     write(dir / "racm_solve.cpp", gen_solve());
+    for (const std::string form : {"avx2", "avx512"}) {
+      write(dir / ("racm_fun_lanes_" + form + ".cpp"), gen_lane_fun(form));
+      write(dir / ("racm_jac_sp_lanes_" + form + ".cpp"), gen_lane_jac(form));
+      write(dir / ("decomp_racm_shifted_lanes_" + form + ".cpp"), gen_lane_decomp(form));
+      write(dir / ("racm_solve_lanes_" + form + ".cpp"), gen_lane_solve(form));
+      write(dir / ("lane_table_" + form + ".cpp"), gen_lane_table(form));
+    }
   } catch (const std::exception& e) {
     std::cerr << "generate_kernels: " << e.what() << "\n";
     return 1;

@@ -12,6 +12,7 @@
 #include <map>
 #include <sstream>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "tests/support/example_copy.hpp"
@@ -87,6 +88,43 @@ TEST(EnsembleProgram, OutputsAreTheSameBytesWhateverTheThreadsAndLanes) {
     EXPECT_TRUE(other.at("csv") == reference.at("csv")) << arguments;
   }
   EXPECT_FALSE(fs::exists(e.dir() / "out/ensemble.nc.partial"));
+}
+
+// Nine Monte-Carlo members with tolerances of their own (two full groups
+// of four lanes and one member alone): the
+// lanes give the bytes of one box at a time, an explicit width the
+// processor runs is the default, and one it cannot run is refused.
+TEST(EnsembleProgram, LanesGiveTheBytesOfOneBoxAtATime) {
+  const Ensemble e;
+  std::string table = "chemistry.rtol,chemistry.atol\n";
+  for (int k = 0; k < 9; ++k) table += std::to_string(1e-3 * (1 + k % 3)) + "," + std::to_string(1 + k) + "\n";
+  e.write("members.csv", table);
+  e.write("e.toml",
+          "base = \"base.toml\"\nmembers = \"members.csv\"\n"
+          "[monte_carlo]\nseed = 7\nuncertainty = { default = 1.3 }\n"
+          "[output]\ndir = \"out\"\nspecies = [\"O3\", \"NO\", \"NO2\", \"HO\", \"HO2\"]\n"
+          "every_seconds = 600\nformats = [\"netcdf\", \"csv\"]\n");
+  const auto run = [&](const std::string& arguments) {
+    EXPECT_EQ(e.boxmodel("ensemble e.toml " + arguments), 0) << read(e.dir() / "stderr.txt");
+    return std::make_pair(read(e.dir() / "out/ensemble.nc"), read(e.dir() / "out/ensemble.csv"));
+  };
+  const auto one = run("--lanes 1 --threads 1");
+  EXPECT_NE(read(e.dir() / "stderr.txt").find("1 thread, 1 lane;"), std::string::npos);
+  const auto lanes = run("--threads 1");
+  const std::string summary = read(e.dir() / "stderr.txt");
+  const bool wide = summary.find("1 thread, 4 lanes;") != std::string::npos;
+  EXPECT_TRUE(wide || summary.find("1 thread, 1 lane;") != std::string::npos) << summary;
+  EXPECT_TRUE(lanes.first == one.first);
+  EXPECT_TRUE(lanes.second == one.second);
+  EXPECT_TRUE(run("--threads 2") == one);
+  if (wide) {
+    EXPECT_TRUE(run("--lanes 4 --threads 1") == one);
+  } else {
+    EXPECT_EQ(e.boxmodel("ensemble e.toml --lanes 4"), 1);
+    EXPECT_NE(read(e.dir() / "stderr.txt").find("--lanes 4: this processor runs 1 lane"), std::string::npos);
+  }
+  EXPECT_EQ(e.boxmodel("ensemble e.toml --lanes 3"), 1);
+  EXPECT_NE(read(e.dir() / "stderr.txt").find("--lanes 3: this processor runs"), std::string::npos);
 }
 
 TEST(EnsembleProgram, EveryMemberIsItsSingleRunAndFailuresStayWithTheirMember) {

@@ -1,12 +1,14 @@
 // The ordered pool and the results that travel between processes.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
 #include <bit>
 #include <chrono>
 #include <cmath>
 #include <limits>
 #include <thread>
+#include <vector>
 
 #include "driver/fp_environment.hpp"
 #include "ensemble/pool.hpp"
@@ -39,6 +41,26 @@ TEST(OrderedPool, DeliversInOrderAndHoldsNoMoreThanItsWindow) {
   }
   EXPECT_FALSE(ran_ahead);
   EXPECT_EQ(started.load(), static_cast<int>(length));
+}
+
+// Chunks (the lane groups): consecutive positions, a short last one, each
+// computed once, the results still handed out one by one in order.
+TEST(OrderedPool, ChunksCoverTheSequenceOnceAndDeliverInOrder) {
+  constexpr std::size_t length = 23, chunk = 4;
+  std::vector<std::atomic<int>> computed(length);
+  OrderedPool pool(length, 3, 8, nullptr, chunk, [&](std::size_t first, std::size_t count) {
+    EXPECT_EQ(first % chunk, 0u);
+    EXPECT_EQ(count, std::min(chunk, length - first));
+    std::vector<MemberResult> out(count);
+    for (std::size_t k = 0; k < count; ++k) {
+      ++computed[first + k];
+      out[k].index = first + k;
+    }
+    std::this_thread::sleep_for(std::chrono::microseconds((first * 7919) % 3 * 200));
+    return out;
+  });
+  for (std::size_t p = 0; p < length; ++p) ASSERT_EQ(pool.next().index, p);
+  for (std::size_t p = 0; p < length; ++p) EXPECT_EQ(computed[p].load(), 1) << p;
 }
 
 TEST(OrderedPool, AnEmptySequenceAndMoreThreadsThanWork) {

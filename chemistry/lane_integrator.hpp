@@ -1,0 +1,63 @@
+#pragma once
+// The Rosenbrock step loop over several boxes at once, with the lane forms
+// of the mechanism's kernels (mechanism/lane_kernels.hpp). Each box keeps
+// its own time, step size, acceptance and rejection history and counters:
+// a lane goes through exactly the operations and decisions of the one-box
+// integrator (integrator/rosenbrock.hpp) on its own values, so that every
+// box ends with the bits it would get alone. All lanes compute every stage
+// together; a lane that has reached the end of its interval idles (its
+// values frozen) until the others are done.
+//
+// Only the common path is taken here: an autonomous system whose matrices
+// all factorise, every box with the same method. When a box needs anything
+// else (a singular matrix and its halved step, an error exit, a bad
+// control), integrate() returns false without changing any box, and the
+// caller integrates each box on its own: its result is then the one-box
+// integrator's by construction.
+#include <array>
+#include <cstddef>
+#include <memory>
+#include <span>
+
+#include "integrator/controls.hpp"
+#include "mechanism/lane_kernels.hpp"
+#include "mechanism/mechanism.hpp"
+
+namespace box {
+
+// One box of a lane integration: what ChemistryStep hands the one-box
+// integrator, and what it gets back.
+struct LaneBox {
+  double* var = nullptr;  // nvar number densities, integrated over [0, tend] in place
+  const double* fix = nullptr;
+  const double* rconst = nullptr;
+  double tend = 0.0;
+  const double* atol = nullptr;  // nvar each
+  const double* rtol = nullptr;
+  const IntControls* icntrl = nullptr;
+  const RealControls* rcntrl = nullptr;
+  RosenbrockCounters counters{};  // out
+};
+
+class LaneIntegrator {
+ public:
+  explicit LaneIntegrator(const LaneKernels& kernels);
+  ~LaneIntegrator();
+  LaneIntegrator(const LaneIntegrator&) = delete;
+  LaneIntegrator& operator=(const LaneIntegrator&) = delete;
+
+  int lanes() const noexcept { return kernels_.lanes; }
+  const LaneKernels& kernels() const noexcept { return kernels_; }
+
+  // Integrates 1 to lanes() boxes together. True: every box's var and
+  // counters hold the one-box integrator's results (status ros_success).
+  // False: nothing was changed; integrate each box on its own.
+  bool integrate(std::span<LaneBox> boxes);
+
+ private:
+  struct Work;
+  const LaneKernels& kernels_;
+  std::unique_ptr<Work> work_;
+};
+
+}  // namespace box
