@@ -59,13 +59,6 @@ class ScenarioReader {
   Scenario read(const toml::table& root) {
     Scenario s;
     s.source = source_;
-    // A scenario file describes its run wherever it is started from: the
-    // default inputs and outputs sit beside it too.
-    if (!base_.empty()) {
-      s.site.parameters = base_ / s.site.parameters;
-      s.site.records = base_ / s.site.records;
-      s.output.dir = base_ / s.output.dir;
-    }
     check_keys(root, "", {"site", "time", "initial", "chemistry", "constraints", "emissions",
                           "deposition", "dilution", "output"});
     if (const toml::table* t = section(root, "site")) read_site(*t, s.site);

@@ -66,10 +66,11 @@ progress_lines = false
 TEST(ScenarioFile, DefaultsAreTheModelDay) {
   const Scenario s = parse_scenario("", "empty.toml", "cases");
   EXPECT_EQ(s.source, "empty.toml");
-  // Paths the file does not set sit beside it, like those it sets.
-  EXPECT_EQ(s.site.parameters, "cases/inputn");
-  EXPECT_EQ(s.site.records, "cases/ValuesAtSite_extractedFromWRFchemAug31.txt_test");
-  EXPECT_EQ(s.output.dir, "cases/.");
+  // Paths the file does not set keep the model's own: the working
+  // directory's files, as the run without arguments reads and writes them.
+  EXPECT_EQ(s.site.parameters, "inputn");
+  EXPECT_EQ(s.site.records, "ValuesAtSite_extractedFromWRFchemAug31.txt_test");
+  EXPECT_EQ(s.output.dir, ".");
   EXPECT_EQ(s.site.records_layout, RecordsLayout::lines);
   EXPECT_EQ(s.time.start_hour, 5.0);
   EXPECT_EQ(s.time.step_seconds, 300);
