@@ -93,6 +93,23 @@ SiteFile SiteFile::open(const std::filesystem::path& dir) {
   return SiteFile(open_input(dir / name, name), name);
 }
 
+void check_record_values(const SiteRecord& r, const RecordLayout& where, int number,
+                         const std::string& file) {
+  const auto fail = [&](const std::string& what) {
+    throw InputError(file + ": line " + std::to_string(where.first_line) + ": record " +
+                     std::to_string(number) + ": " + what);
+  };
+  if (!(r.tt >= 150.0 && r.tt <= 350.0))
+    fail("tt is " + format_value(r.tt) + ", expected an air temperature from 150 to 350 K");
+  if (!(r.pp >= 100.0 && r.pp <= 120000.0))
+    fail("pp is " + format_value(r.pp) + ", expected an air pressure from 100 to 120000 Pa");
+  const std::pair<const char*, double> radiation[] = {
+      {"averad", r.averad}, {"averad_obs_read", r.averad_obs_read}, {"averad_obs_aug26", r.averad_obs_aug26}};
+  for (const auto& [name, value] : radiation)
+    if (!(value >= 0.0))
+      fail(std::string(name) + " is " + format_value(value) + ", expected a radiation of 0 W m-2 or more");
+}
+
 SiteFile SiteFile::open(const std::filesystem::path& path, std::string name) {
   auto in = open_input(path, name);
   return SiteFile(std::move(in), std::move(name));

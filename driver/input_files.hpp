@@ -87,6 +87,14 @@ struct RecordLayout {
   bool values_left = false;      // more values after it on its last line
 };
 
+// Checks that a record's values are physically possible (temperature
+// 150-350 K, pressure 100-120000 Pa, no negative radiation): the chemistry
+// would run on nonsense otherwise, and a shifted column shows this way too.
+// `number` counts records from 1; throws InputError naming `file`, the
+// record's line and the field.
+void check_record_values(const SiteRecord& record, const RecordLayout& where, int number,
+                         const std::string& file);
+
 // The site time series: 6 header lines, then one record per hour, read in
 // file order.
 class SiteFile {

@@ -1,7 +1,6 @@
 #include "driver/run.hpp"
 
 #include <cmath>
-#include <cstdio>
 #include <utility>
 
 #include "chemistry/species_map.hpp"
@@ -18,35 +17,11 @@ namespace box {
 namespace {
 
 constexpr double r_dry_air = 287.058;  // specific gas constant of dry air, J kg-1 K-1
-constexpr int values_per_record = 13;
-
-std::string number_text(double v) {
-  char text[32];
-  std::snprintf(text, sizeof text, "%g", v);
-  return text;
-}
 
 bool leap_year(int year) { return year % 4 == 0 && (year % 100 != 0 || year % 400 == 0); }
 
 // The sun follows the local clock modulo a day.
 double hour_of_day(double timloc) { return timloc < 24.0 ? timloc : std::fmod(timloc, 24.0); }
-
-// A record's values must be physically possible: the chemistry would run
-// on nonsense otherwise, and a shifted column shows this way too.
-void check_record(const SiteRecord& r, const RecordLayout& where, int number, const std::string& file) {
-  const auto fail = [&](const std::string& what) {
-    throw InputError(file + ": line " + std::to_string(where.first_line) + ": record " +
-                     std::to_string(number) + ": " + what);
-  };
-  if (!(r.tt >= 150.0 && r.tt <= 350.0))
-    fail("tt is " + number_text(r.tt) + ", expected an air temperature from 150 to 350 K");
-  if (!(r.pp >= 100.0 && r.pp <= 120000.0))
-    fail("pp is " + number_text(r.pp) + ", expected an air pressure from 100 to 120000 Pa");
-  const std::pair<const char*, double> radiation[] = {
-      {"averad", r.averad}, {"averad_obs_read", r.averad_obs_read}, {"averad_obs_aug26", r.averad_obs_aug26}};
-  for (const auto& [name, value] : radiation)
-    if (!(value >= 0.0)) fail(std::string(name) + " is " + number_text(value) + ", expected a radiation of 0 W m-2 or more");
-}
 
 }  // namespace
 
@@ -74,7 +49,7 @@ SiteData load_site(const Scenario& scenario) {
         fail("expected 13 values on the line, found " + std::to_string(where.values_on_first_line));
       if (where.values_left) fail("expected 13 values on the line, found more");
     }
-    check_record(r, where, k, name);
+    check_record_values(r, where, k, name);
     data.records.push_back(r);
   }
   if (scenario.field.open()) {
@@ -83,7 +58,7 @@ SiteData load_site(const Scenario& scenario) {
     if (!scenario.field.from_records.empty()) {
       try {
         const SiteRecord r = site.next();
-        check_record(r, site.last_layout(), needed + 1, name);
+        check_record_values(r, site.last_layout(), needed + 1, name);
         data.records.push_back(r);
       } catch (const InputError&) {
         // No further record: the last one holds.

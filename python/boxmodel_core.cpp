@@ -187,8 +187,8 @@ class RunFloatingPoint {
     std::feclearexcept(FE_ALL_EXCEPT);
 #if defined(__x86_64__) || defined(__i386__)
     saved_csr_ = _mm_getcsr();
-    _mm_setcsr(saved_csr_ | 0x0040u);  // denormals-are-zero, as the program runs
 #endif
+    set_floating_point_modes();  // denormals-are-zero, as the program runs
   }
   RunFloatingPoint(const RunFloatingPoint&) = delete;
   RunFloatingPoint& operator=(const RunFloatingPoint&) = delete;
@@ -202,15 +202,10 @@ class RunFloatingPoint {
   // Throws the program's message when the work since the last call raised
   // one of the exceptions the program traps.
   static void check(const Run* run) {
-    const int raised = std::fetestexcept(FE_INVALID | FE_DIVBYZERO | FE_OVERFLOW);
+    const int raised = stopping_exceptions(std::fetestexcept(FE_ALL_EXCEPT));
     if (raised == 0) return;
-    // The flags keep no order; the program stops at the first exception,
-    // and an invalid operation is mostly the consequence of an infinity an
-    // overflow or a division by zero made earlier in the same step.
-    const char* what = (raised & FE_OVERFLOW) != 0    ? "overflow"
-                       : (raised & FE_DIVBYZERO) != 0 ? "division by zero"
-                                                      : "invalid operation";
-    std::string message = std::string("floating-point exception: ") + what + "; the run is stopped";
+    std::string message =
+        std::string("floating-point exception: ") + exception_name(raised) + "; the run is stopped";
     if (run != nullptr && run->steps_done() > 0)
       message += "\nthe run stopped in step " + std::to_string(run->steps_done()) + " of " +
                  std::to_string(run->total_steps()) + ", after " +

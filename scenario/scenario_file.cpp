@@ -11,6 +11,7 @@
 #include <toml++/toml.h>
 
 #include "common/closest_names.hpp"
+#include "common/format.hpp"
 #include "common/one_based.hpp"
 #include "mechanism/species_lookup.hpp"
 #include "mechanism/reaction_table.hpp"
@@ -35,12 +36,7 @@ std::vector<std::string_view> all_species_names() {
   return {mech::species_names.begin(), mech::species_names.end()};
 }
 
-std::string format_number(double v) {
-  std::ostringstream os;
-  os.precision(17);
-  os << v;
-  return os.str();
-}
+std::string format_number(double v) { return full_precision(v); }
 
 // Where a value came from: the file and line, or the origin of an override.
 struct Origin {
