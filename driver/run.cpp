@@ -333,7 +333,9 @@ void Run::begin_step() {
   if (new_hour)
     for (StepObserver* o : step_observers_) o->record_taken(*this, record);
 
-  const SunPosition sun = zenith(solar_, hour_of_day(timloc_), out_.line_sink());
+  // The sun's warnings are progress lines: a quiet run prints none.
+  const SunPosition sun = zenith(solar_, hour_of_day(timloc_),
+                                 scenario_.output.progress_lines ? out_.line_sink() : LineSink{});
   coszen_ = sun.coszen;
   ratiod_ = clear_sky_ratio(sun, averad_, ratiod_);
   scale_photoj(photoj_, coszen_, extf_);

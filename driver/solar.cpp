@@ -51,12 +51,14 @@ SunPosition zenith(SolarState& s, double timloc, const LineSink& warn) {
       std::cos(s.deg2.hrang) * (a.cosdec * a.coslat) + a.sindec * a.sinlat;
   SunPosition sun;
   sun.zenang = std::acos(std::clamp(cos_zenith, -1.0, 1.0));
-  if (a.sindec > a.sinlat) {
+  // An empty sink means nobody listens (the output sampler, a quiet run):
+  // calling it would throw.
+  if (warn && a.sindec > a.sinlat) {
     const LineItem line[] = {std::string_view("something wrong with radiation! qvx")};
     warn(line);
   }
   sun.coszen = std::cos(sun.zenang);
-  if (timloc == 4.5) {
+  if (warn && timloc == 4.5) {
     const LineItem line[] = {std::string_view("check coszen"), sun.coszen};
     warn(line);
   }

@@ -54,7 +54,8 @@ struct SunPosition {
 };
 
 // Zenith angle at local time `timloc` (hours); updates s.deg2. Warnings go
-// to `warn` as free-format lines.
+// to `warn` as free-format lines; an empty `warn` takes none (the sun is
+// placed the same either way).
 SunPosition zenith(SolarState& s, double timloc, const LineSink& warn);
 
 // Ratio of the observed radiation `averad` (W m-2) to a clear-sky estimate

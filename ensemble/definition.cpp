@@ -320,6 +320,9 @@ Scenario member_scenario(const Definition& d, std::size_t index) {
   Scenario s = member_scenario_for_run(d, index);
   s.output.formats.clear();
   s.output.progress_lines = false;
+  // The ensemble's files carry no budgets; a member integrating them would
+  // write budget files of its own, every member to the same names.
+  s.output.budgets = false;
   return s;
 }
 

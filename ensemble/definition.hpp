@@ -88,7 +88,7 @@ std::vector<KeyOverride> output_overrides(const Definition& d);
 
 // The scenario of member `index`, ready to run: base, overrides, random
 // rate factors; nothing written by the run itself (no table, no progress
-// lines, no files). Throws ScenarioError when the member's values are not
+// lines, no files, no budgets). Throws ScenarioError when the member's values are not
 // a valid scenario.
 Scenario member_scenario(const Definition& d, std::size_t index);
 

@@ -119,6 +119,10 @@ TEST(Zenith, WarningWhenDeclinationSineExceedsLatitudeSine) {
   }
   EXPECT_TRUE(north.lines.empty());
   ASSERT_EQ(tropics.lines.size(), 3u);
+  // Without a listener the sun is placed the same and nothing is called.
+  SolarState quiet = sun_for(-30.0, 0.0, 0.0, 1977, 120);
+  Lines listened;
+  EXPECT_EQ(zenith(quiet, 4.5, LineSink{}).coszen, zenith(s_30, 4.5, listened.sink()).coszen);
   EXPECT_EQ(tropics.lines[0], " something wrong with radiation! qvx\n");
   // The comparison is of signed sines, so a southern site always warns.
   EXPECT_EQ(south.lines.size(), 3u);

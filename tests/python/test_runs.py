@@ -234,3 +234,34 @@ budgets = true
         assert np.array_equal(ds[s].values, without[s].values), s
     assert sorted(p.name for p in (day_dir / "out").iterdir()) == [
         "budgets.csv", "reaction_rates.csv", "species.csv"]
+
+
+# Sites where the sun's declination exceeds the latitude (tropics in June,
+# the southern hemisphere), polar day and night, and both sides of the date
+# line: day, latitude, longitude (positive west), standard meridian.
+GLOBE = {
+    "tropics_june": (172, 9.0, 79.5, 75.0),
+    "south_winter": (172, -33.9, -151.2, -150.0),
+    "south_summer": (355, -33.9, -151.2, -150.0),
+    "polar_day": (172, 78.2, -15.6, -15.0),
+    "polar_night": (355, 78.2, -15.6, -15.0),
+    "date_line_east": (200, -17.8, -179.6, -180.0),
+    "date_line_west": (200, -14.3, 179.6, 180.0),
+}
+
+
+def test_runs_and_ensembles_across_the_globe(day_dir):
+    lines = (day_dir / "inputn").read_text().splitlines()
+    for name, (day, lat, lon, meridian) in GLOBE.items():
+        site = lines.copy()
+        site[0], site[1] = f"{day} 2025", f"{lat} {lon} {meridian}"
+        (day_dir / f"inputn_{name}").write_text("\n".join(site) + "\n")
+    base = boxmodel.Scenario.from_toml(write_scenario(day_dir, "[time]\nhours = 4\n[output]\nbudgets = true\n"))
+    for name in GLOBE:
+        ds = boxmodel.run(base.replace({"site.parameters": str(day_dir / f"inputn_{name}")}))
+        assert ds.sizes["time"] == 5, name
+        assert np.isfinite(ds["O3"].values).all() and (ds["O3"].values > 0).all(), name
+    members = pd.DataFrame({"site.parameters": [str(day_dir / f"inputn_{n}") for n in GLOBE]})
+    ens = boxmodel.ensemble(base, members, threads=2)
+    assert list(ens["status"].values) == [0] * len(GLOBE), ens["message"].values
+    assert np.isfinite(ens["O3"].values).all()
