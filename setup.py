@@ -45,6 +45,7 @@ class CMakeBuild(build_ext):
 
 
 setup(
+    version=(HERE / "VERSION").read_text().strip(),
     packages=["boxmodel"],
     package_dir={"": "python"},
     ext_modules=[CMakeExtension("boxmodel._core")],

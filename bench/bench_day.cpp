@@ -10,9 +10,9 @@
 
 #include "bench/example_day.hpp"
 #include "chemistry/open_box.hpp"
-#include "driver/input_files.hpp"
-#include "driver/run.hpp"
-#include "physics/observations.hpp"
+#include "io/input_files.hpp"
+#include "run/run.hpp"
+#include "environment/observations.hpp"
 
 namespace {
 

@@ -11,7 +11,7 @@
 #include <fstream>
 #include <string>
 
-#include "ensemble/program.hpp"
+#include "app/ensemble_program.hpp"
 #include "tests/support/example_copy.hpp"
 
 namespace {

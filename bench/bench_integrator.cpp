@@ -16,7 +16,7 @@
 #include "chemistry/mechanism_system.hpp"
 #include "chemistry/photolysis.hpp"
 #include "common/one_based.hpp"
-#include "driver/initial_state.hpp"
+#include "run/initial_state.hpp"
 #include "integrator/rosenbrock.hpp"
 #include "mechanism/mechanism.hpp"
 #include "tests/integrator/test_systems.hpp"

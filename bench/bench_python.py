@@ -4,7 +4,7 @@
     PYTHONPATH=build/python /usr/bin/python3 bench/bench_python.py [build-dir] [--repeat N]
 
 Times, each the best and the median of N repetitions:
-  program      build/driver/boxmodel run day.toml (a process of its own, no
+  program      build/bin/boxmodel run day.toml (a process of its own, no
                outputs written, no progress lines)
   core         boxmodel._core.run: the same run in this process, samples
                returned as numpy arrays

@@ -9,8 +9,8 @@
 
 #include <string>
 
-#include "driver/run.hpp"
-#include "driver/text_output.hpp"
+#include "run/run.hpp"
+#include "output/text_output.hpp"
 #include "output/netcdf_writer.hpp"
 #include "scenario/scenario_file.hpp"
 #include "tests/support/example_copy.hpp"

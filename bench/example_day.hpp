@@ -9,8 +9,8 @@
 
 #include "chemistry/chemistry_step.hpp"
 #include "chemistry/concentration_slots.hpp"
-#include "driver/run.hpp"
-#include "driver/text_output.hpp"
+#include "run/run.hpp"
+#include "output/text_output.hpp"
 #include "tests/support/example_copy.hpp"
 
 namespace box::bench {

@@ -18,12 +18,6 @@ void add(BudgetRow& row, double change) {
 
 std::string reaction_name(int n) { return "R" + std::to_string(n); }
 
-int species_index(const std::string& name) {
-  for (std::size_t k = 0; k < mech::species_names.size(); ++k)
-    if (mech::species_names[k] == name) return static_cast<int>(k) + 1;
-  return 0;
-}
-
 std::vector<BudgetRow> species_budget(int species, const IntervalIntegrals& interval,
                                       const ProcessList& processes) {
   std::vector<BudgetRow> rows;

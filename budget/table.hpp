@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "budget/intervals.hpp"
+#include "mechanism/species_lookup.hpp"
 
 namespace box::budget {
 
@@ -32,10 +33,6 @@ struct BudgetRow {
 // species' change over the interval is production - loss.
 std::vector<BudgetRow> species_budget(int species, const IntervalIntegrals& interval,
                                       const ProcessList& processes = {});
-
-// The mechanism species (ind_*) called `name` (as in the reaction table:
-// "O3", "HO2", "BRO"), or 0 if there is none.
-int species_index(const std::string& name);
 
 // "R<n>": the column and row name of reaction n.
 std::string reaction_name(int n);

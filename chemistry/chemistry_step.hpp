@@ -13,7 +13,7 @@
 #include <vector>
 
 #include "chemistry/mechanism_system.hpp"
-#include "chemistry/lane_integrator.hpp"
+#include "integrator/lane_integrator.hpp"
 #include "chemistry/open_box.hpp"
 #include "chemistry/step_inputs.hpp"
 #include "common/line_item.hpp"

@@ -37,7 +37,6 @@ OpenBoxPlan plan_open_box(const OpenBox& box) {
   return plan;
 }
 
-int species_index(std::string_view name) noexcept { return find_species(name).value_or(0); }
 
 int driver_slot(int index) noexcept { return species_map[at(index)].vc_slot; }
 

@@ -141,10 +141,6 @@ struct OpenBoxSystem {
 static_assert(RosenbrockSystem<OpenBoxSystem>);
 static_assert(ProcessSystem<OpenBoxSystem>);
 
-// The mechanism species called `name` (upper or lower case): its 1-based
-// index (1..78 integrated, 79 H2O, 80 M), or 0 when there is none.
-int species_index(std::string_view name) noexcept;
-
 // The driver's concentration-vector slot of species `index` (1..78), or 0
 // when the driver keeps it in a radical variable.
 int driver_slot(int index) noexcept;

@@ -6,7 +6,7 @@
 
 #include "common/format.hpp"
 #include "common/version.hpp"
-#include "driver/input_files.hpp"
+#include "io/input_files.hpp"
 #include "ensemble/monte_carlo.hpp"
 #include "mechanism/parameters.hpp"
 #include "output/time_units.hpp"

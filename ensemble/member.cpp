@@ -8,8 +8,8 @@
 
 #include "common/errors.hpp"
 #include "common/one_based.hpp"
-#include "driver/fp_environment.hpp"
-#include "driver/run.hpp"
+#include "run/fp_environment.hpp"
+#include "run/run.hpp"
 #include "integrator/controls.hpp"
 #include "output/species_selection.hpp"
 

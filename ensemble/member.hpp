@@ -7,8 +7,8 @@
 #include <string>
 #include <vector>
 
-#include "chemistry/lane_integrator.hpp"
-#include "driver/text_output.hpp"
+#include "integrator/lane_integrator.hpp"
+#include "output/text_output.hpp"
 #include "ensemble/definition.hpp"
 
 namespace box::ensemble {

@@ -19,8 +19,8 @@
 #include <string>
 #include <string_view>
 
-#include "driver/errors.hpp"
-#include "driver/input_files.hpp"
+#include "common/errors.hpp"
+#include "io/input_files.hpp"
 
 namespace {
 

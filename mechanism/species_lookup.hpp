@@ -28,4 +28,8 @@ inline std::optional<int> find_species(std::string_view name) {
   return std::nullopt;
 }
 
+// The same as an index, 0 when there is no such species: the one lookup of
+// species by name, for every reader of names.
+inline int species_index(std::string_view name) noexcept { return find_species(name).value_or(0); }
+
 }  // namespace box

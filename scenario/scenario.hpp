@@ -12,9 +12,9 @@
 #include <vector>
 
 #include "common/errors.hpp"
-#include "physics/emission_profile.hpp"
-#include "physics/exchange.hpp"
-#include "physics/observations.hpp"
+#include "environment/emission_profile.hpp"
+#include "environment/exchange.hpp"
+#include "environment/observations.hpp"
 
 namespace box {
 

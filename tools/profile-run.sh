@@ -29,9 +29,9 @@ rm -rf "$run"
 mkdir -p "$run/native"
 cp "$here"/examples/day/inputn "$here"/examples/day/ValuesAtSite_extractedFromWRFchemAug31.txt_test "$run"/
 cp "$run"/inputn "$run"/ValuesAtSite_extractedFromWRFchemAug31.txt_test "$run"/native/
-(cd "$run/native" && "$build/driver/boxmodel" > stdout.txt)
+(cd "$run/native" && "$build/bin/boxmodel" > stdout.txt)
 cd "$run"
-valgrind --tool=callgrind --callgrind-out-file=callgrind.out "$build/driver/boxmodel" \
+valgrind --tool=callgrind --callgrind-out-file=callgrind.out "$build/bin/boxmodel" \
   > stdout.txt 2> valgrind.txt
 # The program sets floating-point traps and denormals-are-zero at start;
 # the run under the simulator must still produce the native run's output.

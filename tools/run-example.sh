@@ -26,7 +26,7 @@ rm -rf "$run"
 mkdir -p "$run"
 cp "$here"/examples/day/inputn "$here"/examples/day/ValuesAtSite_extractedFromWRFchemAug31.txt_test "$run"/
 cd "$run"
-"$build/driver/boxmodel" > stdout.txt
+"$build/bin/boxmodel" > stdout.txt
 tail -n 3 stdout.txt
 
 # The picture of the day needs matplotlib (Debian: python3-matplotlib, for
@@ -45,6 +45,6 @@ echo "Outputs of the example day, in $run:"
 echo "  TS_species.txt  the hourly species table"
 echo "  stdout.txt      the progress lines"
 [ "$figure" = 1 ] && echo "  day.png         the figure of the day"
-echo "Programs: $build/driver/boxmodel, $build/tools/boxmodel-rates"
+echo "Programs: $build/bin/boxmodel, $build/bin/boxmodel-rates"
 echo "  (cmake --install $build --prefix DIR puts them and tools/plot_*.py into DIR/bin)"
 [ "$figure" = 1 ]

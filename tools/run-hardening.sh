@@ -54,7 +54,7 @@ fuzz() {
 valgrind_example() {
   cmake --preset valgrind
   cmake --build --preset valgrind
-  local exe=$here/build-valgrind/driver/boxmodel run=$here/build-valgrind/example-day
+  local exe=$here/build-valgrind/bin/boxmodel run=$here/build-valgrind/example-day
   rm -rf "$run"
   mkdir -p "$run/native" "$run/memcheck"
   for d in native memcheck; do

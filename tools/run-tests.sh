@@ -34,7 +34,7 @@ fi
 
 echo
 echo "Built in $build:"
-echo "  programs      driver/boxmodel, tools/boxmodel-rates"
+echo "  programs      bin/boxmodel, bin/boxmodel-rates"
 [ -d "$build/python/boxmodel" ] && echo "  Python module python/boxmodel (PYTHONPATH=$build/python)"
 echo "  test programs tests/test_*"
 [ -d "$build/bench" ] && echo "  benchmarks    bench/bench_*"

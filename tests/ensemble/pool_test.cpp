@@ -10,7 +10,7 @@
 #include <thread>
 #include <vector>
 
-#include "driver/fp_environment.hpp"
+#include "run/fp_environment.hpp"
 #include "ensemble/pool.hpp"
 #include "ensemble/transport.hpp"
 

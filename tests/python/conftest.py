@@ -61,5 +61,5 @@ def write_scenario(folder, text, name="run.toml"):
 
 
 def run_cli(*args, cwd):
-    return subprocess.run([str(program("driver/boxmodel")), *map(str, args)], cwd=cwd,
+    return subprocess.run([str(program("bin/boxmodel")), *map(str, args)], cwd=cwd,
                           capture_output=True, text=True)

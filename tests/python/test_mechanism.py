@@ -10,7 +10,7 @@ from conftest import boxmodel, program
 
 
 def rates_listing(*args):
-    out = subprocess.run([str(program("tools/boxmodel-rates")), *args], capture_output=True, text=True,
+    out = subprocess.run([str(program("bin/boxmodel-rates")), *args], capture_output=True, text=True,
                          check=True).stdout
     rows = [line.split("  ") for line in out.splitlines()[1:]]
     rows = [[field.strip() for field in row if field.strip()] for row in rows]

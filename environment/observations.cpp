@@ -1,0 +1,188 @@
+#include "environment/observations.hpp"
+
+#include <algorithm>
+#include <charconv>
+#include <cmath>
+#include <fstream>
+#include <sstream>
+
+#include "mechanism/species_lookup.hpp"
+#include "mechanism/parameters.hpp"
+
+namespace box {
+
+Interpolation interpolation_from_name(std::string_view name, const ValueSource& at) {
+  if (name == "linear") return Interpolation::linear;
+  if (name == "step") return Interpolation::step;
+  throw PhysicsInputError(at.describe() + ": expected \"linear\" or \"step\", found \"" +
+                          std::string(name) + "\"");
+}
+
+namespace {
+
+// The run's clock (start + steps x step / 3600) and a file's decimal time
+// of the same instant can differ in the last place; a time this close to
+// the first or last observation (3.6 microseconds, far below any step)
+// counts as that observation's.
+constexpr double end_slack_h = 1e-9;
+
+}  // namespace
+
+std::optional<double> interpolate(std::span<const double> times, std::span<const double> values,
+                                  double t, Interpolation mode) {
+  if (times.empty() || !(t >= times.front() - end_slack_h) || !(t <= times.back() + end_slack_h))
+    return std::nullopt;
+  t = std::clamp(t, times.front(), times.back());
+  // The last observation at or before t; at an observation's own time its
+  // value is returned as it stands.
+  const auto after = std::upper_bound(times.begin(), times.end(), t);
+  const auto j = static_cast<std::size_t>(after - times.begin()) - 1;
+  if (times[j] == t || mode == Interpolation::step) return values[j];
+  const double w = (t - times[j]) / (times[j + 1] - times[j]);
+  return values[j] + (values[j + 1] - values[j]) * w;
+}
+
+namespace {
+
+std::string_view trim(std::string_view s) {
+  while (!s.empty() && (s.front() == ' ' || s.front() == '\t')) s.remove_prefix(1);
+  while (!s.empty() && (s.back() == ' ' || s.back() == '\t' || s.back() == '\r')) s.remove_suffix(1);
+  return s;
+}
+
+std::vector<std::string_view> split(std::string_view line) {
+  std::vector<std::string_view> cells;
+  for (;;) {
+    const std::size_t comma = line.find(',');
+    cells.push_back(trim(line.substr(0, comma)));
+    if (comma == std::string_view::npos) return cells;
+    line.remove_prefix(comma + 1);
+  }
+}
+
+std::string hours(double t) {
+  std::ostringstream s;
+  s << t << " h";
+  return s.str();
+}
+
+class Reader {
+ public:
+  explicit Reader(std::string file) : file_(std::move(file)) {}
+  [[noreturn]] void fail(int line, const std::string& what) const {
+    throw PhysicsInputError(file_ + ": line " + std::to_string(line) + ": " + what);
+  }
+  double number(std::string_view cell, int line, std::string_view column) const {
+    double v = 0.0;
+    const auto [end, ec] = std::from_chars(cell.data(), cell.data() + cell.size(), v);
+    if (cell.empty() || ec != std::errc{} || end != cell.data() + cell.size() || !std::isfinite(v))
+      fail(line, "column " + std::string(column) + ": expected a number, found \"" +
+                     std::string(cell) + "\"");
+    return v;
+  }
+
+ private:
+  std::string file_;
+};
+
+}  // namespace
+
+const ObservationColumn* ObservationTable::find(std::string_view species) const {
+  const int index = species_index(species);
+  for (const ObservationColumn& c : columns)
+    if (index != 0 && c.index == index) return &c;
+  return nullptr;
+}
+
+void ObservationTable::require_covers(double first_h, double last_h) const {
+  if (first_h >= time_h.front() - end_slack_h && last_h <= time_h.back() + end_slack_h) return;
+  throw PhysicsInputError(file + ": the observations run from " + hours(time_h.front()) +
+                          " (line " + std::to_string(line.front()) + ") to " +
+                          hours(time_h.back()) + " (line " + std::to_string(line.back()) +
+                          "); the run needs " + hours(first_h) + " to " + hours(last_h));
+}
+
+double ObservationTable::value_ppb(const ObservationColumn& column, double t,
+                                   Interpolation mode) const {
+  const std::optional<double> v = interpolate(time_h, column.ppb, t, mode);
+  if (v) return *v;
+  throw PhysicsInputError(file + ": no observation of " + column.species + " at " + hours(t) +
+                          ": the observations run from " + hours(time_h.front()) + " (line " +
+                          std::to_string(line.front()) + ") to " + hours(time_h.back()) +
+                          " (line " + std::to_string(line.back()) + ")");
+}
+
+ObservationTable read_observations(const std::filesystem::path& path,
+                                   std::span<const std::string> species,
+                                   const ValueSource& selection) {
+  ObservationTable table;
+  table.file = path.string();
+  const Reader reader(table.file);
+  std::ifstream in(path);
+  if (!in) throw PhysicsInputError(table.file + ": cannot open the observation file");
+
+  std::string text;
+  int line = 0;
+  std::vector<ObservationColumn> all;
+  bool header = false;
+  while (std::getline(in, text)) {
+    ++line;
+    const std::string_view content = trim(text);
+    if (content.empty() || content.front() == '#') continue;
+    const std::vector<std::string_view> cells = split(content);
+    if (!header) {
+      header = true;
+      if (cells.front() != "time_h")
+        reader.fail(line, "column 1: expected the header time_h,<species>,..., found \"" +
+                              std::string(cells.front()) + "\"");
+      for (std::size_t c = 1; c < cells.size(); ++c) {
+        const int index = species_index(cells[c]);
+        const std::string column = "column " + std::to_string(c + 1);
+        if (index == 0 || index == ind_m)
+          reader.fail(line, column + ": \"" + std::string(cells[c]) +
+                                "\" is no species of the mechanism");
+        for (const ObservationColumn& seen : all)
+          if (seen.index == index) reader.fail(line, column + ": " + seen.species + " a second time");
+        all.push_back({std::string(species_name(index)), index, {}});
+      }
+      continue;
+    }
+    if (cells.size() != all.size() + 1)
+      reader.fail(line, "expected " + std::to_string(all.size() + 1) + " values, found " +
+                            std::to_string(cells.size()));
+    const double t = reader.number(cells[0], line, "1 (time_h)");
+    if (!table.time_h.empty() && !(t > table.time_h.back()))
+      reader.fail(line, "column 1 (time_h): " + hours(t) + " does not follow " +
+                            hours(table.time_h.back()) + " of line " +
+                            std::to_string(table.line.back()));
+    table.time_h.push_back(t);
+    table.line.push_back(line);
+    for (std::size_t c = 0; c < all.size(); ++c) {
+      const std::string column = std::to_string(c + 2) + " (" + all[c].species + ")";
+      const double v = reader.number(cells[c + 1], line, column);
+      if (v < 0.0) reader.fail(line, "column " + column + ": expected a mixing ratio of 0 ppb or more");
+      all[c].ppb.push_back(v);
+    }
+  }
+  if (in.bad()) throw PhysicsInputError(table.file + ": read error");
+  if (!header) throw PhysicsInputError(table.file + ": expected the header time_h,<species>,...");
+  if (table.time_h.empty()) reader.fail(line, "expected at least one record after the header");
+
+  if (species.empty()) {
+    table.columns = std::move(all);
+    return table;
+  }
+  for (const std::string& name : species) {
+    const int index = species_index(name);
+    const auto found = std::find_if(all.begin(), all.end(), [&](const ObservationColumn& c) {
+      return index != 0 && c.index == index;
+    });
+    if (found == all.end())
+      throw PhysicsInputError(selection.describe() + ": " + name + " is not a column of " +
+                              table.file);
+    table.columns.push_back(*found);
+  }
+  return table;
+}
+
+}  // namespace box

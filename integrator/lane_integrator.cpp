@@ -1,0 +1,381 @@
+#include "integrator/lane_integrator.hpp"
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+#include <limits>
+#include <vector>
+
+#include "common/one_based.hpp"
+#include "integrator/methods.hpp"
+
+namespace box {
+namespace {
+
+constexpr int L = 4;  // the lane forms built (mechanism/lane_kernels.hpp)
+constexpr int n = nvar;
+constexpr int nnz = lu_nonzero;
+constexpr std::size_t uz(int i) { return static_cast<std::size_t>(i); }
+
+// The settings and method of one box, validated as the one-box integrator
+// validates them.
+class LaneControl : public RosenbrockControl {
+ public:
+  bool set_up(const LaneBox& b) {
+    IntControls icntrl{};
+    RealControls rcntrl{};
+    for (std::size_t i = 0; i < icntrl.size(); ++i)
+      if ((*b.icntrl)[i] > 0) icntrl[i] = (*b.icntrl)[i];
+    for (std::size_t i = 0; i < rcntrl.size(); ++i)
+      if ((*b.rcntrl)[i] > 0.0) rcntrl[i] = (*b.rcntrl)[i];
+    int ierr = 0;
+    return configure(n, 0.0, b.tend, b.atol, b.rtol, rcntrl, icntrl, IntControls{}, ierr);
+  }
+};
+
+// Lane-major storage of `entries` values per box on a 64-byte boundary.
+class LaneArray {
+ public:
+  explicit LaneArray(int entries) : store_(uz(entries) * L + 8) {
+    const auto p = reinterpret_cast<std::uintptr_t>(store_.data());
+    data_ = store_.data() + ((64 - p % 64) % 64) / sizeof(double);
+  }
+  double* get() { return data_; }
+  double& at(int entry, int lane) { return data_[uz(entry) * L + uz(lane)]; }
+
+ private:
+  std::vector<double> store_;
+  double* data_ = nullptr;
+};
+
+}  // namespace
+
+struct LaneIntegrator::Work {
+  LaneArray y{n}, ynew{n}, fcn0{n}, fcn{n}, yerr{n}, ftmp{n};
+  LaneArray k{max_stages * n};
+  LaneArray jac0{nnz}, jtmp{nnz}, ghimj{nnz};
+  LaneArray fix{nfix}, rconst{nreact}, atol{n}, rtol{n};
+  double* stage(int j) { return k.get() + uz(j) * uz(n) * L; }
+};
+
+LaneIntegrator::LaneIntegrator(const LaneKernels& kernels)
+    : kernels_(kernels), work_(std::make_unique<Work>()) {}
+LaneIntegrator::~LaneIntegrator() = default;
+
+namespace {
+
+// The element-wise work of a step over all lanes at once, in the vector
+// registers of the lane kernels' instruction set (these run only when that
+// form was chosen). Each lane's arithmetic is the one-box integrator's;
+// the routines have internal linkage and call nothing inline, so no code
+// of this instruction set is shared with the rest of the program.
+typedef double vd __attribute__((vector_size(32)));
+typedef long long vl __attribute__((vector_size(32)));
+#if defined(__x86_64__) && defined(__GNUC__)
+#define BOX_LANE_TARGET __attribute__((target("avx2,no-fma")))
+#else
+#define BOX_LANE_TARGET
+#endif
+
+struct LaneTerm {
+  std::array<double, L> alpha;
+  const double* x;
+};
+
+// out = base (or 0), then alpha_t * x_t + out for every term in order,
+// lane by lane, leaving out a term whose alpha is 0 in that lane: what
+// racm_wsum does for each box. With `skip`, the lanes' zero alphas are
+// tested; without, none is zero.
+template <int count, bool from_zero, bool skip>
+BOX_LANE_TARGET void lane_sum_terms(const double* base, const LaneTerm* terms, double* out) {
+  vd alpha[count + 1];
+  vl zero[count + 1];
+  const vd* x[count + 1];
+  for (int t = 0; t < count; ++t) {
+    __builtin_memcpy(&alpha[t], terms[t].alpha.data(), sizeof(vd));
+    zero[t] = alpha[t] == 0.0;
+    x[t] = reinterpret_cast<const vd*>(terms[t].x);
+  }
+  const vd* b = reinterpret_cast<const vd*>(base);
+  vd* o = reinterpret_cast<vd*>(out);
+  for (int i = 0; i < n; ++i) {
+    vd sum = from_zero ? vd{} : b[i];
+#pragma GCC unroll 8
+    for (int t = 0; t < count; ++t) {
+      const vd product = alpha[t] * x[t][i];
+      sum = skip ? (zero[t] ? sum : product + sum) : product + sum;
+    }
+    o[i] = sum;
+  }
+}
+
+template <bool from_zero, bool skip>
+BOX_LANE_TARGET void lane_sum(const double* base, const LaneTerm* terms, int count, double* out) {
+  switch (count) {
+    case 0: return lane_sum_terms<0, from_zero, skip>(base, terms, out);
+    case 1: return lane_sum_terms<1, from_zero, skip>(base, terms, out);
+    case 2: return lane_sum_terms<2, from_zero, skip>(base, terms, out);
+    case 3: return lane_sum_terms<3, from_zero, skip>(base, terms, out);
+    case 4: return lane_sum_terms<4, from_zero, skip>(base, terms, out);
+    case 5: return lane_sum_terms<5, from_zero, skip>(base, terms, out);
+    default: return lane_sum_terms<max_stages, from_zero, skip>(base, terms, out);
+  }
+}
+
+void lane_wsum(const double* base, const LaneTerm* terms, int count, double* out) {
+  // Terms whose alpha is 0 in every lane are left out here, as racm_wsum
+  // leaves them out; a term zero in some lanes only is skipped lane by lane.
+  LaneTerm kept[max_stages + 1];
+  int k = 0;
+  bool mixed = false;
+  for (int t = 0; t < count; ++t) {
+    int zeros = 0;
+    for (const double a : terms[t].alpha) zeros += a == 0.0 ? 1 : 0;
+    if (zeros == L) continue;
+    mixed = mixed || zeros > 0;
+    kept[k++] = terms[t];
+  }
+  if (base == nullptr) {
+    if (mixed) lane_sum<true, true>(nullptr, kept, k, out);
+    else lane_sum<true, false>(nullptr, kept, k, out);
+  } else {
+    if (mixed) lane_sum<false, true>(base, kept, k, out);
+    else lane_sum<false, false>(base, kept, k, out);
+  }
+}
+
+// Each lane's sum, in ascending order, of the squared scaled errors
+// (yerr / (atol + rtol * max(|ynew|, |y|)))^2.
+BOX_LANE_TARGET void lane_error_sums(const double* y, const double* ynew, const double* yerr,
+                                     const double* atol, const double* rtol, double* sums) {
+  const vl magnitude = vl{} + 0x7fffffffffffffffLL;
+  const vd* vy = reinterpret_cast<const vd*>(y);
+  const vd* vn = reinterpret_cast<const vd*>(ynew);
+  const vd* ve = reinterpret_cast<const vd*>(yerr);
+  const vd* va = reinterpret_cast<const vd*>(atol);
+  const vd* vr = reinterpret_cast<const vd*>(rtol);
+  vd err = {};
+  for (int i = 0; i < n; ++i) {
+    const vd a = (vd)((vl)vn[i] & magnitude);
+    const vd b = (vd)((vl)vy[i] & magnitude);
+    const vd ymax = a < b ? b : a;  // std::max(a, b)
+    const vd q = ve[i] / (va[i] + vr[i] * ymax);
+    err = err + q * q;
+  }
+  __builtin_memcpy(sums, &err, sizeof err);
+}
+
+// to = from in the lanes whose `take` is set.
+BOX_LANE_TARGET void take_lanes(const double* from, double* to, int entries, const long long* take) {
+  vl mask;
+  __builtin_memcpy(&mask, take, sizeof mask);
+  const vd* f = reinterpret_cast<const vd*>(from);
+  vd* t = reinterpret_cast<vd*>(to);
+  for (int i = 0; i < entries; ++i) t[i] = mask ? f[i] : t[i];
+}
+
+constexpr double smallest_step = 1.0e-280;
+bool cannot_advance(double t, double h) { return !(h >= smallest_step) || t + 0.1 * h == t; }
+
+}  // namespace
+
+bool LaneIntegrator::integrate(std::span<LaneBox> boxes) {
+  if (boxes.empty() || boxes.size() > uz(L) || kernels_.lanes != L) return false;
+  const int used = static_cast<int>(boxes.size());
+  Work& w = *work_;
+
+  // Settings of each box; every box must take the path handled here.
+  std::array<LaneControl, L> control;
+  for (int b = 0; b < used; ++b) {
+    if (!control[uz(b)].set_up(boxes[uz(b)])) return false;
+    const RosenbrockSettings& s = control[uz(b)].settings();
+    if (!s.autonomous || !(boxes[uz(b)].tend >= 0.0) ||
+        s.method_number != control[0].settings().method_number)
+      return false;
+  }
+  const RosenbrockMethod& ros = control[0].method();
+
+  // The boxes' values in the lanes; lanes beyond the boxes repeat box 0
+  // (and stay idle).
+  for (int b = 0; b < L; ++b) {
+    const LaneBox& x = boxes[uz(std::min(b, used - 1))];
+    const RosenbrockSettings& s = control[uz(std::min(b, used - 1))].settings();
+    for (int i = 0; i < n; ++i) {
+      w.y.at(i, b) = x.var[i];
+      w.atol.at(i, b) = s.vectortol ? x.atol[i] : x.atol[0];
+      w.rtol.at(i, b) = s.vectortol ? x.rtol[i] : x.rtol[0];
+    }
+    for (int i = 0; i < nfix; ++i) w.fix.at(i, b) = x.fix[i];
+    for (int i = 0; i < nreact; ++i) w.rconst.at(i, b) = x.rconst[i];
+  }
+
+  struct Lane {
+    double t = 0.0, h = 0.0, tend = 0.0;
+    bool rejectlasth = false, rejectmoreh = false;
+    bool active = false, fresh = true;  // fresh: the step's f and J are still to be formed
+    RosenbrockCounters c{};
+  };
+  std::array<Lane, L> lane{};
+  const auto running = [](const Lane& l, const RosenbrockSettings& s) {
+    return (l.t - l.tend) + s.roundoff <= 0.0;
+  };
+  for (int b = 0; b < used; ++b) {
+    const RosenbrockSettings& s = control[uz(b)].settings();
+    Lane& l = lane[uz(b)];
+    l.tend = boxes[uz(b)].tend;
+    l.h = std::min(s.hmax, s.hstart);
+    if (std::abs(l.h) <= 10.0 * s.roundoff) l.h = 1.0e-5;
+    l.active = running(l, s);
+  }
+  constexpr double direction = 1.0;
+  constexpr double inverse_n = 1.0 / n;
+
+  for (;;) {
+    bool any_active = false, any_fresh = false;
+    for (int b = 0; b < used; ++b) {
+      Lane& l = lane[uz(b)];
+      if (!l.active) continue;
+      any_active = true;
+      if (!l.fresh) continue;
+      const RosenbrockSettings& s = control[uz(b)].settings();
+      if (l.c.nstp > s.max_no_steps) return false;
+      if (cannot_advance(l.t, l.h) || l.h <= s.hmin) return false;
+      l.h = std::min(std::abs(l.tend - l.t), l.h);
+      any_fresh = true;
+    }
+    if (!any_active) break;
+
+    // f and the Jacobian at the start of the lanes' new steps: straight
+    // into place when no lane is within a step, else merged into it.
+    if (any_fresh) {
+      alignas(32) std::array<long long, L> fresh{};
+      bool all = true;
+      for (int b = 0; b < used; ++b) {
+        Lane& l = lane[uz(b)];
+        if (!l.active) continue;
+        if (!l.fresh) {
+          all = false;
+          continue;
+        }
+        fresh[uz(b)] = -1;
+        ++l.c.nfun;
+        ++l.c.njac;
+        l.fresh = false;
+      }
+      if (all) {
+        kernels_.fun(w.y.get(), w.fix.get(), w.rconst.get(), w.fcn0.get());
+        kernels_.jac(w.y.get(), w.fix.get(), w.rconst.get(), w.jac0.get());
+      } else {
+        kernels_.fun(w.y.get(), w.fix.get(), w.rconst.get(), w.ftmp.get());
+        kernels_.jac(w.y.get(), w.fix.get(), w.rconst.get(), w.jtmp.get());
+        take_lanes(w.ftmp.get(), w.fcn0.get(), n, fresh.data());
+        take_lanes(w.jtmp.get(), w.jac0.get(), nnz, fresh.data());
+      }
+    }
+
+    // One attempt in every active lane. The stage matrix of an idle lane
+    // is formed with a shift of 1 from whatever its Jacobian holds.
+    alignas(32) std::array<double, L> ghinv{};
+    std::array<double, L> hd{};
+    for (int b = 0; b < L; ++b) {
+      const Lane& l = lane[uz(b)];
+      ghinv[uz(b)] = l.active ? 1.0 / (direction * l.h * ros.ros_gamma[0]) : 1.0;
+      hd[uz(b)] = l.active ? direction * l.h : 1.0;
+    }
+    std::array<int, L> ier{};
+    kernels_.decomp_shifted(w.jac0.get(), ghinv.data(), w.ghimj.get(), ier.data());
+    for (int b = 0; b < used; ++b) {
+      Lane& l = lane[uz(b)];
+      if (!l.active) continue;
+      ++l.c.ndec;
+      if (ier[uz(b)] != 0) return false;  // the halving of the step is the one-box integrator's
+    }
+
+    // The stages, as Rosenbrock::stages forms them.
+    std::array<LaneTerm, max_stages + 1> terms;
+    const double* fcn = w.fcn0.get();
+    for (int i = 0; i < ros.ros_s; ++i) {
+      if (i > 0 && ros.ros_newf[uz(i)]) {
+        for (int j = 0; j < i; ++j) {
+          terms[uz(j)].alpha.fill(ros.ros_a[uz(lower_triangle(i, j))]);
+          terms[uz(j)].x = w.stage(j);
+        }
+        lane_wsum(w.y.get(), terms.data(), i, w.ynew.get());
+        kernels_.fun(w.ynew.get(), w.fix.get(), w.rconst.get(), w.fcn.get());
+        for (int b = 0; b < used; ++b)
+          if (lane[uz(b)].active) ++lane[uz(b)].c.nfun;
+        fcn = w.fcn.get();
+      }
+      for (int j = 0; j < i; ++j) {
+        for (int b = 0; b < L; ++b)
+          terms[uz(j)].alpha[uz(b)] = ros.ros_c[uz(lower_triangle(i, j))] / hd[uz(b)];
+        terms[uz(j)].x = w.stage(j);
+      }
+      double* ki = w.stage(i);
+      lane_wsum(fcn, terms.data(), i, ki);
+      kernels_.solve(w.ghimj.get(), ki);
+      for (int b = 0; b < used; ++b)
+        if (lane[uz(b)].active) ++lane[uz(b)].c.nsol;
+    }
+
+    // The new state, the error estimate and its norm.
+    for (int j = 0; j < ros.ros_s; ++j) {
+      terms[uz(j)].alpha.fill(ros.ros_m[uz(j)]);
+      terms[uz(j)].x = w.stage(j);
+    }
+    lane_wsum(w.y.get(), terms.data(), ros.ros_s, w.ynew.get());
+    for (int j = 0; j < ros.ros_s; ++j) terms[uz(j)].alpha.fill(ros.ros_e[uz(j)]);
+    lane_wsum(nullptr, terms.data(), ros.ros_s, w.yerr.get());
+    alignas(32) std::array<double, L> err{};
+    lane_error_sums(w.y.get(), w.ynew.get(), w.yerr.get(), w.atol.get(), w.rtol.get(), err.data());
+    alignas(32) std::array<long long, L> accepted{};
+
+    // Each lane's controller.
+    for (int b = 0; b < used; ++b) {
+      Lane& l = lane[uz(b)];
+      if (!l.active) continue;
+      const RosenbrockSettings& s = control[uz(b)].settings();
+      const double e = std::sqrt(err[uz(b)] * inverse_n);
+      double factor = 0.0;
+      if (e == 0.0) {
+        factor = s.facmax;
+      } else if (!(e <= std::numeric_limits<double>::max())) {
+        factor = s.facmin;
+      } else {
+        const double shrink = s.facsafe / std::pow(e, 1.0 / ros.ros_elo);
+        factor = std::min(s.facmax, std::max(s.facmin, shrink));
+      }
+      double hnew = l.h * factor;
+      ++l.c.nstp;
+      const bool accept = std::isfinite(e) && (e <= 1.0 || l.h <= s.hmin);
+      if (accept) {
+        ++l.c.nacc;
+        accepted[uz(b)] = -1;
+        l.t = l.t + direction * l.h;
+        hnew = std::max(s.hmin, std::min(hnew, s.hmax));
+        if (l.rejectlasth) hnew = std::min(hnew, l.h);
+        l.rejectlasth = false;
+        l.rejectmoreh = false;
+        l.h = hnew;
+        l.fresh = true;
+        l.active = running(l, s);
+        continue;
+      }
+      if (l.rejectmoreh) hnew = l.h * s.facrej;
+      l.rejectmoreh = l.rejectlasth;
+      l.rejectlasth = true;
+      l.h = hnew;
+      if (l.c.nacc >= 1) ++l.c.nrej;
+      if (cannot_advance(l.t, l.h)) return false;
+    }
+    take_lanes(w.ynew.get(), w.y.get(), n, accepted.data());
+  }
+
+  for (int b = 0; b < used; ++b) {
+    for (int i = 0; i < n; ++i) boxes[uz(b)].var[i] = w.y.at(i, b);
+    boxes[uz(b)].counters = lane[uz(b)].c;
+  }
+  return true;
+}
+
+}  // namespace box

@@ -1,0 +1,75 @@
+#include "output/model_outputs.hpp"
+
+#include "common/one_based.hpp"
+#include "output/report.hpp"
+
+namespace box {
+namespace {
+
+constexpr double ppb = 1e9;
+
+}  // namespace
+
+void ProgressLines::starting(const StepView& run) {
+  // The start-up lines show two photolysis arguments that nothing assigns
+  // and a third plus one: 0, 0 and 1.
+  const PhotolysisRates& ph = run.photolysis;
+  const double ph_acetp = ph[at(pj_acetp)];
+  const double ph_o31d = ph[at(pj_o31d)];
+  const double ph_xooh = ph[at(pj_xooh)];
+  TextOutput& out = run.out;
+  out.write_line(startup_line("ph_acetp=", ph_acetp, ph_o31d, ph_xooh + 1.0));
+  const LineItem free_startup[] = {std::string_view("ph_acetp="), ph_acetp, ph_o31d, ph_xooh};
+  out.write_free(free_startup);
+}
+
+void ProgressLines::record_taken(const StepView& run, const SiteRecord& r) {
+  const LineItem echo[] = {std::string_view("Ozone_read, NO_read, NO2_read"), r.ozone_read,
+                           r.no_read, r.no2_read};
+  run.out.write_free(echo);
+}
+
+void ProgressLines::before_chemistry(const StepView& run) {
+  const ConcentrationVector& vc = run.vc;
+  run.out.write_line(progress_line({{"working on timloc before=", run.timloc},
+                                              {"timin", run.timin},
+                                              {"averad=", run.averad},
+                                              {"NO=", vc[at(lno)] * ppb},
+                                              {"HBr=", vc[at(lhbr)] * ppb},
+                                              {"BrO=", vc[at(lbro)] * ppb},
+                                              {"Br=", vc[at(lbr)] * ppb},
+                                              {"photoj", run.photoj[at(1)]},
+                                              {"coszen", run.coszen},
+                                              {"ratiod", run.ratiod}}));
+}
+
+void ProgressLines::after_chemistry(const StepView& run) {
+  const ConcentrationVector& vc = run.vc;
+  run.out.write_line(progress_line({{"working on timloc after=", run.timloc},
+                                              {"timin", run.timin},
+                                              {"O3=", vc[at(lo3)] * ppb},
+                                              {"NO=", vc[at(lno)] * ppb},
+                                              {"HBr=", vc[at(lhbr)] * ppb},
+                                              {"BrO=", vc[at(lbro)] * ppb},
+                                              {"Br=", vc[at(lbr)] * ppb},
+                                              {"photoj", run.photoj[at(1)]},
+                                              {"coszen", run.coszen}}));
+}
+
+void SpeciesTable::started(const StepView&) {
+  table_.emplace(TextOutput::create(dir_ / species_table_name, species_table_name));
+}
+
+void SpeciesTable::record_taken(const StepView& run, const SiteRecord&) {
+  if (!header_written_) {
+    table_->write_line(species_table_header());
+    header_written_ = true;
+  }
+  table_->write_line(species_table_row(run.timloc, run.timin, run.vc));
+}
+
+void SpeciesTable::finished(const StepView&) {
+  if (table_) table_->close();
+}
+
+}  // namespace box

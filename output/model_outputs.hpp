@@ -1,0 +1,39 @@
+#pragma once
+// The model's own outputs, as observers of the run: the lines on standard
+// output (start-up, the echo of each hour's observed gases, two progress
+// lines per step) and the hourly species table "TS_species.txt".
+#include <filesystem>
+#include <optional>
+
+#include "output/step_observer.hpp"
+#include "output/text_output.hpp"
+
+namespace box {
+
+class ProgressLines : public StepObserver {
+ public:
+  void starting(const StepView& run) override;
+  void record_taken(const StepView& run, const SiteRecord& record) override;
+  void before_chemistry(const StepView& run) override;
+  void after_chemistry(const StepView& run) override;
+};
+
+inline constexpr const char* species_table_name = "TS_species.txt";
+
+class SpeciesTable : public StepObserver {
+ public:
+  explicit SpeciesTable(std::filesystem::path dir) : dir_(std::move(dir)) {}
+  // The table is created once the inputs are read.
+  void started(const StepView& run) override;
+  // A row at the first step of each hour: the state at the hour's start.
+  void record_taken(const StepView& run, const SiteRecord& record) override;
+  // Closes the table, reporting a failed final write-back.
+  void finished(const StepView& run) override;
+
+ private:
+  std::filesystem::path dir_;
+  std::optional<TextOutput> table_;
+  bool header_written_ = false;
+};
+
+}  // namespace box

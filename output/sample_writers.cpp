@@ -1,0 +1,35 @@
+#include "output/sample_writers.hpp"
+
+#include "output/csv_writer.hpp"
+#include "output/netcdf_writer.hpp"
+#include "output/species_selection.hpp"
+
+namespace box {
+
+std::vector<int> selected_species(const SpeciesSelection& s) {
+  switch (s.kind) {
+    case SpeciesSelection::Kind::table: return table_species();
+    case SpeciesSelection::Kind::all: return all_species();
+    case SpeciesSelection::Kind::list: break;
+  }
+  return s.list;
+}
+
+std::vector<std::unique_ptr<RunObserver>> sample_writers(const Scenario& scenario) {
+  const OutputSettings& o = scenario.output;
+  std::vector<std::unique_ptr<RunObserver>> writers;
+  if (o.wants(OutputFormat::csv))
+    writers.push_back(std::make_unique<CsvSpeciesWriter>(o.dir, selected_species(o.species)));
+  if (o.wants(OutputFormat::netcdf))
+    writers.push_back(std::make_unique<NetcdfSpeciesWriter>(o.dir, selected_species(o.species)));
+  return writers;
+}
+
+void check_sample_formats(const Scenario& scenario) {
+  if (scenario.output.wants(OutputFormat::netcdf) && !netcdf_available())
+    throw ScenarioError(scenario.source +
+                        ": output.formats: \"netcdf\" needs the netCDF library, and this boxmodel was "
+                        "built without it (install libnetcdf-dev and rebuild)");
+}
+
+}  // namespace box

@@ -1,0 +1,38 @@
+#pragma once
+// The field campaign's terms during a run: which species are held to which
+// observations, the open box handed to the chemistry step, the emission
+// profile. Prepared (and checked) before the first step.
+#include <optional>
+#include <vector>
+
+#include "chemistry/open_box.hpp"
+#include "io/input_files.hpp"
+#include "environment/emission_profile.hpp"
+#include "environment/observations.hpp"
+#include "scenario/scenario.hpp"
+
+namespace box {
+
+struct FieldPlan {
+  OpenBox box;
+  // Hourly observations of the site records for the species held to them
+  // (times in local hours of the run's clock; H2O as q2 in kg/kg).
+  ObservationTable records;
+  std::optional<ObservationTable> file;  // the observation file's columns
+  Interpolation interpolation = Interpolation::linear;
+  EmissionProfile profile = EmissionProfile::constant;
+
+  bool constrained() const { return !records.columns.empty() || file.has_value(); }
+};
+
+// Builds the plan from the scenario and the site's records (all read
+// before): observation files read and checked to cover the run, the open
+// box's terms converted and checked. Throws InputError naming file, line
+// and key.
+FieldPlan prepare_field(const Scenario& scenario, const std::vector<SiteRecord>& records);
+
+// The mole fraction (mol mol-1) to hold the driver's H2O slot at so that
+// the step's water vapour mass mixing ratio is `q2` (kg/kg).
+double water_mole_fraction(double q2);
+
+}  // namespace box

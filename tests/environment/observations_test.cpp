@@ -1,0 +1,169 @@
+// Observation files and their interpolation in time.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <vector>
+
+#include "mechanism/parameters.hpp"
+#include "environment/observations.hpp"
+
+namespace box {
+namespace {
+
+// A file in the test's scratch directory, removed with the object.
+class TempFile {
+ public:
+  explicit TempFile(const std::string& text)
+      : path_(std::filesystem::temp_directory_path() /
+              ("obs-" + std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()) +
+               ".csv")) {
+    std::ofstream(path_) << text;
+  }
+  ~TempFile() { std::filesystem::remove(path_); }
+  const std::filesystem::path& path() const { return path_; }
+
+ private:
+  std::filesystem::path path_;
+};
+
+// The message of the PhysicsInputError that reading `text` throws.
+std::string read_error(const std::string& text, std::vector<std::string> select = {}) {
+  const TempFile f(text);
+  try {
+    read_observations(f.path(), select, ValueSource{"scenario.toml", 7, "[constraints] species"});
+  } catch (const PhysicsInputError& e) {
+    return e.what();
+  }
+  return "no error";
+}
+
+TEST(Interpolation, LinearAndStepBetweenObservationsExactAtThem) {
+  const std::vector<double> t = {5.0, 6.0, 8.0};
+  const std::vector<double> v = {40.0, 50.0, 30.0};
+  EXPECT_EQ(*interpolate(t, v, 5.5, Interpolation::linear), 45.0);
+  EXPECT_EQ(*interpolate(t, v, 7.0, Interpolation::linear), 40.0);
+  EXPECT_EQ(*interpolate(t, v, 7.0, Interpolation::step), 50.0);
+  EXPECT_EQ(*interpolate(t, v, 5.5, Interpolation::step), 40.0);
+  for (Interpolation mode : {Interpolation::linear, Interpolation::step})
+    for (std::size_t i = 0; i < t.size(); ++i) EXPECT_EQ(*interpolate(t, v, t[i], mode), v[i]);
+  // An observation a third of an hour in: exact to rounding.
+  EXPECT_NEAR(*interpolate(t, v, 6.0 + 1.0 / 3.0, Interpolation::linear), 50.0 - 20.0 / 6.0, 1e-12);
+  // Outside the observations there is no value, except within a rounding
+  // error of the ends (a run's clock 0.1 + 0.2 is 0.30000000000000004).
+  EXPECT_EQ(*interpolate(t, v, 8.0 + 1e-12, Interpolation::linear), 30.0);
+  EXPECT_EQ(*interpolate(t, v, 5.0 - 1e-12, Interpolation::step), 40.0);
+  EXPECT_FALSE(interpolate(t, v, 4.999999, Interpolation::linear));
+  EXPECT_FALSE(interpolate(t, v, 8.000001, Interpolation::step));
+  EXPECT_FALSE(interpolate(t, v, std::nan(""), Interpolation::step));
+  EXPECT_FALSE(interpolate({}, {}, 5.0, Interpolation::linear));
+  // A single observation serves its own time only.
+  EXPECT_EQ(*interpolate(std::vector<double>{5.0}, std::vector<double>{1.0}, 5.0,
+                         Interpolation::linear), 1.0);
+}
+
+TEST(Interpolation, NamesOfTheModes) {
+  const ValueSource key{"s.toml", 3, "[constraints] interpolation"};
+  EXPECT_EQ(interpolation_from_name("linear", key), Interpolation::linear);
+  EXPECT_EQ(interpolation_from_name("step", key), Interpolation::step);
+  try {
+    interpolation_from_name("cubic", key);
+    FAIL();
+  } catch (const PhysicsInputError& e) {
+    EXPECT_STREQ(e.what(), "s.toml: line 3: [constraints] interpolation: expected \"linear\" or "
+                           "\"step\", found \"cubic\"");
+  }
+}
+
+TEST(ObservationFile, ReadsTheHeaderAndRecords) {
+  const TempFile f(
+      "# observed at the site\n"
+      "time_h, O3 ,no2,CO\r\n"
+      "\n"
+      "5,40.5,8,150\n"
+      "6.5,42,7.25,1.5e2\n");
+  const ObservationTable all = read_observations(f.path());
+  EXPECT_EQ(all.file, f.path().string());
+  EXPECT_EQ(all.time_h, (std::vector<double>{5.0, 6.5}));
+  EXPECT_EQ(all.line, (std::vector<int>{4, 5}));
+  ASSERT_EQ(all.columns.size(), 3u);
+  EXPECT_EQ(all.columns[1].species, "NO2");
+  EXPECT_EQ(all.columns[1].index, ind_no2);
+  EXPECT_EQ(all.columns[1].ppb, (std::vector<double>{8.0, 7.25}));
+  ASSERT_NE(all.find("co"), nullptr);
+  EXPECT_EQ(all.find("co")->ppb[1], 150.0);
+  EXPECT_EQ(all.find("HCHO"), nullptr);
+  EXPECT_EQ(all.value_ppb(*all.find("O3"), 5.75, Interpolation::linear), 41.25);
+
+  // A selection keeps the selected columns in its own order.
+  const std::vector<std::string> select = {"CO", "O3"};
+  const ObservationTable some = read_observations(f.path(), select);
+  ASSERT_EQ(some.columns.size(), 2u);
+  EXPECT_EQ(some.columns[0].species, "CO");
+  EXPECT_EQ(some.columns[1].species, "O3");
+}
+
+TEST(ObservationFile, ErrorsNameTheFileLineAndColumn) {
+  const std::string header = "time_h,O3,NO2\n";
+  // Each file's text and the end of its message (after the file's name).
+  const struct {
+    std::string text, message;
+  } cases[] = {
+      {header + "5,40,x8\n", "line 2: column 3 (NO2): expected a number, found \"x8\""},
+      {header + "5,40,8\n6,41\n", "line 3: expected 3 values, found 2"},
+      {header + "5,40,8\n6,41,8,1\n", "line 3: expected 3 values, found 4"},
+      {header + "5,40,\n", "line 2: column 3 (NO2): expected a number, found \"\""},
+      {header + "5,40,8\n5,41,8\n", "line 3: column 1 (time_h): 5 h does not follow 5 h of line 2"},
+      {header + "5,-1,8\n", "line 2: column 2 (O3): expected a mixing ratio of 0 ppb or more"},
+      {header + "5,inf,8\n", "line 2: column 2 (O3): expected a number, found \"inf\""},
+      {"time_h,O3,OZONE\n5,1,2\n", "line 1: column 3: \"OZONE\" is no species of the mechanism"},
+      {"time_h,O3,M\n5,1,2\n", "line 1: column 3: \"M\" is no species of the mechanism"},
+      {"time_h,O3,o3\n5,1,2\n", "line 1: column 3: O3 a second time"},
+      {"hour,O3\n5,1\n",
+       "line 1: column 1: expected the header time_h,<species>,..., found \"hour\""},
+      {header, "line 1: expected at least one record after the header"},
+      {"", "expected the header time_h,<species>,..."},
+  };
+  for (const auto& c : cases) {
+    const std::string message = read_error(c.text);
+    const std::string tail = ".csv: " + c.message;
+    EXPECT_TRUE(message.size() > tail.size() &&
+                message.compare(message.size() - tail.size(), tail.size(), tail) == 0)
+        << message;
+  }
+  const std::string missing = read_error(header + "5,40,8\n", {"O3", "CO"});
+  EXPECT_EQ(missing.rfind("scenario.toml: line 7: [constraints] species: CO is not a column of ", 0), 0u)
+      << missing;
+  try {
+    read_observations("/nonexistent/obs.csv");
+    FAIL();
+  } catch (const PhysicsInputError& e) {
+    EXPECT_STREQ(e.what(), "/nonexistent/obs.csv: cannot open the observation file");
+  }
+}
+
+TEST(ObservationFile, TimesOutsideTheObservationsAreErrors) {
+  const TempFile f("time_h,O3\n\n5,40\n6,50\n7,45\n");
+  const ObservationTable table = read_observations(f.path());
+  const std::string file = f.path().string();
+  EXPECT_NO_THROW(table.require_covers(5.0, 7.0));
+  try {
+    table.require_covers(5.0, 22.0);
+    FAIL();
+  } catch (const PhysicsInputError& e) {
+    EXPECT_EQ(std::string(e.what()), file + ": the observations run from 5 h (line 3) to 7 h "
+                                            "(line 5); the run needs 5 h to 22 h");
+  }
+  try {
+    table.value_ppb(table.columns[0], 4.5, Interpolation::step);
+    FAIL();
+  } catch (const PhysicsInputError& e) {
+    EXPECT_EQ(std::string(e.what()), file + ": no observation of O3 at 4.5 h: the observations run "
+                                            "from 5 h (line 3) to 7 h (line 5)");
+  }
+}
+
+}  // namespace
+}  // namespace box
