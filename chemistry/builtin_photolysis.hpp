@@ -1,0 +1,56 @@
+#pragma once
+// The built-in mechanism's photolysis channels and their MCM counterparts.
+//
+// Each of the 25 slots that drive a reaction takes the sum of the MCM
+// channels that photolyse the same molecule to the same (or the lumped)
+// products; a slot with two MCM channels lumps two of them, so that the
+// molecule's total loss is the MCM's. The slots without an MCM counterpart
+// (HNO4, the unsaturated dicarbonyls DCB, the bromine species) keep their
+// specified overhead-sun value in proportion to NO2's: their frequency is
+// J4 times the ratio of their specified value to the specified NO2 value,
+// i.e. their specified value scaled by the NO2 channel's ratio of MCM (or
+// file) to specified. The table is in docs/photolysis.md.
+#include <array>
+#include <span>
+#include <string_view>
+
+#include "chemistry/step_inputs.hpp"
+#include "environment/photolysis_frequencies.hpp"
+
+namespace box {
+
+struct BuiltinChannel {
+  int slot = 0;                // photolysis slot pj_x of the mechanism
+  std::string_view reactions;  // the reactions it drives
+  std::array<int, 2> mcm{};    // MCM channels summed (0: none); {0, 0} = no counterpart
+};
+
+// The 25 slots that drive reactions, in slot order.
+std::span<const BuiltinChannel> builtin_channel_map();
+
+// The MCM channels the built-in mechanism reads, ascending (J4 among them).
+inline constexpr std::array<int, 20> builtin_mcm_channels{1,  2,  3,  4,  5,  6,  7,  8,  11, 12,
+                                                          13, 18, 19, 22, 31, 32, 33, 34, 41, 54};
+
+class BuiltinPhotolysisMap {
+ public:
+  BuiltinPhotolysisMap();
+
+  // The 51 photolysis arguments (s-1) from the frequencies of
+  // builtin_mcm_channels (in that order); slots 26 to 51 stay 0.
+  PhotolysisRates rates(std::span<const double, builtin_mcm_channels.size()> j) const;
+
+  // The same from a method built for builtin_mcm_channels, at `at`.
+  PhotolysisRates rates(const PhotolysisFrequencies& f, const LightAt& at) const;
+
+ private:
+  struct Term {
+    int slot;
+    int first;     // position in builtin_mcm_channels, or -1: NO2-scaled
+    int second;    // -1 when the slot takes one channel
+    double ratio;  // NO2-scaled: specified / specified NO2
+  };
+  std::array<Term, 25> terms_{};
+};
+
+}  // namespace box
