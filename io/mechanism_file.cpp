@@ -47,7 +47,7 @@ class Reader {
   Mechanism run() {
     check_text();
     split();
-    if (statements_.empty()) fail(0, "empty file: expected species, rate coefficients and reactions");
+    if (statements_.empty()) fail(0, "empty file (nothing but blanks and comments): expected species, rate coefficients and reactions");
     collect();
     mechanism_.source = name_;
     if (mechanism_.reactions.empty())
@@ -361,7 +361,19 @@ class Reader {
       return compile_expression(text_.substr(begin, end - begin), resolver());
     } catch (const ExpressionError& e) {
       std::string what = e.what();
-      std::size_t at = e.offset() == npos_marker ? begin : begin + e.offset();
+      std::size_t at = begin + e.offset();
+      if (e.offset() == npos_marker) {  // a name used too early: point at it
+        const std::size_t q0 = what.find('`') + 1;
+        const std::string name = what.substr(q0, what.find('`', q0) - q0);
+        at = begin;
+        for (std::size_t p = begin; p < end; p = name_end(p) + 1) {
+          while (p < end && !name_start(text_[p])) ++p;
+          if (upper(text_.substr(p, name_end(p) - p)) == upper(name)) {
+            at = p;
+            break;
+          }
+        }
+      }
       if (what.rfind("unknown name", 0) == 0) {
         std::vector<std::string_view> known;
         for (const auto& [k, v] : defined_) known.push_back(mechanism_.coefficients[static_cast<std::size_t>(v)].name);
@@ -504,7 +516,7 @@ class Reader {
   void reaction(std::size_t body, std::size_t end) {
     const std::size_t colon = text_.find(':', body);
     if (colon == std::string_view::npos || colon >= end)
-      fail(body, "expected `% rate : reactants = products ;` (no `:` after the rate)");
+      fail(skip_blanks(body), "expected `% rate : reactants = products ;` (no `:` after the rate)");
     if (skip_blanks(body) >= colon) fail(body, "expected a rate expression after `%`");
     const std::size_t equals = text_.find('=', colon);
     if (equals == std::string_view::npos || equals >= end)
