@@ -1,0 +1,139 @@
+// Mechanisms read at run time at the full MCM's size: loading and deriving
+// (target at most 2 s and 1 GB), the fill-in, and one f + J + LU + solve.
+// The mechanism is the shipped isoprene subset with renamed copies of
+// itself (species and named coefficients suffixed per copy), one RO2 sum
+// over all copies and a few reactions across copies.
+#include <benchmark/benchmark.h>
+#include <sys/resource.h>
+
+#include <cctype>
+#include <cmath>
+#include <string>
+#include <vector>
+
+#include "io/mechanism_file.hpp"
+#include "mechanism/derivation.hpp"
+#include "mechanism/loop_kernels.hpp"
+
+namespace {
+
+using namespace box;
+
+std::string suffixed(const std::string& text, const Mechanism& m, const std::string& suffix) {
+  std::string out;
+  for (std::size_t p = 0; p < text.size();) {
+    if (!std::isalpha(static_cast<unsigned char>(text[p])) && text[p] != '_') {
+      // Numbers with exponents (1.0D-31) stay whole.
+      if (std::isdigit(static_cast<unsigned char>(text[p])) || text[p] == '.') {
+        const auto n = read_number(std::string_view(text).substr(p));
+        out += text.substr(p, n->second);
+        p += n->second;
+      } else {
+        out += text[p++];
+      }
+      continue;
+    }
+    std::size_t e = p;
+    while (e < text.size() && (std::isalnum(static_cast<unsigned char>(text[e])) || text[e] == '_')) ++e;
+    const std::string word = text.substr(p, e - p);
+    out += word;
+    for (const NamedCoefficient& c : m.coefficients)
+      if (c.name == word) out += suffix;
+    p = e;
+  }
+  return out;
+}
+
+std::string full_size_text(int copies) {
+  const Mechanism iso =
+      read_mechanism_file(std::string(BOXMODEL_SOURCE_DIR) + "/tests/data/mcm/mcm331-isoprene.fac");
+  std::string out = "* The isoprene subset of the MCM v3.3.1 and renamed copies of it ;\n";
+  std::string ro2 = "RO2 =";
+  for (int c = 0; c < copies; ++c) {
+    const std::string sfx = "_" + std::to_string(c);
+    for (const NamedCoefficient& k : iso.coefficients)
+      out += k.name + sfx + " = " + suffixed(k.text, iso, sfx) + " ;\n";
+    out += "VARIABLE";
+    for (const std::string& s : iso.species) out += " " + s + sfx;
+    out += " ;\n";
+    for (int s : iso.ro2) ro2 += (ro2.size() > 5 ? " + " : " ") + iso.species[static_cast<std::size_t>(s)] + sfx;
+    for (const RuntimeReaction& r : iso.reactions) {
+      out += "% " + suffixed(r.rate_text, iso, sfx) + " :";
+      for (std::size_t i = 0; i < r.reactants.size(); ++i)
+        out += (i ? " + " : " ") + iso.species[static_cast<std::size_t>(r.reactants[i])] + sfx;
+      out += " =";
+      for (std::size_t i = 0; i < r.products.size(); ++i)
+        out += (i ? " + " : " ") + std::to_string(r.products[i].coefficient) + " " +
+               iso.species[static_cast<std::size_t>(r.products[i].species)] + sfx;
+      out += " ;\n";
+    }
+  }
+  out += ro2 + " ;\n";
+  for (int c = 0; c + 1 < copies; ++c) {
+    const std::string a = "_" + std::to_string(c), b = "_" + std::to_string(c + 1);
+    out += "% 1.0D-10 : OH" + a + " + C5H8" + b + " = ISOPAO2" + a + " ;\n";
+    out += "% KRO2NO" + a + " : ISOPAO2" + b + " + NO" + a + " = NO2" + a + " + HO2" + b + " ;\n";
+  }
+  return out;
+}
+
+constexpr int copies = 9;  // 5,490 species, 17,782 reactions
+
+void BM_LoadAndDeriveFullSize(benchmark::State& state) {
+  const std::string text = full_size_text(copies);
+  int lu = 0, jac = 0, species = 0, reactions = 0;
+  for (auto _ : state) {
+    const Mechanism m = read_mechanism_text(text, "full.fac");
+    const MechanismDerivation d = derive(m);
+    lu = d.lu_entries();
+    jac = d.jacobian_entries;
+    species = m.species_count();
+    reactions = m.reaction_count();
+    benchmark::DoNotOptimize(d.update_target.data());
+  }
+  rusage usage{};
+  getrusage(RUSAGE_SELF, &usage);
+  state.counters["species"] = species;
+  state.counters["reactions"] = reactions;
+  state.counters["jacobian_entries"] = jac;
+  state.counters["lu_entries"] = lu;
+  state.counters["peak_MB"] = static_cast<double>(usage.ru_maxrss) / 1024.0;
+}
+BENCHMARK(BM_LoadAndDeriveFullSize)->Unit(benchmark::kMillisecond);
+
+void kernels(benchmark::State& state, const Mechanism& m) {
+  const MechanismDerivation d = derive(m);
+  std::vector<double> y(static_cast<std::size_t>(d.n));
+  for (std::size_t s = 0; s < y.size(); ++s) y[s] = 1.0e6 * static_cast<double>(1 + s % 97);
+  RuntimeRates rates(m);
+  std::vector<double> j(m.photolysis_channels.size(), 1.0e-4);
+  rates.set_conditions(MechanismAir{290.0, 2.4e19, 3.0e17, 1000.0, 60.0}, j);
+  std::vector<double> r(static_cast<std::size_t>(d.reactions)), f(y.size()), x(y.size());
+  std::vector<double> partial(d.partial_reaction.size()), jac(static_cast<std::size_t>(d.lu_entries())), lu = jac;
+  for (auto _ : state) {
+    rates.update_ro2(y.data());
+    loop_fun(d, rates.k().data(), y.data(), r.data(), f.data());
+    loop_jac(d, rates.k().data(), y.data(), partial.data(), jac.data());
+    benchmark::DoNotOptimize(loop_decomp_shifted(d, jac.data(), 1.0 / 30.0, lu.data()));
+    x = f;
+    loop_solve(d, lu.data(), x.data());
+    benchmark::DoNotOptimize(x.data());
+  }
+  state.counters["species"] = d.n;
+  state.counters["lu_entries"] = d.lu_entries();
+  state.counters["jacobian_entries"] = d.jacobian_entries;
+}
+
+void BM_FunJacLuSolveFullSize(benchmark::State& state) {
+  kernels(state, read_mechanism_text(full_size_text(copies), "full.fac"));
+}
+BENCHMARK(BM_FunJacLuSolveFullSize)->Unit(benchmark::kMicrosecond);
+
+void BM_FunJacLuSolveIsoprene(benchmark::State& state) {
+  kernels(state, read_mechanism_file(std::string(BOXMODEL_SOURCE_DIR) + "/tests/data/mcm/mcm331-isoprene.fac"));
+}
+BENCHMARK(BM_FunJacLuSolveIsoprene)->Unit(benchmark::kMicrosecond);
+
+}  // namespace
+
+BENCHMARK_MAIN();

@@ -1,0 +1,93 @@
+#pragma once
+// A mechanism read at run time as a stiff system for the Rosenbrock
+// integrator: f, J in the factors' layout, the factorisation of the stage
+// matrix and the solve are the loop kernels over the mechanism's derived
+// index lists; the rate coefficients follow the air and the photolysis
+// frequencies set before an integration, and the RO2 parts follow the
+// concentrations at each evaluation.
+//
+// The Jacobian holds RO2 fixed: d k / d RO2 is left out, as box models of
+// the MCM do, so that the pattern stays that of the reactions (with it,
+// every RO2 reaction would couple to every peroxy radical). The
+// integrator's error control absorbs the difference.
+#include <span>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+#include "common/one_based.hpp"  // rosenbrock.hpp uses at() without including it
+#include "integrator/rosenbrock.hpp"
+#include "mechanism/derivation.hpp"
+#include "mechanism/loop_kernels.hpp"
+#include "mechanism/runtime_mechanism.hpp"
+
+namespace box {
+
+class RuntimeMechanismSystem {
+ public:
+  // Both must outlive the system.
+  RuntimeMechanismSystem(const Mechanism& mechanism, const MechanismDerivation& derivation)
+      : d_(&derivation),
+        rates_(mechanism),
+        r_(static_cast<std::size_t>(derivation.reactions)),
+        partial_(derivation.partial_reaction.size()) {}
+
+  // The air and photolysis frequencies (by slot) of the next integration.
+  void set_conditions(const MechanismAir& air, std::span<const double> photolysis) {
+    rates_.set_conditions(air, photolysis);
+  }
+
+  int size() const noexcept { return d_->n; }
+  int entries() const noexcept { return d_->lu_entries(); }
+  const RuntimeRates& rates() const noexcept { return rates_; }
+
+  void fun(double /*t*/, const double* y, double* f) const {
+    if (rates_.has_ro2_terms()) rates_.update_ro2(y);
+    loop_fun(*d_, rates_.k().data(), y, r_.data(), f);
+  }
+  void jac(double /*t*/, const double* y, double* jac) const {
+    if (rates_.has_ro2_terms()) rates_.update_ro2(y);
+    loop_jac(*d_, rates_.k().data(), y, partial_.data(), jac);
+  }
+  int decomp(double* a) const { return loop_decomp(*d_, a); }
+  int decomp_shifted(const double* jac, double shift, double* a) const {
+    return loop_decomp_shifted(*d_, jac, shift, a);
+  }
+  void solve(const double* lu, double* x) const { loop_solve(*d_, lu, x); }
+  std::size_t diag(int species) const {
+    return static_cast<std::size_t>(d_->species_diagonal[static_cast<std::size_t>(species)]);
+  }
+  // The reactions' rates at y (molecules cm-3 s-1), for budgets.
+  void process_rates(double /*t*/, const double* y, double* rate) const {
+    if (rates_.has_ro2_terms()) rates_.update_ro2(y);
+    loop_rates(*d_, rates_.k().data(), y, rate);
+  }
+
+ private:
+  const MechanismDerivation* d_;
+  // Working storage of the evaluations (a system is one integration's).
+  mutable RuntimeRates rates_;
+  mutable std::vector<double> r_;
+  mutable std::vector<double> partial_;
+};
+
+// The same system with the sizes the step loop is instantiated for: the
+// step loop keeps its vectors and matrices in arrays of compile-time size,
+// so a mechanism is integrated by an instantiation whose N is its species
+// count exactly (the error norm averages over N components) and whose NNZ
+// holds at least its factors' entries (the entries beyond stay unused).
+template <int N, int NNZ>
+struct SizedRuntimeSystem : RuntimeMechanismSystem {
+  static constexpr int n = N;
+  static constexpr int nnz = NNZ;
+  SizedRuntimeSystem(const Mechanism& mechanism, const MechanismDerivation& derivation)
+      : RuntimeMechanismSystem(mechanism, derivation) {
+    if (derivation.n != N || derivation.lu_entries() > NNZ)
+      throw std::invalid_argument("a mechanism of " + std::to_string(derivation.n) + " species and " +
+                                  std::to_string(derivation.lu_entries()) +
+                                  " factor entries does not fit a system of " + std::to_string(N) +
+                                  " species and " + std::to_string(NNZ) + " entries");
+  }
+};
+
+}  // namespace box

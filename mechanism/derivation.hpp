@@ -1,0 +1,90 @@
+#pragma once
+// What a run needs of a mechanism read at run time, derived once when it is
+// loaded: the Jacobian's sparsity pattern, a fill-reducing order of the
+// species for the factorisation, the pattern of the factors with their
+// fill-in, and every operation of f, J, the factorisation and the solve as
+// flat index lists. The loop kernels (mechanism/loop_kernels.hpp) then walk
+// these arrays and nothing else.
+//
+// Species keep their file order in every vector the kernels read or write;
+// only the factorisation works in the elimination order, through lists that
+// name the species directly.
+#include <cstddef>
+#include <vector>
+
+#include "mechanism/runtime_mechanism.hpp"
+
+namespace box {
+
+struct MechanismDerivation {
+  int n = 0;  // species
+  int reactions = 0;
+
+  // Rates: r_j = k_j * product of y over reactant_species[reactant_start[j]
+  // .. reactant_start[j+1]).
+  std::vector<int> reactant_start;
+  std::vector<int> reactant_species;
+
+  // f_s = sum over [f_start[s], f_start[s+1]) of f_coefficient * r[f_reaction],
+  // reactions in file order; a species a reaction leaves unchanged (net
+  // coefficient zero) has no term.
+  std::vector<int> f_start;
+  std::vector<int> f_reaction;
+  std::vector<double> f_coefficient;
+
+  // Partial derivatives of the rates: d r_j / d y_s = multiplicity * k_j *
+  // product of the other factors (one occurrence of s removed).
+  std::vector<int> partial_reaction;
+  std::vector<double> partial_multiplicity;  // 1 unless s is a reactant twice or more
+  std::vector<int> partial_factor_start;     // partials + 1
+  std::vector<int> partial_factor;           // species of the other factors
+
+  // The order: order[k] is the species eliminated k-th, position[s] its
+  // place. Minimum degree on the symmetrised pattern, ties to the lower
+  // file index: the same file gives the same order everywhere.
+  std::vector<int> order;
+  std::vector<int> position;
+
+  // The factors' pattern, row by row in elimination order (compressed rows,
+  // columns ascending in elimination order): L below the diagonal (unit
+  // diagonal not stored), U from the diagonal on. The Jacobian is stored in
+  // the same layout, zero at the fill-in positions.
+  std::vector<int> row_start;      // n + 1
+  std::vector<int> column;         // elimination index of each entry's column
+  std::vector<int> column_species; // species of each entry's column
+  std::vector<int> diagonal;       // position of row k's diagonal
+  std::vector<int> species_diagonal;  // position of species s's diagonal
+
+  // J at each position: sum over [jacobian_start[p], jacobian_start[p+1]) of
+  // jacobian_coefficient * partial[jacobian_partial], reactions in order.
+  std::vector<int> jacobian_start;
+  std::vector<int> jacobian_partial;
+  std::vector<double> jacobian_coefficient;
+
+  // The elimination, row by row: each multiplier position lower[i] is
+  // divided by the pivot at lower_pivot[i], then for each update u in
+  // [update_start[i], update_start[i+1]): a[update_target[u]] -=
+  // a[lower[i]] * a[update_source[u]]. The pivot of row k is checked after
+  // its own updates (row_last_lower[k] is where they end).
+  std::vector<int> lower;
+  std::vector<int> lower_pivot;
+  std::vector<int> update_start;
+  std::vector<int> update_target;
+  std::vector<int> update_source;
+  std::vector<int> row_lower_end;  // n: lower entries of rows 0..k end here
+
+  int jacobian_entries = 0;  // structurally non-zero entries of J, diagonal included
+  int lu_entries() const { return static_cast<int>(column.size()); }
+  int fill_in() const { return lu_entries() - jacobian_entries; }
+};
+
+// Derives everything from the mechanism's reactions.
+MechanismDerivation derive(const Mechanism& mechanism);
+
+// The order alone, for a symmetric pattern given as adjacency lists
+// (neighbours of each vertex, no self loops): repeatedly eliminates the
+// vertex of least degree in the graph of what remains, ties to the lowest
+// index, joining its neighbours into a clique.
+std::vector<int> minimum_degree_order(std::vector<std::vector<int>> adjacency);
+
+}  // namespace box

@@ -1,0 +1,168 @@
+#include "mechanism/loop_kernels.hpp"
+
+#include <cmath>
+#include <cstring>
+#include <limits>
+
+namespace box {
+namespace {
+constexpr std::size_t sz(int i) { return static_cast<std::size_t>(i); }
+}  // namespace
+
+void loop_rates(const MechanismDerivation& d, const double* k, const double* y, double* r) {
+  const int* start = d.reactant_start.data();
+  const int* species = d.reactant_species.data();
+  for (int j = 0; j < d.reactions; ++j) {
+    double v = k[j];
+    for (int q = start[j]; q < start[j + 1]; ++q) v = v * y[species[q]];
+    r[j] = v;
+  }
+}
+
+void loop_fun(const MechanismDerivation& d, const double* k, const double* y, double* r, double* f) {
+  loop_rates(d, k, y, r);
+  const int* start = d.f_start.data();
+  const int* reaction = d.f_reaction.data();
+  const double* c = d.f_coefficient.data();
+  for (int s = 0; s < d.n; ++s) {
+    double v = 0.0;
+    for (int q = start[s]; q < start[s + 1]; ++q) v = v + c[q] * r[reaction[q]];
+    f[s] = v;
+  }
+}
+
+void loop_jac(const MechanismDerivation& d, const double* k, const double* y, double* partial,
+              double* jac) {
+  const int np = static_cast<int>(d.partial_reaction.size());
+  const int* fstart = d.partial_factor_start.data();
+  const int* factor = d.partial_factor.data();
+  for (int p = 0; p < np; ++p) {
+    double v = k[d.partial_reaction[sz(p)]];
+    for (int q = fstart[p]; q < fstart[p + 1]; ++q) v = v * y[factor[q]];
+    const double m = d.partial_multiplicity[sz(p)];
+    partial[p] = m == 1.0 ? v : m * v;
+  }
+  const int* start = d.jacobian_start.data();
+  const int* which = d.jacobian_partial.data();
+  const double* c = d.jacobian_coefficient.data();
+  for (int e = 0; e < d.lu_entries(); ++e) {
+    double v = 0.0;
+    for (int q = start[e]; q < start[e + 1]; ++q) v = v + c[q] * partial[which[q]];
+    jac[e] = v;
+  }
+}
+
+int loop_decomp(const MechanismDerivation& d, double* a) {
+  const int* lower = d.lower.data();
+  const int* pivot = d.lower_pivot.data();
+  const int* ustart = d.update_start.data();
+  const int* target = d.update_target.data();
+  const int* source = d.update_source.data();
+  int i = 0;
+  for (int k = 0; k < d.n; ++k) {
+    for (; i < d.row_lower_end[sz(k)]; ++i) {
+      const double l = a[lower[i]] / a[pivot[i]];
+      a[lower[i]] = l;
+      for (int u = ustart[i]; u < ustart[i + 1]; ++u) a[target[u]] = a[target[u]] - l * a[source[u]];
+    }
+    // The pivot, after its row's own elimination: a zero here would be
+    // divided by in the rows below.
+    if (!(std::fabs(a[d.diagonal[sz(k)]]) >= std::numeric_limits<double>::min())) return k + 1;
+  }
+  return 0;
+}
+
+int loop_decomp_shifted(const MechanismDerivation& d, const double* jac, double shift, double* a) {
+  for (int e = 0; e < d.lu_entries(); ++e) a[e] = 0.0 - jac[e];
+  for (int k = 0; k < d.n; ++k) {
+    double& v = a[d.diagonal[sz(k)]];
+    v = v + shift;
+  }
+  return loop_decomp(d, a);
+}
+
+void loop_solve(const MechanismDerivation& d, const double* lu, double* x) {
+  const int* start = d.row_start.data();
+  const int* diag = d.diagonal.data();
+  const int* col = d.column_species.data();
+  const int* order = d.order.data();
+  for (int k = 0; k < d.n; ++k) {
+    double v = x[order[k]];
+    for (int m = start[k]; m < diag[k]; ++m) v = v - lu[m] * x[col[m]];
+    x[order[k]] = v;
+  }
+  for (int k = d.n - 1; k >= 0; --k) {
+    double v = x[order[k]];
+    for (int m = diag[k] + 1; m < start[k + 1]; ++m) v = v - lu[m] * x[col[m]];
+    x[order[k]] = v / lu[diag[k]];
+  }
+}
+
+RuntimeRates::RuntimeRates(const Mechanism& mechanism)
+    : mechanism_(&mechanism),
+      air_(7, std::numeric_limits<double>::quiet_NaN()),
+      photolysis_(mechanism.photolysis_channels.size(), std::numeric_limits<double>::quiet_NaN()),
+      values_(mechanism.coefficients.size(), 0.0),
+      k_(mechanism.reactions.size(), 0.0) {
+  ExpressionInputs none{air_.data(), 0.0, photolysis_.data(), values_.data()};
+  for (std::size_t c = 0; c < mechanism.coefficients.size(); ++c) {
+    const Expression& e = mechanism.coefficients[c].value;
+    if (e.depends == depends_on_nothing) values_[c] = e.evaluate(none);
+    else if (e.depends & depends_on_ro2) ro2_names_.push_back(static_cast<int>(c));
+    else varying_names_.push_back(static_cast<int>(c));
+  }
+  for (std::size_t j = 0; j < mechanism.reactions.size(); ++j) {
+    const Expression& e = mechanism.reactions[j].rate;
+    if (e.depends == depends_on_nothing) k_[j] = e.evaluate(none);
+    else if (e.depends & depends_on_ro2) ro2_reactions_.push_back(static_cast<int>(j));
+    else varying_reactions_.push_back(static_cast<int>(j));
+  }
+}
+
+void RuntimeRates::evaluate(const std::vector<int>& names, const std::vector<int>& reactions,
+                            unsigned mask) {
+  const ExpressionInputs in{air_.data(), ro2_, photolysis_.data(), values_.data()};
+  for (int c : names) {
+    const Expression& e = mechanism_->coefficients[sz(c)].value;
+    if ((e.depends & mask) == 0) continue;
+    values_[sz(c)] = e.evaluate(in);
+    ++evaluations_;
+  }
+  for (int j : reactions) {
+    const Expression& e = mechanism_->reactions[sz(j)].rate;
+    if ((e.depends & mask) == 0) continue;
+    k_[sz(j)] = e.evaluate(in);
+    ++evaluations_;
+  }
+}
+
+void RuntimeRates::set_conditions(const MechanismAir& air, std::span<const double> photolysis) {
+  // Compared bit for bit: an unchanged air state is the same numbers.
+  const std::vector<double> a = air_values(air);
+  const bool air_changed = first_ || std::memcmp(a.data(), air_.data(), a.size() * sizeof(double)) != 0;
+  bool j_changed = first_;
+  for (std::size_t s = 0; s < photolysis_.size(); ++s) {
+    const double v = s < photolysis.size() ? photolysis[s] : 0.0;
+    if (std::memcmp(&v, &photolysis_[s], sizeof v) != 0) j_changed = true;
+    photolysis_[s] = v;
+  }
+  air_ = a;
+  first_ = false;
+  const unsigned mask = (air_changed ? unsigned{depends_on_air} : 0u) | (j_changed ? unsigned{depends_on_photolysis} : 0u);
+  if (mask != 0) evaluate(varying_names_, varying_reactions_, mask);
+}
+
+void RuntimeRates::update_ro2(const double* y) {
+  double sum = 0.0;
+  for (int s : mechanism_->ro2) sum = sum + y[s];
+  ro2_ = sum;
+  evaluate(ro2_names_, ro2_reactions_, depends_on_ro2);
+}
+
+int RuntimeRates::first_bad_reaction() const {
+  for (std::size_t j = 0; j < k_.size(); ++j)
+    if (!(k_[j] >= 0.0 && k_[j] <= std::numeric_limits<double>::max())) return static_cast<int>(j);
+  return -1;
+}
+
+}  // namespace box

@@ -1,0 +1,83 @@
+#pragma once
+// The kernels of a mechanism read at run time: loops over the derivation's
+// index lists (mechanism/derivation.hpp). Each sum is formed in the order
+// the lists give (reactions in file order), so the same mechanism gives the
+// same bits wherever it runs.
+#include <span>
+#include <vector>
+
+#include "mechanism/derivation.hpp"
+#include "mechanism/runtime_mechanism.hpp"
+
+namespace box {
+
+// Reaction rates r_j = k_j * product of the reactants' concentrations
+// (molecules cm-3 s-1).
+void loop_rates(const MechanismDerivation& d, const double* k, const double* y, double* r);
+
+// f = net coefficients times rates; `r` receives the rates.
+void loop_fun(const MechanismDerivation& d, const double* k, const double* y, double* r, double* f);
+
+// The Jacobian df/dy in the factors' layout (d.lu_entries() values, zero at
+// the fill-in positions); `partial` (d.partial_reaction.size() values)
+// receives the rates' partial derivatives.
+void loop_jac(const MechanismDerivation& d, const double* k, const double* y, double* partial,
+              double* jac);
+
+// In-place LU factorisation of a matrix in the factors' layout, without
+// pivoting: the integrator's stage matrix I/(h gamma) - J has a strong
+// diagonal, and a fixed order keeps the pattern fixed. Returns 0, or the
+// first row (1-based, elimination order) whose pivot is zero, subnormal or
+// not a number.
+int loop_decomp(const MechanismDerivation& d, double* a);
+
+// Forms 0 - jac plus `shift` on the diagonal into `a` and factorises it.
+int loop_decomp_shifted(const MechanismDerivation& d, const double* jac, double shift, double* a);
+
+// x := (LU)^-1 x, x by species in file order.
+void loop_solve(const MechanismDerivation& d, const double* lu, double* x);
+
+// The rate coefficients of a mechanism and when they are worked out: the
+// parts that depend only on the air when it changes, the photolysis parts
+// when the frequencies change, the RO2 parts at each evaluation (RO2 is a
+// sum of concentrations). Constants are evaluated once.
+class RuntimeRates {
+ public:
+  explicit RuntimeRates(const Mechanism& mechanism);
+
+  // The air and the photolysis frequencies (by slot of
+  // mechanism.photolysis_channels); only what depends on what changed is
+  // evaluated again.
+  void set_conditions(const MechanismAir& air, std::span<const double> photolysis);
+  // The RO2 sum of y and the coefficients that depend on it.
+  void update_ro2(const double* y);
+
+  const std::vector<double>& k() const noexcept { return k_; }
+  const std::vector<double>& coefficients() const noexcept { return values_; }
+  double ro2() const noexcept { return ro2_; }
+  bool has_ro2_terms() const noexcept { return !ro2_reactions_.empty(); }
+  // Expressions evaluated so far (named coefficients and reactions).
+  long long evaluations() const noexcept { return evaluations_; }
+
+  // The first reaction (0-based) whose coefficient is not a finite number
+  // at least zero, or -1.
+  int first_bad_reaction() const;
+
+ private:
+  // Evaluates the listed names and reactions whose dependence meets `mask`.
+  void evaluate(const std::vector<int>& names, const std::vector<int>& reactions, unsigned mask);
+
+  const Mechanism* mechanism_;
+  std::vector<double> air_;
+  std::vector<double> photolysis_;
+  double ro2_ = 0.0;
+  std::vector<double> values_;  // named coefficients
+  std::vector<double> k_;       // reactions
+  bool first_ = true;
+  long long evaluations_ = 0;
+  // What is not constant, in file order: without RO2, and with it.
+  std::vector<int> varying_names_, varying_reactions_;
+  std::vector<int> ro2_names_, ro2_reactions_;
+};
+
+}  // namespace box
