@@ -27,8 +27,8 @@ def test_defaults_are_the_models_own_day():
 def test_every_section_of_the_schema_is_an_attribute():
     s = S()
     # Sections with no keys set yet, sub-tables included.
-    assert dict(s.emissions) == {} and dict(s.deposition) == {} and dict(s.dilution.background) == {}
-    assert dict(s.constraints) == {}
+    assert dict(s.emissions) == {"mixing_height_m": 1000.0, "profile": "constant"}
+    assert dict(s.deposition) == {} and dict(s.dilution.background) == {} and dict(s.constraints) == {}
     s.emissions.NO = 5e10
     s.dilution.background.CO = 100
     assert s.emissions.NO == 5e10 and s["emissions.NO"] == 5e10
@@ -72,7 +72,7 @@ BAD = [
     ({"time": {"hours": [1, 2]}}, "time.hours: expected a number, found a list holding int"),
     ({"time": {"step_seconds": 7}}, "time.step_seconds: expected a whole number of seconds that divides 3600"),
     ({"time": {"step_seconds": 2**80}}, "time.step_seconds: expected a whole number"),
-    ({"time": {"hours": 2.0**1000}}, "time.hours: expected a positive length in hours, found 1.07150860718626"),
+    ({"time": {"hours": 2.0**1000}}, "time.hours: expected a length of at most 878400 hours (100 years"),
     ({"time": {"hours": 10**400}}, "time.hours: expected a finite number, found inf"),
     ({"initial": {"O3": -(10**400)}}, "initial.O3: expected a finite number, found -inf"),
     ({"time": 5}, "time: expected a table ([time])"),
