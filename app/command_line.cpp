@@ -10,6 +10,7 @@
 #include "common/version.hpp"
 #include "app/program.hpp"
 #include "app/ensemble_program.hpp"
+#include "scenario/schema.hpp"
 
 namespace box {
 namespace {
@@ -31,53 +32,71 @@ std::vector<std::string> comma_list(const std::string& text) {
   return out;
 }
 
+// The keys the command line of `boxmodel run` sets, as the scenario schema
+// names them, with the value each option was given.
+struct KeyOption {
+  const ScenarioKey* key = nullptr;
+  std::string name;  // "--quiet" of "--quiet,-q"
+  double number = 0;
+  std::string text;
+  bool flag = false;
+  CLI::Option* option = nullptr;
+};
+
 struct RunOptions {
   std::string scenario;
-  double start_hour = 0, rtol = 0, atol = 0;
-  double step = 0, hours = 0;
-  std::string output_dir, species, format, method;
-  bool quiet = false;
-  bool budgets = false;
+  std::vector<KeyOption> keys;
 };
 
 void add_run_options(CLI::App& run, RunOptions& o) {
   run.add_option("scenario", o.scenario, "Scenario file (TOML); without one, the default scenario");
-  run.add_option("--start-hour", o.start_hour, "Local time of the first step, hours (time.start_hour)");
-  run.add_option("--step", o.step, "Step length in seconds, a divisor of 3600 (time.step_seconds)");
-  run.add_option("--hours", o.hours, "Length of the run in hours (time.hours)");
-  run.add_option("--output-dir", o.output_dir, "Folder for the output files (output.dir)");
-  run.add_option("--species", o.species,
-                 "Species of the CSV and NetCDF outputs: table, all, or names separated by commas "
-                 "(output.species)");
-  run.add_option("--format", o.format, "Outputs, separated by commas: table, csv, netcdf (output.formats)");
-  run.add_option("--method", o.method, "Integration method: ros2, ros3, ros4, rodas3, rodas4 (chemistry.method)");
-  run.add_option("--rtol", o.rtol, "Relative tolerance (chemistry.rtol)");
-  run.add_option("--atol", o.atol, "Absolute tolerance, molecules cm-3 (chemistry.atol)");
-  run.add_flag("--quiet,-q", o.quiet, "No progress lines on standard output (output.progress_lines = false)");
-  run.add_flag("--budgets", o.budgets,
-               "Integrated reaction rates and species budgets per output interval (output.budgets = true)");
+  for (const ScenarioKey& k : scenario_keys())
+    if (!k.option.empty()) {
+      KeyOption& ko = o.keys.emplace_back();
+      ko.key = &k;
+      ko.name = k.option.substr(0, k.option.find(','));
+    }
+  for (KeyOption& ko : o.keys) {
+    const ScenarioKey& k = *ko.key;
+    const std::string names(k.option);
+    const std::string help(k.option_help);
+    const std::string key(k.name);
+    switch (k.type) {
+      case KeyType::boolean:
+        // A flag sets the opposite of the key's default.
+        ko.option = run.add_flag(names, ko.flag,
+                                 help + " (" + key + " = " + (k.default_value == "true" ? "false" : "true") + ")");
+        break;
+      case KeyType::number:
+      case KeyType::whole_number:
+        ko.option = run.add_option(names, ko.number, help + " (" + key + ")");
+        break;
+      default:
+        ko.option = run.add_option(names, ko.text, help + " (" + key + ")");
+        break;
+    }
+  }
 }
 
-std::vector<KeyOverride> run_overrides(const CLI::App& run, const RunOptions& o) {
+std::vector<KeyOverride> run_overrides(const RunOptions& o) {
   std::vector<KeyOverride> v;
-  const auto given = [&](const char* name) { return run.get_option(name)->count() > 0; };
-  const auto add = [&](const char* option, const char* key, KeyOverride::Value value) {
-    v.push_back({key, std::move(value), std::string("command line ") + option});
-  };
-  if (given("--start-hour")) add("--start-hour", "time.start_hour", o.start_hour);
-  if (given("--step")) add("--step", "time.step_seconds", o.step);
-  if (given("--hours")) add("--hours", "time.hours", o.hours);
-  if (given("--output-dir")) add("--output-dir", "output.dir", o.output_dir);
-  if (given("--species")) {
-    if (o.species == "table" || o.species == "all") add("--species", "output.species", o.species);
-    else add("--species", "output.species", comma_list(o.species));
+  for (const KeyOption& ko : o.keys) {
+    if (ko.option->count() == 0) continue;
+    const ScenarioKey& k = *ko.key;
+    KeyOverride::Value value;
+    switch (k.type) {
+      case KeyType::boolean: value = k.default_value != "true"; break;
+      case KeyType::number:
+      case KeyType::whole_number: value = ko.number; break;
+      case KeyType::names: value = comma_list(ko.text); break;
+      case KeyType::species_selection:
+        if (ko.text == "table" || ko.text == "all") value = ko.text;
+        else value = comma_list(ko.text);
+        break;
+      default: value = ko.text; break;
+    }
+    v.push_back({std::string(k.name), std::move(value), "command line " + ko.name});
   }
-  if (given("--format")) add("--format", "output.formats", comma_list(o.format));
-  if (given("--method")) add("--method", "chemistry.method", o.method);
-  if (given("--rtol")) add("--rtol", "chemistry.rtol", o.rtol);
-  if (given("--atol")) add("--atol", "chemistry.atol", o.atol);
-  if (o.quiet) add("--quiet", "output.progress_lines", false);
-  if (o.budgets) add("--budgets", "output.budgets", true);
   return v;
 }
 
@@ -130,7 +149,7 @@ int main_program(int argc, char** argv) {
   if (run->parsed()) {
     std::optional<std::filesystem::path> file;
     if (!run_options.scenario.empty()) file = run_options.scenario;
-    return run_scenario_program(file, run_overrides(*run, run_options));
+    return run_scenario_program(file, run_overrides(run_options));
   }
   if (ensemble->parsed() && ensemble->get_option("--print-member")->count() > 0)
     return ensemble::print_member_program(ensemble_file, print_member);

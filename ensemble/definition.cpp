@@ -11,6 +11,7 @@
 #include "common/errors.hpp"
 #include "ensemble/monte_carlo.hpp"
 #include "mechanism/parameters.hpp"
+#include "scenario/schema.hpp"
 
 namespace box::ensemble {
 namespace fs = std::filesystem;
@@ -287,8 +288,9 @@ std::vector<KeyOverride> member_overrides(const Definition& d, std::size_t index
     for (std::size_t k = 0; k < t.keys.size(); ++k) {
       KeyOverride o{t.keys[k], row.cells[k], origin};
       // Files named in the table are found next to the table.
+      const ScenarioKey* key = find_scenario_key(t.keys[k]);
       if (const auto* s = std::get_if<std::string>(&o.value);
-          s != nullptr && t.keys[k].starts_with("site.") && fs::path(*s).is_relative())
+          s != nullptr && key != nullptr && key->is_path && fs::path(*s).is_relative())
         o.value = (folder / *s).generic_string();
       v.push_back(std::move(o));
     }

@@ -52,6 +52,7 @@
 #include "output/netcdf_writer.hpp"
 #include "output/variable_attributes.hpp"
 #include "scenario/scenario_file.hpp"
+#include "scenario/schema.hpp"
 
 namespace py = pybind11;
 namespace fs = std::filesystem;
@@ -596,6 +597,18 @@ PYBIND11_MODULE(_core, m) {
       .def("total_steps", &Scenario::total_steps);
 
   m.def("is_key_value", &is_key_value);
+  m.def("scenario_keys", [] {
+    // (name, type, default, is_path, doc, option), in schema order.
+    static const char* const type_names[] = {"boolean", "number", "whole number", "text", "path", "names",
+                                             "species selection", "numbers by species", "numbers by reaction"};
+    py::list keys;
+    for (const ScenarioKey& k : scenario_keys())
+      keys.append(py::make_tuple(std::string(k.name), type_names[static_cast<int>(k.type)],
+                                 std::string(k.default_value), k.is_path, std::string(k.doc),
+                                 std::string(k.option)));
+    return keys;
+  });
+  m.def("scenario_sections", &scenario_sections);
   m.def(
       "read_scenario_file",
       [](const fs::path& path, const py::list& overrides) { return read_scenario_file(path, overrides_from(overrides)); },

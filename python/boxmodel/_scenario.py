@@ -13,6 +13,7 @@ a key changes.
     t = Scenario.from_toml("run.toml").replace(time={"start_hour": 6})
 """
 
+import functools
 import math
 import os
 import tomllib
@@ -22,7 +23,11 @@ from . import _core
 from ._errors import ScenarioError
 
 _ORIGIN = "boxmodel.Scenario"
-_SECTIONS = ("site", "time", "initial", "chemistry", "output")
+# Every section and sub-table the model's schema knows ("site", ...,
+# "chemistry.rate_factors", "dilution.background"): each reads as an
+# attribute even before any of its keys is set.
+_ALL_SECTIONS = tuple(_core.scenario_sections())
+_SECTIONS = tuple(s for s in _ALL_SECTIONS if "." not in s)
 
 
 def _describe_value(value):
@@ -115,8 +120,11 @@ class Section(Mapping):
         return table
 
     def __getitem__(self, key):
+        path = f"{self._path}.{key}"
+        if path in _ALL_SECTIONS:
+            return Section(self._scenario, path)
         value = self._table()[key]
-        return Section(self._scenario, f"{self._path}.{key}") if isinstance(value, dict) else value
+        return Section(self._scenario, path) if isinstance(value, dict) else value
 
     def __getattr__(self, key):
         try:
@@ -325,8 +333,20 @@ class Scenario:
     __hash__ = None
 
     def __repr__(self):
-        keys = ", ".join(f"{k}={v}" for k, v in self._core.describe())
-        return f"<Scenario {self.source}: {keys}>"
+        # What the scenario sets: the keys whose values differ from the
+        # model's own day, as the output files record them.
+        default = _default_description()
+        changed = ", ".join(f"{k}={v}" for k, v in self._core.describe() if default.get(k) != v)
+        where = "" if self._text is None else f" {self.source}"
+        return f"<Scenario{where}: {changed or _ALL_DEFAULT}>"
+
+
+_ALL_DEFAULT = "every key at its default (the model's own day)"
+
+
+@functools.lru_cache(maxsize=1)
+def _default_description():
+    return dict(_core.scenario_from_overrides([]).describe())
 
 
 def as_scenario(value):

@@ -13,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "scenario/schema.hpp"
 #include "tests/support/program_run.hpp"
 
 #ifdef BOXMODEL_HAVE_NETCDF
@@ -326,8 +327,25 @@ TEST(CommandLine, UsageVersionAndHelp) {
   const auto help = p.run("run --help");
   EXPECT_EQ(help.status, 0);
   for (const char* option : {"--start-hour", "--step", "--hours", "--output-dir", "--species", "--format",
-                             "--method", "--rtol", "--atol", "--quiet"})
+                             "--method", "--rtol", "--atol", "--quiet", "--budgets"})
     EXPECT_NE(help.out.find(option), std::string::npos) << option;
+  EXPECT_FALSE(fs::exists(p / "TS_species.txt"));
+  // Every option the scenario schema gives sets its key: the help names the
+  // key, and a value the key refuses is refused naming option and key.
+  for (const box::ScenarioKey& k : box::scenario_keys()) {
+    if (k.option.empty()) continue;
+    const std::string option(k.option.substr(0, k.option.find(',')));
+    SCOPED_TRACE(option);
+    EXPECT_NE(help.out.find("(" + std::string(k.name)), std::string::npos) << help.out;
+    // A flag has no value to refuse, and any path is a path.
+    if (k.type == box::KeyType::boolean || k.type == box::KeyType::path) continue;
+    const bool numeric = k.type == box::KeyType::number || k.type == box::KeyType::whole_number;
+    const std::string bad = numeric ? "-1" : "nonsense";
+    const auto refused = p.run("run " + option + "=" + bad);
+    EXPECT_EQ(refused.status, 1) << refused.err;
+    EXPECT_NE(refused.err.find("command line " + option + ": " + std::string(k.name) + ": "), std::string::npos)
+        << refused.err;
+  }
   EXPECT_FALSE(fs::exists(p / "TS_species.txt"));
 
   const auto unknown_option = p.run("run --stpe 600");

@@ -80,9 +80,12 @@ TEST(MembersTable, ErrorsNameTheFileTheLineAndTheColumn) {
 TEST(EnsembleFile, MembersAreTheBaseWithTheirRowAndTheEnsemblesOutput) {
   Files f;
   f.write("base.toml", "[time]\nhours = 3\n[output]\nevery_seconds = 600\nformats = [\"csv\"]\n");
-  f.write("m.csv", "initial.O3,time.start_hour,chemistry.rate_factors.R27,site.records\n40,6,2,r.txt\n50,7,3,/abs/r.txt\n");
+  f.write("m.csv",
+          "initial.O3,time.start_hour,chemistry.rate_factors.R27,site.records,constraints.file,chemistry.method\n"
+          "40,6,2,r.txt,obs.csv,ros3\n50,7,3,/abs/r.txt,/abs/obs.csv,rodas4\n");
+  // With a byte-order mark, as some editors write UTF-8.
   f.write("e.toml",
-          "base = \"base.toml\"\nmembers = \"m.csv\"\n[monte_carlo]\nseed = 9\nuncertainty = { R27 = 1.5 }\n"
+          "\xEF\xBB\xBF" "base = \"base.toml\"\nmembers = \"m.csv\"\n[monte_carlo]\nseed = 9\nuncertainty = { R27 = 1.5 }\n"
           "[output]\nspecies = [\"O3\"]\nevery_seconds = 1800\nformats = [\"csv\"]\ndir = \"out\"\n");
   const Definition d = read_definition(f.dir() / "e.toml");
   EXPECT_EQ(d.members(), 2u);
@@ -99,6 +102,10 @@ TEST(EnsembleFile, MembersAreTheBaseWithTheirRowAndTheEnsemblesOutput) {
   // Absolute paths stay, relative ones are found next to the table.
   EXPECT_EQ(s.site.records, fs::path("/abs/r.txt"));
   EXPECT_EQ(member_scenario(d, 0).site.records, f.dir() / "r.txt");
+  // So is every path key, by the scenario schema; other text is as written.
+  EXPECT_EQ(s.field.observations, fs::path("/abs/obs.csv"));
+  EXPECT_EQ(member_scenario(d, 0).field.observations, f.dir() / "obs.csv");
+  EXPECT_EQ(s.chemistry.method, "rodas4");
   // The random factor multiplies the row's.
   ASSERT_EQ(s.chemistry.rate_factors.size(), 1u);
   EXPECT_EQ(s.chemistry.rate_factors[0].factor, 3.0 * std::exp(std::log(1.5) * standard_normal(9, 1, 27)));

@@ -6,10 +6,14 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <fstream>
+#include <map>
 #include <string>
 #include <vector>
 
 #include "mechanism/species_lookup.hpp"
+#include "scenario/schema.hpp"
+#include "tests/support/scratch_dir.hpp"
 
 namespace box {
 namespace {
@@ -210,6 +214,13 @@ TEST(ScenarioFile, RefusalsNameLineAndKey) {
       {"[dilution]\nrate_per_s = -1e-5\n", "s.toml: line 2: dilution.rate_per_s: expected a rate of 0 s-1 or more"},
       {"[time]\nhours = 3\n[time]\n", "s.toml: line 3: "},
       {"time = 3\n", "s.toml: line 1: time: expected a table ([time])"},
+      // Lengths and amounts no run can mean: unit mistakes.
+      {"[time]\nhours = 1e6\n", "s.toml: line 2: time.hours: expected a length of at most 878400 hours (100 years"},
+      {"[time]\nstep_seconds = 1\nhours = 800000\n", "s.toml: line 3: time.hours: 800000 hours is more steps of 1 s than the run can count"},
+      {"[initial]\nO3 = 1e12\n", "s.toml: line 2: initial.O3: expected a mole fraction of at most 1e9 ppb (all of the air), found 1000000000000"},
+      {"[dilution]\nbackground = { CO = 2e9 }\n", "s.toml: line 2: dilution.background.CO: expected a mole fraction of at most 1e9 ppb"},
+      {"[emissions]\nNO = 1e30\n", "s.toml: line 2: emissions.NO: expected at most 5.79e+24 molecules cm-2 s-1"},
+      {"[emissions]\nmixing_height_m = 10\nNO = 1e23\n", "s.toml: line 3: emissions.NO: expected at most 5.79e+22 molecules cm-2 s-1 (more would replace the air of the 10 m"},
   };
   for (const auto& [toml, message] : cases)
     EXPECT_EQ(refusal(toml).rfind(message, 0), 0u) << toml << "\ngave: " << refusal(toml);
@@ -222,6 +233,87 @@ TEST(ScenarioFile, MissingFile) {
   } catch (const ScenarioError& e) {
     EXPECT_EQ(std::string(e.what()), "no/such/scenario.toml: cannot read the scenario file: no such file or not readable");
   }
+}
+
+// Other keys of the same section a key is read or described only with.
+std::string companions(const ScenarioKey& k) {
+  if (k.name == "constraints.species") return "file = \"obs.csv\"\n";
+  if (k.name == "constraints.interpolation") return "from_records = [\"O3\"]\n";
+  if (k.name == "emissions.mixing_height_m" || k.name == "emissions.profile") return "NO = 5e10\n";
+  if (k.name == "output.budget_species") return "budgets = true\n";
+  return "";
+}
+
+// The schema's keys as a TOML file sets them: "[initial]\nO3 = 40.0".
+std::string set_by_file(const ScenarioKey& k) {
+  std::string last(k.last());
+  if (last == "<species>") last = "O3";
+  if (last == "R<n>") last = "R27";
+  return "[" + std::string(k.section()) + "]\n" + last + " = " + std::string(k.example) + "\n" + companions(k);
+}
+
+// "initial.O3" for "initial.<species>", "chemistry.rate_factors.R27" for "R<n>".
+std::string item_key(const ScenarioKey& k) {
+  std::string key(k.name);
+  if (const auto p = key.find("<species>"); p != std::string::npos) key.replace(p, 9, "O3");
+  if (const auto p = key.find("R<n>"); p != std::string::npos) key.replace(p, 4, "R27");
+  return key;
+}
+
+// Every key of the schema: set to its example it reads, is described for the
+// output records with a value other than the default's, and is written by
+// scenario_to_toml so that it reads back to the same scenario; its default
+// is what the default scenario describes.
+TEST(ScenarioSchema, EveryKeyReadsDescribesAndRoundTrips) {
+  const auto described = [](const Scenario& s) {
+    std::map<std::string, std::string> m;
+    for (const auto& [k, v] : describe_scenario(s)) m[k] = v;
+    return m;
+  };
+  const auto defaults = described(scenario_from_overrides({}));
+  for (const auto& [key, value] : defaults) {
+    const ScenarioKey* k = find_scenario_key(key);
+    ASSERT_NE(k, nullptr) << key;
+    EXPECT_EQ(k->default_value, value) << key;
+  }
+  ASSERT_GE(scenario_keys().size(), 29u);
+  for (const ScenarioKey& k : scenario_keys()) {
+    SCOPED_TRACE(std::string(k.name));
+    EXPECT_FALSE(k.doc.empty());
+    const std::string key = item_key(k);
+    EXPECT_EQ(find_scenario_key(key), &k);
+    EXPECT_EQ(k.is_path, k.type == KeyType::path);
+    const Scenario s = parse_scenario(set_by_file(k), "s.toml", "");
+    const auto d = described(s);
+    ASSERT_TRUE(d.count(key)) << set_by_file(k);
+    EXPECT_NE(d.at(key), defaults.count(key) ? defaults.at(key) : "");
+    const std::string toml = scenario_to_toml(s);
+    EXPECT_EQ(described(parse_scenario(toml, "back.toml", "")), d) << toml;
+    // And set from outside the file, as the command line and members tables
+    // do, by its dotted name.
+    if (k.type == KeyType::number || k.type == KeyType::whole_number || k.is_table()) {
+      const Scenario o = parse_scenario("[" + std::string(k.section()) + "]\n" + companions(k), "s.toml", "",
+                                        {{key, std::stod(std::string(k.example)), "test"}});
+      EXPECT_EQ(described(o).at(key), d.at(key));
+    }
+  }
+  // Sections, sub-tables included, in schema order.
+  const std::vector<std::string> sections = scenario_sections();
+  EXPECT_EQ(sections.front(), "site");
+  EXPECT_NE(std::find(sections.begin(), sections.end(), "dilution.background"), sections.end());
+  EXPECT_NE(std::find(sections.begin(), sections.end(), "chemistry.rate_factors"), sections.end());
+  // Path keys only, and a section's own key is not an item of its table.
+  EXPECT_TRUE(find_scenario_key("constraints.file")->is_path);
+  EXPECT_FALSE(find_scenario_key("initial.NO")->is_path);
+  EXPECT_EQ(find_scenario_key("initial.from_first_record")->type, KeyType::boolean);
+  EXPECT_EQ(find_scenario_key("time.nonsense"), nullptr);
+  EXPECT_EQ(find_scenario_key("dilution.background.O3.x"), nullptr);
+}
+
+TEST(ScenarioFile, AByteOrderMarkIsSkipped) {
+  box::testing::ScratchDir dir;
+  std::ofstream(dir.dir() / "bom.toml") << "\xEF\xBB\xBF[time]\nhours = 3\n";
+  EXPECT_EQ(read_scenario_file(dir.dir() / "bom.toml").time.hours, 3.0);
 }
 
 }  // namespace

@@ -1,0 +1,74 @@
+#pragma once
+// Inside the scenario library: the checked reading of one TOML value, and
+// the functions of each schema entry that read, describe and write its key.
+#include <filesystem>
+#include <map>
+#include <span>
+#include <string>
+#include <string_view>
+#include <utility>
+#include <vector>
+
+#include <toml++/toml.h>
+
+#include "scenario/scenario.hpp"
+#include "scenario/schema.hpp"
+
+namespace box {
+
+// Reads values of a scenario table, checking them. Every failure names the
+// file and line (or the origin of a value set from outside) and the key.
+class KeyReader {
+ public:
+  KeyReader(std::string source, std::filesystem::path base_dir, std::map<std::string, std::string> override_origin)
+      : source_(std::move(source)), base_(std::move(base_dir)), override_origin_(std::move(override_origin)) {}
+
+  [[noreturn]] void fail(const toml::node* node, std::string_view key, const std::string& what) const;
+  std::string where(const toml::node* node, std::string_view key) const;
+  bool set_from_outside(const std::string& key) const { return override_origin_.count(key) > 0; }
+  const std::string& source() const { return source_; }
+
+  double number(const toml::node& node, std::string_view key) const;
+  int whole_number(const toml::node& node, std::string_view key) const;
+  std::string text(const toml::node& node, std::string_view key) const;
+  bool boolean(const toml::node& node, std::string_view key) const;
+  std::vector<std::string> strings(const toml::node& node, std::string_view key) const;
+  // Relative to the file's folder unless set from outside the file.
+  std::filesystem::path path(const toml::node& node, std::string_view key) const;
+  // One of `words`, else "expected \"a\" or \"b\", found \"c\"".
+  std::string word(const toml::node& node, std::string_view key, std::initializer_list<std::string_view> words) const;
+  ValueSource value_source(const toml::node* node, std::string_view key) const;
+  // An integrated species' mechanism index, else an error naming close names.
+  int integrated_species(const toml::node& node, std::string_view key, std::string_view name) const;
+
+  static const char* type_name(const toml::node& node);
+
+ private:
+  std::string source_;
+  std::filesystem::path base_;
+  std::map<std::string, std::string> override_origin_;
+};
+
+using Description = std::vector<std::pair<std::string, std::string>>;
+
+// A schema entry with what the reader and writers do with its key. For a
+// table, `read` and `check` are called once per item (`key` is then
+// "initial.O3", `item` "O3"); `check` runs after the key's whole section is
+// read, for checks against the section's other keys.
+struct KeyEntry {
+  ScenarioKey key;
+  void (*read)(const KeyReader& r, const toml::node& n, const std::string& key, std::string_view item, Scenario& s);
+  void (*describe)(const Scenario& s, Description& d);
+  void (*write)(const Scenario& s, toml::table& root);
+  void (*check)(const KeyReader& r, const toml::node& n, const std::string& key, const Scenario& s) = nullptr;
+};
+
+std::span<const KeyEntry> key_entries();
+
+// The table at dotted `path` of `root`, created when missing.
+toml::table& table_at(toml::table& root, std::string_view path);
+
+std::string format_number(double v);
+std::string join(const std::vector<std::string>& names, std::string_view separator = ", ");
+
+}  // namespace box

@@ -1,0 +1,580 @@
+// The scenario keys. Each entry names a key, its type, default, whether it
+// is a path, a line of description, an example value and its command-line
+// option, and says how the key is read (with its checks), described for the
+// output files' records and written back as TOML.
+//
+// To add a key: one entry here, in the place it should take in
+// describe_scenario's list, and the field of Scenario it sets. The reader,
+// the writers, the command line, the members tables and Python follow; the
+// schema's tests set every key to its example and read it back.
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <iterator>
+
+#include "common/closest_names.hpp"
+#include "common/one_based.hpp"
+#include "mechanism/species_lookup.hpp"
+#include "scenario/key_reader.hpp"
+
+namespace box {
+namespace {
+
+namespace fs = std::filesystem;
+
+// A mole fraction cannot exceed 1: 1e9 ppb. A larger value is a unit
+// mistake (ppt or molecules cm-3 given as ppb).
+constexpr double max_ppb = 1e9;
+
+// A century. A box of one site's air stands for hours to seasons; a longer
+// length is a unit mistake (minutes or seconds given as hours).
+constexpr double max_run_hours = 24.0 * 366 * 100;
+
+// The densest air the site records may describe (120000 Pa at 150 K), in
+// molecules cm-3: an emission that would put that many molecules into every
+// cm3 of the mixing layer each second replaces the layer's air with the
+// species alone within a second, which no source does; such a flux is a
+// unit mistake.
+constexpr double boltzmann_j_per_k = 1.380649e-23;
+constexpr double densest_air_per_cm3 = 120000.0 / (boltzmann_j_per_k * 150.0) * 1e-6;
+
+std::string format_path(const fs::path& p) { return p.generic_string(); }
+std::string comma_list(const std::vector<std::string>& v) { return join(v, ","); }
+std::string species_name(int index) { return std::string(mech::species_names[at(index)]); }
+
+void put(toml::table& root, std::string_view key, auto&& value) {
+  const auto dot = key.rfind('.');
+  table_at(root, key.substr(0, dot)).insert_or_assign(key.substr(dot + 1), std::forward<decltype(value)>(value));
+}
+
+toml::array array_of(const std::vector<std::string>& names) {
+  toml::array a;
+  for (const std::string& n : names) a.push_back(n);
+  return a;
+}
+
+std::vector<std::string> held_names(const FieldSettings& f) {
+  std::vector<std::string> names;
+  for (const NamedSpecies& h : f.from_records) names.push_back(h.species);
+  return names;
+}
+
+bool writes_emissions(const FieldSettings& f) {
+  return !f.exchange.emissions.empty() || f.exchange.mixing_height_m || f.emission_profile != EmissionProfile::constant;
+}
+bool writes_dilution(const FieldSettings& f) {
+  return f.exchange.dilution_per_s != 0.0 || !f.exchange.background.empty();
+}
+
+const char* format_name(OutputFormat f) {
+  switch (f) {
+    case OutputFormat::table: return "table";
+    case OutputFormat::csv: return "csv";
+    case OutputFormat::netcdf: return "netcdf";
+  }
+  return "";
+}
+
+// A species = value item of a table (emissions, deposition, background).
+SpeciesSetting species_value(const KeyReader& r, const toml::node& n, const std::string& key, std::string_view item) {
+  const int index = r.integrated_species(n, key, item);
+  return {species_name(index), r.number(n, key), r.value_source(&n, key)};
+}
+
+void describe_values(Description& d, std::string_view section, const std::vector<SpeciesSetting>& v) {
+  for (const SpeciesSetting& x : v) d.emplace_back(std::string(section) + "." + x.species, format_number(x.value));
+}
+
+void write_values(toml::table& root, std::string_view section, const std::vector<SpeciesSetting>& v) {
+  if (v.empty()) return;
+  toml::table& t = table_at(root, section);
+  for (const SpeciesSetting& x : v) t.insert_or_assign(x.species, x.value);
+}
+
+// "R27" -> 27; 0 unless the name is R followed by a reaction's number.
+int reaction_number(std::string_view name) {
+  if (name.size() < 2 || name.size() > 4 || name[0] != 'R' || name[1] == '0') return 0;
+  int n = 0;
+  for (char c : name.substr(1)) {
+    if (c < '0' || c > '9') return 0;
+    n = n * 10 + (c - '0');
+  }
+  return n <= nreact ? n : 0;
+}
+
+void check_ppb(const KeyReader& r, const toml::node& n, const std::string& key, double ppb) {
+  if (ppb > max_ppb)
+    r.fail(&n, key, "expected a mole fraction of at most 1e9 ppb (all of the air), found " + format_number(ppb));
+}
+
+using S = Scenario;
+using R = const KeyReader&;
+using N = const toml::node&;
+using K = const std::string&;
+using I = std::string_view;
+using D = Description&;
+using T = toml::table&;
+
+const KeyEntry entries[] = {
+    // ------------------------------------------------------------------ site
+    {{"site.parameters", KeyType::path, "inputn", true, "the site and day (latitude, longitude, date)",
+      "\"site-parameters\""},
+     [](R r, N n, K k, I, S& s) { s.site.parameters = r.path(n, k); },
+     [](const S& s, D d) { d.emplace_back("site.parameters", format_path(s.site.parameters)); },
+     [](const S& s, T t) { put(t, "site.parameters", format_path(s.site.parameters)); }},
+    {{"site.records", KeyType::path, "ValuesAtSite_extractedFromWRFchemAug31.txt_test", true,
+      "hourly records: temperature, pressure, radiation, observed gases", "\"records.txt\""},
+     [](R r, N n, K k, I, S& s) { s.site.records = r.path(n, k); },
+     [](const S& s, D d) { d.emplace_back("site.records", format_path(s.site.records)); },
+     [](const S& s, T t) { put(t, "site.records", format_path(s.site.records)); }},
+    {{"site.records_layout", KeyType::text, "lines", false,
+      "\"lines\": one record per line, exactly 13 values; \"free\": values may span lines", "\"free\""},
+     [](R r, N n, K k, I, S& s) {
+       s.site.records_layout = r.word(n, k, {"lines", "free"}) == "lines" ? RecordsLayout::lines : RecordsLayout::free;
+     },
+     [](const S& s, D d) {
+       d.emplace_back("site.records_layout", s.site.records_layout == RecordsLayout::lines ? "lines" : "free");
+     },
+     [](const S& s, T t) {
+       put(t, "site.records_layout", s.site.records_layout == RecordsLayout::lines ? "lines" : "free");
+     }},
+    // ------------------------------------------------------------------ time
+    {{"time.start_hour", KeyType::number, "5", false, "local time of the first step, hours", "6.5", "--start-hour",
+      "Local time of the first step, hours"},
+     [](R r, N n, K k, I, S& s) {
+       s.time.start_hour = r.number(n, k);
+       if (s.time.start_hour < 0.0 || s.time.start_hour >= 24.0)
+         r.fail(&n, k, "expected a local time from 0 up to 24 hours, found " + format_number(s.time.start_hour));
+     },
+     [](const S& s, D d) { d.emplace_back("time.start_hour", format_number(s.time.start_hour)); },
+     [](const S& s, T t) { put(t, "time.start_hour", s.time.start_hour); }},
+    {{"time.step_seconds", KeyType::whole_number, "300", false, "step length, a whole number of seconds dividing 3600",
+      "600", "--step", "Step length in seconds, a divisor of 3600"},
+     [](R r, N n, K k, I, S& s) {
+       s.time.step_seconds = r.whole_number(n, k);
+       if (s.time.step_seconds < 1 || 3600 % s.time.step_seconds != 0)
+         r.fail(&n, k, "expected a whole number of seconds that divides 3600, found " +
+                           std::to_string(s.time.step_seconds));
+     },
+     [](const S& s, D d) { d.emplace_back("time.step_seconds", std::to_string(s.time.step_seconds)); },
+     [](const S& s, T t) { put(t, "time.step_seconds", s.time.step_seconds); }},
+    {{"time.hours", KeyType::number, "17", false, "length of the run, hours", "48", "--hours",
+      "Length of the run in hours"},
+     [](R r, N n, K k, I, S& s) {
+       s.time.hours = r.number(n, k);
+       if (!(s.time.hours > 0.0))
+         r.fail(&n, k, "expected a positive length in hours, found " + format_number(s.time.hours));
+       if (s.time.hours > max_run_hours)
+         r.fail(&n, k, "expected a length of at most " + format_number(max_run_hours) +
+                           " hours (100 years: a box of one site's air stands for hours to seasons, so a longer "
+                           "run is surely a unit mistake, such as minutes or seconds given as hours), found " +
+                           format_number(s.time.hours));
+     },
+     [](const S& s, D d) { d.emplace_back("time.hours", format_number(s.time.hours)); },
+     [](const S& s, T t) { put(t, "time.hours", s.time.hours); }},
+    // --------------------------------------------------------------- initial
+    {{"initial.<species>", KeyType::numbers_by_species, "", false,
+      "initial mole fraction, ppb; species not named keep the built-in initial state", "40.0"},
+     [](R r, N n, K k, I item, S& s) {
+       const int index = find_species(item).value_or(0);
+       if (index == 0) {
+         std::string what = "no species of that name";
+         const std::vector<std::string_view> names(mech::species_names.begin(), mech::species_names.end());
+         const auto close = closest_names(item, names);
+         if (!close.empty()) what += " (close: " + join(close) + ")";
+         r.fail(&n, k, what);
+       }
+       if (index == nspec) r.fail(&n, k, "M is the air itself and cannot be set");
+       const double ppb = r.number(n, k);
+       if (ppb < 0.0) r.fail(&n, k, "expected a mole fraction of 0 ppb or more, found " + format_number(ppb));
+       check_ppb(r, n, k, ppb);
+       s.initial.push_back({index, ppb});
+     },
+     [](const S& s, D d) {
+       for (const InitialValue& v : s.initial) d.emplace_back("initial." + species_name(v.species), format_number(v.ppb));
+     },
+     [](const S& s, T t) {
+       toml::table& initial = table_at(t, "initial");  // written even when empty
+       for (const InitialValue& v : s.initial) initial.insert_or_assign(species_name(v.species), v.ppb);
+     }},
+    // ------------------------------------------------------------- chemistry
+    {{"chemistry.method", KeyType::text, "ros3", false, "ros2 | ros3 | ros4 | rodas3 | rodas4", "\"rodas4\"",
+      "--method", "Integration method: ros2, ros3, ros4, rodas3, rodas4"},
+     [](R r, N n, K k, I, S& s) {
+       s.chemistry.method = r.text(n, k);
+       const auto& names = method_names();
+       if (std::find(names.begin(), names.end(), s.chemistry.method) == names.end())
+         r.fail(&n, k, "expected one of " + join(names) + ", found \"" + s.chemistry.method + "\"");
+     },
+     [](const S& s, D d) { d.emplace_back("chemistry.method", s.chemistry.method); },
+     [](const S& s, T t) { put(t, "chemistry.method", s.chemistry.method); }},
+    {{"chemistry.rtol", KeyType::number, "0.001", false, "relative tolerance, below 1", "1e-4", "--rtol",
+      "Relative tolerance"},
+     [](R r, N n, K k, I, S& s) {
+       s.chemistry.rtol = r.number(n, k);
+       if (!(s.chemistry.rtol > 0.0)) r.fail(&n, k, "expected a positive number, found " + format_number(s.chemistry.rtol));
+       if (!(s.chemistry.rtol < 1.0))
+         r.fail(&n, k, "expected a relative tolerance below 1, found " + format_number(s.chemistry.rtol));
+     },
+     [](const S& s, D d) { d.emplace_back("chemistry.rtol", format_number(s.chemistry.rtol)); },
+     [](const S& s, T t) { put(t, "chemistry.rtol", s.chemistry.rtol); }},
+    {{"chemistry.atol", KeyType::number, "1", false, "absolute tolerance, molecules cm-3", "10.0", "--atol",
+      "Absolute tolerance, molecules cm-3"},
+     [](R r, N n, K k, I, S& s) {
+       s.chemistry.atol = r.number(n, k);
+       if (!(s.chemistry.atol > 0.0)) r.fail(&n, k, "expected a positive number, found " + format_number(s.chemistry.atol));
+     },
+     [](const S& s, D d) { d.emplace_back("chemistry.atol", format_number(s.chemistry.atol)); },
+     [](const S& s, T t) { put(t, "chemistry.atol", s.chemistry.atol); }},
+    {{"chemistry.photolysis_factor", KeyType::number, "1", false, "multiplies every photolysis frequency", "0.5"},
+     [](R r, N n, K k, I, S& s) {
+       s.chemistry.photolysis_factor = r.number(n, k);
+       if (s.chemistry.photolysis_factor < 0.0)
+         r.fail(&n, k, "expected a factor of 0 or more, found " + format_number(s.chemistry.photolysis_factor));
+     },
+     [](const S& s, D d) { d.emplace_back("chemistry.photolysis_factor", format_number(s.chemistry.photolysis_factor)); },
+     [](const S& s, T t) { put(t, "chemistry.photolysis_factor", s.chemistry.photolysis_factor); }},
+    {{"chemistry.rate_factors.R<n>", KeyType::numbers_by_reaction, "", false,
+      "multiplies reaction n's rate coefficient (see boxmodel-rates)", "1.5"},
+     [](R r, N n, K k, I item, S& s) {
+       const int reaction = reaction_number(item);
+       if (reaction == 0) r.fail(&n, k, "no reaction of that name (expected R1 to R" + std::to_string(nreact) + ")");
+       const double f = r.number(n, k);
+       if (f < 0.0) r.fail(&n, k, "expected a factor of 0 or more, found " + format_number(f));
+       // Kept in increasing reaction number.
+       auto& v = s.chemistry.rate_factors;
+       const auto it = std::find_if(v.begin(), v.end(), [&](const RateFactor& x) { return x.reaction >= reaction; });
+       if (it != v.end() && it->reaction == reaction) it->factor = f;
+       else v.insert(it, {reaction, f});
+     },
+     [](const S& s, D d) {
+       for (const RateFactor& f : s.chemistry.rate_factors)
+         d.emplace_back("chemistry.rate_factors.R" + std::to_string(f.reaction), format_number(f.factor));
+     },
+     [](const S& s, T t) {
+       toml::table& factors = table_at(t, "chemistry.rate_factors");  // written even when empty
+       for (const RateFactor& f : s.chemistry.rate_factors) factors.insert("R" + std::to_string(f.reaction), f.factor);
+     }},
+    {{"initial.from_first_record", KeyType::boolean, "false", false,
+      "true: O3, NO, NO2, CO, HCHO from the first site record", "true"},
+     [](R r, N n, K k, I, S& s) { s.field.initial_from_first_record = r.boolean(n, k); },
+     [](const S& s, D d) {
+       if (s.field.initial_from_first_record) d.emplace_back("initial.from_first_record", "true");
+     },
+     [](const S& s, T t) {
+       if (s.field.initial_from_first_record) put(t, "initial.from_first_record", true);
+     }},
+    // ----------------------------------------------------------- constraints
+    {{"constraints.from_records", KeyType::names, "", false,
+      "held to the site records' hourly observations: O3, NO, NO2, CO, HCHO, H2O (q2)", "[\"O3\"]"},
+     [](R r, N n, K k, I, S& s) {
+       for (const std::string& name : r.strings(n, k)) {
+         const auto& allowed = record_species;
+         const auto* hit = std::find_if(std::begin(allowed), std::end(allowed), [&](const char* a) {
+           return find_species(a) == find_species(name) && find_species(name).has_value();
+         });
+         if (hit == std::end(allowed))
+           r.fail(&n, k,
+                  "\"" + name + "\" is not observed in the site records (they observe O3, NO, NO2, CO, "
+                  "HCHO and, as q2, H2O)");
+         s.field.from_records.push_back({*hit, r.value_source(&n, k)});
+       }
+     },
+     [](const S& s, D d) {
+       if (!s.field.from_records.empty()) d.emplace_back("constraints.from_records", comma_list(held_names(s.field)));
+     },
+     [](const S& s, T t) {
+       if (!s.field.from_records.empty()) put(t, "constraints.from_records", array_of(held_names(s.field)));
+     }},
+    {{"constraints.file", KeyType::path, "", true, "an observation file: header time_h,<species...>, ppb",
+      "\"obs.csv\""},
+     [](R r, N n, K k, I, S& s) {
+       s.field.observations = r.path(n, k);
+       s.field.observations_source = r.value_source(&n, k);
+     },
+     [](const S& s, D d) {
+       if (s.field.observations) d.emplace_back("constraints.file", format_path(*s.field.observations));
+     },
+     [](const S& s, T t) {
+       if (s.field.observations) put(t, "constraints.file", format_path(*s.field.observations));
+     }},
+    {{"constraints.species", KeyType::names, "", false, "which columns of the observation file (default: all)",
+      "[\"CO\"]"},
+     [](R r, N n, K k, I, S& s) {
+       s.field.observation_species = r.strings(n, k);
+       s.field.observation_species_source = r.value_source(&n, k);
+     },
+     [](const S& s, D d) {
+       if (s.field.observations && !s.field.observation_species.empty())
+         d.emplace_back("constraints.species", comma_list(s.field.observation_species));
+     },
+     [](const S& s, T t) {
+       if (s.field.observations && !s.field.observation_species.empty())
+         put(t, "constraints.species", array_of(s.field.observation_species));
+     },
+     [](R r, N n, K k, const S& s) {
+       if (!s.field.observations) r.fail(&n, k, "names columns of an observation file, but no file is given");
+     }},
+    {{"constraints.interpolation", KeyType::text, "linear", false,
+      "\"linear\", or \"step\" (each value held until the next)", "\"step\""},
+     [](R r, N n, K k, I, S& s) {
+       const std::string v = r.word(n, k, {"linear", "step"});
+       s.field.interpolation = interpolation_from_name(v, r.value_source(&n, k));
+     },
+     [](const S& s, D d) {
+       if (s.field.constrained())
+         d.emplace_back("constraints.interpolation", s.field.interpolation == Interpolation::linear ? "linear" : "step");
+     },
+     [](const S& s, T t) {
+       if (s.field.constrained())
+         put(t, "constraints.interpolation", s.field.interpolation == Interpolation::linear ? "linear" : "step");
+     }},
+    // ------------------------------------------------ emissions, deposition
+    {{"emissions.mixing_height_m", KeyType::number, "1000", false,
+      "height of the mixed layer emissions and deposition act over, m", "500.0"},
+     [](R r, N n, K k, I, S& s) {
+       const double h = r.number(n, k);
+       if (!(h > 0.0)) r.fail(&n, k, "expected a positive height in m, found " + format_number(h));
+       s.field.exchange.mixing_height_m = h;
+       s.field.exchange.mixing_height_source = r.value_source(&n, k);
+     },
+     [](const S& s, D d) {
+       if (s.field.open())
+         d.emplace_back("emissions.mixing_height_m", format_number(s.field.exchange.mixing_height_m.value_or(0.0)));
+     },
+     [](const S& s, T t) {
+       if (s.field.exchange.mixing_height_m) put(t, "emissions.mixing_height_m", *s.field.exchange.mixing_height_m);
+     }},
+    {{"emissions.profile", KeyType::text, "constant", false,
+      "\"constant\", or \"daylight\": follows cos(zenith), none at night, same daily total", "\"daylight\""},
+     [](R r, N n, K k, I, S& s) {
+       s.field.emission_profile_source = r.value_source(&n, k);
+       s.field.emission_profile =
+           emission_profile_from_name(r.word(n, k, {"constant", "daylight"}), s.field.emission_profile_source);
+     },
+     [](const S& s, D d) {
+       if (s.field.open())
+         d.emplace_back("emissions.profile",
+                        s.field.emission_profile == EmissionProfile::daylight ? "daylight" : "constant");
+     },
+     [](const S& s, T t) {
+       if (writes_emissions(s.field))
+         put(t, "emissions.profile", s.field.emission_profile == EmissionProfile::daylight ? "daylight" : "constant");
+     }},
+    {{"emissions.<species>", KeyType::numbers_by_species, "", false,
+      "emission flux, molecules cm-2 s-1, spread over the mixing height", "5e10"},
+     [](R r, N n, K k, I item, S& s) { s.field.exchange.emissions.push_back(species_value(r, n, k, item)); },
+     [](const S& s, D d) { describe_values(d, "emissions", s.field.exchange.emissions); },
+     [](const S& s, T t) { write_values(t, "emissions", s.field.exchange.emissions); },
+     [](R r, N n, K k, const S& s) {
+       const double h_m = s.field.exchange.mixing_height_m.value_or(1000.0);
+       const double bound = densest_air_per_cm3 * h_m * 100.0;
+       const double e = r.number(n, k);
+       if (e > bound) {
+         char limit[32];
+         std::snprintf(limit, sizeof limit, "%.3g", bound);
+         r.fail(&n, k, std::string("expected at most ") + limit +
+                           " molecules cm-2 s-1 (more would replace the air of the " + format_number(h_m) +
+                           " m mixing layer with the species within a second: a unit mistake), found " +
+                           format_number(e));
+       }
+     }},
+    {{"deposition.<species>", KeyType::numbers_by_species, "", false,
+      "deposition velocity, cm s-1, over the mixing height", "0.4"},
+     [](R r, N n, K k, I item, S& s) { s.field.exchange.deposition.push_back(species_value(r, n, k, item)); },
+     [](const S& s, D d) { describe_values(d, "deposition", s.field.exchange.deposition); },
+     [](const S& s, T t) { write_values(t, "deposition", s.field.exchange.deposition); }},
+    // -------------------------------------------------------------- dilution
+    {{"dilution.rate_per_s", KeyType::number, "0", false, "first-order exchange with background air, s-1", "1e-5"},
+     [](R r, N n, K k, I, S& s) {
+       s.field.exchange.dilution_per_s = r.number(n, k);
+       s.field.exchange.dilution_source = r.value_source(&n, k);
+       if (s.field.exchange.dilution_per_s < 0.0)
+         r.fail(&n, k, "expected a rate of 0 s-1 or more, found " + format_number(s.field.exchange.dilution_per_s));
+     },
+     [](const S& s, D d) {
+       if (writes_dilution(s.field)) d.emplace_back("dilution.rate_per_s", format_number(s.field.exchange.dilution_per_s));
+     },
+     [](const S& s, T t) {
+       if (writes_dilution(s.field)) put(t, "dilution.rate_per_s", s.field.exchange.dilution_per_s);
+     }},
+    {{"dilution.background.<species>", KeyType::numbers_by_species, "", false,
+      "background mole fraction, ppb; species not named have background 0", "40.0"},
+     [](R r, N n, K k, I item, S& s) {
+       SpeciesSetting v = species_value(r, n, k, item);
+       check_ppb(r, n, k, v.value);
+       s.field.exchange.background.push_back(std::move(v));
+     },
+     [](const S& s, D d) { describe_values(d, "dilution.background", s.field.exchange.background); },
+     [](const S& s, T t) {
+       if (writes_dilution(s.field)) table_at(t, "dilution.background");  // written even when empty
+       write_values(t, "dilution.background", s.field.exchange.background);
+     }},
+    // ---------------------------------------------------------------- output
+    {{"output.dir", KeyType::path, ".", true, "folder of the output files, created if missing", "\"out\"",
+      "--output-dir", "Folder for the output files"},
+     [](R r, N n, K k, I, S& s) { s.output.dir = r.path(n, k); },
+     [](const S& s, D d) { d.emplace_back("output.dir", format_path(s.output.dir)); },
+     [](const S& s, T t) { put(t, "output.dir", format_path(s.output.dir)); }},
+    {{"output.species", KeyType::species_selection, "table", false,
+      "\"table\" (the 15 of the species table), \"all\", or a list of names", "[\"O3\", \"NO2\"]", "--species",
+      "Species of the CSV and NetCDF outputs: table, all, or names separated by commas"},
+     [](R r, N n, K k, I, S& s) {
+       SpeciesSelection& sel = s.output.species;
+       sel = {};
+       if (n.is_string()) {
+         const std::string v = r.text(n, k);
+         if (v == "table") sel.kind = SpeciesSelection::Kind::table;
+         else if (v == "all") sel.kind = SpeciesSelection::Kind::all;
+         else r.fail(&n, k, "expected \"table\", \"all\" or a list of species names, found \"" + v + "\"");
+         return;
+       }
+       sel.kind = SpeciesSelection::Kind::list;
+       for (const std::string& name : r.strings(n, k)) {
+         const int index = find_species(name).value_or(0);
+         if (index == 0) {
+           std::string what = "no species named \"" + name + "\"";
+           const std::vector<std::string_view> names(mech::species_names.begin(), mech::species_names.end());
+           const auto close = closest_names(name, names);
+           if (!close.empty()) what += " (close: " + join(close) + ")";
+           r.fail(&n, k, what);
+         }
+         if (std::find(sel.list.begin(), sel.list.end(), index) != sel.list.end())
+           r.fail(&n, k, "\"" + name + "\" is listed twice");
+         sel.list.push_back(index);
+       }
+       if (sel.list.empty()) r.fail(&n, k, "expected at least one species");
+     },
+     [](const S& s, D d) {
+       std::vector<std::string> names;
+       for (int i : s.output.species.list) names.push_back(species_name(i));
+       const auto kind = s.output.species.kind;
+       d.emplace_back("output.species", kind == SpeciesSelection::Kind::table ? "table"
+                                        : kind == SpeciesSelection::Kind::all ? "all"
+                                                                               : comma_list(names));
+     },
+     [](const S& s, T t) {
+       const auto kind = s.output.species.kind;
+       if (kind == SpeciesSelection::Kind::list) {
+         std::vector<std::string> names;
+         for (int i : s.output.species.list) names.push_back(species_name(i));
+         put(t, "output.species", array_of(names));
+       } else {
+         put(t, "output.species", kind == SpeciesSelection::Kind::all ? "all" : "table");
+       }
+     }},
+    {{"output.every_seconds", KeyType::whole_number, "3600", false, "output interval, a multiple of step_seconds",
+      "1800"},
+     [](R r, N n, K k, I, S& s) {
+       s.output.every_seconds = r.whole_number(n, k);
+       if (s.output.every_seconds < 1)
+         r.fail(&n, k, "expected a positive number of seconds, found " + std::to_string(s.output.every_seconds));
+     },
+     [](const S& s, D d) { d.emplace_back("output.every_seconds", std::to_string(s.output.every_seconds)); },
+     [](const S& s, T t) { put(t, "output.every_seconds", s.output.every_seconds); }},
+    {{"output.formats", KeyType::names, "table", false, "any of \"table\", \"csv\", \"netcdf\"",
+      "[\"csv\", \"netcdf\"]", "--format", "Outputs, separated by commas: table, csv, netcdf"},
+     [](R r, N n, K k, I, S& s) {
+       OutputSettings& o = s.output;
+       o.formats.clear();
+       for (const std::string& f : r.strings(n, k)) {
+         OutputFormat format;
+         if (f == "table") format = OutputFormat::table;
+         else if (f == "csv") format = OutputFormat::csv;
+         else if (f == "netcdf") format = OutputFormat::netcdf;
+         else r.fail(&n, k, "expected \"table\", \"csv\" or \"netcdf\", found \"" + f + "\"");
+         if (!o.wants(format)) o.formats.push_back(format);
+       }
+     },
+     [](const S& s, D d) {
+       std::vector<std::string> names;
+       for (OutputFormat f : s.output.formats) names.emplace_back(format_name(f));
+       d.emplace_back("output.formats", comma_list(names));
+     },
+     [](const S& s, T t) {
+       toml::array a;
+       for (OutputFormat f : s.output.formats) a.push_back(format_name(f));
+       put(t, "output.formats", std::move(a));
+     }},
+    {{"output.progress_lines", KeyType::boolean, "true", false, "the per-step progress lines on standard output",
+      "false", "--quiet,-q", "No progress lines on standard output"},
+     [](R r, N n, K k, I, S& s) { s.output.progress_lines = r.boolean(n, k); },
+     [](const S& s, D d) { d.emplace_back("output.progress_lines", s.output.progress_lines ? "true" : "false"); },
+     [](const S& s, T t) { put(t, "output.progress_lines", s.output.progress_lines); }},
+    {{"output.budgets", KeyType::boolean, "false", false,
+      "integrated reaction rates and species budgets per output interval", "true", "--budgets",
+      "Integrated reaction rates and species budgets per output interval"},
+     [](R r, N n, K k, I, S& s) { s.output.budgets = r.boolean(n, k); },
+     [](const S& s, D d) { d.emplace_back("output.budgets", s.output.budgets ? "true" : "false"); },
+     [](const S& s, T t) { put(t, "output.budgets", s.output.budgets); }},
+    {{"output.budget_species", KeyType::names, "O3,NO,NO2,HO,HO2,BRO", false,
+      "species whose budgets are written (integrated species)", "[\"O3\", \"HO\"]"},
+     [](R r, N n, K k, I, S& s) {
+       s.output.budget_species.clear();
+       for (const std::string& name : r.strings(n, k)) {
+         const int index = find_species(name).value_or(0);
+         if (index < 1 || index > nvar) {
+           std::string what = "\"" + name + "\" is no integrated species";
+           const std::vector<std::string_view> names(mech::species_names.begin(), mech::species_names.end());
+           const auto close = closest_names(name, names);
+           if (index == 0 && !close.empty()) what += " (close: " + join(close) + ")";
+           r.fail(&n, k, what);
+         }
+         s.output.budget_species.push_back(species_name(index));
+       }
+     },
+     [](const S& s, D d) {
+       if (s.output.budgets) d.emplace_back("output.budget_species", comma_list(s.output.budget_species));
+     },
+     [](const S& s, T t) { put(t, "output.budget_species", array_of(s.output.budget_species)); }},
+};
+
+std::vector<ScenarioKey> public_keys() {
+  std::vector<ScenarioKey> keys;
+  for (const KeyEntry& e : entries) keys.push_back(e.key);
+  return keys;
+}
+
+}  // namespace
+
+std::span<const KeyEntry> key_entries() { return entries; }
+
+std::span<const ScenarioKey> scenario_keys() {
+  static const std::vector<ScenarioKey> keys = public_keys();
+  return keys;
+}
+
+const ScenarioKey* find_scenario_key(std::string_view dotted) {
+  for (const ScenarioKey& k : scenario_keys()) {
+    if (k.name == dotted) return &k;
+    if (!k.is_table()) continue;
+    const std::string_view section = k.section();
+    if (dotted.size() > section.size() + 1 && dotted.starts_with(section) && dotted[section.size()] == '.' &&
+        dotted.find('.', section.size() + 1) == std::string_view::npos) {
+      // A name of the section's own keys ("initial.from_first_record") is
+      // not an item of its table.
+      const bool named = std::any_of(scenario_keys().begin(), scenario_keys().end(), [&](const ScenarioKey& o) {
+        return !o.is_table() && o.name == dotted;
+      });
+      if (!named) return &k;
+    }
+  }
+  return nullptr;
+}
+
+std::vector<std::string> scenario_sections() {
+  std::vector<std::string> out;
+  const auto add = [&](std::string_view section) {
+    if (std::find(out.begin(), out.end(), section) == out.end()) out.emplace_back(section);
+  };
+  for (const ScenarioKey& k : scenario_keys()) {
+    // Every enclosing section: "dilution", then "dilution.background".
+    const std::string_view section = k.section();
+    for (std::size_t dot = section.find('.'); dot != std::string_view::npos; dot = section.find('.', dot + 1))
+      add(section.substr(0, dot));
+    add(section);
+  }
+  return out;
+}
+
+}  // namespace box
