@@ -49,6 +49,9 @@ int run_to_end(Run& run) {
     report(e.what());
     report_position(run);
     return exit_output_error;
+  } catch (const ImpossibleState& e) {
+    report(e.what());
+    return exit_fp_trap;
   }
   return 0;
 }
@@ -73,7 +76,7 @@ int run_scenario_program(const std::optional<std::filesystem::path>& scenario_fi
     scenario = scenario_file ? read_scenario_file(*scenario_file, overrides)
                              : scenario_from_overrides(overrides);
     check_sample_formats(scenario);
-    site = load_site(scenario);
+    site = load_site(scenario, report);
   } catch (const InputError& e) {
     report(e.what());
     return exit_input_error;

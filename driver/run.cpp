@@ -1,6 +1,7 @@
 #include "driver/run.hpp"
 
 #include <cmath>
+#include <cstdio>
 #include <utility>
 
 #include "chemistry/species_map.hpp"
@@ -10,6 +11,7 @@
 #include "driver/initial_state.hpp"
 #include "driver/model_outputs.hpp"
 #include "driver/sample_writers.hpp"
+#include "mechanism/reaction_table.hpp"
 #include "output/netcdf_writer.hpp"
 #include "scenario/scenario_file.hpp"
 
@@ -25,7 +27,7 @@ double hour_of_day(double timloc) { return timloc < 24.0 ? timloc : std::fmod(ti
 
 }  // namespace
 
-SiteData load_site(const Scenario& scenario) {
+SiteData load_site(const Scenario& scenario, const std::function<void(const std::string&)>& warn) {
   SiteData data;
   const std::string parameters_name = scenario.site.parameters.generic_string();
   data.parameters = read_parameter_file(scenario.site.parameters, parameters_name, true);
@@ -48,6 +50,8 @@ SiteData load_site(const Scenario& scenario) {
       if (where.last_line != where.first_line)
         fail("expected 13 values on the line, found " + std::to_string(where.values_on_first_line));
       if (where.values_left) fail("expected 13 values on the line, found more");
+    } else if (warn) {
+      if (auto w = layout_warning(name, where, k)) warn(*w);
     }
     check_record_values(r, where, k, name);
     data.records.push_back(r);
@@ -199,15 +203,8 @@ SiteRecord Run::take_record() {
     // The list-directed reading takes a record wherever its values are; a
     // record that spans lines or leaves values on its line is how a missing
     // or extra value shows, hours before the reading runs out.
-    const RecordLayout where = site_->last_layout();
-    if (warn_ && (where.last_line != where.first_line || where.values_left)) {
-      warn_("warning: " + site_->name() + ": line " + std::to_string(where.first_line) + ": record " +
-            std::to_string(site_->records_read()) +
-            (where.values_left ? " leaves values unread on its line"
-                               : " spans lines " + std::to_string(where.first_line) + " to " +
-                                     std::to_string(where.last_line)) +
-            " (a value missing or extra?)");
-    }
+    if (warn_)
+      if (auto w = layout_warning(site_->name(), site_->last_layout(), site_->records_read())) warn_(*w);
   }
   timin_ = r.timin;
   tt_ = r.tt;
@@ -378,6 +375,29 @@ void Run::end_step() {
   // The clock moves through seconds of the day.
   timloc_ = step_end_s_ * 0.0002777777777777778;
   itime_ = itime_ + 1;
+  check_state();
+}
+
+// No species of real air passes a mole fraction of 1 (1e9 ppb): a state
+// that does is a runaway of the numbers, and every value after it would be
+// nonsense. Said with the species and the time, before an overflow says
+// it without either.
+void Run::check_state() const {
+  const std::array<double, nspec> x = mole_fractions();
+  for (std::size_t k = 0; k < x.size(); ++k) {
+    if (!(x[k] > 1.0) || static_cast<int>(k) + 1 == ind_m) continue;
+    const double h = clock_hours();
+    const long minutes = std::lround(h * 60.0);
+    char when[96];
+    std::snprintf(when, sizeof when, "%02ld:%02ld local time%s (step %d of %d)", minutes / 60 % 24, minutes % 60,
+                  minutes >= 24 * 60 ? (" of day " + std::to_string(minutes / (24 * 60) + 1)).c_str() : "",
+                  itime_, ntimes_);
+    char value[32];
+    std::snprintf(value, sizeof value, "%.3g", x[k] * 1e9);
+    throw ImpossibleState(std::string(mech::species_names[k]) + " reached " + value +
+                          " ppb at " + when + ": a mole fraction above 1 is no state of the air (an "
+                          "emission or initial value far too large?); the run is stopped");
+  }
 }
 
 void Run::finish() {

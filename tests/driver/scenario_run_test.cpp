@@ -132,6 +132,9 @@ TEST(ScenarioRun, ThirtyHoursAcrossMidnightAgainstATighterReference) {
   p.write("s.toml", long_scenario);
   const auto r = p.run("run s.toml --quiet");
   ASSERT_EQ(r.status, 0) << r.err;
+  // Past 04:30 of a second day too, a quiet run prints nothing: the sun's
+  // "check coszen" line is a progress line.
+  EXPECT_EQ(r.out, "");
   const auto ref = p.run("run s.toml --quiet --rtol 1e-9 --format csv --output-dir ref");
   ASSERT_EQ(ref.status, 0) << ref.err;
 
@@ -294,6 +297,8 @@ TEST(ScenarioRun, RefusedInputs) {
        {site + ": line 10: record 4: pp is 5, expected an air pressure"}},
       {"negative radiation", site, 22, " 26.0    0.0  296.6  98866.0  0.0148  34.0  0.2  6.8  139.0  2.1   7.4    0.0   -1.0",
        {site + ": line 22: record 16: averad_obs_aug26 is -1, expected a radiation of 0 W m-2 or more"}},
+      {"negative ozone", site, 12, " 16.0  742.0  296.8  98975.0  0.0151  -5.0  2.2  5.1  149.0  2.8  8.9  689.0  702.0",
+       {site + ": line 12: record 6: ozone_read is -5, expected a mixing ratio of 0 or more"}},
       {"latitude 95", "inputn", 2, "95.0 88.37 90.0", {"inputn: line 2", "xlat is 95, expected a latitude"}},
       {"day 400", "inputn", 1, "400 2025", {"inputn: line 1", "jday is 400, expected a day of the year"}},
   };
@@ -303,11 +308,26 @@ TEST(ScenarioRun, RefusedInputs) {
     p.replace_line(e.file, e.line, e.text);
     expect_refused(p, "run --format table,csv,netcdf --output-dir out", e.message_parts);
   }
-  // Read list-directed, a record on two lines is the record it always was.
-  ProgramDir p;
-  p.replace_line(site, 9, " 13.0  335.0  292.4  98980.0  0.0146  17.1\n 5.2  9.3  142.0  1.9  14.9  281.0  298.0");
-  p.write("s.toml", "[site]\nrecords_layout = \"free\"\n");
-  expect_model_day(p, "run s.toml");
+  // Read list-directed, a record on two lines is the record it always was,
+  // and said on standard error as the run without arguments says it (a
+  // value missing shifts every later hour by one value).
+  const std::vector<std::pair<std::string, std::string>> free_records = {
+      {" 13.0  335.0  292.4  98980.0  0.0146  17.1\n 5.2  9.3  142.0  1.9  14.9  281.0  298.0",
+       "line 9: record 3 spans lines 9 to 10"},
+      {" 13.0  335.0  292.4  98980.0  0.0146  17.1  5.2  9.3  142.0  1.9  14.9  281.0  298.0  7.0",
+       "line 9: record 3 leaves values unread on its line"}};
+  for (const auto& [record, warning] : free_records) {
+    ProgramDir p;
+    p.replace_line(site, 9, record);
+    p.write("s.toml", "[site]\nrecords_layout = \"free\"\n");
+    const auto r = p.run("run s.toml");
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.err, "boxmodel: warning: " + site + ": " + warning + " (a value missing or extra?)\n");
+    if (warning.find("spans") != std::string::npos) {
+      EXPECT_EQ(p.read("TS_species.txt"), golden("TS_species.txt"));
+      EXPECT_EQ(r.out, golden("stdout.txt"));
+    }
+  }
 }
 
 TEST(CommandLine, UsageVersionAndHelp) {
@@ -338,6 +358,30 @@ TEST(CommandLine, UsageVersionAndHelp) {
 // The run without arguments reads its records list-directed, as it always
 // has; a record that leaves values on its line or spans lines is worth a
 // warning on standard error, while what it writes stays the same.
+// A state no air can be in stops the run with the species and the time,
+// with the status of the floating-point overflow it would come to.
+TEST(ScenarioRun, MoleFractionAboveOneStopsTheRun) {
+  ProgramDir p;
+  p.write("s.toml", "[emissions]\nNO = 1e30\n[output]\nformats = [\"csv\"]\n");
+  const auto r = p.run("run s.toml --quiet");
+  EXPECT_EQ(r.status, 3);
+  EXPECT_EQ(r.err.rfind("boxmodel: NO reached ", 0), 0u) << r.err;
+  EXPECT_NE(r.err.find(" ppb at 05:05 local time (step 1 of 204): a mole fraction above 1"), std::string::npos)
+      << r.err;
+  EXPECT_FALSE(fs::exists(p / "species.csv"));
+}
+
+// Byte-order marks (as editors and spreadsheets write them) at the start of
+// the parameter file and the site records are no part of their values.
+TEST(ModelDay, ByteOrderMarksAreSkipped) {
+  ProgramDir p;
+  for (const std::string& name : {std::string("inputn"), example_site_name})
+    p.write(name, "\xEF\xBB\xBF" + p.read(name));
+  expect_model_day(p, "");
+  p.write("s.toml", "[output]\nformats = [\"table\"]\n");
+  expect_model_day(p, "run s.toml");
+}
+
 TEST(ModelDay, UnusualRecordsWarnOnStandardErrorOnly) {
   const std::vector<std::pair<std::string, std::string>> records = {
       {" 13.0  335.0  292.4  98980.0  0.0146  17.1  5.2  9.3  142.0  1.9  14.9  281.0  298.0  7.0",
