@@ -122,7 +122,7 @@ Run::~Run() = default;
 void Run::add_format_observers() {
   const OutputSettings& o = scenario_.output;
   if (o.progress_lines) owned_step_observers_.push_back(std::make_unique<ProgressLines>());
-  if (o.wants(OutputFormat::table)) owned_step_observers_.push_back(std::make_unique<SpeciesTable>(o.dir));
+  if (o.wants(OutputFormat::table)) owned_step_observers_.push_back(std::make_unique<SpeciesTable>(o.dir, scenario_.check_inputs_first));
   for (auto& observer : owned_step_observers_) step_observers_.push_back(observer.get());
   for (auto& writer : sample_writers(scenario_)) add_observer(std::move(writer));
 }

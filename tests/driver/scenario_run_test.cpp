@@ -371,6 +371,46 @@ TEST(ScenarioRun, MoleFractionAboveOneStopsTheRun) {
   EXPECT_FALSE(fs::exists(p / "species.csv"));
 }
 
+// A run that fails or is interrupted leaves the complete outputs of an
+// earlier run in the same folder as they were, and says where its own are.
+TEST(ScenarioRun, AFailedRerunKeepsTheEarlierOutputs) {
+  ProgramDir p;
+  std::string outputs = "[output]\ndir = \"out\"\nbudgets = true\nformats = [\"table\", \"csv\"";
+#ifdef BOXMODEL_HAVE_NETCDF
+  outputs += ", \"netcdf\"";
+#endif
+  outputs += "]\n";
+  p.write("s.toml", outputs);
+  ASSERT_EQ(p.run("run s.toml --quiet").status, 0);
+  std::vector<std::pair<std::string, std::string>> complete;
+  for (const auto& entry : fs::directory_iterator(p / "out"))
+    complete.emplace_back(entry.path().filename().string(), p.read("out/" + entry.path().filename().string()));
+  ASSERT_GE(complete.size(), 5u);
+  const auto unchanged = [&] {
+    for (const auto& [name, text] : complete) EXPECT_EQ(p.read("out/" + name), text) << name;
+  };
+
+  p.write("fails.toml", "[emissions]\nNO = 1e30\n" + outputs);
+  const auto r = p.run("run fails.toml --quiet");
+  EXPECT_EQ(r.status, 3);
+  EXPECT_NE(r.err.find("boxmodel: the run's outputs are left incomplete as TS_species.txt.partial, budgets.csv.partial, "
+                       "reaction_rates.csv.partial, species.csv.partial"),
+            std::string::npos)
+      << r.err;
+  EXPECT_NE(r.err.find(" in out; the complete outputs of an earlier run are as they were\n"), std::string::npos);
+  unchanged();
+
+  // Interrupted (a day of one-second steps takes a while).
+  p.write("slow.toml", "[time]\nstep_seconds = 1\n" + outputs);
+  const int status = std::system(("cd '" + p.dir().string() + "' && timeout -s INT 1 '" BOXMODEL_EXE
+                                  "' run slow.toml --quiet 2> interrupted.txt").c_str());
+  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) != 0);
+  EXPECT_EQ(p.read("interrupted.txt"),
+            "boxmodel: interrupted: this run's outputs are left incomplete under their .partial names; the "
+            "complete outputs of an earlier run are as they were\n");
+  unchanged();
+}
+
 // Byte-order marks (as editors and spreadsheets write them) at the start of
 // the parameter file and the site records are no part of their values.
 TEST(ModelDay, ByteOrderMarksAreSkipped) {
