@@ -138,6 +138,7 @@ int run_scenario_program(const std::optional<std::filesystem::path>& scenario_fi
     report(e.what());
     return exit_output_error;
   }
+  run->set_warning_sink([](const std::string& message) { report(message); });
   const int status = run_to_end(*run);
   if (status != 0) report_unfinished(output_dir, started);
   return status;

@@ -154,6 +154,7 @@ class Run {
   SiteRecord take_record();
   void follow_the_day();
   void check_state() const;
+  void write_notes() const;
   void hold_observed(double time_h);
   void start_budgets();
   void add_step_budget(const StepBudget& budget);

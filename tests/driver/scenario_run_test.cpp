@@ -411,6 +411,34 @@ TEST(ScenarioRun, AFailedRerunKeepsTheEarlierOutputs) {
   unchanged();
 }
 
+// Notes on standard error where a scenario does what its user may not
+// expect: long-lived species that dilution draws toward 0 (the rule is
+// kept), and humidity in the user's records that the run does not use.
+TEST(ScenarioRun, NotesOnDilutionAndUnusedHumidity) {
+  ProgramDir p;
+  write_long_records(p, "long.txt");
+  p.write("dilute.toml", "[site]\nrecords = \"long.txt\"\n[time]\nhours = 30\n[dilution]\nrate_per_s = 1e-5\n"
+                         "background = { CO2 = 350000 }\n[constraints]\nfrom_records = [\"H2O\"]\n"
+                         "[output]\nformats = [\"csv\"]\n");
+  const auto r = p.run("run dilute.toml --quiet");
+  ASSERT_EQ(r.status, 0) << r.err;
+  const auto note = r.err.find("boxmodel: note: [dilution] draws every species without a background toward 0 ppb; "
+                               "these outlive the 30 h run");
+  ASSERT_NE(note, std::string::npos) << r.err;
+  EXPECT_NE(r.err.find("CH4 (1.7e+03 ppb)"), std::string::npos) << r.err;
+  EXPECT_NE(r.err.find("CO (70 ppb)"), std::string::npos) << r.err;
+  // Given a background, held, or short-lived: not listed.
+  for (const char* kept : {"CO2 (", " O3 (", "HO (", "H2O ("}) EXPECT_EQ(r.err.find(kept), std::string::npos) << kept;
+  EXPECT_EQ(r.err.find("q2"), std::string::npos) << r.err;  // H2O follows the records
+
+  p.write("own.toml", "[site]\nrecords = \"long.txt\"\n[output]\nformats = [\"csv\"]\n");
+  const auto own = p.run("run own.toml --quiet");
+  ASSERT_EQ(own.status, 0) << own.err;
+  EXPECT_EQ(own.err, "boxmodel: note: long.txt: the records' humidity (q2) is not used: water vapour stays at the "
+                     "initial state's 2.333e+04 ppm. To follow the records, hold it to them: [constraints] "
+                     "from_records = [\"H2O\"]\n");
+}
+
 // Byte-order marks (as editors and spreadsheets write them) at the start of
 // the parameter file and the site records are no part of their values.
 TEST(ModelDay, ByteOrderMarksAreSkipped) {
