@@ -241,6 +241,8 @@ TEST(ScenarioRun, RefusedScenarios) {
        {"s.toml: line 5: time.step_seconds: ", "divides 3600, found 7"}},
       {"hours not whole steps", out + "[time]\nstep_seconds = 1\nhours = 0.0101\n",
        {"s.toml: line 6: time.hours: ", "not a whole number of 1 s steps"}},
+      {"no output interval", out + "every_seconds = 0\n",
+       {"s.toml: line 4: output.every_seconds: expected a positive number of seconds, found 0"}},
       {"output between steps", out + "every_seconds = 900\n[time]\nstep_seconds = 600\n",
        {"s.toml: line 4: output.every_seconds: expected a multiple of the step (600 s), found 900"}},
       {"negative concentration", out + "[initial]\nNO = -0.5\n",
@@ -358,6 +360,33 @@ TEST(CommandLine, UsageVersionAndHelp) {
 // The run without arguments reads its records list-directed, as it always
 // has; a record that leaves values on its line or spans lines is worth a
 // warning on standard error, while what it writes stays the same.
+// A scenario file's relative paths are relative to its folder, whatever
+// the working directory: run from elsewhere, it reads its own inputs and
+// writes into its own output folder.
+TEST(ScenarioRun, RelativePathsResolveAgainstTheScenarioFolder) {
+  ProgramDir p;
+  fs::create_directories(p / "case" / "inputs");
+  fs::create_directories(p / "elsewhere");
+  fs::copy_file(p / "inputn", p / "case" / "inputs" / "site.txt");
+  write_long_records(p, "case/inputs/records.txt");
+  p.write("case/s.toml", "[site]\nparameters = \"inputs/site.txt\"\nrecords = \"inputs/records.txt\"\n"
+                         "[time]\nhours = 20\n[output]\ndir = \"out\"\nformats = [\"csv\"]\n");
+  // No inputs of the same names where the program starts.
+  const auto run_elsewhere = [&](const std::string& args) {
+    const std::string command = "cd '" + (p / "elsewhere").string() + "' && '" BOXMODEL_EXE "' " + args +
+                                " 2> ../elsewhere.err";
+    const int status = std::system(command.c_str());
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+  };
+  ASSERT_EQ(run_elsewhere("run ../case/s.toml --quiet"), 0) << p.read("elsewhere.err");
+  const CsvTable csv = read_csv(p / "case" / "out" / "species.csv");
+  EXPECT_EQ(csv.rows.size(), 21u);  // 20 hours: records past the example's 17 were read
+  EXPECT_FALSE(fs::exists(p / "elsewhere" / "out"));
+  // A path given on the command line is the working directory's.
+  ASSERT_EQ(run_elsewhere("run ../case/s.toml --quiet --output-dir here"), 0) << p.read("elsewhere.err");
+  EXPECT_TRUE(fs::exists(p / "elsewhere" / "here" / "species.csv"));
+}
+
 // A state no air can be in stops the run with the species and the time,
 // with the status of the floating-point overflow it would come to.
 TEST(ScenarioRun, MoleFractionAboveOneStopsTheRun) {
