@@ -47,7 +47,7 @@ void prepare_process() {
 void on_interrupt(int signal) {
   constexpr const char* text =
       "boxmodel: interrupted: this run's outputs are left incomplete under their .partial names; "
-      "the complete outputs of an earlier run are as they were\n";
+      "any complete outputs of an earlier run are as they were\n";
   const ssize_t ignored = ::write(STDERR_FILENO, text, std::strlen(text));
   static_cast<void>(ignored);
   ::_exit(128 + signal);
@@ -73,7 +73,7 @@ void report_unfinished(const std::filesystem::path& dir, std::filesystem::file_t
   std::string list;
   for (const std::string& name : names) list += (list.empty() ? "" : ", ") + name;
   report("the run's outputs are left incomplete as " + list + " in " + dir.generic_string() +
-         "; the complete outputs of an earlier run are as they were");
+         "; any complete outputs of an earlier run are as they were");
 }
 
 // Runs to the end, reporting an input or output failure with its position.

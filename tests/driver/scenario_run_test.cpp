@@ -426,7 +426,7 @@ TEST(ScenarioRun, AFailedRerunKeepsTheEarlierOutputs) {
                        "reaction_rates.csv.partial, species.csv.partial"),
             std::string::npos)
       << r.err;
-  EXPECT_NE(r.err.find(" in out; the complete outputs of an earlier run are as they were\n"), std::string::npos);
+  EXPECT_NE(r.err.find(" in out; any complete outputs of an earlier run are as they were\n"), std::string::npos);
   unchanged();
 
   // Interrupted (a day of one-second steps takes a while).
@@ -435,7 +435,7 @@ TEST(ScenarioRun, AFailedRerunKeepsTheEarlierOutputs) {
                                   "' run slow.toml --quiet 2> interrupted.txt").c_str());
   EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) != 0);
   EXPECT_EQ(p.read("interrupted.txt"),
-            "boxmodel: interrupted: this run's outputs are left incomplete under their .partial names; the "
+            "boxmodel: interrupted: this run's outputs are left incomplete under their .partial names; any "
             "complete outputs of an earlier run are as they were\n");
   unchanged();
 }
