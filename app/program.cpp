@@ -1,9 +1,14 @@
 #include "app/program.hpp"
 
+#include <unistd.h>
+
+#include <algorithm>
 #include <csignal>
 #include <cstdio>
+#include <cstring>
 #include <exception>
 #include <string>
+#include <vector>
 
 #include "common/errors.hpp"
 #include "run/fp_environment.hpp"
@@ -37,6 +42,40 @@ void prepare_process() {
   std::signal(SIGXFSZ, SIG_IGN);
 }
 
+// A scenario run writes its outputs under temporary names; stopped by a
+// signal it says so, and that an earlier run's complete outputs stand.
+void on_interrupt(int signal) {
+  constexpr const char* text =
+      "boxmodel: interrupted: this run's outputs are left incomplete under their .partial names; "
+      "any complete outputs of an earlier run are as they were\n";
+  const ssize_t ignored = ::write(STDERR_FILENO, text, std::strlen(text));
+  static_cast<void>(ignored);
+  ::_exit(128 + signal);
+}
+
+void report_interrupts() {
+  for (int s : {SIGINT, SIGTERM, SIGHUP}) std::signal(s, on_interrupt);
+}
+
+// After a scenario run that failed: which of its outputs it left, under
+// their temporary names, and that those of an earlier run are untouched.
+void report_unfinished(const std::filesystem::path& dir, std::filesystem::file_time_type since) {
+  std::vector<std::string> names;
+  std::error_code error;
+  for (const auto& entry : std::filesystem::directory_iterator(dir, error)) {
+    if (entry.path().extension() != ".partial") continue;
+    std::error_code ignored;
+    const auto written = std::filesystem::last_write_time(entry.path(), ignored);
+    if (!ignored && written >= since) names.push_back(entry.path().filename().string());
+  }
+  if (names.empty()) return;
+  std::sort(names.begin(), names.end());
+  std::string list;
+  for (const std::string& name : names) list += (list.empty() ? "" : ", ") + name;
+  report("the run's outputs are left incomplete as " + list + " in " + dir.generic_string() +
+         "; any complete outputs of an earlier run are as they were");
+}
+
 // Runs to the end, reporting an input or output failure with its position.
 int run_to_end(Run& run) {
   try {
@@ -49,6 +88,9 @@ int run_to_end(Run& run) {
     report(e.what());
     report_position(run);
     return exit_output_error;
+  } catch (const ImpossibleState& e) {
+    report(e.what());
+    return exit_fp_trap;
   }
   return 0;
 }
@@ -73,7 +115,7 @@ int run_scenario_program(const std::optional<std::filesystem::path>& scenario_fi
     scenario = scenario_file ? read_scenario_file(*scenario_file, overrides)
                              : scenario_from_overrides(overrides);
     check_sample_formats(scenario);
-    site = load_site(scenario);
+    site = load_site(scenario, report);
   } catch (const InputError& e) {
     report(e.what());
     return exit_input_error;
@@ -85,6 +127,10 @@ int run_scenario_program(const std::optional<std::filesystem::path>& scenario_fi
     return exit_output_error;
   }
   TextOutput out = TextOutput::standard_output();
+  const std::filesystem::path output_dir = scenario.output.dir;
+  // File times may lag the clock by a tick of the kernel's.
+  const auto started = std::filesystem::file_time_type::clock::now() - std::chrono::seconds(1);
+  report_interrupts();
   std::optional<Run> run;
   try {
     run.emplace(std::move(scenario), out, std::move(site));
@@ -92,7 +138,10 @@ int run_scenario_program(const std::optional<std::filesystem::path>& scenario_fi
     report(e.what());
     return exit_output_error;
   }
-  return run_to_end(*run);
+  run->set_warning_sink([](const std::string& message) { report(message); });
+  const int status = run_to_end(*run);
+  if (status != 0) report_unfinished(output_dir, started);
+  return status;
 }
 
 }  // namespace box

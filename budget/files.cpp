@@ -10,6 +10,7 @@
 #include "common/format.hpp"
 #include "mechanism/reaction_table.hpp"
 #include "mechanism/reaction_text.hpp"
+#include "output/partial_file.hpp"
 
 namespace box::budget {
 namespace {
@@ -80,10 +81,7 @@ BudgetFiles::~BudgetFiles() {
 
 void BudgetFiles::open(File& f, const std::string& name, const std::string& header) {
   f.final_path = folder_ / name;
-  f.temporary = folder_ / (name + ".incomplete");
-  // A file of an earlier run must not pass for this run's.
-  std::error_code ignored;
-  std::filesystem::remove(f.final_path, ignored);
+  f.temporary = partial_path(f.final_path);
   f.stream = std::fopen(f.temporary.c_str(), "wb");
   if (f.stream == nullptr)
     throw OutputError("cannot create " + f.temporary.string() + ": " +
@@ -146,11 +144,7 @@ void BudgetFiles::finish() {
     const bool closed = std::fclose(f->stream) == 0;
     f->stream = nullptr;
     if (!ok || !closed) throw OutputError("cannot write " + f->temporary.string());
-    std::error_code error;
-    std::filesystem::rename(f->temporary, f->final_path, error);
-    if (error)
-      throw OutputError("cannot rename " + f->temporary.string() + " to " + f->final_path.string() +
-                        ": " + error.message());
+    publish(f->temporary, f->final_path);
   }
 }
 

@@ -12,9 +12,9 @@
 //                       adjustments largest first, then "net" (totals).
 //
 // Every number is written with %.17g (it reads back as the same double).
-// Both files are written under the name plus ".incomplete" and renamed
-// when the run is complete (finish()); a failed run leaves only the
-// incomplete names.
+// Both files are written under their partial names (output/partial_file.hpp)
+// and renamed when the run is complete (finish()); a failed run leaves the
+// files of an earlier run as they were.
 //
 // The run calls, in this order: begin(); sample() at the first output time
 // (the start); then for every chemistry step add_step() with the step's

@@ -17,7 +17,6 @@ class CsvFile final : public OutputFile {
  public:
   CsvFile(const std::filesystem::path& dir, const Layout& layout)
       : path_(dir / csv_name), partial_(partial_path(path_)), species_(layout.species) {
-    remove_earlier(path_);
     errno = 0;
     file_ = std::fopen(partial_.c_str(), "w");
     if (file_ == nullptr) fail("cannot create the file");

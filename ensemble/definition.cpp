@@ -9,6 +9,7 @@
 #include <sstream>
 
 #include "common/errors.hpp"
+#include "common/text.hpp"
 #include "ensemble/monte_carlo.hpp"
 #include "mechanism/parameters.hpp"
 #include "scenario/schema.hpp"
@@ -179,7 +180,7 @@ std::size_t Definition::members() const {
 
 MembersTable read_members_table(const fs::path& file) {
   const std::string name = file.generic_string();
-  std::istringstream in(read_text(file, "members table"));
+  std::istringstream in(std::string(strip_bom(read_text(file, "members table"))));
   MembersTable t;
   t.file = file;
   std::string line;
@@ -192,6 +193,7 @@ MembersTable read_members_table(const fs::path& file) {
     if (content.empty() || content[0] == '#') continue;
     const std::vector<Cell> cells = split_cells(line, where);
     if (t.keys.empty()) {
+      t.header_line = number;
       for (const Cell& cell : cells) {
         const std::string& key = cell.text;
         if (key.empty()) throw InputError(where + ": the header has an empty column name (expected dotted scenario keys)");
@@ -252,6 +254,7 @@ Definition read_definition(const fs::path& file) {
       r.fail(n, "monte_carlo.members", "missing: without a members table the ensemble needs its size");
   }
   if (!d.table && !d.monte_carlo) r.fail(nullptr, "members", "missing: expected a members table, [monte_carlo], or both");
+  check_table_columns(d);
 
   d.output_dir = folder / "ensemble-out";
   if (const auto* n = root.get("output")) {
@@ -278,12 +281,68 @@ Definition read_definition(const fs::path& file) {
   return d;
 }
 
+std::string row_origin(const MembersTable& table, const MembersTable::Row& row) {
+  return table.file.generic_string() + ": " + (row.label.empty() ? "line " + std::to_string(row.line) : row.label);
+}
+
+namespace {
+
+// The messages of the scenario reader that say a key does not exist, or a
+// value is not of the key's type (as against out of its range).
+bool names_no_key(const std::string& message) {
+  for (const char* what : {": unknown key", ": no species of that name", ": no reaction of that name",
+                           " is not a section"})
+    if (message.find(what) != std::string::npos) return true;
+  return false;
+}
+
+bool wrong_type(const std::string& message) {
+  for (const char* what : {": expected a number, found ", ": expected a string, found ",
+                           ": expected true or false, found ", ": expected an array of strings, found "})
+    if (message.find(what) != std::string::npos) return true;
+  return false;
+}
+
+}  // namespace
+
+void check_table_columns(const Definition& d) {
+  if (!d.table) return;
+  const MembersTable& t = *d.table;
+  const std::string base = d.base.generic_string();
+  const fs::path folder = d.base.parent_path();
+  for (std::size_t k = 0; k < t.keys.size(); ++k) {
+    const std::string column = "column " + std::to_string(k + 1);
+    // One cell of each kind (number, text, boolean) in the column stands for
+    // all of its kind: whether the key exists and takes that kind.
+    std::vector<std::size_t> kinds_seen;
+    for (const MembersTable::Row& row : t.rows) {
+      const KeyOverride::Value& cell = row.cells.at(k);
+      const std::size_t kind = std::holds_alternative<std::int64_t>(cell) ? 2 : cell.index();  // a number
+      if (std::find(kinds_seen.begin(), kinds_seen.end(), kind) != kinds_seen.end()) continue;
+      kinds_seen.push_back(kind);
+      const std::string origin = row_origin(t, row) + ": " + column;
+      try {
+        static_cast<void>(parse_scenario(d.base_text, base, folder, {{t.keys[k], cell, origin}}));
+      } catch (const ScenarioError& e) {
+        const std::string message = e.what();
+        if (wrong_type(message)) throw;
+        if (!names_no_key(message)) continue;  // the member's own failure
+        // A key that does not exist is the header's fault.
+        const std::string header = t.file.generic_string() + ": " +
+                                   (row.label.empty() ? "line " + std::to_string(t.header_line) + ": " : "") +
+                                   column;
+        throw ScenarioError(message.starts_with(origin) ? header + message.substr(origin.size()) : message);
+      }
+    }
+  }
+}
+
 std::vector<KeyOverride> member_overrides(const Definition& d, std::size_t index) {
   std::vector<KeyOverride> v;
   if (d.table) {
     const MembersTable& t = *d.table;
     const MembersTable::Row& row = t.rows.at(index);
-    const std::string origin = t.file.generic_string() + ": line " + std::to_string(row.line);
+    const std::string origin = row_origin(t, row);
     const fs::path folder = t.file.parent_path();
     for (std::size_t k = 0; k < t.keys.size(); ++k) {
       KeyOverride o{t.keys[k], row.cells[k], origin};

@@ -36,8 +36,12 @@ namespace box::ensemble {
 struct MembersTable {
   std::filesystem::path file;
   std::vector<std::string> keys;
+  int header_line = 1;  // line of the header in the file, for messages
   struct Row {
     int line = 0;  // line number in the file, for messages
+    // How messages name the row where it comes from no file ("row 0
+    // (index 'a')"); empty: by its line.
+    std::string label;
     std::vector<KeyOverride::Value> cells;
   };
   std::vector<Row> rows;
@@ -77,6 +81,18 @@ Definition read_definition(const std::filesystem::path& file);
 // member; blank lines and lines starting with '#' are skipped; cells may be
 // double-quoted). Throws InputError naming the file and the line.
 MembersTable read_members_table(const std::filesystem::path& file);
+
+// Where a row's values come from in messages: "<file>: line N", or the
+// row's label.
+std::string row_origin(const MembersTable& table, const MembersTable::Row& row);
+
+// Checks the members table column by column against the base scenario
+// before any member runs: a header that is no scenario key, or a cell whose
+// value is not of its key's type (text in a number column), is an error of
+// the table naming the column (and the row), not a failure of every
+// member. Values of the right type but out of range stay the members' own
+// failures. Throws ScenarioError.
+void check_table_columns(const Definition& d);
 
 // The overrides member `index` applies to the base, in order: its table
 // row (origin "members.csv: line N: <key>"), then the ensemble's output

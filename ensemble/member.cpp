@@ -145,6 +145,10 @@ class MemberRun {
       work();
     } catch (const Stopped& s) {
       stop(MemberStatus::floating_point, s.message);
+    } catch (const ImpossibleState& e) {
+      // Stopped as the single run stops, with the status of the overflow
+      // that would have followed.
+      stop(MemberStatus::floating_point, e.what());
     } catch (const std::exception& e) {
       stop(MemberStatus::input, e.what());
     }

@@ -23,7 +23,6 @@ class NetcdfFile final : public OutputFile {
  public:
   NetcdfFile(const std::filesystem::path& dir, const Layout& layout)
       : path_(dir / netcdf_name), partial_(partial_path(path_)), layout_(layout) {
-    remove_earlier(path_);
     check(nc_create(partial_.c_str(), NC_CLOBBER | NC_64BIT_OFFSET, &ncid_), "create the file");
     define();
     block_.species.resize(layout_.species.size());

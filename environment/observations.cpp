@@ -7,6 +7,7 @@
 #include <sstream>
 
 #include "mechanism/species_lookup.hpp"
+#include "common/text.hpp"
 #include "mechanism/parameters.hpp"
 
 namespace box {
@@ -118,6 +119,9 @@ ObservationTable read_observations(const std::filesystem::path& path,
   ObservationTable table;
   table.file = path.string();
   const Reader reader(table.file);
+  std::error_code ignored;
+  if (std::filesystem::is_directory(path, ignored))
+    throw PhysicsInputError(table.file + ": cannot read the observation file: it is a directory");
   std::ifstream in(path);
   if (!in) throw PhysicsInputError(table.file + ": cannot open the observation file");
 
@@ -127,7 +131,7 @@ ObservationTable read_observations(const std::filesystem::path& path,
   bool header = false;
   while (std::getline(in, text)) {
     ++line;
-    const std::string_view content = trim(text);
+    const std::string_view content = trim(line == 1 ? strip_bom(text) : std::string_view(text));
     if (content.empty() || content.front() == '#') continue;
     const std::vector<std::string_view> cells = split(content);
     if (!header) {

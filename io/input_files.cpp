@@ -7,6 +7,7 @@
 #include <utility>
 
 #include "common/errors.hpp"
+#include "common/text.hpp"
 
 namespace box {
 namespace {
@@ -30,6 +31,7 @@ std::unique_ptr<std::ifstream> open_input(const std::filesystem::path& path,
     throw InputError(name + ": cannot open the input file: " +
                      (error != 0 ? std::strerror(error) : "unknown error"));
   }
+  skip_bom(*in);
   return in;
 }
 
@@ -93,12 +95,32 @@ SiteFile SiteFile::open(const std::filesystem::path& dir) {
   return SiteFile(open_input(dir / name, name), name);
 }
 
+std::optional<std::string> layout_warning(const std::string& file, const RecordLayout& where, int number) {
+  if (where.last_line == where.first_line && !where.values_left) return std::nullopt;
+  return "warning: " + file + ": line " + std::to_string(where.first_line) + ": record " +
+         std::to_string(number) +
+         (where.values_left ? " leaves values unread on its line"
+                            : " spans lines " + std::to_string(where.first_line) + " to " +
+                                  std::to_string(where.last_line)) +
+         " (a value missing or extra?)";
+}
+
 void check_record_values(const SiteRecord& r, const RecordLayout& where, int number,
                          const std::string& file) {
   const auto fail = [&](const std::string& what) {
     throw InputError(file + ": line " + std::to_string(where.first_line) + ": record " +
                      std::to_string(number) + ": " + what);
   };
+  // Observed gases and humidity are imposed on the chemistry where species
+  // are held to the records: a negative value is a missing-value flag or a
+  // shifted column, never a mixing ratio.
+  const std::pair<const char*, double> observed[] = {
+      {"q2", r.q2},           {"ozone_read", r.ozone_read}, {"no_read", r.no_read},
+      {"no2_read", r.no2_read}, {"co_read", r.co_read},       {"hcho_read", r.hcho_read},
+      {"nox_obs_read", r.nox_obs_read}};
+  for (const auto& [name, value] : observed)
+    if (!(value >= 0.0))
+      fail(std::string(name) + " is " + format_value(value) + ", expected a mixing ratio of 0 or more");
   if (!(r.tt >= 150.0 && r.tt <= 350.0))
     fail("tt is " + format_value(r.tt) + ", expected an air temperature from 150 to 350 K");
   if (!(r.pp >= 100.0 && r.pp <= 120000.0))

@@ -7,6 +7,7 @@
 #include <filesystem>
 #include <istream>
 #include <memory>
+#include <optional>
 #include <string>
 
 #include "io/free_format_reader.hpp"
@@ -86,6 +87,11 @@ struct RecordLayout {
   int values_on_first_line = 0;  // of the 13
   bool values_left = false;      // more values after it on its last line
 };
+
+// The warning for a record read in free layout that spans lines or leaves
+// values unread on its line (how a missing or extra value shows, hours
+// before the reading runs out); none for a record on a line of its own.
+std::optional<std::string> layout_warning(const std::string& file, const RecordLayout& where, int number);
 
 // Checks that a record's values are physically possible (temperature
 // 150-350 K, pressure 100-120000 Pa, no negative radiation): the chemistry

@@ -37,7 +37,6 @@ CsvSpeciesWriter::~CsvSpeciesWriter() {
 
 void CsvSpeciesWriter::begin(const RunDescription&) {
   if (file_ != nullptr) std::fclose(file_);
-  remove_earlier(path_);
   errno = 0;
   file_ = std::fopen(partial_.c_str(), "w");
   if (file_ == nullptr)

@@ -2,6 +2,7 @@
 
 #include "common/one_based.hpp"
 #include "output/report.hpp"
+#include "output/partial_file.hpp"
 
 namespace box {
 namespace {
@@ -57,7 +58,9 @@ void ProgressLines::after_chemistry(const StepView& run) {
 }
 
 void SpeciesTable::started(const StepView&) {
-  table_.emplace(TextOutput::create(dir_ / species_table_name, species_table_name));
+  const std::filesystem::path path = dir_ / species_table_name;
+  if (whole_file_only_) table_.emplace(TextOutput::create(partial_path(path), partial_path(species_table_name).string()));
+  else table_.emplace(TextOutput::create(path, species_table_name));
 }
 
 void SpeciesTable::record_taken(const StepView& run, const SiteRecord&) {
@@ -69,7 +72,9 @@ void SpeciesTable::record_taken(const StepView& run, const SiteRecord&) {
 }
 
 void SpeciesTable::finished(const StepView&) {
-  if (table_) table_->close();
+  if (!table_) return;
+  table_->close();
+  if (whole_file_only_) publish(partial_path(dir_ / species_table_name), dir_ / species_table_name);
 }
 
 }  // namespace box

@@ -22,7 +22,11 @@ inline constexpr const char* species_table_name = "TS_species.txt";
 
 class SpeciesTable : public StepObserver {
  public:
-  explicit SpeciesTable(std::filesystem::path dir) : dir_(std::move(dir)) {}
+  // `whole_file_only`: written under the temporary name of every output of
+  // a scenario run and renamed when the run is complete; otherwise (the
+  // model's own day) written in place, each row kept as it is written.
+  SpeciesTable(std::filesystem::path dir, bool whole_file_only)
+      : dir_(std::move(dir)), whole_file_only_(whole_file_only) {}
   // The table is created once the inputs are read.
   void started(const StepView& run) override;
   // A row at the first step of each hour: the state at the hour's start.
@@ -34,6 +38,7 @@ class SpeciesTable : public StepObserver {
   std::filesystem::path dir_;
   std::optional<TextOutput> table_;
   bool header_written_ = false;
+  bool whole_file_only_ = false;
 };
 
 }  // namespace box

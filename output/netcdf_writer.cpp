@@ -47,7 +47,6 @@ void NetcdfSpeciesWriter::begin(const RunDescription& run) {
   if (ncid_ >= 0) nc_close(ncid_);
   ncid_ = -1;
   records_ = 0;
-  remove_earlier(path_);
   int ncid = -1;
   check(nc_create(partial_.c_str(), NC_CLOBBER | NC_64BIT_OFFSET, &ncid), "create the file");
   ncid_ = ncid;
@@ -113,7 +112,6 @@ void write_budget_netcdf(const std::filesystem::path& directory, const ProcessIn
                          const RunDescription& run) {
   const std::filesystem::path path = directory / "budgets.nc";
   const std::filesystem::path partial = partial_path(path);
-  remove_earlier(path);
   int ncid = -1;
   const auto check = [&](int status, const std::string& doing) {
     if (status == NC_NOERR) return;

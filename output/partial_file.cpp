@@ -12,14 +12,6 @@ std::filesystem::path partial_path(const std::filesystem::path& final_path) {
   return partial;
 }
 
-void remove_earlier(const std::filesystem::path& final_path) {
-  std::error_code error;
-  std::filesystem::remove(final_path, error);
-  if (error)
-    throw OutputError(final_path.string() +
-                      ": cannot remove the file of an earlier run: " + error.message());
-}
-
 void publish(const std::filesystem::path& partial, const std::filesystem::path& final_path) {
   std::error_code error;
   std::filesystem::rename(partial, final_path, error);

@@ -45,6 +45,7 @@
 #include "output/text_output.hpp"
 #include "ensemble/definition.hpp"
 #include "ensemble/member.hpp"
+#include "ensemble/outputs.hpp"
 #include "ensemble/pool.hpp"
 #include "mechanism/mechanism.hpp"
 #include "mechanism/reaction_text.hpp"
@@ -87,6 +88,8 @@ void translate(std::exception_ptr p) {
   } catch (const OutputError& e) {
     raise("OutputFileError", e.what());
   } catch (const FloatingPointStop& e) {
+    raise("IntegrationError", e.what());
+  } catch (const ImpossibleState& e) {
     raise("IntegrationError", e.what());
   }
 }
@@ -434,6 +437,7 @@ py::dict run_scenario(const Scenario& scenario, bool write_outputs, double signa
 // (0: every core) as `boxmodel ensemble` runs them: each member's values
 // are the bits of its single run, its faults its own.
 py::dict run_ensemble(const Scenario& base, const std::vector<std::string>& keys, const py::list& rows,
+                      const std::vector<std::string>& labels,
                       std::size_t monte_carlo_members, std::uint64_t seed,
                       const std::vector<std::pair<int, double>>& uncertainty, unsigned threads) {
   using namespace ensemble;
@@ -445,10 +449,13 @@ py::dict run_ensemble(const Scenario& base, const std::vector<std::string>& keys
     MembersTable t;
     t.file = "members";
     t.keys = keys;
+    t.header_line = 0;
     int line = 1;
     for (py::handle row : rows) {
       MembersTable::Row r;
       r.line = ++line;
+      // Rows are named as pandas names them: position and index label.
+      if (static_cast<std::size_t>(line - 2) < labels.size()) r.label = labels[static_cast<std::size_t>(line - 2)];
       for (py::handle cell : row.cast<py::list>()) r.cells.push_back(key_value(cell));
       if (r.cells.size() != keys.size()) throw py::value_error("a members row has the wrong number of cells");
       t.rows.push_back(std::move(r));
@@ -457,6 +464,8 @@ py::dict run_ensemble(const Scenario& base, const std::vector<std::string>& keys
   }
   if (!uncertainty.empty()) d.monte_carlo = MonteCarlo{monte_carlo_members, seed, uncertainty};
   if (d.members() == 0) throw ScenarioError("boxmodel.ensemble: no members (an empty table and no Monte-Carlo members)");
+  check_table_columns(d);
+  const Layout layout = make_layout(d);
   const std::vector<int> species = ensemble_species(d);
   const std::size_t members = d.members();
   if (threads == 0) threads = std::max(1u, std::thread::hardware_concurrency());
@@ -511,6 +520,14 @@ py::dict run_ensemble(const Scenario& base, const std::vector<std::string>& keys
   out["values"] = values;
   out["time_h"] = time_h;
   out["elapsed_s"] = elapsed;
+  // The time axis of ensemble.nc: the base's sample times (and on, for
+  // members that run longer), in its units.
+  std::vector<double> time_s = layout.time_s;
+  const double every = time_s.size() > 1 ? time_s[1] - time_s[0] : 0.0;
+  time_s.resize(std::min(time_s.size(), samples));
+  while (time_s.size() < samples) time_s.push_back(static_cast<double>(time_s.size()) * every);
+  out["time_s"] = to_array(time_s);
+  out["time_units"] = layout.time_units;
   out["status"] = to_array(status);
   out["message"] = messages;
   return out;
@@ -623,7 +640,7 @@ PYBIND11_MODULE(_core, m) {
       "scenario_from_overrides", [](const py::list& overrides) { return scenario_from_overrides(overrides_from(overrides)); },
       py::arg("overrides"));
   m.def("run", &run_scenario, py::arg("scenario"), py::arg("write_outputs"), py::arg("signal_interval_s") = 0.1);
-  m.def("ensemble", &run_ensemble, py::arg("base"), py::arg("keys"), py::arg("rows"),
+  m.def("ensemble", &run_ensemble, py::arg("base"), py::arg("keys"), py::arg("rows"), py::arg("labels"),
         py::arg("monte_carlo_members"), py::arg("seed"), py::arg("uncertainty"), py::arg("threads"));
   m.def("mechanism", &mechanism_tables);
   m.def("rate_coefficients", &rate_coefficients, py::arg("temp"), py::arg("cm"), py::arg("photolysis"));

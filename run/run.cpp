@@ -1,15 +1,21 @@
 #include "run/run.hpp"
 
+#include <algorithm>
 #include <cmath>
+#include <cstdio>
 #include <utility>
 
 #include "chemistry/species_map.hpp"
 #include "common/errors.hpp"
+#include "common/format.hpp"
 #include "common/one_based.hpp"
 #include "common/version.hpp"
 #include "run/initial_state.hpp"
 #include "output/model_outputs.hpp"
 #include "output/sample_writers.hpp"
+#include "mechanism/mechanism.hpp"
+#include "mechanism/reaction_rates.hpp"
+#include "mechanism/reaction_table.hpp"
 #include "output/netcdf_writer.hpp"
 #include "scenario/scenario_file.hpp"
 
@@ -23,9 +29,37 @@ bool leap_year(int year) { return year % 4 == 0 && (year % 100 != 0 || year % 40
 // The sun follows the local clock modulo a day.
 double hour_of_day(double timloc) { return timloc < 24.0 ? timloc : std::fmod(timloc, 24.0); }
 
+// How fast the chemistry alone would consume each integrated species
+// (s-1) in the state `x` (mole fractions, mechanism order) of air at
+// temperature `temp` and number density `c_m`, under an overhead sun
+// scaled by `photolysis_factor`: the sum over its reactions of the rate's
+// derivative with respect to it (twice the rate over it for a
+// self-reaction, as it loses two).
+std::array<double, nvar> chemical_loss_frequencies(const std::array<double, nspec>& x, double temp, double c_m,
+                                                   double photolysis_factor) {
+  PhotolysisTable photoj = reload_photoj(base_photolysis_table());
+  scale_photoj(photoj, 1.0, photolysis_factor);
+  const PhotolysisRates j = photolysis_arguments(photoj);
+  std::array<double, nreact> k{};
+  racm_update_rconst(j.data(), nphot, k.data(), c_m, 0.0, temp);
+  std::array<double, nvar> v{};
+  for (std::size_t i = 0; i < v.size(); ++i) v[i] = x[i] * c_m;
+  const std::array<double, nfix> f = {x[at(ind_h2o)] * c_m, c_m};
+  std::array<double, nvar> loss{};
+  std::array<double, nvar> direction{};
+  std::array<double, nreact> d{};
+  for (std::size_t i = 0; i < loss.size(); ++i) {
+    direction.fill(0.0);
+    direction[i] = 1.0;
+    racm_reaction_rates_jvp(v.data(), f.data(), k.data(), direction.data(), d.data());
+    for (double dn : d) loss[i] += dn;
+  }
+  return loss;
+}
+
 }  // namespace
 
-SiteData load_site(const Scenario& scenario) {
+SiteData load_site(const Scenario& scenario, const std::function<void(const std::string&)>& warn) {
   SiteData data;
   const std::string parameters_name = scenario.site.parameters.generic_string();
   data.parameters = read_parameter_file(scenario.site.parameters, parameters_name, true);
@@ -48,6 +82,8 @@ SiteData load_site(const Scenario& scenario) {
       if (where.last_line != where.first_line)
         fail("expected 13 values on the line, found " + std::to_string(where.values_on_first_line));
       if (where.values_left) fail("expected 13 values on the line, found more");
+    } else if (warn) {
+      if (auto w = layout_warning(name, where, k)) warn(*w);
     }
     check_record_values(r, where, k, name);
     data.records.push_back(r);
@@ -136,7 +172,7 @@ StepView Run::view() const {
 void Run::add_format_observers() {
   const OutputSettings& o = scenario_.output;
   if (o.progress_lines) owned_step_observers_.push_back(std::make_unique<ProgressLines>());
-  if (o.wants(OutputFormat::table)) owned_step_observers_.push_back(std::make_unique<SpeciesTable>(o.dir));
+  if (o.wants(OutputFormat::table)) owned_step_observers_.push_back(std::make_unique<SpeciesTable>(o.dir, scenario_.check_inputs_first));
   for (auto& observer : owned_step_observers_) step_observers_.push_back(observer.get());
   for (auto& writer : sample_writers(scenario_)) add_observer(std::move(writer));
 }
@@ -189,6 +225,7 @@ void Run::start() {
   }
   phot1_ = base_photolysis_table();
   extf_ = scenario_.chemistry.photolysis_factor;
+  if (warn_) write_notes();
 
   if (scenario_.output.budgets) start_budgets();
   for (StepObserver* o : step_observers_) o->started(view());
@@ -217,15 +254,8 @@ SiteRecord Run::take_record() {
     // The list-directed reading takes a record wherever its values are; a
     // record that spans lines or leaves values on its line is how a missing
     // or extra value shows, hours before the reading runs out.
-    const RecordLayout where = site_->last_layout();
-    if (warn_ && (where.last_line != where.first_line || where.values_left)) {
-      warn_("warning: " + site_->name() + ": line " + std::to_string(where.first_line) + ": record " +
-            std::to_string(site_->records_read()) +
-            (where.values_left ? " leaves values unread on its line"
-                               : " spans lines " + std::to_string(where.first_line) + " to " +
-                                     std::to_string(where.last_line)) +
-            " (a value missing or extra?)");
-    }
+    if (warn_)
+      if (auto w = layout_warning(site_->name(), site_->last_layout(), site_->records_read())) warn_(*w);
   }
   timin_ = r.timin;
   tt_ = r.tt;
@@ -396,6 +426,75 @@ void Run::end_step() {
   // The clock moves through seconds of the day.
   timloc_ = step_end_s_ * 0.0002777777777777778;
   itime_ = itime_ + 1;
+  check_state();
+}
+
+// What a scenario's user may not expect, said before the run: long-lived
+// species that dilution draws toward 0, and site humidity left unused.
+void Run::write_notes() const {
+  if (!preloaded_ || preloaded_->records.empty()) return;
+  const SiteRecord& first = preloaded_->records.front();
+  const std::array<double, nspec> x = mole_fractions();
+  const auto held = [&](std::size_t k) { return field_ != nullptr && field_->box.held[k]; };
+  const double dilution = scenario_.field.exchange.dilution_per_s;
+  if (dilution > 0.0) {
+    // Air of the first record; k_B in J K-1, cm-3 from m-3.
+    const double c_m = first.pp / (1.380649e-23 * first.tt) * 1e-6;
+    const std::array<double, nvar> loss =
+        chemical_loss_frequencies(x, first.tt, c_m, scenario_.chemistry.photolysis_factor);
+    const double run_s = scenario_.time.hours * 3600.0;
+    std::string list;
+    for (std::size_t k = 0; k < loss.size(); ++k) {
+      const std::string name(mech::species_names[k]);
+      const bool background = std::any_of(scenario_.field.exchange.background.begin(),
+                                          scenario_.field.exchange.background.end(),
+                                          [&](const SpeciesSetting& b) { return b.species == name; });
+      if (background || held(k) || !(x[k] > 0.0) || !(loss[k] * run_s < 1.0)) continue;
+      char ppb[32];
+      std::snprintf(ppb, sizeof ppb, "%.3g", x[k] * 1e9);
+      list += (list.empty() ? "" : ", ") + name + " (" + ppb + " ppb)";
+    }
+    if (!list.empty())
+      warn_("note: [dilution] draws every species without a background toward 0 ppb; these outlive the " +
+            full_precision(scenario_.time.hours) +
+            " h run against the chemistry (even under an overhead sun) and will mostly dilute away: " + list +
+            ". Give them a background ([dilution] background = { NAME = ppb }) to keep them.");
+  }
+  const bool own_records = scenario_.site.records != default_scenario().site.records;
+  const bool water_held = (field_ != nullptr && field_->file && field_->file->find("H2O") != nullptr) ||
+                          std::any_of(scenario_.field.from_records.begin(), scenario_.field.from_records.end(),
+                                      [](const NamedSpecies& s) { return s.species == "H2O"; });
+  if (own_records && !water_held &&
+      std::any_of(preloaded_->records.begin(), preloaded_->records.end(),
+                  [](const SiteRecord& r) { return r.q2 > 0.0; })) {
+    char ppm[32];
+    std::snprintf(ppm, sizeof ppm, "%.4g", x[at(ind_h2o)] * 1e6);
+    warn_("note: " + scenario_.site.records.generic_string() +
+          ": the records' humidity (q2) is not used: water vapour stays at the initial state's " + ppm +
+          " ppm. To follow the records, hold it to them: [constraints] from_records = [\"H2O\"]");
+  }
+}
+
+// No species of real air passes a mole fraction of 1 (1e9 ppb): a state
+// that does is a runaway of the numbers, and every value after it would be
+// nonsense. Said with the species and the time, before an overflow says
+// it without either.
+void Run::check_state() const {
+  const std::array<double, nspec> x = mole_fractions();
+  for (std::size_t k = 0; k < x.size(); ++k) {
+    if (!(x[k] > 1.0) || static_cast<int>(k) + 1 == ind_m) continue;
+    const double h = clock_hours();
+    const long minutes = std::lround(h * 60.0);
+    char when[96];
+    std::snprintf(when, sizeof when, "%02ld:%02ld local time%s (step %d of %d)", minutes / 60 % 24, minutes % 60,
+                  minutes >= 24 * 60 ? (" of day " + std::to_string(minutes / (24 * 60) + 1)).c_str() : "",
+                  itime_, ntimes_);
+    char value[32];
+    std::snprintf(value, sizeof value, "%.3g", x[k] * 1e9);
+    throw ImpossibleState(std::string(mech::species_names[k]) + " reached " + value +
+                          " ppb at " + when + ": a mole fraction above 1 is no state of the air (an "
+                          "emission or initial value far too large?); the run is stopped");
+  }
 }
 
 void Run::finish() {

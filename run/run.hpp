@@ -43,7 +43,11 @@ struct SiteData {
 // needs (physically possible values; with the "lines" layout one record per
 // line with exactly its 13 values), and the field campaign's observation
 // files and terms. Throws InputError naming file, line and field or key.
-SiteData load_site(const Scenario& scenario);
+// With the "free" layout a record that spans lines or leaves values on its
+// line is read on, and reported to `warn` (a value missing or extra shifts
+// every later hour).
+SiteData load_site(const Scenario& scenario,
+                   const std::function<void(const std::string&)>& warn = {});
 
 class Run {
  public:
@@ -131,6 +135,8 @@ class Run {
  private:
   SiteRecord take_record();
   void follow_the_day();
+  void check_state() const;
+  void write_notes() const;
   void hold_observed(double time_h);
   void start_budgets();
   void add_step_budget(const StepBudget& budget);

@@ -46,6 +46,17 @@ def label(term, equation):
     return f"{term} {reactants}" if reactants else term
 
 
+def legend_label(term, equation, width=48):
+    """'R3 O3 -> O3P' for a reaction: the whole equation, shortened in the
+    middle (reactants and the last products kept) only when longer than
+    `width` characters; the term alone otherwise."""
+    text = f"{term} {equation.strip()}" if equation.strip() else term
+    if len(text) <= width:
+        return text
+    tail = (width - 1) // 2
+    return text[:width - 1 - tail].rstrip() + "…" + text[-tail:].lstrip()
+
+
 class SpeciesBudget:
     """One species' budget: intervals in time order, and per term (reaction
     or other) its production and loss in each interval, plus the net
@@ -60,7 +71,7 @@ class SpeciesBudget:
         self.intervals = sorted({(r["start_h"], r["end_h"]) for r in mine})
         index = {interval: k for k, interval in enumerate(self.intervals)}
         n = len(self.intervals)
-        self.production, self.loss, self.labels = {}, {}, {}
+        self.production, self.loss, self.labels, self.legend = {}, {}, {}, {}
         self.net = [0.0] * n
         for r in mine:
             k = index[(r["start_h"], r["end_h"])]
@@ -69,6 +80,7 @@ class SpeciesBudget:
                 self.net[k] = r["production"] - r["loss"]
                 continue
             self.labels[term] = label(term, r["equation"])
+            self.legend[term] = legend_label(term, r["equation"])
             self.production.setdefault(term, [0.0] * n)[k] += r["production"]
             self.loss.setdefault(term, [0.0] * n)[k] += r["loss"]
 
@@ -119,7 +131,7 @@ def draw(budget, output, top=8):
     n = len(budget.intervals)
     x = [0.5 * (a + b) for a, b in budget.intervals]
     width = [0.9 * (b - a) for a, b in budget.intervals]
-    stacks = [(budget.labels[t], budget.production[t], budget.loss[t]) for t in named]
+    stacks = [(budget.legend[t], budget.production[t], budget.loss[t]) for t in named]
     if others:
         stacks.append(("other", [sum(budget.production[t][k] for t in others) for k in range(n)],
                        [sum(budget.loss[t][k] for t in others) for k in range(n)]))

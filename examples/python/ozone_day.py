@@ -25,7 +25,7 @@ def has_budgets():
 def ozone_losses(ds, top=5):
     """The reactions with O3 among their reactants, by the ozone they
     destroyed over the whole run, largest first."""
-    rates = ds["reaction_rate_integral"].sum("interval")
+    rates = ds["reaction_rate_integral"].sum("time_interval")
     equations = ds["equation"].to_series()  # coordinate along `reaction`
     losses = []
     for reaction, equation in equations.items():

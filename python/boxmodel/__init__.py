@@ -14,10 +14,10 @@ writes the outputs the scenario asks for (species table, CSV, NetCDF,
 progress lines on the process's standard output) as ``boxmodel run`` does.
 """
 
-import warnings
-from typing import NamedTuple
+import warnings as _warnings
+from typing import NamedTuple as _NamedTuple
 
-import numpy as np
+import numpy as _np
 
 from . import _core
 from ._errors import (BoxModelError, InputFileError, IntegrationError, IntegrationWarning,
@@ -42,7 +42,7 @@ def _run_raw(scenario, write_outputs):
         steps = ", ".join(str(step) for step, _ in raw["failed_steps"][:10])
         more = "" if len(raw["failed_steps"]) <= 10 else f" and {len(raw['failed_steps']) - 10} more"
         report = raw["messages"].strip()
-        warnings.warn(IntegrationWarning(
+        _warnings.warn(IntegrationWarning(
             f"the integrator gave up in step {steps}{more}; the run carried on with the state it "
             f"reached" + (f":\n{report}" if report else "")), stacklevel=3)
     return raw
@@ -61,7 +61,7 @@ def _dataset(raw):
     data_vars = {}
     x = raw["mole_fraction"]
     for k, (name, attrs) in enumerate(zip(raw["species"], raw["species_attributes"])):
-        data_vars[name] = ("time", np.ascontiguousarray(x[:, k]), attrs)
+        data_vars[name] = ("time", _np.ascontiguousarray(x[:, k]), attrs)
     for name, values, attrs in raw["air"]:
         data_vars[name] = ("time", values, attrs)
     coords = {
@@ -74,16 +74,16 @@ def _dataset(raw):
         # The integrated process rates of every output interval, as budgets.nc
         # holds them: reactions R1..R249, then the open box's processes.
         data_vars["reaction_rate_integral"] = (
-            ("interval", "reaction"), budgets["integrals"],
+            ("time_interval", "reaction"), budgets["integrals"],
             {"long_name": "integral of the process rate over the output interval",
              "units": "1e-9",
              "comment": "molecules cm-3 divided by the air number density of each chemistry "
                         "step, times 1e9 (ppb)"})
-        coords["reaction"] = ("reaction", np.array(budgets["names"], dtype=object))
-        coords["equation"] = ("reaction", np.array(budgets["equations"], dtype=object))
-        coords["start_h"] = ("interval", budgets["start_h"],
+        coords["reaction"] = ("reaction", _np.array(budgets["names"], dtype=object))
+        coords["equation"] = ("reaction", _np.array(budgets["equations"], dtype=object))
+        coords["start_h"] = ("time_interval", budgets["start_h"],
                              {"long_name": "local time at the start of the interval", "units": "h"})
-        coords["end_h"] = ("interval", budgets["end_h"],
+        coords["end_h"] = ("time_interval", budgets["end_h"],
                            {"long_name": "local time at the end of the interval", "units": "h"})
     return xr.Dataset(data_vars, coords=coords, attrs=raw["global_attributes"])
 
@@ -113,7 +113,7 @@ def run(scenario=None, *, write_outputs=False):
 def _cell(value):
     """A members-table cell as the scenario reader takes it (numpy scalars
     as Python numbers)."""
-    return value.item() if isinstance(value, np.generic) else value
+    return value.item() if isinstance(value, _np.generic) else value
 
 
 def ensemble(base=None, members=None, threads=None, *, monte_carlo=None):
@@ -132,8 +132,10 @@ def ensemble(base=None, members=None, threads=None, *, monte_carlo=None):
     Every member's values are the bits of ``run`` of its scenario. The
     dataset holds one variable per output species (member, time) in mol
     mol-1 with the NetCDF output's attributes, ``time_h(member, time)``
-    (local hours) and ``elapsed(member, time)`` (seconds since the
-    member's start), ``status(member)`` (0 success, 1 input, 3
+    (local hours), the coordinate ``time`` as ensemble.nc holds it (the
+    base scenario's sample times: datetime64 where the members share a
+    start day and hour, seconds since the start otherwise),
+    ``status(member)`` (0 success, 1 input, 3
     floating-point exception, 4 integration failure; a failed member's
     values are NaN where it has none) and ``message(member)``, and each
     varied key as a variable over `member`. Members of different lengths
@@ -142,10 +144,11 @@ def ensemble(base=None, members=None, threads=None, *, monte_carlo=None):
     import xarray as xr
 
     scenario = as_scenario(base)
-    keys, rows = [], []
+    keys, rows, labels = [], [], []
     if members is not None:
         keys = [str(k) for k in members.columns]
         rows = [[_cell(v) for v in row] for row in members.itertuples(index=False, name=None)]
+        labels = [f"row {k} (index {label!r})" for k, label in enumerate(members.index)]
     count, seed, uncertainty = 0, 0, []
     if monte_carlo:
         unknown = set(monte_carlo) - {"members", "seed", "uncertainty"}
@@ -166,14 +169,14 @@ def ensemble(base=None, members=None, threads=None, *, monte_carlo=None):
                                     f"that name (expected R1 to R{_core.nreact})")
             factors[int(name[1:])] = float(f)
         for n, f in factors.items():
-            if not f >= 1.0 or not np.isfinite(f):
+            if not f >= 1.0 or not _np.isfinite(f):
                 raise ScenarioError(f"boxmodel.ensemble: monte_carlo.uncertainty: R{n}: expected a "
                                     f"factor of 1 or more, found {f}")
         uncertainty = sorted(factors.items())
         if members is not None and count not in (0, len(rows)):
             raise ScenarioError(f"boxmodel.ensemble: monte_carlo.members is {count}, but the table "
                                 f"has {len(rows)} rows")
-    raw = _core.ensemble(scenario._core, keys, rows, count, seed, uncertainty,
+    raw = _core.ensemble(scenario._core, keys, rows, labels, count, seed, uncertainty,
                          0 if threads is None else int(threads))
     data_vars = {}
     for k, (name, attrs) in enumerate(zip(raw["species"], raw["species_attributes"])):
@@ -181,20 +184,37 @@ def ensemble(base=None, members=None, threads=None, *, monte_carlo=None):
     data_vars["time_h"] = (("member", "time"), raw["time_h"],
                            {"long_name": "local time, hours since midnight of the member's first day",
                             "units": "h"})
-    data_vars["elapsed"] = (("member", "time"), raw["elapsed_s"],
-                            {"long_name": "time since the member's start", "units": "s"})
     data_vars["status"] = ("member", raw["status"],
                            {"long_name": "how the member ended",
-                            "flag_values": np.array([0, 1, 3, 4], dtype=np.int32),
+                            "flag_values": _np.array([0, 1, 3, 4], dtype=_np.int32),
                             "flag_meanings": "success input floating_point integration"})
-    data_vars["message"] = ("member", np.array(raw["message"], dtype=object))
+    data_vars["message"] = ("member", _np.array([_text(m) for m in raw["message"]], dtype=object))
     for k, key in enumerate(keys):
-        data_vars[key] = ("member", np.array([row[k] for row in rows]))
-    return xr.Dataset(data_vars, coords={"member": np.arange(len(raw["status"]))},
-                      attrs={"source": f"boxmodel {_core.version}"})
+        column = [row[k] for row in rows]
+        if any(isinstance(v, (str, bytes)) for v in column):
+            data_vars[key] = ("member", _np.array([_text(v) for v in column], dtype=object))
+        else:
+            data_vars[key] = ("member", _np.array(column))
+    time_attrs = {"long_name": "time since the start of the base scenario's run", "units": raw["time_units"],
+                  "axis": "T"}
+    if raw["time_units"] != "s":
+        from xarray.coding.times import CFDatetimeCoder
+        time_attrs.update(standard_name="time", calendar="standard")
+        time = CFDatetimeCoder().decode(xr.Variable("time", raw["time_s"], time_attrs), name="time").load()
+    else:
+        time = xr.Variable("time", raw["time_s"], time_attrs)
+    coords = {"member": _np.arange(len(raw["status"])), "time": time}
+    if members is not None:
+        coords["member_label"] = ("member", _np.array(list(members.index), dtype=object))
+    return xr.Dataset(data_vars, coords=coords, attrs={"source": f"boxmodel {_core.version}"})
 
 
-class Mechanism(NamedTuple):
+def _text(value):
+    """Text as str, never bytes."""
+    return value.decode("utf-8", "replace") if isinstance(value, bytes) else str(value)
+
+
+class Mechanism(_NamedTuple):
     species: "pandas.DataFrame"
     reactions: "pandas.DataFrame"
 

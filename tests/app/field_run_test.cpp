@@ -59,8 +59,15 @@ void expect_relative(double got, double want, double tolerance, const std::strin
 // (the last hour, with no record after it, holds its record), while NO is
 // emitted with the sun and O3 also deposits.
 TEST(FieldRun, ConstrainedDayFollowsTheRecords) {
-  ProgramDir p;
-  const CsvTable csv = run_csv(p, R"([constraints]
+  // The example's file holds exactly the day's 17 records; then a file with
+  // an 18th, toward which the last hour is interpolated.
+  for (const bool later_record : {false, true}) {
+    SCOPED_TRACE(later_record ? "file with a later record" : "file ending with the run");
+    ProgramDir p;
+    if (later_record)
+      p.write(example_site_name, p.read(example_site_name) +
+                                     " 28.0    0.0  294.0  98900.0  0.0140  31.0  0.4  12.5  150.0  2.0  13.0    0.0    0.0\n");
+    const CsvTable csv = run_csv(p, R"([constraints]
 from_records = ["O3", "NO2"]
 [emissions]
 profile = "daylight"
@@ -72,23 +79,28 @@ formats = ["csv"]
 species = ["O3", "NO2", "NO"]
 every_seconds = 900
 )");
-  const std::vector<Record> records = example_records(p);
-  ASSERT_EQ(records.size(), 17u);
-  ASSERT_EQ(csv.rows.size(), 17u * 4 + 1);
-  for (const auto& row : csv.rows) {
-    const double t = row[0] - 5.0;
-    const auto k = static_cast<std::size_t>(std::floor(t));
-    const double w = t - static_cast<double>(k);
-    const Record& a = records.at(std::min<std::size_t>(k, 16));
-    const Record& b = records.at(std::min<std::size_t>(k + 1, 16));
-    const std::string at = " at " + std::to_string(row[0]) + " h";
-    expect_relative(row[csv.column("O3")], a.o3 + w * (b.o3 - a.o3), 1e-13, "O3" + at);
-    expect_relative(row[csv.column("NO2")], a.no2 + w * (b.no2 - a.no2), 1e-13, "NO2" + at);
+    const std::vector<Record> records = example_records(p);
+    const std::size_t last = later_record ? 17 : 16;
+    ASSERT_EQ(records.size(), last + 1);
+    ASSERT_EQ(csv.rows.size(), 17u * 4 + 1);
+    for (const auto& row : csv.rows) {
+      const double t = row[0] - 5.0;
+      const auto k = static_cast<std::size_t>(std::floor(t));
+      const double w = t - static_cast<double>(k);
+      const Record& a = records.at(std::min<std::size_t>(k, last));
+      const Record& b = records.at(std::min<std::size_t>(k + 1, last));
+      const std::string at = " at " + std::to_string(row[0]) + " h";
+      expect_relative(row[csv.column("O3")], a.o3 + w * (b.o3 - a.o3), 1e-13, "O3" + at);
+      expect_relative(row[csv.column("NO2")], a.no2 + w * (b.no2 - a.no2), 1e-13, "NO2" + at);
+    }
+    if (later_record) {
+      EXPECT_EQ(csv.rows.back()[csv.column("O3")], 31.0);
+    }
+    // Emitted through the day, NO is far above the closed box's few ppt.
+    double most_no = 0;
+    for (double v : csv.values("NO")) most_no = std::max(most_no, v);
+    EXPECT_GT(most_no, 0.05);
   }
-  // Emitted through the day, NO is far above the closed box's few ppt.
-  double most_no = 0;
-  for (double v : csv.values("NO")) most_no = std::max(most_no, v);
-  EXPECT_GT(most_no, 0.05);
 }
 
 // Started from the first record's observations, the gases it observes

@@ -133,6 +133,9 @@ TEST(ScenarioRun, ThirtyHoursAcrossMidnightAgainstATighterReference) {
   p.write("s.toml", long_scenario);
   const auto r = p.run("run s.toml --quiet");
   ASSERT_EQ(r.status, 0) << r.err;
+  // Past 04:30 of a second day too, a quiet run prints nothing: the sun's
+  // "check coszen" line is a progress line.
+  EXPECT_EQ(r.out, "");
   const auto ref = p.run("run s.toml --quiet --rtol 1e-9 --format csv --output-dir ref");
   ASSERT_EQ(ref.status, 0) << ref.err;
 
@@ -239,6 +242,8 @@ TEST(ScenarioRun, RefusedScenarios) {
        {"s.toml: line 5: time.step_seconds: ", "divides 3600, found 7"}},
       {"hours not whole steps", out + "[time]\nstep_seconds = 1\nhours = 0.0101\n",
        {"s.toml: line 6: time.hours: ", "not a whole number of 1 s steps"}},
+      {"no output interval", out + "every_seconds = 0\n",
+       {"s.toml: line 4: output.every_seconds: expected a positive number of seconds, found 0"}},
       {"output between steps", out + "every_seconds = 900\n[time]\nstep_seconds = 600\n",
        {"s.toml: line 4: output.every_seconds: expected a multiple of the step (600 s), found 900"}},
       {"negative concentration", out + "[initial]\nNO = -0.5\n",
@@ -295,6 +300,8 @@ TEST(ScenarioRun, RefusedInputs) {
        {site + ": line 10: record 4: pp is 5, expected an air pressure"}},
       {"negative radiation", site, 22, " 26.0    0.0  296.6  98866.0  0.0148  34.0  0.2  6.8  139.0  2.1   7.4    0.0   -1.0",
        {site + ": line 22: record 16: averad_obs_aug26 is -1, expected a radiation of 0 W m-2 or more"}},
+      {"negative ozone", site, 12, " 16.0  742.0  296.8  98975.0  0.0151  -5.0  2.2  5.1  149.0  2.8  8.9  689.0  702.0",
+       {site + ": line 12: record 6: ozone_read is -5, expected a mixing ratio of 0 or more"}},
       {"latitude 95", "inputn", 2, "95.0 88.37 90.0", {"inputn: line 2", "xlat is 95, expected a latitude"}},
       {"day 400", "inputn", 1, "400 2025", {"inputn: line 1", "jday is 400, expected a day of the year"}},
   };
@@ -304,11 +311,26 @@ TEST(ScenarioRun, RefusedInputs) {
     p.replace_line(e.file, e.line, e.text);
     expect_refused(p, "run --format table,csv,netcdf --output-dir out", e.message_parts);
   }
-  // Read list-directed, a record on two lines is the record it always was.
-  ProgramDir p;
-  p.replace_line(site, 9, " 13.0  335.0  292.4  98980.0  0.0146  17.1\n 5.2  9.3  142.0  1.9  14.9  281.0  298.0");
-  p.write("s.toml", "[site]\nrecords_layout = \"free\"\n");
-  expect_model_day(p, "run s.toml");
+  // Read list-directed, a record on two lines is the record it always was,
+  // and said on standard error as the run without arguments says it (a
+  // value missing shifts every later hour by one value).
+  const std::vector<std::pair<std::string, std::string>> free_records = {
+      {" 13.0  335.0  292.4  98980.0  0.0146  17.1\n 5.2  9.3  142.0  1.9  14.9  281.0  298.0",
+       "line 9: record 3 spans lines 9 to 10"},
+      {" 13.0  335.0  292.4  98980.0  0.0146  17.1  5.2  9.3  142.0  1.9  14.9  281.0  298.0  7.0",
+       "line 9: record 3 leaves values unread on its line"}};
+  for (const auto& [record, warning] : free_records) {
+    ProgramDir p;
+    p.replace_line(site, 9, record);
+    p.write("s.toml", "[site]\nrecords_layout = \"free\"\n");
+    const auto r = p.run("run s.toml");
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.err, "boxmodel: warning: " + site + ": " + warning + " (a value missing or extra?)\n");
+    if (warning.find("spans") != std::string::npos) {
+      EXPECT_EQ(p.read("TS_species.txt"), golden("TS_species.txt"));
+      EXPECT_EQ(r.out, golden("stdout.txt"));
+    }
+  }
 }
 
 TEST(CommandLine, UsageVersionAndHelp) {
@@ -356,6 +378,126 @@ TEST(CommandLine, UsageVersionAndHelp) {
 // The run without arguments reads its records list-directed, as it always
 // has; a record that leaves values on its line or spans lines is worth a
 // warning on standard error, while what it writes stays the same.
+// A scenario file's relative paths are relative to its folder, whatever
+// the working directory: run from elsewhere, it reads its own inputs and
+// writes into its own output folder.
+TEST(ScenarioRun, RelativePathsResolveAgainstTheScenarioFolder) {
+  ProgramDir p;
+  fs::create_directories(p / "case" / "inputs");
+  fs::create_directories(p / "elsewhere");
+  fs::copy_file(p / "inputn", p / "case" / "inputs" / "site.txt");
+  write_long_records(p, "case/inputs/records.txt");
+  p.write("case/s.toml", "[site]\nparameters = \"inputs/site.txt\"\nrecords = \"inputs/records.txt\"\n"
+                         "[time]\nhours = 20\n[output]\ndir = \"out\"\nformats = [\"csv\"]\n");
+  // No inputs of the same names where the program starts.
+  const auto run_elsewhere = [&](const std::string& args) {
+    const std::string command = "cd '" + (p / "elsewhere").string() + "' && '" BOXMODEL_EXE "' " + args +
+                                " 2> ../elsewhere.err";
+    const int status = std::system(command.c_str());
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+  };
+  ASSERT_EQ(run_elsewhere("run ../case/s.toml --quiet"), 0) << p.read("elsewhere.err");
+  const CsvTable csv = read_csv(p / "case" / "out" / "species.csv");
+  EXPECT_EQ(csv.rows.size(), 21u);  // 20 hours: records past the example's 17 were read
+  EXPECT_FALSE(fs::exists(p / "elsewhere" / "out"));
+  // A path given on the command line is the working directory's.
+  ASSERT_EQ(run_elsewhere("run ../case/s.toml --quiet --output-dir here"), 0) << p.read("elsewhere.err");
+  EXPECT_TRUE(fs::exists(p / "elsewhere" / "here" / "species.csv"));
+}
+
+// A state no air can be in stops the run with the species and the time,
+// with the status of the floating-point overflow it would come to.
+TEST(ScenarioRun, MoleFractionAboveOneStopsTheRun) {
+  ProgramDir p;
+  p.write("s.toml", "[emissions]\nNO = 5e24\n[output]\nformats = [\"csv\"]\n");
+  const auto r = p.run("run s.toml --quiet");
+  EXPECT_EQ(r.status, 3);
+  // The emitted NO, or the NO2 it makes first.
+  EXPECT_TRUE(r.err.rfind("boxmodel: NO reached ", 0) == 0 || r.err.rfind("boxmodel: NO2 reached ", 0) == 0) << r.err;
+  EXPECT_NE(r.err.find(" ppb at 05:05 local time (step 1 of 204): a mole fraction above 1"), std::string::npos)
+      << r.err;
+  EXPECT_FALSE(fs::exists(p / "species.csv"));
+}
+
+// A run that fails or is interrupted leaves the complete outputs of an
+// earlier run in the same folder as they were, and says where its own are.
+TEST(ScenarioRun, AFailedRerunKeepsTheEarlierOutputs) {
+  ProgramDir p;
+  std::string outputs = "[output]\ndir = \"out\"\nbudgets = true\nformats = [\"table\", \"csv\"";
+#ifdef BOXMODEL_HAVE_NETCDF
+  outputs += ", \"netcdf\"";
+#endif
+  outputs += "]\n";
+  p.write("s.toml", outputs);
+  ASSERT_EQ(p.run("run s.toml --quiet").status, 0);
+  std::vector<std::pair<std::string, std::string>> complete;
+  for (const auto& entry : fs::directory_iterator(p / "out"))
+    complete.emplace_back(entry.path().filename().string(), p.read("out/" + entry.path().filename().string()));
+  ASSERT_GE(complete.size(), 5u);
+  const auto unchanged = [&] {
+    for (const auto& [name, text] : complete) EXPECT_EQ(p.read("out/" + name), text) << name;
+  };
+
+  p.write("fails.toml", "[emissions]\nNO = 5e24\n" + outputs);
+  const auto r = p.run("run fails.toml --quiet");
+  EXPECT_EQ(r.status, 3);
+  EXPECT_NE(r.err.find("boxmodel: the run's outputs are left incomplete as TS_species.txt.partial, budgets.csv.partial, "
+                       "reaction_rates.csv.partial, species.csv.partial"),
+            std::string::npos)
+      << r.err;
+  EXPECT_NE(r.err.find(" in out; any complete outputs of an earlier run are as they were\n"), std::string::npos);
+  unchanged();
+
+  // Interrupted (a day of one-second steps takes a while).
+  p.write("slow.toml", "[time]\nstep_seconds = 1\n" + outputs);
+  const int status = std::system(("cd '" + p.dir().string() + "' && timeout -s INT 1 '" BOXMODEL_EXE
+                                  "' run slow.toml --quiet 2> interrupted.txt").c_str());
+  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) != 0);
+  EXPECT_EQ(p.read("interrupted.txt"),
+            "boxmodel: interrupted: this run's outputs are left incomplete under their .partial names; any "
+            "complete outputs of an earlier run are as they were\n");
+  unchanged();
+}
+
+// Notes on standard error where a scenario does what its user may not
+// expect: long-lived species that dilution draws toward 0 (the rule is
+// kept), and humidity in the user's records that the run does not use.
+TEST(ScenarioRun, NotesOnDilutionAndUnusedHumidity) {
+  ProgramDir p;
+  write_long_records(p, "long.txt");
+  p.write("dilute.toml", "[site]\nrecords = \"long.txt\"\n[time]\nhours = 30\n[dilution]\nrate_per_s = 1e-5\n"
+                         "background = { CO2 = 350000 }\n[constraints]\nfrom_records = [\"H2O\"]\n"
+                         "[output]\nformats = [\"csv\"]\n");
+  const auto r = p.run("run dilute.toml --quiet");
+  ASSERT_EQ(r.status, 0) << r.err;
+  const auto note = r.err.find("boxmodel: note: [dilution] draws every species without a background toward 0 ppb; "
+                               "these outlive the 30 h run");
+  ASSERT_NE(note, std::string::npos) << r.err;
+  EXPECT_NE(r.err.find("CH4 (1.7e+03 ppb)"), std::string::npos) << r.err;
+  EXPECT_NE(r.err.find("CO (70 ppb)"), std::string::npos) << r.err;
+  // Given a background, held, or short-lived: not listed.
+  for (const char* kept : {"CO2 (", " O3 (", "HO (", "H2O ("}) EXPECT_EQ(r.err.find(kept), std::string::npos) << kept;
+  EXPECT_EQ(r.err.find("q2"), std::string::npos) << r.err;  // H2O follows the records
+
+  p.write("own.toml", "[site]\nrecords = \"long.txt\"\n[output]\nformats = [\"csv\"]\n");
+  const auto own = p.run("run own.toml --quiet");
+  ASSERT_EQ(own.status, 0) << own.err;
+  EXPECT_EQ(own.err, "boxmodel: note: long.txt: the records' humidity (q2) is not used: water vapour stays at the "
+                     "initial state's 2.333e+04 ppm. To follow the records, hold it to them: [constraints] "
+                     "from_records = [\"H2O\"]\n");
+}
+
+// Byte-order marks (as editors and spreadsheets write them) at the start of
+// the parameter file and the site records are no part of their values.
+TEST(ModelDay, ByteOrderMarksAreSkipped) {
+  ProgramDir p;
+  for (const std::string& name : {std::string("inputn"), example_site_name})
+    p.write(name, "\xEF\xBB\xBF" + p.read(name));
+  expect_model_day(p, "");
+  p.write("s.toml", "[output]\nformats = [\"table\"]\n");
+  expect_model_day(p, "run s.toml");
+}
+
 TEST(ModelDay, UnusualRecordsWarnOnStandardErrorOnly) {
   const std::vector<std::pair<std::string, std::string>> records = {
       {" 13.0  335.0  292.4  98980.0  0.0146  17.1  5.2  9.3  142.0  1.9  14.9  281.0  298.0  7.0",

@@ -56,10 +56,13 @@ OutputSample at_hour(double h) {
 
 TEST(BudgetFiles, WritesOneRowPerIntervalAndRenamesWhenDone) {
   ScratchDir scratch;
+  // An earlier run's file stays until this run is complete.
+  std::ofstream(scratch.dir / "reaction_rates.csv") << "an earlier run\n";
   BudgetFiles files(scratch.dir, {"NO2", "NO"});
   files.begin({});
-  EXPECT_TRUE(fs::exists(scratch.dir / "reaction_rates.csv.incomplete"));
-  EXPECT_FALSE(fs::exists(scratch.dir / "reaction_rates.csv"));
+  EXPECT_TRUE(fs::exists(scratch.dir / "reaction_rates.csv.partial"));
+  EXPECT_TRUE(fs::exists(scratch.dir / "budgets.csv.partial"));
+  EXPECT_EQ(read_csv(scratch.dir / "reaction_rates.csv").at(0).at(0), "an earlier run");
 
   std::vector<double> step(nreact, 0.0);
   std::array<double, nvar> clip{};
@@ -74,8 +77,8 @@ TEST(BudgetFiles, WritesOneRowPerIntervalAndRenamesWhenDone) {
   files.add_step(step, clip);
   files.sample(at_hour(6.0));
   files.finish();
-  EXPECT_FALSE(fs::exists(scratch.dir / "reaction_rates.csv.incomplete"));
-  EXPECT_FALSE(fs::exists(scratch.dir / "budgets.csv.incomplete"));
+  EXPECT_FALSE(fs::exists(scratch.dir / "reaction_rates.csv.partial"));
+  EXPECT_FALSE(fs::exists(scratch.dir / "budgets.csv.partial"));
 
   const auto rates = read_csv(scratch.dir / "reaction_rates.csv");
   ASSERT_EQ(rates.size(), 3u);

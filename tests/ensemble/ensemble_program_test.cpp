@@ -205,6 +205,21 @@ TEST(EnsembleProgram, ExitStatuses) {
   EXPECT_EQ(e.boxmodel("ensemble bad.toml"), 1);
   EXPECT_NE(read(e.dir() / "stderr.txt").find("O4"), std::string::npos);
   EXPECT_EQ(e.boxmodel("ensemble nothing.toml"), 1);
+  // The table is checked column by column before any member runs: a header
+  // that is no key, or text in a number column, is the table's error, not
+  // every member's failure (nor a column of strings in ensemble.nc).
+  e.write("members.csv", "initial.O3,time.start_hours\n30,5\n40,6\n");
+  EXPECT_EQ(e.boxmodel("ensemble e.toml"), 1);
+  EXPECT_NE(read(e.dir() / "stderr.txt").find("members.csv: line 1: column 2: time.start_hours: unknown key (did you mean start_hour"),
+            std::string::npos) << read(e.dir() / "stderr.txt");
+  e.write("members.csv", "initial.O3,time.start_hour\n30,5\nforty,6\n");
+  EXPECT_EQ(e.boxmodel("ensemble e.toml"), 1);
+  EXPECT_NE(read(e.dir() / "stderr.txt").find("members.csv: line 3: column 1: initial.O3: expected a number, found a string"),
+            std::string::npos) << read(e.dir() / "stderr.txt");
+  EXPECT_FALSE(fs::exists(e.dir() / "out" / "ensemble.nc.partial"));
+  // A spreadsheet's "CSV UTF-8" byte-order mark is no part of the first key.
+  e.write("members.csv", "\xEF\xBB\xBFinitial.O3\n30\n40\n");
+  EXPECT_EQ(e.boxmodel("ensemble e.toml"), 0) << read(e.dir() / "stderr.txt");
   // The output folder cannot be made.
   e.write("blocked", "a file where the folder should be");
   e.write("blocked.toml", "base = \"base.toml\"\nmembers = \"members.csv\"\n[output]\ndir = \"blocked/out\"\n");

@@ -142,6 +142,17 @@ TEST(ObservationFile, ErrorsNameTheFileLineAndColumn) {
   } catch (const PhysicsInputError& e) {
     EXPECT_STREQ(e.what(), "/nonexistent/obs.csv: cannot open the observation file");
   }
+  // A folder named as the file is said to be one.
+  const std::filesystem::path folder = std::filesystem::temp_directory_path();
+  try {
+    read_observations(folder);
+    FAIL();
+  } catch (const PhysicsInputError& e) {
+    EXPECT_EQ(std::string(e.what()), folder.string() + ": cannot read the observation file: it is a directory");
+  }
+  // A spreadsheet's byte-order mark is no part of the header.
+  const TempFile marked("\xEF\xBB\xBFtime_h,O3\n5,40\n");
+  EXPECT_EQ(read_observations(marked.path()).columns.at(0).ppb.at(0), 40.0);
 }
 
 TEST(ObservationFile, TimesOutsideTheObservationsAreErrors) {

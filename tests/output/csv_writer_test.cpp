@@ -95,25 +95,26 @@ TEST(CsvSpeciesWriter, OnlyAFinishedFileHasTheFinalName) {
     CsvSpeciesWriter writer(scratch.dir(), table_species());
     EXPECT_TRUE(fs::exists(final_path)) << "nothing happens before begin()";
     writer.begin(sample_run());
-    EXPECT_FALSE(fs::exists(final_path)) << "the earlier run's file must go";
     writer.sample(samples()[0]);
     writer.sample(samples()[1]);
-    // Each row is on disk as soon as it is sampled.
+    // Each row is on disk as soon as it is sampled; the earlier run's file
+    // stays whole until this one is complete.
     EXPECT_EQ(read_csv(partial).size(), 3u);
-    EXPECT_FALSE(fs::exists(final_path));
+    EXPECT_EQ(read_csv(final_path).size(), 1u);
     writer.finish();
     EXPECT_TRUE(fs::exists(final_path));
     EXPECT_FALSE(fs::exists(partial));
   }
   EXPECT_EQ(read_csv(final_path).size(), 3u);
 
-  // A run that fails: the writer goes away without finish().
+  // A run that fails: the writer goes away without finish(), and the
+  // earlier complete file is as it was.
   {
     CsvSpeciesWriter writer(scratch.dir(), table_species());
     writer.begin(sample_run());
     writer.sample(samples()[0]);
   }
-  EXPECT_FALSE(fs::exists(final_path));
+  EXPECT_EQ(read_csv(final_path).size(), 3u);
   EXPECT_EQ(read_csv(partial).size(), 2u);
 }
 

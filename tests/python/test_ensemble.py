@@ -60,3 +60,34 @@ def test_monte_carlo_follows_the_seed(base):
     assert len({float(a["O3"].values[k, -1]) for k in range(3)}) == 3
     with pytest.raises(boxmodel.ScenarioError, match="R999"):
         boxmodel.ensemble(base, monte_carlo={"members": 2, "uncertainty": {"R999": 1.2}})
+
+
+def test_the_dataset_has_ensemble_nc_time_labels_and_text(base, day_dir):
+    members = pd.DataFrame({"initial.O3": [20.0, 35.0], "chemistry.method": ["ros3", "rodas4"]},
+                           index=["low", "high"])
+    ds = boxmodel.ensemble(base, members)
+    # The time coordinate of ensemble.nc: the base's samples, decoded.
+    expected = pd.date_range("2025-08-31 05:00", periods=4, freq="1h").values
+    np.testing.assert_array_equal(ds["time"].values, expected)
+    assert "elapsed" not in ds
+    assert list(ds["member_label"].values) == ["low", "high"]
+    # Text comes back as str, never bytes.
+    assert [type(v) for v in ds["message"].values] == [str, str]
+    assert list(ds["chemistry.method"].values) == ["ros3", "rodas4"]
+    assert all(isinstance(v, str) for v in ds["chemistry.method"].values)
+
+
+def test_a_wrong_table_raises_naming_row_index_and_column(base):
+    # A header that is no key: the table is wrong, not every member.
+    with pytest.raises(boxmodel.ScenarioError, match=r"members: column 1: initial\.OO3: no species"):
+        boxmodel.ensemble(base, pd.DataFrame({"initial.OO3": [20.0, 30.0]}))
+    # A text cell in a number column: its row, index label and column.
+    table = pd.DataFrame({"initial.NO": [0.1, 0.2], "initial.O3": [20.0, "forty"]}, index=["a", "b"])
+    with pytest.raises(boxmodel.ScenarioError,
+                       match=r"^members: row 1 \(index 'b'\): column 2: initial\.O3: expected a number"):
+        boxmodel.ensemble(base, table)
+    # A value out of range stays the member's own failure, named by its row.
+    ds = boxmodel.ensemble(base, pd.DataFrame({"time.step_seconds": [300, 7]}, index=[10, 20]))
+    assert list(ds["status"].values) == [0, 1]
+    assert ds["message"].values[1].startswith("members: row 1 (index 20): time.step_seconds: ")
+

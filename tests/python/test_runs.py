@@ -225,7 +225,7 @@ budgets = true
     assert list(ds["reaction"].values) == names
     assert sorted(names[-2:]) == ["deposition_O3", "emission_NO"]  # in species order
     assert ds["equation"].sel(reaction="R3").item() == "O3 -> O3P"
-    assert ds["reaction_rate_integral"].dims == ("interval", "reaction")
+    assert ds["reaction_rate_integral"].dims == ("time_interval", "reaction")
     np.testing.assert_array_equal(ds["start_h"].values, rates["start_h"].values)
     np.testing.assert_array_equal(ds["reaction_rate_integral"].values, rates[names].values)
     without = boxmodel.run(scenario.replace(output={"budgets": False}))
@@ -265,3 +265,45 @@ def test_runs_and_ensembles_across_the_globe(day_dir):
     ens = boxmodel.ensemble(base, members, threads=2)
     assert list(ens["status"].values) == [0] * len(GLOBE), ens["message"].values
     assert np.isfinite(ens["O3"].values).all()
+
+
+def test_errors_are_raised_by_kind(day_dir):
+    """Each kind of failure is its own class (not merely a subclass of the
+    expected one's base)."""
+    obs = day_dir / "obs.csv"
+    obs.write_text("time_h,O3\n5,-1\n")
+    cases = [
+        (boxmodel.ScenarioError, {"initial": {"O33": 1.0}}),
+        (boxmodel.InputFileError, boxmodel.Scenario(site={"parameters": str(day_dir / "nothere")})),
+        (boxmodel.InputFileError, boxmodel.Scenario.from_toml(write_scenario(
+            day_dir, f'[constraints]\nfile = "{obs.name}"\n', name="obs.toml"))),
+        (boxmodel.IntegrationError, boxmodel.Scenario.from_toml(write_scenario(
+            day_dir, '[time]\nhours = 1\n[emissions]\nNO = 5e24\n', name="runaway.toml"))),
+    ]
+    for kind, scenario in cases:
+        with pytest.raises(boxmodel.BoxModelError) as caught:
+            boxmodel.run(scenario)
+        assert type(caught.value) is kind, (kind, caught.value)
+    # The runaway state names the species and the time, as the program does.
+    with pytest.raises(boxmodel.IntegrationError, match=r"^NO2? reached .* ppb at 05:05 local time"):
+        boxmodel.run(cases[-1][1])
+
+
+def test_time_values_across_midnight(day_dir):
+    """The datetimes themselves: seconds since the start, decoded (a time
+    axis read as hours would keep its dtype and length)."""
+    lines = (day_dir / "ValuesAtSite_extractedFromWRFchemAug31.txt_test").read_text().splitlines()
+    (day_dir / "long.txt").write_text("\n".join(lines + lines[6:]) + "\n")
+    s = boxmodel.Scenario(site={"parameters": str(day_dir / "inputn"), "records": str(day_dir / "long.txt")},
+                          time={"start_hour": 22.0, "hours": 4, "step_seconds": 600},
+                          output={"every_seconds": 5400})
+    ds = boxmodel.run(s)
+    assert [str(t) for t in ds.time.values.astype("datetime64[s]")] == [
+        "2025-08-31T22:00:00", "2025-08-31T23:30:00", "2025-09-01T01:00:00", "2025-09-01T02:00:00"]
+    np.testing.assert_array_equal(ds["time_h"].values, [22.0, 23.5, 25.0, 26.0])
+
+
+def test_the_namespace_is_the_documented_one():
+    for name in ("np", "warnings", "NamedTuple"):
+        assert not hasattr(boxmodel, name), name
+    assert all(hasattr(boxmodel, name) for name in boxmodel.__all__)

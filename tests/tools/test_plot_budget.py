@@ -58,6 +58,15 @@ class Read(unittest.TestCase):
         self.assertIn("O3 production: 75% R44 HO2 + NO, 25% R27 O3P + M", text)
         self.assertIn("loss: 80% R2 O3, 20% R33 HO2 + O3", text)
         self.assertIn("net change +7 ppb", text)
+        # The legend shows whole equations (R2 is O3 -> O1D, not "R2 O3"),
+        # a long one shortened in the middle, both ends kept.
+        self.assertEqual(budget.legend["R2"], "R2 O3 -> O1D")
+        self.assertEqual(budget.legend["clipping"], "clipping")
+        long = "ISO + O3P -> 0.01 CO + 0.15 XO2 + 0.86 OLT + 0.05 HCHO + 0.13 DCB + 0.28 HO2 + 0.02 HO"
+        shown = plot_budget.legend_label("R62", long)
+        self.assertLessEqual(len(shown), 48)
+        self.assertTrue(shown.startswith("R62 ISO + O3P -> ") and shown.endswith("0.28 HO2 + 0.02 HO"), shown)
+        self.assertIn("…", shown)
 
     def test_unknown_species_lists_those_present(self):
         with self.assertRaisesRegex(ValueError, "no budget of HO.*NO2, O3"):
