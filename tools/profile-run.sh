@@ -18,7 +18,7 @@ build=${1:-"$here/build"}
 mkdir -p "$build"
 build=$(cd "$build" && pwd)
 if [ ! -f "$build/CMakeCache.txt" ]; then
-  cmake -S "$here" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release
+  (cd "$here" && cmake --preset release -B "$build")
 fi
 cmake --build "$build" --target boxmodel
 have_bench=0

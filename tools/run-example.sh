@@ -18,7 +18,7 @@ build=$(cd "$build" && pwd)  # the run below changes directory
 # Configure only if needed, and never flip options of an existing build
 # directory (it may be the one the tests are built in).
 if [ ! -f "$build/CMakeCache.txt" ]; then
-  cmake -S "$here" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release
+  (cd "$here" && cmake --preset release -B "$build")
 fi
 cmake --build "$build" --target boxmodel boxmodel-rates
 run="$build/example-day"

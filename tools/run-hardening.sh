@@ -86,11 +86,9 @@ kernel_forms() {
   local forms=(baseline)
   grep -qw avx /proc/cpuinfo && forms+=(avx)
   for form in "${forms[@]}"; do
-    local dir=build-form-$form
-    cmake -S . -B "$dir" -G Ninja -DCMAKE_BUILD_TYPE=Release -DBOXMODEL_BENCH=OFF \
-      -DBOXMODEL_KERNEL_FORM="$form"
-    cmake --build "$dir"
-    ctest --test-dir "$dir" --output-on-failure -j2
+    cmake --preset "form-$form"
+    cmake --build --preset "form-$form"
+    ctest --preset "form-$form"
   done
 }
 

@@ -11,7 +11,8 @@ source "$here/tools/lib/ensure-packages.sh"
 ensure_packages build plot python-tests features || exit 1
 
 build=${1:-"$here/build"}
-cmake -S "$here" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release
+# The release preset (CMakePresets.json), in the folder given.
+(cd "$here" && cmake --preset release -B "$build")
 cmake --build "$build"
 build=$(cd "$build" && pwd)
 status=0
