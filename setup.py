@@ -42,6 +42,10 @@ class CMakeBuild(build_ext):
         target = Path(self.get_ext_fullpath(ext.name))
         target.parent.mkdir(parents=True, exist_ok=True)
         shutil.copyfile(built[0], target)
+        # The NetCDF writers' module, loaded from beside the extension when a
+        # NetCDF file is first written.
+        for module in (python_dir / "boxmodel").glob("libboxmodel_netcdf.so"):
+            shutil.copyfile(module, target.parent / module.name)
 
 
 setup(

@@ -8,7 +8,9 @@ find_package(tomlplusplus REQUIRED)   # libtomlplusplus-dev: scenario files
 find_package(CLI11 REQUIRED)          # libcli11-dev: the command line
 
 # netCDF (libnetcdf-dev): the NetCDF outputs. `netcdf_c` stands for the
-# library however it was found; the tests use it to read the files back.
+# library however it was found: only the module libboxmodel_netcdf.so links
+# it (and the tests, to read the files back); `netcdf_headers` gives the
+# outputs its header alone.
 option(BOXMODEL_NETCDF "Build the NetCDF output where the netCDF C library is found" ON)
 if(BOXMODEL_NETCDF)
   find_package(PkgConfig QUIET)
@@ -18,6 +20,8 @@ if(BOXMODEL_NETCDF)
   if(TARGET PkgConfig::NETCDF)
     add_library(netcdf_c INTERFACE)
     target_link_libraries(netcdf_c INTERFACE PkgConfig::NETCDF)
+    add_library(netcdf_headers INTERFACE)
+    target_include_directories(netcdf_headers INTERFACE ${NETCDF_INCLUDE_DIRS})
   else()
     find_path(NETCDF_INCLUDE_DIR netcdf.h)
     find_library(NETCDF_LIBRARY netcdf)
@@ -25,11 +29,13 @@ if(BOXMODEL_NETCDF)
       add_library(netcdf_c INTERFACE)
       target_include_directories(netcdf_c INTERFACE ${NETCDF_INCLUDE_DIR})
       target_link_libraries(netcdf_c INTERFACE ${NETCDF_LIBRARY})
+      add_library(netcdf_headers INTERFACE)
+      target_include_directories(netcdf_headers INTERFACE ${NETCDF_INCLUDE_DIR})
     endif()
   endif()
 endif()
 if(TARGET netcdf_c)
-  message(STATUS "netCDF found: the NetCDF outputs are built")
+  message(STATUS "netCDF found: the NetCDF outputs are built (module libboxmodel_netcdf.so)")
 elseif(BOXMODEL_NETCDF)
   message(STATUS "netCDF C library not found (libnetcdf-dev): the NetCDF species output is not built, "
                  "and asking for it at run time is an error")
@@ -44,7 +50,8 @@ if(BOXMODEL_MPI)
   find_package(MPI QUIET COMPONENTS CXX)
 endif()
 if(MPI_CXX_FOUND)
-  message(STATUS "MPI found (${MPI_CXX_LIBRARIES}): ensembles run over MPI under mpirun")
+  message(STATUS "MPI found (${MPI_CXX_LIBRARIES}): ensembles run over MPI under mpirun "
+                 "(module libboxmodel_mpi.so)")
   set(BOXMODEL_HAVE_MPI ON)
 else()
   message(STATUS "MPI not found or BOXMODEL_MPI is OFF: ensembles run in one process "

@@ -1,6 +1,4 @@
 // ensemble.nc: the members' samples as (member, time) variables.
-#include <netcdf.h>
-
 #include <algorithm>
 #include <cmath>
 #include <limits>
@@ -10,6 +8,7 @@
 #include "common/version.hpp"
 #include "ensemble/outputs.hpp"
 #include "mechanism/species_lookup.hpp"
+#include "output/netcdf_library.hpp"
 #include "output/netcdf_writer.hpp"
 #include "output/partial_file.hpp"
 
@@ -22,15 +21,15 @@ constexpr double missing = std::numeric_limits<double>::quiet_NaN();
 class NetcdfFile final : public OutputFile {
  public:
   NetcdfFile(const std::filesystem::path& dir, const Layout& layout)
-      : path_(dir / netcdf_name), partial_(partial_path(path_)), layout_(layout) {
-    check(nc_create(partial_.c_str(), NC_CLOBBER | NC_64BIT_OFFSET, &ncid_), "create the file");
+      : path_(dir / netcdf_name), partial_(partial_path(path_)), nc_(netcdf_library(path_)), layout_(layout) {
+    check(nc_.create(partial_.c_str(), NC_CLOBBER | NC_64BIT_OFFSET, &ncid_), "create the file");
     define();
     block_.species.resize(layout_.species.size());
     block_.numbers.resize(layout_.varied.size());
     block_.texts.resize(layout_.varied.size());
   }
   ~NetcdfFile() override {
-    if (ncid_ >= 0) nc_close(ncid_);
+    if (ncid_ >= 0) nc_.close(ncid_);
   }
 
   // Members arrive in order and are kept in a block of consecutive ones,
@@ -65,16 +64,16 @@ class NetcdfFile final : public OutputFile {
   void finish() override {
     write_block();
     const int ncid = std::exchange(ncid_, -1);
-    check(nc_close(ncid), "close the file");
+    check(nc_.close(ncid), "close the file");
     publish(partial_, path_);
   }
 
  private:
   void check(int status, const std::string& doing) const {
-    if (status != NC_NOERR) throw OutputError(partial_.string() + ": cannot " + doing + ": " + nc_strerror(status));
+    if (status != NC_NOERR) throw OutputError(partial_.string() + ": cannot " + doing + ": " + nc_.strerror(status));
   }
   void attribute(int var, const std::string& name, std::string_view value) {
-    check(nc_put_att_text(ncid_, var, name.c_str(), value.size(), value.data()), "write the attribute " + name);
+    check(nc_.put_att_text(ncid_, var, name.c_str(), value.size(), value.data()), "write the attribute " + name);
   }
   // Text cut to the variable's width and padded with NULs (the fill).
   static void append_text(std::vector<char>& out, const std::string& text, std::size_t width) {
@@ -91,11 +90,11 @@ class NetcdfFile final : public OutputFile {
     const auto put = [&](int var, std::size_t width, const auto* data) {
       const std::size_t count[] = {m, width};
       if constexpr (std::is_same_v<std::remove_cvref_t<decltype(*data)>, double>)
-        check(nc_put_vara_double(ncid_, var, start, count, data), doing);
+        check(nc_.put_vara_double(ncid_, var, start, count, data), doing);
       else if constexpr (std::is_same_v<std::remove_cvref_t<decltype(*data)>, int>)
-        check(nc_put_vara_int(ncid_, var, start, count, data), doing);
+        check(nc_.put_vara_int(ncid_, var, start, count, data), doing);
       else
-        check(nc_put_vara_text(ncid_, var, start, count, data), doing);
+        check(nc_.put_vara_text(ncid_, var, start, count, data), doing);
     };
     put(member_var_, 1, block_.number.data());
     put(time_h_var_, layout_.times, block_.time_h.data());
@@ -111,12 +110,12 @@ class NetcdfFile final : public OutputFile {
   int variable(const std::string& name, nc_type type, std::initializer_list<int> dims) {
     int var = -1;
     const std::vector<int> d(dims);
-    check(nc_def_var(ncid_, name.c_str(), type, static_cast<int>(d.size()), d.data(), &var), "define the variable " + name);
+    check(nc_.def_var(ncid_, name.c_str(), type, static_cast<int>(d.size()), d.data(), &var), "define the variable " + name);
     return var;
   }
   int dimension(const std::string& name, std::size_t length) {
     int dim = -1;
-    check(nc_def_dim(ncid_, name.c_str(), length, &dim), "define the dimension " + name);
+    check(nc_.def_dim(ncid_, name.c_str(), length, &dim), "define the dimension " + name);
     return dim;
   }
 
@@ -137,7 +136,7 @@ class NetcdfFile final : public OutputFile {
     time_h_var_ = variable("time_h", NC_DOUBLE, {member_dim, time_dim});
     attribute(time_h_var_, "long_name", "local time of the member's sample, hours since its first day's midnight");
     attribute(time_h_var_, "units", "h");
-    check(nc_put_att_double(ncid_, time_h_var_, "_FillValue", NC_DOUBLE, 1, &missing), "write the fill value");
+    check(nc_.put_att_double(ncid_, time_h_var_, "_FillValue", NC_DOUBLE, 1, &missing), "write the fill value");
 
     for (int ind : layout_.species) {
       const std::string name(species_name(ind));
@@ -147,7 +146,7 @@ class NetcdfFile final : public OutputFile {
       attribute(var, "units", "mol mol-1");
       const std::string_view standard = cf_mole_fraction_name(ind);
       if (!standard.empty()) attribute(var, "standard_name", standard);
-      check(nc_put_att_double(ncid_, var, "_FillValue", NC_DOUBLE, 1, &missing), "write the fill value");
+      check(nc_.put_att_double(ncid_, var, "_FillValue", NC_DOUBLE, 1, &missing), "write the fill value");
     }
 
     for (const VariedKey& v : layout_.varied) {
@@ -166,7 +165,7 @@ class NetcdfFile final : public OutputFile {
     status_var_ = variable("status", NC_INT, {member_dim});
     attribute(status_var_, "long_name", "how the member ended");
     const int flags[] = {0, 1, 3, 4};
-    check(nc_put_att_int(ncid_, status_var_, "flag_values", NC_INT, 4, flags), "write the flag values");
+    check(nc_.put_att_int(ncid_, status_var_, "flag_values", NC_INT, 4, flags), "write the flag values");
     attribute(status_var_, "flag_meanings", "success input_error floating_point_exception integration_failure");
     message_var_ = variable("message", NC_CHAR, {member_dim, dimension("message_length", message_width)});
     attribute(message_var_, "long_name", "why the member failed; empty for success");
@@ -177,10 +176,10 @@ class NetcdfFile final : public OutputFile {
     attribute(NC_GLOBAL, "source", program);
     attribute(NC_GLOBAL, "history", "written by " + program + " ensemble");
     for (const auto& [key, value] : layout_.attributes) attribute(NC_GLOBAL, key, value);
-    check(nc_enddef(ncid_), "write the file header");
+    check(nc_.enddef(ncid_), "write the file header");
 
     const std::size_t start = 0, count = layout_.times;
-    check(nc_put_vara_double(ncid_, time_var, &start, &count, layout_.time_s.data()), "write the times");
+    check(nc_.put_vara_double(ncid_, time_var, &start, &count, layout_.time_s.data()), "write the times");
   }
 
   static constexpr std::size_t block_size = 256;
@@ -207,6 +206,7 @@ class NetcdfFile final : public OutputFile {
   };
 
   std::filesystem::path path_, partial_;
+  const NetcdfLibrary& nc_;
   const Layout& layout_;
   Block block_;
   std::size_t first_ = 0;

@@ -1,29 +1,21 @@
-// The ensemble's processes over MPI. Only the main thread of each process
-// calls MPI (MPI_THREAD_FUNNELED): the workers hand their results to it.
-#include <mpi.h>
-
+// The ensemble's processes over MPI, through the module that links it
+// (mpi_library.hpp), loaded only when the process was started by an MPI
+// launcher.
+#include <cstdio>
 #include <cstdlib>
 
+#include "common/errors.hpp"
+#include "common/loadable_module.hpp"
+#include "ensemble/mpi_library.hpp"
 #include "ensemble/transport.hpp"
 
 namespace box::ensemble {
 namespace {
 
-constexpr int result_tag = 1;
-
 class MpiTransport final : public Transport {
  public:
-  MpiTransport() {
-    int provided = 0;
-    MPI_Init_thread(nullptr, nullptr, MPI_THREAD_FUNNELED, &provided);
-    MPI_Comm_rank(MPI_COMM_WORLD, &rank_);
-    MPI_Comm_size(MPI_COMM_WORLD, &size_);
-    MPI_Comm local;
-    MPI_Comm_split_type(MPI_COMM_WORLD, MPI_COMM_TYPE_SHARED, rank_, MPI_INFO_NULL, &local);
-    MPI_Comm_size(local, &local_size_);
-    MPI_Comm_free(&local);
-  }
-  ~MpiTransport() override { MPI_Finalize(); }
+  explicit MpiTransport(const MpiLibrary& mpi) : mpi_(mpi) { mpi_.start(&rank_, &size_, &local_size_); }
+  ~MpiTransport() override { mpi_.finish(); }
 
   int rank() const override { return rank_; }
   int size() const override { return size_; }
@@ -31,33 +23,26 @@ class MpiTransport final : public Transport {
   bool distributed() const override { return true; }
 
   void send(const MemberResult& r) override {
-    std::vector<char> bytes = pack(r);
-    // Synchronous: rank 0 takes results in member order, and a rank that
-    // ran ahead would otherwise pile its results up in rank 0's memory.
-    MPI_Ssend(bytes.data(), static_cast<int>(bytes.size()), MPI_BYTE, 0, result_tag, MPI_COMM_WORLD);
+    const std::vector<char> bytes = pack(r);
+    mpi_.send(bytes.data(), static_cast<int>(bytes.size()));
   }
 
   MemberResult receive(int from) override {
-    MPI_Status status;
-    MPI_Probe(from, result_tag, MPI_COMM_WORLD, &status);
-    int count = 0;
-    MPI_Get_count(&status, MPI_BYTE, &count);
+    const int count = mpi_.probe(from);
     std::vector<char> bytes(static_cast<std::size_t>(count));
-    MPI_Recv(bytes.data(), count, MPI_BYTE, from, result_tag, MPI_COMM_WORLD, MPI_STATUS_IGNORE);
+    mpi_.receive(from, bytes.data(), count);
     return unpack(bytes);
   }
 
-  int share(int value) override {
-    MPI_Bcast(&value, 1, MPI_INT, 0, MPI_COMM_WORLD);
-    return value;
-  }
+  int share(int value) override { return mpi_.share(value); }
 
   [[noreturn]] void abort(int status) override {
-    MPI_Abort(MPI_COMM_WORLD, status);
+    mpi_.abort(status);
     std::exit(status);
   }
 
  private:
+  const MpiLibrary& mpi_;
   int rank_ = 0, size_ = 1, local_size_ = 1;
 };
 
@@ -72,7 +57,18 @@ bool started_by_launcher() {
 
 std::unique_ptr<Transport> start_transport() {
   if (!started_by_launcher()) return std::make_unique<Transport>();
-  return std::make_unique<MpiTransport>();
+  // MPI's own components are libraries it loads in turn and that expect
+  // its symbols: the module's libraries are loaded for all to see.
+  const LoadedModule m = load_module(mpi_module_name, "boxmodel_mpi_library", true);
+  const auto* mpi = static_cast<const MpiLibrary*>(m.table);
+  if (mpi == nullptr || mpi->size != sizeof(MpiLibrary)) {
+    // Every process would otherwise run the whole ensemble and write the
+    // same files at once.
+    std::fprintf(stderr, "boxmodel: started by an MPI launcher, but MPI is unavailable: %s\n",
+                 mpi == nullptr ? m.error.c_str() : "libboxmodel_mpi.so is from another build of boxmodel");
+    std::exit(exit_input_error);
+  }
+  return std::make_unique<MpiTransport>(*mpi);
 }
 
 }  // namespace box::ensemble

@@ -7,6 +7,10 @@ namespace box {
 
 bool netcdf_available() { return false; }
 
+std::string netcdf_unavailable_reason() {
+  return "this boxmodel was built without it (install libnetcdf-dev and rebuild)";
+}
+
 NetcdfSpeciesWriter::NetcdfSpeciesWriter(std::filesystem::path directory, std::vector<int>)
     : path_(std::move(directory) / file_name) {
   throw OutputError(path_.string() +

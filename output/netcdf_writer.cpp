@@ -1,13 +1,12 @@
 #include "output/netcdf_writer.hpp"
 
-#include <netcdf.h>
-
 #include <string>
 #include <utility>
 
 #include "common/errors.hpp"
 #include "common/one_based.hpp"
 #include "mechanism/species_lookup.hpp"
+#include "output/netcdf_library.hpp"
 #include "output/partial_file.hpp"
 #include "output/species_selection.hpp"
 #include "output/time_units.hpp"
@@ -16,53 +15,60 @@
 namespace box {
 namespace {
 
-void put_text(int ncid, int var, const std::string& name, std::string_view value, int& status) {
+void put_text(const NetcdfLibrary& nc, int ncid, int var, const std::string& name, std::string_view value,
+              int& status) {
   if (status == NC_NOERR)
-    status = nc_put_att_text(ncid, var, name.c_str(), value.size(), value.data());
+    status = nc.put_att_text(ncid, var, name.c_str(), value.size(), value.data());
 }
 
 }  // namespace
 
-bool netcdf_available() { return true; }
+bool netcdf_available() { return netcdf_load_error().empty(); }
+
+std::string netcdf_unavailable_reason() {
+  const std::string& error = netcdf_load_error();
+  return error.empty() ? std::string() : "its module cannot be loaded: " + error;
+}
 
 NetcdfSpeciesWriter::NetcdfSpeciesWriter(std::filesystem::path directory, std::vector<int> species)
     : path_(std::move(directory) / file_name),
       partial_(partial_path(path_)),
-      species_(std::move(species)) {
+      species_(std::move(species)),
+      nc_(&netcdf_library(path_)) {
   check_species_indices(species_);
 }
 
 NetcdfSpeciesWriter::~NetcdfSpeciesWriter() {
   // Not finished: the run failed. The .partial file stays as far as it got.
-  if (ncid_ >= 0) nc_close(ncid_);
+  if (ncid_ >= 0) nc_->close(ncid_);
 }
 
 void NetcdfSpeciesWriter::check(int status, std::string_view doing) const {
   if (status != NC_NOERR)
     throw OutputError(partial_.string() + ": cannot " + std::string(doing) + ": " +
-                      nc_strerror(status));
+                      nc_->strerror(status));
 }
 
 void NetcdfSpeciesWriter::begin(const RunDescription& run) {
-  if (ncid_ >= 0) nc_close(ncid_);
+  if (ncid_ >= 0) nc_->close(ncid_);
   ncid_ = -1;
   records_ = 0;
   int ncid = -1;
-  check(nc_create(partial_.c_str(), NC_CLOBBER | NC_64BIT_OFFSET, &ncid), "create the file");
+  check(nc_->create(partial_.c_str(), NC_CLOBBER | NC_64BIT_OFFSET, &ncid), "create the file");
   ncid_ = ncid;
 
   int time_dim = -1;
-  check(nc_def_dim(ncid_, "time", NC_UNLIMITED, &time_dim), "define the time dimension");
+  check(nc_->def_dim(ncid_, "time", NC_UNLIMITED, &time_dim), "define the time dimension");
   const auto define = [&](const std::string& name) {
     int var = -1;
-    check(nc_def_var(ncid_, name.c_str(), NC_DOUBLE, 1, &time_dim, &var),
+    check(nc_->def_var(ncid_, name.c_str(), NC_DOUBLE, 1, &time_dim, &var),
           "define the variable " + name);
     return var;
   };
 
   int status = NC_NOERR;
   const auto put_all = [&](int var, const Attributes& attributes) {
-    for (const auto& [name, value] : attributes) put_text(ncid_, var, name, value, status);
+    for (const auto& [name, value] : attributes) put_text(*nc_, ncid_, var, name, value, status);
   };
   time_var_ = define("time");
   put_all(time_var_, time_attributes(run));
@@ -83,14 +89,14 @@ void NetcdfSpeciesWriter::begin(const RunDescription& run) {
   }
   put_all(NC_GLOBAL, global_attributes(run));
   check(status, "write the attributes");
-  check(nc_enddef(ncid_), "write the file header");
+  check(nc_->enddef(ncid_), "write the file header");
 }
 
 void NetcdfSpeciesWriter::sample(const OutputSample& sample) {
   if (ncid_ < 0) throw OutputError(path_.string() + ": written before it was begun");
   const std::size_t record = records_;
   const auto put = [&](int var, double value) {
-    check(nc_put_var1_double(ncid_, var, &record, &value), "write a record");
+    check(nc_->put_var1_double(ncid_, var, &record, &value), "write a record");
   };
   put(time_var_, sample.elapsed_s);
   for (std::size_t k = 0; k < species_.size(); ++k)
@@ -104,7 +110,7 @@ void NetcdfSpeciesWriter::sample(const OutputSample& sample) {
 void NetcdfSpeciesWriter::finish() {
   if (ncid_ < 0) throw OutputError(path_.string() + ": finished before it was begun");
   const int ncid = std::exchange(ncid_, -1);
-  check(nc_close(ncid), "close the file");
+  check(nc_->close(ncid), "close the file");
   publish(partial_, path_);
 }
 
@@ -112,73 +118,74 @@ void write_budget_netcdf(const std::filesystem::path& directory, const ProcessIn
                          const RunDescription& run) {
   const std::filesystem::path path = directory / "budgets.nc";
   const std::filesystem::path partial = partial_path(path);
+  const NetcdfLibrary& nc = netcdf_library(path);
   int ncid = -1;
   const auto check = [&](int status, const std::string& doing) {
     if (status == NC_NOERR) return;
-    if (ncid >= 0) nc_close(ncid);
-    throw OutputError(partial.string() + ": cannot " + doing + ": " + nc_strerror(status));
+    if (ncid >= 0) nc.close(ncid);
+    throw OutputError(partial.string() + ": cannot " + doing + ": " + nc.strerror(status));
   };
-  check(nc_create(partial.c_str(), NC_CLOBBER | NC_NETCDF4, &ncid), "create the file");
+  check(nc.create(partial.c_str(), NC_CLOBBER | NC_NETCDF4, &ncid), "create the file");
   const std::size_t intervals = table.start_h.size();
   const std::size_t processes = table.names.size();
   int dims[2] = {-1, -1};
   int bounds_dim = -1;
-  check(nc_def_dim(ncid, "time_interval", intervals, &dims[0]), "define time_interval");
-  check(nc_def_dim(ncid, "reaction", processes, &dims[1]), "define reaction");
-  check(nc_def_dim(ncid, "nv", 2, &bounds_dim), "define nv");
+  check(nc.def_dim(ncid, "time_interval", intervals, &dims[0]), "define time_interval");
+  check(nc.def_dim(ncid, "reaction", processes, &dims[1]), "define reaction");
+  check(nc.def_dim(ncid, "nv", 2, &bounds_dim), "define nv");
   int status = NC_NOERR;
   int integral = -1, name_var = -1, equation_var = -1, start_var = -1, end_var = -1, bounds_var = -1;
-  check(nc_def_var(ncid, "reaction_rate_integral", NC_DOUBLE, 2, dims, &integral), "define reaction_rate_integral");
-  put_text(ncid, integral, "long_name", "integral of the process rate over the output interval", status);
-  put_text(ncid, integral, "units", "1e-9", status);
-  put_text(ncid, integral, "comment",
+  check(nc.def_var(ncid, "reaction_rate_integral", NC_DOUBLE, 2, dims, &integral), "define reaction_rate_integral");
+  put_text(nc, ncid, integral, "long_name", "integral of the process rate over the output interval", status);
+  put_text(nc, ncid, integral, "units", "1e-9", status);
+  put_text(nc, ncid, integral, "comment",
            "molecules cm-3 divided by the air number density of each chemistry step, times 1e9 (ppb)", status);
-  check(nc_def_var(ncid, "reaction", NC_STRING, 1, &dims[1], &name_var), "define reaction");
-  put_text(ncid, name_var, "long_name", "process: R<number> for a reaction, <kind>_<species> otherwise", status);
-  check(nc_def_var(ncid, "equation", NC_STRING, 1, &dims[1], &equation_var), "define equation");
-  put_text(ncid, equation_var, "long_name", "the reaction's equation", status);
-  check(nc_def_var(ncid, "start_h", NC_DOUBLE, 1, &dims[0], &start_var), "define start_h");
-  put_text(ncid, start_var, "long_name", "local time at the start of the interval", status);
-  put_text(ncid, start_var, "units", "h", status);
-  put_text(ncid, start_var, "comment", "hours since the start day's midnight", status);
-  check(nc_def_var(ncid, "end_h", NC_DOUBLE, 1, &dims[0], &end_var), "define end_h");
-  put_text(ncid, end_var, "long_name", "local time at the end of the interval", status);
-  put_text(ncid, end_var, "units", "h", status);
-  put_text(ncid, end_var, "comment", "hours since the start day's midnight", status);
+  check(nc.def_var(ncid, "reaction", NC_STRING, 1, &dims[1], &name_var), "define reaction");
+  put_text(nc, ncid, name_var, "long_name", "process: R<number> for a reaction, <kind>_<species> otherwise", status);
+  check(nc.def_var(ncid, "equation", NC_STRING, 1, &dims[1], &equation_var), "define equation");
+  put_text(nc, ncid, equation_var, "long_name", "the reaction's equation", status);
+  check(nc.def_var(ncid, "start_h", NC_DOUBLE, 1, &dims[0], &start_var), "define start_h");
+  put_text(nc, ncid, start_var, "long_name", "local time at the start of the interval", status);
+  put_text(nc, ncid, start_var, "units", "h", status);
+  put_text(nc, ncid, start_var, "comment", "hours since the start day's midnight", status);
+  check(nc.def_var(ncid, "end_h", NC_DOUBLE, 1, &dims[0], &end_var), "define end_h");
+  put_text(nc, ncid, end_var, "long_name", "local time at the end of the interval", status);
+  put_text(nc, ncid, end_var, "units", "h", status);
+  put_text(nc, ncid, end_var, "comment", "hours since the start day's midnight", status);
   const int bdims[2] = {dims[0], bounds_dim};
-  check(nc_def_var(ncid, "time_bounds", NC_DOUBLE, 2, bdims, &bounds_var), "define time_bounds");
-  put_text(ncid, bounds_var, "units", seconds_since_units(run.year, run.day_of_year, run.start_hour), status);
-  put_text(ncid, bounds_var, "calendar", "standard", status);
-  put_text(ncid, NC_GLOBAL, "Conventions", "CF-1.8", status);
-  put_text(ncid, NC_GLOBAL, "title", "integrated process rates of a box-model run", status);
-  put_text(ncid, NC_GLOBAL, "source", "boxmodel " + run.program_version, status);
-  for (const auto& [key, value] : run.scenario) put_text(ncid, NC_GLOBAL, "scenario." + key, value, status);
+  check(nc.def_var(ncid, "time_bounds", NC_DOUBLE, 2, bdims, &bounds_var), "define time_bounds");
+  put_text(nc, ncid, bounds_var, "units", seconds_since_units(run.year, run.day_of_year, run.start_hour), status);
+  put_text(nc, ncid, bounds_var, "calendar", "standard", status);
+  put_text(nc, ncid, NC_GLOBAL, "Conventions", "CF-1.8", status);
+  put_text(nc, ncid, NC_GLOBAL, "title", "integrated process rates of a box-model run", status);
+  put_text(nc, ncid, NC_GLOBAL, "source", "boxmodel " + run.program_version, status);
+  for (const auto& [key, value] : run.scenario) put_text(nc, ncid, NC_GLOBAL, "scenario." + key, value, status);
   check(status, "write the attributes");
-  check(nc_enddef(ncid), "end the definitions");
+  check(nc.enddef(ncid), "end the definitions");
 
   if (intervals > 0 && processes > 0) {
     const std::size_t start[2] = {0, 0};
     const std::size_t count[2] = {intervals, processes};
-    check(nc_put_vara_double(ncid, integral, start, count, table.ppb.data()), "write reaction_rate_integral");
+    check(nc.put_vara_double(ncid, integral, start, count, table.ppb.data()), "write reaction_rate_integral");
   }
   std::vector<const char*> names, equations;
   for (const std::string& n : table.names) names.push_back(n.c_str());
   for (const std::string& e : table.equations) equations.push_back(e.c_str());
   if (processes > 0) {
-    check(nc_put_var_string(ncid, name_var, names.data()), "write reaction");
-    check(nc_put_var_string(ncid, equation_var, equations.data()), "write equation");
+    check(nc.put_var_string(ncid, name_var, names.data()), "write reaction");
+    check(nc.put_var_string(ncid, equation_var, equations.data()), "write equation");
   }
   if (intervals > 0) {
-    check(nc_put_var_double(ncid, start_var, table.start_h.data()), "write start_h");
-    check(nc_put_var_double(ncid, end_var, table.end_h.data()), "write end_h");
+    check(nc.put_var_double(ncid, start_var, table.start_h.data()), "write start_h");
+    check(nc.put_var_double(ncid, end_var, table.end_h.data()), "write end_h");
     std::vector<double> bounds;
     for (std::size_t i = 0; i < intervals; ++i) {
       bounds.push_back((table.start_h[i] - run.start_hour) * 3600.0);
       bounds.push_back((table.end_h[i] - run.start_hour) * 3600.0);
     }
-    check(nc_put_var_double(ncid, bounds_var, bounds.data()), "write time_bounds");
+    check(nc.put_var_double(ncid, bounds_var, bounds.data()), "write time_bounds");
   }
-  const int closing = nc_close(ncid);
+  const int closing = nc.close(ncid);
   ncid = -1;
   check(closing, "close the file");
   publish(partial, path);

@@ -21,7 +21,9 @@
 // run is removed by begin().
 //
 // NetCDF is optional: without it the program builds, netcdf_available() is
-// false and constructing the writer throws OutputError saying so.
+// false and constructing the writer throws OutputError saying so. With it,
+// the netCDF library is loaded when the first writer is made (see
+// netcdf_library.hpp); a module that cannot be loaded is the same error.
 #include <cstddef>
 #include <filesystem>
 #include <string_view>
@@ -32,8 +34,12 @@
 
 namespace box {
 
-// Whether this program was built with the netCDF library.
+// Whether this program was built with the netCDF library and can load it.
 bool netcdf_available();
+// Why not, completing "...needs the netCDF library, and "; "" when available.
+std::string netcdf_unavailable_reason();
+
+struct NetcdfLibrary;
 
 // The CF standard name of the mole fraction of species `ind` in air, or ""
 // where the CF standard name table has none.
@@ -72,6 +78,7 @@ class NetcdfSpeciesWriter final : public RunObserver {
   int coszen_var_ = -1;
   std::vector<int> species_vars_;
   std::size_t records_ = 0;
+  const NetcdfLibrary* nc_ = nullptr;
 };
 
 // The integrated process rates of a run's output intervals, for budgets.nc.

@@ -28,8 +28,8 @@ std::vector<std::unique_ptr<RunObserver>> sample_writers(const Scenario& scenari
 void check_sample_formats(const Scenario& scenario) {
   if (scenario.output.wants(OutputFormat::netcdf) && !netcdf_available())
     throw ScenarioError(scenario.source +
-                        ": output.formats: \"netcdf\" needs the netCDF library, and this boxmodel was "
-                        "built without it (install libnetcdf-dev and rebuild)");
+                        ": output.formats: \"netcdf\" needs the netCDF library, and " +
+                        netcdf_unavailable_reason());
 }
 
 }  // namespace box
