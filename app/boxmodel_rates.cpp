@@ -2,19 +2,26 @@
 // temperature and air density, so that they can be checked against the
 // kinetics literature.
 //
-//   boxmodel-rates --temp 298 --cm 2.5e19 [--photolysis]
+//   boxmodel-rates --temp 298 --cm 2.5e19 [--photolysis] [--mechanism FILE]
 //
 // One line per reaction: its number, the reaction, and the coefficient with
 // its unit. Photolysis coefficients are 0 unless --photolysis asks for the
-// frequencies of an overhead sun.
+// frequencies of an overhead sun. With --mechanism the reactions are those
+// of a mechanism file, its frequencies the MCM parameterisation's.
 #include <cerrno>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <span>
 #include <string>
+#include <vector>
 #include <string_view>
 
 #include "chemistry/photolysis.hpp"
+#include "common/errors.hpp"
+#include "environment/photolysis_frequencies.hpp"
+#include "io/mechanism_file.hpp"
+#include "mechanism/loop_kernels.hpp"
 #include "mechanism/mechanism.hpp"
 #include "mechanism/reaction_text.hpp"
 
@@ -23,10 +30,11 @@ namespace {
 using namespace box;
 
 constexpr const char* usage =
-    "usage: boxmodel-rates --temp T --cm C_M [--photolysis]\n"
-    "  --temp T       temperature in K (> 0)\n"
-    "  --cm C_M       air number density in molecules cm-3 (> 0)\n"
-    "  --photolysis   include the photolysis frequencies of an overhead sun\n"
+    "usage: boxmodel-rates --temp T --cm C_M [--photolysis] [--mechanism FILE]\n"
+    "  --temp T          temperature in K (> 0)\n"
+    "  --cm C_M          air number density in molecules cm-3 (> 0)\n"
+    "  --photolysis      include the photolysis frequencies of an overhead sun\n"
+    "  --mechanism FILE  a mechanism file instead of the built-in mechanism\n"
     "Prints the rate coefficient of every reaction, one reaction per line.\n";
 
 // A positive, finite number filling the whole argument.
@@ -42,11 +50,59 @@ int fail(const std::string& message) {
   return 2;
 }
 
+const char* unit_of_order(std::size_t reactants) {
+  return reactants == 1 ? "s-1" : reactants == 2 ? "cm3 molecule-1 s-1"
+         : reactants == 3 ? "cm6 molecule-2 s-1" : "cm3(n-1) molecule-(n-1) s-1";
+}
+
+// The coefficients of a mechanism file; photolysis by the MCM
+// parameterisation with the sun overhead (a channel without MCM parameters
+// stays 0 and is named in the heading).
+int file_rates(const std::string& path, double temp, double c_m, bool photolysis) {
+  Mechanism m;
+  try {
+    m = read_mechanism_file(path);
+  } catch (const InputError& e) {
+    std::fprintf(stderr, "boxmodel-rates: %s\n", e.what());
+    return exit_input_error;
+  }
+  std::vector<double> j(m.photolysis_channels.size(), 0.0);
+  std::string dark;
+  if (photolysis) {
+    for (std::size_t k = 0; k < j.size(); ++k) {
+      PhotolysisSetup setup;
+      setup.channels = {m.photolysis_channels[k]};
+      try {
+        PhotolysisFrequencies f(setup);
+        f.evaluate(LightAt{12.0, 1.0, 1.0}, std::span<double>(&j[k], 1));
+      } catch (const InputError&) {
+        dark += " J<" + std::to_string(m.photolysis_channels[k]) + ">";
+      }
+    }
+  }
+  MechanismAir air;
+  air.temp = temp;
+  air.m = c_m;
+  air.press = c_m * 1e6 * 1.380649e-23 * temp / 100.0;
+  RuntimeRates rates(m);
+  rates.set_conditions(air, j);
+  const std::vector<double> zero(m.species.size(), 0.0);
+  rates.update_ro2(zero.data());
+  std::printf("# %s: rate coefficients at T = %g K, M = %g molecules cm-3, H2O = 0, RO2 = 0%s%s\n",
+              m.source.c_str(), temp, c_m, photolysis ? ", overhead sun (MCM)" : ", dark",
+              dark.empty() ? "" : ("; no MCM parameters, 0:" + dark).c_str());
+  for (int r = 0; r < m.reaction_count(); ++r)
+    std::printf("%3d  %-60s  %.6e  %s\n", r + 1, m.equation(r).c_str(), rates.k()[static_cast<std::size_t>(r)],
+                unit_of_order(m.reactions[static_cast<std::size_t>(r)].reactants.size()));
+  return std::ferror(stdout) ? 1 : 0;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
   double temp = 0.0, c_m = 0.0;
   bool have_temp = false, have_cm = false, photolysis = false;
+  std::string mechanism;
   for (int i = 1; i < argc; ++i) {
     const std::string_view arg = argv[i];
     if (arg == "--help" || arg == "-h") {
@@ -55,6 +111,9 @@ int main(int argc, char** argv) {
     }
     if (arg == "--photolysis") {
       photolysis = true;
+    } else if (arg == "--mechanism") {
+      if (i + 1 >= argc) return fail("--mechanism needs a file");
+      mechanism = argv[++i];
     } else if (arg == "--temp" || arg == "--cm") {
       if (i + 1 >= argc) return fail(std::string(arg) + " needs a value");
       double& target = arg == "--temp" ? temp : c_m;
@@ -66,6 +125,7 @@ int main(int argc, char** argv) {
     }
   }
   if (!have_temp || !have_cm) return fail("both --temp and --cm are required");
+  if (!mechanism.empty()) return file_rates(mechanism, temp, c_m, photolysis);
 
   // The model's own photolysis table, scaled for an overhead sun (coszen 1).
   PhotolysisRates j{};

@@ -10,6 +10,7 @@
 #include "common/version.hpp"
 #include "app/program.hpp"
 #include "app/ensemble_program.hpp"
+#include "app/mechanism_program.hpp"
 #include "scenario/schema.hpp"
 
 namespace box {
@@ -131,10 +132,23 @@ int main_program(int argc, char** argv) {
   ensemble->add_option("--print-member", print_member,
                        "Print member K's scenario (TOML, for 'boxmodel run') and run nothing");
 
+  CLI::App* mechanism = app.add_subcommand("mechanism", "The built-in mechanism as a file, and checks of mechanism files");
+  mechanism->require_subcommand(1);
+  mechanism->add_subcommand("export", "Write the built-in mechanism in the mechanism file format on standard output");
+  CLI::App* check = mechanism->add_subcommand(
+      "check", "Read a mechanism file and list what it holds, its warnings and its rate coefficients");
+  std::string check_file;
+  MechanismAir air;
+  check->add_option("file", check_file, "Mechanism file (FACSIMILE-style text, as the MCM exports)")->required();
+  check->add_option("--temp", air.temp, "Temperature for the rate coefficients, K")->capture_default_str()
+      ->check(CLI::PositiveNumber);
+  check->add_option("--cm", air.m, "Air number density for the rate coefficients, molecules cm-3")
+      ->capture_default_str()->check(CLI::PositiveNumber);
+
   // A first word that is neither an option nor a command is a mistake, not
   // a request for the default day.
   const std::string first = argv[1];
-  if (!first.empty() && first[0] != '-' && first != "run" && first != "ensemble") {
+  if (!first.empty() && first[0] != '-' && first != "run" && first != "ensemble" && first != "mechanism") {
     std::fprintf(stderr, "boxmodel: unknown command \"%s\"\n%s", first.c_str(), app.help().c_str());
     return exit_input_error;
   }
@@ -154,6 +168,12 @@ int main_program(int argc, char** argv) {
   if (ensemble->parsed() && ensemble->get_option("--print-member")->count() > 0)
     return ensemble::print_member_program(ensemble_file, print_member);
   if (ensemble->parsed()) return ensemble::run_ensemble_program(ensemble_file, ensemble_options);
+  if (check->parsed()) {
+    // The pressure of that air (hPa), for expressions that name PRESS.
+    air.press = air.m * 1e6 * 1.380649e-23 * air.temp / 100.0;
+    return check_mechanism_program(check_file, air);
+  }
+  if (mechanism->parsed()) return export_mechanism_program();
   return exit_input_error;
 }
 

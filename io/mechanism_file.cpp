@@ -27,6 +27,12 @@ std::string upper(std::string_view s) {
   return u;
 }
 
+// "did you mean ...?" for a name of ordinary length (the edit distances of
+// a name as long as a garbage file can make one would take hours).
+std::string suggest(std::string_view name, const std::vector<std::string_view>& names) {
+  return name.size() > 64 ? std::string() : did_you_mean(closest_names(name, names));
+}
+
 // A statement: [begin, end) of the text, without its `;`.
 struct Statement {
   std::size_t begin;
@@ -229,12 +235,12 @@ class Reader {
       if (p.kind == Kind::coefficient) {
         const std::string key = upper(text_.substr(p.name_begin, p.name_stop - p.name_begin));
         if (reserved(key))
-          fail(p.name_begin, "`" + std::string(text_.substr(p.name_begin, p.name_stop - p.name_begin)) +
-                                 "` is a variable or function of the expressions (expected a name of your own)");
+          fail(p.name_begin, quoted(text_.substr(p.name_begin, p.name_stop - p.name_begin)) +
+                                 " is a variable or function of the expressions (expected a name of your own)");
         const auto [it, fresh] = file_names_.emplace(key, p.name_begin);
         if (!fresh)
-          fail(p.name_begin, "the name `" + std::string(text_.substr(p.name_begin, p.name_stop - p.name_begin)) +
-                                 "` is defined twice (first at " + where(it->second) + ")");
+          fail(p.name_begin, "the name " + quoted(text_.substr(p.name_begin, p.name_stop - p.name_begin)) +
+                                 " is defined twice (first at " + where(it->second) + ")");
       }
       all.push_back(p);
     }
@@ -294,10 +300,10 @@ class Reader {
       while (e < end && !blank(text_[e])) ++e;
       const std::string_view name = text_.substr(p, e - p);
       if (!std::all_of(name.begin(), name.end(), name_char))
-        fail(p, "expected a species name (letters, digits and _), found `" + std::string(name) + "`");
+        fail(p, "expected a species name (letters, digits and _), found " + quoted(name));
       const std::string key = upper(name);
       const auto [it, fresh] = species_.emplace(key, static_cast<int>(mechanism_.species.size()));
-      if (!fresh) fail(p, "the species `" + std::string(name) + "` is declared twice (first at " +
+      if (!fresh) fail(p, "the species " + quoted(name) + " is declared twice (first at " +
                               where(species_at_[static_cast<std::size_t>(it->second)]) + ")");
       mechanism_.species.emplace_back(name);
       species_at_.push_back(p);
@@ -313,8 +319,8 @@ class Reader {
     if (it != species_.end()) return it->second;
     if (mechanism_.declared_species) {
       std::vector<std::string_view> names(mechanism_.species.begin(), mechanism_.species.end());
-      const std::string hint = did_you_mean(closest_names(name, names));
-      fail(offset, "undeclared species `" + std::string(name) + "` (expected a species of the VARIABLE section" +
+      const std::string hint = suggest(name, names);
+      fail(offset, "undeclared species " + quoted(name) + " (expected a species of the VARIABLE section" +
                        (hint.empty() ? ")" : "; " + hint + ")"));
     }
     const int index = static_cast<int>(mechanism_.species.size());
@@ -378,7 +384,7 @@ class Reader {
         std::vector<std::string_view> known;
         for (const auto& [k, v] : defined_) known.push_back(mechanism_.coefficients[static_cast<std::size_t>(v)].name);
         const std::size_t stop = std::min(end, name_end(at));
-        const std::string hint = did_you_mean(closest_names(text_.substr(at, stop - at), known));
+        const std::string hint = suggest(text_.substr(at, stop - at), known);
         what += " (expected a rate coefficient defined earlier in the file, TEMP, M, O2, N2, H2O, RO2, "
                 "PRESS, RH or J<n>" + (hint.empty() ? std::string(")") : "; " + hint + ")");
       }

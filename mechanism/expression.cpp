@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <array>
 #include <cctype>
+#include <cfenv>
 #include <cmath>
 #include <cstdlib>
 
@@ -100,12 +101,28 @@ class Compiler {
 
   std::vector<Instruction>& code() { return out_.code; }
 
+  // A fold of constants is done with the floating-point exceptions held:
+  // 1/0 or EXP(1000) gives the infinity the step would give and raises
+  // nothing here, whatever traps the caller has on (a rate that is not a
+  // finite number is refused when it is first used, naming its reaction).
+  template <class F>
+  static double quietly(F&& f) {
+    std::fenv_t env;
+    std::feholdexcept(&env);
+    const double v = f();
+    std::fesetenv(&env);
+    return v;
+  }
+
+  static constexpr int max_nesting = 256;
+  int nesting_ = 0;
+
   // Applies a binary operation to the two operands that start at `left`
   // and `right`; two constants are folded into one.
   void binary(Op op, std::size_t left, std::size_t right) {
     if (right - left == 1 && code().size() - right == 1 && code()[left].op == Op::constant &&
         code()[right].op == Op::constant) {
-      const double v = apply(op, code()[left].value, code()[right].value);
+      const double v = quietly([&] { return apply(op, code()[left].value, code()[right].value); });
       code().resize(left);
       code().push_back({Op::constant, 0, v});
       return;
@@ -114,7 +131,7 @@ class Compiler {
   }
   void unary(Op op, std::size_t operand) {
     if (code().size() - operand == 1 && code()[operand].op == Op::constant) {
-      code()[operand].value = apply(op, code()[operand].value);
+      code()[operand].value = quietly([&] { return apply(op, code()[operand].value); });
       return;
     }
     code().push_back({op});
@@ -148,6 +165,13 @@ class Compiler {
   }
 
   std::size_t unary_expression() {
+    // Every nesting (parentheses, signs, exponents) passes through here: a
+    // bound keeps a pathological file from exhausting the stack.
+    if (++nesting_ > max_nesting) fail(pos_, "expression nested too deeply");
+    struct Leave {
+      int& n;
+      ~Leave() { --n; }
+    } leave{nesting_};
     const std::size_t start = code().size();
     const char c = peek();
     if (c == '-' || c == '+') {
@@ -208,6 +232,7 @@ class Compiler {
       if (p == digits || p >= text_.size() || text_[p] != close) {
         fail(digits, std::string("expected a channel number and `") + close + "` after J");
       }
+      if (p - digits > 6) fail(digits, "expected a channel number of at most 6 digits after J");
       const int channel = std::atoi(std::string(text_.substr(digits, p - digits)).c_str());
       pos_ = p + 1;
       code().push_back({Op::photolysis, names_.photolysis_channel(channel)});
@@ -235,7 +260,7 @@ class Compiler {
       return;
     }
     const auto resolved = names_.name(name);
-    if (!resolved) fail(begin, "unknown name `" + std::string(name) + "`");
+    if (!resolved) fail(begin, "unknown name " + quoted(name));
     if (resolved->value) code().push_back({Op::constant, 0, *resolved->value});
     else code().push_back(resolved->push);
     out_.depends |= resolved->depends;
@@ -292,6 +317,12 @@ std::optional<std::pair<double, std::size_t>> read_number(std::string_view text)
     }
   }
   return std::pair{std::strtod(s.c_str(), nullptr), p};
+}
+
+std::string quoted(std::string_view text) {
+  constexpr std::size_t longest = 40;
+  if (text.size() <= longest) return "`" + std::string(text) + "`";
+  return "`" + std::string(text.substr(0, longest)) + "...`";
 }
 
 std::optional<AirVariable> air_variable(std::string_view name) {

@@ -114,6 +114,10 @@ class ExpressionError : public std::runtime_error {
 // function and variable names are matched without regard to case.
 Expression compile_expression(std::string_view text, const NameResolver& names);
 
+// A piece of the text for a message, in backquotes: a name as long as a
+// garbage file can make one is cut to its first 40 characters and `...`.
+std::string quoted(std::string_view text);
+
 // The air variable called `name` (TEMP, M, O2, N2, H2O, PRESS, RH, any case).
 std::optional<AirVariable> air_variable(std::string_view name);
 

@@ -98,6 +98,118 @@ void loop_solve(const MechanismDerivation& d, const double* lu, double* x) {
   }
 }
 
+// ---- the lane form: every loop of the one-box kernels with an innermost
+// loop over the lanes, same operations, same order.
+namespace {
+constexpr int L = loop_lanes;
+constexpr std::size_t lane(int entry, int l) { return sz(entry) * L + sz(l); }
+}  // namespace
+
+void loop_fun_lanes(const MechanismDerivation& d, const double* k, const double* y, double* r, double* f) {
+  const int* rstart = d.reactant_start.data();
+  const int* species = d.reactant_species.data();
+  for (int j = 0; j < d.reactions; ++j) {
+    double v[L];
+    for (int l = 0; l < L; ++l) v[l] = k[lane(j, l)];
+    for (int q = rstart[j]; q < rstart[j + 1]; ++q)
+      for (int l = 0; l < L; ++l) v[l] = v[l] * y[lane(species[q], l)];
+    for (int l = 0; l < L; ++l) r[lane(j, l)] = v[l];
+  }
+  const int* start = d.f_start.data();
+  const int* reaction = d.f_reaction.data();
+  const double* c = d.f_coefficient.data();
+  for (int s = 0; s < d.n; ++s) {
+    double v[L] = {0.0, 0.0, 0.0, 0.0};
+    for (int q = start[s]; q < start[s + 1]; ++q)
+      for (int l = 0; l < L; ++l) v[l] = v[l] + c[q] * r[lane(reaction[q], l)];
+    for (int l = 0; l < L; ++l) f[lane(s, l)] = v[l];
+  }
+}
+
+void loop_jac_lanes(const MechanismDerivation& d, const double* k, const double* y, double* partial,
+                    double* jac) {
+  const int np = static_cast<int>(d.partial_reaction.size());
+  const int* fstart = d.partial_factor_start.data();
+  const int* factor = d.partial_factor.data();
+  for (int p = 0; p < np; ++p) {
+    double v[L];
+    for (int l = 0; l < L; ++l) v[l] = k[lane(d.partial_reaction[sz(p)], l)];
+    for (int q = fstart[p]; q < fstart[p + 1]; ++q)
+      for (int l = 0; l < L; ++l) v[l] = v[l] * y[lane(factor[q], l)];
+    const double m = d.partial_multiplicity[sz(p)];
+    for (int l = 0; l < L; ++l) partial[lane(p, l)] = m == 1.0 ? v[l] : m * v[l];
+  }
+  const int* start = d.jacobian_start.data();
+  const int* which = d.jacobian_partial.data();
+  const double* c = d.jacobian_coefficient.data();
+  for (int e = 0; e < d.lu_entries(); ++e) {
+    double v[L] = {0.0, 0.0, 0.0, 0.0};
+    for (int q = start[e]; q < start[e + 1]; ++q)
+      for (int l = 0; l < L; ++l) v[l] = v[l] + c[q] * partial[lane(which[q], l)];
+    for (int l = 0; l < L; ++l) jac[lane(e, l)] = v[l];
+  }
+}
+
+LaneStatus loop_decomp_lanes(const MechanismDerivation& d, double* a) {
+  const int* lower = d.lower.data();
+  const int* pivot = d.lower_pivot.data();
+  const int* ustart = d.update_start.data();
+  const int* target = d.update_target.data();
+  const int* source = d.update_source.data();
+  LaneStatus status{};
+  int i = 0;
+  for (int k = 0; k < d.n; ++k) {
+    for (; i < d.row_lower_end[sz(k)]; ++i) {
+      double m[L];
+      for (int l = 0; l < L; ++l) {
+        m[l] = a[lane(lower[i], l)] / a[lane(pivot[i], l)];
+        a[lane(lower[i], l)] = m[l];
+      }
+      for (int u = ustart[i]; u < ustart[i + 1]; ++u)
+        for (int l = 0; l < L; ++l)
+          a[lane(target[u], l)] = a[lane(target[u], l)] - m[l] * a[lane(source[u], l)];
+    }
+    for (int l = 0; l < L; ++l)
+      if (status[sz(l)] == 0 &&
+          !(std::fabs(a[lane(d.diagonal[sz(k)], l)]) >= std::numeric_limits<double>::min()))
+        status[sz(l)] = k + 1;
+  }
+  return status;
+}
+
+LaneStatus loop_decomp_shifted_lanes(const MechanismDerivation& d, const double* jac,
+                                     const std::array<double, loop_lanes>& shift, double* a) {
+  const std::size_t n = sz(d.lu_entries()) * L;
+  for (std::size_t e = 0; e < n; ++e) a[e] = 0.0 - jac[e];
+  for (int k = 0; k < d.n; ++k)
+    for (int l = 0; l < L; ++l) {
+      double& v = a[lane(d.diagonal[sz(k)], l)];
+      v = v + shift[sz(l)];
+    }
+  return loop_decomp_lanes(d, a);
+}
+
+void loop_solve_lanes(const MechanismDerivation& d, const double* lu, double* x) {
+  const int* start = d.row_start.data();
+  const int* diag = d.diagonal.data();
+  const int* col = d.column_species.data();
+  const int* order = d.order.data();
+  for (int k = 0; k < d.n; ++k) {
+    double v[L];
+    for (int l = 0; l < L; ++l) v[l] = x[lane(order[k], l)];
+    for (int m = start[k]; m < diag[k]; ++m)
+      for (int l = 0; l < L; ++l) v[l] = v[l] - lu[lane(m, l)] * x[lane(col[m], l)];
+    for (int l = 0; l < L; ++l) x[lane(order[k], l)] = v[l];
+  }
+  for (int k = d.n - 1; k >= 0; --k) {
+    double v[L];
+    for (int l = 0; l < L; ++l) v[l] = x[lane(order[k], l)];
+    for (int m = diag[k] + 1; m < start[k + 1]; ++m)
+      for (int l = 0; l < L; ++l) v[l] = v[l] - lu[lane(m, l)] * x[lane(col[m], l)];
+    for (int l = 0; l < L; ++l) x[lane(order[k], l)] = v[l] / lu[lane(diag[k], l)];
+  }
+}
+
 RuntimeRates::RuntimeRates(const Mechanism& mechanism)
     : mechanism_(&mechanism),
       air_(7, std::numeric_limits<double>::quiet_NaN()),

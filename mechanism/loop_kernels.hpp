@@ -3,6 +3,7 @@
 // index lists (mechanism/derivation.hpp). Each sum is formed in the order
 // the lists give (reactions in file order), so the same mechanism gives the
 // same bits wherever it runs.
+#include <array>
 #include <span>
 #include <vector>
 
@@ -36,6 +37,27 @@ int loop_decomp_shifted(const MechanismDerivation& d, const double* jac, double 
 
 // x := (LU)^-1 x, x by species in file order.
 void loop_solve(const MechanismDerivation& d, const double* lu, double* x);
+
+// The lane form: the same kernels over loop_lanes boxes at once, laid out
+// entry-major (entry e of box l at [e * loop_lanes + l], for k, y, r, f,
+// partial, jac, a and x alike), so that one vector register holds one entry
+// of every box. Each lane performs exactly the one-box kernel's operations
+// in its order: lane l gives the bits the one-box kernel gives box l.
+inline constexpr int loop_lanes = 4;
+using LaneStatus = std::array<int, loop_lanes>;
+
+void loop_fun_lanes(const MechanismDerivation& d, const double* k, const double* y, double* r, double* f);
+void loop_jac_lanes(const MechanismDerivation& d, const double* k, const double* y, double* partial,
+                    double* jac);
+// Each lane's result is loop_decomp's for that box: 0, or the first row
+// whose pivot failed. A lane whose pivot failed goes on being eliminated
+// with the others (its factors are then of no use, as its status says);
+// the other lanes are not affected.
+LaneStatus loop_decomp_lanes(const MechanismDerivation& d, double* a);
+// a = 0 - jac plus shift[l] on lane l's diagonal, then factorised.
+LaneStatus loop_decomp_shifted_lanes(const MechanismDerivation& d, const double* jac,
+                                     const std::array<double, loop_lanes>& shift, double* a);
+void loop_solve_lanes(const MechanismDerivation& d, const double* lu, double* x);
 
 // The rate coefficients of a mechanism and when they are worked out: the
 // parts that depend only on the air when it changes, the photolysis parts

@@ -47,6 +47,7 @@
 #include "ensemble/member.hpp"
 #include "ensemble/outputs.hpp"
 #include "ensemble/pool.hpp"
+#include "io/mechanism_file.hpp"
 #include "mechanism/mechanism.hpp"
 #include "mechanism/reaction_text.hpp"
 #include "mechanism/species_lookup.hpp"
@@ -553,6 +554,23 @@ const char* law_name(mech::Law law) {
   return "";
 }
 
+// The two tables' columns as dictionaries of lists.
+py::dict mechanism_dict(py::list names, py::list indices, py::list kinds, py::list numbers, py::list equations,
+                        py::list laws, py::list orders, py::list units) {
+  py::dict species, reactions, out;
+  species["name"] = names;
+  species["index"] = indices;
+  species["kind"] = kinds;
+  reactions["number"] = numbers;
+  reactions["equation"] = equations;
+  reactions["rate_law"] = laws;
+  reactions["order"] = orders;
+  reactions["unit"] = units;
+  out["species"] = species;
+  out["reactions"] = reactions;
+  return out;
+}
+
 py::dict mechanism_tables() {
   py::list names, kinds;
   py::list indices;
@@ -569,17 +587,33 @@ py::dict mechanism_tables() {
     units.append(mech::coefficient_unit(r));
     orders.append(r.n_factors);
   }
-  py::dict species, reactions, out;
-  species["name"] = names;
-  species["index"] = indices;
-  species["kind"] = kinds;
-  reactions["number"] = numbers;
-  reactions["equation"] = equations;
-  reactions["rate_law"] = laws;
-  reactions["order"] = orders;
-  reactions["unit"] = units;
-  out["species"] = species;
-  out["reactions"] = reactions;
+  return mechanism_dict(names, indices, kinds, numbers, equations, laws, orders, units);
+}
+
+// The same tables for a mechanism file: every species integrated, the rate
+// law the expression as written, and the line each reaction starts on.
+py::dict mechanism_file_tables(const std::string& path) {
+  const Mechanism m = read_mechanism_file(path);
+  py::list names, kinds, indices;
+  for (int s = 0; s < m.species_count(); ++s) {
+    names.append(m.species[static_cast<std::size_t>(s)]);
+    indices.append(s + 1);
+    kinds.append("integrated");
+  }
+  py::list numbers, equations, laws, units, orders, lines;
+  for (int k = 0; k < m.reaction_count(); ++k) {
+    const RuntimeReaction& r = m.reactions[static_cast<std::size_t>(k)];
+    const std::size_t order = r.reactants.size();
+    numbers.append(k + 1);
+    equations.append(m.equation(k));
+    laws.append(r.rate_text);
+    orders.append(order);
+    units.append(order == 1 ? "s-1" : order == 2 ? "cm3 molecule-1 s-1" : order == 3 ? "cm6 molecule-2 s-1"
+                                                                                     : "cm3(n-1) molecule-(n-1) s-1");
+    lines.append(r.line);
+  }
+  py::dict out = mechanism_dict(names, indices, kinds, numbers, equations, laws, orders, units);
+  out["reactions"].cast<py::dict>()["line"] = lines;
   return out;
 }
 
@@ -643,6 +677,7 @@ PYBIND11_MODULE(_core, m) {
   m.def("ensemble", &run_ensemble, py::arg("base"), py::arg("keys"), py::arg("rows"), py::arg("labels"),
         py::arg("monte_carlo_members"), py::arg("seed"), py::arg("uncertainty"), py::arg("threads"));
   m.def("mechanism", &mechanism_tables);
+  m.def("mechanism_file", &mechanism_file_tables, py::arg("path"));
   m.def("rate_coefficients", &rate_coefficients, py::arg("temp"), py::arg("cm"), py::arg("photolysis"));
   m.def("netcdf_available", &netcdf_available);
   m.attr("version") = program_version();

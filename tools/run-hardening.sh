@@ -2,16 +2,17 @@
 # Hardening checks, each in its own build tree under the source tree:
 #   sanitize  the whole test suite built and run under AddressSanitizer and
 #             UndefinedBehaviorSanitizer (g++)
-#   fuzz      a bounded libFuzzer run over the reader of both input files
-#             (clang with libFuzzer); a finding fails the step and leaves the
-#             input in build-fuzz/artifacts/
+#   fuzz      a bounded libFuzzer run over the reader of both input files,
+#             then one over the mechanism file reader (clang with
+#             libFuzzer); a finding fails the step and leaves the input in
+#             build-fuzz/artifacts/
 #   valgrind  the example day under valgrind's memcheck: no errors, no leaks
 #   forms     the test suite with the kernels built in one instruction-set
 #             form only, baseline and AVX, so that each form the program may
 #             pick on another processor is checked to give the same bits
 #             (the byte-for-byte example day included)
 # Usage: tools/run-hardening.sh [sanitize] [fuzz] [valgrind] [forms]   (default: all)
-# FUZZ_SECONDS sets the length of the fuzz run (default 60). The Debian
+# FUZZ_SECONDS sets the length of each fuzz run (default 60). The Debian
 # packages of tools/packages.txt [build] and [hardening] that are missing
 # are installed first (as root), or named (otherwise).
 set -euo pipefail
@@ -41,7 +42,7 @@ fuzz() {
   cmake --preset fuzz
   cmake --build --preset fuzz
   local work=build-fuzz/corpus artifacts=build-fuzz/artifacts
-  rm -rf "$work" "$artifacts"
+  rm -rf "$work" "$work-mechanism" "$artifacts"
   mkdir -p "$work" "$artifacts"
   # New inputs go to the scratch corpus; the committed seeds are only read.
   # -timeout catches a hang, -rss_limit_mb a runaway allocation, and the
@@ -49,6 +50,13 @@ fuzz() {
   build-fuzz/fuzz/input_reader_fuzz -max_total_time="${FUZZ_SECONDS:-60}" -timeout=10 \
     -rss_limit_mb=2048 -max_len=4096 -dict=fuzz/input_reader.dict \
     -artifact_prefix="$artifacts/" -print_final_stats=1 "$work" fuzz/corpus
+  # The mechanism reader: its own scratch corpus, seeded with the small
+  # mechanisms of fuzz/mechanism_corpus and the shipped MCM subsets.
+  mkdir -p "$work-mechanism"
+  build-fuzz/fuzz/mechanism_reader_fuzz -max_total_time="${FUZZ_SECONDS:-60}" -timeout=10 \
+    -rss_limit_mb=2048 -max_len=16384 -dict=fuzz/mechanism_reader.dict \
+    -artifact_prefix="$artifacts/" -print_final_stats=1 "$work-mechanism" fuzz/mechanism_corpus \
+    tests/data/mcm
 }
 
 valgrind_example() {

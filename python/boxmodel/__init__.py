@@ -14,6 +14,7 @@ writes the outputs the scenario asks for (species table, CSV, NetCDF,
 progress lines on the process's standard output) as ``boxmodel run`` does.
 """
 
+import os as _os
 import warnings as _warnings
 from typing import NamedTuple as _NamedTuple
 
@@ -219,8 +220,10 @@ class Mechanism(_NamedTuple):
     reactions: "pandas.DataFrame"
 
 
-def mechanism():
-    """The mechanism as two pandas DataFrames.
+def mechanism(path=None):
+    """The mechanism as two pandas DataFrames: the built-in one, or with
+    `path` that of a mechanism file (read and checked as a run reads it;
+    a fault is an InputError naming the file, line and column).
 
     species: columns `name`, `index` (the 1-based mechanism index) and
     `kind` ("integrated" or "fixed": H2O and M), indexed by the names
@@ -228,10 +231,15 @@ def mechanism():
     `equation`, `rate_law` (the kind of rate law), `order` (reactant
     factors) and `unit` (of the rate coefficient), indexed by the numbers
     (``reactions.loc[27, "equation"]``).
+
+    For a file the species are numbered in file order, all "integrated";
+    the reactions are numbered in file order (the R<n> of rate factors),
+    `equation` reads ``A + B = 0.5 C``, `rate_law` is the rate expression as
+    written and the extra column `line` gives the line it starts on.
     """
     import pandas as pd
 
-    tables = _core.mechanism()
+    tables = _core.mechanism() if path is None else _core.mechanism_file(_os.fspath(path))
     species = pd.DataFrame(tables["species"])
     species.index = pd.Index(species["name"], name="species")
     reactions = pd.DataFrame(tables["reactions"])

@@ -6,6 +6,7 @@
 #include <cmath>
 #include <filesystem>
 #include <fstream>
+#include <random>
 #include <string>
 
 #include "common/errors.hpp"
@@ -105,6 +106,9 @@ TEST(MechanismFile, FaultsNameFileLineColumnAndWhatWasExpected) {
       {"% 1 : A = ;\n\x01\x02", "bad.fac:2:1: not a text file"},
       {"% 1 : A = ;\xff", "bad.fac:1:12: not a text file"},
       {"* an open comment", "bad.fac:1:1: missing `;` at the end of the comment"},
+      {"% J<12345678901> : A = ;", "bad.fac:1:5: expected a channel number of at most 6 digits"},
+      {"VARIABLE A ;\n% 1 : A = ABCDEFGHIJABCDEFGHIJABCDEFGHIJABCDEFGHIJABCDEFGHIJ ;",
+       "bad.fac:2:11: undeclared species `ABCDEFGHIJABCDEFGHIJABCDEFGHIJABCDEFGHIJ...` (expected"},
   };
   for (const auto& c : cases) {
     try {
@@ -115,6 +119,17 @@ TEST(MechanismFile, FaultsNameFileLineColumnAndWhatWasExpected) {
           << "for " << c.text << "\n got " << e.what() << "\n expected " << c.message;
     }
   }
+  // Nesting as deep as a file can make it is refused before it exhausts
+  // the stack.
+  for (const std::string& deep : {std::string(100000, '(') + "1" + std::string(100000, ')'), std::string(100000, '-') + "1"}) {
+    try {
+      (void)read_mechanism_text("VARIABLE A ;\nK = " + deep + " ;\n% K : A = ;", "deep.fac");
+      ADD_FAILURE() << "deep nesting read";
+    } catch (const InputError& e) {
+      EXPECT_NE(std::string(e.what()).find("deep.fac:2:"), std::string::npos) << e.what();
+      EXPECT_NE(std::string(e.what()).find("nested too deeply"), std::string::npos) << e.what();
+    }
+  }
   // A directory, and a file that is not there.
   EXPECT_THROW((void)read_mechanism_file(data), InputError);
   try {
@@ -123,6 +138,50 @@ TEST(MechanismFile, FaultsNameFileLineColumnAndWhatWasExpected) {
     EXPECT_NE(std::string(e.what()).find("is a directory"), std::string::npos) << e.what();
   }
   EXPECT_THROW((void)read_mechanism_file(data + "none.fac"), InputError);
+}
+
+// What a user may hand the reader by mistake, as files on disk: each ends
+// in one clear line naming the file, quickly, whatever its size.
+TEST(MechanismFile, EmptyBinaryAndHugeGarbageFilesEndWithAClearError) {
+  const std::filesystem::path dir = std::filesystem::temp_directory_path() /
+                                    ("mechanism_garbage_" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()));
+  std::filesystem::create_directories(dir);
+  const auto write = [&](const std::string& name, const std::string& bytes) {
+    std::ofstream(dir / name, std::ios::binary) << bytes;
+    return (dir / name).generic_string();
+  };
+  const auto message = [](const std::string& path) {
+    try {
+      (void)read_mechanism_file(path);
+    } catch (const InputError& e) {
+      return std::string(e.what());
+    }
+    return std::string("read without an error");
+  };
+  const std::string empty = write("empty.fac", "");
+  EXPECT_EQ(message(empty).rfind(empty + ":1:1: empty file", 0), 0u) << message(empty);
+  const std::string gzip = write("model.fac.gz", std::string("\x1f\x8b\x08\x00\x00\x00", 6));
+  EXPECT_EQ(message(gzip).rfind(gzip + ":1:1: not a text file: byte 0x1f", 0), 0u) << message(gzip);
+
+  // 100 MB of printable garbage, lines of random letters, digits and the
+  // format's own signs (`;` `%` `:` `=` `(` `*`), so that the reader gets
+  // past the text check and into the statements. Expressions nested far
+  // too deep, a name of a megabyte and constants that overflow are among
+  // what it may meet; none may crash it, exhaust the stack or take long.
+  std::string garbage(100u << 20, ' ');
+  std::mt19937_64 random(100);
+  const std::string alphabet = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcxyz0123456789 ;%:=+-*/(()@.<>\n";
+  std::uniform_int_distribution<std::size_t> pick(0, alphabet.size() - 1);
+  for (char& c : garbage) c = alphabet[pick(random)];
+  garbage.replace(1000, 200000, std::string(100000, '(') + std::string(100000, '-'));
+  garbage.replace(300000, 1u << 20, std::string(1u << 20, 'X'));
+  const std::string huge = write("garbage.fac", garbage);
+  garbage = std::string();
+  const std::string m = message(huge);
+  EXPECT_EQ(m.rfind(huge + ":", 0), 0u) << m.substr(0, 200);
+  EXPECT_LT(m.size(), 400u) << m.substr(0, 200);
+  EXPECT_EQ(m.find('\n'), std::string::npos);
+  std::filesystem::remove_all(dir);
 }
 
 TEST(MechanismFile, ReadsTheShippedMcmSubsets) {

@@ -4,6 +4,8 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <array>
+#include <cstring>
 #include <cmath>
 #include <random>
 #include <vector>
@@ -134,6 +136,88 @@ TEST(LoopKernels, JacobianMatchesFiniteDifferencesAndSolveMatchesDenseEliminatio
   double largest = 0.0;
   for (double v : z) largest = std::max(largest, std::abs(v));
   for (int i = 0; i < n; ++i) EXPECT_NEAR(x[sz(i)], z[sz(i)], 1.0e-10 * largest) << m.species[sz(i)];
+}
+
+}  // namespace
+}  // namespace box
+
+namespace box {
+namespace {
+
+// The lane form over four boxes in different states of the isoprene subset
+// (one of them with a singular stage matrix) against the one-box kernels:
+// every lane the same bits, every lane's pivot status its own.
+TEST(LoopKernels, LanesGiveEachBoxTheOneBoxBits) {
+  const Mechanism m = read_mechanism_file(std::string(BOXMODEL_SOURCE_DIR) + "/tests/data/mcm/mcm331-isoprene.fac");
+  const MechanismDerivation d = derive(m);
+  constexpr int L = loop_lanes;
+  const auto sz = [](int i) { return static_cast<std::size_t>(i); };
+  const std::size_t n = sz(d.n), nr = sz(d.reactions), np = d.partial_reaction.size(),
+                    nlu = sz(d.lu_entries());
+  std::mt19937_64 random(4);
+  std::uniform_real_distribution<double> exponent(2.0, 12.0);
+  struct Box {
+    std::vector<double> k, y, r, f, partial, jac, lu, x;
+    int status = 0;
+  };
+  std::array<Box, L> box;
+  const std::array<double, L> shift{1.0 / 50.0, 1.0 / 0.7, 3.0e-4, 0.0};
+  for (int l = 0; l < L; ++l) {
+    Box& b = box[sz(l)];
+    b.y.resize(n);
+    for (double& v : b.y) v = std::pow(10.0, exponent(random));
+    RuntimeRates rates(m);
+    std::vector<double> j(m.photolysis_channels.size(), 1.0e-5 * (l + 1));
+    rates.set_conditions(MechanismAir{270.0 + 10.0 * l, 2.0e19 + 1.0e18 * l, 1.0e17 * l, 1000.0, 50.0}, j);
+    rates.update_ro2(b.y.data());
+    b.k = rates.k();
+    b.r.resize(nr);
+    b.f.resize(n);
+    b.partial.resize(np);
+    b.jac.resize(nlu);
+    b.lu.resize(nlu);
+    loop_fun(d, b.k.data(), b.y.data(), b.r.data(), b.f.data());
+    loop_jac(d, b.k.data(), b.y.data(), b.partial.data(), b.jac.data());
+    // Lane 3: a zero Jacobian and no shift, so that the first pivot is zero.
+    if (l == 3)
+      for (std::size_t e = 0; e < nlu; ++e) b.jac[e] = 0.0;
+    b.status = loop_decomp_shifted(d, b.jac.data(), shift[sz(l)], b.lu.data());
+    b.x = b.f;
+    if (b.status == 0) loop_solve(d, b.lu.data(), b.x.data());
+  }
+  ASSERT_EQ(box[0].status, 0);
+  ASSERT_EQ(box[1].status, 0);
+  ASSERT_EQ(box[2].status, 0);
+  ASSERT_EQ(box[3].status, 1);
+
+  const auto interleave = [&](auto member, std::size_t size) {
+    std::vector<double> v(size * L);
+    for (std::size_t e = 0; e < size; ++e)
+      for (int l = 0; l < L; ++l) v[e * L + sz(l)] = (box[sz(l)].*member)[e];
+    return v;
+  };
+  const auto same_bits = [&](const std::vector<double>& lanes, auto member, std::size_t size, const char* what,
+                             int lanes_checked) {
+    for (int l = 0; l < lanes_checked; ++l)
+      for (std::size_t e = 0; e < size; ++e)
+        ASSERT_EQ(std::memcmp(&lanes[e * L + sz(l)], &(box[sz(l)].*member)[e], sizeof(double)), 0)
+            << what << " entry " << e << " lane " << l;
+  };
+  const std::vector<double> k = interleave(&Box::k, nr), y = interleave(&Box::y, n);
+  std::vector<double> r(nr * L), f(n * L), partial(np * L), jac(nlu * L), lu(nlu * L);
+  loop_fun_lanes(d, k.data(), y.data(), r.data(), f.data());
+  same_bits(r, &Box::r, nr, "r", L);
+  same_bits(f, &Box::f, n, "f", L);
+  loop_jac_lanes(d, k.data(), y.data(), partial.data(), jac.data());
+  same_bits(partial, &Box::partial, np, "partial", L);
+  for (std::size_t e = 0; e < nlu; ++e) jac[e * L + 3] = 0.0;
+  same_bits(jac, &Box::jac, nlu, "jac", L);
+  const LaneStatus status = loop_decomp_shifted_lanes(d, jac.data(), shift, lu.data());
+  EXPECT_EQ(status, (LaneStatus{0, 0, 0, 1}));
+  same_bits(lu, &Box::lu, nlu, "lu", 3);  // lane 3's factors are of no use
+  std::vector<double> x = f;
+  loop_solve_lanes(d, lu.data(), x.data());
+  same_bits(x, &Box::x, n, "x", 3);
 }
 
 }  // namespace

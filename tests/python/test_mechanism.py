@@ -6,7 +6,7 @@ import subprocess
 import numpy as np
 import pytest
 
-from conftest import boxmodel, program
+from conftest import SOURCE, boxmodel, program
 
 
 def rates_listing(*args):
@@ -62,3 +62,35 @@ def test_known_coefficients():
 def test_bad_air_state_is_a_value_error(temp, cm):
     with pytest.raises(ValueError, match="expected a positive number"):
         boxmodel.rate_coefficients(temp, cm)
+
+
+def test_tables_of_a_mechanism_file(tmp_path):
+    """The same tables for a file: the built-in mechanism exported and read
+    back has the built-in reactions without the fixed M and H2O; the
+    shipped isoprene subset its own counts; a fault names file, line and
+    column."""
+    exported = subprocess.run([str(program("bin/boxmodel")), "mechanism", "export"], capture_output=True,
+                              text=True, check=True).stdout
+    (tmp_path / "model.fac").write_text(exported)
+    species, reactions = boxmodel.mechanism(tmp_path / "model.fac")
+    builtin_species, builtin_reactions = boxmodel.mechanism()
+    assert list(species.columns) == list(builtin_species.columns)
+    assert list(reactions.columns) == list(builtin_reactions.columns) + ["line"]
+    assert list(species.index) == list(builtin_species.index[:78]) and (species["kind"] == "integrated").all()
+    assert list(reactions.index) == list(range(1, 250))
+    assert reactions.loc[27, "equation"] == "O3P = O3"
+    assert reactions.loc[27, "rate_law"] == "6D-34*M*(TEMP/300)**(-2.3)*M"
+    fixed = builtin_reactions["equation"].str.contains(r"\+ (?:M|H2O) ->")
+    assert (reactions["order"][~fixed] == builtin_reactions["order"][~fixed]).all()
+    assert (reactions["order"][fixed] == builtin_reactions["order"][fixed] - 1).all()
+
+    isoprene = str(SOURCE / "tests" / "data" / "mcm" / "mcm331-isoprene.fac")
+    species, reactions = boxmodel.mechanism(isoprene)
+    report = subprocess.run([str(program("bin/boxmodel")), "mechanism", "check", isoprene], capture_output=True,
+                            text=True, check=True).stdout.splitlines()
+    assert report[1].startswith(f"species: {len(species)}") and report[2] == f"reactions: {len(reactions)}"
+    assert species.loc["C5H8", "index"] >= 1 and (reactions["line"].diff()[1:] >= 0).all()
+
+    (tmp_path / "bad.fac").write_text("VARIABLE A ;\n% 1 : A = B ;\n")
+    with pytest.raises(boxmodel.InputFileError, match=r"bad\.fac:2:11: undeclared species `B`"):
+        boxmodel.mechanism(tmp_path / "bad.fac")
