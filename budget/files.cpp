@@ -56,9 +56,10 @@ std::vector<std::string> process_equations(const ProcessList& processes) {
 }
 
 BudgetFiles::BudgetFiles(std::filesystem::path folder, const std::vector<std::string>& species,
-                         ProcessList processes)
+                         ProcessList processes, Families families)
     : folder_(std::move(folder)),
       processes_(std::move(processes)),
+      families_(std::move(families)),
       accumulator_(processes_.size()) {
   for (const std::string& name : species) {
     const int index = species_index(name);
@@ -128,12 +129,14 @@ void BudgetFiles::write_interval(const IntervalIntegrals& interval) {
   for (double v : interval.process) line += "," + number(v);
   write(rates_, line + "\n");
   std::string rows;
-  for (int s : species_) {
-    const std::string name(mech::species_names[at(s)]);
-    for (const BudgetRow& r : species_budget(s, interval, processes_))
+  const auto put = [&](const std::string& name, const std::vector<BudgetRow>& budget) {
+    for (const BudgetRow& r : budget)
       rows += times + "," + field(name) + "," + field(r.name) + "," + field(r.equation) + "," +
               number(r.production) + "," + number(r.loss) + "\n";
-  }
+  };
+  for (int s : species_)
+    put(std::string(mech::species_names[at(s)]), species_budget(s, interval, processes_));
+  for (const Family& f : families_.list) put(f.name, family_budget(f, interval, processes_));
   write(budgets_, rows);
 }
 

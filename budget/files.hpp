@@ -9,7 +9,9 @@
 //                       for each interval and each budget species, the rows
 //                       of species_budget (budget/table.hpp): the
 //                       contributing reactions, named processes and
-//                       adjustments largest first, then "net" (totals).
+//                       adjustments largest first, then "net" (totals);
+//                       then the same for each family (budget/families.hpp)
+//                       with the family's name in the species column.
 //
 // Every number is written with %.17g (it reads back as the same double).
 // Both files are written under their partial names (output/partial_file.hpp)
@@ -31,6 +33,7 @@
 #include <string>
 #include <vector>
 
+#include "budget/families.hpp"
 #include "budget/intervals.hpp"
 #include "output/observer.hpp"
 
@@ -55,8 +58,9 @@ class BudgetFiles : public RunObserver {
   // `species`: the budget species by name; a name that is no species of
   // the mechanism throws std::invalid_argument naming it and the key
   // [output] budget_species.
+  // `families`: families whose budgets follow the species' in budgets.csv.
   BudgetFiles(std::filesystem::path folder, const std::vector<std::string>& species,
-              ProcessList processes = {});
+              ProcessList processes = {}, Families families = {});
   ~BudgetFiles() override;
   BudgetFiles(const BudgetFiles&) = delete;
   BudgetFiles& operator=(const BudgetFiles&) = delete;
@@ -92,6 +96,7 @@ class BudgetFiles : public RunObserver {
   std::filesystem::path folder_;
   std::vector<int> species_;
   ProcessList processes_;
+  Families families_;
   IntervalAccumulator accumulator_;
   bool started_ = false;
   File rates_, budgets_;

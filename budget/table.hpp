@@ -1,6 +1,7 @@
 #pragma once
 // The budget of one species over one interval: what each process
 // contributed to its change, as production and loss.
+#include <span>
 #include <string>
 #include <vector>
 
@@ -33,6 +34,23 @@ struct BudgetRow {
 // species' change over the interval is production - loss.
 std::vector<BudgetRow> species_budget(int species, const IntervalIntegrals& interval,
                                       const ProcessList& processes = {});
+
+// A species with its weight in a weighted sum (a family: Ox, NOy, ...).
+struct FamilyMember {
+  int species = 0;  // ind_*, 1-based
+  double weight = 1.0;
+};
+
+// The budget of the weighted sum of `members`, built as species_budget
+// builds one species' (species_budget is this with one member of weight
+// 1): a reaction's contribution is its integral times the weighted sum of
+// the members' net coefficients, and a reaction whose weighted sum is zero
+// (to 1e-12 of the sum of its terms' sizes: an exchange inside the sum)
+// is left out; named processes and adjustments are summed over the
+// members with their weights.
+std::vector<BudgetRow> weighted_budget(std::span<const FamilyMember> members,
+                                       const IntervalIntegrals& interval,
+                                       const ProcessList& processes = {});
 
 // "R<n>": the column and row name of reaction n.
 std::string reaction_name(int n);

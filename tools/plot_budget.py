@@ -1,7 +1,8 @@
 #!/usr/bin/env python3
 """Draw the budget of one species from a run's budgets.csv and summarise it.
 
-Usage: plot_budget.py [budgets.csv] --species O3 [-o O3_budget.png] [--top 8]
+Usage: plot_budget.py [budgets.csv] (--species O3 | --family Ox) [-o FIGURE]
+                      [--top 8] [--per-hour] [--net-cycles]
 
 The figure has one stacked bar per output interval: production by reaction
 above zero, loss below, the `top` reactions (or other terms: emission,
@@ -10,6 +11,14 @@ whole run named and the rest summed as "other"; the net change over each
 interval is drawn as a line. The summary printed gives each term's share of
 the whole run's production and loss, e.g.
   O3 production: 61% R23 HO2 + NO, ...; loss: 40% R2 O3, ...
+
+--family draws a family's budget (the rows budgets.csv carries under the
+family's name, with the reactions inside the family cancelled).
+--per-hour divides each interval's amounts by its length: ppb h-1.
+--net-cycles shows the null cycle that dominates the gross ozone budget by
+day, NO2 + hv -> NO + O3P, O3P + O2 (+M) -> O3, O3 + NO -> NO2, as one net
+term: its reactions are recognised from their equations, and whichever of
+them a budget has are summed into one term, production when positive.
 """
 import argparse
 import csv
@@ -57,21 +66,55 @@ def legend_label(term, equation, width=48):
     return text[:width - 1 - tail].rstrip() + "…" + text[-tail:].lstrip()
 
 
-class SpeciesBudget:
-    """One species' budget: intervals in time order, and per term (reaction
-    or other) its production and loss in each interval, plus the net
-    change of each interval."""
+def sides(equation):
+    """The reactants and the products of 'A + B -> 0.5 C + D' as sets of
+    names (yields dropped); None for a term that is no reaction."""
+    for arrow in ("->", "="):
+        if arrow in equation:
+            left, right = equation.split(arrow, 1)
+            names = lambda text: {w.split()[-1] for w in text.split("+") if w.split()}
+            return names(left), names(right)
+    return None
 
-    def __init__(self, rows, species):
+
+NULL_CYCLE = "null cycle"
+NULL_CYCLE_LEGEND = "NO2+hv, O3P+O2, O3+NO (net)"
+
+
+def in_null_cycle(equation):
+    """True for NO2 photolysis to NO + O3P, O3P + O2 (+M) -> O3, and
+    O3 + NO -> NO2: the reactions that turn over O3 and NO2 without
+    changing odd oxygen or NOx. O3P is also written O."""
+    parts = sides(equation)
+    if parts is None:
+        return False
+    left, right = parts
+    atom = {"O3P", "O"}
+    if left == {"NO2"} and "NO" in right and right & atom:
+        return True
+    if left & atom and left - atom <= {"M", "O2", "N2"} and right == {"O3"}:
+        return True
+    return left == {"O3", "NO"} and right == {"NO2"}
+
+
+class SpeciesBudget:
+    """One species' (or family's) budget: intervals in time order, and per
+    term (reaction or other) its production and loss in each interval, plus
+    the net change of each interval."""
+
+    def __init__(self, rows, species, kind="species"):
         mine = [r for r in rows if r["species"] == species]
         if not mine:
             found = sorted({r["species"] for r in rows})
-            raise ValueError(f"no budget of {species} in the file (it has: {', '.join(found)})")
+            what = f"family {species}" if kind == "family" else species
+            raise ValueError(f"no budget of {what} in the file (it has: {', '.join(found)})")
         self.species = species
+        self.unit = "ppb"
         self.intervals = sorted({(r["start_h"], r["end_h"]) for r in mine})
         index = {interval: k for k, interval in enumerate(self.intervals)}
         n = len(self.intervals)
         self.production, self.loss, self.labels, self.legend = {}, {}, {}, {}
+        self.equations = {}
         self.net = [0.0] * n
         for r in mine:
             k = index[(r["start_h"], r["end_h"])]
@@ -79,10 +122,37 @@ class SpeciesBudget:
             if term == "net":
                 self.net[k] = r["production"] - r["loss"]
                 continue
+            self.equations[term] = r["equation"]
             self.labels[term] = label(term, r["equation"])
             self.legend[term] = legend_label(term, r["equation"])
             self.production.setdefault(term, [0.0] * n)[k] += r["production"]
             self.loss.setdefault(term, [0.0] * n)[k] += r["loss"]
+
+    def per_hour(self):
+        """Every amount divided by its interval's length: ppb h-1."""
+        hours = [b - a for a, b in self.intervals]
+        for table in (self.production, self.loss):
+            for term in table:
+                table[term] = [v / h for v, h in zip(table[term], hours)]
+        self.net = [v / h for v, h in zip(self.net, hours)]
+        self.unit = "ppb h-1"
+
+    def net_cycles(self):
+        """The terms of the NO2-O3P-O3-NO null cycle summed into one net
+        term; returns the terms merged."""
+        merged = [t for t in self.production if in_null_cycle(self.equations.get(t, ""))]
+        if not merged:
+            return merged
+        n = len(self.intervals)
+        net = [sum(self.production[t][k] - self.loss[t][k] for t in merged) for k in range(n)]
+        for t in merged:
+            for table in (self.production, self.loss, self.labels, self.legend, self.equations):
+                del table[t]
+        self.production[NULL_CYCLE] = [max(v, 0.0) for v in net]
+        self.loss[NULL_CYCLE] = [max(-v, 0.0) for v in net]
+        self.labels[NULL_CYCLE] = self.legend[NULL_CYCLE] = NULL_CYCLE_LEGEND
+        self.equations[NULL_CYCLE] = ""
+        return merged
 
     def totals(self):
         """Per term, (production, loss) summed over the run."""
@@ -149,7 +219,8 @@ def draw(budget, output, top=8):
     ax.plot(x, budget.net, "k-o", lw=2, ms=4, label="net change")
     ax.axhline(0.0, color="k", lw=0.8)
     ax.set_xlabel("local time (h)")
-    ax.set_ylabel(f"{budget.species} per interval (ppb)")
+    per = "per interval (ppb)" if budget.unit == "ppb" else f"({budget.unit})"
+    ax.set_ylabel(f"{budget.species} {per}")
     ax.set_title(f"{budget.species} budget: production above zero, loss below")
     ax.legend(fontsize="small", ncol=2, loc="best")
     fig.tight_layout()
@@ -160,17 +231,28 @@ def draw(budget, output, top=8):
 def main(argv=None):
     parser = argparse.ArgumentParser(description=__doc__.split("\n")[0])
     parser.add_argument("budgets", nargs="?", default="budgets.csv")
-    parser.add_argument("--species", required=True)
-    parser.add_argument("-o", "--output", help="figure file (default <species>_budget.png)")
+    which = parser.add_mutually_exclusive_group(required=True)
+    which.add_argument("--species")
+    which.add_argument("--family", help="a family's budget (rows under its name)")
+    parser.add_argument("-o", "--output", help="figure file (default <name>_budget.png)")
     parser.add_argument("--top", type=int, default=8, help="terms named in the figure")
+    parser.add_argument("--per-hour", action="store_true", help="ppb h-1 instead of ppb per interval")
+    parser.add_argument("--net-cycles", action="store_true",
+                        help="the NO2-O3P-O3-NO null cycle as one net term")
     args = parser.parse_args(argv)
+    name = args.family or args.species
     try:
-        budget = SpeciesBudget(read_budgets(args.budgets), args.species)
+        budget = SpeciesBudget(read_budgets(args.budgets), name,
+                               "family" if args.family else "species")
     except (OSError, ValueError) as error:
         print(f"plot_budget.py: {error}", file=sys.stderr)
         return 1
-    print(summary(budget))
-    draw(budget, args.output or f"{args.species}_budget.png", args.top)
+    if args.net_cycles:
+        budget.net_cycles()
+    print(summary(budget))  # amounts over the run, also with --per-hour
+    if args.per_hour:
+        budget.per_hour()
+    draw(budget, args.output or f"{name}_budget.png", args.top)
     return 0
 
 

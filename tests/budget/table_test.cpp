@@ -4,9 +4,11 @@
 #include <gtest/gtest.h>
 
 #include <array>
+#include <string>
 #include <stdexcept>
 #include <vector>
 
+#include "budget/families.hpp"
 #include "budget/intervals.hpp"
 #include "budget/table.hpp"
 #include "common/one_based.hpp"
@@ -137,6 +139,56 @@ TEST(SpeciesBudget, NamesOfSpeciesAndReactions) {
   EXPECT_EQ(species_index("o3"), ind_o3);  // one lookup for every reader: any case
   EXPECT_EQ(species_index("XYZ"), 0);
   EXPECT_EQ(reaction_name(249), "R249");
+}
+
+TEST(FamilyBudget, InternalReactionsCancelWeightsApplyAdjustmentsNet) {
+  // NOy-like family NO + NO2 + 2 N2O5: R1 (NO2 -> O3P + NO) and R51
+  // (O3 + NO -> NO2) exchange members and vanish; R56 (NO3 + NO2 -> N2O5)
+  // makes 2 - 1 = 1; R42 (HO + NO2 -> HNO3) loses 1. A constraint that
+  // moves 0.5 ppb from NO to NO2 nets to zero.
+  const Families f = Families::parse({{"NOy", {"NO", " NO2 ", "2 N2O5"}}});
+  IntervalIntegrals in;
+  in.process = zeros(nreact);
+  in.process[at(1)] = 7.0;
+  in.process[at(51)] = 6.0;
+  in.process[at(56)] = 0.25;
+  in.process[at(42)] = 0.5;
+  Adjustment held{"constraint", {}};
+  held.ppb[at(ind_no)] = -0.5;
+  held.ppb[at(ind_no2)] = 0.5;
+  held.ppb[at(ind_n2o5)] = 0.125;
+  in.adjustments = {{"clipping", {}}, held};
+  const std::vector<BudgetRow> rows = family_budget(f.list[0], in);
+  ASSERT_EQ(rows.size(), 5u);  // R42, R56, constraint, clipping, net
+  EXPECT_EQ(rows[0].name, "R42");
+  EXPECT_EQ(rows[0].loss, 0.5);
+  EXPECT_EQ(rows[1].name, "R56");
+  EXPECT_EQ(rows[1].production, 0.25);
+  EXPECT_EQ(rows[2].name, "constraint");
+  EXPECT_EQ(rows[2].production, 0.25);  // 2 x 0.125; NO and NO2 cancel
+  EXPECT_EQ(rows[4].production - rows[4].loss, 0.0);
+}
+
+TEST(FamilyBudget, ParseErrorsNameTheKeyFamilyAndEntry) {
+  const auto message = [](std::vector<std::pair<std::string, std::vector<std::string>>> t) {
+    try {
+      Families::parse(t);
+    } catch (const std::invalid_argument& e) {
+      return std::string(e.what());
+    }
+    return std::string("no error");
+  };
+  const Families ok = Families::parse({{"Ox", {"O3", "NO2", "O3P", "O1D"}}, {"N", {"0.5D0 NO3"}}});
+  EXPECT_EQ(ok.list[1].members[0].weight, 0.5);
+  EXPECT_EQ(ok.list[0].members[3].species, ind_o1d);
+  EXPECT_EQ(message({{"NOy", {"2x N2O5"}}}).rfind("[output] families.NOy: \"2x N2O5\": expected", 0), 0u);
+  EXPECT_NE(message({{"Ox", {"O3", "XX"}}}).find("families.Ox: \"XX\": \"XX\" is not"), std::string::npos);
+  EXPECT_NE(message({{"Ox", {"H2O"}}}).find("not an integrated species"), std::string::npos);
+  EXPECT_NE(message({{"Ox", {"-1 O3"}}}).find("positive"), std::string::npos);
+  EXPECT_NE(message({{"Ox", {"O3", "1 o3"}}}).find("named twice"), std::string::npos);
+  EXPECT_NE(message({{"Ox", {}}}).find("families.Ox: no members"), std::string::npos);
+  EXPECT_NE(message({{"NO2", {"NO2"}}}).find("is a species"), std::string::npos);
+  EXPECT_NE(message({{"Ox", {"O3"}}, {"Ox", {"NO2"}}}).find("twice"), std::string::npos);
 }
 
 }  // namespace

@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "bench/example_day.hpp"
+#include "budget/families.hpp"
 #include "budget/files.hpp"
 #include "budget/table.hpp"
 #include "chemistry/species_map.hpp"
@@ -35,6 +36,13 @@ Species ppb_of(const DayState& s) {
     x[k] = (src.vc_slot != 0 ? s.vc[at(src.vc_slot)] : s.radicals.*(src.radical)) * 1e9;
   }
   return x;
+}
+
+// Families written after the species: odd oxygen, and NOy with N2O5
+// weighted by its two nitrogen atoms.
+Families families() {
+  return Families::parse({{"Ox", {"O3", "NO2", "O3P", "O1D"}},
+                          {"NOy", {"NO", "NO2", "NO3", "HONO", "HNO3", "HNO4", "PAN", "2 N2O5"}}});
 }
 
 // The chemistry of the day with budgets, reported to `files`.
@@ -73,7 +81,7 @@ class WholeDay : public ::testing::Test {
     bench::RosenbrockDayStep plain_chemistry;
     bench::replay_day(day, plain_chemistry,
                       [&](std::size_t, const DayState& s) { plain_->push_back(s); });
-    BudgetFiles files(*dir_, default_budget_species());
+    BudgetFiles files(*dir_, default_budget_species(), {}, families());
     files.begin({});
     BudgetDay chemistry(files);
     double hour = 5.0;
@@ -180,13 +188,50 @@ TEST_F(WholeDay, BudgetFileNetRowsAreTheHourlyChanges) {
     if (f[3] != "net") continue;
     const double start = std::strtod(f[0].c_str(), nullptr);
     const auto h = static_cast<std::size_t>(std::lround(start - 5.0));
-    const int s = species_index(f[2]);
-    const double delta = ppb_of((*with_)[12 * (h + 1)])[at(s)] - ppb_of((*with_)[12 * h])[at(s)];
+    std::vector<FamilyMember> members{{species_index(f[2]), 1.0}};
+    for (const Family& family : families().list)
+      if (family.name == f[2]) members = family.members;
+    double delta = 0;
+    for (const FamilyMember& m : members)
+      delta += m.weight * (ppb_of((*with_)[12 * (h + 1)])[at(m.species)] -
+                           ppb_of((*with_)[12 * h])[at(m.species)]);
     const double p = std::strtod(f[5].c_str(), nullptr), l = std::strtod(f[6].c_str(), nullptr);
     EXPECT_NEAR(p - l, delta, 1e-9 * (p + l + std::abs(delta)) + 1e-12) << line;
     ++checked;
   }
-  EXPECT_EQ(checked, 17 * 6);
+  EXPECT_EQ(checked, 17 * (6 + 2));
+}
+
+TEST_F(WholeDay, FamilyNetIsTheWeightedSumOfItsMembersNets) {
+  // Each hour the family's net, built from the reactions' weighted net
+  // coefficients with the internal ones dropped, equals the weighted sum of
+  // the members' own budgets: nothing lost in the cancellation. Reactions
+  // inside Ox (NO2 photolysis, O3P + O2, O3 + NO, O3 photolysis) are not
+  // among its rows; O1D + H2O is a loss.
+  for (const Family& family : families().list) {
+    for (const IntervalIntegrals& in : *hours_) {
+      const std::vector<BudgetRow> rows = family_budget(family, in);
+      double members = 0, gross = 0;
+      for (const FamilyMember& m : family.members) {
+        const BudgetRow net = species_budget(m.species, in).back();
+        members += m.weight * (net.production - net.loss);
+        gross += m.weight * (net.production + net.loss);
+      }
+      const BudgetRow& net = rows.back();
+      ASSERT_EQ(net.name, "net");
+      EXPECT_NEAR(net.production - net.loss, members, 1e-12 * gross)
+          << family.name << " at " << in.start_h << " h";
+      if (family.name != "Ox") continue;
+      for (const BudgetRow& r : rows) {
+        for (const char* internal : {"R1", "R2", "R3", "R27", "R29", "R30", "R38", "R51"})
+          EXPECT_NE(r.name, internal);
+        if (r.name == "R31") {
+          EXPECT_EQ(r.production, 0.0);
+          EXPECT_GT(r.loss, 0.0);
+        }
+      }
+    }
+  }
 }
 
 }  // namespace

@@ -88,6 +88,54 @@ class Read(unittest.TestCase):
                 os.unlink(p)
 
 
+# An hour of the ozone and NO2 budgets by day, with the null cycle's three
+# reactions as budgets.csv writes them (here 0.5 h long), and the Ox family.
+CYCLE = """12,12.5,O3,R27,O3P + M -> O3,100,0
+12,12.5,O3,R51,O3 + NO -> NO2,0,97
+12,12.5,O3,R44,HO2 + NO -> HO + NO2,5,0
+12,12.5,O3,net,,105,97
+12,12.5,NO2,R1,NO2 -> O3P + NO,0,100
+12,12.5,NO2,R51,O3 + NO -> NO2,97,0
+12,12.5,NO2,R42,HO + NO2 -> HNO3,0,1
+12,12.5,NO2,net,,97,101
+12,12.5,Ox,R44,HO2 + NO -> HO + NO2,5,0
+12,12.5,Ox,R31,O1D + H2O -> 2 HO,0,1
+12,12.5,Ox,net,,5,1
+"""
+
+
+class Cycles(unittest.TestCase):
+    def setUp(self):
+        self.path = write(HEADER + CYCLE)
+
+    def tearDown(self):
+        os.unlink(self.path)
+
+    def test_null_cycle_is_one_net_term_per_species(self):
+        rows = plot_budget.read_budgets(self.path)
+        o3 = plot_budget.SpeciesBudget(rows, "O3")
+        self.assertEqual(sorted(o3.net_cycles()), ["R27", "R51"])
+        self.assertEqual((o3.production["null cycle"], o3.loss["null cycle"]), ([3.0], [0.0]))
+        no2 = plot_budget.SpeciesBudget(rows, "NO2")
+        self.assertEqual(sorted(no2.net_cycles()), ["R1", "R51"])
+        self.assertEqual((no2.production["null cycle"], no2.loss["null cycle"]), ([0.0], [3.0]))
+        self.assertIn("R42", no2.production)  # HO + NO2 is no part of it
+        no2.per_hour()
+        self.assertEqual(no2.net, [-8.0])
+        self.assertEqual(no2.loss["null cycle"], [6.0])
+        for other in ("HO2 + NO -> HO + NO2", "O3 -> O3P", "O3P + NO2 -> NO", "ISO + O3P -> 0.86 OLT"):
+            self.assertFalse(plot_budget.in_null_cycle(other), other)
+        self.assertTrue(plot_budget.in_null_cycle("O = O3"))  # a file's O for O3P
+
+    def test_family_per_hour_figure(self):
+        with tempfile.TemporaryDirectory() as out:
+            png = os.path.join(out, "ox.png")
+            self.assertEqual(plot_budget.main([self.path, "--family", "Ox", "--per-hour",
+                                               "--net-cycles", "-o", png]), 0)
+            self.assertTrue(os.path.getsize(png) > 0)
+            self.assertEqual(plot_budget.main([self.path, "--family", "NOy", "-o", png]), 1)
+
+
 class Draw(unittest.TestCase):
     def test_draws_a_figure(self):
         path = write(HEADER + ROWS)
