@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <map>
-#include <optional>
+#include <cctype>
 
 #include "mechanism/reaction_text.hpp"
 #include "mechanism/runtime_mechanism.hpp"
