@@ -131,7 +131,7 @@ class Rosenbrock : public RosenbrockControl {
   // warnings) go to `sink`; without one they are dropped.
   explicit Rosenbrock(LineSink sink = {}) : RosenbrockControl(std::move(sink)) {}
 
-  // The size of `sys` (its species count for a mechanism).
+  // The number of unknowns of `sys`.
   static int size_of([[maybe_unused]] const S& sys) {
     if constexpr (sized_at_run_time) return static_cast<int>(sys.n()); else return n;
   }
