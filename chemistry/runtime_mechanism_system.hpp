@@ -10,12 +10,13 @@
 // the MCM do, so that the pattern stays that of the reactions (with it,
 // every RO2 reaction would couple to every peroxy radical). The
 // integrator's error control absorbs the difference.
+//
+// Its sizes are the mechanism's, known only once the file is read: the
+// integrator keeps its stage storage in vectors of those sizes.
+#include <cstddef>
 #include <span>
-#include <stdexcept>
-#include <string>
 #include <vector>
 
-#include "common/one_based.hpp"  // rosenbrock.hpp uses at() without including it
 #include "integrator/rosenbrock.hpp"
 #include "mechanism/derivation.hpp"
 #include "mechanism/loop_kernels.hpp"
@@ -37,8 +38,10 @@ class RuntimeMechanismSystem {
     rates_.set_conditions(air, photolysis);
   }
 
-  int size() const noexcept { return d_->n; }
-  int entries() const noexcept { return d_->lu_entries(); }
+  // Species, and stored entries of the factors (the Jacobian's pattern
+  // with its fill-in).
+  int n() const noexcept { return d_->n; }
+  int nnz() const noexcept { return d_->lu_entries(); }
   const RuntimeRates& rates() const noexcept { return rates_; }
 
   void fun(double /*t*/, const double* y, double* f) const {
@@ -71,23 +74,7 @@ class RuntimeMechanismSystem {
   mutable std::vector<double> partial_;
 };
 
-// The same system with the sizes the step loop is instantiated for: the
-// step loop keeps its vectors and matrices in arrays of compile-time size,
-// so a mechanism is integrated by an instantiation whose N is its species
-// count exactly (the error norm averages over N components) and whose NNZ
-// holds at least its factors' entries (the entries beyond stay unused).
-template <int N, int NNZ>
-struct SizedRuntimeSystem : RuntimeMechanismSystem {
-  static constexpr int n = N;
-  static constexpr int nnz = NNZ;
-  SizedRuntimeSystem(const Mechanism& mechanism, const MechanismDerivation& derivation)
-      : RuntimeMechanismSystem(mechanism, derivation) {
-    if (derivation.n != N || derivation.lu_entries() > NNZ)
-      throw std::invalid_argument("a mechanism of " + std::to_string(derivation.n) + " species and " +
-                                  std::to_string(derivation.lu_entries()) +
-                                  " factor entries does not fit a system of " + std::to_string(N) +
-                                  " species and " + std::to_string(NNZ) + " entries");
-  }
-};
+static_assert(RosenbrockSystem<RuntimeMechanismSystem>);
+static_assert(ShiftedDecomposition<RuntimeMechanismSystem>);
 
 }  // namespace box

@@ -2,26 +2,23 @@
 
 #include <algorithm>
 #include <cmath>
-#include <cstring>
-#include <limits>
+#include <cstdint>
 #include <vector>
 
-#include "common/one_based.hpp"
 #include "integrator/methods.hpp"
+#include "integrator/step_control.hpp"
 
 namespace box {
 namespace {
 
 constexpr int L = 4;  // the lane forms built (mechanism/lane_kernels.hpp)
-constexpr int n = nvar;
-constexpr int nnz = lu_nonzero;
 constexpr std::size_t uz(int i) { return static_cast<std::size_t>(i); }
 
 // The settings and method of one box, validated as the one-box integrator
 // validates them.
 class LaneControl : public RosenbrockControl {
  public:
-  bool set_up(const LaneBox& b) {
+  bool set_up(const LaneBox& b, int n) {
     IntControls icntrl{};
     RealControls rcntrl{};
     for (std::size_t i = 0; i < icntrl.size(); ++i)
@@ -50,16 +47,21 @@ class LaneArray {
 
 }  // namespace
 
+// The storage of an integration, sized once for the kernels' system.
 struct LaneIntegrator::Work {
-  LaneArray y{n}, ynew{n}, fcn0{n}, fcn{n}, yerr{n}, ftmp{n};
-  LaneArray k{max_stages * n};
-  LaneArray jac0{nnz}, jtmp{nnz}, ghimj{nnz};
-  LaneArray fix{nfix}, rconst{nreact}, atol{n}, rtol{n};
+  explicit Work(const LaneKernels& s)
+      : n(s.n), y{n}, ynew{n}, fcn0{n}, fcn{n}, yerr{n}, ftmp{n}, k{max_stages * n},
+        jac0{s.nnz}, jtmp{s.nnz}, ghimj{s.nnz}, fix{s.nfix}, rconst{s.nrconst}, atol{n}, rtol{n} {}
+  int n;
+  LaneArray y, ynew, fcn0, fcn, yerr, ftmp;
+  LaneArray k;
+  LaneArray jac0, jtmp, ghimj;
+  LaneArray fix, rconst, atol, rtol;
   double* stage(int j) { return k.get() + uz(j) * uz(n) * L; }
 };
 
 LaneIntegrator::LaneIntegrator(const LaneKernels& kernels)
-    : kernels_(kernels), work_(std::make_unique<Work>()) {}
+    : kernels_(kernels), work_(std::make_unique<Work>(kernels)) {}
 LaneIntegrator::~LaneIntegrator() = default;
 
 namespace {
@@ -87,7 +89,7 @@ struct LaneTerm {
 // racm_wsum does for each box. With `skip`, the lanes' zero alphas are
 // tested; without, none is zero.
 template <int count, bool from_zero, bool skip>
-BOX_LANE_TARGET void lane_sum_terms(const double* base, const LaneTerm* terms, double* out) {
+BOX_LANE_TARGET void lane_sum_terms(int n, const double* base, const LaneTerm* terms, double* out) {
   vd alpha[count + 1];
   vl zero[count + 1];
   const vd* x[count + 1];
@@ -110,19 +112,19 @@ BOX_LANE_TARGET void lane_sum_terms(const double* base, const LaneTerm* terms, d
 }
 
 template <bool from_zero, bool skip>
-BOX_LANE_TARGET void lane_sum(const double* base, const LaneTerm* terms, int count, double* out) {
+BOX_LANE_TARGET void lane_sum(int n, const double* base, const LaneTerm* terms, int count, double* out) {
   switch (count) {
-    case 0: return lane_sum_terms<0, from_zero, skip>(base, terms, out);
-    case 1: return lane_sum_terms<1, from_zero, skip>(base, terms, out);
-    case 2: return lane_sum_terms<2, from_zero, skip>(base, terms, out);
-    case 3: return lane_sum_terms<3, from_zero, skip>(base, terms, out);
-    case 4: return lane_sum_terms<4, from_zero, skip>(base, terms, out);
-    case 5: return lane_sum_terms<5, from_zero, skip>(base, terms, out);
-    default: return lane_sum_terms<max_stages, from_zero, skip>(base, terms, out);
+    case 0: return lane_sum_terms<0, from_zero, skip>(n, base, terms, out);
+    case 1: return lane_sum_terms<1, from_zero, skip>(n, base, terms, out);
+    case 2: return lane_sum_terms<2, from_zero, skip>(n, base, terms, out);
+    case 3: return lane_sum_terms<3, from_zero, skip>(n, base, terms, out);
+    case 4: return lane_sum_terms<4, from_zero, skip>(n, base, terms, out);
+    case 5: return lane_sum_terms<5, from_zero, skip>(n, base, terms, out);
+    default: return lane_sum_terms<max_stages, from_zero, skip>(n, base, terms, out);
   }
 }
 
-void lane_wsum(const double* base, const LaneTerm* terms, int count, double* out) {
+void lane_wsum(int n, const double* base, const LaneTerm* terms, int count, double* out) {
   // Terms whose alpha is 0 in every lane are left out here, as racm_wsum
   // leaves them out; a term zero in some lanes only is skipped lane by lane.
   LaneTerm kept[max_stages + 1];
@@ -136,17 +138,17 @@ void lane_wsum(const double* base, const LaneTerm* terms, int count, double* out
     kept[k++] = terms[t];
   }
   if (base == nullptr) {
-    if (mixed) lane_sum<true, true>(nullptr, kept, k, out);
-    else lane_sum<true, false>(nullptr, kept, k, out);
+    if (mixed) lane_sum<true, true>(n, nullptr, kept, k, out);
+    else lane_sum<true, false>(n, nullptr, kept, k, out);
   } else {
-    if (mixed) lane_sum<false, true>(base, kept, k, out);
-    else lane_sum<false, false>(base, kept, k, out);
+    if (mixed) lane_sum<false, true>(n, base, kept, k, out);
+    else lane_sum<false, false>(n, base, kept, k, out);
   }
 }
 
 // Each lane's sum, in ascending order, of the squared scaled errors
 // (yerr / (atol + rtol * max(|ynew|, |y|)))^2.
-BOX_LANE_TARGET void lane_error_sums(const double* y, const double* ynew, const double* yerr,
+BOX_LANE_TARGET void lane_error_sums(int n, const double* y, const double* ynew, const double* yerr,
                                      const double* atol, const double* rtol, double* sums) {
   const vl magnitude = vl{} + 0x7fffffffffffffffLL;
   const vd* vy = reinterpret_cast<const vd*>(y);
@@ -174,20 +176,19 @@ BOX_LANE_TARGET void take_lanes(const double* from, double* to, int entries, con
   for (int i = 0; i < entries; ++i) t[i] = mask ? f[i] : t[i];
 }
 
-constexpr double smallest_step = 1.0e-280;
-bool cannot_advance(double t, double h) { return !(h >= smallest_step) || t + 0.1 * h == t; }
-
 }  // namespace
 
 bool LaneIntegrator::integrate(std::span<LaneBox> boxes) {
   if (boxes.empty() || boxes.size() > uz(L) || kernels_.lanes != L) return false;
   const int used = static_cast<int>(boxes.size());
   Work& w = *work_;
+  const int n = w.n;
+  const int nnz = kernels_.nnz;
 
   // Settings of each box; every box must take the path handled here.
   std::array<LaneControl, L> control;
   for (int b = 0; b < used; ++b) {
-    if (!control[uz(b)].set_up(boxes[uz(b)])) return false;
+    if (!control[uz(b)].set_up(boxes[uz(b)], n)) return false;
     const RosenbrockSettings& s = control[uz(b)].settings();
     if (!s.autonomous || !(boxes[uz(b)].tend >= 0.0) ||
         s.method_number != control[0].settings().method_number)
@@ -205,13 +206,13 @@ bool LaneIntegrator::integrate(std::span<LaneBox> boxes) {
       w.atol.at(i, b) = s.vectortol ? x.atol[i] : x.atol[0];
       w.rtol.at(i, b) = s.vectortol ? x.rtol[i] : x.rtol[0];
     }
-    for (int i = 0; i < nfix; ++i) w.fix.at(i, b) = x.fix[i];
-    for (int i = 0; i < nreact; ++i) w.rconst.at(i, b) = x.rconst[i];
+    for (int i = 0; i < kernels_.nfix; ++i) w.fix.at(i, b) = x.fix[i];
+    for (int i = 0; i < kernels_.nrconst; ++i) w.rconst.at(i, b) = x.rconst[i];
   }
 
   struct Lane {
     double t = 0.0, h = 0.0, tend = 0.0;
-    bool rejectlasth = false, rejectmoreh = false;
+    StepController controller;
     bool active = false, fresh = true;  // fresh: the step's f and J are still to be formed
     RosenbrockCounters c{};
   };
@@ -223,12 +224,11 @@ bool LaneIntegrator::integrate(std::span<LaneBox> boxes) {
     const RosenbrockSettings& s = control[uz(b)].settings();
     Lane& l = lane[uz(b)];
     l.tend = boxes[uz(b)].tend;
-    l.h = std::min(s.hmax, s.hstart);
-    if (std::abs(l.h) <= 10.0 * s.roundoff) l.h = 1.0e-5;
+    l.h = first_step(s);
     l.active = running(l, s);
   }
   constexpr double direction = 1.0;
-  constexpr double inverse_n = 1.0 / n;
+  const double inverse_n = 1.0 / n;
 
   for (;;) {
     bool any_active = false, any_fresh = false;
@@ -238,8 +238,7 @@ bool LaneIntegrator::integrate(std::span<LaneBox> boxes) {
       any_active = true;
       if (!l.fresh) continue;
       const RosenbrockSettings& s = control[uz(b)].settings();
-      if (l.c.nstp > s.max_no_steps) return false;
-      if (cannot_advance(l.t, l.h) || l.h <= s.hmin) return false;
+      if (step_refused(s, l.c, l.t, l.h) != 0) return false;
       l.h = std::min(std::abs(l.tend - l.t), l.h);
       any_fresh = true;
     }
@@ -300,7 +299,7 @@ bool LaneIntegrator::integrate(std::span<LaneBox> boxes) {
           terms[uz(j)].alpha.fill(ros.ros_a[uz(lower_triangle(i, j))]);
           terms[uz(j)].x = w.stage(j);
         }
-        lane_wsum(w.y.get(), terms.data(), i, w.ynew.get());
+        lane_wsum(n, w.y.get(), terms.data(), i, w.ynew.get());
         kernels_.fun(w.ynew.get(), w.fix.get(), w.rconst.get(), w.fcn.get());
         for (int b = 0; b < used; ++b)
           if (lane[uz(b)].active) ++lane[uz(b)].c.nfun;
@@ -312,7 +311,7 @@ bool LaneIntegrator::integrate(std::span<LaneBox> boxes) {
         terms[uz(j)].x = w.stage(j);
       }
       double* ki = w.stage(i);
-      lane_wsum(fcn, terms.data(), i, ki);
+      lane_wsum(n, fcn, terms.data(), i, ki);
       kernels_.solve(w.ghimj.get(), ki);
       for (int b = 0; b < used; ++b)
         if (lane[uz(b)].active) ++lane[uz(b)].c.nsol;
@@ -323,11 +322,11 @@ bool LaneIntegrator::integrate(std::span<LaneBox> boxes) {
       terms[uz(j)].alpha.fill(ros.ros_m[uz(j)]);
       terms[uz(j)].x = w.stage(j);
     }
-    lane_wsum(w.y.get(), terms.data(), ros.ros_s, w.ynew.get());
+    lane_wsum(n, w.y.get(), terms.data(), ros.ros_s, w.ynew.get());
     for (int j = 0; j < ros.ros_s; ++j) terms[uz(j)].alpha.fill(ros.ros_e[uz(j)]);
-    lane_wsum(nullptr, terms.data(), ros.ros_s, w.yerr.get());
+    lane_wsum(n, nullptr, terms.data(), ros.ros_s, w.yerr.get());
     alignas(32) std::array<double, L> err{};
-    lane_error_sums(w.y.get(), w.ynew.get(), w.yerr.get(), w.atol.get(), w.rtol.get(), err.data());
+    lane_error_sums(n, w.y.get(), w.ynew.get(), w.yerr.get(), w.atol.get(), w.rtol.get(), err.data());
     alignas(32) std::array<long long, L> accepted{};
 
     // Each lane's controller.
@@ -335,37 +334,17 @@ bool LaneIntegrator::integrate(std::span<LaneBox> boxes) {
       Lane& l = lane[uz(b)];
       if (!l.active) continue;
       const RosenbrockSettings& s = control[uz(b)].settings();
-      const double e = std::sqrt(err[uz(b)] * inverse_n);
-      double factor = 0.0;
-      if (e == 0.0) {
-        factor = s.facmax;
-      } else if (!(e <= std::numeric_limits<double>::max())) {
-        factor = s.facmin;
-      } else {
-        const double shrink = s.facsafe / std::pow(e, 1.0 / ros.ros_elo);
-        factor = std::min(s.facmax, std::max(s.facmin, shrink));
-      }
-      double hnew = l.h * factor;
-      ++l.c.nstp;
-      const bool accept = std::isfinite(e) && (e <= 1.0 || l.h <= s.hmin);
-      if (accept) {
-        ++l.c.nacc;
+      const double e = error_norm(err[uz(b)], inverse_n);
+      double hnext = 0.0;
+      if (l.controller.judge(s, ros, e, l.h, l.c, hnext)) {
         accepted[uz(b)] = -1;
         l.t = l.t + direction * l.h;
-        hnew = std::max(s.hmin, std::min(hnew, s.hmax));
-        if (l.rejectlasth) hnew = std::min(hnew, l.h);
-        l.rejectlasth = false;
-        l.rejectmoreh = false;
-        l.h = hnew;
+        l.h = hnext;
         l.fresh = true;
         l.active = running(l, s);
         continue;
       }
-      if (l.rejectmoreh) hnew = l.h * s.facrej;
-      l.rejectmoreh = l.rejectlasth;
-      l.rejectlasth = true;
-      l.h = hnew;
-      if (l.c.nacc >= 1) ++l.c.nrej;
+      l.h = hnext;
       if (cannot_advance(l.t, l.h)) return false;
     }
     take_lanes(w.ynew.get(), w.y.get(), n, accepted.data());

@@ -1,6 +1,7 @@
 #pragma once
 // The Rosenbrock step loop over several boxes at once, with the lane forms
-// of the mechanism's kernels (mechanism/lane_kernels.hpp). Each box keeps
+// of a system's kernels (integrator/lane_system.hpp; the built-in
+// mechanism's are in mechanism/lane_kernels.hpp). Each box keeps
 // its own time, step size, acceptance and rejection history and counters:
 // a lane goes through exactly the operations and decisions of the one-box
 // integrator (integrator/rosenbrock.hpp) on its own values, so that every
@@ -20,19 +21,18 @@
 #include <span>
 
 #include "integrator/controls.hpp"
-#include "mechanism/lane_kernels.hpp"
-#include "mechanism/mechanism.hpp"
+#include "integrator/lane_system.hpp"
 
 namespace box {
 
 // One box of a lane integration: what ChemistryStep hands the one-box
-// integrator, and what it gets back.
+// integrator, and what it gets back. Sizes are the kernels'.
 struct LaneBox {
-  double* var = nullptr;  // nvar number densities, integrated over [0, tend] in place
-  const double* fix = nullptr;
-  const double* rconst = nullptr;
+  double* var = nullptr;  // n unknowns, integrated over [0, tend] in place
+  const double* fix = nullptr;     // nfix constant values
+  const double* rconst = nullptr;  // nrconst constant values
   double tend = 0.0;
-  const double* atol = nullptr;  // nvar each
+  const double* atol = nullptr;  // n each
   const double* rtol = nullptr;
   const IntControls* icntrl = nullptr;
   const RealControls* rcntrl = nullptr;

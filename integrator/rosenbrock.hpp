@@ -5,6 +5,12 @@
 // factors. Instantiated for a fixed-pattern system the inner work is that
 // system's own straight-line code.
 //
+// A system states its size either at compile time (static constants n and
+// nnz: the stage storage is then arrays of that size inside the object) or
+// at run time (members n() and nnz(), for a mechanism read from a file: the
+// storage is then vectors, sized on the first integration and again only
+// when a system of another size comes along). Both take the same step loop.
+//
 // One object holds the settings, the selected coefficient set, the counters
 // and all stage storage of an integration; there is no global mutable state,
 // so each thread or air parcel can have its own object.
@@ -14,15 +20,36 @@
 #include <concepts>
 #include <cstddef>
 #include <limits>
+#include <new>
+#include <type_traits>
 #include <utility>
+#include <vector>
 
 #include "common/line_item.hpp"
+#include "common/one_based.hpp"
 #include "integrator/controls.hpp"
 #include "integrator/kernels.hpp"
 #include "integrator/methods.hpp"
 #include "integrator/process_integrals.hpp"
+#include "integrator/step_control.hpp"
 
 namespace box {
+
+// A system whose size n and number of stored matrix entries nnz are
+// compile-time constants.
+template <class S>
+concept CompileTimeSize = requires {
+  requires S::n > 0;
+  requires S::nnz >= S::n;
+};
+
+// A system that gives its size n() and its number of stored matrix entries
+// nnz() (at least n()) only when it runs.
+template <class S>
+concept RunTimeSize = requires(const S& s) {
+  { s.n() } -> std::convertible_to<int>;
+  { s.nnz() } -> std::convertible_to<int>;
+};
 
 // What the integrator needs of a system: its size, the number of stored
 // entries of its (sparse) matrix layout, f, the Jacobian in that layout, an
@@ -30,10 +57,9 @@ namespace box {
 // solve with those factors, and where row i's diagonal is stored (0-based).
 template <class S>
 concept RosenbrockSystem =
+    (CompileTimeSize<S> || RunTimeSize<S>) &&
     requires(const S& s, double t, const double* y, double* out, double* a,
              const double* lu, int i) {
-      requires S::n > 0;
-      requires S::nnz >= S::n;
       s.fun(t, y, out);
       s.jac(t, y, a);
       { s.decomp(a) } -> std::same_as<int>;
@@ -44,19 +70,71 @@ concept RosenbrockSystem =
 // A system that can factorise its stage matrix 1/(h gamma) I - J while
 // forming it from J, with the values of forming it first and calling decomp.
 template <class S>
-concept ShiftedDecomposition = requires(const double* jac, double shift, double* lu) {
-  { S::decomp_shifted(jac, shift, lu) } -> std::same_as<int>;
+concept ShiftedDecomposition = requires(const S& s, const double* jac, double shift, double* lu) {
+  { s.decomp_shifted(jac, shift, lu) } -> std::same_as<int>;
 };
+
+namespace detail {
+
+// Allocates on a cache line, so that the wide vector loops over the stage
+// storage never split a load across two lines.
+template <class T>
+struct CacheLineAllocator {
+  using value_type = T;
+  static constexpr std::align_val_t line{64};
+  CacheLineAllocator() = default;
+  template <class U>
+  CacheLineAllocator(const CacheLineAllocator<U>&) noexcept {}
+  T* allocate(std::size_t count) { return static_cast<T*>(::operator new(count * sizeof(T), line)); }
+  void deallocate(T* p, std::size_t) noexcept { ::operator delete(p, line); }
+  template <class U>
+  bool operator==(const CacheLineAllocator<U>&) const noexcept { return true; }
+};
+
+// `size` doubles of stage storage: an array inside the integrator when the
+// size is known at compile time, a vector sized at run time when it is 0.
+template <int size>
+struct StageBuffer {
+  alignas(64) std::array<double, static_cast<std::size_t>(size)> values{};
+  double* data() noexcept { return values.data(); }
+  const double* data() const noexcept { return values.data(); }
+};
+template <>
+struct StageBuffer<0> {
+  std::vector<double, CacheLineAllocator<double>> values;
+  double* data() noexcept { return values.data(); }
+  const double* data() const noexcept { return values.data(); }
+  void resize(int size) { values.assign(static_cast<std::size_t>(size), 0.0); }
+};
+
+template <class S>
+constexpr int compile_time_n() {
+  if constexpr (CompileTimeSize<S>) return S::n; else return 0;
+}
+template <class S>
+constexpr int compile_time_nnz() {
+  if constexpr (CompileTimeSize<S>) return S::nnz; else return 0;
+}
+
+}  // namespace detail
 
 template <RosenbrockSystem S>
 class Rosenbrock : public RosenbrockControl {
  public:
-  static constexpr int n = S::n;
-  static constexpr int nnz = S::nnz;
+  // The system's sizes when they are compile-time constants; 0 for a
+  // system sized at run time.
+  static constexpr int n = detail::compile_time_n<S>();
+  static constexpr int nnz = detail::compile_time_nnz<S>();
+  static constexpr bool sized_at_run_time = n == 0;
 
   // Integrator lines (validation messages, error reports, singular-matrix
   // warnings) go to `sink`; without one they are dropped.
   explicit Rosenbrock(LineSink sink = {}) : RosenbrockControl(std::move(sink)) {}
+
+  // The number of unknowns of `sys`.
+  static int size_of([[maybe_unused]] const S& sys) {
+    if constexpr (sized_at_run_time) return static_cast<int>(sys.n()); else return n;
+  }
 
   // Integrates `var` (n values, updated in place) from tin to tout; tout may
   // lie before tin. abstol and rtol hold n values (only the first is read in
@@ -103,18 +181,25 @@ class Rosenbrock : public RosenbrockControl {
   // outcome returned instead of written through pointers.
   [[nodiscard]] IntegrationResult integrate(const S& sys, double tin, double tout, double* var,
                                             const IntegratorOptions& options) {
-    std::array<double, n> atol;
-    std::array<double, n> rtol;
-    atol.fill(options.atol);
-    rtol.fill(options.rtol);
+    size_storage(sys);
+    std::array<double, n> atol_fixed;
+    std::array<double, n> rtol_fixed;
+    double* atol = atol_fixed.data();
+    double* rtol = rtol_fixed.data();
+    if constexpr (sized_at_run_time) {
+      atol = atol_.data();
+      rtol = rtol_.data();
+    }
+    std::fill_n(atol, size_of(sys), options.atol);
+    std::fill_n(rtol, size_of(sys), options.rtol);
     const IntControls icntrl = options.int_controls();
     const RealControls rcntrl = options.real_controls();
     IntControls istatus{};
     RealControls rstatus{};
     IntegrationResult result;
     racm_integrate(sys, tin, tout, var,
-                   options.atol_vector != nullptr ? options.atol_vector : atol.data(),
-                   options.rtol_vector != nullptr ? options.rtol_vector : rtol.data(), &icntrl,
+                   options.atol_vector != nullptr ? options.atol_vector : atol,
+                   options.rtol_vector != nullptr ? options.rtol_vector : rtol, &icntrl,
                    &rcntrl, &istatus, &rstatus, &result.status);
     result.counters = counters_;
     result.t_reached = rstatus[at(itexit)];
@@ -131,7 +216,7 @@ class Rosenbrock : public RosenbrockControl {
                        const RealControls& rcntrl, const IntControls& icntrl,
                        RealControls& rstatus, IntControls& istatus,
                        int& ierr, ProcessIntegrals* processes = nullptr) {
-    if (!configure(n, tstart, tend, abstol, reltol, rcntrl, icntrl, istatus,
+    if (!configure(size_of(sys), tstart, tend, abstol, reltol, rcntrl, icntrl, istatus,
                    ierr)) {
       return;
     }
@@ -151,6 +236,8 @@ class Rosenbrock : public RosenbrockControl {
                            double tend, double& t, const double* abstol,
                            const double* reltol, double& hexit, int& ierr,
                            ProcessIntegrals* processes = nullptr) {
+    size_storage(sys);
+    const int n = dim();
     if constexpr (ProcessSystem<S>) {
       if (processes != nullptr) {
         processes->prepare(sys.nproc(), n);
@@ -165,11 +252,9 @@ class Rosenbrock : public RosenbrockControl {
 
     t = tstart;
     hexit = 0.0;
-    double h = std::min(s.hmax, s.hstart);
-    if (std::abs(h) <= 10.0 * s.roundoff) h = 1.0e-5;
+    double h = first_step(s);
     const double direction = tend >= tstart ? 1.0 : -1.0;
-    bool rejectlasth = false;
-    bool rejectmoreh = false;
+    StepController controller;
 
     // An interval with a not-a-number end has no step size to offer.
     if (std::isnan(tstart) || std::isnan(tend)) {
@@ -179,11 +264,8 @@ class Rosenbrock : public RosenbrockControl {
     // Run while at least roundoff (an absolute amount) remains.
     while (direction > 0.0 ? (t - tend) + s.roundoff <= 0.0
                            : (tend - t) + s.roundoff <= 0.0) {
-      if (c.nstp > s.max_no_steps) {
-        return racm_ros_errormsg(ros_too_many_steps, t, h, ierr);
-      }
-      if (cannot_advance(t, h) || h <= s.hmin) {
-        return racm_ros_errormsg(ros_step_too_small, t, h, ierr);
+      if (const int refused = step_refused(s, c, t, h)) {
+        return racm_ros_errormsg(refused, t, h, ierr);
       }
       hexit = h;
       h = std::min(std::abs(tend - t), h);  // end exactly on tend
@@ -210,35 +292,16 @@ class Rosenbrock : public RosenbrockControl {
         racm_wsum(n, y, terms.data(), ros.ros_s, ynew_.data());
         for (int j = 0; j < ros.ros_s; ++j) terms[at0(j)] = {ros.ros_e[at0(j)], stage(j)};
         racm_wsum(n, nullptr, terms.data(), ros.ros_s, yerr_.data());
-        const double err = racm_ros_errornorm(y, ynew_.data(), yerr_.data(),
-                                              abstol, reltol, s.vectortol);
-        double hnew = h * step_factor(err);
-        ++c.nstp;
-
-        // An error that is not a finite number says the attempt produced no
-        // usable state: it is never accepted, not even at hmin.
-        const bool accept = std::isfinite(err) && (err <= 1.0 || h <= s.hmin);
-        if (accept) {
-          ++c.nacc;
+        const double err = attempt_error(y, abstol, reltol, s.vectortol);
+        double hnext = 0.0;
+        if (controller.judge(s, ros, err, h, c, hnext)) {
           if (processes != nullptr) accept_processes(sys, t, h, direction, y, *processes);
           racm_wcopy(n, ynew_.data(), 1, y, 1);
           t = t + direction * h;
-          hnew = std::max(s.hmin, std::min(hnew, s.hmax));
-          // Right after a rejection the controller's wish to grow is not
-          // trusted: the error estimate has just proved too optimistic.
-          if (rejectlasth) hnew = std::min(hnew, h);
-          rejectlasth = false;
-          rejectmoreh = false;
-          h = hnew;
+          h = hnext;
           break;
         }
-        // Two rejections in a row show the controller's model of the error
-        // failing; from the third on the step is cut by the fixed facrej.
-        if (rejectmoreh) hnew = h * s.facrej;
-        rejectmoreh = rejectlasth;
-        rejectlasth = true;
-        h = hnew;
-        if (c.nacc >= 1) ++c.nrej;
+        h = hnext;
         // A step cut until it can no longer move t (or until 1/h nears
         // overflow) would otherwise be retried forever, for instance when f
         // keeps returning not-a-numbers.
@@ -272,8 +335,8 @@ class Rosenbrock : public RosenbrockControl {
     const double delta =
         std::sqrt(settings_.roundoff) * std::max(deltamin, std::abs(t));
     racm_funtemplate(sys, t + delta, y, dfdt);
-    racm_waxpy(n, -1.0, fcn0, 1, dfdt, 1);
-    racm_wscal(n, 1.0 / delta, dfdt, 1);
+    racm_waxpy(dim(), -1.0, fcn0, 1, dfdt, 1);
+    racm_wscal(dim(), 1.0 / delta, dfdt, 1);
   }
 
   // Forms ghimj = 1/(direction*h*gam) I - jac0 and factorises it. A singular
@@ -288,11 +351,11 @@ class Rosenbrock : public RosenbrockControl {
       const double ghinv = 1.0 / (direction * h * gam);
       int ising = 0;
       if constexpr (ShiftedDecomposition<S>) {
-        ising = S::decomp_shifted(jac0, ghinv, ghimj);
+        ising = sys.decomp_shifted(jac0, ghinv, ghimj);
         ++counters_.ndec;
       } else {
-        racm_wnegcopy(nnz, jac0, ghimj);  // ghimj = 0 - jac0
-        for (int i = 0; i < n; ++i) {
+        racm_wnegcopy(entries(), jac0, ghimj);  // ghimj = 0 - jac0
+        for (int i = 0; i < dim(); ++i) {
           double& d = ghimj[sys.diag(i)];
           d = d + ghinv;
         }
@@ -321,45 +384,73 @@ class Rosenbrock : public RosenbrockControl {
   }
 
   // Root-mean-square of the error components, each scaled by
-  // abstol + reltol * max(|y|, |ynew|).
+  // abstol + reltol * max(|y|, |ynew|), for a system of compile-time size.
   static double racm_ros_errornorm(const double* y, const double* ynew,
                                    const double* yerr, const double* abstol,
-                                   const double* reltol, bool vectortol) {
-    // The squared scaled errors element by element (several at a time in
-    // the vector registers: the divisions are most of the work), then their
-    // sum in ascending order.
+                                   const double* reltol, bool vectortol)
+    requires(!sized_at_run_time)
+  {
     alignas(64) std::array<double, n> q2;
-    racm_scaled_squares(n, y, ynew, yerr, abstol, reltol, vectortol, q2.data());
-    double err = 0.0;
-    for (int i = 0; i < n; ++i) err = err + q2[at0(i)];
-    return std::sqrt(err * inverse_n);
+    return scaled_norm(n, inverse_n, q2.data(), y, ynew, yerr, abstol, reltol, vectortol);
   }
 
  private:
+  template <int size>
+  using StageBuffer = detail::StageBuffer<size>;
+
   // The double nearest to 1/n (for the mechanism, 0.01282051282051282).
-  static constexpr double inverse_n = 1.0 / n;
-  // Below this size the stage matrix's 1/(h*gamma) and the couplings c/h
-  // come within a few decades of overflow: no real integration gets there.
-  static constexpr double smallest_step = 1.0e-280;
+  static constexpr double inverse_n = sized_at_run_time ? 0.0 : 1.0 / n;
 
   static constexpr std::size_t at0(int i) { return static_cast<std::size_t>(i); }
-  double* stage(int j) { return k_.data() + static_cast<std::size_t>(j) * n; }
+  // The system's size and stored matrix entries: constants, or those of
+  // the storage's last sizing.
+  int dim() const noexcept {
+    if constexpr (sized_at_run_time) return n_; else return n;
+  }
+  int entries() const noexcept {
+    if constexpr (sized_at_run_time) return nnz_; else return nnz;
+  }
+  double* stage(int j) { return k_.data() + static_cast<std::size_t>(j) * static_cast<std::size_t>(dim()); }
 
-  // The step size is not a number, too small to form the stage matrix, or
-  // too small to change t.
-  static bool cannot_advance(double t, double h) {
-    return !(h >= smallest_step) || t + 0.1 * h == t;
+  // Sizes the storage for `sys`: nothing to do for compile-time sizes, and
+  // an allocation only when the run-time sizes differ from the last ones.
+  void size_storage([[maybe_unused]] const S& sys) {
+    if constexpr (sized_at_run_time) {
+      const int size = static_cast<int>(sys.n());
+      const int stored = static_cast<int>(sys.nnz());
+      if (size == n_ && stored == nnz_) return;
+      n_ = size;
+      nnz_ = stored;
+      inverse_n_ = 1.0 / size;
+      k_.resize(max_stages * size);
+      for (StageBuffer<0>* v : {&ynew_, &fcn0_, &fcn_, &dfdt_, &yerr_, &q2_, &atol_, &rtol_})
+        v->resize(size);
+      jac0_.resize(stored);
+      ghimj_.resize(stored);
+    }
   }
 
-  // The controller: facsafe / err^(1/elo), bounded by facmin and facmax. A
-  // zero error asks for the largest growth without dividing by zero; a
-  // not-a-number (or infinite) error for the strongest reduction.
-  double step_factor(double err) const {
-    const RosenbrockSettings& s = settings_;
-    if (err == 0.0) return s.facmax;
-    if (!(err <= std::numeric_limits<double>::max())) return s.facmin;
-    const double shrink = s.facsafe / std::pow(err, 1.0 / method_.ros_elo);
-    return std::min(s.facmax, std::max(s.facmin, shrink));
+  // The squared scaled errors element by element into q2 (several at a
+  // time in the vector registers: the divisions are most of the work),
+  // then the root mean square of their sum in ascending order.
+  static double scaled_norm(int size, double inverse_size, double* q2, const double* y,
+                            const double* ynew, const double* yerr, const double* abstol,
+                            const double* reltol, bool vectortol) {
+    racm_scaled_squares(size, y, ynew, yerr, abstol, reltol, vectortol, q2);
+    double err = 0.0;
+    for (int i = 0; i < size; ++i) err = err + q2[at0(i)];
+    return error_norm(err, inverse_size);
+  }
+
+  // The error norm of the attempt in ynew_ and yerr_.
+  double attempt_error(const double* y, const double* abstol, const double* reltol,
+                       bool vectortol) {
+    if constexpr (sized_at_run_time) {
+      return scaled_norm(n_, inverse_n_, q2_.data(), y, ynew_.data(), yerr_.data(), abstol, reltol,
+                         vectortol);
+    } else {
+      return racm_ros_errornorm(y, ynew_.data(), yerr_.data(), abstol, reltol, vectortol);
+    }
   }
 
   // The stages of one attempt, each solved in place with the factors in
@@ -367,6 +458,7 @@ class Rosenbrock : public RosenbrockControl {
   //                           + dir h gamma_i df/dt].
   void stages(const S& sys, double t, double h, double direction,
               const double* y) {
+    const int n = dim();
     const RosenbrockMethod& ros = method_;
     const double* fcn = fcn0_.data();  // f of the current stage
     // Each stage sum is formed in one pass: its terms in ascending order,
@@ -433,6 +525,7 @@ class Rosenbrock : public RosenbrockControl {
   void accept_processes(const S& sys, double t, double h, double direction,
                         const double* y, ProcessIntegrals& p) {
     if constexpr (ProcessSystem<S>) {
+      const int n = dim();
       const RosenbrockMethod& ros = method_;
       const int np = p.size();
       const double hd = direction * h;
@@ -479,15 +572,26 @@ class Rosenbrock : public RosenbrockControl {
   // allocates nothing.
   // Each array starts on a cache line, so that the wide vector loops over
   // them never split a load across two lines.
-  alignas(64) std::array<double, static_cast<std::size_t>(max_stages) * n> k_{};
-  alignas(64) std::array<double, n> ynew_{};
-  alignas(64) std::array<double, n> fcn0_{};
-  alignas(64) std::array<double, n> fcn_{};
-  alignas(64) std::array<double, n> dfdt_{};
-  alignas(64) std::array<double, n> yerr_{};
-  alignas(64) std::array<double, nnz> jac0_{};
-  alignas(64) std::array<double, nnz> ghimj_{};
+  StageBuffer<max_stages * n> k_{};
+  StageBuffer<n> ynew_{};
+  StageBuffer<n> fcn0_{};
+  StageBuffer<n> fcn_{};
+  StageBuffer<n> dfdt_{};
+  StageBuffer<n> yerr_{};
+  StageBuffer<nnz> jac0_{};
+  StageBuffer<nnz> ghimj_{};
   std::array<double, max_stages> omega_{};  // process weights of the method's stages
+  // Run-time sizes only: the sizes the storage has, 1/n, the squared
+  // scaled errors of the error norm and the scalar tolerances spread over
+  // the components by integrate() (on the stack for compile-time sizes).
+  struct NoStorage {};
+  int n_ = 0;
+  int nnz_ = 0;
+  double inverse_n_ = 0.0;
+  using RunTimeBuffer = std::conditional_t<sized_at_run_time, StageBuffer<0>, NoStorage>;
+  [[no_unique_address]] RunTimeBuffer q2_{};
+  [[no_unique_address]] RunTimeBuffer atol_{};
+  [[no_unique_address]] RunTimeBuffer rtol_{};
 };
 
 }  // namespace box
