@@ -75,15 +75,13 @@ class RosenbrockDayStep {
  public:
   explicit RosenbrockDayStep(StepSettings settings = {}) : chemistry_({}, settings) {}
   void step(double* vc, RadicalSlots& radicals, const StepInputs& s) {
-    chemistry_.racm_interface(nspec_old, vc, 0, s.dt, s.p, s.t, s.rho, s.moist,
-                              vdrog3_.data(), static_cast<int>(vdrog3_.size()),
+    chemistry_.racm_interface(vc, s.dt, s.t, s.rho, s.moist,
                               radicals, s.ph);
   }
   const StepStatistics& statistics() const { return chemistry_.statistics(); }
 
  private:
   ChemistryStep chemistry_;
-  std::array<double, 17> vdrog3_{};
 };
 
 // The species of the hourly table, with their driver slots.

@@ -586,14 +586,9 @@ py::dict mechanism_tables() {
 // The coefficients as boxmodel-rates prints them: the model's own
 // photolysis table for an overhead sun when asked, dark otherwise.
 py::array_t<double> rate_coefficients(double temp, double c_m, bool photolysis) {
-  PhotolysisRates j{};
-  if (photolysis) {
-    PhotolysisTable photoj = reload_photoj(base_photolysis_table());
-    scale_photoj(photoj, 1.0, 1.0);
-    j = photolysis_arguments(photoj);
-  }
+  const PhotolysisRates j = photolysis ? overhead_sun_photolysis() : PhotolysisRates{};
   py::array_t<double> k(nreact);
-  racm_update_rconst(j.data(), nphot, k.mutable_data(), c_m, 0.0, temp);
+  racm_update_rconst(j.data(), k.mutable_data(), c_m, temp);
   return k;
 }
 

@@ -9,6 +9,7 @@
 #include "common/errors.hpp"
 #include "common/format.hpp"
 #include "common/one_based.hpp"
+#include "common/reciprocals.hpp"
 #include "common/version.hpp"
 #include "run/initial_state.hpp"
 #include "output/model_outputs.hpp"
@@ -37,11 +38,9 @@ double hour_of_day(double timloc) { return timloc < 24.0 ? timloc : std::fmod(ti
 // self-reaction, as it loses two).
 std::array<double, nvar> chemical_loss_frequencies(const std::array<double, nspec>& x, double temp, double c_m,
                                                    double photolysis_factor) {
-  PhotolysisTable photoj = reload_photoj(base_photolysis_table());
-  scale_photoj(photoj, 1.0, photolysis_factor);
-  const PhotolysisRates j = photolysis_arguments(photoj);
+  const PhotolysisRates j = overhead_sun_photolysis(photolysis_factor);
   std::array<double, nreact> k{};
-  racm_update_rconst(j.data(), nphot, k.data(), c_m, 0.0, temp);
+  racm_update_rconst(j.data(), k.data(), c_m, temp);
   std::array<double, nvar> v{};
   for (std::size_t i = 0; i < v.size(); ++i) v[i] = x[i] * c_m;
   const std::array<double, nfix> f = {x[at(ind_h2o)] * c_m, c_m};
@@ -391,7 +390,7 @@ void Run::begin_step() {
 
   rho_phy_ = pp_ / (tt_ * r_dry_air);
   // Mass mixing ratio of water vapour: mole fraction times 18/28.8.
-  moist_ = vc_[at(lh2o)] * 18.0 * 0.034722222222222224;
+  moist_ = vc_[at(lh2o)] * 18.0 * moles_per_gram_air;
 
   if (field_ != nullptr && field_->profile == EmissionProfile::daylight)
     chemistry_.set_emission_factor(emission_profile_factor(field_->profile, coszen_, mean_cosine_));
@@ -424,7 +423,7 @@ void Run::end_step() {
   for (StepObserver* o : step_observers_) o->after_chemistry(view());
 
   // The clock moves through seconds of the day.
-  timloc_ = step_end_s_ * 0.0002777777777777778;
+  timloc_ = step_end_s_ * hours_per_second;
   itime_ = itime_ + 1;
   check_state();
 }

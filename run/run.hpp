@@ -194,11 +194,9 @@ class Run {
   PhotolysisTable phot1_{};
   PhotolysisTable photoj_{};
   PhotolysisRates ph_{};
-  std::array<double, 17> vdrog3_{};  // accepted by the step, never set
   double extf_ = 1.0;
   double rho_phy_ = 0;  // air density, kg m-3
   double moist_ = 0;    // water vapour mass mixing ratio, kg/kg
-  int id_ = 0;          // grid-cell identifier, unused by the step
   double step_end_s_ = 0;  // end of the step begun, seconds of the day
 };
 
