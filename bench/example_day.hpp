@@ -10,6 +10,7 @@
 #include "chemistry/chemistry_step.hpp"
 #include "chemistry/concentration_slots.hpp"
 #include "run/run.hpp"
+#include "run/session.hpp"
 #include "output/text_output.hpp"
 #include "tests/support/example_copy.hpp"
 
@@ -32,14 +33,16 @@ inline Day record_example_day() {
   Day day;
   TextOutput out = TextOutput::create("/dev/null", "/dev/null");
   Run run(example.dir(), out);
-  run.start();
+  RunSession session(run);
+  session.set_after_step([&day](const Run& r) {
+    day.steps.push_back({r.step_length(), r.pressure(), r.temperature(), r.air_density(), r.moisture(),
+                         r.photolysis()});
+  });
+  session.start();
   day.vc0 = run.vc();
-  while (run.steps_done() < run.total_steps()) {
-    run.step();
-    day.steps.push_back({run.step_length(), run.pressure(), run.temperature(),
-                         run.air_density(), run.moisture(), run.photolysis()});
-  }
-  run.finish();
+  RunSession* const one[] = {&session};
+  step_together(one, nullptr);
+  session.finish();
   return day;
 }
 
