@@ -128,14 +128,9 @@ int main(int argc, char** argv) {
   if (!mechanism.empty()) return file_rates(mechanism, temp, c_m, photolysis);
 
   // The model's own photolysis table, scaled for an overhead sun (coszen 1).
-  PhotolysisRates j{};
-  if (photolysis) {
-    PhotolysisTable photoj = reload_photoj(base_photolysis_table());
-    scale_photoj(photoj, 1.0, 1.0);
-    j = photolysis_arguments(photoj);
-  }
+  const PhotolysisRates j = photolysis ? overhead_sun_photolysis() : PhotolysisRates{};
   double rconst[nreact];
-  racm_update_rconst(j.data(), nphot, rconst, c_m, 0.0, temp);
+  racm_update_rconst(j.data(), rconst, c_m, temp);
 
   std::printf("# rate coefficients at T = %g K, M = %g molecules cm-3%s\n", temp, c_m,
               photolysis ? ", overhead sun" : ", dark");

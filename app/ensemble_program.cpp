@@ -6,7 +6,6 @@
 #include <optional>
 #include <thread>
 
-#include "integrator/lane_integrator.hpp"
 #include "common/errors.hpp"
 #include "mechanism/lane_kernels.hpp"
 #include "run/fp_environment.hpp"
@@ -61,14 +60,6 @@ int set_up(const std::filesystem::path& file, bool writer, Setup& s) {
   return 0;
 }
 
-// The lane integrator of this worker thread: its working storage (a few
-// hundred kB) is allocated once, not for every group.
-LaneIntegrator& worker_lanes(const LaneKernels& kernels) {
-  thread_local std::unique_ptr<LaneIntegrator> lanes;
-  if (!lanes || &lanes->kernels() != &kernels) lanes = std::make_unique<LaneIntegrator>(kernels);
-  return *lanes;
-}
-
 }  // namespace
 
 int run_ensemble_program(const std::filesystem::path& file, const Options& options) {
@@ -110,17 +101,9 @@ int run_ensemble_program(const std::filesystem::path& file, const Options& optio
   const std::vector<int>& species = layout.species;
   // Each worker runs its members in groups of as many as the lanes hold,
   // their chemistry steps integrated together.
-  const LaneKernels* kernels = lane_kernels(static_cast<int>(options.lanes));
-  const std::size_t lanes = kernels != nullptr ? static_cast<std::size_t>(kernels->lanes) : 1;
-  OrderedPool pool(
-      own, threads, 4 * static_cast<std::size_t>(threads) * lanes + 8, [] { set_floating_point_modes(); }, lanes,
-      [&](std::size_t first, std::size_t count) {
-        TextOutput discard = TextOutput::create("/dev/null", "/dev/null");
-        std::vector<std::size_t> indices;
-        for (std::size_t p = first; p < first + count; ++p) indices.push_back(static_cast<std::size_t>(rank) + p * ranks);
-        return run_member_group(d, indices, species, discard,
-                                kernels != nullptr && count > 1 ? &worker_lanes(*kernels) : nullptr);
-      });
+  MemberPool pool(d, species, own, threads, lane_kernels(static_cast<int>(options.lanes)),
+                  [rank, ranks](std::size_t p) { return static_cast<std::size_t>(rank) + p * ranks; });
+  const std::size_t lanes = pool.lanes();
 
   if (!writer) {
     for (std::size_t p = 0; p < own; ++p) transport->send(pool.next());

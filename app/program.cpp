@@ -13,6 +13,7 @@
 #include "common/errors.hpp"
 #include "run/fp_environment.hpp"
 #include "run/run.hpp"
+#include "run/session.hpp"
 #include "output/sample_writers.hpp"
 #include "output/text_output.hpp"
 
@@ -79,7 +80,8 @@ void report_unfinished(const std::filesystem::path& dir, std::filesystem::file_t
 // Runs to the end, reporting an input or output failure with its position.
 int run_to_end(Run& run) {
   try {
-    run.run_day();
+    RunSession session(run);
+    run_session(session);
   } catch (const InputError& e) {
     report(e.what());
     report_position(run);

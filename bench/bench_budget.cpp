@@ -16,8 +16,7 @@ using namespace box::bench;
 class BudgetDayStep {
  public:
   void step(double* vc, box::RadicalSlots& radicals, const StepInputs& s) {
-    chemistry_.racm_interface_budget(box::nspec_old, vc, 0, s.dt, s.p, s.t, s.rho, s.moist,
-                                     vdrog3_.data(), static_cast<int>(vdrog3_.size()), radicals,
+    chemistry_.racm_interface_budget(vc, s.dt, s.t, s.rho, s.moist, radicals,
                                      s.ph, budget_);
     benchmark::DoNotOptimize(budget_);
   }
@@ -25,7 +24,6 @@ class BudgetDayStep {
  private:
   box::ChemistryStep chemistry_;
   box::StepBudget budget_;
-  std::array<double, 17> vdrog3_{};
 };
 
 template <class Chemistry>

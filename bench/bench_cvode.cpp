@@ -116,7 +116,7 @@ class CvodeDayStep {
     double* var = N_VGetArrayPointer(y_);
     for (std::size_t k = 0; k < species_map.size(); ++k)
       var[k] = non_negative(place(species_map[k], vc, radicals)) * conv;
-    racm_update_rconst(s.ph.data(), njv, rconst_.data(), fix_[at(indf_m)], fix_[at(indf_h2o)],
+    racm_update_rconst(s.ph.data(), rconst_.data(), fix_[at(indf_m)],
                        s.t);
 
     check(CVodeReInit(mem_, 0.0, y_) == CV_SUCCESS, "CVodeReInit");

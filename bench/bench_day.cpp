@@ -76,8 +76,7 @@ class HeldDayStep {
     const auto mode = box::Interpolation::linear;
     vc[box::at(box::lo3)] = *box::interpolate(field_.time_h, field_.o3_ppb, t, mode) * 1e-9;
     vc[box::at(box::lno2)] = *box::interpolate(field_.time_h, field_.no2_ppb, t, mode) * 1e-9;
-    chemistry_.racm_interface(box::nspec_old, vc, 0, s.dt, s.p, s.t, s.rho, s.moist,
-                              vdrog3_.data(), static_cast<int>(vdrog3_.size()), radicals, s.ph);
+    chemistry_.racm_interface(vc, s.dt, s.t, s.rho, s.moist, radicals, s.ph);
   }
   const box::StepStatistics& statistics() const { return chemistry_.statistics(); }
 
@@ -85,7 +84,6 @@ class HeldDayStep {
   const FieldDay& field_;
   std::size_t n_ = 0;
   box::ChemistryStep chemistry_;
-  std::array<double, 17> vdrog3_{};
 };
 
 template <class Chemistry, class Make>

@@ -67,13 +67,11 @@ struct Parcel {
   bool spun_up = true;
 
   Parcel(double coszen, int spin_up_steps) {
-    PhotolysisTable photoj = reload_photoj(base_photolysis_table());
-    scale_photoj(photoj, coszen, 1.0);
-    const PhotolysisRates j = photolysis_arguments(photoj);
+    const PhotolysisRates j = table_photolysis(coszen);
     const ConcentrationVector vc = initial_concentrations();
     fix[at(indf_h2o)] = vc[at(lh2o)] * c_m;
     fix[at(indf_m)] = c_m;
-    racm_update_rconst(j.data(), nphot, rconst.data(), c_m, fix[at(indf_h2o)],
+    racm_update_rconst(j.data(), rconst.data(), c_m,
                        temp);
     // The species present at the start of the day (the others start at 0).
     constexpr std::pair<int, int> present[] = {

@@ -58,7 +58,7 @@ void BM_racm_update_rconst(benchmark::State& state) {
   double temp = test::temp_day;
   for (auto _ : state) {
     benchmark::DoNotOptimize(temp);
-    racm_update_rconst(j.data(), nphot, r.data(), test::c_m_day, 0.0, temp);
+    racm_update_rconst(j.data(), r.data(), test::c_m_day, temp);
     benchmark::DoNotOptimize(r.data());
     benchmark::ClobberMemory();
   }

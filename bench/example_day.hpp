@@ -10,6 +10,7 @@
 #include "chemistry/chemistry_step.hpp"
 #include "chemistry/concentration_slots.hpp"
 #include "run/run.hpp"
+#include "run/session.hpp"
 #include "output/text_output.hpp"
 #include "tests/support/example_copy.hpp"
 
@@ -32,14 +33,16 @@ inline Day record_example_day() {
   Day day;
   TextOutput out = TextOutput::create("/dev/null", "/dev/null");
   Run run(example.dir(), out);
-  run.start();
+  RunSession session(run);
+  session.set_after_step([&day](const Run& r) {
+    day.steps.push_back({r.step_length(), r.pressure(), r.temperature(), r.air_density(), r.moisture(),
+                         r.photolysis()});
+  });
+  session.start();
   day.vc0 = run.vc();
-  while (run.steps_done() < run.total_steps()) {
-    run.step();
-    day.steps.push_back({run.step_length(), run.pressure(), run.temperature(),
-                         run.air_density(), run.moisture(), run.photolysis()});
-  }
-  run.finish();
+  RunSession* const one[] = {&session};
+  step_together(one, nullptr);
+  session.finish();
   return day;
 }
 
@@ -75,15 +78,13 @@ class RosenbrockDayStep {
  public:
   explicit RosenbrockDayStep(StepSettings settings = {}) : chemistry_({}, settings) {}
   void step(double* vc, RadicalSlots& radicals, const StepInputs& s) {
-    chemistry_.racm_interface(nspec_old, vc, 0, s.dt, s.p, s.t, s.rho, s.moist,
-                              vdrog3_.data(), static_cast<int>(vdrog3_.size()),
+    chemistry_.racm_interface(vc, s.dt, s.t, s.rho, s.moist,
                               radicals, s.ph);
   }
   const StepStatistics& statistics() const { return chemistry_.statistics(); }
 
  private:
   ChemistryStep chemistry_;
-  std::array<double, 17> vdrog3_{};
 };
 
 // The species of the hourly table, with their driver slots.

@@ -19,20 +19,18 @@ constexpr double ppb = 1.0e9;  // mole fraction -> ppb
 
 }  // namespace
 
-void ChemistryStep::racm_interface(int /*nspec_old*/, double* vc, int /*id*/,
-                                   double dtstepc, double /*p_phy*/,
+void ChemistryStep::racm_interface(double* vc,
+                                   double dtstepc,
                                    double t_phy, double rho_phy, double moist,
-                                   const double* /*vdrog3*/, int /*ldrog*/,
                                    RadicalSlots& radicals,
                                    const PhotolysisRates& ph) {
   // The positional entry points report failures on the message sink only.
   static_cast<void>(advance(vc, dtstepc, t_phy, rho_phy, moist, radicals, ph));
 }
 
-void ChemistryStep::racm_interface_budget(int /*nspec_old*/, double* vc, int /*id*/,
-                                          double dtstepc, double /*p_phy*/, double t_phy,
+void ChemistryStep::racm_interface_budget(double* vc,
+                                          double dtstepc, double t_phy,
                                           double rho_phy, double moist,
-                                          const double* /*vdrog3*/, int /*ldrog*/,
                                           RadicalSlots& radicals, const PhotolysisRates& ph,
                                           StepBudget& budget) {
   static_cast<void>(advance(vc, dtstepc, t_phy, rho_phy, moist, radicals, ph, &budget));
@@ -118,7 +116,7 @@ void ChemistryStep::prepare(double* vc, double dtstepc, double t_phy, double rho
     if (budget != nullptr) budget->clipping[k] = (non_negative(x) - x) * ppb;
   }
 
-  racm_update_rconst(jv_.data(), njv, rconst_.data(), c_m, fix_[at(indf_h2o)],
+  racm_update_rconst(jv_.data(), rconst_.data(), c_m,
                      temp);
   for (const auto& [reaction, factor] : settings_.rate_factors)
     rconst_[at(reaction)] = rconst_[at(reaction)] * factor;

@@ -78,24 +78,19 @@ class ChemistryStep {
   explicit ChemistryStep(LineSink messages, StepSettings settings = {})
       : settings_(settings), messages_(messages), integrator_(std::move(messages)) {}
 
-  // nspec_old: length of vc (at least 82); vc: driver concentration vector,
-  // mol/mol, updated in place; dtstepc: step length (s); p_phy (Pa) is not
-  // used: the air density comes from rho_phy (kg m-3) alone; t_phy (K);
-  // moist: water vapour mass mixing ratio (kg/kg); id, vdrog3 and ldrog are
-  // accepted for the call's shape and not used.
-  void racm_interface(int nspec_old, double* vc, int id, double dtstepc,
-                      double p_phy, double t_phy, double rho_phy, double moist,
-                      const double* vdrog3, int ldrog, RadicalSlots& radicals,
-                      const PhotolysisRates& ph);
+  // vc: driver concentration vector (82 slots), mol/mol, updated in place;
+  // dtstepc: step length (s); t_phy (K); rho_phy: air density (kg m-3), from
+  // which alone the number density of air comes; moist: water vapour mass
+  // mixing ratio (kg/kg). Failures are reported on the message sink only.
+  void racm_interface(double* vc, double dtstepc, double t_phy, double rho_phy, double moist,
+                      RadicalSlots& radicals, const PhotolysisRates& ph);
 
   // racm_interface that also reports what the step did (`budget`, every
   // entry written). The species come out bit for bit as racm_interface
   // leaves them: the rate integrals are carried along by the integrator
   // without taking part in its error control.
-  void racm_interface_budget(int nspec_old, double* vc, int id, double dtstepc,
-                             double p_phy, double t_phy, double rho_phy, double moist,
-                             const double* vdrog3, int ldrog, RadicalSlots& radicals,
-                             const PhotolysisRates& ph, StepBudget& budget);
+  void racm_interface_budget(double* vc, double dtstepc, double t_phy, double rho_phy, double moist,
+                             RadicalSlots& radicals, const PhotolysisRates& ph, StepBudget& budget);
 
   // The same step with its outcome: vc (82 driver slots) and the radicals
   // are advanced by dtstepc seconds at temperature t_phy (K), air density

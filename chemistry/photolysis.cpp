@@ -2,6 +2,7 @@
 
 #include "common/one_based.hpp"
 #include "mechanism/photolysis_slots.hpp"
+#include "common/reciprocals.hpp"
 
 namespace box {
 namespace {
@@ -66,7 +67,7 @@ PhotolysisTable reload_photoj(const PhotolysisTable& phot1) {
 void scale_photoj(PhotolysisTable& photoj, double coszen, double extf) {
   for (double& j : photoj) {
     if (coszen > 0) {
-      j = j * 0.016666666666666666;  // per minute to per second
+      j = j * minutes_per_second;  // per minute to per second
       j = coszen * j * extf;
     } else {
       j = 0;  // sun below the horizon
@@ -78,6 +79,12 @@ PhotolysisRates photolysis_arguments(const PhotolysisTable& photoj) {
   PhotolysisRates rates{};
   for (std::size_t k = 0; k < entries.size(); ++k) rates[at(entries[k].argument)] = photoj[k];
   return rates;
+}
+
+PhotolysisRates table_photolysis(double coszen, double extf) {
+  PhotolysisTable photoj = reload_photoj(base_photolysis_table());
+  scale_photoj(photoj, coszen, extf);
+  return photolysis_arguments(photoj);
 }
 
 }  // namespace box

@@ -29,4 +29,12 @@ void scale_photoj(PhotolysisTable& photoj, double coszen, double extf);
 // The 51 photolysis arguments (s-1) from the scaled photoj.
 PhotolysisRates photolysis_arguments(const PhotolysisTable& photoj);
 
+// The arguments a step hands the chemistry for a sun at zenith cosine
+// `coszen` with the factor `extf`: the base table reloaded, scaled and
+// assigned, as every step does it.
+PhotolysisRates table_photolysis(double coszen, double extf = 1.0);
+// The same for an overhead sun (coszen 1): the sun of the rate tables and
+// of the lifetimes the run's notes compare against.
+inline PhotolysisRates overhead_sun_photolysis(double extf = 1.0) { return table_photolysis(1.0, extf); }
+
 }  // namespace box

@@ -8,8 +8,8 @@
 #include <fstream>
 #include <sstream>
 
+#include "common/csv.hpp"
 #include "common/errors.hpp"
-#include "common/text.hpp"
 #include "ensemble/monte_carlo.hpp"
 #include "mechanism/parameters.hpp"
 #include "scenario/schema.hpp"
@@ -133,44 +133,6 @@ KeyOverride::Value cell_value(const std::string& cell) {
   return cell;
 }
 
-std::string trim(const std::string& s) {
-  const auto first = s.find_first_not_of(" \t\r");
-  if (first == std::string::npos) return "";
-  return s.substr(first, s.find_last_not_of(" \t\r") - first + 1);
-}
-
-struct Cell {
-  std::string text;
-  bool quoted = false;  // always text
-};
-
-// The cells of one CSV line; double quotes protect commas, "" is a quote.
-std::vector<Cell> split_cells(const std::string& line, const std::string& where) {
-  std::vector<Cell> cells;
-  std::string cell;
-  bool quoted = false, was_quoted = false;
-  for (std::size_t i = 0; i < line.size(); ++i) {
-    const char c = line[i];
-    if (quoted) {
-      if (c == '"' && i + 1 < line.size() && line[i + 1] == '"') cell += '"', ++i;
-      else if (c == '"') quoted = false;
-      else cell += c;
-    } else if (c == '"' && trim(cell).empty()) {
-      quoted = was_quoted = true;
-      cell.clear();
-    } else if (c == ',') {
-      cells.push_back({was_quoted ? cell : trim(cell), was_quoted});
-      cell.clear();
-      was_quoted = false;
-    } else {
-      cell += c;
-    }
-  }
-  if (quoted) throw InputError(where + ": a quoted cell is not closed");
-  cells.push_back({was_quoted ? cell : trim(cell), was_quoted});
-  return cells;
-}
-
 }  // namespace
 
 std::size_t Definition::members() const {
@@ -180,21 +142,16 @@ std::size_t Definition::members() const {
 
 MembersTable read_members_table(const fs::path& file) {
   const std::string name = file.generic_string();
-  std::istringstream in(std::string(strip_bom(read_text(file, "members table"))));
+  const csv::Table table = csv::parse(read_text(file, "members table"), name);
   MembersTable t;
   t.file = file;
-  std::string line;
-  int number = 0;
-  while (std::getline(in, line)) {
-    ++number;
-    if (!line.empty() && line.back() == '\r') line.pop_back();  // written on Windows
-    const std::string where = name + ": line " + std::to_string(number);
-    const std::string content = trim(line);
-    if (content.empty() || content[0] == '#') continue;
-    const std::vector<Cell> cells = split_cells(line, where);
+  for (const csv::Line& l : table.lines) {
+    const int number = l.number;
+    const std::string where = csv::position(name, number);
+    const std::vector<csv::Cell>& cells = l.cells;
     if (t.keys.empty()) {
       t.header_line = number;
-      for (const Cell& cell : cells) {
+      for (const csv::Cell& cell : cells) {
         const std::string& key = cell.text;
         if (key.empty()) throw InputError(where + ": the header has an empty column name (expected dotted scenario keys)");
         if (std::find(t.keys.begin(), t.keys.end(), key) != t.keys.end())

@@ -10,6 +10,7 @@
 #include "common/one_based.hpp"
 #include "run/fp_environment.hpp"
 #include "run/run.hpp"
+#include "run/session.hpp"
 #include "integrator/controls.hpp"
 #include "output/species_selection.hpp"
 
@@ -29,11 +30,6 @@ class Collector final : public RunObserver {
  private:
   MemberResult& result_;
   const std::vector<int>& species_;
-};
-
-// Thrown when the flags show what a trap would have stopped on.
-struct Stopped {
-  std::string message;
 };
 
 std::string_view trimmed(std::string_view s) {
@@ -62,134 +58,82 @@ std::size_t samples_of(const Scenario& s) {
 
 namespace {
 
-// One member's run, step by step, with the flags of a trapped run: what
-// the flags show after each part of a step is gathered, and a stopping
-// exception ends the member after that step, where a trap would have
-// stopped the single run. Every fault stays with its member.
+// One member's run in a session that keeps its faults: what the flags show
+// after each part of a step is gathered, and a stopping exception ends the
+// member after that step, where a trap would have stopped the single run.
+// Every fault stays with its member.
 class MemberRun {
  public:
   MemberRun(const Definition& d, std::size_t index, const std::vector<int>& species, TextOutput& discard)
-      : species_(species), collector_(result_, species) {
+      : species_(species), collector_(result_, species), session_(RunSession::Faults::contain) {
     result_.index = index;
-    guard([&] {
+    session_.guard([&] {
       std::feclearexcept(FE_ALL_EXCEPT);
       Scenario scenario = member_scenario(d, index);
       SiteData site = load_site(scenario);
-      check_flags("while reading the inputs");
+      check_floating_point(FloatingPointStop::Stage::inputs);
       run_.emplace(std::move(scenario), discard, std::move(site));
       run_->add_observer(collector_);
-      run_->start();
-      check_flags("while starting");
-      const std::size_t samples = samples_of(run_->scenario());
-      result_.time_h.reserve(samples);
-      result_.elapsed_s.reserve(samples);
-      result_.values.reserve(samples * species_.size());
+      session_.attach(*run_);
     });
-  }
-
-  // Steps are left to take.
-  bool running() const { return !done_ && run_->steps_done() < run_->total_steps(); }
-  bool lanes_possible() const { return running() && run_->lanes_possible(); }
-
-  void begin_step() {
-    guard([&] {
-      run_->begin_step();
-      gather();
-    });
-  }
-  void chemistry_step() {
-    guard([&] {
-      run_->chemistry_step();
-      gather();
-    });
-  }
-  LaneBox begin_lane_chemistry() {
-    const LaneBox box = run_->begin_lane_chemistry();
-    gather();
-    return box;
-  }
-  void finish_lane_chemistry(const RosenbrockCounters& counters) {
-    run_->finish_lane_chemistry(counters);
-    gather();
-  }
-  void end_step() {
-    guard([&] {
-      run_->end_step();
-      gather();
-      check_flags("");
-      // The run goes on after a failed integration, as the single run
-      // does, so the values are the single run's; the member is marked.
-      if (!run_->last_step().ok() && result_.ok())
+    // The run goes on after a failed integration, as the single run does,
+    // so the values are the single run's; the member is marked.
+    session_.set_after_step([this](const Run& run) {
+      if (!run.last_step().ok() && result_.ok())
         fail(MemberStatus::integration,
-             "integration failed in step " + std::to_string(run_->steps_done()) + " of " +
-                 std::to_string(run_->total_steps()) + ": " +
-                 std::string(trimmed(ierr_names(run_->last_step().status))));
+             "integration failed in step " + std::to_string(run.steps_done()) + " of " +
+                 std::to_string(run.total_steps()) + ": " + std::string(trimmed(ierr_names(run.last_step().status))));
     });
+    if (!session_.attached()) return;
+    session_.start();
+    if (!session_.running()) return;
+    const std::size_t samples = samples_of(run_->scenario());
+    result_.time_h.reserve(samples);
+    result_.elapsed_s.reserve(samples);
+    result_.values.reserve(samples * species_.size());
   }
+
+  RunSession& session() { return session_; }
 
   MemberResult take() {
-    guard([&] {
-      std::feclearexcept(FE_ALL_EXCEPT);
-      run_->finish();
-      check_flags("at the end of the run");
-    });
+    session_.finish();
     std::feclearexcept(FE_ALL_EXCEPT);
+    if (const std::exception_ptr fault = session_.fault()) {
+      try {
+        std::rethrow_exception(fault);
+      } catch (const FloatingPointStop& e) {
+        fail(MemberStatus::floating_point, e.exception() + where(e) + "; the member is stopped");
+      } catch (const ImpossibleState& e) {
+        // Stopped as the single run stops, with the status of the overflow
+        // that would have followed.
+        fail(MemberStatus::floating_point, e.what());
+      } catch (const std::exception& e) {
+        fail(MemberStatus::input, e.what());
+      }
+    }
     return std::move(result_);
   }
 
  private:
-  template <class F>
-  void guard(F&& work) {
-    if (done_) return;
-    try {
-      work();
-    } catch (const Stopped& s) {
-      stop(MemberStatus::floating_point, s.message);
-    } catch (const ImpossibleState& e) {
-      // Stopped as the single run stops, with the status of the overflow
-      // that would have followed.
-      stop(MemberStatus::floating_point, e.what());
-    } catch (const std::exception& e) {
-      stop(MemberStatus::input, e.what());
+  static std::string where(const FloatingPointStop& e) {
+    switch (e.stage) {
+      case FloatingPointStop::Stage::inputs: return " while reading the inputs";
+      case FloatingPointStop::Stage::start: return " while starting";
+      case FloatingPointStop::Stage::finish: return " at the end of the run";
+      case FloatingPointStop::Stage::step: break;
     }
+    return " in step " + std::to_string(e.steps_done) + " of " + std::to_string(e.total_steps);
   }
   void fail(MemberStatus status, std::string message) {
     result_.status = status;
     result_.message = std::move(message);
-  }
-  void stop(MemberStatus status, std::string message) {
-    fail(status, std::move(message));
-    done_ = true;
-  }
-  // Adds the stopping exceptions raised since the last gather to the
-  // step's, and clears them: between the parts of a step no stopping flag
-  // is ever left set, so each part's are its own without clearing the
-  // flags before it (clearing costs more than testing).
-  void gather() {
-    const int raised = stopping_exceptions(std::fetestexcept(FE_ALL_EXCEPT));
-    if (raised == 0) return;
-    raised_ |= raised;
-    std::feclearexcept(FE_ALL_EXCEPT);
-  }
-  // What a trapped run would have stopped on since the step (or the part
-  // of the run) began.
-  void check_flags(const char* where) {
-    gather();
-    const int raised = raised_;
-    raised_ = 0;
-    if (raised == 0) return;
-    std::string message = std::string("floating-point exception: ") + exception_name(raised);
-    if (*where != '\0') message += std::string(" ") + where;
-    else message += " in step " + std::to_string(run_->steps_done()) + " of " + std::to_string(run_->total_steps());
-    throw Stopped{message + "; the member is stopped"};
   }
 
   const std::vector<int>& species_;
   MemberResult result_;
   Collector collector_;
   std::optional<Run> run_;
-  bool done_ = false;
-  int raised_ = 0;
+  RunSession session_;
 };
 
 }  // namespace
@@ -197,11 +141,8 @@ class MemberRun {
 MemberResult run_member(const Definition& d, std::size_t index, const std::vector<int>& species,
                         TextOutput& discard) {
   MemberRun m(d, index, species, discard);
-  while (m.running()) {
-    m.begin_step();
-    m.chemistry_step();
-    m.end_step();
-  }
+  RunSession* const one[] = {&m.session()};
+  step_together(one, nullptr);
   return m.take();
 }
 
@@ -209,45 +150,12 @@ std::vector<MemberResult> run_member_group(const Definition& d, std::span<const 
                                            const std::vector<int>& species, TextOutput& discard,
                                            LaneIntegrator* lanes) {
   std::vector<std::unique_ptr<MemberRun>> members;
-  for (const std::size_t index : indices) members.push_back(std::make_unique<MemberRun>(d, index, species, discard));
-  std::vector<MemberRun*> together;
-  std::vector<LaneBox> boxes;
-  for (;;) {
-    bool any = false;
-    for (auto& m : members)
-      if (m->running()) {
-        any = true;
-        m->begin_step();
-      }
-    if (!any) break;
-    // The chemistry of the members that allow it in the lanes; a stopping
-    // exception there (whichever lane raised it) or a box the lanes leave
-    // alone sends all of them to the one-box integration, which gives each
-    // its own bits and flags.
-    together.clear();
-    boxes.clear();
-    for (auto& m : members)
-      if (lanes != nullptr && m->lanes_possible()) together.push_back(m.get());
-    if (together.size() >= 2) {
-      for (MemberRun* m : together) boxes.push_back(m->begin_lane_chemistry());
-      // No stopping flag is set here (each member's parts clear theirs).
-      bool integrated = lanes->integrate(boxes);
-      if (stopping_exceptions(std::fetestexcept(FE_ALL_EXCEPT)) != 0) {
-        std::feclearexcept(FE_ALL_EXCEPT);
-        integrated = false;
-      }
-      if (integrated)
-        for (std::size_t k = 0; k < together.size(); ++k) together[k]->finish_lane_chemistry(boxes[k].counters);
-      else
-        together.clear();
-    } else {
-      together.clear();
-    }
-    for (auto& m : members)
-      if (m->running() && std::find(together.begin(), together.end(), m.get()) == together.end()) m->chemistry_step();
-    for (auto& m : members)
-      if (m->running()) m->end_step();
+  std::vector<RunSession*> sessions;
+  for (const std::size_t index : indices) {
+    members.push_back(std::make_unique<MemberRun>(d, index, species, discard));
+    sessions.push_back(&members.back()->session());
   }
+  step_together(sessions, lanes);
   std::vector<MemberResult> results;
   for (auto& m : members) results.push_back(m->take());
   return results;

@@ -1,8 +1,35 @@
 #include "ensemble/pool.hpp"
 
 #include <algorithm>
+#include <memory>
+
+#include "integrator/lane_integrator.hpp"
+#include "run/fp_environment.hpp"
 
 namespace box::ensemble {
+namespace {
+
+// The lane integrator of this worker thread: its working storage (a few
+// hundred kB) is allocated once, not for every group.
+LaneIntegrator& worker_lanes(const LaneKernels& kernels) {
+  thread_local std::unique_ptr<LaneIntegrator> lanes;
+  if (!lanes || &lanes->kernels() != &kernels) lanes = std::make_unique<LaneIntegrator>(kernels);
+  return *lanes;
+}
+
+}  // namespace
+
+MemberPool::MemberPool(const Definition& d, const std::vector<int>& species, std::size_t count, unsigned threads,
+                       const LaneKernels* kernels, std::function<std::size_t(std::size_t)> index_of)
+    : lanes_(kernels != nullptr ? static_cast<std::size_t>(kernels->lanes) : 1),
+      pool_(count, threads, 4 * static_cast<std::size_t>(threads) * lanes_ + 8, [] { set_floating_point_modes(); },
+            lanes_, [&d, &species, kernels, index_of = std::move(index_of)](std::size_t first, std::size_t n) {
+              TextOutput discard = TextOutput::create("/dev/null", "/dev/null");
+              std::vector<std::size_t> indices;
+              for (std::size_t p = first; p < first + n; ++p) indices.push_back(index_of(p));
+              return run_member_group(d, indices, species, discard,
+                                      kernels != nullptr && n > 1 ? &worker_lanes(*kernels) : nullptr);
+            }) {}
 
 OrderedPool::OrderedPool(std::size_t length, unsigned threads, std::size_t window,
                          std::function<void()> setup, std::function<MemberResult(std::size_t)> work)

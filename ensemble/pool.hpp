@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "ensemble/member.hpp"
+#include "mechanism/lane_kernels.hpp"
 
 namespace box::ensemble {
 
@@ -49,6 +50,23 @@ class OrderedPool {
   bool stopping_ = false;
   std::map<std::size_t, MemberResult> done_;
   std::vector<std::thread> threads_;
+};
+
+// The members of an ensemble run as `boxmodel ensemble` runs them, results
+// in order: positions 0 .. count-1 are members index_of(position); each
+// worker runs them in groups as wide as `kernels`' lanes (null: one at a
+// time), their chemistry steps integrated together (run_member_group).
+class MemberPool {
+ public:
+  MemberPool(const Definition& d, const std::vector<int>& species, std::size_t count, unsigned threads,
+             const LaneKernels* kernels, std::function<std::size_t(std::size_t)> index_of);
+  MemberResult next() { return pool_.next(); }
+  // Boxes per group.
+  std::size_t lanes() const { return lanes_; }
+
+ private:
+  std::size_t lanes_;
+  OrderedPool pool_;
 };
 
 }  // namespace box::ensemble

@@ -4,10 +4,11 @@
 #include <charconv>
 #include <cmath>
 #include <fstream>
+#include <iterator>
 #include <sstream>
 
 #include "mechanism/species_lookup.hpp"
-#include "common/text.hpp"
+#include "common/csv.hpp"
 #include "mechanism/parameters.hpp"
 
 namespace box {
@@ -45,22 +46,6 @@ std::optional<double> interpolate(std::span<const double> times, std::span<const
 
 namespace {
 
-std::string_view trim(std::string_view s) {
-  while (!s.empty() && (s.front() == ' ' || s.front() == '\t')) s.remove_prefix(1);
-  while (!s.empty() && (s.back() == ' ' || s.back() == '\t' || s.back() == '\r')) s.remove_suffix(1);
-  return s;
-}
-
-std::vector<std::string_view> split(std::string_view line) {
-  std::vector<std::string_view> cells;
-  for (;;) {
-    const std::size_t comma = line.find(',');
-    cells.push_back(trim(line.substr(0, comma)));
-    if (comma == std::string_view::npos) return cells;
-    line.remove_prefix(comma + 1);
-  }
-}
-
 std::string hours(double t) {
   std::ostringstream s;
   s << t << " h";
@@ -71,7 +56,7 @@ class Reader {
  public:
   explicit Reader(std::string file) : file_(std::move(file)) {}
   [[noreturn]] void fail(int line, const std::string& what) const {
-    throw PhysicsInputError(file_ + ": line " + std::to_string(line) + ": " + what);
+    throw PhysicsInputError(csv::position(file_, line) + ": " + what);
   }
   double number(std::string_view cell, int line, std::string_view column) const {
     double v = 0.0;
@@ -122,18 +107,24 @@ ObservationTable read_observations(const std::filesystem::path& path,
   std::error_code ignored;
   if (std::filesystem::is_directory(path, ignored))
     throw PhysicsInputError(table.file + ": cannot read the observation file: it is a directory");
-  std::ifstream in(path);
+  std::ifstream in(path, std::ios::binary);
   if (!in) throw PhysicsInputError(table.file + ": cannot open the observation file");
+  const std::string text{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+  if (in.bad()) throw PhysicsInputError(table.file + ": read error");
 
-  std::string text;
   int line = 0;
   std::vector<ObservationColumn> all;
   bool header = false;
-  while (std::getline(in, text)) {
-    ++line;
-    const std::string_view content = trim(line == 1 ? strip_bom(text) : std::string_view(text));
-    if (content.empty() || content.front() == '#') continue;
-    const std::vector<std::string_view> cells = split(content);
+  csv::Table lines;
+  try {
+    lines = csv::parse(text, table.file);
+  } catch (const InputError& e) {
+    throw PhysicsInputError(e.what());
+  }
+  for (const csv::Line& l : lines.lines) {
+    line = l.number;
+    std::vector<std::string_view> cells;
+    for (const csv::Cell& c : l.cells) cells.emplace_back(c.text);
     if (!header) {
       header = true;
       if (cells.front() != "time_h")
@@ -168,8 +159,8 @@ ObservationTable read_observations(const std::filesystem::path& path,
       all[c].ppb.push_back(v);
     }
   }
-  if (in.bad()) throw PhysicsInputError(table.file + ": read error");
   if (!header) throw PhysicsInputError(table.file + ": expected the header time_h,<species>,...");
+  line = lines.line_count;
   if (table.time_h.empty()) reader.fail(line, "expected at least one record after the header");
 
   if (species.empty()) {

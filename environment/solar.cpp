@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cmath>
 
+#include "common/reciprocals.hpp"
+
 namespace box {
 
 Astron site_constants(double xlat, double xlong, double stdlng) {
@@ -12,7 +14,7 @@ Astron site_constants(double xlat, double xlong, double stdlng) {
   a.coslat = std::cos(pid180 * xlat);
   a.tanlat = a.sinlat / a.coslat;
   // 15 degrees of longitude make one hour of solar time.
-  a.dlong = (stdlng - xlong) * 0.06666666666666667;
+  a.dlong = (stdlng - xlong) * hours_per_degree;
   return a;
 }
 
@@ -36,28 +38,43 @@ void declin(Astron& a, std::int32_t iyear, std::int32_t icumdy) {
   // Equation of time: obliquity term minus eccentricity term, in minutes,
   // then hours.
   a.eqtm = (9.4564 * std::sin(2.0 * slong) / a.cosdec - 4.0 * delnu / pid180_orbit) *
-           0.016666666666666666;
+           hours_per_minute;
 }
 
-SunPosition zenith(SolarState& s, double timloc, const LineSink& warn) {
-  constexpr double pid2 = 1.57079632685;
-  const Astron& a = s.astron;
-  s.deg2.timsun = a.eqtm + timloc + s.astron.dlong;
-  s.deg2.hrang = (s.deg2.timsun - 12.0) * pid2 * 0.16666666666666666;
+namespace {
+
+constexpr double pid2 = 1.57079632685;
+
+// Apparent solar time (hours) at local time `timloc`.
+double solar_time(const Astron& a, double timloc) { return a.eqtm + timloc + a.dlong; }
+// Hour angle (radians, 0 at solar noon) at apparent solar time `timsun`:
+// pi/2 for every 6 hours from noon.
+double hour_angle(double timsun) { return (timsun - 12.0) * pid2 * one_sixth; }
+
+}  // namespace
+
+SunPosition sun_position(const Astron& a, double timloc) {
   // Spherical cosine rule. Rounding can carry the argument a few units past
   // +-1 with the sun straight overhead or underfoot; acos would then give
   // not-a-number, so it is held to the valid range.
-  const double cos_zenith =
-      std::cos(s.deg2.hrang) * (a.cosdec * a.coslat) + a.sindec * a.sinlat;
+  const double cos_zenith = std::cos(hour_angle(solar_time(a, timloc))) * (a.cosdec * a.coslat) + a.sindec * a.sinlat;
   SunPosition sun;
   sun.zenang = std::acos(std::clamp(cos_zenith, -1.0, 1.0));
+  sun.coszen = std::cos(sun.zenang);
+  return sun;
+}
+
+SunPosition zenith(SolarState& s, double timloc, const LineSink& warn) {
+  const Astron& a = s.astron;
+  s.deg2.timsun = solar_time(a, timloc);
+  s.deg2.hrang = hour_angle(s.deg2.timsun);
+  const SunPosition sun = sun_position(a, timloc);
   // An empty sink means nobody listens (the output sampler, a quiet run):
   // calling it would throw.
   if (warn && a.sindec > a.sinlat) {
     const LineItem line[] = {std::string_view("something wrong with radiation! qvx")};
     warn(line);
   }
-  sun.coszen = std::cos(sun.zenang);
   if (warn && timloc == 4.5) {
     const LineItem line[] = {std::string_view("check coszen"), sun.coszen};
     warn(line);

@@ -53,6 +53,11 @@ struct SunPosition {
   double zenang = 0;  // zenith angle, radians
 };
 
+// The sun at local time `timloc` (hours) of the day whose constants are
+// `a`: the angles zenith() finds, bit for bit, with nothing changed and
+// nothing said.
+SunPosition sun_position(const Astron& a, double timloc);
+
 // Zenith angle at local time `timloc` (hours); updates s.deg2. Warnings go
 // to `warn` as free-format lines; an empty `warn` takes none (the sun is
 // placed the same either way).

@@ -6,6 +6,7 @@
 #include <fstream>
 #include <iterator>
 
+#include "common/csv.hpp"
 #include "common/errors.hpp"
 #include "environment/input_text.hpp"
 
@@ -23,26 +24,12 @@ bool same_name(std::string_view a, std::string_view b) {
   });
 }
 
-// The cells of a line, trimmed, one pair of enclosing double quotes removed.
-std::vector<std::string_view> cells_of(std::string_view line) {
-  std::vector<std::string_view> cells;
-  for (;;) {
-    const std::size_t comma = line.find(',');
-    std::string_view cell = trim_blanks(line.substr(0, comma));
-    if (cell.size() >= 2 && cell.front() == '"' && cell.back() == '"')
-      cell = trim_blanks(cell.substr(1, cell.size() - 2));
-    cells.push_back(cell);
-    if (comma == std::string_view::npos) return cells;
-    line.remove_prefix(comma + 1);
-  }
-}
-
 class Parser {
  public:
   explicit Parser(const std::string& file) : file_(file) {}
 
   [[noreturn]] void fail(int line, const std::string& what) const {
-    throw InputError(file_ + ": line " + std::to_string(line) + ": " + what);
+    throw InputError(csv::position(file_, line) + ": " + what);
   }
 
   // A finite number; Fortran's D exponent (1.5D-3) is read as E.
@@ -96,7 +83,6 @@ TimeSeries parse_time_series(std::string_view text, const std::string& file,
   TimeSeries series;
   series.file = file;
   const Parser parser(series.file);
-  if (text.starts_with("\xEF\xBB\xBF")) text.remove_prefix(3);
 
   // Where each header cell goes: an index into series.columns, or -1.
   std::vector<int> slot;
@@ -104,17 +90,14 @@ TimeSeries parse_time_series(std::string_view text, const std::string& file,
   bool header = false;
   double last_time = 0.0;
   int last_time_line = 0;
+  const csv::Table table = csv::parse(text, file, csv::Comments::to_end_of_line);
   int line = 0;
-  while (!text.empty()) {
-    // A line ends at LF, CRLF or a lone CR.
-    const std::size_t end = text.find_first_of("\r\n");
-    std::string_view content = text.substr(0, end);
-    if (end == std::string_view::npos) text = {};
-    else text.remove_prefix(end + (text.substr(end, 2) == "\r\n" ? 2 : 1));
-    ++line;
-    content = trim_blanks(content.substr(0, content.find('#')));
-    if (content.empty()) continue;
-    const std::vector<std::string_view> cells = cells_of(content);
+  for (const csv::Line& l : table.lines) {
+    line = l.number;
+    // Names and numbers are read without blanks, in quotes or not.
+    std::vector<std::string> texts;
+    for (const csv::Cell& c : l.cells) texts.emplace_back(trim_blanks(c.text));
+    const std::vector<std::string_view> cells(texts.begin(), texts.end());
 
     if (!header) {
       header = true;
@@ -161,6 +144,7 @@ TimeSeries parse_time_series(std::string_view text, const std::string& file,
     }
   }
   if (!header) throw InputError(series.file + ": the file is empty: expected the header time_h,<name>,...");
+  line = table.line_count;
   if (last_time_line == 0) parser.fail(line, "expected at least one record after the header");
   return series;
 }

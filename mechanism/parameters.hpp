@@ -8,8 +8,6 @@ namespace box {
 inline constexpr int nspec = 80;    // all species
 inline constexpr int nvar = 78;     // integrated species, indices 1..78
 inline constexpr int nfix = 2;      // fixed species (H2O, M), indices 79..80
-inline constexpr int nvarst = 1;    // first index of the variable block
-inline constexpr int nfixst = 79;   // first index of the fixed block
 inline constexpr int nreact = 249;  // reactions and rate coefficients
 inline constexpr int nonzero = 962;      // Jacobian positions, diagonal included
 inline constexpr int lu_nonzero = 1111;  // the same plus the fill-in of the LU
@@ -24,7 +22,7 @@ BOX_SPECIES(BOX_DEFINE_INDEX)
 inline constexpr int indf_h2o = ind_h2o - nvar;
 inline constexpr int indf_m = ind_m - nvar;
 
-static_assert(nvar + nfix == nspec && nfixst == nvar + 1 && cnvar == nvar + 1);
+static_assert(nvar + nfix == nspec && cnvar == nvar + 1);
 static_assert(ind_no2 == nvar && ind_m == nspec && indf_h2o == 1 && indf_m == 2);
 
 }  // namespace box

@@ -131,8 +131,7 @@ double racm_rate_coefficient(int n, const double* j, double c_m, double temp) no
   return coefficient(mech::reactions[at(n)].law, j, c_m, temp);
 }
 
-void racm_update_rconst(const double* j, [[maybe_unused]] int nj, double* rconst, double c_m,
-                        [[maybe_unused]] double c_h2o, double temp) noexcept {
+void racm_update_rconst(const double* j, double* rconst, double c_m, double temp) noexcept {
   // exp(0 - B/T) as arr2 forms it, and the fall-off coefficients as troe does.
   std::array<double, plan.n_activation> e;
   for (std::size_t k = 0; k < e.size(); ++k) e[k] = std::exp(0.0 - plan.activation[k] / temp);

@@ -49,11 +49,9 @@ inline double k46(double temp, [[maybe_unused]] double c_m) noexcept {
 }
 
 // Fills all nreact rate coefficients for temperature temp and air density
-// c_m. j holds the photolysis frequencies (s-1) by slot, j[at(pj_x)]; nj is
-// its length (nphot). c_h2o is accepted for the caller's convenience and
-// not used: water vapour enters as a reactant, not through a coefficient.
-void racm_update_rconst(const double* j, int nj, double* rconst, double c_m, double c_h2o,
-                        double temp) noexcept;
+// c_m. j holds the nphot photolysis frequencies (s-1) by slot, j[at(pj_x)].
+// Water vapour enters as a reactant, not through a coefficient.
+void racm_update_rconst(const double* j, double* rconst, double c_m, double temp) noexcept;
 
 // The coefficient of reaction n (1-based) alone, from its rate law: the
 // value racm_update_rconst stores for it, bit for bit.

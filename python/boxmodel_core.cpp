@@ -30,10 +30,6 @@
 #include <utility>
 #include <vector>
 
-#if defined(__x86_64__) || defined(__i386__)
-#include <xmmintrin.h>
-#endif
-
 #include "chemistry/photolysis.hpp"
 #include "common/errors.hpp"
 #include "common/one_based.hpp"
@@ -41,6 +37,7 @@
 #include "budget/files.hpp"
 #include "run/fp_environment.hpp"
 #include "run/run.hpp"
+#include "run/session.hpp"
 #include "output/sample_writers.hpp"
 #include "output/text_output.hpp"
 #include "ensemble/definition.hpp"
@@ -48,6 +45,7 @@
 #include "ensemble/outputs.hpp"
 #include "ensemble/pool.hpp"
 #include "io/mechanism_file.hpp"
+#include "mechanism/lane_kernels.hpp"
 #include "mechanism/mechanism.hpp"
 #include "mechanism/reaction_text.hpp"
 #include "mechanism/species_lookup.hpp"
@@ -61,13 +59,6 @@ namespace fs = std::filesystem;
 
 namespace box {
 namespace {
-
-// An invalid operation, a division by zero or an overflow in the run; the
-// message is the program's.
-class FloatingPointStop : public std::runtime_error {
- public:
-  using std::runtime_error::runtime_error;
-};
 
 // Ctrl-C (or another signal whose Python handler raised) during a run; the
 // Python exception is set and waits to be raised.
@@ -89,7 +80,14 @@ void translate(std::exception_ptr p) {
   } catch (const OutputError& e) {
     raise("OutputFileError", e.what());
   } catch (const FloatingPointStop& e) {
-    raise("IntegrationError", e.what());
+    // The program's message, and where a run that stopped in its steps
+    // stood.
+    std::string message = e.exception() + "; the run is stopped";
+    if (e.steps_done > 0)
+      message += "\nthe run stopped in step " + std::to_string(e.steps_done) + " of " +
+                 std::to_string(e.total_steps) + ", after " + std::to_string(e.steps_done - 1) +
+                 " completed steps";
+    raise("IntegrationError", message.c_str());
   } catch (const ImpossibleState& e) {
     raise("IntegrationError", e.what());
   }
@@ -181,48 +179,6 @@ class SampleCollector final : public RunObserver {
 
  private:
   std::vector<int> species_;
-};
-
-// The calling thread's floating-point environment for the span of a run:
-// the program's mode on entry, the caller's restored on exit.
-class RunFloatingPoint {
- public:
-  RunFloatingPoint() {
-    std::fegetenv(&saved_);
-    std::feclearexcept(FE_ALL_EXCEPT);
-#if defined(__x86_64__) || defined(__i386__)
-    saved_csr_ = _mm_getcsr();
-#endif
-    set_floating_point_modes();  // denormals-are-zero, as the program runs
-  }
-  RunFloatingPoint(const RunFloatingPoint&) = delete;
-  RunFloatingPoint& operator=(const RunFloatingPoint&) = delete;
-  ~RunFloatingPoint() {
-    std::fesetenv(&saved_);
-#if defined(__x86_64__) || defined(__i386__)
-    _mm_setcsr(saved_csr_);
-#endif
-  }
-
-  // Throws the program's message when the work since the last call raised
-  // one of the exceptions the program traps.
-  static void check(const Run* run) {
-    const int raised = stopping_exceptions(std::fetestexcept(FE_ALL_EXCEPT));
-    if (raised == 0) return;
-    std::string message =
-        std::string("floating-point exception: ") + exception_name(raised) + "; the run is stopped";
-    if (run != nullptr && run->steps_done() > 0)
-      message += "\nthe run stopped in step " + std::to_string(run->steps_done()) + " of " +
-                 std::to_string(run->total_steps()) + ", after " +
-                 std::to_string(run->steps_done() - 1) + " completed steps";
-    throw FloatingPointStop(message);
-  }
-
- private:
-  std::fenv_t saved_{};
-#if defined(__x86_64__) || defined(__i386__)
-  unsigned int saved_csr_ = 0;
-#endif
 };
 
 // Lines the run would print besides its progress lines (the integrator's
@@ -321,10 +277,10 @@ void run_steps(const Scenario& given, bool write_outputs, double signal_interval
   result.species = selected_species(scenario.output.species);
   result.samples = SampleCollector(result.species);
 
-  const RunFloatingPoint fp;
+  const ScopedRunModes fp;
   if (write_outputs) check_sample_formats(scenario);
   std::optional<SiteData> site = load_site(scenario);
-  RunFloatingPoint::check(nullptr);
+  check_floating_point(FloatingPointStop::Stage::inputs);
   if (write_outputs) {
     std::error_code error;
     fs::create_directories(scenario.output.dir, error);
@@ -340,16 +296,12 @@ void run_steps(const Scenario& given, bool write_outputs, double signal_interval
   Run run(std::move(scenario), out, std::move(site));
   run.add_observer(result.samples);
   SignalCheck signals(signal_interval_s);
-  run.start();
-  RunFloatingPoint::check(&run);
-  while (run.steps_done() < run.total_steps()) {
-    run.step();
-    RunFloatingPoint::check(&run);
-    if (!run.last_step().ok()) result.failed_steps.emplace_back(run.steps_done(), run.last_step().status);
+  RunSession session(run);
+  session.set_after_step([&](const Run& r) {
+    if (!r.last_step().ok()) result.failed_steps.emplace_back(r.steps_done(), r.last_step().status);
     signals();
-  }
-  run.finish();
-  RunFloatingPoint::check(&run);
+  });
+  run_session(session);
   if (const budget::BudgetFiles* files = run.budget_files()) {
     result.budgets = true;
     result.process_names = budget::process_names(files->processes());
@@ -475,13 +427,8 @@ py::dict run_ensemble(const Scenario& base, const std::vector<std::string>& keys
   results.reserve(members);
   try {
     const py::gil_scoped_release nogil;
-    const RunFloatingPoint fp;
-    OrderedPool pool(
-        members, threads, 4 * static_cast<std::size_t>(threads) + 8, [] { set_floating_point_modes(); },
-        [&](std::size_t index) {
-          TextOutput discard = TextOutput::create("/dev/null", "/dev/null");
-          return run_member(d, index, species, discard);
-        });
+    const ScopedRunModes fp;
+    MemberPool pool(d, species, members, threads, lane_kernels(0), [](std::size_t p) { return p; });
     SignalCheck signals(0.1);
     for (std::size_t i = 0; i < members; ++i) {
       results.push_back(pool.next());
@@ -620,14 +567,9 @@ py::dict mechanism_file_tables(const std::string& path) {
 // The coefficients as boxmodel-rates prints them: the model's own
 // photolysis table for an overhead sun when asked, dark otherwise.
 py::array_t<double> rate_coefficients(double temp, double c_m, bool photolysis) {
-  PhotolysisRates j{};
-  if (photolysis) {
-    PhotolysisTable photoj = reload_photoj(base_photolysis_table());
-    scale_photoj(photoj, 1.0, 1.0);
-    j = photolysis_arguments(photoj);
-  }
+  const PhotolysisRates j = photolysis ? overhead_sun_photolysis() : PhotolysisRates{};
   py::array_t<double> k(nreact);
-  racm_update_rconst(j.data(), nphot, k.mutable_data(), c_m, 0.0, temp);
+  racm_update_rconst(j.data(), k.mutable_data(), c_m, temp);
   return k;
 }
 

@@ -5,6 +5,7 @@
 #include "common/one_based.hpp"
 #include "mechanism/species_lookup.hpp"
 #include "run/open_box_setup.hpp"
+#include "common/reciprocals.hpp"
 
 namespace box {
 namespace {
@@ -26,7 +27,7 @@ double observed(const SiteRecord& r, int species) {
 double water_mole_fraction(double q2) {
   // The driver turns its H2O mole fraction into a mass mixing ratio as
   // x * 18 * (1/28.8); this is the inverse.
-  return q2 / (18.0 * 0.034722222222222224);
+  return q2 / (18.0 * moles_per_gram_air);
 }
 
 FieldPlan prepare_field(const Scenario& scenario, const std::vector<SiteRecord>& records) {

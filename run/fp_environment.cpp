@@ -60,6 +60,22 @@ void set_floating_point_modes() {
 #endif
 }
 
+ScopedRunModes::ScopedRunModes() {
+  std::fegetenv(&saved_);
+  std::feclearexcept(FE_ALL_EXCEPT);
+#if defined(__x86_64__) || defined(__i386__)
+  saved_csr_ = _mm_getcsr();
+#endif
+  set_floating_point_modes();
+}
+
+ScopedRunModes::~ScopedRunModes() {
+  std::fesetenv(&saved_);
+#if defined(__x86_64__) || defined(__i386__)
+  _mm_setcsr(saved_csr_);
+#endif
+}
+
 int stopping_exceptions(int flags) { return flags & trapped; }
 
 const char* exception_name(int flags) {

@@ -1,6 +1,11 @@
 #pragma once
-// One run at one site: the clock, the state that lives from step to step,
-// and the order of work in every step.
+// One run at one site: the order of work in every step, over parts that
+// each have one job: the clock (run/clock.hpp), the site's records
+// (run/record_feed.hpp), the sun (run/sun.hpp), the species held to
+// observations (run/constraints.hpp), the budgets (run/budget_recorder.hpp)
+// and the built-in mechanism's state and step (run/builtin_box.hpp). Only
+// the last knows the built-in mechanism's storage; the others deal in
+// species indices and mole fractions in mechanism order.
 //
 // The run starts at the scenario's local time and takes chemistry steps of
 // its step length. At the first step of each hour it takes the next site
@@ -8,7 +13,10 @@
 // gases are only echoed); every step it places the sun, scales the
 // photolysis frequencies and calls the chemistry step. What is written is
 // up to the observers: the species table and progress lines of the model's
-// own day, CSV and NetCDF files, anything added later.
+// own day (step observers, handed a read-only StepView), CSV, NetCDF and
+// budget files (observers of the samples), anything added later. The steps
+// are taken by a RunSession (run/session.hpp), in the program, in ensemble
+// members and from Python alike.
 #include <array>
 #include <filesystem>
 #include <functional>
@@ -17,11 +25,15 @@
 #include <string>
 #include <vector>
 
-#include "chemistry/chemistry_step.hpp"
-#include "chemistry/concentration_slots.hpp"
 #include "budget/files.hpp"
-#include "chemistry/photolysis.hpp"
+#include "chemistry/chemistry_step.hpp"
+#include "run/budget_recorder.hpp"
+#include "run/builtin_box.hpp"
+#include "run/clock.hpp"
+#include "run/constraints.hpp"
 #include "run/field_plan.hpp"
+#include "run/record_feed.hpp"
+#include "run/sun.hpp"
 #include "io/input_files.hpp"
 #include "environment/solar.hpp"
 #include "output/text_output.hpp"
@@ -88,30 +100,31 @@ class Run {
   // step's chemistry as a box for the lane integrator, and its outcome
   // (the integration succeeded with these counters). Only when
   // lanes_possible(): a closed box without budgets.
-  bool lanes_possible() const { return budget_files_ == nullptr && !chemistry_.integrates_alone(); }
+  bool lanes_possible() const { return !budgets_ && !box_.chemistry().integrates_alone(); }
   LaneBox begin_lane_chemistry();
   void finish_lane_chemistry(const RosenbrockCounters& counters);
-  // start() and every step.
+  // start(), every step and finish(), as a RunSession takes them
+  // (run/session.hpp; exceptions propagate).
   void run_day();
   // The final sample and the observers' end; closes the outputs.
   void finish();
 
   const Scenario& scenario() const { return scenario_; }
   bool started() const { return started_; }
-  int steps_done() const { return itime_; }
-  int total_steps() const { return ntimes_; }
-  double timloc() const { return timloc_; }
+  int steps_done() const { return clock_.steps_done(); }
+  int total_steps() const { return clock_.total_steps(); }
+  double timloc() const { return clock_.local_time(); }
   double timin() const { return timin_; }
   double averad() const { return averad_; }
   double coszen() const { return coszen_; }
   double ratiod() const { return ratiod_; }
-  const PhotolysisTable& photoj() const { return photoj_; }
-  const ConcentrationVector& vc() const { return vc_; }
-  const RadicalSlots& radicals() const { return radicals_; }
+  const PhotolysisTable& photoj() const { return box_.photoj(); }
+  const ConcentrationVector& vc() const { return box_.vc(); }
+  const RadicalSlots& radicals() const { return box_.radicals(); }
   const SiteParameters& parameters() const { return parameters_; }
-  const SolarState& solar() const { return solar_; }
-  const PhotolysisRates& photolysis() const { return ph_; }
-  const ChemistryStep& chemistry() const { return chemistry_; }
+  const SolarState& solar() const { return sun_.state(); }
+  const PhotolysisRates& photolysis() const { return box_.photolysis(); }
+  const ChemistryStep& chemistry() const { return box_.chemistry(); }
   // Outcome of the last chemistry step.
   const StepResult& last_step() const { return last_step_; }
   // Air state handed to the chemistry in the last step.
@@ -119,14 +132,14 @@ class Run {
   double pressure() const { return pp_; }
   double air_density() const { return rho_phy_; }
   double moisture() const { return moist_; }
-  double step_length() const { return deltim_; }
+  double step_length() const { return clock_.step_seconds(); }
   TextOutput& text_output() const { return out_; }
   // What the step observers see of the run now.
   StepView view() const;
 
   // The budget files of the run, when the scenario asks for budgets (after
   // start()): their intervals hold the integrated process rates.
-  const budget::BudgetFiles* budget_files() const { return budget_files_; }
+  const budget::BudgetFiles* budget_files() const { return budgets_ ? &budgets_->files() : nullptr; }
 
   // Mole fractions of the 80 species in mechanism order, from the driver's
   // slots and radical variables (air: 1).
@@ -134,23 +147,18 @@ class Run {
 
  private:
   SiteRecord take_record();
-  void follow_the_day();
   void check_state() const;
   void write_notes() const;
   void hold_observed(double time_h);
-  void start_budgets();
-  void add_step_budget(const StepBudget& budget);
-  void write_budget_file() const;
-  double clock_hours() const { return scenario_.time.start_hour + itime_ * deltim_ / 3600.0; }
   void sample_now(double coszen);
   void add_format_observers();
 
   Scenario scenario_;
   TextOutput& out_;
   std::optional<SiteData> preloaded_;
-  std::optional<SiteFile> site_;
-  std::size_t next_record_ = 0;
-  ChemistryStep chemistry_;
+  RecordFeed records_;
+  // The built-in mechanism's state and step.
+  BuiltinBox box_;
   StepResult last_step_{};
   bool started_ = false;
   std::vector<StepObserver*> step_observers_;
@@ -159,28 +167,19 @@ class Run {
   std::vector<std::unique_ptr<RunObserver>> owned_observers_;
   std::function<void(const std::string&)> warn_;
 
-  // Clock.
-  double timloc_ = 5.0;    // local time at the start of the step, hours
-  double deltim_ = 300.0;  // step length, s
-  int ntimes_ = 0;         // number of steps
-  int itime_ = 0;          // steps completed
-  int day_offset_ = 0;     // midnights crossed since the start
+  RunClock clock_;
 
   // The field campaign's terms, if any.
   const FieldPlan* field_ = nullptr;
-  double mean_cosine_ = 0;  // day mean of max(cos zenith, 0), for daylight emissions
+  Constraints constraints_;
 
-  // Budgets, when asked for: the files, the processes after the reactions,
-  // and what holding species to observations changed at this step's start.
-  budget::BudgetFiles* budget_files_ = nullptr;
-  budget::ProcessList processes_;
-  std::array<double, nvar> reset_ppb_{};
-  std::vector<double> step_processes_;
+  // Budgets, when asked for.
+  std::optional<BudgetRecorder> budgets_;
   RunDescription description_;
 
   // Site and sun.
   SiteParameters parameters_;
-  SolarState solar_;
+  RunSun sun_;
   double timin_ = 0;   // time stamp of the current hourly record
   double averad_ = 0;  // observed radiation of the hour, W m-2
   double tt_ = 0;      // air temperature, K
@@ -188,18 +187,9 @@ class Run {
   double coszen_ = 0;
   double ratiod_ = 0;  // observed / clear-sky radiation (0 until first computed)
 
-  // Chemistry state and the step's inputs.
-  ConcentrationVector vc_{};
-  RadicalSlots radicals_;
-  PhotolysisTable phot1_{};
-  PhotolysisTable photoj_{};
-  PhotolysisRates ph_{};
-  std::array<double, 17> vdrog3_{};  // accepted by the step, never set
-  double extf_ = 1.0;
+  // The step's air.
   double rho_phy_ = 0;  // air density, kg m-3
   double moist_ = 0;    // water vapour mass mixing ratio, kg/kg
-  int id_ = 0;          // grid-cell identifier, unused by the step
-  double step_end_s_ = 0;  // end of the step begun, seconds of the day
 };
 
 // The settings of the chemistry step that a scenario chooses.

@@ -50,8 +50,7 @@ class BudgetDay {
  public:
   explicit BudgetDay(BudgetFiles& files) : files_(files) {}
   void step(double* vc, RadicalSlots& radicals, const StepInputs& s) {
-    chemistry_.racm_interface_budget(nspec_old, vc, 0, s.dt, s.p, s.t, s.rho, s.moist,
-                                     vdrog3_.data(), 17, radicals, s.ph, budget_);
+    chemistry_.racm_interface_budget(vc, s.dt, s.t, s.rho, s.moist, radicals, s.ph, budget_);
     files_.add_step(budget_.reaction, budget_.clipping);
   }
 
@@ -59,7 +58,6 @@ class BudgetDay {
   BudgetFiles& files_;
   ChemistryStep chemistry_;
   StepBudget budget_;
-  std::array<double, 17> vdrog3_{};
 };
 
 struct DayRun {

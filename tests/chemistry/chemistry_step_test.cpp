@@ -327,7 +327,7 @@ TEST(ChemistryStep, EqualsADirectIntegrationWithTheRunSettings) {
   for (std::size_t k = 0; k < species_map.size(); ++k) var[k] = source(species_map[k]) * air;
   const std::array<double, nfix> fixed = {water, air};
   std::array<double, nreact> rconst{};
-  racm_update_rconst(parcel.ph.data(), njv, rconst.data(), air, water, parcel.t);
+  racm_update_rconst(parcel.ph.data(), rconst.data(), air, parcel.t);
   std::array<double, nspec> atol, rtol;
   atol.fill(1.0);
   rtol.fill(1e-3);

@@ -33,22 +33,16 @@ struct Parcel {
     vc[at(lh2o2)] = 1e-9;
     vc[at(lpan)] = 5e-10;
     radicals.mo2 = 1e-12;
-    PhotolysisTable photoj = reload_photoj(base_photolysis_table());
-    scale_photoj(photoj, std::cos(40.0 * 3.141592653589793 / 180.0), 1.0);
-    ph = photolysis_arguments(photoj);
+    ph = table_photolysis(std::cos(40.0 * 3.141592653589793 / 180.0));
   }
 
   void step(ChemistryStep& chemistry) {
-    std::array<double, 17> vdrog3{};
-    chemistry.racm_interface(nspec_old, vc.data(), 0, dt, p, t, rho, moist, vdrog3.data(), 17,
-                             radicals, ph);
+    chemistry.racm_interface(vc.data(), dt, t, rho, moist, radicals, ph);
   }
 
   // The same step, reporting its rate integrals and clipping.
   void step(ChemistryStep& chemistry, StepBudget& budget) {
-    std::array<double, 17> vdrog3{};
-    chemistry.racm_interface_budget(nspec_old, vc.data(), 0, dt, p, t, rho, moist,
-                                    vdrog3.data(), 17, radicals, ph, budget);
+    chemistry.racm_interface_budget(vc.data(), dt, t, rho, moist, radicals, ph, budget);
   }
 };
 

@@ -55,7 +55,7 @@ inline std::array<double, nphot> daytime_photolysis() {
 inline Rates daytime_rates() {
   Rates r{};
   const auto j = daytime_photolysis();
-  racm_update_rconst(j.data(), nphot, r.data(), c_m_day, daytime_fixed()[0], temp_day);
+  racm_update_rconst(j.data(), r.data(), c_m_day, temp_day);
   return r;
 }
 

@@ -62,12 +62,12 @@ std::array<Box, L> four_boxes() {
   b[1].v = test::daytime_state();
   for (double& x : b[1].v) x *= 0.3;
   b[1].f = {0.002 * 2.9e19, 2.9e19};
-  racm_update_rconst(dark.data(), nphot, b[1].r.data(), 2.9e19, b[1].f[0], 255.0);
+  racm_update_rconst(dark.data(), b[1].r.data(), 2.9e19, 255.0);
   b[1].shift = 1.0 / 0.17;
   for (double& x : b[2].v) x = std::pow(10.0, decades(rng));
   b[2].f = {0.03 * 2.3e19, 2.3e19};
   const auto j = test::daytime_photolysis();
-  racm_update_rconst(j.data(), nphot, b[2].r.data(), 2.3e19, b[2].f[0], 315.0);
+  racm_update_rconst(j.data(), b[2].r.data(), 2.3e19, 315.0);
   b[2].shift = 1.0e-3;
   b[3] = b[0];
   for (int k = 0; k < nvar; k += 3) b[3].v[static_cast<std::size_t>(k)] = 0.0;

@@ -14,7 +14,7 @@ namespace {
 std::array<double, nreact> rates_at(double temp, double c_m, const std::array<double, nphot>& j) {
   std::array<double, nreact> r;
   r.fill(std::numeric_limits<double>::quiet_NaN());
-  racm_update_rconst(j.data(), nphot, r.data(), c_m, 0.0, temp);
+  racm_update_rconst(j.data(), r.data(), c_m, temp);
   return r;
 }
 

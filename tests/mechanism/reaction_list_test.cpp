@@ -146,7 +146,7 @@ TEST(PublishedMechanism, EveryRateCoefficientAtTwoTemperatures) {
   for (int k = 1; k <= nphot; ++k) j[at(k)] = 1e-4 * (1.0 + 0.37 * k);
   for (const auto& [t, air] : {std::pair{250.0, 1.9e19}, std::pair{310.0, 2.6e19}}) {
     std::array<double, nreact> rconst{};
-    racm_update_rconst(j.data(), nphot, rconst.data(), air, 4e17, t);
+    racm_update_rconst(j.data(), rconst.data(), air, t);
     for (const Listed& r : published().reactions) {
       const double expected = expected_coefficient(r, j.data(), t, air);
       EXPECT_NEAR(rconst[at(r.number)], expected, 1e-13 * std::fabs(expected))

@@ -10,6 +10,7 @@
 
 #include "run/run.hpp"
 #include "environment/solar.hpp"
+#include "run/sun.hpp"
 #include "tests/support/program_run.hpp"
 
 namespace box {
@@ -77,6 +78,32 @@ TEST(RunClock, MidnightBringsTheNextDay) {
 TEST(RunClock, NewYear) {
   expect_days(evening_to_morning("365 2025"), {{2025, 365}, {2026, 1}, {2026, 2}});
   expect_days(evening_to_morning("365 2024"), {{2024, 365}, {2024, 366}, {2025, 1}});
+}
+
+// The sun of a moment read without moving the run's sun (the last sample's
+// zenith cosine): the same bits as a sun that followed the day and was
+// placed there, at any later hour, across midnights and the year's end;
+// and the run's own sun is left where it was.
+TEST(RunSun, ZenithCosineOfAnyMomentLeavesTheSunAlone) {
+  const RunSun start(40.05, 88.37, 90.0, 2024, 365);
+  RunSun at_dusk = start;
+  at_dusk.follow(20.5);
+  at_dusk.place(20.5, {});
+  for (const double t : {20.5, 23.99, 24.0, 30.25, 47.5, 50.0, 75.75}) {
+    RunSun moved = at_dusk;
+    moved.follow(t);
+    const double expected = moved.place(t, {}).coszen;
+    EXPECT_EQ(at_dusk.coszen_at(t), expected) << t;
+  }
+  // Unmoved: still the first day's constants and hour angle.
+  EXPECT_EQ(at_dusk.state().astron.decl, start.state().astron.decl);
+  EXPECT_EQ(at_dusk.state().astron.eqtm, start.state().astron.eqtm);
+  RunSun again = start;
+  again.place(20.5, {});
+  EXPECT_EQ(at_dusk.state().deg2.hrang, again.state().deg2.hrang);
+  // Noon of the next day (the 366th of 2024) is daylight, the night before not.
+  EXPECT_GT(at_dusk.coszen_at(36.0), 0.3);
+  EXPECT_LT(at_dusk.coszen_at(24.0), 0.0);
 }
 
 }  // namespace
