@@ -299,140 +299,6 @@ const KeyEntry entries[] = {
      },
      [](const S& s, D d) { d.emplace_back("time.hours", format_number(s.time.hours)); },
      [](const S& s, T t) { put(t, "time.hours", s.time.hours); }},
-    // ----------------------------------------------------------- environment
-    {{"environment.temperature_K", KeyType::number, "", false,
-      "air temperature, K (150 to 350), instead of the site records'", "291.45"},
-     [](R r, N n, K k, I, S& s) {
-       const double v = r.number(n, k);
-       if (!(v >= 150.0 && v <= 350.0)) r.fail(&n, k, "expected a temperature from 150 to 350 K, found " + format_number(v));
-       s.environment.temperature_K = v;
-     },
-     [](const S& s, D d) { describe_optional(d, "environment.temperature_K", s.environment.temperature_K); },
-     [](const S& s, T t) { write_optional(t, "environment.temperature_K", s.environment.temperature_K); }},
-    {{"environment.pressure_Pa", KeyType::number, "", false, "air pressure, Pa (100 to 120000)", "95020"},
-     [](R r, N n, K k, I, S& s) {
-       const double v = r.number(n, k);
-       if (!(v >= 100.0 && v <= 120000.0))
-         r.fail(&n, k, "expected a pressure from 100 to 120000 Pa, found " + format_number(v));
-       s.environment.pressure_Pa = v;
-     },
-     [](const S& s, D d) { describe_optional(d, "environment.pressure_Pa", s.environment.pressure_Pa); },
-     [](const S& s, T t) { write_optional(t, "environment.pressure_Pa", s.environment.pressure_Pa); }},
-    {{"environment.relative_humidity", KeyType::number, "", false,
-      "percent over liquid water (a note above 100, an error above 105); or h2o_ppb or h2o_molecules_cm3",
-      "67.4"},
-     [](R r, N n, K k, I, S& s) {
-       const double v = r.number(n, k);
-       const std::string note = checked(r, n, k, [&](const std::string& w) { return check_relative_humidity(v, w); });
-       if (!note.empty()) s.notes.push_back(note);
-       s.environment.relative_humidity = v;
-     },
-     [](const S& s, D d) { describe_optional(d, "environment.relative_humidity", s.environment.relative_humidity); },
-     [](const S& s, T t) { write_optional(t, "environment.relative_humidity", s.environment.relative_humidity); }},
-    {{"environment.h2o_ppb", KeyType::number, "", false, "water vapour mole fraction, ppb", "1.5e7"},
-     [](R r, N n, K k, I, S& s) {
-       const double v = r.number(n, k);
-       if (v < 0.0) r.fail(&n, k, "expected a mole fraction of 0 ppb or more, found " + format_number(v));
-       check_ppb(r, n, k, v);
-       s.environment.h2o_ppb = v;
-     },
-     [](const S& s, D d) { describe_optional(d, "environment.h2o_ppb", s.environment.h2o_ppb); },
-     [](const S& s, T t) { write_optional(t, "environment.h2o_ppb", s.environment.h2o_ppb); }},
-    {{"environment.h2o_molecules_cm3", KeyType::number, "", false, "water vapour, molecules cm-3", "3e17"},
-     [](R r, N n, K k, I, S& s) {
-       const double v = r.number(n, k);
-       if (v < 0.0) r.fail(&n, k, "expected 0 molecules cm-3 or more, found " + format_number(v));
-       if (v > densest_air_per_cm3)
-         r.fail(&n, k, "expected at most the densest air's " + format_number(densest_air_per_cm3) +
-                           " molecules cm-3, found " + format_number(v));
-       s.environment.h2o_molecules_cm3 = v;
-     },
-     [](const S& s, D d) { describe_optional(d, "environment.h2o_molecules_cm3", s.environment.h2o_molecules_cm3); },
-     [](const S& s, T t) { write_optional(t, "environment.h2o_molecules_cm3", s.environment.h2o_molecules_cm3); }},
-    {{"environment.mixing_height_m", KeyType::number, "", false,
-      "height of the mixed layer emissions and deposition act over, m (replaces [emissions] mixing_height_m)",
-      "800.0"},
-     [](R r, N n, K k, I, S& s) {
-       const double h = r.number(n, k);
-       if (!(h > 0.0)) r.fail(&n, k, "expected a positive height in m, found " + format_number(h));
-       s.environment.mixing_height_m = h;
-       s.field.exchange.mixing_height_source = r.value_source(&n, k);
-     },
-     [](const S& s, D d) { describe_optional(d, "environment.mixing_height_m", s.environment.mixing_height_m); },
-     [](const S& s, T t) { write_optional(t, "environment.mixing_height_m", s.environment.mixing_height_m); }},
-    {{"environment.file", KeyType::path, "", true,
-      "a time series: header time_h plus any of the names above, values in their units", "\"met.csv\""},
-     [](R r, N n, K k, I, S& s) { s.environment.file = r.path(n, k); },
-     [](const S& s, D d) {
-       if (s.environment.file) d.emplace_back("environment.file", format_path(*s.environment.file));
-     },
-     [](const S& s, T t) {
-       if (s.environment.file) put(t, "environment.file", format_path(*s.environment.file));
-     }},
-    {{"environment.interpolation", KeyType::text, "linear", false,
-      "of the file's columns (and the photolysis file's): \"linear\" or \"step\"", "\"step\""},
-     [](R r, N n, K k, I, S& s) {
-       s.environment.interpolation = interpolation_from_name(r.word(n, k, {"linear", "step"}), r.value_source(&n, k));
-     },
-     [](const S& s, D d) {
-       if (s.environment.interpolation == Interpolation::step) d.emplace_back("environment.interpolation", "step");
-     },
-     [](const S& s, T t) {
-       if (s.environment.interpolation == Interpolation::step) put(t, "environment.interpolation", "step");
-     }},
-    // ------------------------------------------------------------ photolysis
-    {{"photolysis.method", KeyType::text, "specified", false,
-      "\"specified\" (the built-in mechanism's default), \"mcm\" (a mechanism file's default), \"file\", \"none\"",
-      "\"mcm\""},
-     [](R r, N n, K k, I, S& s) {
-       const std::string v = r.text(n, k);
-       s.photolysis.method = checked(r, n, k, [&](const std::string& w) { return photolysis_method_from_name(v, w); });
-     },
-     [](const S& s, D d) {
-       if (s.photolysis.method) d.emplace_back("photolysis.method", method_name(*s.photolysis.method));
-     },
-     [](const S& s, T t) {
-       if (s.photolysis.method) put(t, "photolysis.method", method_name(*s.photolysis.method));
-     }},
-    {{"photolysis.file", KeyType::path, "", true,
-      "method \"file\": a time series time_h,J1,J4,... (s-1, one column per MCM channel)", "\"j.csv\""},
-     [](R r, N n, K k, I, S& s) { s.photolysis.file = r.path(n, k); },
-     [](const S& s, D d) {
-       if (s.photolysis.file) d.emplace_back("photolysis.file", format_path(*s.photolysis.file));
-     },
-     [](const S& s, T t) {
-       if (s.photolysis.file) put(t, "photolysis.file", format_path(*s.photolysis.file));
-     }},
-    {{"photolysis.factor", KeyType::number, "", false,
-      "multiplies every calculated frequency (replaces [chemistry] photolysis_factor)", "0.8"},
-     [](R r, N n, K k, I, S& s) {
-       const double f = r.number(n, k);
-       if (f < 0.0) r.fail(&n, k, "expected a factor of 0 or more, found " + format_number(f));
-       s.photolysis.factor = f;
-     },
-     [](const S& s, D d) { describe_optional(d, "photolysis.factor", s.photolysis.factor); },
-     [](const S& s, T t) { write_optional(t, "photolysis.factor", s.photolysis.factor); }},
-    {{"photolysis.scale_to_observed", KeyType::text, "", false,
-      "\"\" or the column (of the environment file, else the constraints file) of the measured J4, s-1",
-      "\"J4\""},
-     [](R r, N n, K k, I, S& s) { s.photolysis.scale_to_observed = r.text(n, k); },
-     [](const S& s, D d) {
-       if (!s.photolysis.scale_to_observed.empty())
-         d.emplace_back("photolysis.scale_to_observed", s.photolysis.scale_to_observed);
-     },
-     [](const S& s, T t) {
-       if (!s.photolysis.scale_to_observed.empty())
-         put(t, "photolysis.scale_to_observed", s.photolysis.scale_to_observed);
-     }},
-    {{"photolysis.cloud_correction", KeyType::boolean, "false", false,
-      "true: times the records' radiation over clear-sky radiation, bounded to [0, 1.5]", "true"},
-     [](R r, N n, K k, I, S& s) { s.photolysis.cloud_correction = r.boolean(n, k); },
-     [](const S& s, D d) {
-       if (s.photolysis.cloud_correction) d.emplace_back("photolysis.cloud_correction", "true");
-     },
-     [](const S& s, T t) {
-       if (s.photolysis.cloud_correction) put(t, "photolysis.cloud_correction", true);
-     }},
     // --------------------------------------------------------------- initial
     {{"initial.<species>", KeyType::numbers_by_species, "", false,
       "initial mole fraction, ppb; species not named keep the built-in initial state", "40.0"},
@@ -761,6 +627,140 @@ const KeyEntry entries[] = {
      [](const S& s, T t) {
        if (writes_dilution(s.field)) table_at(t, "dilution.background");  // written even when empty
        write_values(t, "dilution.background", s.field.exchange.background);
+     }},
+    // ----------------------------------------------------------- environment
+    {{"environment.temperature_K", KeyType::number, "", false,
+      "air temperature, K (150 to 350), instead of the site records'", "291.45"},
+     [](R r, N n, K k, I, S& s) {
+       const double v = r.number(n, k);
+       if (!(v >= 150.0 && v <= 350.0)) r.fail(&n, k, "expected a temperature from 150 to 350 K, found " + format_number(v));
+       s.environment.temperature_K = v;
+     },
+     [](const S& s, D d) { describe_optional(d, "environment.temperature_K", s.environment.temperature_K); },
+     [](const S& s, T t) { write_optional(t, "environment.temperature_K", s.environment.temperature_K); }},
+    {{"environment.pressure_Pa", KeyType::number, "", false, "air pressure, Pa (100 to 120000)", "95020"},
+     [](R r, N n, K k, I, S& s) {
+       const double v = r.number(n, k);
+       if (!(v >= 100.0 && v <= 120000.0))
+         r.fail(&n, k, "expected a pressure from 100 to 120000 Pa, found " + format_number(v));
+       s.environment.pressure_Pa = v;
+     },
+     [](const S& s, D d) { describe_optional(d, "environment.pressure_Pa", s.environment.pressure_Pa); },
+     [](const S& s, T t) { write_optional(t, "environment.pressure_Pa", s.environment.pressure_Pa); }},
+    {{"environment.relative_humidity", KeyType::number, "", false,
+      "percent over liquid water (a note above 100, an error above 105); or h2o_ppb or h2o_molecules_cm3",
+      "67.4"},
+     [](R r, N n, K k, I, S& s) {
+       const double v = r.number(n, k);
+       const std::string note = checked(r, n, k, [&](const std::string& w) { return check_relative_humidity(v, w); });
+       if (!note.empty()) s.notes.push_back(note);
+       s.environment.relative_humidity = v;
+     },
+     [](const S& s, D d) { describe_optional(d, "environment.relative_humidity", s.environment.relative_humidity); },
+     [](const S& s, T t) { write_optional(t, "environment.relative_humidity", s.environment.relative_humidity); }},
+    {{"environment.h2o_ppb", KeyType::number, "", false, "water vapour mole fraction, ppb", "1.5e7"},
+     [](R r, N n, K k, I, S& s) {
+       const double v = r.number(n, k);
+       if (v < 0.0) r.fail(&n, k, "expected a mole fraction of 0 ppb or more, found " + format_number(v));
+       check_ppb(r, n, k, v);
+       s.environment.h2o_ppb = v;
+     },
+     [](const S& s, D d) { describe_optional(d, "environment.h2o_ppb", s.environment.h2o_ppb); },
+     [](const S& s, T t) { write_optional(t, "environment.h2o_ppb", s.environment.h2o_ppb); }},
+    {{"environment.h2o_molecules_cm3", KeyType::number, "", false, "water vapour, molecules cm-3", "3e17"},
+     [](R r, N n, K k, I, S& s) {
+       const double v = r.number(n, k);
+       if (v < 0.0) r.fail(&n, k, "expected 0 molecules cm-3 or more, found " + format_number(v));
+       if (v > densest_air_per_cm3)
+         r.fail(&n, k, "expected at most the densest air's " + format_number(densest_air_per_cm3) +
+                           " molecules cm-3, found " + format_number(v));
+       s.environment.h2o_molecules_cm3 = v;
+     },
+     [](const S& s, D d) { describe_optional(d, "environment.h2o_molecules_cm3", s.environment.h2o_molecules_cm3); },
+     [](const S& s, T t) { write_optional(t, "environment.h2o_molecules_cm3", s.environment.h2o_molecules_cm3); }},
+    {{"environment.mixing_height_m", KeyType::number, "", false,
+      "height of the mixed layer emissions and deposition act over, m (replaces [emissions] mixing_height_m)",
+      "800.0"},
+     [](R r, N n, K k, I, S& s) {
+       const double h = r.number(n, k);
+       if (!(h > 0.0)) r.fail(&n, k, "expected a positive height in m, found " + format_number(h));
+       s.environment.mixing_height_m = h;
+       s.field.exchange.mixing_height_source = r.value_source(&n, k);
+     },
+     [](const S& s, D d) { describe_optional(d, "environment.mixing_height_m", s.environment.mixing_height_m); },
+     [](const S& s, T t) { write_optional(t, "environment.mixing_height_m", s.environment.mixing_height_m); }},
+    {{"environment.file", KeyType::path, "", true,
+      "a time series: header time_h plus any of the names above, values in their units", "\"met.csv\""},
+     [](R r, N n, K k, I, S& s) { s.environment.file = r.path(n, k); },
+     [](const S& s, D d) {
+       if (s.environment.file) d.emplace_back("environment.file", format_path(*s.environment.file));
+     },
+     [](const S& s, T t) {
+       if (s.environment.file) put(t, "environment.file", format_path(*s.environment.file));
+     }},
+    {{"environment.interpolation", KeyType::text, "linear", false,
+      "of the file's columns (and the photolysis file's): \"linear\" or \"step\"", "\"step\""},
+     [](R r, N n, K k, I, S& s) {
+       s.environment.interpolation = interpolation_from_name(r.word(n, k, {"linear", "step"}), r.value_source(&n, k));
+     },
+     [](const S& s, D d) {
+       if (s.environment.interpolation == Interpolation::step) d.emplace_back("environment.interpolation", "step");
+     },
+     [](const S& s, T t) {
+       if (s.environment.interpolation == Interpolation::step) put(t, "environment.interpolation", "step");
+     }},
+    // ------------------------------------------------------------ photolysis
+    {{"photolysis.method", KeyType::text, "specified", false,
+      "\"specified\" (the built-in mechanism's default), \"mcm\" (a mechanism file's default), \"file\", \"none\"",
+      "\"mcm\""},
+     [](R r, N n, K k, I, S& s) {
+       const std::string v = r.text(n, k);
+       s.photolysis.method = checked(r, n, k, [&](const std::string& w) { return photolysis_method_from_name(v, w); });
+     },
+     [](const S& s, D d) {
+       if (s.photolysis.method) d.emplace_back("photolysis.method", method_name(*s.photolysis.method));
+     },
+     [](const S& s, T t) {
+       if (s.photolysis.method) put(t, "photolysis.method", method_name(*s.photolysis.method));
+     }},
+    {{"photolysis.file", KeyType::path, "", true,
+      "method \"file\": a time series time_h,J1,J4,... (s-1, one column per MCM channel)", "\"j.csv\""},
+     [](R r, N n, K k, I, S& s) { s.photolysis.file = r.path(n, k); },
+     [](const S& s, D d) {
+       if (s.photolysis.file) d.emplace_back("photolysis.file", format_path(*s.photolysis.file));
+     },
+     [](const S& s, T t) {
+       if (s.photolysis.file) put(t, "photolysis.file", format_path(*s.photolysis.file));
+     }},
+    {{"photolysis.factor", KeyType::number, "", false,
+      "multiplies every calculated frequency (replaces [chemistry] photolysis_factor)", "0.8"},
+     [](R r, N n, K k, I, S& s) {
+       const double f = r.number(n, k);
+       if (f < 0.0) r.fail(&n, k, "expected a factor of 0 or more, found " + format_number(f));
+       s.photolysis.factor = f;
+     },
+     [](const S& s, D d) { describe_optional(d, "photolysis.factor", s.photolysis.factor); },
+     [](const S& s, T t) { write_optional(t, "photolysis.factor", s.photolysis.factor); }},
+    {{"photolysis.scale_to_observed", KeyType::text, "", false,
+      "\"\" or the column (of the environment file, else the constraints file) of the measured J4, s-1",
+      "\"J4\""},
+     [](R r, N n, K k, I, S& s) { s.photolysis.scale_to_observed = r.text(n, k); },
+     [](const S& s, D d) {
+       if (!s.photolysis.scale_to_observed.empty())
+         d.emplace_back("photolysis.scale_to_observed", s.photolysis.scale_to_observed);
+     },
+     [](const S& s, T t) {
+       if (!s.photolysis.scale_to_observed.empty())
+         put(t, "photolysis.scale_to_observed", s.photolysis.scale_to_observed);
+     }},
+    {{"photolysis.cloud_correction", KeyType::boolean, "false", false,
+      "true: times the records' radiation over clear-sky radiation, bounded to [0, 1.5]", "true"},
+     [](R r, N n, K k, I, S& s) { s.photolysis.cloud_correction = r.boolean(n, k); },
+     [](const S& s, D d) {
+       if (s.photolysis.cloud_correction) d.emplace_back("photolysis.cloud_correction", "true");
+     },
+     [](const S& s, T t) {
+       if (s.photolysis.cloud_correction) put(t, "photolysis.cloud_correction", true);
      }},
     // --------------------------------------------------------------- spin_up
     {{"spin_up.max_days", KeyType::whole_number, "10", false,
