@@ -593,7 +593,8 @@ PYBIND11_MODULE(_core, m) {
   m.def("scenario_keys", [] {
     // (name, type, default, is_path, doc, option), in schema order.
     static const char* const type_names[] = {"boolean", "number", "whole number", "text", "path", "names",
-                                             "species selection", "numbers by species", "numbers by reaction"};
+                                             "species selection", "numbers by species", "numbers by reaction",
+                                             "names by family", "family constraints"};
     py::list keys;
     for (const ScenarioKey& k : scenario_keys())
       keys.append(py::make_tuple(std::string(k.name), type_names[static_cast<int>(k.type)],

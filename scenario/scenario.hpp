@@ -6,6 +6,7 @@
 // lines) is the default value; scenario files, the command line, ensemble
 // members and the Python interface only ever build values of this type.
 #include <filesystem>
+#include <memory>
 #include <optional>
 #include <string>
 #include <utility>
@@ -15,8 +16,24 @@
 #include "environment/emission_profile.hpp"
 #include "environment/exchange.hpp"
 #include "environment/observations.hpp"
+#include "environment/photolysis_frequencies.hpp"
+#include "environment/time_series.hpp"
 
 namespace box {
+
+// environment/calendar.hpp: the start day, and what the sun's formulas take.
+struct Date;
+struct SunSite;
+
+// A day of the proleptic Gregorian calendar, as [site] date gives it
+// (converts to and from environment/calendar's Date).
+struct CalendarDay {
+  int year = 0;
+  int month = 0;  // 1..12
+  int day = 0;
+
+  friend bool operator==(const CalendarDay&, const CalendarDay&) = default;
+};
 
 // A scenario that cannot be run: an unknown key, a value of the wrong type
 // or out of its range. The message names the file, the line and the key.
@@ -38,6 +55,22 @@ struct SiteSettings {
   std::filesystem::path parameters = "inputn";
   std::filesystem::path records = "ValuesAtSite_extractedFromWRFchemAug31.txt_test";
   RecordsLayout records_layout = RecordsLayout::lines;
+  // Whether the scenario named them (the defaults are the model's own day's
+  // files in the working directory).
+  bool parameters_given = false;
+  bool records_given = false;
+
+  // [site] latitude, longitude, date, utc_offset_hours: the site by keys,
+  // all four or none. Given, no parameter file is read.
+  std::optional<double> latitude;        // degrees north, -90..90
+  std::optional<double> longitude_east;  // degrees EAST, -180..180
+  std::optional<CalendarDay> date;       // the start day (local)
+  std::optional<double> utc_offset_hours;  // local time = UTC + offset, -12..14
+
+  bool by_keys() const { return latitude.has_value(); }
+  // What the sun's formulas take, from the keys (calendar's sun_site); only
+  // when by_keys(). Include environment/calendar.hpp to use it.
+  SunSite sun() const;
 };
 
 struct TimeSettings {
@@ -46,10 +79,15 @@ struct TimeSettings {
   double hours = 17.0;      // length of the run
 };
 
-// A species' initial mole fraction, set by name.
+// The units of [initial] values and of the CSV outputs.
+enum class ConcentrationUnit { ppb, molecules_cm3 };
+
+// A species' initial amount, set by name.
 struct InitialValue {
   int species = 0;   // mechanism index (ind_*)
-  double ppb = 0.0;  // mole fraction x 1e9
+  // In Scenario::initial_units: mole fraction x 1e9 (ppb, the default) or
+  // molecules cm-3.
+  double ppb = 0.0;
 };
 
 // A reaction's rate coefficient multiplied by a constant factor.
@@ -62,8 +100,92 @@ struct ChemistrySettings {
   std::string method = "ros3";  // ros2, ros3, ros4, rodas3, rodas4
   double rtol = 1.0e-3;
   double atol = 1.0;  // molecules cm-3
+  // [photolysis] factor, or the older [chemistry] photolysis_factor.
   double photolysis_factor = 1.0;
   std::vector<RateFactor> rate_factors;  // in increasing reaction number
+  // [chemistry] mechanism: a mechanism file (relative to the scenario
+  // file), or none for the built-in mechanism ("builtin").
+  std::optional<std::filesystem::path> mechanism_file;
+
+  bool builtin_mechanism() const { return !mechanism_file.has_value(); }
+};
+
+// [environment]: the state of the air by keys, constants or a time series,
+// instead of (or over) the site records.
+struct EnvironmentSettings {
+  std::optional<double> temperature_K;
+  std::optional<double> pressure_Pa;
+  // Water vapour: at most one of the three, as a constant or a column.
+  std::optional<double> relative_humidity;  // percent over liquid water
+  std::optional<double> h2o_ppb;
+  std::optional<double> h2o_molecules_cm3;
+  // [environment] mixing_height_m as given (the value used is
+  // FieldSettings::exchange.mixing_height_m, which it sets).
+  std::optional<double> mixing_height_m;
+  // [environment] file: time_h plus any of the names above, read and
+  // checked (values, coverage of the run) when the scenario is read.
+  std::optional<std::filesystem::path> file;
+  std::shared_ptr<const TimeSeries> series;  // its used columns; null without a file
+  Interpolation interpolation = Interpolation::linear;
+
+  // The quantity `name` ("temperature_K", ...) is set, by key or column.
+  bool names(std::string_view name) const;
+  bool given() const;  // any key of [environment]
+};
+
+// [photolysis]: how the photolysis frequencies are obtained.
+struct PhotolysisSettings {
+  // Unset: "specified" for the built-in mechanism, "mcm" for a mechanism
+  // file (effective_method()).
+  std::optional<PhotolysisMethod> method;
+  std::optional<std::filesystem::path> file;  // method file
+  std::shared_ptr<const TimeSeries> series;   // its J<n> columns, read and checked
+  // [photolysis] factor as given (the value used is
+  // ChemistrySettings::photolysis_factor).
+  std::optional<double> factor;
+  // "" or the column (of the environment file, else of the constraints
+  // file) holding the measured J4, s-1.
+  std::string scale_to_observed;
+  // The column itself, read and checked to cover the run; null for "".
+  std::shared_ptr<const TimeSeriesColumn> observed_j4;
+  bool cloud_correction = false;
+
+  PhotolysisMethod effective_method(bool builtin_mechanism) const {
+    return method.value_or(builtin_mechanism ? PhotolysisMethod::specified : PhotolysisMethod::mcm);
+  }
+};
+
+// [spin_up]: repeat the first 24 hours' forcing until the day repeats itself.
+struct SpinUpSettings {
+  bool enabled = false;  // a [spin_up] section is given
+  int max_days = 10;
+  double tolerance = 0.001;           // relative change day to day
+  std::vector<std::string> species;   // empty: every species above 1e-6 ppb
+  bool output_all = false;            // output = "all" (else "last")
+};
+
+// A member of a family: a species and its weight in the family's total
+// ("2 N2O5" counts N2O5 twice, as NOy does).
+struct FamilyMember {
+  std::string species;  // the mechanism's name (upper case for the built-in one)
+  double weight = 1.0;
+};
+
+// [constraints.families] NAME = { members, from_records | file_column }:
+// the members scaled by one factor at each step start so that their
+// weighted sum equals the observed total.
+struct FamilyConstraint {
+  std::string name;
+  std::vector<FamilyMember> members;
+  bool from_records = false;  // the total: the records' values of the members
+  std::string file_column;    // or this column of the [constraints] file
+  ValueSource source;
+};
+
+// [output] families = { Ox = ["O3", ...] }: family budgets.
+struct OutputFamily {
+  std::string name;
+  std::vector<std::string> members;
 };
 
 // Which species the CSV and NetCDF outputs hold.
@@ -81,6 +203,10 @@ struct OutputSettings {
   // Integrated reaction rates and species budgets per output interval.
   bool budgets = false;
   std::vector<std::string> budget_species = {"O3", "NO", "NO2", "HO", "HO2", "BRO"};
+  ConcentrationUnit units = ConcentrationUnit::ppb;  // of the CSV outputs
+  bool photolysis = false;   // photolysis.csv: every frequency used
+  bool diagnostics = false;  // diagnostics.csv
+  std::vector<OutputFamily> families;  // in name order
 
   bool wants(OutputFormat f) const;
 };
@@ -105,8 +231,10 @@ struct FieldSettings {
   // [emissions], [deposition], [dilution] (held species are added when the
   // inputs are read).
   ExchangeSettings exchange;
+  // [constraints.families], in name order.
+  std::vector<FamilyConstraint> families;
 
-  bool constrained() const { return !from_records.empty() || observations.has_value(); }
+  bool constrained() const { return !from_records.empty() || observations.has_value() || !families.empty(); }
   bool open() const {
     return constrained() || !exchange.emissions.empty() || !exchange.deposition.empty() ||
            exchange.dilution_per_s != 0.0;
@@ -123,9 +251,20 @@ struct Scenario {
   SiteSettings site;
   TimeSettings time;
   std::vector<InitialValue> initial;  // in the order given
+  ConcentrationUnit initial_units = ConcentrationUnit::ppb;
   ChemistrySettings chemistry;
+  EnvironmentSettings environment;
+  PhotolysisSettings photolysis;
   FieldSettings field;
+  SpinUpSettings spin_up;
   OutputSettings output;
+
+  // What reading the scenario found worth saying but not refusing (a
+  // relative humidity of 100-105 %, unused columns of a time series, a key
+  // given twice where the newer one wins): one line each, "note: <file>:
+  // line N: <key>: ...", for the program to print on standard error before
+  // the run.
+  std::vector<std::string> notes;
 
   // The run without arguments reads its site file as it goes and stops at
   // the first bad value with the hours before it written. A scenario run
@@ -137,6 +276,10 @@ struct Scenario {
   int steps_per_output() const { return output.every_seconds / time.step_seconds; }
   // Site records the run reads: one at the first step of every hour.
   int records_needed() const;
+  // The span of local hours the run's inputs must cover: the run, and with
+  // spin-up at least the first 24 hours, which it repeats.
+  double first_input_hour() const { return time.start_hour; }
+  double last_input_hour() const;
   // 1 ROS-2, 2 ROS-3, 3 ROS-4, 4 RODAS-3, 5 RODAS-4.
   int method_number() const;
 };

@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cmath>
 #include <fstream>
+#include <iterator>
+#include <memory>
 #include <limits>
 #include <map>
 #include <set>
@@ -11,6 +13,7 @@
 #include "common/closest_names.hpp"
 #include "common/format.hpp"
 #include "common/one_based.hpp"
+#include "environment/humidity.hpp"
 #include "mechanism/species_lookup.hpp"
 #include "mechanism/reaction_table.hpp"
 #include "scenario/key_reader.hpp"
@@ -168,10 +171,17 @@ class ScenarioReader {
     Scenario s;
     s.source = r_.source();
     read_section(root, "", s);
+    // An empty [spin_up] asks for spin-up with every default.
+    s.spin_up.enabled = root.contains("spin_up");
+    check_replaced_keys(root, s);
     // Emissions and deposition spread over the mixing layer; 1 km unless
     // the scenario says otherwise.
     if (!s.field.exchange.mixing_height_m) s.field.exchange.mixing_height_m = default_mixing_height_m;
     check_time(root, s);
+    check_site(root, s);
+    check_environment(root, s);
+    check_photolysis(root, s);
+    check_species_keys(root, s);
     return s;
   }
 
@@ -240,8 +250,11 @@ class ScenarioReader {
       }
       if (!node.is_table()) {
         const KeyEntry* sub = layout(full).items;
-        r_.fail(&node, full, sub != nullptr && sub->key.type == KeyType::numbers_by_reaction
-                                 ? "expected a table of R<number> = factor"
+        const KeyType type = sub != nullptr ? sub->key.type : KeyType::numbers_by_species;
+        r_.fail(&node, full, type == KeyType::numbers_by_reaction ? "expected a table of R<number> = factor"
+                             : type == KeyType::names_by_family   ? "expected a table of NAME = [\"SPECIES\", ...]"
+                             : type == KeyType::family_constraints
+                                 ? "expected a table of NAME = { members = [...], from_records | file_column }"
                                  : "expected a table of species = ppb");
       }
       read_section(*node.as_table(), full, s);
@@ -270,6 +283,249 @@ class ScenarioReader {
         throw ScenarioError(r_.source() + ": line " + std::to_string(key.source().begin.line) + ": " + full + ": " +
                             what);
       r_.fail(&node, full, what);
+    }
+  }
+
+  const toml::node* node(const toml::table& root, std::string_view key) const { return root.at_path(key).node(); }
+  bool given(const toml::table& root, std::string_view key) const { return node(root, key) != nullptr; }
+  [[noreturn]] void fail(const toml::table& root, std::string_view key, const std::string& what) const {
+    r_.fail(node(root, key), key, what);
+  }
+  std::string where(const toml::table& root, std::string_view key) const {
+    return r_.where(node(root, key), key) + ": " + std::string(key);
+  }
+
+  // Keys that replace older ones: the newer wins, with a note when both
+  // are given (a scenario written for an older model keeps running).
+  void check_replaced_keys(const toml::table& root, Scenario& s) const {
+    const auto replace = [&](std::string_view newer, std::string_view older) {
+      if (given(root, newer) && given(root, older))
+        s.notes.push_back("note: " + where(root, older) + ": replaced by " + std::string(newer) + " (" +
+                          r_.where(node(root, newer), newer) + "), whose value is used");
+    };
+    if (s.environment.mixing_height_m) {
+      replace("environment.mixing_height_m", "emissions.mixing_height_m");
+      s.field.exchange.mixing_height_m = s.environment.mixing_height_m;
+    }
+    if (s.photolysis.factor) {
+      replace("photolysis.factor", "chemistry.photolysis_factor");
+      s.chemistry.photolysis_factor = *s.photolysis.factor;
+    }
+  }
+
+  // [site] by keys: all four, and not with a parameter file.
+  void check_site(const toml::table& root, const Scenario& s) const {
+    static constexpr std::string_view keys[] = {"site.latitude", "site.longitude", "site.date",
+                                                "site.utc_offset_hours"};
+    const std::string_view* first = nullptr;
+    for (const std::string_view& k : keys)
+      if (given(root, k) && first == nullptr) first = &k;
+    if (first == nullptr) return;
+    for (const std::string_view& k : keys)
+      if (!given(root, k))
+        fail(root, *first, "the site by keys needs latitude, longitude, date and utc_offset_hours; " +
+                               std::string(k) + " is missing");
+    if (s.site.parameters_given)
+      fail(root, "site.parameters",
+           "a parameter file and the site by keys (" + where(root, *first) + ") are both given; give one of them");
+  }
+
+  // A time series named by `key`, read and checked: values non-negative
+  // and numeric (the reader), each used column covering the run's inputs.
+  std::shared_ptr<const TimeSeries> read_series(const toml::table& root, std::string_view key,
+                                                const std::filesystem::path& file, const ColumnFilter& used,
+                                                const Scenario& s) const {
+    try {
+      auto series = std::make_shared<TimeSeries>(read_time_series(file, used));
+      for (const TimeSeriesColumn& c : series->columns)
+        series->require_covers(c, s.first_input_hour(), s.last_input_hour());
+      return series;
+    } catch (const ScenarioError&) {
+      throw;
+    } catch (const InputError& e) {
+      throw ScenarioError(where(root, key) + ": " + e.what());
+    }
+  }
+
+  void note_unused(const toml::table& root, std::string_view key, const TimeSeries& series, Scenario& s) const {
+    if (!series.unused.empty())
+      s.notes.push_back("note: " + where(root, key) + ": " + series.file + ": columns not used: " + join(series.unused));
+  }
+
+  void check_environment(const toml::table& root, Scenario& s) const {
+    EnvironmentSettings& e = s.environment;
+    static constexpr std::string_view quantities[] = {"temperature_K", "pressure_Pa",       "relative_humidity",
+                                                      "h2o_ppb",       "h2o_molecules_cm3", "mixing_height_m"};
+    if (e.file) {
+      const std::string observed = s.photolysis.scale_to_observed;
+      const ColumnFilter used = [&](std::string_view name) {
+        if (!observed.empty() && name == observed) return true;
+        return std::find(std::begin(quantities), std::end(quantities), name) != std::end(quantities);
+      };
+      e.series = read_series(root, "environment.file", *e.file, used, s);
+      note_unused(root, "environment.file", *e.series, s);
+      for (const TimeSeriesColumn& c : e.series->columns) {
+        const std::string k = "environment." + c.name;
+        if (given(root, k))
+          fail(root, k, "given both as a constant and as a column of " + e.series->file + "; give one of them");
+        for (std::size_t i = 0; i < c.values.size(); ++i) {
+          const std::string at = e.series->file + ": line " + std::to_string(c.line[i]) + ": " + c.name;
+          const double v = c.values[i];
+          const auto bad = [&](const std::string& what) { throw ScenarioError(where(root, "environment.file") + ": " + at + ": " + what); };
+          if (c.name == "temperature_K" && !(v >= 150.0 && v <= 350.0))
+            bad("expected a temperature from 150 to 350 K, found " + format_number(v));
+          if (c.name == "pressure_Pa" && !(v >= 100.0 && v <= 120000.0))
+            bad("expected a pressure from 100 to 120000 Pa, found " + format_number(v));
+          if (c.name == "mixing_height_m" && !(v > 0.0)) bad("expected a positive height in m, found " + format_number(v));
+          if (c.name == "relative_humidity") {
+            try {
+              const std::string note = check_relative_humidity(v, at);
+              if (!note.empty()) s.notes.push_back(note);
+            } catch (const InputError& x) {
+              throw ScenarioError(where(root, "environment.file") + ": " + x.what());
+            }
+          }
+        }
+      }
+    }
+    // Water vapour in one form only.
+    std::vector<std::string> water;
+    for (const char* name : {"relative_humidity", "h2o_ppb", "h2o_molecules_cm3"})
+      if (e.names(name)) water.emplace_back(name);
+    if (water.size() > 1) {
+      const std::string k = "environment." + water[1];
+      fail(root, given(root, k) ? k : "environment.file",
+           "water vapour is given as " + join(water, " and ") +
+               "; expected one of relative_humidity, h2o_ppb, h2o_molecules_cm3");
+    }
+    // Where [environment] and the site records both give a quantity, the
+    // environment's is used.
+    if (!water.empty()) {
+      for (const NamedSpecies& h : s.field.from_records)
+        if (h.species == "H2O")
+          s.notes.push_back("note: " + h.source.describe() + ": H2O follows [environment] " + water[0] +
+                            ", not the site records' q2");
+    }
+    if (s.site.records_given) {
+      std::vector<std::string> replaced;
+      for (const char* name : {"temperature_K", "pressure_Pa"})
+        if (e.names(name)) replaced.emplace_back(name);
+      if (!replaced.empty())
+        s.notes.push_back("note: " + where(root, "site.records") + ": [environment] " + join(replaced, " and ") +
+                          " replace the site records' values");
+    }
+  }
+
+  void check_photolysis(const toml::table& root, Scenario& s) const {
+    PhotolysisSettings& p = s.photolysis;
+    const PhotolysisMethod method = p.effective_method(s.chemistry.builtin_mechanism());
+    if (method == PhotolysisMethod::file && !p.file)
+      fail(root, "photolysis.method", "method \"file\" needs photolysis.file, a time series time_h,J1,J4,...");
+    if (p.file && method != PhotolysisMethod::file)
+      fail(root, "photolysis.file",
+           std::string("a photolysis file is read only with method = \"file\" (the method is \"") +
+               (method == PhotolysisMethod::specified ? "specified"
+                : method == PhotolysisMethod::mcm     ? "mcm"
+                                                      : "none") +
+               "\")");
+    if (p.file) {
+      // Every column J<n>; the mechanism's channels are matched to them
+      // when the mechanism is set up.
+      const ColumnFilter channels = [](std::string_view name) {
+        return name.size() > 1 && name[0] == 'J' &&
+               name.find_first_not_of("0123456789", 1) == std::string_view::npos;
+      };
+      p.series = read_series(root, "photolysis.file", *p.file, channels, s);
+      note_unused(root, "photolysis.file", *p.series, s);
+      if (p.series->columns.empty())
+        fail(root, "photolysis.file", p.series->file + " has no channel columns J<n> (J1, J4, ...)");
+    }
+    if (method == PhotolysisMethod::none) {
+      if (!p.scale_to_observed.empty())
+        fail(root, "photolysis.scale_to_observed", "method \"none\" has no frequencies to scale");
+      if (p.cloud_correction)
+        fail(root, "photolysis.cloud_correction", "method \"none\" has no frequencies to correct");
+    }
+    if (p.scale_to_observed.empty()) return;
+    const std::string& name = p.scale_to_observed;
+    const std::string_view key = "photolysis.scale_to_observed";
+    if (s.environment.series != nullptr) {
+      if (const TimeSeriesColumn* c = s.environment.series->find(name)) {
+        p.observed_j4 = std::make_shared<TimeSeriesColumn>(*c);
+        return;
+      }
+    }
+    if (s.field.observations) {
+      const auto series = read_series(root, "constraints.file", *s.field.observations,
+                                      [&](std::string_view n) { return n == name; }, s);
+      if (const TimeSeriesColumn* c = series->find(name)) {
+        p.observed_j4 = std::make_shared<TimeSeriesColumn>(*c);
+        return;
+      }
+    }
+    std::string files;
+    if (s.environment.file) files = s.environment.file->generic_string();
+    if (s.field.observations) files += (files.empty() ? "" : " or ") + s.field.observations->generic_string();
+    fail(root, key, files.empty() ? "names the column \"" + name + "\", but neither [environment] file nor "
+                                    "[constraints] file is given"
+                                  : "no column \"" + name + "\" in " + files);
+  }
+
+  // The species the new keys name, and the families' consistency.
+  void check_species_keys(const toml::table& root, Scenario& s) const {
+    const bool builtin = s.chemistry.builtin_mechanism();
+    // A mechanism file's names are checked when it is read.
+    const auto known = [&](std::string_view key, std::string& name) {
+      if (!builtin) return;
+      const int index = find_species(name).value_or(0);
+      if (index >= 1 && index <= nvar) {
+        name = std::string(mech::species_names[at(index)]);
+        return;
+      }
+      std::string what = "\"" + name + "\" is no integrated species";
+      const std::vector<std::string_view> names(mech::species_names.begin(), mech::species_names.end());
+      const auto close = closest_names(name, names);
+      if (index == 0 && !close.empty()) what += " (close: " + join(close) + ")";
+      fail(root, key, what);
+    };
+    for (std::string& name : s.spin_up.species) known("spin_up.species", name);
+    for (OutputFamily& f : s.output.families)
+      for (std::string& name : f.members) known("output.families." + f.name, name);
+
+    std::vector<std::pair<std::string, std::string>> member_of;  // species, family
+    for (FamilyConstraint& f : s.field.families) {
+      const std::string key = "constraints.families." + f.name;
+      for (FamilyMember& m : f.members) {
+        known(key, m.species);
+        for (const auto& [species, family] : member_of)
+          if (species == m.species)
+            fail(root, key, m.species + " is a member of family " + family + " too; a species can be scaled by one "
+                                                                             "family only");
+        member_of.emplace_back(m.species, f.name);
+        for (const NamedSpecies& h : s.field.from_records)
+          if (h.species == m.species)
+            fail(root, key, m.species + " is also held individually ([constraints] from_records); hold it one way");
+        for (const std::string& o : s.field.observation_species)
+          if (o == m.species || (find_species(o) && find_species(o) == find_species(m.species)))
+            fail(root, key, m.species + " is also held individually ([constraints] species); hold it one way");
+        if (f.from_records) {
+          const bool observed = std::any_of(std::begin(record_species), std::end(record_species), [&](const char* r) {
+            return find_species(r).has_value() && find_species(r) == find_species(m.species);
+          });
+          if (!observed)
+            fail(root, key, m.species + " is not observed in the site records (they observe O3, NO, NO2, CO, "
+                                        "HCHO and, as q2, H2O); use file_column");
+        }
+      }
+      if (!f.file_column.empty()) {
+        if (!s.field.observations)
+          fail(root, key, "file_column \"" + f.file_column + "\" names a column of the [constraints] file, but no "
+                                                               "file is given");
+        const auto series =
+            read_series(root, key, *s.field.observations, [&](std::string_view n) { return n == f.file_column; }, s);
+        if (series->find(f.file_column) == nullptr)
+          fail(root, key, "no column \"" + f.file_column + "\" in " + series->file);
+      }
     }
   }
 

@@ -10,10 +10,13 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <cstdlib>
 #include <iterator>
 
 #include "common/closest_names.hpp"
 #include "common/one_based.hpp"
+#include "environment/calendar.hpp"
+#include "environment/humidity.hpp"
 #include "mechanism/species_lookup.hpp"
 #include "scenario/key_reader.hpp"
 
@@ -107,6 +110,78 @@ void check_ppb(const KeyReader& r, const toml::node& n, const std::string& key, 
     r.fail(&n, key, "expected a mole fraction of at most 1e9 ppb (all of the air), found " + format_number(ppb));
 }
 
+// A check of environment/ (calendar, humidity) as a scenario error naming
+// the file, the line and the key.
+template <class F>
+auto checked(const KeyReader& r, const toml::node& n, const std::string& key, F&& f) {
+  try {
+    return f(r.where(&n, key) + ": " + key);
+  } catch (const ScenarioError&) {
+    throw;
+  } catch (const InputError& e) {
+    throw ScenarioError(e.what());
+  }
+}
+
+const char* units_name(ConcentrationUnit u) { return u == ConcentrationUnit::ppb ? "ppb" : "molecules cm-3"; }
+ConcentrationUnit units_from(const KeyReader& r, const toml::node& n, const std::string& key) {
+  return r.word(n, key, {"ppb", "molecules cm-3"}) == "ppb" ? ConcentrationUnit::ppb
+                                                             : ConcentrationUnit::molecules_cm3;
+}
+
+const char* method_name(PhotolysisMethod m) {
+  switch (m) {
+    case PhotolysisMethod::specified: return "specified";
+    case PhotolysisMethod::mcm: return "mcm";
+    case PhotolysisMethod::file: return "file";
+    case PhotolysisMethod::none: return "none";
+  }
+  return "";
+}
+
+std::string date_text(const CalendarDay& d) {
+  char text[16];
+  std::snprintf(text, sizeof text, "%04d-%02d-%02d", d.year, d.month, d.day);
+  return text;
+}
+
+// A number of [environment] or [site] that is described and written only
+// when given.
+void describe_optional(Description& d, std::string_view key, const std::optional<double>& v) {
+  if (v) d.emplace_back(std::string(key), format_number(*v));
+}
+void write_optional(toml::table& root, std::string_view key, const std::optional<double>& v) {
+  if (v) put(root, key, *v);
+}
+
+// "2 N2O5" -> {N2O5, 2}; "NO" -> {NO, 1}.
+FamilyMember family_member(const KeyReader& r, const toml::node& n, const std::string& key, const std::string& text) {
+  FamilyMember m;
+  const auto blank = text.find_first_of(" \t");
+  std::string name = text;
+  if (blank != std::string::npos) {
+    const std::string weight = text.substr(0, blank);
+    name = text.substr(text.find_first_not_of(" \t", blank));
+    char* end = nullptr;
+    m.weight = std::strtod(weight.c_str(), &end);
+    if (end != weight.c_str() + weight.size() || !std::isfinite(m.weight) || !(m.weight > 0.0))
+      r.fail(&n, key, "expected a member \"NAME\" or \"WEIGHT NAME\" with a positive weight, found \"" + text + "\"");
+  }
+  if (name.empty()) r.fail(&n, key, "expected a member \"NAME\" or \"WEIGHT NAME\", found \"" + text + "\"");
+  m.species = name;
+  return m;
+}
+
+std::string member_text(const FamilyMember& m) {
+  return m.weight == 1.0 ? m.species : format_number(m.weight) + " " + m.species;
+}
+
+std::string family_text(const FamilyConstraint& f) {
+  std::vector<std::string> members;
+  for (const FamilyMember& m : f.members) members.push_back(member_text(m));
+  return comma_list(members) + (f.from_records ? " (from_records)" : " (file_column " + f.file_column + ")");
+}
+
 using S = Scenario;
 using R = const KeyReader&;
 using N = const toml::node&;
@@ -119,12 +194,20 @@ const KeyEntry entries[] = {
     // ------------------------------------------------------------------ site
     {{"site.parameters", KeyType::path, "inputn", true, "the site and day (latitude, longitude, date)",
       "\"site-parameters\""},
-     [](R r, N n, K k, I, S& s) { s.site.parameters = r.path(n, k); },
+     [](R r, N n, K k, I, S& s) {
+       s.site.parameters = r.path(n, k);
+       s.site.parameters_given = true;
+     },
      [](const S& s, D d) { d.emplace_back("site.parameters", format_path(s.site.parameters)); },
-     [](const S& s, T t) { put(t, "site.parameters", format_path(s.site.parameters)); }},
+     [](const S& s, T t) {
+       if (!s.site.by_keys()) put(t, "site.parameters", format_path(s.site.parameters));
+     }},
     {{"site.records", KeyType::path, "ValuesAtSite_extractedFromWRFchemAug31.txt_test", true,
       "hourly records: temperature, pressure, radiation, observed gases", "\"records.txt\""},
-     [](R r, N n, K k, I, S& s) { s.site.records = r.path(n, k); },
+     [](R r, N n, K k, I, S& s) {
+       s.site.records = r.path(n, k);
+       s.site.records_given = true;
+     },
      [](const S& s, D d) { d.emplace_back("site.records", format_path(s.site.records)); },
      [](const S& s, T t) { put(t, "site.records", format_path(s.site.records)); }},
     {{"site.records_layout", KeyType::text, "lines", false,
@@ -138,6 +221,50 @@ const KeyEntry entries[] = {
      [](const S& s, T t) {
        put(t, "site.records_layout", s.site.records_layout == RecordsLayout::lines ? "lines" : "free");
      }},
+    {{"site.latitude", KeyType::number, "", false,
+      "degrees north, -90 to 90; [site] latitude, longitude, date and utc_offset_hours replace the parameter file",
+      "52.4"},
+     [](R r, N n, K k, I, S& s) {
+       const double v = r.number(n, k);
+       checked(r, n, k, [&](const std::string& w) { check_latitude(v, w); });
+       s.site.latitude = v;
+     },
+     [](const S& s, D d) { describe_optional(d, "site.latitude", s.site.latitude); },
+     [](const S& s, T t) { write_optional(t, "site.latitude", s.site.latitude); }},
+    {{"site.longitude", KeyType::number, "", false, "degrees EAST, -180 to 180", "-1.9"},
+     [](R r, N n, K k, I, S& s) {
+       const double v = r.number(n, k);
+       checked(r, n, k, [&](const std::string& w) { check_longitude(v, w); });
+       s.site.longitude_east = v;
+     },
+     [](const S& s, D d) { describe_optional(d, "site.longitude", s.site.longitude_east); },
+     [](const S& s, T t) { write_optional(t, "site.longitude", s.site.longitude_east); }},
+    {{"site.date", KeyType::text, "", false, "the start day, \"YYYY-MM-DD\"", "\"2024-07-15\""},
+     [](R r, N n, K k, I, S& s) {
+       // A TOML date (2024-07-15, unquoted) is taken as well as the string.
+       const auto* toml_date = n.as_date();
+       const std::string text_date =
+           toml_date != nullptr
+               ? date_text({toml_date->get().year, toml_date->get().month, toml_date->get().day})
+               : r.text(n, k);
+       const Date d = checked(r, n, k, [&](const std::string& w) { return parse_date(text_date, w); });
+       s.site.date = CalendarDay{d.year, d.month, d.day};
+     },
+     [](const S& s, D d) {
+       if (s.site.date) d.emplace_back("site.date", date_text(*s.site.date));
+     },
+     [](const S& s, T t) {
+       if (s.site.date) put(t, "site.date", date_text(*s.site.date));
+     }},
+    {{"site.utc_offset_hours", KeyType::number, "", false,
+      "local time = UTC + offset, hours (-12 to 14); start_hour and every time_h are local", "1.0"},
+     [](R r, N n, K k, I, S& s) {
+       const double v = r.number(n, k);
+       checked(r, n, k, [&](const std::string& w) { check_utc_offset(v, w); });
+       s.site.utc_offset_hours = v;
+     },
+     [](const S& s, D d) { describe_optional(d, "site.utc_offset_hours", s.site.utc_offset_hours); },
+     [](const S& s, T t) { write_optional(t, "site.utc_offset_hours", s.site.utc_offset_hours); }},
     // ------------------------------------------------------------------ time
     {{"time.start_hour", KeyType::number, "5", false, "local time of the first step, hours", "6.5", "--start-hour",
       "Local time of the first step, hours"},
@@ -185,10 +312,8 @@ const KeyEntry entries[] = {
          r.fail(&n, k, what);
        }
        if (index == nspec) r.fail(&n, k, "M is the air itself and cannot be set");
-       const double ppb = r.number(n, k);
-       if (ppb < 0.0) r.fail(&n, k, "expected a mole fraction of 0 ppb or more, found " + format_number(ppb));
-       check_ppb(r, n, k, ppb);
-       s.initial.push_back({index, ppb});
+       const double v = r.number(n, k);
+       s.initial.push_back({index, v});
      },
      [](const S& s, D d) {
        for (const InitialValue& v : s.initial) d.emplace_back("initial." + species_name(v.species), format_number(v.ppb));
@@ -196,6 +321,28 @@ const KeyEntry entries[] = {
      [](const S& s, T t) {
        toml::table& initial = table_at(t, "initial");  // written even when empty
        for (const InitialValue& v : s.initial) initial.insert_or_assign(species_name(v.species), v.ppb);
+     },
+     // Checked once the section's units are known.
+     [](R r, N n, K k, const S& s) {
+       const double v = r.number(n, k);
+       if (s.initial_units == ConcentrationUnit::ppb) {
+         if (v < 0.0) r.fail(&n, k, "expected a mole fraction of 0 ppb or more, found " + format_number(v));
+         check_ppb(r, n, k, v);
+         return;
+       }
+       if (v < 0.0) r.fail(&n, k, "expected 0 molecules cm-3 or more, found " + format_number(v));
+       if (v > densest_air_per_cm3)
+         r.fail(&n, k, "expected at most the densest air's " + format_number(densest_air_per_cm3) +
+                           " molecules cm-3, found " + format_number(v));
+     }},
+    {{"initial.units", KeyType::text, "ppb", false, "of the [initial] values: \"ppb\" or \"molecules cm-3\"",
+      "\"molecules cm-3\""},
+     [](R r, N n, K k, I, S& s) { s.initial_units = units_from(r, n, k); },
+     [](const S& s, D d) {
+       if (s.initial_units != ConcentrationUnit::ppb) d.emplace_back("initial.units", units_name(s.initial_units));
+     },
+     [](const S& s, T t) {
+       if (s.initial_units != ConcentrationUnit::ppb) put(t, "initial.units", units_name(s.initial_units));
      }},
     // ------------------------------------------------------------- chemistry
     {{"chemistry.method", KeyType::text, "ros3", false, "ros2 | ros3 | ros4 | rodas3 | rodas4", "\"rodas4\"",
@@ -226,14 +373,18 @@ const KeyEntry entries[] = {
      },
      [](const S& s, D d) { d.emplace_back("chemistry.atol", format_number(s.chemistry.atol)); },
      [](const S& s, T t) { put(t, "chemistry.atol", s.chemistry.atol); }},
-    {{"chemistry.photolysis_factor", KeyType::number, "1", false, "multiplies every photolysis frequency", "0.5"},
+    {{"chemistry.photolysis_factor", KeyType::number, "1", false,
+      "multiplies every photolysis frequency (the older name of [photolysis] factor)", "0.5"},
      [](R r, N n, K k, I, S& s) {
        s.chemistry.photolysis_factor = r.number(n, k);
        if (s.chemistry.photolysis_factor < 0.0)
          r.fail(&n, k, "expected a factor of 0 or more, found " + format_number(s.chemistry.photolysis_factor));
      },
      [](const S& s, D d) { d.emplace_back("chemistry.photolysis_factor", format_number(s.chemistry.photolysis_factor)); },
-     [](const S& s, T t) { put(t, "chemistry.photolysis_factor", s.chemistry.photolysis_factor); }},
+     [](const S& s, T t) {
+       // [photolysis] factor, when given, says the same.
+       if (!s.photolysis.factor) put(t, "chemistry.photolysis_factor", s.chemistry.photolysis_factor);
+     }},
     {{"chemistry.rate_factors.R<n>", KeyType::numbers_by_reaction, "", false,
       "multiplies reaction n's rate coefficient (see boxmodel-rates)", "1.5"},
      [](R r, N n, K k, I item, S& s) {
@@ -254,6 +405,25 @@ const KeyEntry entries[] = {
      [](const S& s, T t) {
        toml::table& factors = table_at(t, "chemistry.rate_factors");  // written even when empty
        for (const RateFactor& f : s.chemistry.rate_factors) factors.insert("R" + std::to_string(f.reaction), f.factor);
+     }},
+    {{"chemistry.mechanism", KeyType::path, "builtin", true,
+      "\"builtin\", or a mechanism file (relative to the scenario file)", "\"mechanism.txt\""},
+     [](R r, N n, K k, I, S& s) {
+       if (n.is_string() && r.text(n, k) == "builtin") {
+         s.chemistry.mechanism_file.reset();
+         return;
+       }
+       const fs::path p = r.path(n, k);
+       std::error_code ec;
+       if (!fs::is_regular_file(p, ec))
+         r.fail(&n, k, "no mechanism file " + format_path(p) + " (expected \"builtin\" or a mechanism file)");
+       s.chemistry.mechanism_file = p;
+     },
+     [](const S& s, D d) {
+       if (s.chemistry.mechanism_file) d.emplace_back("chemistry.mechanism", format_path(*s.chemistry.mechanism_file));
+     },
+     [](const S& s, T t) {
+       if (s.chemistry.mechanism_file) put(t, "chemistry.mechanism", format_path(*s.chemistry.mechanism_file));
      }},
     {{"initial.from_first_record", KeyType::boolean, "false", false,
       "true: O3, NO, NO2, CO, HCHO from the first site record", "true"},
@@ -329,6 +499,52 @@ const KeyEntry entries[] = {
        if (s.field.constrained())
          put(t, "constraints.interpolation", s.field.interpolation == Interpolation::linear ? "linear" : "step");
      }},
+    {{"constraints.families.<family>", KeyType::family_constraints, "", false,
+      "a family's members (\"2 N2O5\": weight 2) scaled together to an observed total: from_records = true, "
+      "or file_column = \"NAME\" of the constraints file",
+      "{ members = [\"NO\", \"NO2\"], from_records = true }"},
+     [](R r, N n, K k, I item, S& s) {
+       const toml::table* t = n.as_table();
+       if (t == nullptr)
+         r.fail(&n, k, std::string("expected a table { members = [...], from_records = true } or "
+                                   "{ members = [...], file_column = \"NAME\" }, found ") + KeyReader::type_name(n));
+       FamilyConstraint f;
+       f.name = std::string(item);
+       f.source = r.value_source(&n, k);
+       for (auto&& [name, value] : *t) {
+         const std::string sub = k + "." + std::string(name.str());
+         if (name == "members") {
+           for (const std::string& m : r.strings(value, sub)) f.members.push_back(family_member(r, value, sub, m));
+           if (f.members.empty()) r.fail(&value, sub, "expected at least one member");
+         } else if (name == "from_records") {
+           f.from_records = r.boolean(value, sub);
+         } else if (name == "file_column") {
+           f.file_column = r.text(value, sub);
+           if (f.file_column.empty()) r.fail(&value, sub, "expected a column name, found an empty string");
+         } else {
+           r.fail(&value, sub, "unknown key (expected members, from_records or file_column)");
+         }
+       }
+       if (f.members.empty()) r.fail(&n, k, "missing: members = [\"SPECIES\", ...]");
+       if (f.from_records == !f.file_column.empty())
+         r.fail(&n, k, f.from_records ? "expected one source of the total, found both from_records and file_column"
+                                      : "expected a source of the total: from_records = true or file_column = \"NAME\"");
+       s.field.families.push_back(std::move(f));
+     },
+     [](const S& s, D d) {
+       for (const FamilyConstraint& f : s.field.families) d.emplace_back("constraints.families." + f.name, family_text(f));
+     },
+     [](const S& s, T t) {
+       for (const FamilyConstraint& f : s.field.families) {
+         toml::table family;
+         std::vector<std::string> members;
+         for (const FamilyMember& m : f.members) members.push_back(member_text(m));
+         family.insert("members", array_of(members));
+         if (f.from_records) family.insert("from_records", true);
+         else family.insert("file_column", f.file_column);
+         table_at(t, "constraints.families").insert_or_assign(f.name, std::move(family));
+       }
+     }},
     // ------------------------------------------------ emissions, deposition
     {{"emissions.mixing_height_m", KeyType::number, "1000", false,
       "height of the mixed layer emissions and deposition act over, m", "500.0"},
@@ -343,7 +559,9 @@ const KeyEntry entries[] = {
          d.emplace_back("emissions.mixing_height_m", format_number(s.field.exchange.mixing_height_m.value_or(0.0)));
      },
      [](const S& s, T t) {
-       if (s.field.exchange.mixing_height_m) put(t, "emissions.mixing_height_m", *s.field.exchange.mixing_height_m);
+       // [environment] mixing_height_m, when given, says the same.
+       if (s.field.exchange.mixing_height_m && !s.environment.mixing_height_m)
+         put(t, "emissions.mixing_height_m", *s.field.exchange.mixing_height_m);
      }},
     {{"emissions.profile", KeyType::text, "constant", false,
       "\"constant\", or \"daylight\": follows cos(zenith), none at night, same daily total", "\"daylight\""},
@@ -409,6 +627,186 @@ const KeyEntry entries[] = {
      [](const S& s, T t) {
        if (writes_dilution(s.field)) table_at(t, "dilution.background");  // written even when empty
        write_values(t, "dilution.background", s.field.exchange.background);
+     }},
+    // ----------------------------------------------------------- environment
+    {{"environment.temperature_K", KeyType::number, "", false,
+      "air temperature, K (150 to 350), instead of the site records'", "291.45"},
+     [](R r, N n, K k, I, S& s) {
+       const double v = r.number(n, k);
+       if (!(v >= 150.0 && v <= 350.0)) r.fail(&n, k, "expected a temperature from 150 to 350 K, found " + format_number(v));
+       s.environment.temperature_K = v;
+     },
+     [](const S& s, D d) { describe_optional(d, "environment.temperature_K", s.environment.temperature_K); },
+     [](const S& s, T t) { write_optional(t, "environment.temperature_K", s.environment.temperature_K); }},
+    {{"environment.pressure_Pa", KeyType::number, "", false, "air pressure, Pa (100 to 120000)", "95020"},
+     [](R r, N n, K k, I, S& s) {
+       const double v = r.number(n, k);
+       if (!(v >= 100.0 && v <= 120000.0))
+         r.fail(&n, k, "expected a pressure from 100 to 120000 Pa, found " + format_number(v));
+       s.environment.pressure_Pa = v;
+     },
+     [](const S& s, D d) { describe_optional(d, "environment.pressure_Pa", s.environment.pressure_Pa); },
+     [](const S& s, T t) { write_optional(t, "environment.pressure_Pa", s.environment.pressure_Pa); }},
+    {{"environment.relative_humidity", KeyType::number, "", false,
+      "percent over liquid water (a note above 100, an error above 105); or h2o_ppb or h2o_molecules_cm3",
+      "67.4"},
+     [](R r, N n, K k, I, S& s) {
+       const double v = r.number(n, k);
+       const std::string note = checked(r, n, k, [&](const std::string& w) { return check_relative_humidity(v, w); });
+       if (!note.empty()) s.notes.push_back(note);
+       s.environment.relative_humidity = v;
+     },
+     [](const S& s, D d) { describe_optional(d, "environment.relative_humidity", s.environment.relative_humidity); },
+     [](const S& s, T t) { write_optional(t, "environment.relative_humidity", s.environment.relative_humidity); }},
+    {{"environment.h2o_ppb", KeyType::number, "", false, "water vapour mole fraction, ppb", "1.5e7"},
+     [](R r, N n, K k, I, S& s) {
+       const double v = r.number(n, k);
+       if (v < 0.0) r.fail(&n, k, "expected a mole fraction of 0 ppb or more, found " + format_number(v));
+       check_ppb(r, n, k, v);
+       s.environment.h2o_ppb = v;
+     },
+     [](const S& s, D d) { describe_optional(d, "environment.h2o_ppb", s.environment.h2o_ppb); },
+     [](const S& s, T t) { write_optional(t, "environment.h2o_ppb", s.environment.h2o_ppb); }},
+    {{"environment.h2o_molecules_cm3", KeyType::number, "", false, "water vapour, molecules cm-3", "3e17"},
+     [](R r, N n, K k, I, S& s) {
+       const double v = r.number(n, k);
+       if (v < 0.0) r.fail(&n, k, "expected 0 molecules cm-3 or more, found " + format_number(v));
+       if (v > densest_air_per_cm3)
+         r.fail(&n, k, "expected at most the densest air's " + format_number(densest_air_per_cm3) +
+                           " molecules cm-3, found " + format_number(v));
+       s.environment.h2o_molecules_cm3 = v;
+     },
+     [](const S& s, D d) { describe_optional(d, "environment.h2o_molecules_cm3", s.environment.h2o_molecules_cm3); },
+     [](const S& s, T t) { write_optional(t, "environment.h2o_molecules_cm3", s.environment.h2o_molecules_cm3); }},
+    {{"environment.mixing_height_m", KeyType::number, "", false,
+      "height of the mixed layer emissions and deposition act over, m (replaces [emissions] mixing_height_m)",
+      "800.0"},
+     [](R r, N n, K k, I, S& s) {
+       const double h = r.number(n, k);
+       if (!(h > 0.0)) r.fail(&n, k, "expected a positive height in m, found " + format_number(h));
+       s.environment.mixing_height_m = h;
+       s.field.exchange.mixing_height_source = r.value_source(&n, k);
+     },
+     [](const S& s, D d) { describe_optional(d, "environment.mixing_height_m", s.environment.mixing_height_m); },
+     [](const S& s, T t) { write_optional(t, "environment.mixing_height_m", s.environment.mixing_height_m); }},
+    {{"environment.file", KeyType::path, "", true,
+      "a time series: header time_h plus any of the names above, values in their units", "\"met.csv\""},
+     [](R r, N n, K k, I, S& s) { s.environment.file = r.path(n, k); },
+     [](const S& s, D d) {
+       if (s.environment.file) d.emplace_back("environment.file", format_path(*s.environment.file));
+     },
+     [](const S& s, T t) {
+       if (s.environment.file) put(t, "environment.file", format_path(*s.environment.file));
+     }},
+    {{"environment.interpolation", KeyType::text, "linear", false,
+      "of the file's columns (and the photolysis file's): \"linear\" or \"step\"", "\"step\""},
+     [](R r, N n, K k, I, S& s) {
+       s.environment.interpolation = interpolation_from_name(r.word(n, k, {"linear", "step"}), r.value_source(&n, k));
+     },
+     [](const S& s, D d) {
+       if (s.environment.interpolation == Interpolation::step) d.emplace_back("environment.interpolation", "step");
+     },
+     [](const S& s, T t) {
+       if (s.environment.interpolation == Interpolation::step) put(t, "environment.interpolation", "step");
+     }},
+    // ------------------------------------------------------------ photolysis
+    {{"photolysis.method", KeyType::text, "specified", false,
+      "\"specified\" (the built-in mechanism's default), \"mcm\" (a mechanism file's default), \"file\", \"none\"",
+      "\"mcm\""},
+     [](R r, N n, K k, I, S& s) {
+       const std::string v = r.text(n, k);
+       s.photolysis.method = checked(r, n, k, [&](const std::string& w) { return photolysis_method_from_name(v, w); });
+     },
+     [](const S& s, D d) {
+       if (s.photolysis.method) d.emplace_back("photolysis.method", method_name(*s.photolysis.method));
+     },
+     [](const S& s, T t) {
+       if (s.photolysis.method) put(t, "photolysis.method", method_name(*s.photolysis.method));
+     }},
+    {{"photolysis.file", KeyType::path, "", true,
+      "method \"file\": a time series time_h,J1,J4,... (s-1, one column per MCM channel)", "\"j.csv\""},
+     [](R r, N n, K k, I, S& s) { s.photolysis.file = r.path(n, k); },
+     [](const S& s, D d) {
+       if (s.photolysis.file) d.emplace_back("photolysis.file", format_path(*s.photolysis.file));
+     },
+     [](const S& s, T t) {
+       if (s.photolysis.file) put(t, "photolysis.file", format_path(*s.photolysis.file));
+     }},
+    {{"photolysis.factor", KeyType::number, "", false,
+      "multiplies every calculated frequency (replaces [chemistry] photolysis_factor)", "0.8"},
+     [](R r, N n, K k, I, S& s) {
+       const double f = r.number(n, k);
+       if (f < 0.0) r.fail(&n, k, "expected a factor of 0 or more, found " + format_number(f));
+       s.photolysis.factor = f;
+     },
+     [](const S& s, D d) { describe_optional(d, "photolysis.factor", s.photolysis.factor); },
+     [](const S& s, T t) { write_optional(t, "photolysis.factor", s.photolysis.factor); }},
+    {{"photolysis.scale_to_observed", KeyType::text, "", false,
+      "\"\" or the column (of the environment file, else the constraints file) of the measured J4, s-1",
+      "\"J4\""},
+     [](R r, N n, K k, I, S& s) { s.photolysis.scale_to_observed = r.text(n, k); },
+     [](const S& s, D d) {
+       if (!s.photolysis.scale_to_observed.empty())
+         d.emplace_back("photolysis.scale_to_observed", s.photolysis.scale_to_observed);
+     },
+     [](const S& s, T t) {
+       if (!s.photolysis.scale_to_observed.empty())
+         put(t, "photolysis.scale_to_observed", s.photolysis.scale_to_observed);
+     }},
+    {{"photolysis.cloud_correction", KeyType::boolean, "false", false,
+      "true: times the records' radiation over clear-sky radiation, bounded to [0, 1.5]", "true"},
+     [](R r, N n, K k, I, S& s) { s.photolysis.cloud_correction = r.boolean(n, k); },
+     [](const S& s, D d) {
+       if (s.photolysis.cloud_correction) d.emplace_back("photolysis.cloud_correction", "true");
+     },
+     [](const S& s, T t) {
+       if (s.photolysis.cloud_correction) put(t, "photolysis.cloud_correction", true);
+     }},
+    // --------------------------------------------------------------- spin_up
+    {{"spin_up.max_days", KeyType::whole_number, "10", false,
+      "repeat the first 24 hours' forcing until the day repeats itself, at most this many days", "5"},
+     [](R r, N n, K k, I, S& s) {
+       s.spin_up.max_days = r.whole_number(n, k);
+       if (s.spin_up.max_days < 1 || s.spin_up.max_days > 3660)
+         r.fail(&n, k, "expected a whole number of days from 1 to 3660, found " + std::to_string(s.spin_up.max_days));
+     },
+     [](const S& s, D d) {
+       if (s.spin_up.enabled) d.emplace_back("spin_up.max_days", std::to_string(s.spin_up.max_days));
+     },
+     [](const S& s, T t) {
+       if (s.spin_up.enabled) put(t, "spin_up.max_days", s.spin_up.max_days);
+     }},
+    {{"spin_up.tolerance", KeyType::number, "0.001", false,
+      "relative change of each checked species between the same time on successive days", "1e-4"},
+     [](R r, N n, K k, I, S& s) {
+       s.spin_up.tolerance = r.number(n, k);
+       if (!(s.spin_up.tolerance > 0.0 && s.spin_up.tolerance < 1.0))
+         r.fail(&n, k, "expected a relative change above 0 and below 1, found " + format_number(s.spin_up.tolerance));
+     },
+     [](const S& s, D d) {
+       if (s.spin_up.enabled) d.emplace_back("spin_up.tolerance", format_number(s.spin_up.tolerance));
+     },
+     [](const S& s, T t) {
+       if (s.spin_up.enabled) put(t, "spin_up.tolerance", s.spin_up.tolerance);
+     }},
+    {{"spin_up.species", KeyType::names, "", false, "checked species (default: every species above 1e-6 ppb)",
+      "[\"O3\"]"},
+     [](R r, N n, K k, I, S& s) { s.spin_up.species = r.strings(n, k); },
+     [](const S& s, D d) {
+       if (s.spin_up.enabled && !s.spin_up.species.empty())
+         d.emplace_back("spin_up.species", comma_list(s.spin_up.species));
+     },
+     [](const S& s, T t) {
+       if (s.spin_up.enabled && !s.spin_up.species.empty()) put(t, "spin_up.species", array_of(s.spin_up.species));
+     }},
+    {{"spin_up.output", KeyType::text, "last", false,
+      "\"last\": only the converged day is written; \"all\": every day, with a day coordinate", "\"all\""},
+     [](R r, N n, K k, I, S& s) { s.spin_up.output_all = r.word(n, k, {"last", "all"}) == "all"; },
+     [](const S& s, D d) {
+       if (s.spin_up.enabled) d.emplace_back("spin_up.output", s.spin_up.output_all ? "all" : "last");
+     },
+     [](const S& s, T t) {
+       if (s.spin_up.enabled) put(t, "spin_up.output", s.spin_up.output_all ? "all" : "last");
      }},
     // ---------------------------------------------------------------- output
     {{"output.dir", KeyType::path, ".", true, "folder of the output files, created if missing", "\"out\"",
@@ -527,6 +925,51 @@ const KeyEntry entries[] = {
        if (s.output.budgets) d.emplace_back("output.budget_species", comma_list(s.output.budget_species));
      },
      [](const S& s, T t) { put(t, "output.budget_species", array_of(s.output.budget_species)); }},
+    {{"output.units", KeyType::text, "ppb", false, "of the CSV outputs: \"ppb\" or \"molecules cm-3\"",
+      "\"molecules cm-3\""},
+     [](R r, N n, K k, I, S& s) { s.output.units = units_from(r, n, k); },
+     [](const S& s, D d) {
+       if (s.output.units != ConcentrationUnit::ppb) d.emplace_back("output.units", units_name(s.output.units));
+     },
+     [](const S& s, T t) {
+       if (s.output.units != ConcentrationUnit::ppb) put(t, "output.units", units_name(s.output.units));
+     }},
+    {{"output.photolysis", KeyType::boolean, "false", false,
+      "photolysis.csv: time_h and every photolysis frequency used, s-1", "true"},
+     [](R r, N n, K k, I, S& s) { s.output.photolysis = r.boolean(n, k); },
+     [](const S& s, D d) {
+       if (s.output.photolysis) d.emplace_back("output.photolysis", "true");
+     },
+     [](const S& s, T t) {
+       if (s.output.photolysis) put(t, "output.photolysis", true);
+     }},
+    {{"output.diagnostics", KeyType::boolean, "false", false,
+      "diagnostics.csv: OH reactivity, the RO2 sum, P(O3) and L(O3)", "true"},
+     [](R r, N n, K k, I, S& s) { s.output.diagnostics = r.boolean(n, k); },
+     [](const S& s, D d) {
+       if (s.output.diagnostics) d.emplace_back("output.diagnostics", "true");
+     },
+     [](const S& s, T t) {
+       if (s.output.diagnostics) put(t, "output.diagnostics", true);
+     }},
+    {{"output.families.<family>", KeyType::names_by_family, "", false,
+      "a family's members, for its production and loss in the budgets", "[\"O3\", \"NO2\", \"O3P\", \"O1D\"]"},
+     [](R r, N n, K k, I item, S& s) {
+       OutputFamily f{std::string(item), r.strings(n, k)};
+       if (f.members.empty()) r.fail(&n, k, "expected at least one member");
+       for (std::size_t i = 0; i < f.members.size(); ++i)
+         if (std::find(f.members.begin(), f.members.begin() + static_cast<std::ptrdiff_t>(i), f.members[i]) !=
+             f.members.begin() + static_cast<std::ptrdiff_t>(i))
+           r.fail(&n, k, "\"" + f.members[i] + "\" is listed twice");
+       s.output.families.push_back(std::move(f));
+     },
+     [](const S& s, D d) {
+       for (const OutputFamily& f : s.output.families) d.emplace_back("output.families." + f.name, comma_list(f.members));
+     },
+     [](const S& s, T t) {
+       for (const OutputFamily& f : s.output.families)
+         table_at(t, "output.families").insert_or_assign(f.name, array_of(f.members));
+     }},
 };
 
 std::vector<ScenarioKey> public_keys() {

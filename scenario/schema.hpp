@@ -26,6 +26,9 @@ enum class KeyType {
   species_selection,    // "table", "all" or an array of species names
   numbers_by_species,   // a table species = number: "initial.<species>"
   numbers_by_reaction,  // a table R<number> = number: "chemistry.rate_factors.R<n>"
+  names_by_family,      // a table name = array of species: "output.families.<family>"
+  family_constraints,   // a table name = { members, from_records | file_column }:
+                        // "constraints.families.<family>"
 };
 
 struct ScenarioKey {
@@ -50,7 +53,10 @@ struct ScenarioKey {
   std::string_view option = {};
   std::string_view option_help = {};
 
-  bool is_table() const { return type == KeyType::numbers_by_species || type == KeyType::numbers_by_reaction; }
+  bool is_table() const {
+    return type == KeyType::numbers_by_species || type == KeyType::numbers_by_reaction ||
+           type == KeyType::names_by_family || type == KeyType::family_constraints;
+  }
   // "time" for "time.hours"; "dilution.background" for its table.
   std::string_view section() const { return name.substr(0, name.rfind('.')); }
   // "hours" for "time.hours"; "<species>" for a table.

@@ -183,3 +183,20 @@ def test_toml_round_trip(tmp_path):
         assert s.time.hours == 6.0
     assert s.describe()["chemistry.rate_factors.R100"] == "3"
     assert s != S()
+
+
+def test_sections_of_the_site_environment_photolysis_and_families(tmp_path):
+    (tmp_path / "met.csv").write_text("time_h,temperature_K,relative_humidity\n0,290,60\n48,292,70\n")
+    s = S(site={"latitude": 52.4, "longitude": -1.9, "date": "2024-07-15", "utc_offset_hours": 1},
+          environment={"file": str(tmp_path / "met.csv"), "pressure_Pa": 95020},
+          photolysis={"method": "mcm", "cloud_correction": True},
+          spin_up={"max_days": 5},
+          constraints={"families": {"NOx": {"members": ["NO", "NO2"], "from_records": True}}},
+          output={"families": {"Ox": ["O3", "NO2"]}, "diagnostics": True})
+    assert s.site.date == "2024-07-15" and s.environment.pressure_Pa == 95020.0
+    assert s.constraints.families.NOx.to_dict() == {"members": ["NO", "NO2"], "from_records": True}
+    assert s.output.families.Ox == ["O3", "NO2"] and s.spin_up.tolerance == 0.001
+    assert s.describe()["constraints.families.NOx"] == "NO,NO2 (from_records)"
+    assert S.from_toml_text(s.to_toml()) == s
+    with pytest.raises(boxmodel.ScenarioError, match="site.parameters: a parameter file and the site by keys"):
+        s.site.parameters = "inputn"

@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "environment/calendar.hpp"
 #include "mechanism/species_lookup.hpp"
 #include "scenario/schema.hpp"
 #include "tests/support/scratch_dir.hpp"
@@ -235,8 +236,29 @@ TEST(ScenarioFile, MissingFile) {
   }
 }
 
+// Inputs the schema's examples name: an environment time series with an
+// unused column, a photolysis file and a mechanism file, covering the
+// model's day (05:00 to 22:00).
+void write_example_inputs(const fs::path& dir) {
+  std::ofstream(dir / "met.csv") << "time_h,temperature_K,pressure_Pa,relative_humidity,J4,wind_m_s\n"
+                                    "0,288,95000,80,0,2\n12,295,95100,,8e-3,3\n24,289,95000,85,0,1\n";
+  std::ofstream(dir / "j.csv") << "time_h,J1,J4\n0,0,0\n24,1e-5,8e-3\n";
+  std::ofstream(dir / "mechanism.txt") << "# a mechanism\n";
+}
+
 // Other keys of the same section a key is read or described only with.
 std::string companions(const ScenarioKey& k) {
+  if (k.section() == "site" && k.name != "site.parameters" && k.name != "site.records" &&
+      k.name != "site.records_layout") {
+    std::string others;
+    for (const char* line : {"latitude = 52.4\n", "longitude = -1.9\n", "date = \"2024-07-15\"\n",
+                             "utc_offset_hours = 1.0\n"})
+      if (!std::string(line).starts_with(k.last())) others += line;
+    return others;
+  }
+  if (k.name == "environment.interpolation") return "file = \"met.csv\"\n";
+  if (k.name == "photolysis.file") return "method = \"file\"\n";
+  if (k.name == "photolysis.scale_to_observed") return "method = \"mcm\"\n[environment]\nfile = \"met.csv\"\n";
   if (k.name == "constraints.species") return "file = \"obs.csv\"\n";
   if (k.name == "constraints.interpolation") return "from_records = [\"O3\"]\n";
   if (k.name == "emissions.mixing_height_m" || k.name == "emissions.profile") return "NO = 5e10\n";
@@ -249,6 +271,7 @@ std::string set_by_file(const ScenarioKey& k) {
   std::string last(k.last());
   if (last == "<species>") last = "O3";
   if (last == "R<n>") last = "R27";
+  if (last == "<family>") last = "Ox";
   return "[" + std::string(k.section()) + "]\n" + last + " = " + std::string(k.example) + "\n" + companions(k);
 }
 
@@ -257,6 +280,7 @@ std::string item_key(const ScenarioKey& k) {
   std::string key(k.name);
   if (const auto p = key.find("<species>"); p != std::string::npos) key.replace(p, 9, "O3");
   if (const auto p = key.find("R<n>"); p != std::string::npos) key.replace(p, 4, "R27");
+  if (const auto p = key.find("<family>"); p != std::string::npos) key.replace(p, 8, "Ox");
   return key;
 }
 
@@ -277,13 +301,15 @@ TEST(ScenarioSchema, EveryKeyReadsDescribesAndRoundTrips) {
     EXPECT_EQ(k->default_value, value) << key;
   }
   ASSERT_GE(scenario_keys().size(), 29u);
+  box::testing::ScratchDir dir;
+  write_example_inputs(dir.dir());
   for (const ScenarioKey& k : scenario_keys()) {
     SCOPED_TRACE(std::string(k.name));
     EXPECT_FALSE(k.doc.empty());
     const std::string key = item_key(k);
     EXPECT_EQ(find_scenario_key(key), &k);
     EXPECT_EQ(k.is_path, k.type == KeyType::path);
-    const Scenario s = parse_scenario(set_by_file(k), "s.toml", "");
+    const Scenario s = parse_scenario(set_by_file(k), "s.toml", dir.dir());
     const auto d = described(s);
     ASSERT_TRUE(d.count(key)) << set_by_file(k);
     EXPECT_NE(d.at(key), defaults.count(key) ? defaults.at(key) : "");
@@ -291,8 +317,9 @@ TEST(ScenarioSchema, EveryKeyReadsDescribesAndRoundTrips) {
     EXPECT_EQ(described(parse_scenario(toml, "back.toml", "")), d) << toml;
     // And set from outside the file, as the command line and members tables
     // do, by its dotted name.
-    if (k.type == KeyType::number || k.type == KeyType::whole_number || k.is_table()) {
-      const Scenario o = parse_scenario("[" + std::string(k.section()) + "]\n" + companions(k), "s.toml", "",
+    if (k.type == KeyType::number || k.type == KeyType::whole_number || k.type == KeyType::numbers_by_species ||
+        k.type == KeyType::numbers_by_reaction) {
+      const Scenario o = parse_scenario("[" + std::string(k.section()) + "]\n" + companions(k), "s.toml", dir.dir(),
                                         {{key, std::stod(std::string(k.example)), "test"}});
       EXPECT_EQ(described(o).at(key), d.at(key));
     }
@@ -314,6 +341,146 @@ TEST(ScenarioFile, AByteOrderMarkIsSkipped) {
   box::testing::ScratchDir dir;
   std::ofstream(dir.dir() / "bom.toml") << "\xEF\xBB\xBF[time]\nhours = 3\n";
   EXPECT_EQ(read_scenario_file(dir.dir() / "bom.toml").time.hours, 3.0);
+}
+
+// The keys of the site by keys, the environment, photolysis, spin-up,
+// families and units: each refusal names the file, the line and the key,
+// and files they name are read and checked with the scenario.
+TEST(ScenarioFile, EnvironmentAndPhotolysisRefusalsNameTheKey) {
+  box::testing::ScratchDir dir;
+  write_example_inputs(dir.dir());
+  std::ofstream(dir.dir() / "short.csv") << "time_h,temperature_K\n4,290\n12,291\n";
+  std::ofstream(dir.dir() / "negative.csv") << "time_h,pressure_Pa\n0,95000\n24,-1\n";
+  std::ofstream(dir.dir() / "empty.csv") << "";
+  std::ofstream(dir.dir() / "obs.csv") << "time_h,NO,NO2,NOy\n0,1,2,5\n24,1,2,5\n";
+  const std::string site = "[site]\nlatitude = 52.4\nlongitude = -1.9\ndate = \"2024-07-15\"\nutc_offset_hours = 1\n";
+  const std::vector<std::pair<std::string, std::string>> cases = {
+      {"[site]\nlatitude = 91\n", "s.toml: line 2: site.latitude: expected a latitude from -90 to 90"},
+      {"[site]\nlongitude = 200\n", "s.toml: line 2: site.longitude: expected a longitude from -180 to 180"},
+      {"[site]\ndate = \"2023-02-29\"\n", "s.toml: line 2: site.date: \"2023-02-29\" does not exist"},
+      {"[site]\ndate = \"15/07/2024\"\n", "s.toml: line 2: site.date: expected a date YYYY-MM-DD"},
+      {"[site]\nutc_offset_hours = 15\n", "s.toml: line 2: site.utc_offset_hours: expected a UTC offset from -12 to 14"},
+      {"[site]\nlatitude = 52.4\nlongitude = -1.9\ndate = \"2024-07-15\"\n",
+       "s.toml: line 2: site.latitude: the site by keys needs latitude, longitude, date and utc_offset_hours; "
+       "site.utc_offset_hours is missing"},
+      {site + "parameters = \"inputn\"\n",
+       "s.toml: line 6: site.parameters: a parameter file and the site by keys (s.toml: line 2: site.latitude) are both given"},
+      {"[environment]\ntemperature_K = 20\n", "s.toml: line 2: environment.temperature_K: expected a temperature from 150 to 350 K"},
+      {"[environment]\npressure_Pa = 1e6\n", "s.toml: line 2: environment.pressure_Pa: expected a pressure from 100 to 120000 Pa"},
+      {"[environment]\nrelative_humidity = 106\n", "s.toml: line 2: environment.relative_humidity: "},
+      {"[environment]\nrelative_humidity = 50\nh2o_ppb = 1e7\n",
+       "s.toml: line 3: environment.h2o_ppb: water vapour is given as relative_humidity and h2o_ppb"},
+      {"[environment]\nh2o_ppb = 1e7\nfile = \"met.csv\"\n",
+       "s.toml: line 2: environment.h2o_ppb: water vapour is given as relative_humidity and h2o_ppb"},
+      {"[environment]\ntemperature_K = 290\nfile = \"met.csv\"\n",
+       "s.toml: line 2: environment.temperature_K: given both as a constant and as a column of"},
+      {"[environment]\nmixing_height_m = -5\n", "s.toml: line 2: environment.mixing_height_m: expected a positive height"},
+      {"[environment]\nfile = \"none.csv\"\n", "s.toml: line 2: environment.file: "},
+      {"[environment]\nfile = \"empty.csv\"\n", "s.toml: line 2: environment.file: "},
+      {"[environment]\nfile = \"short.csv\"\n", "s.toml: line 2: environment.file: "},
+      {"[environment]\nfile = \"negative.csv\"\n", "s.toml: line 2: environment.file: "},
+      {"[environment]\ninterpolation = \"cubic\"\n", "s.toml: line 2: environment.interpolation: expected \"linear\" or \"step\""},
+      {"[photolysis]\nmethod = \"tuv\"\n", "s.toml: line 2: photolysis.method: expected \"specified\", \"mcm\", \"file\" or \"none\""},
+      {"[photolysis]\nmethod = \"file\"\n", "s.toml: line 2: photolysis.method: method \"file\" needs photolysis.file"},
+      {"[photolysis]\nfile = \"j.csv\"\n", "s.toml: line 2: photolysis.file: a photolysis file is read only with method = \"file\""},
+      {"[photolysis]\nmethod = \"file\"\nfile = \"short.csv\"\n", "s.toml: line 3: photolysis.file: "},
+      {"[photolysis]\nfactor = -1\n", "s.toml: line 2: photolysis.factor: expected a factor of 0 or more"},
+      {"[photolysis]\nmethod = \"mcm\"\nscale_to_observed = \"J4\"\n",
+       "s.toml: line 3: photolysis.scale_to_observed: names the column \"J4\", but neither [environment] file nor"},
+      {"[photolysis]\nmethod = \"mcm\"\nscale_to_observed = \"jNO2\"\n[environment]\nfile = \"met.csv\"\n",
+       "s.toml: line 3: photolysis.scale_to_observed: no column \"jNO2\" in"},
+      {"[photolysis]\nmethod = \"none\"\ncloud_correction = true\n",
+       "s.toml: line 3: photolysis.cloud_correction: method \"none\" has no frequencies to correct"},
+      {"[initial]\nunits = \"ppm\"\n", "s.toml: line 2: initial.units: expected \"ppb\" or \"molecules cm-3\""},
+      {"[initial]\nunits = \"molecules cm-3\"\nO3 = 1e21\n", "s.toml: line 3: initial.O3: expected at most the densest air's"},
+      {"[output]\nunits = \"ppt\"\n", "s.toml: line 2: output.units: expected \"ppb\" or \"molecules cm-3\""},
+      {"[output]\nphotolysis = 1\n", "s.toml: line 2: output.photolysis: expected true or false"},
+      {"[output]\ndiagnostics = \"yes\"\n", "s.toml: line 2: output.diagnostics: expected true or false"},
+      {"[output.families]\nOx = [\"O3\", \"NOO\"]\n", "s.toml: line 2: output.families.Ox: \"NOO\" is no integrated species"},
+      {"[spin_up]\nmax_days = 0\n", "s.toml: line 2: spin_up.max_days: expected a whole number of days from 1"},
+      {"[spin_up]\ntolerance = 0\n", "s.toml: line 2: spin_up.tolerance: expected a relative change above 0"},
+      {"[spin_up]\nspecies = [\"OO3\"]\n", "s.toml: line 2: spin_up.species: \"OO3\" is no integrated species"},
+      {"[spin_up]\noutput = \"first\"\n", "s.toml: line 2: spin_up.output: expected \"last\" or \"all\""},
+      {"[constraints.families]\nNOx = { members = [\"NO\", \"NO2\"] }\n",
+       "s.toml: line 2: constraints.families.NOx: expected a source of the total"},
+      {"[constraints.families]\nNOx = { members = [\"NO\"], from_records = true, file_column = \"NOx\" }\n",
+       "s.toml: line 2: constraints.families.NOx: expected one source of the total, found both"},
+      {"[constraints]\nfrom_records = [\"NO\"]\n[constraints.families]\nNOx = { members = [\"NO\", \"NO2\"], from_records = true }\n",
+       "s.toml: line 4: constraints.families.NOx: NO is also held individually"},
+      {"[constraints.families]\nNOy = { members = [\"NO\", \"2 N2O5\"], from_records = true }\n",
+       "s.toml: line 2: constraints.families.NOy: N2O5 is not observed in the site records"},
+      {"[constraints.families]\nNOy = { members = [\"-2 N2O5\"], file_column = \"NOy\" }\n",
+       "s.toml: line 2: constraints.families.NOy.members: expected a member \"NAME\" or \"WEIGHT NAME\" with a positive weight"},
+      {"[constraints.families]\nNOy = { members = [\"NO\"], file_column = \"NOy\" }\n",
+       "s.toml: line 2: constraints.families.NOy: file_column \"NOy\" names a column of the [constraints] file, but no file"},
+      {"[constraints]\nfile = \"obs.csv\"\n[constraints.families]\nNOy = { members = [\"NO\"], file_column = \"NOz\" }\n",
+       "s.toml: line 4: constraints.families.NOy: no column \"NOz\" in"},
+      {"[constraints.families]\nA = { members = [\"NO\"], from_records = true }\nB = { members = [\"NO\"], from_records = true }\n",
+       "s.toml: line 3: constraints.families.B: NO is a member of family A too"},
+      {"[chemistry]\nmechanism = \"no-such.txt\"\n", "s.toml: line 2: chemistry.mechanism: no mechanism file"},
+  };
+  for (const auto& [toml, message] : cases) {
+    std::string got = "accepted";
+    try {
+      parse_scenario(toml, "s.toml", dir.dir());
+    } catch (const ScenarioError& e) {
+      got = e.what();
+    }
+    EXPECT_EQ(got.rfind(message, 0), 0u) << toml << "\ngave: " << got;
+  }
+}
+
+// A site by keys gives the sun's formulas their inputs: 15 July 2024 is day
+// 197 of a leap year; Birmingham (1.9 degrees west) keeps British Summer
+// Time, whose meridian is 15 degrees east; Samoa (172 degrees west) keeps
+// UTC+13, whose meridian, 195 degrees east, lies 7 degrees west of the site
+// across the date line. Keys replaced by newer ones, supersaturation and
+// unused columns are notes, and the newer key's value is used.
+TEST(ScenarioFile, SiteByKeysAndNotes) {
+  box::testing::ScratchDir dir;
+  write_example_inputs(dir.dir());
+  const Scenario s = parse_scenario(
+      "[site]\nlatitude = 52.4\nlongitude = -1.9\ndate = 2024-07-15\nutc_offset_hours = 1\n"
+      "[environment]\nmixing_height_m = 800\nfile = \"met.csv\"\n"
+      "[emissions]\nmixing_height_m = 500\nNO = 1e10\n"
+      "[chemistry]\nphotolysis_factor = 0.5\n"
+      "[photolysis]\nfactor = 0.7\nmethod = \"file\"\nfile = \"j.csv\"\nscale_to_observed = \"J4\"\n",
+      "s.toml", dir.dir());
+  ASSERT_TRUE(s.site.by_keys());
+  const SunSite sun = s.site.sun();
+  EXPECT_EQ(sun.xlat, 52.4);
+  EXPECT_EQ(sun.xlong, 1.9);
+  EXPECT_EQ(sun.stdlng, -15.0);
+  EXPECT_EQ(sun.iyear, 2024);
+  EXPECT_EQ(sun.jday, 197);
+  const Scenario samoa = parse_scenario(
+      "[site]\nlatitude = -13.8\nlongitude = -172\ndate = \"2024-01-01\"\nutc_offset_hours = 13\n", "s.toml", "");
+  EXPECT_EQ(samoa.site.sun().stdlng, -195.0);
+  EXPECT_EQ(samoa.site.sun().xlong, -188.0);
+  EXPECT_EQ(samoa.site.sun().jday, 1);
+
+  EXPECT_EQ(*s.field.exchange.mixing_height_m, 800.0);
+  EXPECT_EQ(s.chemistry.photolysis_factor, 0.7);
+  ASSERT_NE(s.environment.series, nullptr);
+  EXPECT_TRUE(s.environment.names("relative_humidity"));
+  EXPECT_FALSE(s.environment.names("h2o_ppb"));
+  ASSERT_NE(s.photolysis.series, nullptr);
+  EXPECT_EQ(s.photolysis.series->columns.size(), 2u);
+  ASSERT_NE(s.photolysis.observed_j4, nullptr);
+  EXPECT_EQ(s.photolysis.observed_j4->values, (std::vector<double>{0, 8e-3, 0}));
+  const std::vector<std::string> expected = {
+      "note: s.toml: line 10: emissions.mixing_height_m: replaced by environment.mixing_height_m (s.toml: line 7), whose value is used",
+      "note: s.toml: line 13: chemistry.photolysis_factor: replaced by photolysis.factor (s.toml: line 15), whose value is used",
+      "note: s.toml: line 8: environment.file: " + (dir.dir() / "met.csv").string() + ": columns not used: wind_m_s",
+  };
+  EXPECT_EQ(s.notes, expected);
+  // Supersaturation up to 105 % is a note; the written-back scenario reads
+  // to the same site.
+  const Scenario fog = parse_scenario("[environment]\nrelative_humidity = 103\n", "s.toml", "");
+  ASSERT_EQ(fog.notes.size(), 1u);
+  EXPECT_EQ(fog.notes[0].rfind("note: s.toml: line 2: environment.relative_humidity: relative humidity 103 %", 0), 0u)
+      << fog.notes[0];
+  EXPECT_EQ(parse_scenario(scenario_to_toml(s), "back.toml", "").site.sun().jday, 197);
 }
 
 }  // namespace
