@@ -56,7 +56,9 @@ SiteData load_site(const Scenario& scenario, const std::function<void(const std:
   if (scenario.field.open()) {
     // Species held to the records are interpolated into the run's last
     // hour from the record after it, where the file has one.
-    if (!scenario.field.from_records.empty()) {
+    const bool family_from_records = std::any_of(scenario.field.families.begin(), scenario.field.families.end(),
+                                                 [](const FamilyConstraint& f) { return f.from_records; });
+    if (!scenario.field.from_records.empty() || family_from_records) {
       try {
         const SiteRecord r = site.next();
         check_record_values(r, site.last_layout(), needed + 1, name);
