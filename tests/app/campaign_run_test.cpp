@@ -117,6 +117,28 @@ progress_lines = false
   EXPECT_GT(constraint["NO"], 0.0);
   EXPECT_GT(constraint["NO2"], 0.0);
   EXPECT_EQ(constraint["O3"], 0.0);
+
+  // The total from a column of the observation file that is no species.
+  p.write("obs.csv", "time_h,NOx_total,CO\n5,20,150\n10,30,150\n");
+  p.write("f.toml", R"([time]
+hours = 5
+[constraints]
+file = "obs.csv"
+species = ["CO"]
+[constraints.families]
+NOx = { members = ["NO", "NO2"], file_column = "NOx_total" }
+[output]
+formats = ["csv"]
+species = ["NO", "NO2"]
+progress_lines = false
+)");
+  const ProgramResult f = p.run("run f.toml");
+  ASSERT_EQ(f.status, 0) << f.err;
+  const CsvTable held = read_csv(p / "species.csv");
+  for (std::size_t i = 0; i < held.rows.size(); ++i) {
+    const double total = 20.0 + 2.0 * (held.values("time_h")[i] - 5.0);
+    EXPECT_NEAR(held.values("NO")[i] + held.values("NO2")[i], total, 1e-12 * total);
+  }
 }
 
 // The reactions of a generated table of docs/diagnostics.md ("P(O3)" or
