@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <cstring>
 #include <exception>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -14,6 +15,7 @@
 #include "run/fp_environment.hpp"
 #include "run/run.hpp"
 #include "run/session.hpp"
+#include "run/spin_up.hpp"
 #include "output/sample_writers.hpp"
 #include "output/text_output.hpp"
 
@@ -77,24 +79,33 @@ void report_unfinished(const std::filesystem::path& dir, std::filesystem::file_t
          "; any complete outputs of an earlier run are as they were");
 }
 
-// Runs to the end, reporting an input or output failure with its position.
-int run_to_end(Run& run) {
+// Runs `work`, reporting an input or output failure or an impossible state
+// with its exit status (0: none).
+template <class F>
+int guarded(F&& work) {
   try {
-    RunSession session(run);
-    run_session(session);
+    work();
   } catch (const InputError& e) {
     report(e.what());
-    report_position(run);
     return exit_input_error;
   } catch (const OutputError& e) {
     report(e.what());
-    report_position(run);
     return exit_output_error;
   } catch (const ImpossibleState& e) {
     report(e.what());
     return exit_fp_trap;
   }
   return 0;
+}
+
+// Runs to the end, reporting an input or output failure with its position.
+int run_to_end(Run& run) {
+  const int status = guarded([&] {
+    RunSession session(run);
+    run_session(session);
+  });
+  if (status == exit_input_error || status == exit_output_error) report_position(run);
+  return status;
 }
 
 }  // namespace
@@ -133,17 +144,59 @@ int run_scenario_program(const std::optional<std::filesystem::path>& scenario_fi
   // File times may lag the clock by a tick of the kernel's.
   const auto started = std::filesystem::file_time_type::clock::now() - std::chrono::seconds(1);
   report_interrupts();
+  // Spin-up: the days first; with output = "all" the writers are shared
+  // by the days and the run, which stamp their samples with the day.
+  std::optional<SpinUpOutcome> spun;
+  std::vector<std::unique_ptr<RunObserver>> writers;
+  std::vector<std::unique_ptr<SharedObserver>> shared;
+  const bool all_days = scenario.spin_up.enabled && scenario.spin_up.output_all;
+  if (scenario.spin_up.enabled) {
+    const int status = guarded([&] {
+      if (all_days)
+        for (auto& w : sample_writers(scenario)) {
+          shared.push_back(std::make_unique<SharedObserver>(*w));
+          writers.push_back(std::move(w));
+        }
+      std::vector<RunObserver*> observers;
+      for (auto& o : shared) observers.push_back(o.get());
+      spun = spin_up(scenario, out, observers);
+    });
+    if (status != 0) {
+      report("the run stopped in the spin-up");
+      report_unfinished(output_dir, started);
+      return status;
+    }
+    report("spin-up: " + std::to_string(spun->days) + (spun->days == 1 ? " day" : " days") +
+           (spun->converged ? " to the diel steady state" : ", not converged"));
+  }
   std::optional<Run> run;
   try {
-    run.emplace(std::move(scenario), out, std::move(site));
+    run.emplace(std::move(scenario), out, std::move(site), !all_days);
   } catch (const OutputError& e) {
     report(e.what());
     return exit_output_error;
   }
+  if (spun) {
+    run->start_from(spun->state);
+    run->set_spin_up_days(spun->days);
+    if (all_days) run->set_day(spun->days + 1);
+    for (auto& o : shared) run->add_observer(*o);
+  }
   run->set_warning_sink([](const std::string& message) { report(message); });
-  const int status = run_to_end(*run);
-  if (status != 0) report_unfinished(output_dir, started);
-  return status;
+  int status = run_to_end(*run);
+  if (status == 0 && all_days)
+    status = guarded([&] {
+      for (auto& w : writers) w->finish();
+    });
+  if (status != 0) {
+    report_unfinished(output_dir, started);
+    return status;
+  }
+  if (spun && !spun->converged) {
+    report(not_converged_message(run->scenario(), *spun));
+    return exit_spin_up_not_converged;
+  }
+  return 0;
 }
 
 }  // namespace box

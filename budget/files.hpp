@@ -82,6 +82,8 @@ class BudgetFiles : public RunObserver {
   void add_adjustment(const std::string& term, std::span<const double> ppb);
 
   const std::vector<IntervalIntegrals>& intervals() const noexcept { return intervals_; }
+  // The sums of the interval not yet closed (since the last output time).
+  const IntervalIntegrals& open_interval() const noexcept { return accumulator_.current(); }
   const ProcessList& processes() const noexcept { return processes_; }
 
  private:

@@ -11,6 +11,8 @@ inline constexpr int exit_input_error = 1;   // missing or malformed input file
 inline constexpr int exit_output_error = 2;  // an output could not be written
 inline constexpr int exit_fp_trap = 3;       // invalid operation, division by zero, overflow,
                                              // or a mole fraction above 1 (ImpossibleState)
+// 4 is the ensemble's (some members failed).
+inline constexpr int exit_spin_up_not_converged = 5;  // [spin_up] not converged in max_days; outputs complete
 
 // A missing input file, a malformed value or an early end of file.
 class InputError : public std::runtime_error {

@@ -100,7 +100,8 @@ double ObservationTable::value_ppb(const ObservationColumn& column, double t,
 
 ObservationTable read_observations(const std::filesystem::path& path,
                                    std::span<const std::string> species,
-                                   const ValueSource& selection) {
+                                   const ValueSource& selection,
+                                   std::span<const std::string> totals) {
   ObservationTable table;
   table.file = path.string();
   const Reader reader(table.file);
@@ -131,13 +132,17 @@ ObservationTable read_observations(const std::filesystem::path& path,
         reader.fail(line, "column 1: expected the header time_h,<species>,..., found \"" +
                               std::string(cells.front()) + "\"");
       for (std::size_t c = 1; c < cells.size(); ++c) {
-        const int index = species_index(cells[c]);
         const std::string column = "column " + std::to_string(c + 1);
+        if (std::find(totals.begin(), totals.end(), cells[c]) != totals.end()) {
+          all.push_back({std::string(cells[c]), 0, {}});
+          continue;
+        }
+        const int index = species_index(cells[c]);
         if (index == 0 || index == ind_m)
           reader.fail(line, column + ": \"" + std::string(cells[c]) +
                                 "\" is no species of the mechanism");
         for (const ObservationColumn& seen : all)
-          if (seen.index == index) reader.fail(line, column + ": " + seen.species + " a second time");
+          if (seen.index != 0 && seen.index == index) reader.fail(line, column + ": " + seen.species + " a second time");
         all.push_back({std::string(species_name(index)), index, {}});
       }
       continue;
@@ -163,6 +168,14 @@ ObservationTable read_observations(const std::filesystem::path& path,
   line = lines.line_count;
   if (table.time_h.empty()) reader.fail(line, "expected at least one record after the header");
 
+  for (const std::string& name : totals) {
+    const auto found = std::find_if(all.begin(), all.end(),
+                                    [&](const ObservationColumn& c) { return c.index == 0 && c.species == name; });
+    if (found == all.end())
+      throw PhysicsInputError(selection.describe() + ": " + name + " is not a column of " + table.file);
+    table.totals.push_back(*found);
+  }
+  std::erase_if(all, [](const ObservationColumn& c) { return c.index == 0; });
   if (species.empty()) {
     table.columns = std::move(all);
     return table;

@@ -38,6 +38,9 @@ struct ObservationTable {
   std::vector<double> time_h;  // strictly increasing
   std::vector<int> line;       // the file line of each record
   std::vector<ObservationColumn> columns;
+  // Columns of observed totals that are no species (a family's, such as
+  // NOy), index 0; not held themselves.
+  std::vector<ObservationColumn> totals;
 
   // The column of `species` (any case), or null.
   const ObservationColumn* find(std::string_view species) const;
@@ -57,9 +60,12 @@ struct ObservationTable {
 // Errors name the file, the line and the column: an unknown species, a
 // species twice, a record with too few or too many values, a value that is
 // not a finite non-negative number, times not strictly increasing, no
-// records.
+// records. `totals` names columns that are no species but observed totals
+// (of the families held to them), kept apart in `totals`; a name missing
+// from the file is an error too.
 ObservationTable read_observations(const std::filesystem::path& file,
                                    std::span<const std::string> species = {},
-                                   const ValueSource& selection = {});
+                                   const ValueSource& selection = {},
+                                   std::span<const std::string> totals = {});
 
 }  // namespace box

@@ -1,15 +1,11 @@
 #include "output/csv_writer.hpp"
 
-#include <cerrno>
-#include <cstring>
 #include <string>
 #include <utility>
 
-#include "common/errors.hpp"
 #include "common/format.hpp"
 #include "common/one_based.hpp"
 #include "mechanism/species_lookup.hpp"
-#include "output/partial_file.hpp"
 #include "output/species_selection.hpp"
 
 namespace box {
@@ -19,60 +15,33 @@ constexpr double ppb = 1e9;
 
 void append_number(std::string& line, double value) { line += full_precision(value); }
 
-std::string error_text(int error) { return error != 0 ? std::strerror(error) : "unknown error"; }
-
 }  // namespace
 
-CsvSpeciesWriter::CsvSpeciesWriter(std::filesystem::path directory, std::vector<int> species)
-    : path_(std::move(directory) / file_name),
-      partial_(partial_path(path_)),
-      species_(std::move(species)) {
+CsvSpeciesWriter::CsvSpeciesWriter(std::filesystem::path directory, std::vector<int> species, bool day_column)
+    : file_(std::move(directory) / file_name), species_(std::move(species)), day_column_(day_column) {
   check_species_indices(species_);
 }
 
-CsvSpeciesWriter::~CsvSpeciesWriter() {
-  // Not finished: the run failed. The .partial file stays as far as it got.
-  if (file_ != nullptr) std::fclose(file_);
-}
-
 void CsvSpeciesWriter::begin(const RunDescription&) {
-  if (file_ != nullptr) std::fclose(file_);
-  errno = 0;
-  file_ = std::fopen(partial_.c_str(), "w");
-  if (file_ == nullptr)
-    throw OutputError(partial_.string() + ": cannot create the file: " + error_text(errno));
-  std::string header = "time_h";
+  file_.create();
+  std::string header = day_column_ ? "day,time_h" : "time_h";
   for (int ind : species_) {
     header += ',';
     header += species_name(ind);
   }
-  write(header + '\n');
+  file_.write(header + '\n');
 }
 
 void CsvSpeciesWriter::sample(const OutputSample& sample) {
-  std::string row;
+  std::string row = day_column_ ? std::to_string(sample.day) + "," : "";
   append_number(row, sample.time_h);
   for (int ind : species_) {
     row += ',';
     append_number(row, sample.mole_fraction[at(ind)] * ppb);
   }
-  write(row + '\n');
+  file_.write(row + '\n');
 }
 
-void CsvSpeciesWriter::finish() {
-  if (file_ == nullptr) throw OutputError(path_.string() + ": finished before it was begun");
-  errno = 0;
-  const int status = std::fclose(file_);
-  file_ = nullptr;
-  if (status != 0) throw OutputError(partial_.string() + ": write failed: " + error_text(errno));
-  publish(partial_, path_);
-}
-
-void CsvSpeciesWriter::write(const std::string& text) {
-  if (file_ == nullptr) throw OutputError(path_.string() + ": written before it was begun");
-  errno = 0;
-  if (std::fwrite(text.data(), 1, text.size(), file_) != text.size() || std::fflush(file_) != 0)
-    throw OutputError(partial_.string() + ": write failed: " + error_text(errno));
-}
+void CsvSpeciesWriter::finish() { file_.finish(); }
 
 }  // namespace box

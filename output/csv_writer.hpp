@@ -10,12 +10,12 @@
 // disk once sample() returns), and renamed to species.csv by finish(). A
 // run that fails leaves only the .partial file; a species.csv of an earlier
 // run is removed by begin().
-#include <cstdio>
 #include <filesystem>
 #include <string_view>
 #include <vector>
 
 #include "output/observer.hpp"
+#include "output/partial_file.hpp"
 
 namespace box {
 
@@ -24,11 +24,12 @@ class CsvSpeciesWriter final : public RunObserver {
   static constexpr std::string_view file_name = "species.csv";
 
   // `species`: 1-based mechanism indices ind_x, in column order (see
-  // species_selection.hpp). Nothing is created before begin().
-  CsvSpeciesWriter(std::filesystem::path directory, std::vector<int> species);
+  // species_selection.hpp). Nothing is created before begin(). With
+  // `day_column`, a first column `day` holds each sample's day (the days of
+  // a spin-up written one after another).
+  CsvSpeciesWriter(std::filesystem::path directory, std::vector<int> species, bool day_column = false);
   CsvSpeciesWriter(const CsvSpeciesWriter&) = delete;
   CsvSpeciesWriter& operator=(const CsvSpeciesWriter&) = delete;
-  ~CsvSpeciesWriter() override;
 
   // Each throws OutputError naming the file when it cannot create, write,
   // close or rename it.
@@ -36,15 +37,12 @@ class CsvSpeciesWriter final : public RunObserver {
   void sample(const OutputSample& sample) override;
   void finish() override;
 
-  const std::filesystem::path& path() const { return path_; }
+  const std::filesystem::path& path() const { return file_.path(); }
 
  private:
-  void write(const std::string& text);
-
-  std::filesystem::path path_;
-  std::filesystem::path partial_;
+  PartialTextFile file_;
   std::vector<int> species_;
-  std::FILE* file_ = nullptr;
+  bool day_column_ = false;
 };
 
 }  // namespace box

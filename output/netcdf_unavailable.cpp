@@ -11,7 +11,7 @@ std::string netcdf_unavailable_reason() {
   return "this boxmodel was built without it (install libnetcdf-dev and rebuild)";
 }
 
-NetcdfSpeciesWriter::NetcdfSpeciesWriter(std::filesystem::path directory, std::vector<int>)
+NetcdfSpeciesWriter::NetcdfSpeciesWriter(std::filesystem::path directory, std::vector<int>, bool, bool)
     : path_(std::move(directory) / file_name) {
   throw OutputError(path_.string() +
                     ": cannot be written: this program was built without NetCDF "

@@ -30,10 +30,13 @@ std::string netcdf_unavailable_reason() {
   return error.empty() ? std::string() : "its module cannot be loaded: " + error;
 }
 
-NetcdfSpeciesWriter::NetcdfSpeciesWriter(std::filesystem::path directory, std::vector<int> species)
+NetcdfSpeciesWriter::NetcdfSpeciesWriter(std::filesystem::path directory, std::vector<int> species,
+                                         bool diagnostics, bool day)
     : path_(std::move(directory) / file_name),
       partial_(partial_path(path_)),
       species_(std::move(species)),
+      diagnostics_(diagnostics),
+      day_(day),
       nc_(&netcdf_library(path_)) {
   check_species_indices(species_);
 }
@@ -87,7 +90,19 @@ void NetcdfSpeciesWriter::begin(const RunDescription& run) {
     *air_vars[k] = define(air[k].name);
     put_all(*air_vars[k], air[k].attributes);
   }
+  diagnostic_vars_.clear();
+  if (diagnostics_)
+    for (const SampledVariable& v : diagnostic_variables()) {
+      diagnostic_vars_.push_back(define(v.name));
+      put_all(diagnostic_vars_.back(), v.attributes);
+    }
+  if (day_) {
+    day_var_ = define("day");
+    put_all(day_var_, {{"long_name", "day of the spin-up; the scenario's run follows the last"}, {"units", "1"}});
+  }
   put_all(NC_GLOBAL, global_attributes(run));
+  if (run.spin_up_days >= 0 && status == NC_NOERR)
+    status = nc_->put_att_int(ncid_, NC_GLOBAL, "spin_up_days", NC_INT, 1, &run.spin_up_days);
   check(status, "write the attributes");
   check(nc_->enddef(ncid_), "write the file header");
 }
@@ -104,6 +119,12 @@ void NetcdfSpeciesWriter::sample(const OutputSample& sample) {
   put(temperature_var_, sample.temperature);
   put(pressure_var_, sample.pressure);
   put(coszen_var_, sample.coszen);
+  if (diagnostics_) {
+    if (!sample.diagnostics) throw OutputError(path_.string() + ": a sample without diagnostics");
+    const std::vector<double> values = diagnostic_values(*sample.diagnostics);
+    for (std::size_t k = 0; k < values.size(); ++k) put(diagnostic_vars_[k], values[k]);
+  }
+  if (day_) put(day_var_, sample.day);
   ++records_;
 }
 

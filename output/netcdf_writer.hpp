@@ -9,6 +9,14 @@
 //   temperature(time)             K
 //   pressure(time)                Pa
 //   cos_solar_zenith_angle(time)  1
+//   oh_reactivity, ro2, p_o3, l_o3 (time)   with [output] diagnostics
+//                                 (output/variable_attributes.hpp)
+//   day(time)                     with [spin_up] output = "all": the day
+//                                 of each record (the spin-up's days, then
+//                                 the run's)
+//
+// With [spin_up], the global attribute spin_up_days (an integer) is the
+// number of days of spin-up taken.
 //
 // Global attributes: title, Conventions, source (program and version),
 // history, and each scenario key as "scenario.<key>" with its value as text.
@@ -52,7 +60,8 @@ class NetcdfSpeciesWriter final : public RunObserver {
   // `species`: 1-based mechanism indices ind_x, in variable order (see
   // species_selection.hpp). Nothing is created before begin(). Throws
   // OutputError if the program was built without NetCDF.
-  NetcdfSpeciesWriter(std::filesystem::path directory, std::vector<int> species);
+  NetcdfSpeciesWriter(std::filesystem::path directory, std::vector<int> species, bool diagnostics = false,
+                      bool day = false);
   NetcdfSpeciesWriter(const NetcdfSpeciesWriter&) = delete;
   NetcdfSpeciesWriter& operator=(const NetcdfSpeciesWriter&) = delete;
   ~NetcdfSpeciesWriter() override;
@@ -77,6 +86,10 @@ class NetcdfSpeciesWriter final : public RunObserver {
   int pressure_var_ = -1;
   int coszen_var_ = -1;
   std::vector<int> species_vars_;
+  bool diagnostics_ = false;
+  bool day_ = false;
+  std::vector<int> diagnostic_vars_;
+  int day_var_ = -1;
   std::size_t records_ = 0;
   const NetcdfLibrary* nc_ = nullptr;
 };

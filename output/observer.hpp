@@ -4,6 +4,7 @@
 // The specified species table and progress lines, the CSV and NetCDF
 // writers, budgets and ensemble collectors are all observers.
 #include <array>
+#include <optional>
 #include <string>
 #include <utility>
 #include <vector>
@@ -11,6 +12,19 @@
 #include "mechanism/parameters.hpp"
 
 namespace box {
+
+// The campaign diagnostics at an output time ([output] diagnostics;
+// docs/diagnostics.md).
+struct SampleDiagnostics {
+  double oh_reactivity = 0;  // s-1, at the output time
+  double ro2 = 0;            // ppb, at the output time
+  double p_o3 = 0;           // ppb h-1
+  double l_o3 = 0;           // ppb h-1
+  // P(O3) and L(O3) are the means over the output interval ending here,
+  // from the budgets' integrated reaction rates; otherwise (no budgets, or
+  // the run's first output time) the rates at the output time.
+  bool interval_means = false;
+};
 
 // What every output time offers: the clock, the air and the whole state.
 struct OutputSample {
@@ -22,6 +36,11 @@ struct OutputSample {
   // Mole fractions (mol mol-1) of the 80 species in mechanism order
   // (index ind_x - 1): the 78 integrated species, H2O and M (air, 1).
   std::array<double, nspec> mole_fraction{};
+  // With [output] diagnostics.
+  std::optional<SampleDiagnostics> diagnostics;
+  // With [spin_up] output = "all": the day of the spin-up (1, 2, ...; the
+  // scenario's own run follows the last), 0 otherwise.
+  int day = 0;
 };
 
 // Everything a writer may record about the run besides the samples.
@@ -35,6 +54,8 @@ struct RunDescription {
   // ("time.start_hour" -> "5.0"), for the record of what was run.
   std::vector<std::pair<std::string, std::string>> scenario;
   std::string program_version;
+  // Days of spin-up taken before the run ([spin_up]); -1 without.
+  int spin_up_days = -1;
 };
 
 class RunObserver {

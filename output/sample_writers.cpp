@@ -1,6 +1,7 @@
 #include "output/sample_writers.hpp"
 
 #include "output/csv_writer.hpp"
+#include "output/diagnostics_writer.hpp"
 #include "output/netcdf_writer.hpp"
 #include "output/species_selection.hpp"
 
@@ -18,10 +19,12 @@ std::vector<int> selected_species(const SpeciesSelection& s) {
 std::vector<std::unique_ptr<RunObserver>> sample_writers(const Scenario& scenario) {
   const OutputSettings& o = scenario.output;
   std::vector<std::unique_ptr<RunObserver>> writers;
+  const bool days = scenario.spin_up.enabled && scenario.spin_up.output_all;
   if (o.wants(OutputFormat::csv))
-    writers.push_back(std::make_unique<CsvSpeciesWriter>(o.dir, selected_species(o.species)));
+    writers.push_back(std::make_unique<CsvSpeciesWriter>(o.dir, selected_species(o.species), days));
+  if (o.diagnostics) writers.push_back(std::make_unique<DiagnosticsWriter>(o.dir, days));
   if (o.wants(OutputFormat::netcdf))
-    writers.push_back(std::make_unique<NetcdfSpeciesWriter>(o.dir, selected_species(o.species)));
+    writers.push_back(std::make_unique<NetcdfSpeciesWriter>(o.dir, selected_species(o.species), o.diagnostics, days));
   return writers;
 }
 

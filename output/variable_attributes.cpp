@@ -34,6 +34,27 @@ const std::vector<SampledVariable>& air_variables() {
   return variables;
 }
 
+const std::vector<SampledVariable>& diagnostic_variables() {
+  static const std::vector<SampledVariable> variables = {
+      {"oh_reactivity", {{"long_name", "OH reactivity: sum of k [X] over the reactions of HO with X"}, {"units", "s-1"}}},
+      {"ro2", {{"long_name", "sum of the organic peroxy radicals"}, {"units", "mol mol-1"}}},
+      {"p_o3",
+       {{"long_name", "chemical production of ozone: HO2 + NO and RO2 + NO"},
+        {"units", "mol mol-1 s-1"},
+        {"comment", "mean over the output interval ending here where budgets run, else at the output time"}}},
+      {"l_o3",
+       {{"long_name", "chemical loss of ozone: O1D + H2O, O3 + HO, O3 + HO2, O3 + alkenes, NO2 + HO"},
+        {"units", "mol mol-1 s-1"},
+        {"comment", "mean over the output interval ending here where budgets run, else at the output time"}}},
+  };
+  return variables;
+}
+
+std::vector<double> diagnostic_values(const SampleDiagnostics& d) {
+  constexpr double per_ppb = 1e-9, per_ppb_h = 1e-9 / 3600.0;
+  return {d.oh_reactivity, d.ro2 * per_ppb, d.p_o3 * per_ppb_h, d.l_o3 * per_ppb_h};
+}
+
 Attributes global_attributes(const RunDescription& run) {
   const std::string program = "boxmodel " + run.program_version;
   Attributes a = {{"title", "Box model run: mole fractions of the chemical species"},

@@ -28,6 +28,12 @@ struct SampledVariable {
 };
 const std::vector<SampledVariable>& air_variables();
 
+// With [output] diagnostics, after those: oh_reactivity (s-1), ro2 (mol
+// mol-1), p_o3 and l_o3 (mol mol-1 s-1; the CSV's ppb and ppb h-1 are
+// these times 1e9 and 3.6e12), in the order of diagnostic_values().
+const std::vector<SampledVariable>& diagnostic_variables();
+std::vector<double> diagnostic_values(const SampleDiagnostics& d);
+
 // title, Conventions, source, history and each scenario key as
 // "scenario.<key>".
 Attributes global_attributes(const RunDescription& run);

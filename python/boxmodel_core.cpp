@@ -35,6 +35,7 @@
 #include "common/one_based.hpp"
 #include "common/version.hpp"
 #include "budget/files.hpp"
+#include "run/spin_up.hpp"
 #include "run/fp_environment.hpp"
 #include "run/run.hpp"
 #include "run/session.hpp"
@@ -169,6 +170,11 @@ class SampleCollector final : public RunObserver {
     pressure.push_back(s.pressure);
     coszen.push_back(s.coszen);
     for (int ind : species_) mole_fraction.push_back(s.mole_fraction[at(ind)]);
+    if (s.diagnostics) {
+      const std::vector<double> values = diagnostic_values(*s.diagnostics);
+      diagnostics.resize(values.size());
+      for (std::size_t k = 0; k < values.size(); ++k) diagnostics[k].push_back(values[k]);
+    }
   }
 
   const std::vector<int>& species() const { return species_; }
@@ -176,6 +182,7 @@ class SampleCollector final : public RunObserver {
   RunDescription description;
   std::vector<double> elapsed_s, time_h, temperature, pressure, coszen;
   std::vector<double> mole_fraction;  // samples x species, row by row
+  std::vector<std::vector<double>> diagnostics;  // per diagnostic variable, with [output] diagnostics
 
  private:
   std::vector<int> species_;
@@ -215,6 +222,8 @@ struct RunResult {
   SampleCollector samples{{}};
   std::vector<std::pair<int, int>> failed_steps;  // (step, integrator status)
   std::string messages;
+  int spin_up_days = -1;        // with [spin_up]
+  std::string spin_up_message;  // not converged: which species, by how much
   // With output.budgets: the integrated process rates of every interval.
   bool budgets = false;
   std::vector<std::string> process_names, equations;
@@ -293,8 +302,21 @@ void run_steps(const Scenario& given, bool write_outputs, double signal_interval
   TextOutput out = write_outputs ? TextOutput::standard_output()
                                  : TextOutput::create(captured->path(), "the run's messages");
 
-  Run run(std::move(scenario), out, std::move(site));
+  // [spin_up]: the days first (the scenario's run alone is returned).
+  std::optional<SpinUpOutcome> spun;
+  if (scenario.spin_up.enabled) {
+    spun = spin_up(scenario, out);
+    result.spin_up_days = spun->days;
+    if (!spun->converged) result.spin_up_message = not_converged_message(scenario, *spun);
+  }
+  // Without outputs the run writes none of the formats' files (diagnostics.csv
+  // included: the diagnostics are still computed for the dataset).
+  Run run(std::move(scenario), out, std::move(site), write_outputs);
   run.add_observer(result.samples);
+  if (spun) {
+    run.start_from(spun->state);
+    run.set_spin_up_days(spun->days);
+  }
   SignalCheck signals(signal_interval_s);
   RunSession session(run);
   session.set_after_step([&](const Run& r) {
@@ -362,7 +384,15 @@ py::dict run_scenario(const Scenario& scenario, bool write_outputs, double signa
     air.append(py::make_tuple(air_variables()[k].name, to_array(*air_columns[k]),
                               attributes_dict(air_variables()[k].attributes)));
   out["air"] = air;
-  out["global_attributes"] = attributes_dict(global_attributes(s.description));
+  py::list diagnostics;
+  for (std::size_t k = 0; k < s.diagnostics.size(); ++k)
+    diagnostics.append(py::make_tuple(diagnostic_variables()[k].name, to_array(s.diagnostics[k]),
+                                      attributes_dict(diagnostic_variables()[k].attributes)));
+  out["diagnostics"] = diagnostics;
+  py::dict globals = attributes_dict(global_attributes(s.description));
+  if (r.spin_up_days >= 0) globals["spin_up_days"] = r.spin_up_days;
+  out["global_attributes"] = globals;
+  out["spin_up_message"] = r.spin_up_message;
   if (r.budgets) {
     py::dict b;
     const auto n_intervals = static_cast<py::ssize_t>(r.start_h.size());

@@ -1,17 +1,30 @@
 #include "run/budget_recorder.hpp"
 
 #include <algorithm>
+#include <stdexcept>
+#include <utility>
 
 #include "budget/intervals.hpp"
 #include "output/netcdf_writer.hpp"
+#include "scenario/scenario.hpp"
 
 namespace box {
 
+budget::Families output_families(const std::vector<OutputFamily>& families, const std::string& source) {
+  std::vector<std::pair<std::string, std::vector<std::string>>> table;
+  for (const OutputFamily& f : families) table.emplace_back(f.name, f.members);
+  try {
+    return budget::Families::parse(table);
+  } catch (const std::invalid_argument& e) {
+    throw ScenarioError(source + ": " + e.what());
+  }
+}
+
 BudgetRecorder::BudgetRecorder(const std::filesystem::path& dir, const std::vector<std::string>& species,
-                               const std::vector<ExchangeProcess>* exchange) {
+                               const std::vector<ExchangeProcess>* exchange, budget::Families families) {
   if (exchange != nullptr)
     for (const ExchangeProcess& p : *exchange) processes_.named.push_back({p.term(), p.species + 1, p.coef()});
-  owned_ = std::make_unique<budget::BudgetFiles>(dir, species, processes_);
+  owned_ = std::make_unique<budget::BudgetFiles>(dir, species, processes_, std::move(families));
   files_ = owned_.get();
   step_processes_.assign(static_cast<std::size_t>(processes_.size()), 0.0);
 }

@@ -15,12 +15,19 @@
 
 namespace box {
 
+struct OutputFamily;
+
+// The families of [output] families, weights read ("2 N2O5"); a family
+// that is not valid throws ScenarioError naming the key.
+budget::Families output_families(const std::vector<OutputFamily>& families, const std::string& source);
+
 class BudgetRecorder {
  public:
   // The budget files in `dir` for `species`, with `exchange` (null for a
-  // closed box) after the reactions.
+  // closed box) after the reactions, and the budgets of `families` after
+  // the species'.
   BudgetRecorder(const std::filesystem::path& dir, const std::vector<std::string>& species,
-                 const std::vector<ExchangeProcess>* exchange);
+                 const std::vector<ExchangeProcess>* exchange, budget::Families families = {});
 
   // The files as an observer of the run's samples; the run owns them from
   // then on (called once).

@@ -20,6 +20,12 @@ void BuiltinBox::set_mole_fraction(int species, double x) {
   else driver_value(species_map[at(species)], vc_.data(), radicals_) = x;
 }
 
+double BuiltinBox::mole_fraction(int species) const {
+  if (species == ind_h2o) return vc_[at(lh2o)];
+  const SpeciesSource& s = species_map[at(species)];
+  return s.vc_slot != 0 ? vc_[at(s.vc_slot)] : radicals_.*(s.radical);
+}
+
 std::array<double, nspec> BuiltinBox::mole_fractions() const {
   std::array<double, nspec> x{};
   for (std::size_t k = 0; k < species_map.size(); ++k) {

@@ -35,6 +35,8 @@ class BuiltinBox {
   // Species `species` (1-based mechanism index; H2O too) at mole fraction
   // `x`.
   void set_mole_fraction(int species, double x);
+  // The mole fraction of species `species` (1-based; H2O too).
+  double mole_fraction(int species) const;
   // Mole fractions of the 80 species in mechanism order (air: 1).
   std::array<double, nspec> mole_fractions() const;
   // Water vapour's mass mixing ratio, kg/kg: mole fraction times 18/28.8.

@@ -22,8 +22,15 @@ class Constraints {
   // the observation file's. Water from the records is their q2, turned into
   // the mole fraction whose mass mixing ratio it is. Throws InputError when
   // an observation does not reach `time_h`.
-  template <class Set>
-  void hold(double time_h, Set&& set) const {
+  //
+  // Then each family held to a total: its members, read with get(species),
+  // are scaled by one factor so that their weighted sum is the observed
+  // total. The chemistry's partition among the members is kept (NO and NO2
+  // keep their photostationary ratio while NOx follows the observations);
+  // a family with nothing in it takes the total as an equal mole fraction
+  // of every member. Within the step the members react freely.
+  template <class Set, class Get>
+  void hold(double time_h, Set&& set, Get&& get) const {
     if (!active()) return;
     const auto from = [&](const ObservationTable& table, bool records) {
       for (const ObservationColumn& c : table.columns) {
@@ -33,6 +40,16 @@ class Constraints {
     };
     from(field_->records, true);
     if (field_->file) from(*field_->file, false);
+    for (const FamilyHold& f : field_->families) {
+      const double total = f.total.value_ppb(f.total.columns.front(), time_h, field_->interpolation) / 1e9;
+      double sum = 0.0, weights = 0.0;
+      for (const auto& [species, weight] : f.members) {
+        sum += weight * get(species);
+        weights += weight;
+      }
+      for (const auto& [species, weight] : f.members)
+        set(species, sum > 0.0 ? get(species) * (total / sum) : total / weights);
+    }
   }
 
  private:

@@ -3,6 +3,8 @@
 // observations, the open box handed to the chemistry step, the emission
 // profile. Prepared (and checked) before the first step.
 #include <optional>
+#include <string>
+#include <utility>
 #include <vector>
 
 #include "chemistry/open_box.hpp"
@@ -13,6 +15,14 @@
 
 namespace box {
 
+// A family held to an observed total: its members (1-based mechanism
+// indices) with their weights, and the total (ppb) over the run's clock.
+struct FamilyHold {
+  std::string name;
+  std::vector<std::pair<int, double>> members;
+  ObservationTable total;  // one column, index 0
+};
+
 struct FieldPlan {
   OpenBox box;
   // Hourly observations of the site records for the species held to them
@@ -21,8 +31,9 @@ struct FieldPlan {
   std::optional<ObservationTable> file;  // the observation file's columns
   Interpolation interpolation = Interpolation::linear;
   EmissionProfile profile = EmissionProfile::constant;
+  std::vector<FamilyHold> families;
 
-  bool constrained() const { return !records.columns.empty() || file.has_value(); }
+  bool constrained() const { return !records.columns.empty() || file.has_value() || !families.empty(); }
 };
 
 // Builds the plan from the scenario and the site's records (all read

@@ -6,6 +6,7 @@
 #include <span>
 #include <utility>
 
+#include "chemistry/unit_conversion.hpp"
 #include "common/errors.hpp"
 #include "common/format.hpp"
 #include "common/one_based.hpp"
@@ -55,7 +56,9 @@ SiteData load_site(const Scenario& scenario, const std::function<void(const std:
   if (scenario.field.open()) {
     // Species held to the records are interpolated into the run's last
     // hour from the record after it, where the file has one.
-    if (!scenario.field.from_records.empty()) {
+    const bool family_from_records = std::any_of(scenario.field.families.begin(), scenario.field.families.end(),
+                                                 [](const FamilyConstraint& f) { return f.from_records; });
+    if (!scenario.field.from_records.empty() || family_from_records) {
       try {
         const SiteRecord r = site.next();
         check_record_values(r, site.last_layout(), needed + 1, name);
@@ -83,12 +86,12 @@ StepSettings step_settings(const Scenario& scenario) {
   return s;
 }
 
-Run::Run(Scenario scenario, TextOutput& out, std::optional<SiteData> site)
+Run::Run(Scenario scenario, TextOutput& out, std::optional<SiteData> site, bool format_writers)
     : scenario_(std::move(scenario)),
       out_(out),
       preloaded_(std::move(site)),
       box_(out.line_sink(), step_settings(scenario_)) {
-  add_format_observers();
+  add_format_observers(format_writers);
 }
 
 namespace {
@@ -132,12 +135,13 @@ StepView Run::view() const {
           .out = out_};
 }
 
-void Run::add_format_observers() {
+void Run::add_format_observers(bool writers) {
   const OutputSettings& o = scenario_.output;
   if (o.progress_lines) owned_step_observers_.push_back(std::make_unique<ProgressLines>());
   if (o.wants(OutputFormat::table)) owned_step_observers_.push_back(std::make_unique<SpeciesTable>(o.dir, scenario_.check_inputs_first));
   for (auto& observer : owned_step_observers_) step_observers_.push_back(observer.get());
-  for (auto& writer : sample_writers(scenario_)) add_observer(std::move(writer));
+  if (writers)
+    for (auto& writer : sample_writers(scenario_)) add_observer(std::move(writer));
 }
 
 void Run::add_observer(std::unique_ptr<RunObserver> observer) {
@@ -176,12 +180,17 @@ void Run::start() {
     for (const auto& [species, ppb] : observed) box_.set_mole_fraction(species, ppb / 1e9);
   }
   for (const InitialValue& v : scenario_.initial) box_.set_mole_fraction(v.species, v.ppb / 1e9);
+  if (start_state_)
+    for (int k = 1; k <= nspec; ++k)
+      if (k != ind_m) box_.set_mole_fraction(k, (*start_state_)[at(k)]);
   if (warn_) write_notes();
 
   if (scenario_.output.budgets) {
-    budgets_.emplace(scenario_.output.dir, scenario_.output.budget_species, box_.chemistry().exchange_processes());
+    budgets_.emplace(scenario_.output.dir, scenario_.output.budget_species, box_.chemistry().exchange_processes(),
+                     output_families(scenario_.output.families, scenario_.source));
     add_observer(budgets_->take_observer());
   }
+  if (scenario_.output.diagnostics) diagnostics_.emplace(step_settings(scenario_).rate_factors);
   for (StepObserver* o : step_observers_) o->started(view());
   {
     RunDescription& d = description_;
@@ -213,7 +222,9 @@ SiteRecord Run::take_record() {
 void Run::hold_observed(double time_h) {
   if (!constraints_.active()) return;
   const std::array<double, nspec> before = budgets_ ? mole_fractions() : std::array<double, nspec>{};
-  constraints_.hold(time_h, [&](int species, double x) { box_.set_mole_fraction(species, x); });
+  constraints_.hold(
+      time_h, [&](int species, double x) { box_.set_mole_fraction(species, x); },
+      [&](int species) { return box_.mole_fraction(species); });
   // What the holding changed belongs to the interval that ends here (the
   // state at the first step is the initial state).
   if (budgets_ && clock_.steps_done() > 0) {
@@ -235,6 +246,10 @@ void Run::sample_now(double coszen) {
   s.pressure = pp_;
   s.coszen = coszen;
   s.mole_fraction = mole_fractions();
+  s.day = day_;
+  if (diagnostics_)
+    s.diagnostics = diagnostics_->evaluate(s.mole_fraction, tt_, rho_phy_ * unit_conversion::dens2con_a, box_.photolysis(),
+                                     budgets_ ? &budgets_->files().open_interval() : nullptr, s.time_h);
   for (RunObserver* o : sample_observers_) o->sample(s);
 }
 

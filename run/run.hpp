@@ -28,6 +28,7 @@
 #include "budget/files.hpp"
 #include "chemistry/chemistry_step.hpp"
 #include "run/budget_recorder.hpp"
+#include "run/campaign_diagnostics.hpp"
 #include "run/builtin_box.hpp"
 #include "run/clock.hpp"
 #include "run/constraints.hpp"
@@ -67,8 +68,9 @@ class Run {
   // progress, the sun's warnings and the chemistry step's messages) go to
   // `out`, which must outlive the run. Unless the scenario reads its site as
   // it goes, `site` holds what load_site() read. The observers of the
-  // scenario's output formats are created by the run; more can be added.
-  Run(Scenario scenario, TextOutput& out, std::optional<SiteData> site = std::nullopt);
+  // scenario's output formats are created by the run (unless
+  // `format_writers` is false: the caller writes them); more can be added.
+  Run(Scenario scenario, TextOutput& out, std::optional<SiteData> site = std::nullopt, bool format_writers = true);
   // The model's own day with its inputs in `dir`, read as the run goes;
   // `settings` choose how the chemistry is integrated (the model's run uses
   // the defaults, other settings serve reference days).
@@ -145,13 +147,21 @@ class Run {
   // slots and radical variables (air: 1).
   std::array<double, nspec> mole_fractions() const;
 
+  // Spin-up (run/spin_up.hpp), before start(): the state to start from
+  // instead of the initial state (every species but M; species held to
+  // observations are held as usual), the day stamped on the samples, and
+  // the days of spin-up taken, for the outputs' metadata.
+  void start_from(const std::array<double, nspec>& state) { start_state_ = state; }
+  void set_day(int day) { day_ = day; }
+  void set_spin_up_days(int days) { description_.spin_up_days = days; }
+
  private:
   SiteRecord take_record();
   void check_state() const;
   void write_notes() const;
   void hold_observed(double time_h);
   void sample_now(double coszen);
-  void add_format_observers();
+  void add_format_observers(bool sample_writers = true);
 
   Scenario scenario_;
   TextOutput& out_;
@@ -175,6 +185,10 @@ class Run {
 
   // Budgets, when asked for.
   std::optional<BudgetRecorder> budgets_;
+  // The campaign diagnostics, when asked for.
+  std::optional<CampaignDiagnostics> diagnostics_;
+  std::optional<std::array<double, nspec>> start_state_;
+  int day_ = 0;
   RunDescription description_;
 
   // Site and sun.

@@ -46,6 +46,9 @@ def _run_raw(scenario, write_outputs):
         _warnings.warn(IntegrationWarning(
             f"the integrator gave up in step {steps}{more}; the run carried on with the state it "
             f"reached" + (f":\n{report}" if report else "")), stacklevel=3)
+    if raw["spin_up_message"]:
+        # The program ends with status 5 here; the dataset is complete.
+        _warnings.warn(RuntimeWarning(raw["spin_up_message"]), stacklevel=3)
     return raw
 
 
@@ -64,6 +67,9 @@ def _dataset(raw):
     for k, (name, attrs) in enumerate(zip(raw["species"], raw["species_attributes"])):
         data_vars[name] = ("time", _np.ascontiguousarray(x[:, k]), attrs)
     for name, values, attrs in raw["air"]:
+        data_vars[name] = ("time", values, attrs)
+    # With output.diagnostics: oh_reactivity, ro2, p_o3, l_o3, as species.nc.
+    for name, values, attrs in raw.get("diagnostics", []):
         data_vars[name] = ("time", values, attrs)
     coords = {
         "time": time.load(),
@@ -97,7 +103,8 @@ def run(scenario=None, *, write_outputs=False):
     `time` (datetime64, the local time; the coordinate `time_h` holds it in
     hours since midnight of the first day, as the CSV's first column), one
     variable per output species (output.species) in mol mol-1, and
-    temperature, pressure and cos_solar_zenith_angle; names, units and
+    temperature, pressure and cos_solar_zenith_angle (with
+    output.diagnostics also oh_reactivity, ro2, p_o3 and l_o3); names, units and
     attributes are those of the NetCDF output, and ``ds.attrs`` records
     every scenario key as "scenario.<key>".
 

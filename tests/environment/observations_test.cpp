@@ -103,6 +103,19 @@ TEST(ObservationFile, ReadsTheHeaderAndRecords) {
   ASSERT_EQ(some.columns.size(), 2u);
   EXPECT_EQ(some.columns[0].species, "CO");
   EXPECT_EQ(some.columns[1].species, "O3");
+
+  // A family's total (NOy) is a column of its own, kept apart and not held;
+  // a total the file lacks is an error.
+  const TempFile totals("time_h,NOy,O3\n5,12.5,40\n6,13,41\n");
+  const std::vector<std::string> noy = {"NOy"};
+  const ObservationTable with_total = read_observations(totals.path(), {}, {}, noy);
+  ASSERT_EQ(with_total.columns.size(), 1u);
+  EXPECT_EQ(with_total.columns[0].species, "O3");
+  ASSERT_EQ(with_total.totals.size(), 1u);
+  EXPECT_EQ(with_total.totals[0].ppb, (std::vector<double>{12.5, 13.0}));
+  EXPECT_THROW(read_observations(totals.path()), InputError);
+  const std::vector<std::string> missing = {"NOz"};
+  EXPECT_THROW(read_observations(totals.path(), {}, {}, missing), InputError);
 }
 
 TEST(ObservationFile, ErrorsNameTheFileLineAndColumn) {

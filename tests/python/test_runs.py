@@ -5,6 +5,7 @@ floating-point mode as it found it."""
 import _thread
 import threading
 import time
+from pathlib import Path
 
 import numpy as np
 import pandas as pd
@@ -36,6 +37,7 @@ R2 = 0.5
 [output]
 species = ["O3", "NO2", "HO", "HO2", "BRO", "H2O"]
 every_seconds = 1800
+diagnostics = true
 """,
 }
 
@@ -62,6 +64,13 @@ def test_same_bits_as_the_programs_csv(day_dir, name):
     for s in species:
         # The CSV holds ppb, x * 1e9 printed with %.17g.
         assert np.array_equal(ds[s].values * 1e9, csv[s].values), s
+    if (day_dir / "out" / "diagnostics.csv").exists():
+        # diagnostics.csv in ppb and ppb h-1; the dataset in mol mol-1 (s-1).
+        diag = pd.read_csv(day_dir / "out" / "diagnostics.csv", float_precision="round_trip")
+        assert np.array_equal(ds["oh_reactivity"].values, diag["oh_reactivity"].values)
+        np.testing.assert_allclose(ds["ro2"].values * 1e9, diag["ro2"].values, rtol=1e-14)
+        np.testing.assert_allclose(ds["p_o3"].values * 3.6e12, diag["p_o3"].values, rtol=1e-14)
+        np.testing.assert_allclose(ds["l_o3"].values * 3.6e12, diag["l_o3"].values, rtol=1e-14)
 
 
 @pytest.mark.skipif(not boxmodel.netcdf_available(), reason="built without netCDF")
@@ -307,3 +316,20 @@ def test_the_namespace_is_the_documented_one():
     for name in ("np", "warnings", "NamedTuple"):
         assert not hasattr(boxmodel, name), name
     assert all(hasattr(boxmodel, name) for name in boxmodel.__all__)
+
+
+def test_spin_up_days_in_the_attributes_and_not_converged_is_a_warning(tmp_path):
+    site = Path(__file__).resolve().parents[2] / "examples" / "two-day"
+    path = tmp_path / "spin.toml"
+    path.write_text(f'[site]\nparameters = "{site / "inputn"}"\nrecords = "{site / "ValuesAtSite_two_days.txt"}"\n'
+                    '[time]\nstart_hour = 0.0\nhours = 24\n'
+                    '[spin_up]\nmax_days = 2\ntolerance = 1e-9\n[output]\nspecies = ["O3"]\n')
+    with pytest.warns(RuntimeWarning, match=r"not converged after max_days = 2 days: .* [A-Z0-9]+ by [0-9]"):
+        ds = boxmodel.run(boxmodel.Scenario.from_toml(path))
+    assert ds.attrs["spin_up_days"] == 2
+    # The run starts from the second day's end, not the initial state.
+    one_day = tmp_path / "one.toml"
+    one_day.write_text(path.read_text().replace("max_days = 2", "max_days = 1"))
+    with pytest.warns(RuntimeWarning):
+        plain = boxmodel.run(boxmodel.Scenario.from_toml(one_day))
+    assert ds["O3"].values[0] != plain["O3"].values[0]

@@ -12,6 +12,8 @@
 #include <string>
 #include <vector>
 
+#include <gtest/gtest.h>
+
 #include "tests/support/example_copy.hpp"
 
 namespace box::testing {
@@ -130,6 +132,26 @@ inline CsvTable read_csv(const std::filesystem::path& path) {
     t.rows.push_back(std::move(row));
   }
   return t;
+}
+
+// budgets.csv rows: start_h,end_h,species,reaction,equation,production,loss
+// (an equation holds no comma; a quoted field would).
+struct BudgetLine {
+  double start_h, end_h;
+  std::string species, term;
+  double production, loss;
+};
+
+inline std::vector<BudgetLine> read_budgets(const std::filesystem::path& path) {
+  std::vector<BudgetLine> out;
+  const auto lines = text_lines(read_text(path));
+  EXPECT_EQ(lines.at(0), "start_h,end_h,species,reaction,equation,production,loss");
+  for (std::size_t i = 1; i < lines.size(); ++i) {
+    const auto c = split_commas(lines[i]);
+    EXPECT_EQ(c.size(), 7u) << lines[i];
+    out.push_back({std::stod(c[0]), std::stod(c[1]), c[2], c[3], std::stod(c[5]), std::stod(c[6])});
+  }
+  return out;
 }
 
 }  // namespace box::testing

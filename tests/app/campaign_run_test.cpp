@@ -1,0 +1,305 @@
+// Campaign analysis in whole runs: a family held to the records' total,
+// the diagnostics of the constrained day against hand sums and the Ox
+// family's budget, and the diel steady state of a spin-up.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <filesystem>
+#include <map>
+#include <regex>
+#include <set>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "chemistry/unit_conversion.hpp"
+#include "tests/support/program_run.hpp"
+
+#ifdef BOXMODEL_HAVE_NETCDF
+#include <netcdf.h>
+#endif
+
+namespace box::testing {
+namespace {
+
+namespace fs = std::filesystem;
+
+struct Record {
+  double tt = 0, pp = 0, no = 0, no2 = 0;
+};
+
+// The example's hourly records (columns: timin averad tt pp q2 o3 no no2 ...).
+std::vector<Record> example_records(const ProgramDir& p) {
+  std::vector<Record> records;
+  for (const std::string& line : p.lines(example_site_name)) {
+    double v[8];
+    if (std::sscanf(line.c_str(), "%lf %lf %lf %lf %lf %lf %lf %lf", &v[0], &v[1], &v[2], &v[3], &v[4], &v[5],
+                    &v[6], &v[7]) == 8)
+      records.push_back({v[2], v[3], v[6], v[7]});
+  }
+  return records;
+}
+
+// The value at `t` of a CSV column, at an output time.
+double at_time(const CsvTable& csv, const std::string& column, double t) {
+  const auto times = csv.values("time_h");
+  for (std::size_t i = 0; i < times.size(); ++i)
+    if (std::abs(times[i] - t) < 1e-9) return csv.values(column)[i];
+  throw std::runtime_error("no output at " + std::to_string(t));
+}
+
+// Every budget of budgets.csv (species and families) closes: its net row is
+// the change of its value (`value(name, t)`) over the interval.
+template <class Value>
+void expect_budgets_close(const std::vector<BudgetLine>& budgets, Value&& value, std::set<std::string> want) {
+  for (const BudgetLine& b : budgets) {
+    if (b.term != "net") continue;
+    want.erase(b.species);
+    const double change = value(b.species, b.end_h) - value(b.species, b.start_h);
+    EXPECT_NEAR(change, b.production - b.loss, 1e-9 * (b.production + b.loss + std::abs(change)) + 1e-12)
+        << b.species << " " << b.start_h << "-" << b.end_h;
+  }
+  EXPECT_TRUE(want.empty()) << "budgets missing: " << *want.begin();
+}
+
+// NOx held to the records' NO + NO2 as a family: at every step start (every
+// output, every step here) NO + NO2 is the records' total on the straight
+// line between the hours, while NO is emitted and reacts within the steps;
+// NO and NO2 carry the scaling as their constraint term and every budget,
+// the families' too, still closes.
+TEST(CampaignRun, NoxFamilyHeldToTheRecordsTotal) {
+  ProgramDir p;
+  p.write("s.toml", R"([time]
+hours = 5
+[constraints.families]
+NOx = { members = ["NO", "NO2"], from_records = true }
+[emissions]
+mixing_height_m = 1000
+NO = 5e10
+[output]
+formats = ["csv"]
+species = ["NO", "NO2", "O3", "O3P", "O1D"]
+every_seconds = 300
+budgets = true
+budget_species = ["NO", "NO2", "O3"]
+families = { NOx = ["NO", "NO2"], Ox = ["O3", "NO2", "O3P", "O1D"] }
+progress_lines = false
+)");
+  const ProgramResult r = p.run("run s.toml --format csv");
+  ASSERT_EQ(r.status, 0) << r.err;
+  const CsvTable csv = read_csv(p / "species.csv");
+  const std::vector<Record> records = example_records(p);
+  const auto times = csv.values("time_h");
+  ASSERT_EQ(times.size(), 61u);
+  for (std::size_t i = 0; i < times.size(); ++i) {
+    const double hour = times[i] - 5.0;
+    const auto k = static_cast<std::size_t>(std::min(hour, 4.0));
+    const double w = hour - static_cast<double>(k);
+    const double total = (records[k].no + records[k].no2) * (1 - w) + (records[k + 1].no + records[k + 1].no2) * w;
+    EXPECT_NEAR(csv.values("NO")[i] + csv.values("NO2")[i], total, 1e-12 * total) << times[i];
+  }
+  // The partition follows the chemistry: NO's share is not the records'.
+  EXPECT_GT(std::abs(at_time(csv, "NO", 8.0) / records[3].no - 1.0), 0.05);
+
+  const std::vector<BudgetLine> budgets = read_budgets(p / "budgets.csv");
+  const auto value = [&](const std::string& name, double t) {
+    if (name == "NOx") return at_time(csv, "NO", t) + at_time(csv, "NO2", t);
+    if (name == "Ox")
+      return at_time(csv, "O3", t) + at_time(csv, "NO2", t) + at_time(csv, "O3P", t) + at_time(csv, "O1D", t);
+    return at_time(csv, name, t);
+  };
+  expect_budgets_close(budgets, value, {"NO", "NO2", "O3", "NOx", "Ox"});
+  std::map<std::string, double> constraint;
+  for (const BudgetLine& b : budgets)
+    if (b.term == "constraint") constraint[b.species] += b.production + b.loss;
+  EXPECT_GT(constraint["NO"], 0.0);
+  EXPECT_GT(constraint["NO2"], 0.0);
+  EXPECT_EQ(constraint["O3"], 0.0);
+
+  // The total from a column of the observation file that is no species.
+  p.write("obs.csv", "time_h,NOx_total,CO\n5,20,150\n10,30,150\n");
+  p.write("f.toml", R"([time]
+hours = 5
+[constraints]
+file = "obs.csv"
+species = ["CO"]
+[constraints.families]
+NOx = { members = ["NO", "NO2"], file_column = "NOx_total" }
+[output]
+formats = ["csv"]
+species = ["NO", "NO2"]
+progress_lines = false
+)");
+  const ProgramResult f = p.run("run f.toml");
+  ASSERT_EQ(f.status, 0) << f.err;
+  const CsvTable held = read_csv(p / "species.csv");
+  for (std::size_t i = 0; i < held.rows.size(); ++i) {
+    const double total = 20.0 + 2.0 * (held.values("time_h")[i] - 5.0);
+    EXPECT_NEAR(held.values("NO")[i] + held.values("NO2")[i], total, 1e-12 * total);
+  }
+}
+
+// The reactions of a generated table of docs/diagnostics.md ("P(O3)" or
+// "L(O3)"): the numbers of its rows.
+std::vector<int> documented_reactions(const std::string& table) {
+  const std::string page = read_text(fs::path(BOXMODEL_SOURCE_DIR) / "docs" / "diagnostics.md");
+  const auto start = page.find("\n" + table + " (");
+  const auto end = page.find("\n\n", page.find("|---", start));
+  std::vector<int> reactions;
+  const std::regex row(R"(\n\| R(\d+) \|)");
+  const std::string part = page.substr(start, end - start);
+  for (auto m = std::sregex_iterator(part.begin(), part.end(), row); m != std::sregex_iterator(); ++m)
+    reactions.push_back(std::stoi((*m)[1]));
+  return reactions;
+}
+
+// The constrained-day example with diagnostics and budgets. OH reactivity
+// at noon is the hand sum of k [X] over the reactions HO + X, with k as
+// boxmodel-rates prints them for the noon record's air. P(O3) - L(O3)
+// integrated over the day is the Ox family's change by the same reactions
+// (to the few O3P and NO2 yields of the O3 + alkene reactions, which L(O3)
+// counts in full); the Ox family's whole chemical change differs from it
+// by the routes the campaign definitions leave out (NO3 and N2O5, PAN,
+// bromine).
+TEST(CampaignRun, DiagnosticsOfTheConstrainedDay) {
+  ProgramDir p;
+  std::string scenario = read_text(fs::path(BOXMODEL_SOURCE_DIR) / "examples" / "constrained-day" / "scenario.toml");
+  scenario = std::regex_replace(scenario, std::regex(R"("\.\./day/)"), "\"");
+  scenario = std::regex_replace(scenario, std::regex(R"(species = "table")"), "species = \"all\"");
+  scenario += "diagnostics = true\nbudgets = true\nfamilies = { Ox = [\"O3\", \"NO2\", \"O3P\", \"O1D\"] }\n";
+  p.write("s.toml", scenario);
+  const ProgramResult r = p.run("run s.toml --format csv");
+  ASSERT_EQ(r.status, 0) << r.err;
+  const CsvTable diag = read_csv(p / "output" / "diagnostics.csv");
+  EXPECT_EQ(diag.header, (std::vector<std::string>{"time_h", "oh_reactivity", "ro2", "p_o3", "l_o3"}));
+  const CsvTable csv = read_csv(p / "output" / "species.csv");
+  ASSERT_EQ(diag.values("time_h"), csv.values("time_h"));
+
+  // Noon: the record of 12:00 (the eighth) gives the air.
+  const Record noon = example_records(p).at(7);
+  const double c_m = noon.pp / (noon.tt * 287.058) * unit_conversion::dens2con_a;
+  std::ostringstream args;
+  args.precision(17);
+  args << " --temp " << noon.tt << " --cm " << c_m;
+  const std::string rates_exe = (fs::path(BOXMODEL_EXE).parent_path() / "boxmodel-rates").string();
+  std::string listing;
+  {
+    std::FILE* pipe = ::popen(("'" + rates_exe + "'" + args.str()).c_str(), "r");
+    ASSERT_NE(pipe, nullptr);
+    char buffer[4096];
+    for (std::size_t n; (n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0;) listing.append(buffer, n);
+    ASSERT_EQ(::pclose(pipe), 0);
+  }
+  double hand = 0.0;
+  int terms = 0;
+  const std::regex line(R"(^\s*\d+\s+(\S+) \+ (\S+) -> .*\s(\S+)\s+cm3 molecule-1 s-1$)");
+  for (const std::string& l : text_lines(listing)) {
+    std::smatch m;
+    if (!std::regex_match(l, m, line)) continue;
+    const std::string a = m[1], b = m[2];
+    if ((a == "HO") == (b == "HO")) continue;  // not HO + X, or HO + HO
+    const std::string x = a == "HO" ? b : a;
+    hand += std::stod(m[3]) * (x == "M" ? c_m : at_time(csv, x, 12.0) * 1e-9 * c_m);
+    ++terms;
+  }
+  EXPECT_EQ(terms, 43);
+  EXPECT_NEAR(at_time(diag, "oh_reactivity", 12.0), hand, 1e-6 * hand);
+
+  // Over the day: P - L against the Ox family's budget rows.
+  const auto times = diag.values("time_h");
+  double p_minus_l = 0.0, p_plus_l = 0.0;
+  for (std::size_t i = 1; i < times.size(); ++i) {
+    const double hours = times[i] - times[i - 1];
+    p_minus_l += (diag.values("p_o3")[i] - diag.values("l_o3")[i]) * hours;
+    p_plus_l += (diag.values("p_o3")[i] + diag.values("l_o3")[i]) * hours;
+  }
+  std::set<std::string> listed;
+  for (const char* table : {"P(O3)", "L(O3)"})
+    for (int n : documented_reactions(table)) listed.insert("R" + std::to_string(n));
+  EXPECT_EQ(listed.size(), 35u);
+  double ox_listed = 0.0, ox_chemistry = 0.0;
+  const std::vector<BudgetLine> budgets = read_budgets(p / "output" / "budgets.csv");
+  for (const BudgetLine& b : budgets) {
+    if (b.species != "Ox" || b.term.empty() || b.term[0] != 'R') continue;
+    ox_chemistry += b.production - b.loss;
+    if (listed.count(b.term)) ox_listed += b.production - b.loss;
+  }
+  EXPECT_NEAR(p_minus_l, ox_listed, 2e-3 * p_plus_l);
+  EXPECT_GT(std::abs(p_minus_l - ox_chemistry), 0.1 * std::abs(ox_chemistry));  // the routes left out
+  const auto value = [&](const std::string& name, double t) {
+    if (name == "Ox")
+      return at_time(csv, "O3", t) + at_time(csv, "NO2", t) + at_time(csv, "O3P", t) + at_time(csv, "O1D", t);
+    return at_time(csv, name, t);
+  };
+  expect_budgets_close(budgets, value, {"O3", "NO", "NO2", "HO", "HO2", "BRO", "Ox"});
+}
+
+// The two-day example's site and records, 24 hours from midnight, diluted
+// toward a background so that the long-lived products level off.
+std::string spin_up_scenario(const std::string& spin_up) {
+  const fs::path site = fs::path(BOXMODEL_SOURCE_DIR) / "examples" / "two-day";
+  std::string s = read_text(site / "scenario.toml");
+  s = std::regex_replace(s, std::regex(R"("inputn")"), "\"" + (site / "inputn").string() + "\"");
+  s = std::regex_replace(s, std::regex(R"("ValuesAtSite_two_days.txt")"),
+                         "\"" + (site / "ValuesAtSite_two_days.txt").string() + "\"");
+  s = std::regex_replace(s, std::regex(R"(\nhours = 48)"), "\nhours = 24");
+  s = std::regex_replace(s, std::regex(R"(formats = \[.*\])"), "formats = [\"csv\", \"netcdf\"]");
+  return s + "\n[dilution]\nrate_per_s = 1e-5\nbackground = { CO = 120.0, O3 = 30.0, CH4 = 1800.0 }\n[spin_up]\n" +
+         spin_up;
+}
+
+#ifdef BOXMODEL_HAVE_NETCDF
+int spin_up_days_attribute(const fs::path& file) {
+  int ncid = -1, days = -1;
+  EXPECT_EQ(nc_open(file.c_str(), NC_NOWRITE, &ncid), NC_NOERR);
+  EXPECT_EQ(nc_get_att_int(ncid, NC_GLOBAL, "spin_up_days", &days), NC_NOERR);
+  nc_close(ncid);
+  return days;
+}
+#endif
+
+// Converged, the scenario's day repeats itself: every species above 1e-6
+// ppb ends the day within about the tolerance of where it began. Not
+// converged in max_days, the run says which species by how much and ends
+// with status 5, its outputs complete.
+TEST(CampaignRun, SpinUpToTheDielSteadyState) {
+  ProgramDir p;
+  p.write("s.toml", spin_up_scenario("max_days = 40\ntolerance = 0.001\n"));
+  const ProgramResult r = p.run("run s.toml");
+  ASSERT_EQ(r.status, 0) << r.err;
+  EXPECT_NE(r.err.find("spin-up: 20 days to the diel steady state"), std::string::npos) << r.err;
+  const CsvTable csv = read_csv(p / "output" / "species.csv");
+  EXPECT_EQ(csv.values("time_h").front(), 0.0);
+  EXPECT_EQ(csv.values("time_h").back(), 24.0);
+  for (std::size_t c = 1; c < csv.header.size(); ++c) {
+    const double start = csv.rows.front()[c], end = csv.rows.back()[c];
+    if (std::max(start, end) > 1e-6) {
+      EXPECT_NEAR(end, start, 2e-3 * start) << csv.header[c];
+    }
+  }
+#ifdef BOXMODEL_HAVE_NETCDF
+  EXPECT_EQ(spin_up_days_attribute(p / "output" / "species.nc"), 20);
+#endif
+
+  // Every day written (output = "all"): the spin-up's day, then the run's.
+  p.write("t.toml", spin_up_scenario("max_days = 1\ntolerance = 1e-9\noutput = \"all\"\n"));
+  const ProgramResult t = p.run("run t.toml");
+  EXPECT_EQ(t.status, 5) << t.err;
+  EXPECT_NE(t.err.find("[spin_up] not converged after max_days = 1 days"), std::string::npos) << t.err;
+  EXPECT_TRUE(std::regex_search(t.err, std::regex(R"(: [A-Z0-9]+ by [0-9.e+-]+, )"))) << t.err;
+  const CsvTable days = read_csv(p / "output" / "species.csv");
+  ASSERT_EQ(days.header.at(0), "day");
+  ASSERT_EQ(days.rows.size(), 98u);
+  EXPECT_EQ(days.values("day").front(), 1.0);
+  EXPECT_EQ(days.values("day").back(), 2.0);
+  // The run starts where the spin-up's day ended.
+  for (const char* species : {"O3", "HNO3", "PAN"})
+    EXPECT_EQ(days.values(species)[48], days.values(species)[49]) << species;
+  EXPECT_NE(days.values("PAN")[0], days.values("PAN")[49]);
+  EXPECT_FALSE(fs::exists(p / "output" / "species.csv.partial"));
+}
+
+}  // namespace
+}  // namespace box::testing
