@@ -47,4 +47,30 @@ class CsvSpeciesWriter final : public RunObserver {
   std::FILE* file_ = nullptr;
 };
 
+// photolysis.csv: one row per output time with the local time and every
+// photolysis frequency the run uses (s-1, RunDescription::
+// photolysis_channels), written and published as species.csv is.
+//
+//   time_h,J1,J2,J3,J4
+class CsvPhotolysisWriter final : public RunObserver {
+ public:
+  static constexpr std::string_view file_name = "photolysis.csv";
+
+  explicit CsvPhotolysisWriter(std::filesystem::path directory);
+  CsvPhotolysisWriter(const CsvPhotolysisWriter&) = delete;
+  CsvPhotolysisWriter& operator=(const CsvPhotolysisWriter&) = delete;
+  ~CsvPhotolysisWriter() override;
+
+  void begin(const RunDescription& d) override;
+  void sample(const OutputSample& sample) override;
+  void finish() override;
+
+ private:
+  void write(const std::string& text);
+
+  std::filesystem::path path_;
+  std::filesystem::path partial_;
+  std::FILE* file_ = nullptr;
+};
+
 }  // namespace box

@@ -22,6 +22,9 @@ struct OutputSample {
   // Mole fractions (mol mol-1) of the 80 species in mechanism order
   // (index ind_x - 1): the 78 integrated species, H2O and M (air, 1).
   std::array<double, nspec> mole_fraction{};
+  // With [output] photolysis: the frequencies (s-1) of
+  // RunDescription::photolysis_channels at that time.
+  std::vector<double> photolysis;
 };
 
 // Everything a writer may record about the run besides the samples.
@@ -35,6 +38,9 @@ struct RunDescription {
   // ("time.start_hour" -> "5.0"), for the record of what was run.
   std::vector<std::pair<std::string, std::string>> scenario;
   std::string program_version;
+  // With [output] photolysis: the channels the run uses (J<n> for the MCM
+  // channels, the built-in slots' names for the specified table).
+  std::vector<std::string> photolysis_channels;
 };
 
 class RunObserver {

@@ -22,6 +22,7 @@ std::vector<std::unique_ptr<RunObserver>> sample_writers(const Scenario& scenari
     writers.push_back(std::make_unique<CsvSpeciesWriter>(o.dir, selected_species(o.species)));
   if (o.wants(OutputFormat::netcdf))
     writers.push_back(std::make_unique<NetcdfSpeciesWriter>(o.dir, selected_species(o.species)));
+  if (o.photolysis) writers.push_back(std::make_unique<CsvPhotolysisWriter>(o.dir));
   return writers;
 }
 
