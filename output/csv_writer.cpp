@@ -51,10 +51,11 @@ void write_flushed(std::FILE* file, const std::string& text, const std::filesyst
 
 }  // namespace
 
-CsvSpeciesWriter::CsvSpeciesWriter(std::filesystem::path directory, std::vector<int> species)
+CsvSpeciesWriter::CsvSpeciesWriter(std::filesystem::path directory, std::vector<int> species, bool number_densities)
     : path_(std::move(directory) / file_name),
       partial_(partial_path(path_)),
-      species_(std::move(species)) {
+      species_(std::move(species)),
+      number_densities_(number_densities) {
   check_species_indices(species_);
 }
 
@@ -76,9 +77,11 @@ void CsvSpeciesWriter::begin(const RunDescription&) {
 void CsvSpeciesWriter::sample(const OutputSample& sample) {
   std::string row;
   append_number(row, sample.time_h);
+  // molecules cm-3 from mole fractions: the air's p / (k_B T), m-3 to cm-3.
+  const double scale = number_densities_ ? sample.pressure / (1.380649e-23 * sample.temperature) * 1e-6 : ppb;
   for (int ind : species_) {
     row += ',';
-    append_number(row, sample.mole_fraction[at(ind)] * ppb);
+    append_number(row, sample.mole_fraction[at(ind)] * scale);
   }
   write(row + '\n');
 }

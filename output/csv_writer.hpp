@@ -25,7 +25,9 @@ class CsvSpeciesWriter final : public RunObserver {
 
   // `species`: 1-based mechanism indices ind_x, in column order (see
   // species_selection.hpp). Nothing is created before begin().
-  CsvSpeciesWriter(std::filesystem::path directory, std::vector<int> species);
+  // With `number_densities` the values are molecules cm-3 of the sample's
+  // air (p / (k_B T)) instead of ppb.
+  CsvSpeciesWriter(std::filesystem::path directory, std::vector<int> species, bool number_densities = false);
   CsvSpeciesWriter(const CsvSpeciesWriter&) = delete;
   CsvSpeciesWriter& operator=(const CsvSpeciesWriter&) = delete;
   ~CsvSpeciesWriter() override;
@@ -44,6 +46,7 @@ class CsvSpeciesWriter final : public RunObserver {
   std::filesystem::path path_;
   std::filesystem::path partial_;
   std::vector<int> species_;
+  bool number_densities_ = false;
   std::FILE* file_ = nullptr;
 };
 

@@ -77,6 +77,10 @@ class NetcdfSpeciesWriter final : public RunObserver {
   int pressure_var_ = -1;
   int coszen_var_ = -1;
   std::vector<int> species_vars_;
+  // A site by keys: the air's number density each sample (-1: not written).
+  int air_density_var_ = -1;
+  // [output] photolysis: each channel's frequency.
+  std::vector<int> photolysis_vars_;
   std::size_t records_ = 0;
   const NetcdfLibrary* nc_ = nullptr;
 };

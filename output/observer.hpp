@@ -4,6 +4,7 @@
 // The specified species table and progress lines, the CSV and NetCDF
 // writers, budgets and ensemble collectors are all observers.
 #include <array>
+#include <optional>
 #include <string>
 #include <utility>
 #include <vector>
@@ -41,6 +42,12 @@ struct RunDescription {
   // With [output] photolysis: the channels the run uses (J<n> for the MCM
   // channels, the built-in slots' names for the specified table).
   std::vector<std::string> photolysis_channels;
+  // A site given by keys: its clock's offset from UTC (local = UTC +
+  // offset, hours) and its place. Unset for a site from a parameter file,
+  // whose outputs keep their local time axis.
+  std::optional<double> utc_offset_hours;
+  double latitude = 0;        // degrees north
+  double longitude_east = 0;  // degrees east
 };
 
 class RunObserver {

@@ -19,7 +19,8 @@ std::vector<std::unique_ptr<RunObserver>> sample_writers(const Scenario& scenari
   const OutputSettings& o = scenario.output;
   std::vector<std::unique_ptr<RunObserver>> writers;
   if (o.wants(OutputFormat::csv))
-    writers.push_back(std::make_unique<CsvSpeciesWriter>(o.dir, selected_species(o.species)));
+    writers.push_back(std::make_unique<CsvSpeciesWriter>(o.dir, selected_species(o.species),
+                                                         o.units == ConcentrationUnit::molecules_cm3));
   if (o.wants(OutputFormat::netcdf))
     writers.push_back(std::make_unique<NetcdfSpeciesWriter>(o.dir, selected_species(o.species)));
   if (o.photolysis) writers.push_back(std::make_unique<CsvPhotolysisWriter>(o.dir));

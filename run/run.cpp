@@ -226,7 +226,19 @@ void Run::start() {
                                                {ind_hcho, r.hcho_read}};
     for (const auto& [species, ppb] : observed) box_.set_mole_fraction(species, ppb / 1e9);
   }
-  for (const InitialValue& v : scenario_.initial) box_.set_mole_fraction(v.species, v.ppb / 1e9);
+  if (scenario_.initial_units == ConcentrationUnit::molecules_cm3) {
+    // Number densities over the air of the first step: the first record's
+    // and [environment]'s at the start.
+    if (preloaded_ && !preloaded_->records.empty()) {
+      tt_ = preloaded_->records.front().tt;
+      pp_ = preloaded_->records.front().pp;
+    }
+    apply_environment(clock_.hours());
+    const double air = air_number_density(tt_, pp_);
+    for (const InitialValue& v : scenario_.initial) box_.set_mole_fraction(v.species, v.ppb / air);
+  } else {
+    for (const InitialValue& v : scenario_.initial) box_.set_mole_fraction(v.species, v.ppb / 1e9);
+  }
   if (warn_) write_notes();
 
   if (scenario_.output.budgets) {
@@ -245,6 +257,11 @@ void Run::start() {
     // as much as a tenth of a short run's chemistry.
     if (scenario_.output.wants(OutputFormat::netcdf)) d.scenario = describe_scenario(scenario_);
     d.program_version = program_version();
+    if (scenario_.site.by_keys()) {
+      d.utc_offset_hours = scenario_.site.utc_offset_hours;
+      d.latitude = *scenario_.site.latitude;
+      d.longitude_east = *scenario_.site.longitude_east;
+    }
     if (scenario_.output.photolysis) {
       if (frequencies_) {
         for (int n : builtin_mcm_channels) d.photolysis_channels.push_back("J" + std::to_string(n));

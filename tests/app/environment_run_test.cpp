@@ -15,6 +15,10 @@
 #include "environment/solar.hpp"
 #include "tests/support/program_run.hpp"
 
+#ifdef BOXMODEL_HAVE_NETCDF
+#include <netcdf.h>
+#endif
+
 namespace {
 
 using box::testing::CsvTable;
@@ -189,5 +193,78 @@ TEST(EnvironmentRun, CloudCorrectionIsTheProgressLinesRatioBounded) {
   }
   EXPECT_GT(corrected, 2);
 }
+
+// [initial] and [output] in molecules cm-3: the air of the constants
+// (298.15 K, 101325 Pa: 2.46149e19 cm-3) converts both ways.
+TEST(EnvironmentRun, NumberDensitiesInAndOut) {
+  ProgramDir p;
+  const std::string initial = "[initial]\nunits = \"molecules cm-3\"\nO3 = 1.0e12\n";
+  p.write("n.toml", scenario("", 1.0) + "units = \"molecules cm-3\"\n" + initial);
+  const auto r = p.run("run n.toml");
+  ASSERT_EQ(r.status, 0) << r.err;
+  const CsvTable n = read_csv(p / "species.csv");
+  EXPECT_NEAR(n.values("O3")[0], 1.0e12, 1.0);
+  EXPECT_NEAR(n.values("H2O")[0], 3.85037e17, 1e12);  // the worked case's water
+  p.write("ppb.toml", scenario("", 1.0) + initial);
+  ASSERT_EQ(p.run("run ppb.toml").status, 0);
+  EXPECT_NEAR(read_csv(p / "species.csv").values("O3")[0], 1.0e12 / 2.46149e19 * 1e9, 1e-4);
+}
+
+#ifdef BOXMODEL_HAVE_NETCDF
+std::string netcdf_text(int ncid, const std::string& var, const std::string& name) {
+  int id = NC_GLOBAL;
+  if (!var.empty()) {
+    EXPECT_EQ(nc_inq_varid(ncid, var.c_str(), &id), NC_NOERR) << var;
+  }
+  std::size_t length = 0;
+  if (nc_inq_attlen(ncid, id, name.c_str(), &length) != NC_NOERR) return "(none)";
+  std::string text(length, ' ');
+  EXPECT_EQ(nc_get_att_text(ncid, id, name.c_str(), text.data()), NC_NOERR);
+  return text;
+}
+
+double netcdf_value(int ncid, const std::string& var, std::size_t k) {
+  int id = -1;
+  EXPECT_EQ(nc_inq_varid(ncid, var.c_str(), &id), NC_NOERR) << var;
+  double v = -1;
+  EXPECT_EQ(nc_get_var1_double(ncid, id, &k, &v), NC_NOERR) << var;
+  return v;
+}
+
+// Local 05:00 on 20 March at UTC+10 is 19:00 UTC on the 19th; at UTC-11,
+// 16:00 UTC on the 20th. The CSV keeps local hours.
+TEST(EnvironmentRun, NetcdfTimeIsUtcAcrossMidnightWithThePlaceAndTheAir) {
+  ProgramDir p;
+  const auto run = [&](const std::string& offset, const std::string& longitude) {
+    std::string s = scenario("[photolysis]\nmethod = \"mcm\"\n", 2.0);
+    s.replace(s.find("utc_offset_hours = 0.0"), 22, "utc_offset_hours = " + offset);
+    s.replace(s.find("longitude = 0.0"), 15, "longitude = " + longitude);
+    s.replace(s.find("start_hour = 4.0"), 16, "start_hour = 5.0");
+    s.replace(s.find("formats = [\"csv\"]"), 17, "formats = [\"csv\", \"netcdf\"]");
+    p.write("s.toml", s);
+    const auto r = p.run("run s.toml");
+    EXPECT_EQ(r.status, 0) << r.err;
+  };
+  run("10.0", "150.0");
+  int ncid = -1;
+  ASSERT_EQ(nc_open((p / "species.nc").c_str(), NC_NOWRITE, &ncid), NC_NOERR);
+  EXPECT_EQ(netcdf_text(ncid, "time", "units"), "seconds since 2024-03-19 19:00:00");
+  EXPECT_EQ(netcdf_text(ncid, "time", "utc_offset_hours"), "10");
+  EXPECT_EQ(netcdf_value(ncid, "time", 1), 3600.0);
+  EXPECT_EQ(netcdf_value(ncid, "latitude", 0), 40.6);
+  EXPECT_EQ(netcdf_value(ncid, "longitude", 0), 150.0);
+  EXPECT_NEAR(netcdf_value(ncid, "number_density_of_air", 0), 2.46149e19, 1e14);
+  const CsvTable j = read_csv(p / "photolysis.csv");
+  EXPECT_EQ(netcdf_value(ncid, "J4", 2), j.values("J4")[2]);
+  EXPECT_EQ(netcdf_text(ncid, "J4", "units"), "s-1");
+  nc_close(ncid);
+  EXPECT_EQ(read_csv(p / "species.csv").values("time_h")[0], 5.0);
+
+  run("-11.0", "-170.0");
+  ASSERT_EQ(nc_open((p / "species.nc").c_str(), NC_NOWRITE, &ncid), NC_NOERR);
+  EXPECT_EQ(netcdf_text(ncid, "time", "units"), "seconds since 2024-03-20 16:00:00");
+  nc_close(ncid);
+}
+#endif
 
 }  // namespace
