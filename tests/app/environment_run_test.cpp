@@ -194,6 +194,26 @@ TEST(EnvironmentRun, CloudCorrectionIsTheProgressLinesRatioBounded) {
   EXPECT_GT(corrected, 2);
 }
 
+// With mcm the light follows the sun within each step (the frequencies at
+// every time the integrator evaluates the system), so HO after sunrise, which
+// follows J within seconds, is the same with 900 s steps as with 10 s steps
+// to the integrator's tolerance. Frequencies held from each step's start
+// would leave HO at the end of a 900 s step a quarter hour behind the sun.
+TEST(EnvironmentRun, LightWithinTheStepConvergesAsTheStepShrinks) {
+  ProgramDir p;
+  std::string s = scenario("[photolysis]\nmethod = \"mcm\"\n", 2.0);
+  s.replace(s.find("start_hour = 4.0"), 16, "start_hour = 6.0");
+  p.write("s.toml", s);
+  ASSERT_EQ(p.run("run s.toml --step 900").status, 0);
+  const auto coarse = read_csv(p / "species.csv").values("HO");
+  ASSERT_EQ(p.run("run s.toml --step 10").status, 0);
+  const auto fine = read_csv(p / "species.csv").values("HO");
+  for (std::size_t k = 1; k < fine.size(); ++k) {
+    EXPECT_GT(fine[k], 1e-7) << k;  // daylight
+    EXPECT_NEAR(coarse[k], fine[k], 2e-3 * fine[k]) << "hour " << k;
+  }
+}
+
 // [initial] and [output] in molecules cm-3: the air of the constants
 // (298.15 K, 101325 Pa: 2.46149e19 cm-3) converts both ways.
 TEST(EnvironmentRun, NumberDensitiesInAndOut) {
