@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "environment/calendar.hpp"
+#include "environment/humidity.hpp"
 #include "environment/solar.hpp"
 #include "tests/support/program_run.hpp"
 
@@ -212,6 +213,35 @@ TEST(EnvironmentRun, LightWithinTheStepConvergesAsTheStepShrinks) {
     EXPECT_GT(fine[k], 1e-7) << k;  // daylight
     EXPECT_NEAR(coarse[k], fine[k], 2e-3 * fine[k]) << "hour " << k;
   }
+}
+
+// [environment] as a time series with gaps: each step takes the values
+// at its start, a gap bridged between its neighbours; water vapour from
+// the relative humidity of that step's temperature.
+TEST(EnvironmentRun, TimeSeriesWithGapsAtEveryStep) {
+  ProgramDir p;
+  p.write("met.csv",
+          "time_h,temperature_K,relative_humidity,unused\n"
+          "3,290,40,1\n4,,50,1\n5,,60,1\n6,300,,1\n9,303,90,1\n");
+  std::string s = scenario("", 3.0);
+  s.replace(s.find("temperature_K = 298.15\n"), 23, "file = \"met.csv\"\n");
+  s.replace(s.find("relative_humidity = 50\n"), 23, "");
+  p.write("s.toml", s);
+  const auto r = p.run("run s.toml");
+  ASSERT_EQ(r.status, 0) << r.err;
+  EXPECT_NE(r.err.find("unused"), std::string::npos) << r.err;  // listed once
+  const CsvTable c = read_csv(p / "species.csv");
+  // 04:00 to 06:00: T 293.33, 296.67, 300; RH 50, 60, then across its gap
+  // at 6 h from 60 (5 h) to 90 (9 h): 67.5. The end of the run (07:00)
+  // shows the air of its last step, which began at 06:55.
+  const double last = 6.0 + 55.0 / 60.0;
+  const double t[] = {290 + 10.0 / 3, 290 + 20.0 / 3, 300, 300 + (last - 6.0)};
+  const double rh[] = {50, 60, 67.5, 60 + 30 * (last - 5.0) / 4.0};
+  ASSERT_EQ(c.rows.size(), 4u);
+  for (std::size_t k = 0; k < 4; ++k)
+    EXPECT_NEAR(c.values("H2O")[k], box::water_from_relative_humidity(rh[k], t[k], 101325).ppb,
+                1e-9 * c.values("H2O")[k])
+        << k;
 }
 
 // [initial] and [output] in molecules cm-3: the air of the constants
