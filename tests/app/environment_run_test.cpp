@@ -85,6 +85,16 @@ TEST(EnvironmentRun, SiteByKeysAndEnvironmentConstantsRunTheBuiltinMechanism) {
   EXPECT_NEAR(mcm_j4(std::cos(M_PI / 4)), 7.3386e-3, 1e-7);  // docs/photolysis.md
   // Before sunrise, nothing.
   EXPECT_EQ(j.values("J4")[0], 0.0);
+
+  // Without records there is no observed radiation to correct by: refused
+  // before anything is written, naming the key.
+  p.write("cloud.toml", scenario("[photolysis]\nmethod = \"mcm\"\ncloud_correction = true\n"));
+  std::filesystem::remove(p / "species.csv");
+  const auto refused = p.run("run cloud.toml");
+  EXPECT_EQ(refused.status, 1);
+  EXPECT_NE(refused.err.find("cloud.toml: photolysis.cloud_correction needs the site records"), std::string::npos)
+      << refused.err;
+  EXPECT_FALSE(std::filesystem::exists(p / "species.csv"));
 }
 
 TEST(EnvironmentRun, NoneIsDarkAndFileValuesAreReproducedAtTheirTimes) {
