@@ -128,6 +128,8 @@ int run_scenario_program(const std::optional<std::filesystem::path>& scenario_fi
     scenario = scenario_file ? read_scenario_file(*scenario_file, overrides)
                              : scenario_from_overrides(overrides);
     check_sample_formats(scenario);
+    // What reading the scenario found worth saying, before anything runs.
+    for (const std::string& note : scenario.notes) report(note);
     site = load_site(scenario, report);
   } catch (const InputError& e) {
     report(e.what());

@@ -7,6 +7,7 @@
 #include "chemistry/unit_conversion.hpp"
 #include "common/one_based.hpp"
 #include "mechanism/mechanism.hpp"
+#include "mechanism/reaction_table.hpp"
 
 namespace box {
 namespace {
@@ -18,6 +19,39 @@ double non_negative(double x) { return x > 0.0 ? x : 0.0; }
 constexpr double ppb = 1.0e9;  // mole fraction -> ppb
 
 }  // namespace
+
+void TimedCoefficients::begin(const double* base, const std::vector<std::pair<int, double>>& factors) {
+  base_ = base;
+  valid_ = false;
+  if (photolysis_.empty()) {
+    for (std::size_t n = 0; n < mech::reactions.size(); ++n) {
+      const mech::RateLaw& law = mech::reactions[n].law;
+      if (law.law == mech::Law::photolysis)
+        photolysis_.push_back({static_cast<int>(n), law.slot - 1, 1.0});
+    }
+  }
+  for (Photolysis& p : photolysis_) {
+    p.factor = 1.0;
+    for (const auto& [reaction, factor] : factors)
+      if (reaction - 1 == p.reaction) p.factor = p.factor * factor;
+  }
+}
+
+const double* TimedCoefficients::at(double t) const {
+  if (valid_ && t == t_) return k_.data();
+  std::copy(base_, base_ + nreact, k_.begin());
+  frequencies_(t, j_);
+  for (const Photolysis& p : photolysis_)
+    k_[static_cast<std::size_t>(p.reaction)] = j_[static_cast<std::size_t>(p.slot)] * p.factor;
+  t_ = t;
+  valid_ = true;
+  return k_.data();
+}
+
+void ChemistryStep::set_time_dependent_photolysis(TimedCoefficients::Frequencies frequencies) {
+  if (frequencies) timed_.emplace(std::move(frequencies));
+  else timed_.reset();
+}
 
 void ChemistryStep::racm_interface(double* vc,
                                    double dtstepc,
@@ -49,8 +83,8 @@ StepResult ChemistryStep::advance(double* vc, double dtstepc, double t_phy, doub
   if (open_) {
     ierr = integrate_open(time_end_, vc, radicals, processes);
   } else {
-    const MechanismSystem system{fix_.data(), rconst_.data()};
-    integrator_.racm_integrate(system, 0.0, time_end_, var_.data(),
+    const MechanismSystem system{fix_.data(), rconst_.data(), timed_ ? &*timed_ : nullptr};
+    integrator_.racm_integrate(system, time_start_, time_start_ + time_end_, var_.data(),
                                atol_.data(), rtol_.data(), &icntrl_, &rcntrl_,
                                nullptr, nullptr, &ierr, processes);
   }
@@ -94,7 +128,7 @@ void ChemistryStep::prepare(double* vc, double dtstepc, double t_phy, double rho
   atol_.fill(settings_.atol);
   rtol_.fill(settings_.rtol);
   const double time_end = dtstepc;
-  icntrl_[at(1)] = 1;
+  icntrl_[at(1)] = timed_ ? 0 : 1;
   icntrl_[at(3)] = settings_.method;
   rcntrl_[at(3)] = time_end * 0.01;
 
@@ -120,6 +154,7 @@ void ChemistryStep::prepare(double* vc, double dtstepc, double t_phy, double rho
                      temp);
   for (const auto& [reaction, factor] : settings_.rate_factors)
     rconst_[at(reaction)] = rconst_[at(reaction)] * factor;
+  if (timed_) timed_->begin(rconst_.data(), settings_.rate_factors);
   time_end_ = time_end;
 }
 
@@ -175,10 +210,10 @@ int ChemistryStep::integrate_open(double time_end, double* vc, RadicalSlots& rad
     const auto i = static_cast<std::size_t>(k);
     o.held_values[i] = non_negative(driver_value(species_map[i], vc, radicals));
   }
-  const OpenBoxSystem system{{fix_.data(), rconst_.data()}, &o.plan, o.source.data(),
-                             &o.box, emission_factor_, conv_};
+  const OpenBoxSystem system{{fix_.data(), rconst_.data(), timed_ ? &*timed_ : nullptr},
+                             &o.plan, o.source.data(), &o.box, emission_factor_, conv_};
   int ierr = 0;
-  o.integrator.racm_integrate(system, 0.0, time_end, var_.data(), atol_.data(), rtol_.data(),
+  o.integrator.racm_integrate(system, time_start_, time_start_ + time_end, var_.data(), atol_.data(), rtol_.data(),
                               &icntrl_, &rcntrl_, nullptr, nullptr, &ierr, processes);
   return ierr;
 }

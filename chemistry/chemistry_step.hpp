@@ -107,7 +107,7 @@ class ChemistryStep {
   // status and counters. begin(); finish() around an integration of
   // lane_box() with the one-box integrator's result is advance() without a
   // budget, bit for bit. Only a closed box goes this way.
-  bool integrates_alone() const noexcept { return open_.has_value(); }
+  bool integrates_alone() const noexcept { return open_.has_value() || timed_.has_value(); }
   void begin(double* vc, double dtstepc, double t_phy, double rho_phy, double moist,
              RadicalSlots& radicals, const PhotolysisRates& ph);
   LaneBox lane_box();
@@ -130,6 +130,19 @@ class ChemistryStep {
   const std::vector<ExchangeProcess>* exchange_processes() const noexcept {
     return open_ ? &open_->plan.processes : nullptr;
   }
+
+  // Photolysis frequencies as functions of time for the following calls
+  // (an empty function: the step's `ph` held over the step, as before).
+  // Given, the integration is non-autonomous: every evaluation of the
+  // system at time t (f, the Jacobian, df/dt, the stages, the budgets'
+  // rates) uses the photolysis coefficients of the frequencies at t, the
+  // other coefficients being the step's. Each call then integrates over
+  // [start, start + dtstepc], `start` set by set_step_start() (seconds of
+  // the run's clock, so that the frequencies are asked at the times they
+  // describe and the integrator's difference quotient for df/dt has a
+  // time increment the clock can resolve).
+  void set_time_dependent_photolysis(TimedCoefficients::Frequencies frequencies);
+  void set_step_start(double seconds) noexcept { time_start_ = timed_ ? seconds : 0.0; }
 
   const StepStatistics& statistics() const noexcept { return statistics_; }
   const StepSettings& settings() const noexcept { return settings_; }
@@ -162,6 +175,8 @@ class ChemistryStep {
   StepResult write_back(double* vc, RadicalSlots& radicals, int ierr, const RosenbrockCounters& c,
                         StepBudget* budget);
   double time_end_ = 0;
+  double time_start_ = 0;
+  std::optional<TimedCoefficients> timed_;
 
   StepSettings settings_;
   LineSink messages_;

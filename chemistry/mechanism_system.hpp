@@ -3,7 +3,13 @@
 // rate coefficients and the fixed species (water vapour and air) are held
 // constant over an integration, so the system binds them once and exposes
 // only the variable species.
+#include <array>
 #include <cstddef>
+#include <functional>
+#include <utility>
+#include <vector>
+
+#include "chemistry/step_inputs.hpp"
 
 #include "common/one_based.hpp"
 #include "integrator/rosenbrock.hpp"
@@ -12,19 +18,56 @@
 
 namespace box {
 
+// Rate coefficients that change within an integration: those of the
+// photolysis reactions follow the light, all others are the step's. The
+// coefficients at time t are the step's with each photolysis reaction's
+// replaced by its frequency at t (times the reaction's rate factor); the
+// last time asked for is kept, as f and the Jacobian are asked at the same
+// times.
+class TimedCoefficients {
+ public:
+  // The photolysis arguments (s-1) at time t (the integrator's time).
+  using Frequencies = std::function<void(double t, PhotolysisRates& j)>;
+
+  explicit TimedCoefficients(Frequencies frequencies) : frequencies_(std::move(frequencies)) {}
+
+  // The step's coefficients `base` (nreact) and the reactions' factors
+  // (reaction number, factor) applied after them.
+  void begin(const double* base, const std::vector<std::pair<int, double>>& factors);
+  // The coefficients at time t.
+  const double* at(double t) const;
+
+ private:
+  struct Photolysis {
+    int reaction;  // 0-based
+    int slot;      // 0-based photolysis argument
+    double factor;
+  };
+  Frequencies frequencies_;
+  std::vector<Photolysis> photolysis_;
+  const double* base_ = nullptr;
+  mutable std::array<double, nreact> k_{};
+  mutable PhotolysisRates j_{};
+  mutable double t_ = 0;
+  mutable bool valid_ = false;
+};
+
 struct MechanismSystem {
   static constexpr int n = nvar;
   static constexpr int nnz = lu_nonzero;
 
   const double* fix;     // nfix fixed-species concentrations, molecules cm-3
   const double* rconst;  // nreact rate coefficients
+  // Null: the coefficients are rconst over the whole integration (an
+  // autonomous system); else the photolysis coefficients follow time.
+  const TimedCoefficients* timed = nullptr;
 
-  // The chemistry has no explicit time dependence: t is not passed on.
-  void fun(double /*t*/, const double* var, double* vdot) const {
-    racm_fun(var, fix, rconst, vdot);
+  const double* k(double t) const { return timed != nullptr ? timed->at(t) : rconst; }
+  void fun(double t, const double* var, double* vdot) const {
+    racm_fun(var, fix, k(t), vdot);
   }
-  void jac(double /*t*/, const double* var, double* jvs) const {
-    racm_jac_sp(var, fix, rconst, jvs);
+  void jac(double t, const double* var, double* jvs) const {
+    racm_jac_sp(var, fix, k(t), jvs);
   }
   static int decomp(double* jvs) {
     int ier = 0;
@@ -45,11 +88,11 @@ struct MechanismSystem {
   // coefficients) times these rates, and their integrals over a step are
   // the reactions' budgets.
   static constexpr int nproc() { return nreact; }
-  void process_rates(double /*t*/, const double* var, double* rate) const {
-    racm_reaction_rates(var, fix, rconst, rate);
+  void process_rates(double t, const double* var, double* rate) const {
+    racm_reaction_rates(var, fix, k(t), rate);
   }
-  void process_jvp(double /*t*/, const double* var, const double* x, double* out) const {
-    racm_reaction_rates_jvp(var, fix, rconst, x, out);
+  void process_jvp(double t, const double* var, const double* x, double* out) const {
+    racm_reaction_rates_jvp(var, fix, k(t), x, out);
   }
 };
 

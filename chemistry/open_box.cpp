@@ -25,6 +25,13 @@ OpenBoxPlan plan_open_box(const OpenBox& box) {
       // Row k + 1 of the pattern: every stored entry, fill-in included
       // (the kernels write those as zeros; they stay zeros).
       for (int p = lu_crow[i]; p < lu_crow[i + 1]; ++p) plan.held_entries.push_back(p - 1);
+      // Held, it still deposits and is diluted: what would have left at
+      // the observed value (v_d/H c_obs) is reported as those processes,
+      // and the budget's constraint term carries what holding gave back.
+      // Neither enters f: the held value does not move.
+      using Kind = ExchangeProcess::Kind;
+      if (box.deposition[i] != 0.0) plan.processes.push_back({Kind::deposition, k});
+      if (box.dilution != 0.0) plan.processes.push_back({Kind::dilution, k});
       continue;
     }
     plan.loss[i] = box.deposition[i] + box.dilution;

@@ -22,8 +22,14 @@ double PhotolysisCorrections::multiplier(const LightAt& at, double calculated_j4
   double m = factor;
   if (cloud_correction) m *= std::clamp(at.clear_sky_ratio, 0.0, 1.5);
   if (observed_j4 && at.cos_zenith > 0.0) {
+    // Near the horizon the calculated J4 falls by tens of orders of
+    // magnitude (exp(-n sec chi)) while a measurement still sees twilight:
+    // their ratio would multiply the channels whose n is smaller than
+    // NO2's by as much, up to overflow. Below a ten-thousandth of a noon
+    // J4 nothing is scaled.
+    constexpr double least_scaled_j4 = 1e-6;  // s-1
     const double j4 = calculated_j4 * m;
-    if (j4 > 0.0) m *= observed_j4->at(at.time_h, interpolation) / j4;
+    if (j4 >= least_scaled_j4) m *= observed_j4->at(at.time_h, interpolation) / j4;
   }
   return m;
 }

@@ -13,8 +13,10 @@
 // over clear-sky radiation bounded to [0, 1.5]; `scale_to_observed`, the
 // measured J4 over the J4 so far (so the J4 used is the measured one and the
 // other channels follow it; factor and cloud correction then cancel in
-// every channel). With the sun at or below the horizon nothing is scaled to
-// the observation (a measured night-time J4 is noise over zero).
+// every channel). With the sun at or below the horizon, or a J4 so far
+// below 1e-6 s-1, nothing is scaled to the observation (a measured
+// night-time J4 is noise over zero; at twilight the ratio to the
+// calculated J4 is no cloud factor and grows without bound).
 //
 // Evaluation is pure: the frequencies are a function of the time, the
 // sun's zenith cosine and the clear-sky ratio at that time, and of the

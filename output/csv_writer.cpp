@@ -12,13 +12,18 @@ namespace box {
 namespace {
 
 constexpr double ppb = 1e9;
+constexpr double boltzmann = 1.380649e-23;  // J K-1
 
 void append_number(std::string& line, double value) { line += full_precision(value); }
 
 }  // namespace
 
-CsvSpeciesWriter::CsvSpeciesWriter(std::filesystem::path directory, std::vector<int> species, bool day_column)
-    : file_(std::move(directory) / file_name), species_(std::move(species)), day_column_(day_column) {
+CsvSpeciesWriter::CsvSpeciesWriter(std::filesystem::path directory, std::vector<int> species, bool day_column,
+                                   bool number_densities)
+    : file_(std::move(directory) / file_name),
+      species_(std::move(species)),
+      day_column_(day_column),
+      number_densities_(number_densities) {
   check_species_indices(species_);
 }
 
@@ -35,13 +40,37 @@ void CsvSpeciesWriter::begin(const RunDescription&) {
 void CsvSpeciesWriter::sample(const OutputSample& sample) {
   std::string row = day_column_ ? std::to_string(sample.day) + "," : "";
   append_number(row, sample.time_h);
+  // molecules cm-3 from mole fractions: the air's p / (k_B T), m-3 to cm-3.
+  const double scale = number_densities_ ? sample.pressure / (boltzmann * sample.temperature) * 1e-6 : ppb;
   for (int ind : species_) {
     row += ',';
-    append_number(row, sample.mole_fraction[at(ind)] * ppb);
+    append_number(row, sample.mole_fraction[at(ind)] * scale);
   }
   file_.write(row + '\n');
 }
 
 void CsvSpeciesWriter::finish() { file_.finish(); }
+
+CsvPhotolysisWriter::CsvPhotolysisWriter(std::filesystem::path directory)
+    : file_(std::move(directory) / file_name) {}
+
+void CsvPhotolysisWriter::begin(const RunDescription& d) {
+  file_.create();
+  std::string header = "time_h";
+  for (const std::string& name : d.photolysis_channels) header += ',' + name;
+  file_.write(header + '\n');
+}
+
+void CsvPhotolysisWriter::sample(const OutputSample& sample) {
+  std::string row;
+  append_number(row, sample.time_h);
+  for (double j : sample.photolysis) {
+    row += ',';
+    append_number(row, j);
+  }
+  file_.write(row + '\n');
+}
+
+void CsvPhotolysisWriter::finish() { file_.finish(); }
 
 }  // namespace box

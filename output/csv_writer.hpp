@@ -26,8 +26,11 @@ class CsvSpeciesWriter final : public RunObserver {
   // `species`: 1-based mechanism indices ind_x, in column order (see
   // species_selection.hpp). Nothing is created before begin(). With
   // `day_column`, a first column `day` holds each sample's day (the days of
-  // a spin-up written one after another).
-  CsvSpeciesWriter(std::filesystem::path directory, std::vector<int> species, bool day_column = false);
+  // a spin-up written one after another); with `number_densities` the
+  // values are molecules cm-3 of the sample's air (p / (k_B T)) instead of
+  // ppb.
+  CsvSpeciesWriter(std::filesystem::path directory, std::vector<int> species, bool day_column = false,
+                   bool number_densities = false);
   CsvSpeciesWriter(const CsvSpeciesWriter&) = delete;
   CsvSpeciesWriter& operator=(const CsvSpeciesWriter&) = delete;
 
@@ -43,6 +46,28 @@ class CsvSpeciesWriter final : public RunObserver {
   PartialTextFile file_;
   std::vector<int> species_;
   bool day_column_ = false;
+  bool number_densities_ = false;
+};
+
+// photolysis.csv: one row per output time with the local time and every
+// photolysis frequency the run uses (s-1, RunDescription::
+// photolysis_channels), written and published as species.csv is.
+//
+//   time_h,J1,J2,J3,J4
+class CsvPhotolysisWriter final : public RunObserver {
+ public:
+  static constexpr std::string_view file_name = "photolysis.csv";
+
+  explicit CsvPhotolysisWriter(std::filesystem::path directory);
+  CsvPhotolysisWriter(const CsvPhotolysisWriter&) = delete;
+  CsvPhotolysisWriter& operator=(const CsvPhotolysisWriter&) = delete;
+
+  void begin(const RunDescription& d) override;
+  void sample(const OutputSample& sample) override;
+  void finish() override;
+
+ private:
+  PartialTextFile file_;
 };
 
 }  // namespace box

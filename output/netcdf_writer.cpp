@@ -100,11 +100,35 @@ void NetcdfSpeciesWriter::begin(const RunDescription& run) {
     day_var_ = define("day");
     put_all(day_var_, {{"long_name", "day of the spin-up; the scenario's run follows the last"}, {"units", "1"}});
   }
+  // A site by keys: its place, and the air's number density, for
+  // converting the mole fractions.
+  int latitude_var = -1;
+  int longitude_var = -1;
+  air_density_var_ = -1;
+  if (run.utc_offset_hours) {
+    check(nc_->def_var(ncid_, "latitude", NC_DOUBLE, 0, nullptr, &latitude_var), "define the variable latitude");
+    put_all(latitude_var, {{"standard_name", "latitude"}, {"units", "degrees_north"}});
+    check(nc_->def_var(ncid_, "longitude", NC_DOUBLE, 0, nullptr, &longitude_var), "define the variable longitude");
+    put_all(longitude_var, {{"standard_name", "longitude"}, {"units", "degrees_east"}});
+    air_density_var_ = define("number_density_of_air");
+    put_all(air_density_var_, {{"long_name", "number density of air"}, {"units", "cm-3"},
+                               {"comment", "p / (k_B T), k_B = 1.380649e-23 J K-1"}});
+  }
+  photolysis_vars_.clear();
+  for (const std::string& channel : run.photolysis_channels) {
+    photolysis_vars_.push_back(define(channel));
+    put_all(photolysis_vars_.back(), {{"long_name", "photolysis frequency " + channel}, {"units", "s-1"}});
+  }
   put_all(NC_GLOBAL, global_attributes(run));
   if (run.spin_up_days >= 0 && status == NC_NOERR)
     status = nc_->put_att_int(ncid_, NC_GLOBAL, "spin_up_days", NC_INT, 1, &run.spin_up_days);
   check(status, "write the attributes");
   check(nc_->enddef(ncid_), "write the file header");
+  if (run.utc_offset_hours) {
+    const std::size_t none = 0;
+    check(nc_->put_var1_double(ncid_, latitude_var, &none, &run.latitude), "write the latitude");
+    check(nc_->put_var1_double(ncid_, longitude_var, &none, &run.longitude_east), "write the longitude");
+  }
 }
 
 void NetcdfSpeciesWriter::sample(const OutputSample& sample) {
@@ -125,6 +149,9 @@ void NetcdfSpeciesWriter::sample(const OutputSample& sample) {
     for (std::size_t k = 0; k < values.size(); ++k) put(diagnostic_vars_[k], values[k]);
   }
   if (day_) put(day_var_, sample.day);
+  if (air_density_var_ >= 0) put(air_density_var_, sample.pressure / (1.380649e-23 * sample.temperature) * 1e-6);
+  for (std::size_t k = 0; k < photolysis_vars_.size() && k < sample.photolysis.size(); ++k)
+    put(photolysis_vars_[k], sample.photolysis[k]);
   ++records_;
 }
 

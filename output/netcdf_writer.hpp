@@ -90,6 +90,10 @@ class NetcdfSpeciesWriter final : public RunObserver {
   bool day_ = false;
   std::vector<int> diagnostic_vars_;
   int day_var_ = -1;
+  // A site by keys: the air's number density each sample (-1: not written).
+  int air_density_var_ = -1;
+  // [output] photolysis: each channel's frequency.
+  std::vector<int> photolysis_vars_;
   std::size_t records_ = 0;
   const NetcdfLibrary* nc_ = nullptr;
 };

@@ -41,6 +41,9 @@ struct OutputSample {
   // With [spin_up] output = "all": the day of the spin-up (1, 2, ...; the
   // scenario's own run follows the last), 0 otherwise.
   int day = 0;
+  // With [output] photolysis: the frequencies (s-1) of
+  // RunDescription::photolysis_channels at that time.
+  std::vector<double> photolysis;
 };
 
 // Everything a writer may record about the run besides the samples.
@@ -56,6 +59,15 @@ struct RunDescription {
   std::string program_version;
   // Days of spin-up taken before the run ([spin_up]); -1 without.
   int spin_up_days = -1;
+  // With [output] photolysis: the channels the run uses (J<n> for the MCM
+  // channels, the built-in slots' names for the specified table).
+  std::vector<std::string> photolysis_channels;
+  // A site given by keys: its clock's offset from UTC (local = UTC +
+  // offset, hours) and its place. Unset for a site from a parameter file,
+  // whose outputs keep their local time axis.
+  std::optional<double> utc_offset_hours;
+  double latitude = 0;        // degrees north
+  double longitude_east = 0;  // degrees east
 };
 
 class RunObserver {

@@ -21,10 +21,12 @@ std::vector<std::unique_ptr<RunObserver>> sample_writers(const Scenario& scenari
   std::vector<std::unique_ptr<RunObserver>> writers;
   const bool days = scenario.spin_up.enabled && scenario.spin_up.output_all;
   if (o.wants(OutputFormat::csv))
-    writers.push_back(std::make_unique<CsvSpeciesWriter>(o.dir, selected_species(o.species), days));
+    writers.push_back(std::make_unique<CsvSpeciesWriter>(o.dir, selected_species(o.species), days,
+                                                         o.units == ConcentrationUnit::molecules_cm3));
   if (o.diagnostics) writers.push_back(std::make_unique<DiagnosticsWriter>(o.dir, days));
   if (o.wants(OutputFormat::netcdf))
     writers.push_back(std::make_unique<NetcdfSpeciesWriter>(o.dir, selected_species(o.species), o.diagnostics, days));
+  if (o.photolysis) writers.push_back(std::make_unique<CsvPhotolysisWriter>(o.dir));
   return writers;
 }
 

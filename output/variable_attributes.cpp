@@ -2,6 +2,8 @@
 
 #include <string_view>
 
+#include "common/format.hpp"
+#include "environment/calendar.hpp"
 #include "mechanism/species_lookup.hpp"
 #include "output/netcdf_writer.hpp"
 #include "output/time_units.hpp"
@@ -9,6 +11,19 @@
 namespace box {
 
 Attributes time_attributes(const RunDescription& run) {
+  if (run.utc_offset_hours) {
+    // A site by keys: the axis counts from the first step in UTC; the
+    // clock's offset says how to read it as local time.
+    const Date start = add_days(Date{run.year, 1, 1}, run.day_of_year - 1);
+    const CivilTime utc = utc_from_local(civil_time(start, run.start_hour), *run.utc_offset_hours);
+    return {{"standard_name", "time"},
+            {"long_name", "time (UTC)"},
+            {"units", seconds_since_units(utc.date.year, day_of_year(utc.date), utc.hour)},
+            {"calendar", "standard"},
+            {"axis", "T"},
+            {"utc_offset_hours", full_precision(*run.utc_offset_hours)},
+            {"comment", "local time = UTC + utc_offset_hours"}};
+  }
   return {{"standard_name", "time"},
           {"long_name", "local time"},
           {"units", seconds_since_units(run.year, run.day_of_year, run.start_hour)},

@@ -45,6 +45,9 @@ class BuiltinBox {
   // The step's photolysis for a sun at zenith cosine `coszen`.
   void reload_photolysis() { photoj_ = reload_photoj(phot1_); }
   void scale_photolysis(double coszen);
+  // The step's photolysis arguments set directly (methods other than the
+  // specified table).
+  void set_photolysis(const PhotolysisRates& ph) { ph_ = ph; }
 
   // One chemistry step of `dt` seconds in air at temperature `t` (K),
   // density `rho` (kg m-3) and moisture `moist` (kg/kg); with `budget`, what

@@ -11,6 +11,8 @@
 #include "common/format.hpp"
 #include "common/one_based.hpp"
 #include "common/version.hpp"
+#include "environment/calendar.hpp"
+#include "environment/humidity.hpp"
 #include "mechanism/reaction_table.hpp"
 #include "output/model_outputs.hpp"
 #include "output/sample_writers.hpp"
@@ -24,10 +26,57 @@ constexpr double r_dry_air = 287.058;  // specific gas constant of dry air, J kg
 
 }  // namespace
 
+namespace {
+
+// The specified table's slots by the molecule and channel they photolyse.
+std::string specified_slot_name(int slot) {
+  static constexpr const char* names[] = {
+      "o31d",   "o33p",   "no2",      "no3o2",      "no3o",    "hno2",    "hno3",   "hno4",    "h2o2",
+      "ch2or",  "ch2om",  "ch3cho",   "ch3coch3",   "ch3coc2h5", "hcocho", "ch3cocho", "hcochest", "ch3o2h",
+      "ch3coo2h", "ch3ono2", "hcochob", "macr",    "hobr",    "br2",     "bro"};
+  return "j_" + std::string(names[slot - 1]);
+}
+
+}  // namespace
+
+bool reads_site_records(const Scenario& scenario) {
+  return scenario.site.records_given ||
+         !(scenario.environment.names("temperature_K") && scenario.environment.names("pressure_Pa"));
+}
+
 SiteData load_site(const Scenario& scenario, const std::function<void(const std::string&)>& warn) {
   SiteData data;
-  const std::string parameters_name = scenario.site.parameters.generic_string();
-  data.parameters = read_parameter_file(scenario.site.parameters, parameters_name, true);
+  if (scenario.site.by_keys()) {
+    // The site by keys: no parameter file.
+    const SunSite sun = scenario.site.sun();
+    data.parameters.xlat = sun.xlat;
+    data.parameters.xlong = sun.xlong;
+    data.parameters.stdlng = sun.stdlng;
+    data.parameters.iyear = sun.iyear;
+    data.parameters.jday = sun.jday;
+  } else {
+    const std::string parameters_name = scenario.site.parameters.generic_string();
+    data.parameters = read_parameter_file(scenario.site.parameters, parameters_name, true);
+  }
+  if (!reads_site_records(scenario)) {
+    // [environment] gives the air: the records' other uses are refused here.
+    const auto refuse = [&](const std::string& key) {
+      throw InputError(scenario.source + ": " + key +
+                       " needs the site records ([site] records), and [environment] replaces them");
+    };
+    if (scenario.field.initial_from_first_record) refuse("initial.from_first_record");
+    if (!scenario.field.from_records.empty()) refuse("constraints.from_records");
+    for (const FamilyConstraint& f : scenario.field.families)
+      if (f.from_records) refuse("constraints.families." + f.name);
+    if (scenario.photolysis.cloud_correction) refuse("photolysis.cloud_correction");
+    if (scenario.field.open()) data.field = prepare_field(scenario, data.records);
+    if (data.field && scenario.field.emission_profile == EmissionProfile::daylight) {
+      const SiteParameters& p = data.parameters;
+      require_daylight(RunSun(p.xlat, p.xlong, p.stdlng, p.iyear, p.jday).mean_cosine(),
+                       scenario.field.emission_profile_source);
+    }
+    return data;
+  }
 
   const std::string name = scenario.site.records.generic_string();
   SiteFile site = SiteFile::open(scenario.site.records, name);
@@ -150,11 +199,13 @@ void Run::add_observer(std::unique_ptr<RunObserver> observer) {
 }
 
 void Run::start() {
+  set_up_photolysis();
   for (StepObserver* o : step_observers_) o->starting(view());
 
   clock_ = RunClock(scenario_.time.start_hour, scenario_.time.step_seconds, scenario_.total_steps());
 
   if (!preloaded_ && scenario_.check_inputs_first) preloaded_ = load_site(scenario_);
+  reads_records_ = !preloaded_ || reads_site_records(scenario_);
   if (preloaded_) {
     records_.use(preloaded_->records);
     parameters_ = preloaded_->parameters;
@@ -179,7 +230,19 @@ void Run::start() {
                                                {ind_hcho, r.hcho_read}};
     for (const auto& [species, ppb] : observed) box_.set_mole_fraction(species, ppb / 1e9);
   }
-  for (const InitialValue& v : scenario_.initial) box_.set_mole_fraction(v.species, v.ppb / 1e9);
+  if (scenario_.initial_units == ConcentrationUnit::molecules_cm3) {
+    // Number densities over the air of the first step: the first record's
+    // and [environment]'s at the start.
+    if (preloaded_ && !preloaded_->records.empty()) {
+      tt_ = preloaded_->records.front().tt;
+      pp_ = preloaded_->records.front().pp;
+    }
+    apply_environment(clock_.hours());
+    const double air = air_number_density(tt_, pp_);
+    for (const InitialValue& v : scenario_.initial) box_.set_mole_fraction(v.species, v.ppb / air);
+  } else {
+    for (const InitialValue& v : scenario_.initial) box_.set_mole_fraction(v.species, v.ppb / 1e9);
+  }
   if (start_state_)
     for (int k = 1; k <= nspec; ++k)
       if (k != ind_m) box_.set_mole_fraction(k, (*start_state_)[at(k)]);
@@ -203,6 +266,18 @@ void Run::start() {
     // as much as a tenth of a short run's chemistry.
     if (scenario_.output.wants(OutputFormat::netcdf)) d.scenario = describe_scenario(scenario_);
     d.program_version = program_version();
+    if (scenario_.site.by_keys()) {
+      d.utc_offset_hours = scenario_.site.utc_offset_hours;
+      d.latitude = *scenario_.site.latitude;
+      d.longitude_east = *scenario_.site.longitude_east;
+    }
+    if (scenario_.output.photolysis) {
+      if (frequencies_) {
+        for (int n : builtin_mcm_channels) d.photolysis_channels.push_back("J" + std::to_string(n));
+      } else {
+        for (const BuiltinChannel& c : builtin_channel_map()) d.photolysis_channels.push_back(specified_slot_name(c.slot));
+      }
+    }
     for (RunObserver* o : sample_observers_) o->begin(d);
   }
   started_ = true;
@@ -250,6 +325,14 @@ void Run::sample_now(double coszen) {
   if (diagnostics_)
     s.diagnostics = diagnostics_->evaluate(s.mole_fraction, tt_, rho_phy_ * unit_conversion::dens2con_a, box_.photolysis(),
                                      budgets_ ? &budgets_->files().open_interval() : nullptr, s.time_h);
+  if (scenario_.output.photolysis) {
+    if (frequencies_) {
+      s.photolysis = channel_frequencies(s.time_h);
+    } else {
+      // The specified table: the slots' arguments of the step.
+      for (const BuiltinChannel& c : builtin_channel_map()) s.photolysis.push_back(box_.photolysis()[at(c.slot)]);
+    }
+  }
   for (RunObserver* o : sample_observers_) o->sample(s);
 }
 
@@ -267,9 +350,20 @@ void Run::begin_step() {
   // A new site record at the first step of every hour.
   const bool new_hour = clock_.first_of(scenario_.steps_per_hour());
   SiteRecord record;
-  if (new_hour) record = take_record();
+  if (new_hour && reads_records_) {
+    record = take_record();
+  } else if (new_hour) {
+    // No records: the hour's stamp is the clock's, and no radiation is observed.
+    timin_ = clock_.hours();
+    record.timin = timin_;
+  }
   sun_.follow(timloc);
   hold_observed(clock_.hours());
+  apply_environment(clock_.hours());
+  if (new_hour && !reads_records_) {
+    record.tt = tt_;
+    record.pp = pp_;
+  }
   if (new_hour)
     for (StepObserver* o : step_observers_) o->record_taken(view(), record);
 
@@ -278,6 +372,12 @@ void Run::begin_step() {
   coszen_ = sun.coszen;
   ratiod_ = clear_sky_ratio(sun, averad_, ratiod_);
   box_.scale_photolysis(coszen_);
+  if (frequencies_) {
+    // The step's own arguments: those at its start (what the outputs show
+    // and, for "none", all the step uses).
+    box_.set_photolysis(photolysis_at(clock_.hours()));
+    box_.chemistry().set_step_start(clock_.hours() * 3600.0);
+  }
 
   rho_phy_ = pp_ / (tt_ * r_dry_air);
   moist_ = box_.moisture();
@@ -288,6 +388,79 @@ void Run::begin_step() {
   if (clock_.first_of(scenario_.steps_per_output())) sample_now(coszen_);
 
   for (StepObserver* o : step_observers_) o->before_chemistry(view());
+}
+
+// [environment]'s quantities at local time `time_h` (hours of the run's
+// clock), at the start of every step, over the records' hourly values:
+// temperature and pressure, and water vapour as the H2O mole fraction.
+void Run::apply_environment(double time_h) {
+  const EnvironmentSettings& e = scenario_.environment;
+  if (!e.given()) return;
+  const auto value = [&](std::string_view name, const std::optional<double>& constant) -> std::optional<double> {
+    if (constant) return constant;
+    if (e.series != nullptr)
+      if (const TimeSeriesColumn* c = e.series->find(name)) return c->at(time_h, e.interpolation);
+    return std::nullopt;
+  };
+  if (const auto t = value("temperature_K", e.temperature_K)) tt_ = *t;
+  if (const auto p = value("pressure_Pa", e.pressure_Pa)) pp_ = *p;
+  std::optional<WaterVapour> water;
+  if (const auto rh = value("relative_humidity", e.relative_humidity))
+    water = water_from_relative_humidity(*rh, tt_, pp_);
+  else if (const auto ppb = value("h2o_ppb", e.h2o_ppb))
+    water = water_from_ppb(*ppb, tt_, pp_);
+  else if (const auto n = value("h2o_molecules_cm3", e.h2o_molecules_cm3))
+    water = water_from_molecules_cm3(*n, tt_, pp_);
+  if (water) box_.set_mole_fraction(ind_h2o, water->mole_fraction);
+}
+
+// Methods other than "specified": the MCM channels the built-in mechanism
+// maps from, as functions of time, checked against the run's span (a
+// channel missing from a file, a file that stops short) before anything
+// is written.
+void Run::set_up_photolysis() {
+  const PhotolysisSettings& p = scenario_.photolysis;
+  const PhotolysisMethod method = p.effective_method(true);
+  if (method == PhotolysisMethod::specified) return;
+  PhotolysisSetup setup;
+  setup.method = method;
+  setup.channels.assign(builtin_mcm_channels.begin(), builtin_mcm_channels.end());
+  setup.channels_of = "the built-in mechanism";
+  setup.file = p.series.get();
+  setup.interpolation = scenario_.environment.interpolation;
+  setup.corrections.factor = scenario_.chemistry.photolysis_factor;
+  setup.corrections.cloud_correction = p.cloud_correction;
+  if (p.observed_j4) setup.corrections.observed_j4 = *p.observed_j4;
+  setup.corrections.interpolation = scenario_.environment.interpolation;
+  setup.first_h = scenario_.first_input_hour();
+  setup.last_h = scenario_.last_input_hour();
+  try {
+    frequencies_.emplace(setup);
+  } catch (const InputError& e) {
+    throw InputError(scenario_.source + ": photolysis: " + e.what());
+  }
+  if (method == PhotolysisMethod::none) return;
+  // The light within a step: the frequencies at every time the integrator
+  // evaluates the system (seconds of the run's clock).
+  box_.chemistry().set_time_dependent_photolysis(
+      [this](double seconds, PhotolysisRates& j) { j = photolysis_at(seconds / 3600.0); });
+}
+
+// The built-in mechanism's photolysis arguments at local time `time_h`:
+// the sun at that time, the hour's clear-sky ratio.
+PhotolysisRates Run::photolysis_at(double time_h) const {
+  if (frequencies_->method() == PhotolysisMethod::none) return PhotolysisRates{};
+  const LightAt at{.time_h = time_h, .cos_zenith = sun_.coszen_at(time_h), .clear_sky_ratio = ratiod_};
+  return builtin_map_.rates(*frequencies_, at);
+}
+
+std::vector<double> Run::channel_frequencies(double time_h) const {
+  std::vector<double> j(builtin_mcm_channels.size(), 0.0);
+  if (frequencies_ && frequencies_->method() != PhotolysisMethod::none) {
+    const LightAt at{.time_h = time_h, .cos_zenith = sun_.coszen_at(time_h), .clear_sky_ratio = ratiod_};
+    frequencies_->evaluate(at, j);
+  }
+  return j;
 }
 
 void Run::chemistry_step() {

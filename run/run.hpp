@@ -26,6 +26,7 @@
 #include <vector>
 
 #include "budget/files.hpp"
+#include "chemistry/builtin_photolysis.hpp"
 #include "chemistry/chemistry_step.hpp"
 #include "run/budget_recorder.hpp"
 #include "run/campaign_diagnostics.hpp"
@@ -52,7 +53,11 @@ struct SiteData {
   std::optional<FieldPlan> field;
 };
 
-// Reads and checks the parameter file and every site record the scenario
+// Whether a run of `scenario` reads site records: unless [environment]
+// gives both the temperature and the pressure and no records file is named.
+bool reads_site_records(const Scenario& scenario);
+
+// Reads and checks the parameter file (none for a site by keys) and every site record the scenario
 // needs (physically possible values; with the "lines" layout one record per
 // line with exactly its 13 values), and the field campaign's observation
 // files and terms. Throws InputError naming file, line and field or key.
@@ -157,6 +162,12 @@ class Run {
 
  private:
   SiteRecord take_record();
+  void apply_environment(double time_h);
+  void set_up_photolysis();
+  PhotolysisRates photolysis_at(double time_h) const;
+  // The MCM channels' frequencies (builtin_mcm_channels order) at `time_h`;
+  // zero for "specified" and "none".
+  std::vector<double> channel_frequencies(double time_h) const;
   void check_state() const;
   void write_notes() const;
   void hold_observed(double time_h);
@@ -167,6 +178,11 @@ class Run {
   TextOutput& out_;
   std::optional<SiteData> preloaded_;
   RecordFeed records_;
+  bool reads_records_ = true;  // else [environment] gives the air
+  // [photolysis] methods other than "specified": the frequencies in time
+  // and their map onto the built-in mechanism's slots.
+  std::optional<PhotolysisFrequencies> frequencies_;
+  BuiltinPhotolysisMap builtin_map_;
   // The built-in mechanism's state and step.
   BuiltinBox box_;
   StepResult last_step_{};

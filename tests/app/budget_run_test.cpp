@@ -45,6 +45,7 @@ CO = 2e11
 [deposition]
 HNO3 = 2.0
 PAN = 0.3
+O3 = 0.4
 [dilution]
 rate_per_s = 2e-5
 background = { CO = 120.0, HCHO = 1.0 }
@@ -109,8 +110,18 @@ TEST(BudgetRun, ExchangeTermsAreWhatTheyBringPerHour) {
   // (HNO3 and PAN are made by the chemistry; CO's background exceeds
   // nothing at the start but the emission pushes it above).
   for (double v : rates.values("deposition_HNO3")) EXPECT_GT(v, 0.0);
-  for (const char* h : {"start_h", "end_h", "R1", "R249", "dilution_CO", "deposition_PAN"})
+  for (const char* h : {"start_h", "end_h", "R1", "R249", "dilution_CO", "deposition_PAN", "dilution_O3"})
     EXPECT_NO_THROW(rates.column(h)) << h;
+  // O3 is held, and still deposits: v_d / H = 0.4 / 5e4 s-1 of the held
+  // value each second, between the hour's first and last observed value.
+  const CsvTable species = read_csv(p / "open" / "species.csv");
+  const auto o3 = species.values("O3");
+  const auto deposited = rates.values("deposition_O3");
+  for (std::size_t k = 0; k < 6; ++k) {
+    const double per_hour = 0.4 / 5e4 * 3600.0;
+    EXPECT_GE(deposited[k], per_hour * std::min(o3[k], o3[k + 1]) * (1 - 1e-12)) << "hour " << k;
+    EXPECT_LE(deposited[k], per_hour * std::max(o3[k], o3[k + 1]) * (1 + 1e-12)) << "hour " << k;
+  }
 }
 
 #ifdef BOXMODEL_HAVE_NETCDF

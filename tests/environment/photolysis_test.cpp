@@ -169,6 +169,9 @@ TEST(PhotolysisMethods, FileNoneFactorCloudAndObservedJ4) {
     f.evaluate({12.0, cos45, 1.0}, j);
     EXPECT_DOUBLE_EQ(j[0], 0.004);
     EXPECT_DOUBLE_EQ(j[1], mcm_frequency(*find_mcm_channel(1), cos45) * 0.004 / 7.338593498667751e-3);
+    // At twilight (J4 about 7e-9 s-1) the measurement is not scaled to.
+    f.evaluate({12.0, 0.02, 1.0}, j);
+    EXPECT_EQ(j[0], mcm_frequency(*find_mcm_channel(4), 0.02));
     s.method = PhotolysisMethod::none;
     PhotolysisFrequencies(s).evaluate({12.0, 1.0, 1.0}, j);
     EXPECT_EQ(j[0] + j[1], 0.0);

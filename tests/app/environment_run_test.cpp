@@ -1,0 +1,330 @@
+// Whole runs of the built-in mechanism at a site given by keys, in air
+// given by [environment], with the photolysis methods other than the
+// specified table: checked against hand-worked numbers (the humidity, the
+// MCM formula), against the inputs they must reproduce (a frequency file,
+// a measured J4) and against each other (cloud correction, convergence).
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "environment/calendar.hpp"
+#include "environment/humidity.hpp"
+#include "environment/solar.hpp"
+#include "tests/support/program_run.hpp"
+
+#ifdef BOXMODEL_HAVE_NETCDF
+#include <netcdf.h>
+#endif
+
+namespace {
+
+using box::testing::CsvTable;
+using box::testing::ProgramDir;
+using box::testing::read_csv;
+
+constexpr const char* site_keys = R"(
+[site]
+latitude = 40.6
+longitude = 0.0
+date = "2024-03-20"
+utc_offset_hours = 0.0
+)";
+
+// A day's run at the site by keys: hourly CSV of a few species and every
+// frequency, from 04:00 for `hours` hours.
+std::string scenario(const std::string& more, double hours = 16.0) {
+  return std::string(site_keys) + "[time]\nstart_hour = 4.0\nhours = " + std::to_string(hours) +
+         "\n[environment]\ntemperature_K = 298.15\npressure_Pa = 101325\nrelative_humidity = 50\n" + more +
+         "\n[output]\nformats = [\"csv\"]\nphotolysis = true\nprogress_lines = false\n"
+         "species = [\"O3\", \"NO\", \"NO2\", \"HO\", \"H2O\"]\n";
+}
+
+// The sun's zenith cosine at the site of site_keys at local hour h.
+double site_cos_zenith(double h) {
+  const box::SunSite s = box::sun_site(40.6, 0.0, 0.0, box::Date{2024, 3, 20});
+  box::Astron a = box::site_constants(s.xlat, s.xlong, s.stdlng);
+  box::declin(a, s.iyear, s.jday);
+  return box::sun_position(a, h).coszen;
+}
+
+// MCM v3.3.1 J4 (NO2 -> NO + O): l, m, n by hand.
+double mcm_j4(double c) { return c > 0 ? 1.165e-2 * std::pow(c, 0.244) * std::exp(-0.267 / c) : 0.0; }
+
+TEST(EnvironmentRun, SiteByKeysAndEnvironmentConstantsRunTheBuiltinMechanism) {
+  ProgramDir p;
+  // No parameter file and no site records: the run must not need them.
+  std::filesystem::remove(p / "inputn");
+  std::filesystem::remove(p / box::testing::example_site_name);
+  p.write("s.toml", scenario("[photolysis]\nmethod = \"mcm\"\nfactor = 1.0\n[chemistry]\nphotolysis_factor = 1.0\n"));
+  const auto r = p.run("run s.toml");
+  ASSERT_EQ(r.status, 0) << r.err;
+  // The scenario's notes (a key given twice) reach standard error.
+  EXPECT_NE(r.err.find("note: "), std::string::npos) << r.err;
+  EXPECT_NE(r.err.find("photolysis_factor"), std::string::npos) << r.err;
+
+  const CsvTable species = read_csv(p / "species.csv");
+  ASSERT_EQ(species.rows.size(), 17u);
+  // RH 50 % at 298.15 K and 101325 Pa: x = 0.0156424 (docs/environment.md's worked case).
+  for (double h2o : species.values("H2O")) EXPECT_NEAR(h2o, 1.56424e7, 1.0e2);
+  // Daylight makes HO.
+  EXPECT_GT(species.values("HO").at(8), 1e-5);
+
+  const CsvTable j = read_csv(p / "photolysis.csv");
+  ASSERT_EQ(j.header.size(), 21u);  // time_h and the 20 MCM channels
+  EXPECT_EQ(j.header[4], "J4");
+  // Noon, with the sun near 45 degrees: J4 is the formula at the sun's angle.
+  const std::size_t noon = 8;
+  ASSERT_EQ(j.rows[noon][0], 12.0);
+  const double c = site_cos_zenith(12.0);
+  EXPECT_NEAR(std::acos(c) * 180.0 / M_PI, 45.0, 1.0);
+  EXPECT_NEAR(j.values("J4")[noon], mcm_j4(c), 1e-15);
+  EXPECT_NEAR(mcm_j4(std::cos(M_PI / 4)), 7.3386e-3, 1e-7);  // docs/photolysis.md
+  // Before sunrise, nothing.
+  EXPECT_EQ(j.values("J4")[0], 0.0);
+
+  // Without records there is no observed radiation to correct by: refused
+  // before anything is written, naming the key.
+  p.write("cloud.toml", scenario("[photolysis]\nmethod = \"mcm\"\ncloud_correction = true\n"));
+  std::filesystem::remove(p / "species.csv");
+  const auto refused = p.run("run cloud.toml");
+  EXPECT_EQ(refused.status, 1);
+  EXPECT_NE(refused.err.find("cloud.toml: photolysis.cloud_correction needs the site records"), std::string::npos)
+      << refused.err;
+  EXPECT_FALSE(std::filesystem::exists(p / "species.csv"));
+}
+
+TEST(EnvironmentRun, NoneIsDarkAndFileValuesAreReproducedAtTheirTimes) {
+  ProgramDir p;
+  p.write("dark.toml", scenario("[photolysis]\nmethod = \"none\"\n", 6.0));
+  const auto dark = p.run("run dark.toml");
+  ASSERT_EQ(dark.status, 0) << dark.err;
+  const CsvTable jd = read_csv(p / "photolysis.csv");
+  for (const auto& row : jd.rows)
+    for (std::size_t k = 1; k < row.size(); ++k) EXPECT_EQ(row[k], 0.0);
+  // No light: O3 + NO gives NO2 and nothing photolyses it back.
+  const CsvTable sd = read_csv(p / "species.csv");
+  EXPECT_LT(sd.values("NO").back(), sd.values("NO")[0]);
+
+  // A file with every channel, values that no formula would give.
+  const int channels[] = {1, 2, 3, 4, 5, 6, 7, 8, 11, 12, 13, 18, 19, 22, 31, 32, 33, 34, 41, 54};
+  std::string file = "time_h";
+  for (int n : channels) file += ",J" + std::to_string(n);
+  file += "\n";
+  for (int h = 3; h <= 11; ++h) {
+    file += std::to_string(h);
+    for (int n : channels) {
+      char v[40];
+      std::snprintf(v, sizeof v, ",%.17g", 1e-5 * n * (1.0 + 0.1 * h) / 3.0);
+      file += v;
+    }
+    file += "\n";
+  }
+  p.write("j.csv", file);
+  p.write("file.toml", scenario("[photolysis]\nmethod = \"file\"\nfile = \"j.csv\"\n", 6.0));
+  const auto r = p.run("run file.toml");
+  ASSERT_EQ(r.status, 0) << r.err;
+  const CsvTable j = read_csv(p / "photolysis.csv");
+  ASSERT_EQ(j.rows.size(), 7u);
+  for (const auto& row : j.rows) {
+    const double h = row[0];
+    for (std::size_t k = 0; k < std::size(channels); ++k) {
+      char v[40];
+      std::snprintf(v, sizeof v, "%.17g", 1e-5 * channels[k] * (1.0 + 0.1 * h) / 3.0);
+      EXPECT_EQ(row[k + 1], std::strtod(v, nullptr)) << "J" << channels[k] << " at " << h;
+    }
+  }
+  // A channel the built-in mechanism needs, missing from the file: named.
+  std::string short_file;
+  for (const std::string& line : p.lines("j.csv")) short_file += line.substr(0, line.rfind(',')) + "\n";
+  p.write("j.csv", short_file);
+  const auto bad = p.run("run file.toml");
+  EXPECT_EQ(bad.status, 1);
+  EXPECT_NE(bad.err.find("J54"), std::string::npos) << bad.err;
+}
+
+TEST(EnvironmentRun, ScaledToTheObservedJ4EveryChannelFollowsIt) {
+  ProgramDir p;
+  // A measured J4 of 5e-3 s-1 all day (night values are not used).
+  std::string met = "time_h,jno2_obs\n";
+  for (int h = 0; h <= 24; ++h) met += std::to_string(h) + ",0.005\n";
+  p.write("met.csv", met);
+  p.write("plain.toml", scenario("[photolysis]\nmethod = \"mcm\"\n", 10.0));
+  ASSERT_EQ(p.run("run plain.toml").status, 0);
+  const CsvTable plain = read_csv(p / "photolysis.csv");
+  // [environment] file holds the column; the constants stay constants.
+  p.write("scaled.toml",
+          scenario("file = \"met.csv\"\n[photolysis]\nmethod = \"mcm\"\nscale_to_observed = \"jno2_obs\"\n", 10.0));
+  const auto r = p.run("run scaled.toml");
+  ASSERT_EQ(r.status, 0) << r.err;
+  const CsvTable scaled = read_csv(p / "photolysis.csv");
+  for (std::size_t i = 0; i < scaled.rows.size(); ++i) {
+    const double j4 = plain.values("J4")[i];
+    if (j4 == 0.0) {
+      EXPECT_EQ(scaled.values("J4")[i], 0.0);
+      continue;
+    }
+    EXPECT_NEAR(scaled.values("J4")[i], 0.005, 1e-17);
+    EXPECT_NEAR(scaled.values("J1")[i], plain.values("J1")[i] * 0.005 / j4, 1e-15 * plain.values("J1")[i] / j4);
+  }
+}
+
+TEST(EnvironmentRun, CloudCorrectionIsTheProgressLinesRatioBounded) {
+  // The example's site and records (radiation observed), MCM frequencies
+  // with and without the correction.
+  ProgramDir p;
+  const std::string run = "[time]\nhours = 8\n[output]\nformats = [\"csv\"]\nphotolysis = true\n"
+                          "[photolysis]\nmethod = \"mcm\"\n";
+  p.write("plain.toml", run);
+  ASSERT_EQ(p.run("run plain.toml").status, 0);
+  const CsvTable plain = read_csv(p / "photolysis.csv");
+  p.write("cloud.toml", run + "cloud_correction = true\n");
+  const auto r = p.run("run cloud.toml");
+  ASSERT_EQ(r.status, 0) << r.err;
+  const CsvTable cloud = read_csv(p / "photolysis.csv");
+  // The ratio each hour's first step prints.
+  std::vector<double> ratio;
+  for (const std::string& line : box::testing::text_lines(r.out)) {
+    const auto at = line.find("ratiod");
+    if (line.rfind("working on", 0) != 0 || at == std::string::npos) continue;
+    ratio.push_back(std::strtod(line.c_str() + at + 6, nullptr));
+  }
+  int corrected = 0;
+  for (std::size_t i = 0; i + 1 < cloud.rows.size(); ++i) {
+    const double j4 = plain.values("J4")[i];
+    if (j4 == 0.0) continue;
+    const double f = cloud.values("J4")[i] / j4;
+    EXPECT_NEAR(f, std::clamp(ratio.at(i * 12), 0.0, 1.5), 1e-3) << "hour " << i;
+    // Every channel alike.
+    EXPECT_NEAR(cloud.values("J1")[i] / plain.values("J1")[i], f, 1e-12);
+    corrected += std::abs(f - 1.0) > 1e-3 ? 1 : 0;
+  }
+  EXPECT_GT(corrected, 2);
+}
+
+// With mcm the light follows the sun within each step (the frequencies at
+// every time the integrator evaluates the system), so HO after sunrise, which
+// follows J within seconds, is the same with 900 s steps as with 10 s steps
+// to the integrator's tolerance. Frequencies held from each step's start
+// would leave HO at the end of a 900 s step a quarter hour behind the sun.
+TEST(EnvironmentRun, LightWithinTheStepConvergesAsTheStepShrinks) {
+  ProgramDir p;
+  std::string s = scenario("[photolysis]\nmethod = \"mcm\"\n", 2.0);
+  s.replace(s.find("start_hour = 4.0"), 16, "start_hour = 6.0");
+  p.write("s.toml", s);
+  ASSERT_EQ(p.run("run s.toml --step 900").status, 0);
+  const auto coarse = read_csv(p / "species.csv").values("HO");
+  ASSERT_EQ(p.run("run s.toml --step 10").status, 0);
+  const auto fine = read_csv(p / "species.csv").values("HO");
+  for (std::size_t k = 1; k < fine.size(); ++k) {
+    EXPECT_GT(fine[k], 1e-7) << k;  // daylight
+    EXPECT_NEAR(coarse[k], fine[k], 2e-3 * fine[k]) << "hour " << k;
+  }
+}
+
+// [environment] as a time series with gaps: each step takes the values
+// at its start, a gap bridged between its neighbours; water vapour from
+// the relative humidity of that step's temperature.
+TEST(EnvironmentRun, TimeSeriesWithGapsAtEveryStep) {
+  ProgramDir p;
+  p.write("met.csv",
+          "time_h,temperature_K,relative_humidity,unused\n"
+          "3,290,40,1\n4,,50,1\n5,,60,1\n6,300,,1\n9,303,90,1\n");
+  std::string s = scenario("", 3.0);
+  s.replace(s.find("temperature_K = 298.15\n"), 23, "file = \"met.csv\"\n");
+  s.replace(s.find("relative_humidity = 50\n"), 23, "");
+  p.write("s.toml", s);
+  const auto r = p.run("run s.toml");
+  ASSERT_EQ(r.status, 0) << r.err;
+  EXPECT_NE(r.err.find("unused"), std::string::npos) << r.err;  // listed once
+  const CsvTable c = read_csv(p / "species.csv");
+  // 04:00 to 06:00: T 293.33, 296.67, 300; RH 50, 60, then across its gap
+  // at 6 h from 60 (5 h) to 90 (9 h): 67.5. The end of the run (07:00)
+  // shows the air of its last step, which began at 06:55.
+  const double last = 6.0 + 55.0 / 60.0;
+  const double t[] = {290 + 10.0 / 3, 290 + 20.0 / 3, 300, 300 + (last - 6.0)};
+  const double rh[] = {50, 60, 67.5, 60 + 30 * (last - 5.0) / 4.0};
+  ASSERT_EQ(c.rows.size(), 4u);
+  for (std::size_t k = 0; k < 4; ++k)
+    EXPECT_NEAR(c.values("H2O")[k], box::water_from_relative_humidity(rh[k], t[k], 101325).ppb,
+                1e-9 * c.values("H2O")[k])
+        << k;
+}
+
+// [initial] and [output] in molecules cm-3: the air of the constants
+// (298.15 K, 101325 Pa: 2.46149e19 cm-3) converts both ways.
+TEST(EnvironmentRun, NumberDensitiesInAndOut) {
+  ProgramDir p;
+  const std::string initial = "[initial]\nunits = \"molecules cm-3\"\nO3 = 1.0e12\n";
+  p.write("n.toml", scenario("", 1.0) + "units = \"molecules cm-3\"\n" + initial);
+  const auto r = p.run("run n.toml");
+  ASSERT_EQ(r.status, 0) << r.err;
+  const CsvTable n = read_csv(p / "species.csv");
+  EXPECT_NEAR(n.values("O3")[0], 1.0e12, 1.0);
+  EXPECT_NEAR(n.values("H2O")[0], 3.85037e17, 1e12);  // the worked case's water
+  p.write("ppb.toml", scenario("", 1.0) + initial);
+  ASSERT_EQ(p.run("run ppb.toml").status, 0);
+  EXPECT_NEAR(read_csv(p / "species.csv").values("O3")[0], 1.0e12 / 2.46149e19 * 1e9, 1e-4);
+}
+
+#ifdef BOXMODEL_HAVE_NETCDF
+std::string netcdf_text(int ncid, const std::string& var, const std::string& name) {
+  int id = NC_GLOBAL;
+  if (!var.empty()) {
+    EXPECT_EQ(nc_inq_varid(ncid, var.c_str(), &id), NC_NOERR) << var;
+  }
+  std::size_t length = 0;
+  if (nc_inq_attlen(ncid, id, name.c_str(), &length) != NC_NOERR) return "(none)";
+  std::string text(length, ' ');
+  EXPECT_EQ(nc_get_att_text(ncid, id, name.c_str(), text.data()), NC_NOERR);
+  return text;
+}
+
+double netcdf_value(int ncid, const std::string& var, std::size_t k) {
+  int id = -1;
+  EXPECT_EQ(nc_inq_varid(ncid, var.c_str(), &id), NC_NOERR) << var;
+  double v = -1;
+  EXPECT_EQ(nc_get_var1_double(ncid, id, &k, &v), NC_NOERR) << var;
+  return v;
+}
+
+// Local 05:00 on 20 March at UTC+10 is 19:00 UTC on the 19th; at UTC-11,
+// 16:00 UTC on the 20th. The CSV keeps local hours.
+TEST(EnvironmentRun, NetcdfTimeIsUtcAcrossMidnightWithThePlaceAndTheAir) {
+  ProgramDir p;
+  const auto run = [&](const std::string& offset, const std::string& longitude) {
+    std::string s = scenario("[photolysis]\nmethod = \"mcm\"\n", 2.0);
+    s.replace(s.find("utc_offset_hours = 0.0"), 22, "utc_offset_hours = " + offset);
+    s.replace(s.find("longitude = 0.0"), 15, "longitude = " + longitude);
+    s.replace(s.find("start_hour = 4.0"), 16, "start_hour = 5.0");
+    s.replace(s.find("formats = [\"csv\"]"), 17, "formats = [\"csv\", \"netcdf\"]");
+    p.write("s.toml", s);
+    const auto r = p.run("run s.toml");
+    EXPECT_EQ(r.status, 0) << r.err;
+  };
+  run("10.0", "150.0");
+  int ncid = -1;
+  ASSERT_EQ(nc_open((p / "species.nc").c_str(), NC_NOWRITE, &ncid), NC_NOERR);
+  EXPECT_EQ(netcdf_text(ncid, "time", "units"), "seconds since 2024-03-19 19:00:00");
+  EXPECT_EQ(netcdf_text(ncid, "time", "utc_offset_hours"), "10");
+  EXPECT_EQ(netcdf_value(ncid, "time", 1), 3600.0);
+  EXPECT_EQ(netcdf_value(ncid, "latitude", 0), 40.6);
+  EXPECT_EQ(netcdf_value(ncid, "longitude", 0), 150.0);
+  EXPECT_NEAR(netcdf_value(ncid, "number_density_of_air", 0), 2.46149e19, 1e14);
+  const CsvTable j = read_csv(p / "photolysis.csv");
+  EXPECT_EQ(netcdf_value(ncid, "J4", 2), j.values("J4")[2]);
+  EXPECT_EQ(netcdf_text(ncid, "J4", "units"), "s-1");
+  nc_close(ncid);
+  EXPECT_EQ(read_csv(p / "species.csv").values("time_h")[0], 5.0);
+
+  run("-11.0", "-170.0");
+  ASSERT_EQ(nc_open((p / "species.nc").c_str(), NC_NOWRITE, &ncid), NC_NOERR);
+  EXPECT_EQ(netcdf_text(ncid, "time", "units"), "seconds since 2024-03-20 16:00:00");
+  nc_close(ncid);
+}
+#endif
+
+}  // namespace
