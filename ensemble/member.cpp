@@ -8,6 +8,8 @@
 
 #include "common/errors.hpp"
 #include "common/one_based.hpp"
+#include "mechanism/species_lookup.hpp"
+#include "run/file_box.hpp"
 #include "run/fp_environment.hpp"
 #include "run/run.hpp"
 #include "run/session.hpp"
@@ -39,9 +41,27 @@ std::string_view trimmed(std::string_view s) {
 
 }  // namespace
 
+EnsembleSpecies ensemble_output_species(const Definition& d) {
+  const Scenario base = parse_scenario(d.base_text, d.base.generic_string(), d.base.parent_path(),
+                                       output_overrides(d));
+  EnsembleSpecies out;
+  if (!base.chemistry.builtin_mechanism()) {
+    const auto loaded = load_mechanism(*base.chemistry.mechanism_file);
+    FileOutputSpecies selected = file_output_species(base, loaded->mechanism);
+    out.species = std::move(selected.species);
+    out.names = std::move(selected.names);
+    out.builtin = false;
+    return out;
+  }
+  out.species = ensemble_species(d);
+  for (int ind : out.species) out.names.emplace_back(species_name(ind));
+  return out;
+}
+
 std::vector<int> ensemble_species(const Definition& d) {
   const Scenario base = parse_scenario(d.base_text, d.base.generic_string(), d.base.parent_path(),
                                        output_overrides(d));
+  if (!base.chemistry.builtin_mechanism()) return ensemble_output_species(d).species;
   switch (base.output.species.kind) {
     case SpeciesSelection::Kind::table: return table_species();
     case SpeciesSelection::Kind::all: return all_species();

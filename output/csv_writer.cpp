@@ -1,5 +1,7 @@
 #include "output/csv_writer.hpp"
 
+#include <stdexcept>
+
 #include <cerrno>
 #include <cstring>
 #include <string>
@@ -23,11 +25,14 @@ std::string error_text(int error) { return error != 0 ? std::strerror(error) : "
 
 }  // namespace
 
-CsvSpeciesWriter::CsvSpeciesWriter(std::filesystem::path directory, std::vector<int> species)
+CsvSpeciesWriter::CsvSpeciesWriter(std::filesystem::path directory, std::vector<int> species,
+                                    std::vector<std::string> names)
     : path_(std::move(directory) / file_name),
       partial_(partial_path(path_)),
-      species_(std::move(species)) {
-  check_species_indices(species_);
+      species_(std::move(species)),
+      names_(std::move(names)) {
+  if (names_.empty()) check_species_indices(species_);
+  else if (names_.size() != species_.size()) throw std::invalid_argument("a name for every species");
 }
 
 CsvSpeciesWriter::~CsvSpeciesWriter() {
@@ -42,9 +47,9 @@ void CsvSpeciesWriter::begin(const RunDescription&) {
   if (file_ == nullptr)
     throw OutputError(partial_.string() + ": cannot create the file: " + error_text(errno));
   std::string header = "time_h";
-  for (int ind : species_) {
+  for (std::size_t k = 0; k < species_.size(); ++k) {
     header += ',';
-    header += species_name(ind);
+    header += names_.empty() ? std::string(species_name(species_[k])) : names_[k];
   }
   write(header + '\n');
 }

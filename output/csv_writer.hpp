@@ -13,6 +13,7 @@
 #include <cstdio>
 #include <filesystem>
 #include <string_view>
+#include <string>
 #include <vector>
 
 #include "output/observer.hpp"
@@ -25,7 +26,10 @@ class CsvSpeciesWriter final : public RunObserver {
 
   // `species`: 1-based mechanism indices ind_x, in column order (see
   // species_selection.hpp). Nothing is created before begin().
-  CsvSpeciesWriter(std::filesystem::path directory, std::vector<int> species);
+  // With `names` (one per entry of `species`), the species are those of a
+  // mechanism file: 1-based indices into its species, written by these names.
+  CsvSpeciesWriter(std::filesystem::path directory, std::vector<int> species,
+                   std::vector<std::string> names = {});
   CsvSpeciesWriter(const CsvSpeciesWriter&) = delete;
   CsvSpeciesWriter& operator=(const CsvSpeciesWriter&) = delete;
   ~CsvSpeciesWriter() override;
@@ -44,6 +48,7 @@ class CsvSpeciesWriter final : public RunObserver {
   std::filesystem::path path_;
   std::filesystem::path partial_;
   std::vector<int> species_;
+  std::vector<std::string> names_;  // empty: the built-in mechanism's
   std::FILE* file_ = nullptr;
 };
 

@@ -1,0 +1,127 @@
+#pragma once
+// What of a run is a mechanism read from a file: its species' number
+// densities in the file's order, its rate coefficients (evaluated from the
+// compiled expressions for the step's air and light), and the Rosenbrock
+// integration of the run-time system. The rest of the run deals in species
+// indices (1-based, file order) and mole fractions, as it does for the
+// built-in mechanism.
+//
+// Water is not a species of the MCM's files (H2O is a variable of the rate
+// expressions), so the box keeps it as the built-in mechanism does: a mole
+// fraction of its own, the surface layer's humidity until set. A file that
+// declares H2O as a species integrates it; the rates then still read the
+// box's water, which the run holds.
+#include <filesystem>
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "chemistry/chemistry_step.hpp"
+#include "chemistry/runtime_mechanism_system.hpp"
+#include "environment/photolysis_frequencies.hpp"
+#include "integrator/rosenbrock.hpp"
+#include "mechanism/derivation.hpp"
+#include "mechanism/runtime_mechanism.hpp"
+#include "output/observer.hpp"
+
+namespace box {
+
+struct Scenario;
+
+// A mechanism file read and derived once; shared by every run of it (the
+// members of an ensemble) and never changed.
+struct LoadedMechanism {
+  Mechanism mechanism;
+  MechanismDerivation derivation;
+};
+
+// Reads and derives the file. Throws InputError naming file, line and
+// column.
+std::shared_ptr<const LoadedMechanism> load_mechanism(const std::filesystem::path& file);
+
+// The species `name` of `m` (matched without regard to case) as a 1-based
+// index; otherwise an InputError "<where>: no species "NAME" in mechanism
+// <file> (close: ...)".
+int file_species(const Mechanism& m, std::string_view name, const std::string& where);
+
+// Checks what `scenario` says of a mechanism file's species and reactions
+// against `m`, before anything is run or written: initial values, output
+// and budget species (matched without regard to case), rate factors R<n>
+// (file order), and what a mechanism file does not give (the built-in
+// species table). Throws InputError naming the scenario's key and the
+// mechanism it looked in, with close names.
+void check_mechanism_scenario(const Scenario& scenario, const Mechanism& m);
+
+// The output species of a scenario run of `m`, 1-based in file order, with
+// the file's names ("table" and "all": every species).
+struct FileOutputSpecies {
+  std::vector<int> species;
+  std::vector<std::string> names;
+};
+FileOutputSpecies file_output_species(const Scenario& scenario, const Mechanism& m);
+
+// The CSV and NetCDF species writers of a scenario run of `m`: the output
+// species by the file's names ("table" and "all": every species, in file
+// order).
+std::vector<std::unique_ptr<RunObserver>> file_sample_writers(const Scenario& scenario, const Mechanism& m);
+
+class FileBox {
+ public:
+  // The run's settings: method, tolerances, rate factors (R<n> in file
+  // order), photolysis method and corrections. `first_h`, `last_h`: the
+  // span of local hours the photolysis inputs must cover.
+  FileBox(std::shared_ptr<const LoadedMechanism> loaded, const Scenario& scenario, double first_h,
+          double last_h);
+
+  const Mechanism& mechanism() const { return loaded_->mechanism; }
+  int species_count() const { return loaded_->derivation.n; }
+
+  // Every species at 0 and water at the surface layer's humidity (the run
+  // then gives the species the built-in mechanism has their built-in
+  // initial values).
+  void start();
+  // Species `species` (1-based, file order) at mole fraction `x`.
+  void set_mole_fraction(int species, double x) { x_[static_cast<std::size_t>(species - 1)] = x; }
+  void set_water(double x) { h2o_ = x; }
+  double water() const { return h2o_; }
+  // Mole fractions in file order.
+  const std::vector<double>& mole_fractions() const { return x_; }
+  // Water vapour's mass mixing ratio, kg/kg: mole fraction times 18/28.8.
+  double moisture() const;
+
+  // The photolysis frequencies of the step, by the mechanism's slots: by
+  // the scenario's method (mcm, file, none) at `light`, or with method
+  // "specified" the built-in mechanism's frequencies of the step by slot
+  // (chemistry/builtin_photolysis.hpp).
+  bool specified_light() const { return !light_.has_value(); }
+  void set_light(const LightAt& light);
+  void set_specified_light(const PhotolysisRates& rates);
+  const std::vector<double>& photolysis() const { return j_; }
+
+  // One chemistry step of `dt` seconds in air at temperature `t` (K),
+  // density `rho` (kg m-3), pressure `p` (Pa). A rate coefficient that is
+  // not a finite number of 0 or more (at the first step, or when the air or
+  // light makes it so later) is an InputError naming the reaction and its
+  // line.
+  StepResult advance(double dt, double t, double rho, double p);
+
+  const RuntimeMechanismSystem& system() const { return system_; }
+
+ private:
+  std::shared_ptr<const LoadedMechanism> loaded_;
+  RuntimeMechanismSystem system_;
+  Rosenbrock<RuntimeMechanismSystem> integrator_;
+  IntegratorOptions options_;
+  std::optional<PhotolysisFrequencies> light_;
+  std::vector<std::pair<int, double>> rate_factors_;
+  std::vector<double> x_;  // mole fractions, file order
+  std::vector<double> y_;  // molecules cm-3, the integration's
+  std::vector<double> j_;
+  std::vector<double> f_;
+  double h2o_ = 0;
+  bool checked_ = false;
+};
+
+}  // namespace box
