@@ -77,6 +77,18 @@ TEST(MechanismRun, IsopreneSubsetRunsASunlitDay) {
   EXPECT_GE(peak, 5);
   EXPECT_LE(peak, 9);
   EXPECT_GT(oh[static_cast<std::size_t>(peak)], 1e-4);  // ppb: above 2e6 molecules cm-3
+
+  // An ensemble of the same scenario writes the file's names, and its
+  // member with the base's values is the single run, bit for bit.
+  p.write("members.csv", "initial.C5H8\n2.0\n4.0\n");
+  p.write("e.toml", "base = \"iso.toml\"\nmembers = \"members.csv\"\n[output]\ndir = \"ens\"\nformats = [\"csv\"]\n");
+  const auto e = p.run("ensemble e.toml");
+  ASSERT_EQ(e.status, 0) << e.err;
+  const CsvTable members = read_csv(p / "ens" / "ensemble.csv");
+  EXPECT_EQ(members.header, (std::vector<std::string>{"member", "time_h", "O3", "NO", "NO2", "C5H8", "OH"}));
+  ASSERT_EQ(members.rows.size(), 2 * t.rows.size());
+  for (std::size_t n = 0; n < t.rows.size(); ++n)
+    EXPECT_TRUE(std::equal(t.rows[n].begin(), t.rows[n].end(), members.rows[n].begin() + 1)) << "sample " << n;
 }
 
 // What a scenario names is looked up in the file (ignoring case) before
