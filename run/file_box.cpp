@@ -64,9 +64,24 @@ void check_mechanism_scenario(const Scenario& s, const Mechanism& m) {
   if (s.output.wants(OutputFormat::table))
     throw InputError(file + ": output.formats: \"table\" is the built-in mechanism's species table; mechanism " +
                      m.source + " is written as \"csv\" or \"netcdf\"");
-  if (s.field.open())
-    throw InputError(file + ": constraints, emissions, deposition and dilution are not yet run with a mechanism "
+  if (s.field.constrained())
+    throw InputError(file + ": species held to observations ([constraints]) are not yet run with a mechanism "
                             "file (" + m.source + ")");
+  // Emissions, deposition and background air by the file's names, each once.
+  const auto names = [&](const std::vector<SpeciesSetting>& list) {
+    std::vector<int> seen;
+    for (const SpeciesSetting& v : list) {
+      const int k = file_species(m, v.species, v.source.describe());
+      if (std::find(seen.begin(), seen.end(), k) != seen.end())
+        throw InputError(v.source.describe() + ": " + v.species + " is given twice");
+      seen.push_back(k);
+      if (!(v.value >= 0.0) || !std::isfinite(v.value))
+        throw InputError(v.source.describe() + ": expected a value of 0 or more");
+    }
+  };
+  names(s.field.exchange.emissions);
+  names(s.field.exchange.deposition);
+  names(s.field.exchange.background);
   for (const InitialValue& v : s.initial) {
     if (!m.find_species(v.name) && v.name.size() == 3 && std::toupper(static_cast<unsigned char>(v.name[0])) == 'H' &&
         v.name[1] == '2' && std::toupper(static_cast<unsigned char>(v.name[2])) == 'O')
@@ -132,6 +147,20 @@ FileBox::FileBox(std::shared_ptr<const LoadedMechanism> loaded, const Scenario& 
     light_.emplace(photolysis_setup(m, scenario, first_h, last_h));
   }
   const auto n = static_cast<std::size_t>(species_count());
+  // The open box in the mechanism's units: E / H and v_d / H with H in cm.
+  const ExchangeSettings& e = scenario.field.exchange;
+  const double height_cm = e.mixing_height_m.value_or(1000.0) * 100.0;
+  emission_.assign(n, 0.0);
+  deposition_.assign(n, 0.0);
+  background_.assign(n, 0.0);
+  source_.assign(n, 0.0);
+  loss_.assign(n, 0.0);
+  const auto index = [&](const SpeciesSetting& v) { return static_cast<std::size_t>(*m.find_species(v.species)); };
+  for (const SpeciesSetting& v : e.emissions) emission_[index(v)] = v.value / height_cm;
+  for (const SpeciesSetting& v : e.deposition) deposition_[index(v)] = v.value / height_cm;
+  for (const SpeciesSetting& v : e.background) background_[index(v)] = v.value / 1e9;
+  dilution_ = e.dilution_per_s;
+  open_ = !e.emissions.empty() || !e.deposition.empty() || dilution_ != 0.0;
   x_.assign(n, 0.0);
   y_.assign(n, 0.0);
   f_.assign(n, 0.0);
@@ -201,7 +230,16 @@ StepResult FileBox::advance(double dt, double t, double rho, double p) {
   }
   IntegratorOptions o = options_;
   o.hstart = dt * 0.01;
-  const IntegrationResult result = integrator_.integrate(system_, 0.0, dt, y_.data(), o);
+  IntegrationResult result;
+  if (open_) {
+    for (std::size_t k = 0; k < y_.size(); ++k) {
+      source_[k] = emission_[k] * emission_factor_ + dilution_ * (background_[k] * c_m);
+      loss_[k] = deposition_[k] + dilution_;
+    }
+    result = open_integrator_.integrate(open_system_, 0.0, dt, y_.data(), o);
+  } else {
+    result = integrator_.integrate(system_, 0.0, dt, y_.data(), o);
+  }
   const double inverse = 1.0 / c_m;
   for (std::size_t k = 0; k < x_.size(); ++k) x_[k] = std::max(y_[k], 0.0) * inverse;
   return {result.status, result.counters};

@@ -48,9 +48,10 @@ int file_species(const Mechanism& m, std::string_view name, const std::string& w
 
 // Checks what `scenario` says of a mechanism file's species and reactions
 // against `m`, before anything is run or written: initial values, output
-// and budget species (matched without regard to case), rate factors R<n>
-// (file order), and what a mechanism file does not give (the built-in
-// species table). Throws InputError naming the scenario's key and the
+// species, emissions, deposition and background air (matched without
+// regard to case), rate factors R<n> (file order), and what is not run with
+// a mechanism file (the built-in species table, budgets, species held to
+// observations). Throws InputError naming the scenario's key and the
 // mechanism it looked in, with close names.
 void check_mechanism_scenario(const Scenario& scenario, const Mechanism& m);
 
@@ -66,6 +67,36 @@ FileOutputSpecies file_output_species(const Scenario& scenario, const Mechanism&
 // species by the file's names ("table" and "all": every species, in file
 // order).
 std::vector<std::unique_ptr<RunObserver>> file_sample_writers(const Scenario& scenario, const Mechanism& m);
+
+// The run-time system opened to the surroundings: emission and dilution
+// sources S_k and first-order losses L_k (deposition and dilution) added to
+// the chemistry, f_k + S_k - L_k y_k, with -L_k on the Jacobian's diagonal.
+class OpenFileSystem {
+ public:
+  // All must outlive the system; source and loss hold n values each.
+  OpenFileSystem(const RuntimeMechanismSystem& chemistry, const std::vector<double>& source,
+                 const std::vector<double>& loss)
+      : c_(&chemistry), source_(&source), loss_(&loss) {}
+  int n() const noexcept { return c_->n(); }
+  int nnz() const noexcept { return c_->nnz(); }
+  void fun(double t, const double* y, double* f) const {
+    c_->fun(t, y, f);
+    for (std::size_t k = 0; k < source_->size(); ++k) f[k] = f[k] + (*source_)[k] - (*loss_)[k] * y[k];
+  }
+  void jac(double t, const double* y, double* jac) const {
+    c_->jac(t, y, jac);
+    for (std::size_t k = 0; k < loss_->size(); ++k) jac[c_->diag(static_cast<int>(k))] -= (*loss_)[k];
+  }
+  int decomp(double* a) const { return c_->decomp(a); }
+  int decomp_shifted(const double* jac, double shift, double* a) const { return c_->decomp_shifted(jac, shift, a); }
+  void solve(const double* lu, double* x) const { c_->solve(lu, x); }
+  std::size_t diag(int species) const { return c_->diag(species); }
+
+ private:
+  const RuntimeMechanismSystem* c_;
+  const std::vector<double>* source_;
+  const std::vector<double>* loss_;
+};
 
 class FileBox {
  public:
@@ -108,6 +139,11 @@ class FileBox {
   StepResult advance(double dt, double t, double rho, double p);
 
   const RuntimeMechanismSystem& system() const { return system_; }
+  // The scenario's emissions, deposition or dilution are integrated.
+  bool open() const { return open_; }
+  // Multiplies every emission from the next step on (the emission
+  // profile's factor; 1 until set).
+  void set_emission_factor(double factor) { emission_factor_ = factor; }
 
  private:
   std::shared_ptr<const LoadedMechanism> loaded_;
@@ -122,6 +158,15 @@ class FileBox {
   std::vector<double> f_;
   double h2o_ = 0;
   bool checked_ = false;
+  // The open box: per species, emission over the mixing height (molecules
+  // cm-3 s-1), deposition velocity over it (s-1), background mole fraction;
+  // the dilution rate (s-1); the step's sources and losses.
+  bool open_ = false;
+  std::vector<double> emission_, deposition_, background_, source_, loss_;
+  double dilution_ = 0;
+  double emission_factor_ = 1.0;
+  OpenFileSystem open_system_{system_, source_, loss_};
+  Rosenbrock<OpenFileSystem> open_integrator_;
 };
 
 }  // namespace box

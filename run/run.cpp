@@ -72,7 +72,8 @@ SiteData load_site(const Scenario& scenario, const std::function<void(const std:
         // No further record: the last one holds.
       }
     }
-    data.field = prepare_field(scenario, data.records);
+    // A mechanism file's open box is set up by its box (run/file_box.hpp).
+    if (scenario.chemistry.builtin_mechanism()) data.field = prepare_field(scenario, data.records);
     if (scenario.field.emission_profile == EmissionProfile::daylight) {
       const SiteParameters& p = data.parameters;
       require_daylight(RunSun(p.xlat, p.xlong, p.stdlng, p.iyear, p.jday).mean_cosine(),
@@ -328,6 +329,8 @@ void Run::begin_step() {
   rho_phy_ = pp_ / (tt_ * r_dry_air);
   moist_ = file_ ? file_->moisture() : box_.moisture();
 
+  if (file_ && scenario_.field.emission_profile == EmissionProfile::daylight)
+    file_->set_emission_factor(emission_profile_factor(scenario_.field.emission_profile, coszen_, sun_.mean_cosine()));
   if (field_ != nullptr && field_->profile == EmissionProfile::daylight)
     box_.chemistry().set_emission_factor(emission_profile_factor(field_->profile, coszen_, sun_.mean_cosine()));
 

@@ -91,6 +91,33 @@ TEST(MechanismRun, IsopreneSubsetRunsASunlitDay) {
     EXPECT_TRUE(std::equal(t.rows[n].begin(), t.rows[n].end(), members.rows[n].begin() + 1)) << "sample " << n;
 }
 
+// The open box with a file: X deposits and is diluted toward its
+// background, x(t) = x_eq + (x0 - x_eq) exp(-k t) with k = D + v_d / H and
+// x_eq = D b / k in any air (both act on the mole fraction); Y is emitted
+// and diluted toward 0, y = E / (H c_M D) (1 - exp(-D t)), with c_M near
+// 2.46e19 molecules cm-3 in the example's air.
+TEST(MechanismRun, EmissionDepositionAndDilutionFollowTheirClosedForms) {
+  ProgramDir p;
+  p.write("xy.fac", "VARIABLE X Y ;\n% 1.0D-30 : X = Y ;\n");
+  p.write("open.toml", site_keys() +
+                           "[time]\nhours = 6\n[initial]\nX = 20.0\n[chemistry]\nmechanism = \"xy.fac\"\n"
+                           "rtol = 1e-6\natol = 1e-3\n[emissions]\nmixing_height_m = 1000\nY = 1e11\n"
+                           "[deposition]\nX = 0.5\n[dilution]\nrate_per_s = 1e-5\nbackground = { X = 10.0 }\n"
+                           "[output]\nformats = [\"csv\"]\n");
+  const auto r = p.run("run open.toml");
+  ASSERT_EQ(r.status, 0) << r.err;
+  const CsvTable t = read_csv(p / "species.csv");
+  ASSERT_EQ(t.rows.size(), 7u);
+  const double dilution = 1e-5, k = dilution + 0.5 / 1e5, x_eq = dilution * 10.0 / k;
+  for (std::size_t n = 1; n < t.rows.size(); ++n) {
+    const double s = 3600.0 * static_cast<double>(n);
+    const double x = x_eq + (20.0 - x_eq) * std::exp(-k * s);
+    const double y = 1e11 / 1e5 / 2.46e19 / dilution * (1.0 - std::exp(-dilution * s)) * 1e9;
+    EXPECT_NEAR(t.rows[n][1], x, 1e-5 * x) << n;
+    EXPECT_NEAR(t.rows[n][2], y, 3e-2 * y) << n;
+  }
+}
+
 // What a scenario names is looked up in the file (ignoring case) before
 // anything is written: the error names the key and the mechanism and
 // suggests close names. So are what the file cannot give (the built-in
@@ -114,6 +141,7 @@ TEST(MechanismRun, ScenarioNamesAreCheckedAgainstTheFile) {
   refused(head + "[output]\nformats = [\"csv\"]\nspecies = [\"O3\", \"HO\"]\n", "output.species: no species \"HO\"");
   refused(head + "[output]\nformats = [\"table\"]\n", "output.formats: \"table\"");
   refused(head + "[chemistry.rate_factors]\nR99999 = 2.0\n" + csv, "R99999: no reaction of that number");
+  refused(head + "[emissions]\nISOPRENE = 1e10\n" + csv, "emissions.ISOPRENE: no species \"ISOPRENE\"");
 
   p.write("bad.fac", "VARIABLE O3 NO2 ;\n% 1.0D-3 : O3 = NO2 ;\n% LOG(TEMP-400) : NO2 = O3 ;\n");
   p.write("s.toml", site_keys() + "[chemistry]\nmechanism = \"bad.fac\"\n" + csv);
