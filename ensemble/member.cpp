@@ -46,7 +46,7 @@ EnsembleSpecies ensemble_output_species(const Definition& d) {
                                        output_overrides(d));
   EnsembleSpecies out;
   if (!base.chemistry.builtin_mechanism()) {
-    const auto loaded = load_mechanism(*base.chemistry.mechanism_file);
+    const auto loaded = d.mechanism != nullptr ? d.mechanism : load_mechanism(*base.chemistry.mechanism_file);
     FileOutputSpecies selected = file_output_species(base, loaded->mechanism);
     out.species = std::move(selected.species);
     out.names = std::move(selected.names);
@@ -92,7 +92,10 @@ class MemberRun {
       Scenario scenario = member_scenario(d, index);
       SiteData site = load_site(scenario);
       check_floating_point(FloatingPointStop::Stage::inputs);
-      run_.emplace(std::move(scenario), discard, std::move(site));
+      // The base's mechanism file, read once; a member naming another
+      // file has it read by its run.
+      const bool base_file = d.mechanism != nullptr && scenario.chemistry.mechanism_file == d.mechanism->file;
+      run_.emplace(std::move(scenario), discard, std::move(site), base_file ? d.mechanism : nullptr);
       run_->add_observer(collector_);
       session_.attach(*run_);
     });

@@ -438,6 +438,7 @@ py::dict run_ensemble(const Scenario& base, const std::vector<std::string>& keys
   if (!uncertainty.empty()) d.monte_carlo = MonteCarlo{monte_carlo_members, seed, uncertainty};
   if (d.members() == 0) throw ScenarioError("boxmodel.ensemble: no members (an empty table and no Monte-Carlo members)");
   check_table_columns(d);
+  load_base_mechanism(d);
   const Layout layout = make_layout(d);
   const std::vector<int>& species = layout.species;
   const std::size_t members = d.members();

@@ -45,6 +45,7 @@ PhotolysisSetup photolysis_setup(const Mechanism& m, const Scenario& s, double f
 
 std::shared_ptr<const LoadedMechanism> load_mechanism(const std::filesystem::path& file) {
   auto loaded = std::make_shared<LoadedMechanism>();
+  loaded->file = file;
   loaded->mechanism = read_mechanism_file(file);
   loaded->derivation = derive(loaded->mechanism);
   return loaded;

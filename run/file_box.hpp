@@ -33,6 +33,7 @@ struct Scenario;
 // A mechanism file read and derived once; shared by every run of it (the
 // members of an ensemble) and never changed.
 struct LoadedMechanism {
+  std::filesystem::path file;  // as the scenario gives it
   Mechanism mechanism;
   MechanismDerivation derivation;
 };
