@@ -123,6 +123,7 @@ int run_scenario_program(const std::optional<std::filesystem::path>& scenario_fi
   prepare_process();
   Scenario scenario;
   std::optional<SiteData> site;
+  std::shared_ptr<const LoadedMechanism> mechanism;
   // Everything is read and checked before the first output is created.
   try {
     scenario = scenario_file ? read_scenario_file(*scenario_file, overrides)
@@ -130,6 +131,10 @@ int run_scenario_program(const std::optional<std::filesystem::path>& scenario_fi
     check_sample_formats(scenario);
     // What reading the scenario found worth saying, before anything runs.
     for (const std::string& note : scenario.notes) report(note);
+    if (!scenario.chemistry.builtin_mechanism()) {
+      mechanism = load_mechanism(*scenario.chemistry.mechanism_file);
+      check_mechanism_scenario(scenario, mechanism->mechanism);
+    }
     site = load_site(scenario, report);
   } catch (const InputError& e) {
     report(e.what());
@@ -173,7 +178,10 @@ int run_scenario_program(const std::optional<std::filesystem::path>& scenario_fi
   }
   std::optional<Run> run;
   try {
-    run.emplace(std::move(scenario), out, std::move(site), !all_days);
+    run.emplace(std::move(scenario), out, std::move(site), std::move(mechanism), !all_days);
+  } catch (const InputError& e) {
+    report(e.what());
+    return exit_input_error;
   } catch (const OutputError& e) {
     report(e.what());
     return exit_output_error;

@@ -3,17 +3,30 @@
 // The mechanism is the shipped isoprene subset with renamed copies of
 // itself (species and named coefficients suffixed per copy), one RO2 sum
 // over all copies and a few reactions across copies.
+//
+// Then whole runs through the program's Run: a 24-hour day of the isoprene
+// subset and of the full-size mechanism (one core, no outputs, the MCM's
+// clear-sky photolysis), and the example day of the built-in mechanism
+// against the same day of its exported file read at run time, per
+// chemistry step.
 #include <benchmark/benchmark.h>
 #include <sys/resource.h>
 
 #include <cctype>
 #include <cmath>
+#include <filesystem>
+#include <fstream>
 #include <string>
 #include <vector>
 
+#include "chemistry/builtin_mechanism_file.hpp"
 #include "io/mechanism_file.hpp"
 #include "mechanism/derivation.hpp"
 #include "mechanism/loop_kernels.hpp"
+#include "output/text_output.hpp"
+#include "run/run.hpp"
+#include "scenario/scenario_file.hpp"
+#include "tests/support/example_copy.hpp"
 
 namespace {
 
@@ -133,6 +146,78 @@ void BM_FunJacLuSolveIsoprene(benchmark::State& state) {
   kernels(state, read_mechanism_file(std::string(BOXMODEL_SOURCE_DIR) + "/tests/data/mcm/mcm331-isoprene.fac"));
 }
 BENCHMARK(BM_FunJacLuSolveIsoprene)->Unit(benchmark::kMicrosecond);
+
+// A day of `file` in the scenario `keys` (site, time, initial values), no
+// outputs: chemistry steps, Rosenbrock steps and the time per chemistry
+// step. The file is read once, outside the timing, as an ensemble does.
+void run_day(benchmark::State& state, const std::filesystem::path& dir, const std::string& file,
+             const std::string& keys) {
+  const std::string toml = keys + (file.empty() ? "" : "[chemistry]\nmechanism = \"" + file + "\"\n") +
+                           "[output]\nformats = []\nprogress_lines = false\n";
+  TextOutput out = TextOutput::create("/dev/null", "/dev/null");
+  const Scenario base = parse_scenario(toml, "bench.toml", dir);
+  const auto mechanism = base.chemistry.builtin_mechanism() ? nullptr : load_mechanism(*base.chemistry.mechanism_file);
+  long long steps = 0, ros = 0;
+  for (auto _ : state) {
+    Run run(base, out, std::nullopt, mechanism);
+    run.start();
+    steps = 0;
+    ros = 0;
+    while (run.steps_done() < run.total_steps()) {
+      run.step();
+      ++steps;
+      ros += run.last_step().counters.nstp;
+    }
+    run.finish();
+  }
+  state.counters["chem_steps"] = static_cast<double>(steps);
+  state.counters["ros_steps"] = static_cast<double>(ros);
+  state.counters["per_chem_step_us"] = benchmark::Counter(
+      static_cast<double>(steps) * 1e-6, benchmark::Counter::kIsIterationInvariantRate | benchmark::Counter::kInvert);
+}
+
+// The two-day example's site from midnight: 24 hours of sun and night.
+std::string day_keys(const std::string& initial) {
+  const std::string two_day = std::string(BOXMODEL_SOURCE_DIR) + "/examples/two-day/";
+  return "[site]\nparameters = \"" + two_day + "inputn\"\nrecords = \"" + two_day +
+         "ValuesAtSite_two_days.txt\"\n[time]\nstart_hour = 0.0\nhours = 24\n[initial]\n" + initial;
+}
+
+void BM_IsopreneSubsetDay(benchmark::State& state) {
+  run_day(state, ".", std::string(BOXMODEL_SOURCE_DIR) + "/tests/data/mcm/mcm331-isoprene.fac",
+          day_keys("O3 = 30.0\nNO = 1.0\nNO2 = 5.0\nC5H8 = 2.0\n"));
+}
+BENCHMARK(BM_IsopreneSubsetDay)->Unit(benchmark::kMillisecond);
+
+void BM_FullSizeDay(benchmark::State& state) {
+  const std::filesystem::path path = std::filesystem::temp_directory_path() / "bench_full_size.fac";
+  std::ofstream(path) << full_size_text(copies);
+  std::string initial;
+  for (int c = 0; c < copies; ++c) {
+    const std::string k = "_" + std::to_string(c);
+    initial += "O3" + k + " = 30.0\nNO" + k + " = 1.0\nNO2" + k + " = 5.0\nC5H8" + k + " = 2.0\n";
+  }
+  run_day(state, ".", path.string(), day_keys(initial));
+  std::filesystem::remove(path);
+}
+BENCHMARK(BM_FullSizeDay)->Unit(benchmark::kMillisecond)->Iterations(1);
+
+// The example day (17 hours) of the built-in mechanism, compiled kernels
+// against its exported file read at run time with the same photolysis.
+const std::string example_keys = "[site]\nparameters = \"inputn\"\nrecords = \"" + std::string(site_file_name) + "\"\n";
+
+void BM_ExampleDayCompiled(benchmark::State& state) {
+  const testing::ExampleCopy example;
+  run_day(state, example.dir(), "", example_keys);
+}
+BENCHMARK(BM_ExampleDayCompiled)->Unit(benchmark::kMillisecond);
+
+void BM_ExampleDayExportedFile(benchmark::State& state) {
+  const testing::ExampleCopy example;
+  std::ofstream(example.dir() / "model.fac") << builtin_mechanism_file();
+  run_day(state, example.dir(), "model.fac", example_keys + "[photolysis]\nmethod = \"specified\"\n");
+}
+BENCHMARK(BM_ExampleDayExportedFile)->Unit(benchmark::kMillisecond);
 
 }  // namespace
 

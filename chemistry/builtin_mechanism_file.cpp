@@ -75,7 +75,10 @@ class Writer {
         "  lumps two MCM channels in one process the rate is their sum. The built-in\n"
         "  processes with no MCM channel (HNO4, DCB, HOBR, BR2, BRO) are J<108>, J<117>,\n"
         "  J<123>, J<124> and J<125>: 100 plus the built-in photolysis slot, numbers above\n"
-        "  the MCM's range (J1 to J61) that no MCM file uses.\n"
+        "  the MCM's range (J1 to J61) that no MCM file uses. So is a process whose MCM\n"
+        "  channel an earlier one already has with another specified frequency (PAA's,\n"
+        "  which the MCM shares with OP1 and OP2 as J41), so that photolysis method\n"
+        "  \"specified\" gives every process the built-in mechanism's own frequency.\n"
         "\n"
         "  No rate depends on the peroxy-radical sum: the file has no RO2 statement ;\n\n";
   }
@@ -170,6 +173,12 @@ class Writer {
         return {"J<" + std::to_string(n) + ">", false,
                 "* J<" + std::to_string(n) + ">: " + std::string(c.reactions) + " (" + slot +
                     "). No MCM channel: 100 + the slot, above the MCM's range ;\n"};
+      }
+      if (const int n = builtin_file_channel(c.slot); n != c.mcm[0]) {
+        return {"J<" + std::to_string(n) + ">", false,
+                "* J<" + std::to_string(n) + ">: " + std::string(c.reactions) + " (" + slot +
+                    "). Its MCM channel J" + std::to_string(c.mcm[0]) +
+                    " is written for another slot with another specified frequency: 100 + the slot ;\n"};
       }
       std::string j = "J<" + std::to_string(c.mcm[0]) + ">";
       std::string what = "MCM channel J" + std::to_string(c.mcm[0]);

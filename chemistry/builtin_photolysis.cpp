@@ -68,6 +68,29 @@ static_assert(every_channel_used(), "builtin_mcm_channels lists a channel no slo
 
 std::span<const BuiltinChannel> builtin_channel_map() { return map; }
 
+int builtin_file_channel(int slot) {
+  constexpr int above_mcm = 100;  // builtin_channel_offset of the file
+  const PhotolysisRates specified = photolysis_arguments(reload_photoj(base_photolysis_table()));
+  for (std::size_t k = 0; k < std::size(map); ++k) {
+    if (map[k].slot != slot) continue;
+    const int n = map[k].mcm[0];
+    if (n == 0) return above_mcm + slot;
+    for (std::size_t e = 0; e < k; ++e)
+      if (map[e].mcm[0] == n && specified[at(map[e].slot)] != specified[at(slot)]) return above_mcm + slot;
+    return n;
+  }
+  return above_mcm + slot;
+}
+
+std::optional<double> specified_channel_frequency(const PhotolysisRates& rates, int channel) {
+  for (const BuiltinChannel& b : map) {
+    if (builtin_file_channel(b.slot) == channel) return rates[at(b.slot)];
+  }
+  for (const BuiltinChannel& b : map)
+    if (b.mcm[1] == channel) return 0.0;
+  return std::nullopt;
+}
+
 BuiltinPhotolysisMap::BuiltinPhotolysisMap() {
   // The specified overhead-sun table by slot (per minute; only ratios are
   // taken).

@@ -11,6 +11,7 @@
 // i.e. their specified value scaled by the NO2 channel's ratio of MCM (or
 // file) to specified. The table is in docs/photolysis.md.
 #include <array>
+#include <optional>
 #include <span>
 #include <string_view>
 
@@ -31,6 +32,22 @@ std::span<const BuiltinChannel> builtin_channel_map();
 // The MCM channels the built-in mechanism reads, ascending (J4 among them).
 inline constexpr std::array<int, 20> builtin_mcm_channels{1,  2,  3,  4,  5,  6,  7,  8,  11, 12,
                                                           13, 18, 19, 22, 31, 32, 33, 34, 41, 54};
+
+// The channel J<n> of a built-in slot in the mechanism file of the
+// built-in mechanism (chemistry/builtin_mechanism_file.hpp): its first MCM
+// channel, unless an earlier slot of the map already reads that channel
+// with another specified frequency (PAA's hydroperoxide channel, which the
+// MCM shares with OP1 and OP2 as J41) or it has no MCM counterpart; then
+// 100 + the slot, above the MCM's numbering.
+int builtin_file_channel(int slot);
+
+// The specified frequency (s-1) of file channel `channel` among the
+// built-in slots' `rates`, for a mechanism file run with photolysis method
+// "specified": the slot whose builtin_file_channel() it is; 0 for the
+// second channel of a lumped pair (the file writes J<a>+J<b>, and the slot's
+// value plus 0 is the slot's value). No value for a channel the built-in
+// mechanism does not know.
+std::optional<double> specified_channel_frequency(const PhotolysisRates& rates, int channel);
 
 class BuiltinPhotolysisMap {
  public:

@@ -15,6 +15,7 @@
 // integrator keeps its stage storage in vectors of those sizes.
 #include <cstddef>
 #include <span>
+#include <utility>
 #include <vector>
 
 #include "integrator/rosenbrock.hpp"
@@ -37,6 +38,9 @@ class RuntimeMechanismSystem {
   void set_conditions(const MechanismAir& air, std::span<const double> photolysis) {
     rates_.set_conditions(air, photolysis);
   }
+
+  // Factors on single reactions' coefficients (RuntimeRates').
+  void set_rate_factors(std::span<const std::pair<int, double>> factors) { rates_.set_rate_factors(factors); }
 
   // Species, and stored entries of the factors (the Jacobian's pattern
   // with its fill-in).

@@ -21,7 +21,7 @@ class CsvFile final : public OutputFile {
     file_ = std::fopen(partial_.c_str(), "w");
     if (file_ == nullptr) fail("cannot create the file");
     std::string header = "member,time_h";
-    for (int ind : species_) header += "," + std::string(species_name(ind));
+    for (const std::string& name : layout.species_names) header += "," + name;
     write(header + "\n");
   }
   ~CsvFile() override {

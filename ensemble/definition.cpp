@@ -235,6 +235,7 @@ Definition read_definition(const fs::path& file) {
       if (!d.write_netcdf && !d.write_csv) r.fail(v, "output.formats", "expected at least one format");
     }
   }
+  load_base_mechanism(d);
   return d;
 }
 
@@ -342,6 +343,12 @@ Scenario member_scenario(const Definition& d, std::size_t index) {
   // write budget files of its own, every member to the same names.
   s.output.budgets = false;
   return s;
+}
+
+void load_base_mechanism(Definition& d) {
+  const Scenario base = parse_scenario(d.base_text, d.base.generic_string(), d.base.parent_path(),
+                                       output_overrides(d));
+  d.mechanism = base.chemistry.builtin_mechanism() ? nullptr : load_mechanism(*base.chemistry.mechanism_file);
 }
 
 }  // namespace box::ensemble

@@ -24,10 +24,12 @@
 #include <cstddef>
 #include <cstdint>
 #include <filesystem>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
 
+#include "run/file_box.hpp"
 #include "scenario/scenario_file.hpp"
 
 namespace box::ensemble {
@@ -69,8 +71,17 @@ struct Definition {
   bool write_netcdf = true;
   bool write_csv = false;
 
+  // The base scenario's mechanism file, read once for every member (null
+  // for the built-in mechanism; members that name another file read it).
+  std::shared_ptr<const LoadedMechanism> mechanism;
+
   std::size_t members() const;
 };
+
+// Reads the base scenario's mechanism file into d.mechanism, if it names
+// one. Throws InputError (ScenarioError) for a base that is not valid or a
+// file that cannot be read.
+void load_base_mechanism(Definition& d);
 
 // Reads and checks the ensemble file, the base scenario's text and the
 // members table. Throws InputError (ScenarioError) naming the file, the

@@ -32,7 +32,10 @@ bool changes_clock(const std::string& key) {
 Layout make_layout(const Definition& d) {
   Layout l;
   l.members = d.members();
-  l.species = ensemble_species(d);
+  EnsembleSpecies species = ensemble_output_species(d);
+  l.species = std::move(species.species);
+  l.species_names = std::move(species.names);
+  l.builtin_species = species.builtin;
   const Scenario base =
       parse_scenario(d.base_text, d.base.generic_string(), d.base.parent_path(), output_overrides(d));
   l.times = samples_of(base);

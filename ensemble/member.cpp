@@ -8,6 +8,8 @@
 
 #include "common/errors.hpp"
 #include "common/one_based.hpp"
+#include "mechanism/species_lookup.hpp"
+#include "run/file_box.hpp"
 #include "run/fp_environment.hpp"
 #include "run/run.hpp"
 #include "run/session.hpp"
@@ -39,9 +41,27 @@ std::string_view trimmed(std::string_view s) {
 
 }  // namespace
 
+EnsembleSpecies ensemble_output_species(const Definition& d) {
+  const Scenario base = parse_scenario(d.base_text, d.base.generic_string(), d.base.parent_path(),
+                                       output_overrides(d));
+  EnsembleSpecies out;
+  if (!base.chemistry.builtin_mechanism()) {
+    const auto loaded = d.mechanism != nullptr ? d.mechanism : load_mechanism(*base.chemistry.mechanism_file);
+    FileOutputSpecies selected = file_output_species(base, loaded->mechanism);
+    out.species = std::move(selected.species);
+    out.names = std::move(selected.names);
+    out.builtin = false;
+    return out;
+  }
+  out.species = ensemble_species(d);
+  for (int ind : out.species) out.names.emplace_back(species_name(ind));
+  return out;
+}
+
 std::vector<int> ensemble_species(const Definition& d) {
   const Scenario base = parse_scenario(d.base_text, d.base.generic_string(), d.base.parent_path(),
                                        output_overrides(d));
+  if (!base.chemistry.builtin_mechanism()) return ensemble_output_species(d).species;
   switch (base.output.species.kind) {
     case SpeciesSelection::Kind::table: return table_species();
     case SpeciesSelection::Kind::all: return all_species();
@@ -72,7 +92,10 @@ class MemberRun {
       Scenario scenario = member_scenario(d, index);
       SiteData site = load_site(scenario);
       check_floating_point(FloatingPointStop::Stage::inputs);
-      run_.emplace(std::move(scenario), discard, std::move(site));
+      // The base's mechanism file, read once; a member naming another
+      // file has it read by its run.
+      const bool base_file = d.mechanism != nullptr && scenario.chemistry.mechanism_file == d.mechanism->file;
+      run_.emplace(std::move(scenario), discard, std::move(site), base_file ? d.mechanism : nullptr);
       run_->add_observer(collector_);
       session_.attach(*run_);
     });

@@ -40,6 +40,16 @@ struct MemberResult {
 // ensemble's choice or the base scenario's. Throws InputError.
 std::vector<int> ensemble_species(const Definition& d);
 
+// The species every member writes with their names: for a base scenario of
+// a mechanism file its species (1-based, file order; the file is read
+// here), else the built-in mechanism's.
+struct EnsembleSpecies {
+  std::vector<int> species;
+  std::vector<std::string> names;
+  bool builtin = true;
+};
+EnsembleSpecies ensemble_output_species(const Definition& d);
+
 // The number of samples a run of `s` takes: the start, every output
 // interval and the end.
 std::size_t samples_of(const Scenario& s);

@@ -138,13 +138,13 @@ class NetcdfFile final : public OutputFile {
     attribute(time_h_var_, "units", "h");
     check(nc_.put_att_double(ncid_, time_h_var_, "_FillValue", NC_DOUBLE, 1, &missing), "write the fill value");
 
-    for (int ind : layout_.species) {
-      const std::string name(species_name(ind));
+    for (std::size_t k = 0; k < layout_.species.size(); ++k) {
+      const std::string& name = layout_.species_names[k];
       const int var = variable(name, NC_DOUBLE, {member_dim, time_dim});
       species_vars_.push_back(var);
       attribute(var, "long_name", "mole fraction of " + name + " in air");
       attribute(var, "units", "mol mol-1");
-      const std::string_view standard = cf_mole_fraction_name(ind);
+      const std::string_view standard = layout_.builtin_species ? cf_mole_fraction_name(layout_.species[k]) : "";
       if (!standard.empty()) attribute(var, "standard_name", standard);
       check(nc_.put_att_double(ncid_, var, "_FillValue", NC_DOUBLE, 1, &missing), "write the fill value");
     }

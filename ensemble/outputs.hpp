@@ -52,6 +52,8 @@ struct Layout {
   std::size_t members = 0;
   std::size_t times = 0;
   std::vector<int> species;
+  std::vector<std::string> species_names;  // in the order of species
+  bool builtin_species = true;             // else a mechanism file's
   std::vector<double> time_s;      // the base's sample times, seconds since its start
   std::string time_units = "s";    // or CF "seconds since ..."
   std::vector<VariedKey> varied;

@@ -1,5 +1,8 @@
 #include "mechanism/loop_kernels.hpp"
 
+#include <stdexcept>
+#include <string>
+
 #include <cmath>
 #include <cstring>
 #include <limits>
@@ -243,7 +246,7 @@ void RuntimeRates::evaluate(const std::vector<int>& names, const std::vector<int
   for (int j : reactions) {
     const Expression& e = mechanism_->reactions[sz(j)].rate;
     if ((e.depends & mask) == 0) continue;
-    k_[sz(j)] = e.evaluate(in);
+    k_[sz(j)] = factor_.empty() ? e.evaluate(in) : e.evaluate(in) * factor_[sz(j)];
     ++evaluations_;
   }
 }
@@ -271,9 +274,27 @@ void RuntimeRates::update_ro2(const double* y) {
   evaluate(ro2_names_, ro2_reactions_, depends_on_ro2);
 }
 
+void RuntimeRates::set_rate_factors(std::span<const std::pair<int, double>> factors) {
+  if (factors.empty()) return;
+  const ExpressionInputs none{air_.data(), 0.0, photolysis_.data(), values_.data()};
+  factor_.assign(k_.size(), 1.0);
+  for (const auto& [reaction, factor] : factors) {
+    if (reaction < 1 || sz(reaction) > k_.size())
+      throw std::invalid_argument("rate factor of reaction " + std::to_string(reaction) + " of " +
+                                  std::to_string(k_.size()));
+    factor_[sz(reaction - 1)] = factor;
+  }
+  // The constant coefficients were evaluated once, without factors.
+  for (std::size_t j = 0; j < k_.size(); ++j)
+    if (mechanism_->reactions[j].rate.depends == depends_on_nothing)
+      k_[j] = mechanism_->reactions[j].rate.evaluate(none) * factor_[j];
+}
+
 int RuntimeRates::first_bad_reaction() const {
   for (std::size_t j = 0; j < k_.size(); ++j)
-    if (!(k_[j] >= 0.0 && k_[j] <= std::numeric_limits<double>::max())) return static_cast<int>(j);
+    // Quiet comparisons: a NaN is found without raising the invalid flag.
+    if (!(std::isgreaterequal(k_[j], 0.0) && std::islessequal(k_[j], std::numeric_limits<double>::max())))
+      return static_cast<int>(j);
   return -1;
 }
 

@@ -5,6 +5,7 @@
 // same bits wherever it runs.
 #include <array>
 #include <span>
+#include <utility>
 #include <vector>
 
 #include "mechanism/derivation.hpp"
@@ -73,6 +74,11 @@ class RuntimeRates {
   void set_conditions(const MechanismAir& air, std::span<const double> photolysis);
   // The RO2 sum of y and the coefficients that depend on it.
   void update_ro2(const double* y);
+  // Factors on single reactions' coefficients (1-based reaction number in
+  // file order, factor), applied to every evaluation from now on:
+  // sensitivity studies. Numbers outside the mechanism are
+  // std::invalid_argument (the scenario's are checked before).
+  void set_rate_factors(std::span<const std::pair<int, double>> factors);
 
   const std::vector<double>& k() const noexcept { return k_; }
   const std::vector<double>& coefficients() const noexcept { return values_; }
@@ -95,6 +101,7 @@ class RuntimeRates {
   double ro2_ = 0.0;
   std::vector<double> values_;  // named coefficients
   std::vector<double> k_;       // reactions
+  std::vector<double> factor_;  // per reaction; empty: none
   bool first_ = true;
   long long evaluations_ = 0;
   // What is not constant, in file order: without RO2, and with it.

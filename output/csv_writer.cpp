@@ -1,5 +1,6 @@
 #include "output/csv_writer.hpp"
 
+#include <stdexcept>
 #include <string>
 #include <utility>
 
@@ -19,20 +20,22 @@ void append_number(std::string& line, double value) { line += full_precision(val
 }  // namespace
 
 CsvSpeciesWriter::CsvSpeciesWriter(std::filesystem::path directory, std::vector<int> species, bool day_column,
-                                   bool number_densities)
+                                   bool number_densities, std::vector<std::string> names)
     : file_(std::move(directory) / file_name),
       species_(std::move(species)),
       day_column_(day_column),
-      number_densities_(number_densities) {
-  check_species_indices(species_);
+      number_densities_(number_densities),
+      names_(std::move(names)) {
+  if (names_.empty()) check_species_indices(species_);
+  else if (names_.size() != species_.size()) throw std::invalid_argument("a name for every species");
 }
 
 void CsvSpeciesWriter::begin(const RunDescription&) {
   file_.create();
   std::string header = day_column_ ? "day,time_h" : "time_h";
-  for (int ind : species_) {
+  for (std::size_t k = 0; k < species_.size(); ++k) {
     header += ',';
-    header += species_name(ind);
+    header += names_.empty() ? std::string(species_name(species_[k])) : names_[k];
   }
   file_.write(header + '\n');
 }

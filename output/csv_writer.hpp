@@ -12,6 +12,7 @@
 // run is removed by begin().
 #include <filesystem>
 #include <string_view>
+#include <string>
 #include <vector>
 
 #include "output/observer.hpp"
@@ -28,9 +29,11 @@ class CsvSpeciesWriter final : public RunObserver {
   // `day_column`, a first column `day` holds each sample's day (the days of
   // a spin-up written one after another); with `number_densities` the
   // values are molecules cm-3 of the sample's air (p / (k_B T)) instead of
-  // ppb.
+  // ppb. With `names` (one per entry of `species`), the species are those
+  // of a mechanism file: 1-based indices into its species, written by these
+  // names.
   CsvSpeciesWriter(std::filesystem::path directory, std::vector<int> species, bool day_column = false,
-                   bool number_densities = false);
+                   bool number_densities = false, std::vector<std::string> names = {});
   CsvSpeciesWriter(const CsvSpeciesWriter&) = delete;
   CsvSpeciesWriter& operator=(const CsvSpeciesWriter&) = delete;
 
@@ -47,6 +50,7 @@ class CsvSpeciesWriter final : public RunObserver {
   std::vector<int> species_;
   bool day_column_ = false;
   bool number_densities_ = false;
+  std::vector<std::string> names_;  // empty: the built-in mechanism's
 };
 
 // photolysis.csv: one row per output time with the local time and every

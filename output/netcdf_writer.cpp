@@ -1,5 +1,7 @@
 #include "output/netcdf_writer.hpp"
 
+#include <stdexcept>
+
 #include <string>
 #include <utility>
 
@@ -31,14 +33,16 @@ std::string netcdf_unavailable_reason() {
 }
 
 NetcdfSpeciesWriter::NetcdfSpeciesWriter(std::filesystem::path directory, std::vector<int> species,
-                                         bool diagnostics, bool day)
+                                         bool diagnostics, bool day, std::vector<std::string> names)
     : path_(std::move(directory) / file_name),
       partial_(partial_path(path_)),
       species_(std::move(species)),
+      names_(std::move(names)),
       diagnostics_(diagnostics),
       day_(day),
       nc_(&netcdf_library(path_)) {
-  check_species_indices(species_);
+  if (names_.empty()) check_species_indices(species_);
+  else if (names_.size() != species_.size()) throw std::invalid_argument("a name for every species");
 }
 
 NetcdfSpeciesWriter::~NetcdfSpeciesWriter() {
@@ -77,10 +81,16 @@ void NetcdfSpeciesWriter::begin(const RunDescription& run) {
   put_all(time_var_, time_attributes(run));
 
   species_vars_.clear();
-  for (int ind : species_) {
-    const int var = define(std::string(species_name(ind)));
-    species_vars_.push_back(var);
-    put_all(var, species_attributes(ind));
+  for (std::size_t k = 0; k < species_.size(); ++k) {
+    if (names_.empty()) {
+      const int var = define(std::string(species_name(species_[k])));
+      species_vars_.push_back(var);
+      put_all(var, species_attributes(species_[k]));
+    } else {
+      const int var = define(names_[k]);
+      species_vars_.push_back(var);
+      put_all(var, {{"long_name", "mole fraction of " + names_[k] + " in air"}, {"units", "mol mol-1"}});
+    }
   }
 
   // temperature, pressure, cos_solar_zenith_angle, in the order of sample().

@@ -60,8 +60,10 @@ class NetcdfSpeciesWriter final : public RunObserver {
   // `species`: 1-based mechanism indices ind_x, in variable order (see
   // species_selection.hpp). Nothing is created before begin(). Throws
   // OutputError if the program was built without NetCDF.
+  // With `names` (one per entry of `species`), the species are those of a
+  // mechanism file: 1-based indices into its species, written by these names.
   NetcdfSpeciesWriter(std::filesystem::path directory, std::vector<int> species, bool diagnostics = false,
-                      bool day = false);
+                      bool day = false, std::vector<std::string> names = {});
   NetcdfSpeciesWriter(const NetcdfSpeciesWriter&) = delete;
   NetcdfSpeciesWriter& operator=(const NetcdfSpeciesWriter&) = delete;
   ~NetcdfSpeciesWriter() override;
@@ -80,6 +82,7 @@ class NetcdfSpeciesWriter final : public RunObserver {
   std::filesystem::path path_;
   std::filesystem::path partial_;
   std::vector<int> species_;
+  std::vector<std::string> names_;  // empty: the built-in mechanism's
   int ncid_ = -1;
   int time_var_ = -1;
   int temperature_var_ = -1;

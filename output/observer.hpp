@@ -33,9 +33,10 @@ struct OutputSample {
   double temperature = 0;  // K, the air state in force at that time
   double pressure = 0;     // Pa
   double coszen = 0;       // cosine of the solar zenith angle
-  // Mole fractions (mol mol-1) of the 80 species in mechanism order
-  // (index ind_x - 1): the 78 integrated species, H2O and M (air, 1).
-  std::array<double, nspec> mole_fraction{};
+  // Mole fractions (mol mol-1) of the species in mechanism order: for the
+  // built-in mechanism the 80 (index ind_x - 1), the 78 integrated species,
+  // H2O and M (air, 1); for a mechanism file its species in file order.
+  std::vector<double> mole_fraction = std::vector<double>(nspec, 0.0);
   // With [output] diagnostics.
   std::optional<SampleDiagnostics> diagnostics;
   // With [spin_up] output = "all": the day of the spin-up (1, 2, ...; the

@@ -37,6 +37,7 @@
 #include "budget/files.hpp"
 #include "run/spin_up.hpp"
 #include "run/fp_environment.hpp"
+#include "run/file_box.hpp"
 #include "run/run.hpp"
 #include "run/session.hpp"
 #include "output/sample_writers.hpp"
@@ -218,7 +219,9 @@ class CapturedLines {
 };
 
 struct RunResult {
-  std::vector<int> species;
+  std::vector<int> species;  // mechanism indices (a mechanism file's: 1-based, file order)
+  std::vector<std::string> species_names;
+  bool file_mechanism = false;
   SampleCollector samples{{}};
   std::vector<std::pair<int, int>> failed_steps;  // (step, integrator status)
   std::string messages;
@@ -283,7 +286,19 @@ void run_steps(const Scenario& given, bool write_outputs, double signal_interval
     scenario.output.progress_lines = false;
     if (scenario.output.budgets) scenario.output.dir = scratch.emplace().path();
   }
-  result.species = selected_species(scenario.output.species);
+  // A mechanism file is read and its names checked before anything runs.
+  std::shared_ptr<const LoadedMechanism> mechanism;
+  if (!scenario.chemistry.builtin_mechanism()) {
+    mechanism = load_mechanism(*scenario.chemistry.mechanism_file);
+    check_mechanism_scenario(scenario, mechanism->mechanism);
+    FileOutputSpecies selected = file_output_species(scenario, mechanism->mechanism);
+    result.species = std::move(selected.species);
+    result.species_names = std::move(selected.names);
+    result.file_mechanism = true;
+  } else {
+    result.species = selected_species(scenario.output.species);
+    result.species_names = species_names_of(result.species);
+  }
   result.samples = SampleCollector(result.species);
 
   const ScopedRunModes fp;
@@ -311,7 +326,7 @@ void run_steps(const Scenario& given, bool write_outputs, double signal_interval
   }
   // Without outputs the run writes none of the formats' files (diagnostics.csv
   // included: the diagnostics are still computed for the dataset).
-  Run run(std::move(scenario), out, std::move(site), write_outputs);
+  Run run(std::move(scenario), out, std::move(site), std::move(mechanism), write_outputs);
   run.add_observer(result.samples);
   if (spun) {
     run.start_from(spun->state);
@@ -373,10 +388,15 @@ py::dict run_scenario(const Scenario& scenario, bool write_outputs, double signa
   out["elapsed_s"] = to_array(s.elapsed_s);
   out["time_h"] = to_array(s.time_h);
   out["time_attributes"] = attributes_dict(time_attributes(s.description));
-  out["species"] = species_names_of(r.species);
+  out["species"] = r.species_names;
   out["mole_fraction"] = x;
   py::list species_attrs;
-  for (int ind : r.species) species_attrs.append(attributes_dict(species_attributes(ind)));
+  if (r.species_names.size() == r.species.size() && r.file_mechanism) {
+    for (const std::string& name : r.species_names)
+      species_attrs.append(attributes_dict({{"long_name", "mole fraction of " + name + " in air"}, {"units", "mol mol-1"}}));
+  } else {
+    for (int ind : r.species) species_attrs.append(attributes_dict(species_attributes(ind)));
+  }
   out["species_attributes"] = species_attrs;
   const std::vector<double>* air_columns[] = {&s.temperature, &s.pressure, &s.coszen};
   py::list air;
@@ -448,8 +468,9 @@ py::dict run_ensemble(const Scenario& base, const std::vector<std::string>& keys
   if (!uncertainty.empty()) d.monte_carlo = MonteCarlo{monte_carlo_members, seed, uncertainty};
   if (d.members() == 0) throw ScenarioError("boxmodel.ensemble: no members (an empty table and no Monte-Carlo members)");
   check_table_columns(d);
+  load_base_mechanism(d);
   const Layout layout = make_layout(d);
-  const std::vector<int> species = ensemble_species(d);
+  const std::vector<int>& species = layout.species;
   const std::size_t members = d.members();
   if (threads == 0) threads = std::max(1u, std::thread::hardware_concurrency());
 
@@ -491,9 +512,13 @@ py::dict run_ensemble(const Scenario& base, const std::vector<std::string>& keys
     std::copy(r.elapsed_s.begin(), r.elapsed_s.end(), elapsed.mutable_data() + i * samples);
   }
   py::dict out;
-  out["species"] = species_names_of(species);
+  out["species"] = layout.species_names;
   py::list species_attrs;
-  for (int ind : species) species_attrs.append(attributes_dict(species_attributes(ind)));
+  for (std::size_t k = 0; k < species.size(); ++k)
+    species_attrs.append(attributes_dict(layout.builtin_species ? species_attributes(species[k])
+                                                                : Attributes{{"long_name", "mole fraction of " +
+                                                                              layout.species_names[k] + " in air"},
+                                                                             {"units", "mol mol-1"}}));
   out["species_attributes"] = species_attrs;
   out["values"] = values;
   out["time_h"] = time_h;

@@ -1,9 +1,11 @@
 #include "run/run.hpp"
 
 #include <algorithm>
+#include <cctype>
 #include <cmath>
 #include <cstdio>
 #include <span>
+#include <string_view>
 #include <utility>
 
 #include "chemistry/unit_conversion.hpp"
@@ -23,6 +25,12 @@ namespace box {
 namespace {
 
 constexpr double r_dry_air = 287.058;  // specific gas constant of dry air, J kg-1 K-1
+
+bool iequals(std::string_view a, std::string_view b) {
+  return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
+           return std::toupper(static_cast<unsigned char>(x)) == std::toupper(static_cast<unsigned char>(y));
+         });
+}
 
 }  // namespace
 
@@ -116,7 +124,8 @@ SiteData load_site(const Scenario& scenario, const std::function<void(const std:
         // No further record: the last one holds.
       }
     }
-    data.field = prepare_field(scenario, data.records);
+    // A mechanism file's open box is set up by its box (run/file_box.hpp).
+    if (scenario.chemistry.builtin_mechanism()) data.field = prepare_field(scenario, data.records);
     if (scenario.field.emission_profile == EmissionProfile::daylight) {
       const SiteParameters& p = data.parameters;
       require_daylight(RunSun(p.xlat, p.xlong, p.stdlng, p.iyear, p.jday).mean_cosine(),
@@ -135,11 +144,18 @@ StepSettings step_settings(const Scenario& scenario) {
   return s;
 }
 
-Run::Run(Scenario scenario, TextOutput& out, std::optional<SiteData> site, bool format_writers)
+Run::Run(Scenario scenario, TextOutput& out, std::optional<SiteData> site,
+         std::shared_ptr<const LoadedMechanism> mechanism, bool format_writers)
     : scenario_(std::move(scenario)),
       out_(out),
       preloaded_(std::move(site)),
       box_(out.line_sink(), step_settings(scenario_)) {
+  if (!scenario_.chemistry.builtin_mechanism()) {
+    if (!mechanism) mechanism = load_mechanism(*scenario_.chemistry.mechanism_file);
+    check_mechanism_scenario(scenario_, mechanism->mechanism);
+    file_ = std::make_unique<FileBox>(std::move(mechanism), scenario_, scenario_.first_input_hour(),
+                                      scenario_.last_input_hour());
+  }
   add_format_observers(format_writers);
 }
 
@@ -186,6 +202,11 @@ StepView Run::view() const {
 
 void Run::add_format_observers(bool writers) {
   const OutputSettings& o = scenario_.output;
+  if (file_) {
+    // The species table and progress lines are the built-in mechanism's.
+    for (auto& writer : file_sample_writers(scenario_, file_->mechanism())) add_observer(std::move(writer));
+    return;
+  }
   if (o.progress_lines) owned_step_observers_.push_back(std::make_unique<ProgressLines>());
   if (o.wants(OutputFormat::table)) owned_step_observers_.push_back(std::make_unique<SpeciesTable>(o.dir, scenario_.check_inputs_first));
   for (auto& observer : owned_step_observers_) step_observers_.push_back(observer.get());
@@ -222,30 +243,34 @@ void Run::start() {
 
   // The initial state: site and day, the sun's constants, the air.
   sun_ = RunSun(parameters_.xlat, parameters_.xlong, parameters_.stdlng, parameters_.iyear, parameters_.jday);
-  box_.start(scenario_.chemistry.photolysis_factor);
-  if (scenario_.field.initial_from_first_record && preloaded_) {
-    const SiteRecord& r = preloaded_->records.front();
-    const std::pair<int, double> observed[] = {{ind_o3, r.ozone_read}, {ind_no, r.no_read},
-                                               {ind_no2, r.no2_read}, {ind_co, r.co_read},
-                                               {ind_hcho, r.hcho_read}};
-    for (const auto& [species, ppb] : observed) box_.set_mole_fraction(species, ppb / 1e9);
-  }
-  if (scenario_.initial_units == ConcentrationUnit::molecules_cm3) {
-    // Number densities over the air of the first step: the first record's
-    // and [environment]'s at the start.
-    if (preloaded_ && !preloaded_->records.empty()) {
-      tt_ = preloaded_->records.front().tt;
-      pp_ = preloaded_->records.front().pp;
-    }
-    apply_environment(clock_.hours());
-    const double air = air_number_density(tt_, pp_);
-    for (const InitialValue& v : scenario_.initial) box_.set_mole_fraction(v.species, v.ppb / air);
+  if (file_) {
+    start_file_box();
   } else {
-    for (const InitialValue& v : scenario_.initial) box_.set_mole_fraction(v.species, v.ppb / 1e9);
+    box_.start(scenario_.chemistry.photolysis_factor);
+    if (scenario_.field.initial_from_first_record && preloaded_) {
+      const SiteRecord& r = preloaded_->records.front();
+      const std::pair<int, double> observed[] = {{ind_o3, r.ozone_read}, {ind_no, r.no_read},
+                                                 {ind_no2, r.no2_read}, {ind_co, r.co_read},
+                                                 {ind_hcho, r.hcho_read}};
+      for (const auto& [species, ppb] : observed) box_.set_mole_fraction(species, ppb / 1e9);
+    }
+    if (scenario_.initial_units == ConcentrationUnit::molecules_cm3) {
+      // Number densities over the air of the first step: the first record's
+      // and [environment]'s at the start.
+      if (preloaded_ && !preloaded_->records.empty()) {
+        tt_ = preloaded_->records.front().tt;
+        pp_ = preloaded_->records.front().pp;
+      }
+      apply_environment(clock_.hours());
+      const double air = air_number_density(tt_, pp_);
+      for (const InitialValue& v : scenario_.initial) box_.set_mole_fraction(v.species, v.ppb / air);
+    } else {
+      for (const InitialValue& v : scenario_.initial) box_.set_mole_fraction(v.species, v.ppb / 1e9);
+    }
+    if (start_state_)
+      for (int k = 1; k <= nspec; ++k)
+        if (k != ind_m) box_.set_mole_fraction(k, (*start_state_)[at(k)]);
   }
-  if (start_state_)
-    for (int k = 1; k <= nspec; ++k)
-      if (k != ind_m) box_.set_mole_fraction(k, (*start_state_)[at(k)]);
   if (warn_) write_notes();
 
   if (scenario_.output.budgets) {
@@ -296,21 +321,55 @@ SiteRecord Run::take_record() {
 // every step (and at the end of the run, for its last output).
 void Run::hold_observed(double time_h) {
   if (!constraints_.active()) return;
-  const std::array<double, nspec> before = budgets_ ? mole_fractions() : std::array<double, nspec>{};
+  const std::vector<double> before = budgets_ ? mole_fractions() : std::vector<double>{};
   constraints_.hold(
       time_h, [&](int species, double x) { box_.set_mole_fraction(species, x); },
       [&](int species) { return box_.mole_fraction(species); });
   // What the holding changed belongs to the interval that ends here (the
   // state at the first step is the initial state).
   if (budgets_ && clock_.steps_done() > 0) {
-    const std::array<double, nspec> after = mole_fractions();
+    const std::vector<double> after = mole_fractions();
     std::array<double, nvar> reset{};
     for (std::size_t k = 0; k < reset.size(); ++k) reset[k] = (after[k] - before[k]) * 1e9;
     budgets_->add_constraint(reset);
   }
 }
 
-std::array<double, nspec> Run::mole_fractions() const { return box_.mole_fractions(); }
+std::vector<double> Run::mole_fractions() const {
+  if (file_) return file_->mole_fractions();
+  const std::array<double, nspec> x = box_.mole_fractions();
+  return {x.begin(), x.end()};
+}
+
+std::vector<std::string> Run::species_names() const {
+  if (file_) return file_->mechanism().species;
+  return {mech::species_names.begin(), mech::species_names.end()};
+}
+
+// The mechanism file's initial state: every species 0 and the surface
+// layer's water, then the first record's observed gases (those the file
+// has) and the scenario's values.
+void Run::start_file_box() {
+  file_->start();
+  const Mechanism& m = file_->mechanism();
+  const auto set = [&](std::string_view name, double x) {
+    if (const auto k = m.find_species(name)) file_->set_mole_fraction(*k + 1, x);
+    else if (iequals(name, "H2O")) file_->set_water(x);
+  };
+  // The species the built-in mechanism also has (by name, as the MCM and
+  // the built-in mechanism share O3, NO, CO, CH4, ...) start from its clean
+  // background, water included; the others from 0.
+  box_.start(scenario_.chemistry.photolysis_factor);
+  const std::array<double, nspec> background = box_.mole_fractions();
+  for (std::size_t k = 0; k + 1 < background.size(); ++k) set(mech::species_names[k], background[k]);
+  if (scenario_.field.initial_from_first_record && preloaded_) {
+    const SiteRecord& r = preloaded_->records.front();
+    const std::pair<const char*, double> observed[] = {
+        {"O3", r.ozone_read}, {"NO", r.no_read}, {"NO2", r.no2_read}, {"CO", r.co_read}, {"HCHO", r.hcho_read}};
+    for (const auto& [name, ppb] : observed) set(name, ppb / 1e9);
+  }
+  for (const InitialValue& v : scenario_.initial) set(v.name, v.ppb / 1e9);
+}
 
 void Run::sample_now(double coszen) {
   if (sample_observers_.empty()) return;
@@ -323,7 +382,7 @@ void Run::sample_now(double coszen) {
   s.mole_fraction = mole_fractions();
   s.day = day_;
   if (diagnostics_)
-    s.diagnostics = diagnostics_->evaluate(s.mole_fraction, tt_, rho_phy_ * unit_conversion::dens2con_a, box_.photolysis(),
+    s.diagnostics = diagnostics_->evaluate(box_.mole_fractions(), tt_, rho_phy_ * unit_conversion::dens2con_a, box_.photolysis(),
                                      budgets_ ? &budgets_->files().open_interval() : nullptr, s.time_h);
   if (scenario_.output.photolysis) {
     if (frequencies_) {
@@ -343,7 +402,7 @@ void Run::step() {
 }
 
 void Run::begin_step() {
-  box_.reload_photolysis();
+  if (!file_ || file_->specified_light()) box_.reload_photolysis();
   clock_.begin_step();
   const double timloc = clock_.local_time();
 
@@ -371,8 +430,11 @@ void Run::begin_step() {
   const SunPosition sun = sun_.place(timloc, scenario_.output.progress_lines ? out_.line_sink() : LineSink{});
   coszen_ = sun.coszen;
   ratiod_ = clear_sky_ratio(sun, averad_, ratiod_);
-  box_.scale_photolysis(coszen_);
-  if (frequencies_) {
+  // A mechanism file's frequencies are those of the step's start.
+  if (!file_ || file_->specified_light()) box_.scale_photolysis(coszen_);
+  if (file_ && file_->specified_light()) file_->set_specified_light(box_.photolysis());
+  else if (file_) file_->set_light({clock_.hours(), coszen_, ratiod_});
+  if (!file_ && frequencies_) {
     // The step's own arguments: those at its start (what the outputs show
     // and, for "none", all the step uses).
     box_.set_photolysis(photolysis_at(clock_.hours()));
@@ -380,8 +442,10 @@ void Run::begin_step() {
   }
 
   rho_phy_ = pp_ / (tt_ * r_dry_air);
-  moist_ = box_.moisture();
+  moist_ = file_ ? file_->moisture() : box_.moisture();
 
+  if (file_ && scenario_.field.emission_profile == EmissionProfile::daylight)
+    file_->set_emission_factor(emission_profile_factor(scenario_.field.emission_profile, coszen_, sun_.mean_cosine()));
   if (field_ != nullptr && field_->profile == EmissionProfile::daylight)
     box_.chemistry().set_emission_factor(emission_profile_factor(field_->profile, coszen_, sun_.mean_cosine()));
 
@@ -465,6 +529,10 @@ std::vector<double> Run::channel_frequencies(double time_h) const {
 
 void Run::chemistry_step() {
   const double dt = clock_.step_seconds();
+  if (file_) {
+    last_step_ = file_->advance(dt, tt_, rho_phy_, pp_);
+    return;
+  }
   if (budgets_) {
     StepBudget budget;
     last_step_ = box_.advance(dt, tt_, rho_phy_, moist_, &budget);
@@ -493,9 +561,9 @@ void Run::end_step() {
 // What a scenario's user may not expect, said before the run: long-lived
 // species that dilution draws toward 0, and site humidity left unused.
 void Run::write_notes() const {
-  if (!preloaded_ || preloaded_->records.empty()) return;
+  if (!preloaded_ || preloaded_->records.empty() || file_) return;
   const SiteRecord& first = preloaded_->records.front();
-  const std::array<double, nspec> x = mole_fractions();
+  const std::array<double, nspec> x = box_.mole_fractions();
   const auto held = [&](std::size_t k) { return field_ != nullptr && field_->box.held[k]; };
   const double dilution = scenario_.field.exchange.dilution_per_s;
   if (dilution > 0.0) {
@@ -541,9 +609,11 @@ void Run::write_notes() const {
 // nonsense. Said with the species and the time, before an overflow says
 // it without either.
 void Run::check_state() const {
-  const std::array<double, nspec> x = mole_fractions();
+  const std::array<double, nspec> builtin = file_ ? std::array<double, nspec>{} : box_.mole_fractions();
+  const std::span<const double> x =
+      file_ ? std::span<const double>(file_->mole_fractions()) : std::span<const double>(builtin);
   for (std::size_t k = 0; k < x.size(); ++k) {
-    if (!(x[k] > 1.0) || static_cast<int>(k) + 1 == ind_m) continue;
+    if (!(x[k] > 1.0) || (!file_ && static_cast<int>(k) + 1 == ind_m)) continue;
     const double h = clock_.hours();
     const long minutes = std::lround(h * 60.0);
     char when[96];
@@ -552,7 +622,7 @@ void Run::check_state() const {
                   clock_.steps_done(), clock_.total_steps());
     char value[32];
     std::snprintf(value, sizeof value, "%.3g", x[k] * 1e9);
-    throw ImpossibleState(std::string(mech::species_names[k]) + " reached " + value +
+    throw ImpossibleState((file_ ? file_->mechanism().species[k] : std::string(mech::species_names[k])) + " reached " + value +
                           " ppb at " + when + ": a mole fraction above 1 is no state of the air (an "
                           "emission or initial value far too large?); the run is stopped");
   }

@@ -31,6 +31,7 @@
 #include "run/budget_recorder.hpp"
 #include "run/campaign_diagnostics.hpp"
 #include "run/builtin_box.hpp"
+#include "run/file_box.hpp"
 #include "run/clock.hpp"
 #include "run/constraints.hpp"
 #include "run/field_plan.hpp"
@@ -75,7 +76,12 @@ class Run {
   // it goes, `site` holds what load_site() read. The observers of the
   // scenario's output formats are created by the run (unless
   // `format_writers` is false: the caller writes them); more can be added.
-  Run(Scenario scenario, TextOutput& out, std::optional<SiteData> site = std::nullopt, bool format_writers = true);
+  // With a mechanism file ([chemistry] mechanism), `mechanism` is that file
+  // read and derived (load_mechanism(); shared by the members of an
+  // ensemble), or null to read it here. Throws InputError for a mechanism
+  // file that cannot be read, or scenario names it lacks.
+  Run(Scenario scenario, TextOutput& out, std::optional<SiteData> site = std::nullopt,
+      std::shared_ptr<const LoadedMechanism> mechanism = nullptr, bool format_writers = true);
   // The model's own day with its inputs in `dir`, read as the run goes;
   // `settings` choose how the chemistry is integrated (the model's run uses
   // the defaults, other settings serve reference days).
@@ -107,7 +113,7 @@ class Run {
   // step's chemistry as a box for the lane integrator, and its outcome
   // (the integration succeeded with these counters). Only when
   // lanes_possible(): a closed box without budgets.
-  bool lanes_possible() const { return !budgets_ && !box_.chemistry().integrates_alone(); }
+  bool lanes_possible() const { return !file_ && !budgets_ && !box_.chemistry().integrates_alone(); }
   LaneBox begin_lane_chemistry();
   void finish_lane_chemistry(const RosenbrockCounters& counters);
   // start(), every step and finish(), as a RunSession takes them
@@ -148,9 +154,14 @@ class Run {
   // start()): their intervals hold the integrated process rates.
   const budget::BudgetFiles* budget_files() const { return budgets_ ? &budgets_->files() : nullptr; }
 
-  // Mole fractions of the 80 species in mechanism order, from the driver's
-  // slots and radical variables (air: 1).
-  std::array<double, nspec> mole_fractions() const;
+  // Mole fractions of the species in mechanism order: for the built-in
+  // mechanism the 80 from the driver's slots and radical variables (air:
+  // 1), for a mechanism file its species in file order.
+  std::vector<double> mole_fractions() const;
+  // The species names, in the order of mole_fractions().
+  std::vector<std::string> species_names() const;
+  // The mechanism file's box, or null for the built-in mechanism.
+  const FileBox* file_box() const { return file_.get(); }
 
   // Spin-up (run/spin_up.hpp), before start(): the state to start from
   // instead of the initial state (every species but M; species held to
@@ -173,6 +184,8 @@ class Run {
   void hold_observed(double time_h);
   void sample_now(double coszen);
   void add_format_observers(bool sample_writers = true);
+  void check_file_scenario() const;
+  void start_file_box();
 
   Scenario scenario_;
   TextOutput& out_;
@@ -185,6 +198,9 @@ class Run {
   BuiltinPhotolysisMap builtin_map_;
   // The built-in mechanism's state and step.
   BuiltinBox box_;
+  // A mechanism file's state and step, when the scenario names one (the
+  // built-in box is then unused).
+  std::unique_ptr<FileBox> file_;
   StepResult last_step_{};
   bool started_ = false;
   std::vector<StepObserver*> step_observers_;

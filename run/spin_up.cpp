@@ -41,6 +41,14 @@ std::vector<std::pair<std::string, double>> changing_species(const std::array<do
   return changing;
 }
 
+// The built-in mechanism's state of a run (the spin-up runs only it).
+std::array<double, nspec> builtin_state(const Run& run) {
+  const std::vector<double> x = run.mole_fractions();
+  std::array<double, nspec> state{};
+  std::copy(x.begin(), x.end(), state.begin());
+  return state;
+}
+
 SpinUpOutcome spin_up(const Scenario& scenario, TextOutput& out, const std::vector<RunObserver*>& shared) {
   const Scenario day = spin_up_day(scenario);
   const SiteData site = load_site(day);
@@ -55,12 +63,12 @@ SpinUpOutcome spin_up(const Scenario& scenario, TextOutput& out, const std::vect
     for (RunObserver* o : shared) run.add_observer(*o);
     RunSession session(run);
     session.start();
-    const std::array<double, nspec> before = run.mole_fractions();
+    const std::array<double, nspec> before = builtin_state(run);
     RunSession* const one[] = {&session};
     step_together(one, nullptr);
     session.finish();
     ++outcome.days;
-    outcome.state = run.mole_fractions();
+    outcome.state = builtin_state(run);
     state = outcome.state;
     outcome.changing = changing_species(before, outcome.state, settings.species, settings.tolerance);
     if (outcome.changing.empty()) {

@@ -43,7 +43,13 @@ class KeyReader {
 
   static const char* type_name(const toml::node& node);
 
+  // The scenario runs a mechanism file: species names are kept as written
+  // and checked against the file when the run starts.
+  bool names_from_file() const { return names_from_file_; }
+  void set_names_from_file(bool v) { names_from_file_ = v; }
+
  private:
+  bool names_from_file_ = false;
   std::string source_;
   std::filesystem::path base_;
   std::map<std::string, std::string> override_origin_;

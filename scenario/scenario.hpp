@@ -84,10 +84,13 @@ enum class ConcentrationUnit { ppb, molecules_cm3 };
 
 // A species' initial amount, set by name.
 struct InitialValue {
-  int species = 0;   // mechanism index (ind_*)
+  int species = 0;   // mechanism index (ind_*); 0 for a mechanism file's
   // In Scenario::initial_units: mole fraction x 1e9 (ppb, the default) or
   // molecules cm-3.
   double ppb = 0.0;
+  // The name as written (a mechanism file's species are matched when the
+  // run starts).
+  std::string name;
 };
 
 // A reaction's rate coefficient multiplied by a constant factor.
@@ -192,6 +195,9 @@ struct OutputFamily {
 struct SpeciesSelection {
   enum class Kind { table, all, list } kind = Kind::table;
   std::vector<int> list;  // mechanism indices, when kind is list
+  // The names as written, when kind is list (a mechanism file's species
+  // are matched when the run starts; list is then empty).
+  std::vector<std::string> names;
 };
 
 struct OutputSettings {

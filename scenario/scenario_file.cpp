@@ -170,6 +170,10 @@ class ScenarioReader {
   Scenario read(const toml::table& root) {
     Scenario s;
     s.source = r_.source();
+    // Species names are the mechanism's: with a mechanism file they are
+    // kept as written and matched when the file is read, at the run's start.
+    if (const toml::node* m = root.at_path("chemistry.mechanism").node())
+      r_.set_names_from_file(!(m->is_string() && m->value_or(std::string()) == "builtin"));
     read_section(root, "", s);
     // An empty [spin_up] asks for spin-up with every default.
     s.spin_up.enabled = root.contains("spin_up");

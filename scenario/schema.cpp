@@ -80,6 +80,7 @@ const char* format_name(OutputFormat f) {
 
 // A species = value item of a table (emissions, deposition, background).
 SpeciesSetting species_value(const KeyReader& r, const toml::node& n, const std::string& key, std::string_view item) {
+  if (r.names_from_file()) return {std::string(item), r.number(n, key), r.value_source(&n, key)};
   const int index = r.integrated_species(n, key, item);
   return {species_name(index), r.number(n, key), r.value_source(&n, key)};
 }
@@ -95,14 +96,14 @@ void write_values(toml::table& root, std::string_view section, const std::vector
 }
 
 // "R27" -> 27; 0 unless the name is R followed by a reaction's number.
-int reaction_number(std::string_view name) {
-  if (name.size() < 2 || name.size() > 4 || name[0] != 'R' || name[1] == '0') return 0;
+int reaction_number(std::string_view name, int limit = nreact) {
+  if (name.size() < 2 || name.size() > 7 || name[0] != 'R' || name[1] == '0') return 0;
   int n = 0;
   for (char c : name.substr(1)) {
     if (c < '0' || c > '9') return 0;
     n = n * 10 + (c - '0');
   }
-  return n <= nreact ? n : 0;
+  return n <= limit ? n : 0;
 }
 
 void check_ppb(const KeyReader& r, const toml::node& n, const std::string& key, double ppb) {
@@ -303,6 +304,10 @@ const KeyEntry entries[] = {
     {{"initial.<species>", KeyType::numbers_by_species, "", false,
       "initial mole fraction, ppb; species not named keep the built-in initial state", "40.0"},
      [](R r, N n, K k, I item, S& s) {
+       if (r.names_from_file()) {
+         s.initial.push_back({0, r.number(n, k), std::string(item)});
+         return;
+       }
        const int index = find_species(item).value_or(0);
        if (index == 0) {
          std::string what = "no species of that name";
@@ -313,14 +318,15 @@ const KeyEntry entries[] = {
        }
        if (index == nspec) r.fail(&n, k, "M is the air itself and cannot be set");
        const double v = r.number(n, k);
-       s.initial.push_back({index, v});
+       s.initial.push_back({index, v, species_name(index)});
      },
      [](const S& s, D d) {
-       for (const InitialValue& v : s.initial) d.emplace_back("initial." + species_name(v.species), format_number(v.ppb));
+       for (const InitialValue& v : s.initial)
+         d.emplace_back("initial." + (v.name.empty() ? species_name(v.species) : v.name), format_number(v.ppb));
      },
      [](const S& s, T t) {
        toml::table& initial = table_at(t, "initial");  // written even when empty
-       for (const InitialValue& v : s.initial) initial.insert_or_assign(species_name(v.species), v.ppb);
+       for (const InitialValue& v : s.initial) initial.insert_or_assign(v.name.empty() ? species_name(v.species) : v.name, v.ppb);
      },
      // Checked once the section's units are known.
      [](R r, N n, K k, const S& s) {
@@ -388,7 +394,8 @@ const KeyEntry entries[] = {
     {{"chemistry.rate_factors.R<n>", KeyType::numbers_by_reaction, "", false,
       "multiplies reaction n's rate coefficient (see boxmodel-rates)", "1.5"},
      [](R r, N n, K k, I item, S& s) {
-       const int reaction = reaction_number(item);
+       // A mechanism file's reactions are counted when the run starts.
+       const int reaction = reaction_number(item, r.names_from_file() ? 999999 : nreact);
        if (reaction == 0) r.fail(&n, k, "no reaction of that name (expected R1 to R" + std::to_string(nreact) + ")");
        const double f = r.number(n, k);
        if (f < 0.0) r.fail(&n, k, "expected a factor of 0 or more, found " + format_number(f));
@@ -829,6 +836,12 @@ const KeyEntry entries[] = {
        }
        sel.kind = SpeciesSelection::Kind::list;
        for (const std::string& name : r.strings(n, k)) {
+         if (r.names_from_file()) {
+           if (std::find(sel.names.begin(), sel.names.end(), name) != sel.names.end())
+             r.fail(&n, k, "\"" + name + "\" is listed twice");
+           sel.names.push_back(name);
+           continue;
+         }
          const int index = find_species(name).value_or(0);
          if (index == 0) {
            std::string what = "no species named \"" + name + "\"";
@@ -840,12 +853,12 @@ const KeyEntry entries[] = {
          if (std::find(sel.list.begin(), sel.list.end(), index) != sel.list.end())
            r.fail(&n, k, "\"" + name + "\" is listed twice");
          sel.list.push_back(index);
+         sel.names.push_back(species_name(index));
        }
-       if (sel.list.empty()) r.fail(&n, k, "expected at least one species");
+       if (sel.names.empty()) r.fail(&n, k, "expected at least one species");
      },
      [](const S& s, D d) {
-       std::vector<std::string> names;
-       for (int i : s.output.species.list) names.push_back(species_name(i));
+       const std::vector<std::string>& names = s.output.species.names;
        const auto kind = s.output.species.kind;
        d.emplace_back("output.species", kind == SpeciesSelection::Kind::table ? "table"
                                         : kind == SpeciesSelection::Kind::all ? "all"
@@ -854,8 +867,7 @@ const KeyEntry entries[] = {
      [](const S& s, T t) {
        const auto kind = s.output.species.kind;
        if (kind == SpeciesSelection::Kind::list) {
-         std::vector<std::string> names;
-         for (int i : s.output.species.list) names.push_back(species_name(i));
+         const std::vector<std::string>& names = s.output.species.names;
          put(t, "output.species", array_of(names));
        } else {
          put(t, "output.species", kind == SpeciesSelection::Kind::all ? "all" : "table");
@@ -910,6 +922,10 @@ const KeyEntry entries[] = {
      [](R r, N n, K k, I, S& s) {
        s.output.budget_species.clear();
        for (const std::string& name : r.strings(n, k)) {
+         if (r.names_from_file()) {
+           s.output.budget_species.push_back(name);
+           continue;
+         }
          const int index = find_species(name).value_or(0);
          if (index < 1 || index > nvar) {
            std::string what = "\"" + name + "\" is no integrated species";

@@ -1,0 +1,257 @@
+#include "run/file_box.hpp"
+
+#include <algorithm>
+#include <cctype>
+#include <cfenv>
+#include <cmath>
+#include <cstdio>
+
+#include "chemistry/builtin_photolysis.hpp"
+#include "chemistry/photolysis.hpp"
+#include "chemistry/unit_conversion.hpp"
+#include "common/closest_names.hpp"
+#include "common/errors.hpp"
+#include "common/reciprocals.hpp"
+#include "io/mechanism_file.hpp"
+#include "output/csv_writer.hpp"
+#include "output/netcdf_writer.hpp"
+#include "run/initial_state.hpp"
+#include "scenario/scenario.hpp"
+
+namespace box {
+namespace {
+
+std::string joined(const std::vector<std::string>& names) {
+  std::string s;
+  for (const std::string& n : names) s += (s.empty() ? "" : ", ") + n;
+  return s;
+}
+
+PhotolysisSetup photolysis_setup(const Mechanism& m, const Scenario& s, double first_h, double last_h) {
+  PhotolysisSetup p;
+  p.method = s.photolysis.effective_method(false);
+  p.channels = m.photolysis_channels;
+  p.channels_of = m.source;
+  p.file = s.photolysis.series.get();
+  p.corrections.factor = s.chemistry.photolysis_factor;
+  p.corrections.cloud_correction = s.photolysis.cloud_correction;
+  if (s.photolysis.observed_j4) p.corrections.observed_j4 = *s.photolysis.observed_j4;
+  p.first_h = first_h;
+  p.last_h = last_h;
+  return p;
+}
+
+}  // namespace
+
+std::shared_ptr<const LoadedMechanism> load_mechanism(const std::filesystem::path& file) {
+  auto loaded = std::make_shared<LoadedMechanism>();
+  loaded->file = file;
+  loaded->mechanism = read_mechanism_file(file);
+  loaded->derivation = derive(loaded->mechanism);
+  return loaded;
+}
+
+int file_species(const Mechanism& m, std::string_view name, const std::string& where) {
+  if (const auto k = m.find_species(name)) return *k + 1;
+  std::string what = where + ": no species \"" + std::string(name) + "\" in mechanism " + m.source;
+  const std::vector<std::string_view> names(m.species.begin(), m.species.end());
+  const auto close = closest_names(name, names);
+  if (!close.empty()) what += " (close: " + joined(close) + ")";
+  throw InputError(what);
+}
+
+void check_mechanism_scenario(const Scenario& s, const Mechanism& m) {
+  const std::string& file = s.source;
+  if (s.output.wants(OutputFormat::table))
+    throw InputError(file + ": output.formats: \"table\" is the built-in mechanism's species table; mechanism " +
+                     m.source + " is written as \"csv\" or \"netcdf\"");
+  if (s.field.constrained())
+    throw InputError(file + ": species held to observations ([constraints]) are not yet run with a mechanism "
+                            "file (" + m.source + ")");
+  // Emissions, deposition and background air by the file's names, each once.
+  const auto names = [&](const std::vector<SpeciesSetting>& list) {
+    std::vector<int> seen;
+    for (const SpeciesSetting& v : list) {
+      const int k = file_species(m, v.species, v.source.describe());
+      if (std::find(seen.begin(), seen.end(), k) != seen.end())
+        throw InputError(v.source.describe() + ": " + v.species + " is given twice");
+      seen.push_back(k);
+      if (!(v.value >= 0.0) || !std::isfinite(v.value))
+        throw InputError(v.source.describe() + ": expected a value of 0 or more");
+    }
+  };
+  names(s.field.exchange.emissions);
+  names(s.field.exchange.deposition);
+  names(s.field.exchange.background);
+  for (const InitialValue& v : s.initial) {
+    if (!m.find_species(v.name) && v.name.size() == 3 && std::toupper(static_cast<unsigned char>(v.name[0])) == 'H' &&
+        v.name[1] == '2' && std::toupper(static_cast<unsigned char>(v.name[2])) == 'O')
+      continue;  // the box's water, when the file has no H2O species
+    (void)file_species(m, v.name, file + ": initial." + v.name);
+  }
+  if (s.output.species.kind == SpeciesSelection::Kind::list)
+    for (const std::string& name : s.output.species.names) (void)file_species(m, name, file + ": output.species");
+  if (s.output.budgets)
+    throw InputError(file + ": output.budgets: budgets are not yet written for a mechanism file (" + m.source + ")");
+  if (s.output.diagnostics)
+    throw InputError(file + ": output.diagnostics: the diagnostics are not yet written for a mechanism file (" +
+                     m.source + ")");
+  if (s.spin_up.enabled)
+    throw InputError(file + ": [spin_up]: a spin-up is not yet run with a mechanism file (" + m.source + ")");
+  for (const RateFactor& f : s.chemistry.rate_factors)
+    if (f.reaction > m.reaction_count())
+      throw InputError(file + ": chemistry.rate_factors.R" + std::to_string(f.reaction) +
+                       ": no reaction of that number in mechanism " + m.source + " (expected R1 to R" +
+                       std::to_string(m.reaction_count()) + ")");
+}
+
+FileOutputSpecies file_output_species(const Scenario& scenario, const Mechanism& m) {
+  FileOutputSpecies out;
+  if (scenario.output.species.kind == SpeciesSelection::Kind::list) {
+    for (const std::string& name : scenario.output.species.names) {
+      const int k = file_species(m, name, scenario.source + ": output.species");
+      out.species.push_back(k);
+      out.names.push_back(m.species[static_cast<std::size_t>(k - 1)]);
+    }
+  } else {
+    for (int k = 1; k <= m.species_count(); ++k) out.species.push_back(k);
+    out.names = m.species;
+  }
+  return out;
+}
+
+std::vector<std::unique_ptr<RunObserver>> file_sample_writers(const Scenario& scenario, const Mechanism& m) {
+  const OutputSettings& o = scenario.output;
+  auto [species, names] = file_output_species(scenario, m);
+  std::vector<std::unique_ptr<RunObserver>> writers;
+  if (o.wants(OutputFormat::csv))
+    writers.push_back(std::make_unique<CsvSpeciesWriter>(o.dir, species, false,
+                                                         o.units == ConcentrationUnit::molecules_cm3, names));
+  if (o.wants(OutputFormat::netcdf))
+    writers.push_back(std::make_unique<NetcdfSpeciesWriter>(o.dir, species, false, false, names));
+  if (o.photolysis) writers.push_back(std::make_unique<CsvPhotolysisWriter>(o.dir));
+  return writers;
+}
+
+FileBox::FileBox(std::shared_ptr<const LoadedMechanism> loaded, const Scenario& scenario, double first_h,
+                 double last_h)
+    : loaded_(std::move(loaded)), system_(loaded_->mechanism, loaded_->derivation) {
+  const Mechanism& m = loaded_->mechanism;
+  options_.method = scenario.method_number();
+  options_.rtol = scenario.chemistry.rtol;
+  options_.atol = scenario.chemistry.atol;
+  // The rate coefficients are frozen over a step: f does not depend on t.
+  options_.autonomous = true;
+  for (const RateFactor& f : scenario.chemistry.rate_factors) rate_factors_.emplace_back(f.reaction, f.factor);
+  system_.set_rate_factors(rate_factors_);
+  if (scenario.photolysis.effective_method(false) == PhotolysisMethod::specified) {
+    // The built-in mechanism's table, by the channels of its own file.
+    const PhotolysisRates overhead = overhead_sun_photolysis();
+    for (int channel : m.photolysis_channels)
+      if (!specified_channel_frequency(overhead, channel))
+        throw InputError(scenario.source + ": photolysis.method: \"specified\" gives the built-in mechanism's "
+                         "channels (those of boxmodel mechanism export); " + m.source + " reads J<" +
+                         std::to_string(channel) + ">, which it has not");
+  } else {
+    light_.emplace(photolysis_setup(m, scenario, first_h, last_h));
+  }
+  const auto n = static_cast<std::size_t>(species_count());
+  // The open box in the mechanism's units: E / H and v_d / H with H in cm.
+  const ExchangeSettings& e = scenario.field.exchange;
+  const double height_cm = e.mixing_height_m.value_or(1000.0) * 100.0;
+  emission_.assign(n, 0.0);
+  deposition_.assign(n, 0.0);
+  background_.assign(n, 0.0);
+  source_.assign(n, 0.0);
+  loss_.assign(n, 0.0);
+  const auto index = [&](const SpeciesSetting& v) { return static_cast<std::size_t>(*m.find_species(v.species)); };
+  for (const SpeciesSetting& v : e.emissions) emission_[index(v)] = v.value / height_cm;
+  for (const SpeciesSetting& v : e.deposition) deposition_[index(v)] = v.value / height_cm;
+  for (const SpeciesSetting& v : e.background) background_[index(v)] = v.value / 1e9;
+  dilution_ = e.dilution_per_s;
+  open_ = !e.emissions.empty() || !e.deposition.empty() || dilution_ != 0.0;
+  x_.assign(n, 0.0);
+  y_.assign(n, 0.0);
+  f_.assign(n, 0.0);
+  j_.assign(m.photolysis_channels.size(), 0.0);
+}
+
+void FileBox::start() {
+  std::fill(x_.begin(), x_.end(), 0.0);
+  h2o_ = surface_humidity().mixing_ratio;
+}
+
+double FileBox::moisture() const { return h2o_ * 18.0 * moles_per_gram_air; }
+
+void FileBox::set_light(const LightAt& light) { light_->evaluate(light, j_); }
+
+void FileBox::set_specified_light(const PhotolysisRates& rates) {
+  const std::vector<int>& channels = loaded_->mechanism.photolysis_channels;
+  for (std::size_t s = 0; s < channels.size(); ++s) j_[s] = *specified_channel_frequency(rates, channels[s]);
+}
+
+StepResult FileBox::advance(double dt, double t, double rho, double p) {
+  using namespace unit_conversion;
+  // Air as the built-in mechanism's step has it: M from the density,
+  // water from its mass mixing ratio.
+  const double c_m = rho * dens2con_a;
+  MechanismAir air;
+  air.temp = t;
+  air.m = c_m;
+  air.h2o = moisture() * dens2con_w * rho;
+  air.press = p / 100.0;
+  // Relative humidity over liquid water (Magnus form, as the surface
+  // layer's humidity is made).
+  const double e_sat = 610.7 * std::exp(17.1536 * (t - 273.15) / (t - 38.33));
+  air.rh = h2o_ * p / e_sat * 100.0;
+  for (std::size_t k = 0; k < x_.size(); ++k) y_[k] = std::max(x_[k], 0.0) * c_m;
+  if (!checked_) {
+    // A bad expression (the logarithm of a negative number, a division by
+    // zero) is the file's fault: said with its reaction and line, not as a
+    // trapped floating-point exception. The traps are held while the
+    // coefficients are first evaluated (the RO2 parts follow the
+    // concentrations: an evaluation of f sets them), and restored with the
+    // flags as they were.
+    std::fenv_t env;
+    std::feholdexcept(&env);
+    system_.set_conditions(air, j_);
+    system_.fun(0.0, y_.data(), f_.data());
+    std::fesetenv(&env);
+    checked_ = true;
+  } else {
+    system_.set_conditions(air, j_);
+  }
+  {
+    const int bad = system_.rates().first_bad_reaction();
+    if (bad >= 0) {
+      const Mechanism& m = loaded_->mechanism;
+      const RuntimeReaction& r = m.reactions[static_cast<std::size_t>(bad)];
+      char value[48];
+      const double k = system_.rates().k()[static_cast<std::size_t>(bad)];
+      if (std::isnan(k)) std::snprintf(value, sizeof value, "not a number");
+      else std::snprintf(value, sizeof value, "%.6g", k);
+      char where[96];
+      std::snprintf(where, sizeof where, "%.2f K, M = %.4g molecules cm-3", t, c_m);
+      throw InputError(m.source + ": line " + std::to_string(r.line) + ": reaction " + std::to_string(bad + 1) +
+                       " (" + m.equation(bad) + "): its rate " + r.rate_text + " is " + value + " at " + where +
+                       "; expected a finite number of 0 or more");
+    }
+  }
+  IntegratorOptions o = options_;
+  o.hstart = dt * 0.01;
+  IntegrationResult result;
+  if (open_) {
+    for (std::size_t k = 0; k < y_.size(); ++k) {
+      source_[k] = emission_[k] * emission_factor_ + dilution_ * (background_[k] * c_m);
+      loss_[k] = deposition_[k] + dilution_;
+    }
+    result = open_integrator_.integrate(open_system_, 0.0, dt, y_.data(), o);
+  } else {
+    result = integrator_.integrate(system_, 0.0, dt, y_.data(), o);
+  }
+  const double inverse = 1.0 / c_m;
+  for (std::size_t k = 0; k < x_.size(); ++k) x_[k] = std::max(y_[k], 0.0) * inverse;
+  return {result.status, result.counters};
+}
+
+}  // namespace box

@@ -1,0 +1,173 @@
+#pragma once
+// What of a run is a mechanism read from a file: its species' number
+// densities in the file's order, its rate coefficients (evaluated from the
+// compiled expressions for the step's air and light), and the Rosenbrock
+// integration of the run-time system. The rest of the run deals in species
+// indices (1-based, file order) and mole fractions, as it does for the
+// built-in mechanism.
+//
+// Water is not a species of the MCM's files (H2O is a variable of the rate
+// expressions), so the box keeps it as the built-in mechanism does: a mole
+// fraction of its own, the surface layer's humidity until set. A file that
+// declares H2O as a species integrates it; the rates then still read the
+// box's water, which the run holds.
+#include <filesystem>
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "chemistry/chemistry_step.hpp"
+#include "chemistry/runtime_mechanism_system.hpp"
+#include "environment/photolysis_frequencies.hpp"
+#include "integrator/rosenbrock.hpp"
+#include "mechanism/derivation.hpp"
+#include "mechanism/runtime_mechanism.hpp"
+#include "output/observer.hpp"
+
+namespace box {
+
+struct Scenario;
+
+// A mechanism file read and derived once; shared by every run of it (the
+// members of an ensemble) and never changed.
+struct LoadedMechanism {
+  std::filesystem::path file;  // as the scenario gives it
+  Mechanism mechanism;
+  MechanismDerivation derivation;
+};
+
+// Reads and derives the file. Throws InputError naming file, line and
+// column.
+std::shared_ptr<const LoadedMechanism> load_mechanism(const std::filesystem::path& file);
+
+// The species `name` of `m` (matched without regard to case) as a 1-based
+// index; otherwise an InputError "<where>: no species "NAME" in mechanism
+// <file> (close: ...)".
+int file_species(const Mechanism& m, std::string_view name, const std::string& where);
+
+// Checks what `scenario` says of a mechanism file's species and reactions
+// against `m`, before anything is run or written: initial values, output
+// species, emissions, deposition and background air (matched without
+// regard to case), rate factors R<n> (file order), and what is not run with
+// a mechanism file (the built-in species table, budgets, species held to
+// observations). Throws InputError naming the scenario's key and the
+// mechanism it looked in, with close names.
+void check_mechanism_scenario(const Scenario& scenario, const Mechanism& m);
+
+// The output species of a scenario run of `m`, 1-based in file order, with
+// the file's names ("table" and "all": every species).
+struct FileOutputSpecies {
+  std::vector<int> species;
+  std::vector<std::string> names;
+};
+FileOutputSpecies file_output_species(const Scenario& scenario, const Mechanism& m);
+
+// The CSV and NetCDF species writers of a scenario run of `m`: the output
+// species by the file's names ("table" and "all": every species, in file
+// order).
+std::vector<std::unique_ptr<RunObserver>> file_sample_writers(const Scenario& scenario, const Mechanism& m);
+
+// The run-time system opened to the surroundings: emission and dilution
+// sources S_k and first-order losses L_k (deposition and dilution) added to
+// the chemistry, f_k + S_k - L_k y_k, with -L_k on the Jacobian's diagonal.
+class OpenFileSystem {
+ public:
+  // All must outlive the system; source and loss hold n values each.
+  OpenFileSystem(const RuntimeMechanismSystem& chemistry, const std::vector<double>& source,
+                 const std::vector<double>& loss)
+      : c_(&chemistry), source_(&source), loss_(&loss) {}
+  int n() const noexcept { return c_->n(); }
+  int nnz() const noexcept { return c_->nnz(); }
+  void fun(double t, const double* y, double* f) const {
+    c_->fun(t, y, f);
+    for (std::size_t k = 0; k < source_->size(); ++k) f[k] = f[k] + (*source_)[k] - (*loss_)[k] * y[k];
+  }
+  void jac(double t, const double* y, double* jac) const {
+    c_->jac(t, y, jac);
+    for (std::size_t k = 0; k < loss_->size(); ++k) jac[c_->diag(static_cast<int>(k))] -= (*loss_)[k];
+  }
+  int decomp(double* a) const { return c_->decomp(a); }
+  int decomp_shifted(const double* jac, double shift, double* a) const { return c_->decomp_shifted(jac, shift, a); }
+  void solve(const double* lu, double* x) const { c_->solve(lu, x); }
+  std::size_t diag(int species) const { return c_->diag(species); }
+
+ private:
+  const RuntimeMechanismSystem* c_;
+  const std::vector<double>* source_;
+  const std::vector<double>* loss_;
+};
+
+class FileBox {
+ public:
+  // The run's settings: method, tolerances, rate factors (R<n> in file
+  // order), photolysis method and corrections. `first_h`, `last_h`: the
+  // span of local hours the photolysis inputs must cover.
+  FileBox(std::shared_ptr<const LoadedMechanism> loaded, const Scenario& scenario, double first_h,
+          double last_h);
+
+  const Mechanism& mechanism() const { return loaded_->mechanism; }
+  int species_count() const { return loaded_->derivation.n; }
+
+  // Every species at 0 and water at the surface layer's humidity (the run
+  // then gives the species the built-in mechanism has their built-in
+  // initial values).
+  void start();
+  // Species `species` (1-based, file order) at mole fraction `x`.
+  void set_mole_fraction(int species, double x) { x_[static_cast<std::size_t>(species - 1)] = x; }
+  void set_water(double x) { h2o_ = x; }
+  double water() const { return h2o_; }
+  // Mole fractions in file order.
+  const std::vector<double>& mole_fractions() const { return x_; }
+  // Water vapour's mass mixing ratio, kg/kg: mole fraction times 18/28.8.
+  double moisture() const;
+
+  // The photolysis frequencies of the step, by the mechanism's slots: by
+  // the scenario's method (mcm, file, none) at `light`, or with method
+  // "specified" the built-in mechanism's frequencies of the step by slot
+  // (chemistry/builtin_photolysis.hpp).
+  bool specified_light() const { return !light_.has_value(); }
+  void set_light(const LightAt& light);
+  void set_specified_light(const PhotolysisRates& rates);
+  const std::vector<double>& photolysis() const { return j_; }
+
+  // One chemistry step of `dt` seconds in air at temperature `t` (K),
+  // density `rho` (kg m-3), pressure `p` (Pa). A rate coefficient that is
+  // not a finite number of 0 or more (at the first step, or when the air or
+  // light makes it so later) is an InputError naming the reaction and its
+  // line.
+  StepResult advance(double dt, double t, double rho, double p);
+
+  const RuntimeMechanismSystem& system() const { return system_; }
+  // The scenario's emissions, deposition or dilution are integrated.
+  bool open() const { return open_; }
+  // Multiplies every emission from the next step on (the emission
+  // profile's factor; 1 until set).
+  void set_emission_factor(double factor) { emission_factor_ = factor; }
+
+ private:
+  std::shared_ptr<const LoadedMechanism> loaded_;
+  RuntimeMechanismSystem system_;
+  Rosenbrock<RuntimeMechanismSystem> integrator_;
+  IntegratorOptions options_;
+  std::optional<PhotolysisFrequencies> light_;
+  std::vector<std::pair<int, double>> rate_factors_;
+  std::vector<double> x_;  // mole fractions, file order
+  std::vector<double> y_;  // molecules cm-3, the integration's
+  std::vector<double> j_;
+  std::vector<double> f_;
+  double h2o_ = 0;
+  bool checked_ = false;
+  // The open box: per species, emission over the mixing height (molecules
+  // cm-3 s-1), deposition velocity over it (s-1), background mole fraction;
+  // the dilution rate (s-1); the step's sources and losses.
+  bool open_ = false;
+  std::vector<double> emission_, deposition_, background_, source_, loss_;
+  double dilution_ = 0;
+  double emission_factor_ = 1.0;
+  OpenFileSystem open_system_{system_, source_, loss_};
+  Rosenbrock<OpenFileSystem> open_integrator_;
+};
+
+}  // namespace box

@@ -1,0 +1,155 @@
+// Whole runs of a mechanism read from a file: the built-in mechanism
+// exported and read back gives the example day of the compiled kernels,
+// the shipped MCM isoprene subset runs a sunlit day, and a scenario that
+// names what the file lacks is refused before anything is written.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+#include <filesystem>
+#include <string>
+
+#include "tests/support/program_run.hpp"
+
+namespace {
+
+namespace fs = std::filesystem;
+using box::testing::CsvTable;
+using box::testing::ProgramDir;
+using box::testing::read_csv;
+
+const std::string isoprene_file =
+    (fs::path(BOXMODEL_SOURCE_DIR) / "tests" / "data" / "mcm" / "mcm331-isoprene.fac").generic_string();
+
+std::string site_keys() { return "[site]\nparameters = \"inputn\"\nrecords = \"" + box::testing::example_site_name + "\"\n"; }
+
+// The built-in mechanism written by `boxmodel mechanism export` and run at
+// run time (with the built-in's specified photolysis by channel) follows
+// the compiled kernels through the example day: every species the file has,
+// at every output time, within 1e-10 of the compiled run. Only the order of
+// the sums in f and J differs.
+TEST(MechanismRun, ExportedBuiltinMechanismGivesTheExampleDay) {
+  ProgramDir p;
+  const auto exported = p.run("mechanism export");
+  ASSERT_EQ(exported.status, 0) << exported.err;
+  p.write("model.fac", exported.out);
+  const std::string outputs = "[output]\nformats = [\"csv\"]\nspecies = \"all\"\nevery_seconds = 900\n";
+  p.write("builtin.toml", site_keys() + outputs + "dir = \"builtin\"\n");
+  p.write("file.toml", site_keys() +
+                           "[chemistry]\nmechanism = \"model.fac\"\n[photolysis]\nmethod = \"specified\"\n" +
+                           outputs + "dir = \"file\"\n");
+  const auto compiled = p.run("run builtin.toml --quiet");
+  ASSERT_EQ(compiled.status, 0) << compiled.err;
+  const auto read = p.run("run file.toml");
+  ASSERT_EQ(read.status, 0) << read.err;
+  EXPECT_EQ(read.out, "");  // no progress lines: they are the built-in mechanism's
+
+  const CsvTable a = read_csv(p / "builtin" / "species.csv");
+  const CsvTable b = read_csv(p / "file" / "species.csv");
+  ASSERT_EQ(a.rows.size(), b.rows.size());
+  ASSERT_EQ(b.header.size(), a.header.size() - 2);  // the file has neither H2O nor M as species
+  for (std::size_t c = 0; c < b.header.size(); ++c) {
+    const std::vector<double> x = a.values(b.header[c]);
+    const std::vector<double> y = b.values(b.header[c]);
+    for (std::size_t n = 0; n < x.size(); ++n)
+      EXPECT_LE(std::abs(x[n] - y[n]), 1e-10 * std::abs(x[n])) << b.header[c] << " at " << a.rows[n][0] << " h";
+  }
+}
+
+// The MCM v3.3.1 isoprene subset from polluted morning air under the MCM's
+// clear-sky photolysis: isoprene is oxidised within hours, OH peaks near
+// noon and ozone is made.
+TEST(MechanismRun, IsopreneSubsetRunsASunlitDay) {
+  ProgramDir p;
+  p.write("iso.toml", site_keys() + "[chemistry]\nmechanism = \"" + isoprene_file +
+                          "\"\n[initial]\nO3 = 30.0\nNO = 1.0\nNO2 = 5.0\nc5h8 = 2.0\n"
+                          "[output]\nformats = [\"csv\"]\nspecies = [\"O3\", \"NO\", \"NO2\", \"C5H8\", \"OH\"]\n");
+  const auto r = p.run("run iso.toml");
+  ASSERT_EQ(r.status, 0) << r.err;
+  const CsvTable t = read_csv(p / "species.csv");
+  EXPECT_EQ(t.header, (std::vector<std::string>{"time_h", "O3", "NO", "NO2", "C5H8", "OH"}));
+  ASSERT_EQ(t.rows.size(), 18u);  // 05:00 to 22:00
+  const std::vector<double> o3 = t.values("O3"), c5h8 = t.values("C5H8"), oh = t.values("OH");
+  EXPECT_EQ(c5h8[0], 2.0);
+  EXPECT_LT(c5h8[7], 1e-3 * c5h8[0]);  // by noon
+  EXPECT_GT(o3[12], o3[0] + 10.0);
+  const auto peak = std::max_element(oh.begin(), oh.end()) - oh.begin();
+  EXPECT_GE(peak, 5);
+  EXPECT_LE(peak, 9);
+  EXPECT_GT(oh[static_cast<std::size_t>(peak)], 1e-4);  // ppb: above 2e6 molecules cm-3
+
+  // An ensemble of the same scenario writes the file's names, and its
+  // member with the base's values is the single run, bit for bit.
+  p.write("members.csv", "initial.C5H8\n2.0\n4.0\n");
+  p.write("e.toml", "base = \"iso.toml\"\nmembers = \"members.csv\"\n[output]\ndir = \"ens\"\nformats = [\"csv\"]\n");
+  const auto e = p.run("ensemble e.toml");
+  ASSERT_EQ(e.status, 0) << e.err;
+  const CsvTable members = read_csv(p / "ens" / "ensemble.csv");
+  EXPECT_EQ(members.header, (std::vector<std::string>{"member", "time_h", "O3", "NO", "NO2", "C5H8", "OH"}));
+  ASSERT_EQ(members.rows.size(), 2 * t.rows.size());
+  for (std::size_t n = 0; n < t.rows.size(); ++n)
+    EXPECT_TRUE(std::equal(t.rows[n].begin(), t.rows[n].end(), members.rows[n].begin() + 1)) << "sample " << n;
+}
+
+// The open box with a file: X deposits and is diluted toward its
+// background, x(t) = x_eq + (x0 - x_eq) exp(-k t) with k = D + v_d / H and
+// x_eq = D b / k in any air (both act on the mole fraction); Y is emitted
+// and diluted toward 0, y = E / (H c_M D) (1 - exp(-D t)), with c_M near
+// 2.46e19 molecules cm-3 in the example's air.
+TEST(MechanismRun, EmissionDepositionAndDilutionFollowTheirClosedForms) {
+  ProgramDir p;
+  p.write("xy.fac", "VARIABLE X Y ;\n% 1.0D-30 : X = Y ;\n");
+  p.write("open.toml", site_keys() +
+                           "[time]\nhours = 6\n[initial]\nX = 20.0\n[chemistry]\nmechanism = \"xy.fac\"\n"
+                           "rtol = 1e-6\natol = 1e-3\n[emissions]\nmixing_height_m = 1000\nY = 1e11\n"
+                           "[deposition]\nX = 0.5\n[dilution]\nrate_per_s = 1e-5\nbackground = { X = 10.0 }\n"
+                           "[output]\nformats = [\"csv\"]\n");
+  const auto r = p.run("run open.toml");
+  ASSERT_EQ(r.status, 0) << r.err;
+  const CsvTable t = read_csv(p / "species.csv");
+  ASSERT_EQ(t.rows.size(), 7u);
+  const double dilution = 1e-5, k = dilution + 0.5 / 1e5, x_eq = dilution * 10.0 / k;
+  for (std::size_t n = 1; n < t.rows.size(); ++n) {
+    const double s = 3600.0 * static_cast<double>(n);
+    const double x = x_eq + (20.0 - x_eq) * std::exp(-k * s);
+    const double y = 1e11 / 1e5 / 2.46e19 / dilution * (1.0 - std::exp(-dilution * s)) * 1e9;
+    EXPECT_NEAR(t.rows[n][1], x, 1e-5 * x) << n;
+    EXPECT_NEAR(t.rows[n][2], y, 3e-2 * y) << n;
+  }
+}
+
+// What a scenario names is looked up in the file (ignoring case) before
+// anything is written: the error names the key and the mechanism and
+// suggests close names. So are what the file cannot give (the built-in
+// species table) and a rate that is no number at the first step.
+TEST(MechanismRun, ScenarioNamesAreCheckedAgainstTheFile) {
+  ProgramDir p;
+  const std::string head = site_keys() + "[chemistry]\nmechanism = \"" + isoprene_file + "\"\n";
+  const auto refused = [&](const std::string& toml, const std::string& words) {
+    p.write("s.toml", toml);
+    const auto r = p.run("run s.toml");
+    EXPECT_EQ(r.status, 1) << toml;
+    EXPECT_NE(r.err.find(words), std::string::npos) << r.err;
+    for (const char* name : {"species.csv", "species.csv.partial", "TS_species.txt"})
+      EXPECT_FALSE(fs::exists(p / name)) << name;
+    return r.err;
+  };
+  const std::string csv = "[output]\nformats = [\"csv\"]\n";
+  const std::string e = refused(head + "[initial]\nISOP = 2.0\n" + csv, "s.toml: initial.ISOP: no species \"ISOP\"");
+  EXPECT_NE(e.find("in mechanism " + isoprene_file), std::string::npos) << e;
+  EXPECT_NE(e.find("close: "), std::string::npos) << e;
+  refused(head + "[output]\nformats = [\"csv\"]\nspecies = [\"O3\", \"HO\"]\n", "output.species: no species \"HO\"");
+  refused(head + "[output]\nformats = [\"table\"]\n", "output.formats: \"table\"");
+  refused(head + "[chemistry.rate_factors]\nR99999 = 2.0\n" + csv, "R99999: no reaction of that number");
+  refused(head + "[emissions]\nISOPRENE = 1e10\n" + csv, "emissions.ISOPRENE: no species \"ISOPRENE\"");
+
+  p.write("bad.fac", "VARIABLE O3 NO2 ;\n% 1.0D-3 : O3 = NO2 ;\n% LOG(TEMP-400) : NO2 = O3 ;\n");
+  p.write("s.toml", site_keys() + "[chemistry]\nmechanism = \"bad.fac\"\n" + csv);
+  const auto r = p.run("run s.toml");
+  EXPECT_EQ(r.status, 1);
+  EXPECT_NE(r.err.find("bad.fac: line 3: reaction 2 (NO2 = O3): its rate LOG(TEMP-400) is not a number"),
+            std::string::npos)
+      << r.err;
+}
+
+}  // namespace
