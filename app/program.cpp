@@ -177,15 +177,9 @@ int run_scenario_program(const std::optional<std::filesystem::path>& scenario_fi
            (spun->converged ? " to the diel steady state" : ", not converged"));
   }
   std::optional<Run> run;
-  try {
-    run.emplace(std::move(scenario), out, std::move(site), std::move(mechanism), !all_days);
-  } catch (const InputError& e) {
-    report(e.what());
-    return exit_input_error;
-  } catch (const OutputError& e) {
-    report(e.what());
-    return exit_output_error;
-  }
+  if (const int status = guarded([&] { run.emplace(std::move(scenario), out, std::move(site), std::move(mechanism), !all_days); });
+      status != 0)
+    return status;
   if (spun) {
     run->start_from(spun->state);
     run->set_spin_up_days(spun->days);
