@@ -177,9 +177,10 @@ int run_scenario_program(const std::optional<std::filesystem::path>& scenario_fi
            (spun->converged ? " to the diel steady state" : ", not converged"));
   }
   std::optional<Run> run;
-  if (const int status = guarded([&] { run.emplace(std::move(scenario), out, std::move(site), std::move(mechanism), !all_days); });
-      status != 0)
-    return status;
+  const int made = guarded([&] {
+    run.emplace(std::move(scenario), out, std::move(site), std::move(mechanism), !all_days);
+  });
+  if (made != 0) return made;
   if (spun) {
     run->start_from(spun->state);
     run->set_spin_up_days(spun->days);
