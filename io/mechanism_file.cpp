@@ -536,7 +536,10 @@ class Reader {
     for (const auto& [c, s] : reactants)
       for (int k = 0; k < static_cast<int>(c); ++k) r.reactants.push_back(s);
     for (const auto& [c, s] : side(equals + 1, end, false)) {
-      auto it = std::find_if(r.products.begin(), r.products.end(), [&](const ProductTerm& t) { return t.species == s; });
+      // A copy to capture: clang before 16 captures no structured binding.
+      const auto species = s;
+      auto it = std::find_if(r.products.begin(), r.products.end(),
+                             [&](const ProductTerm& t) { return t.species == species; });
       if (it == r.products.end()) r.products.push_back({s, c});
       else it->coefficient = it->coefficient + c;
     }
