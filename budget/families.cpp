@@ -6,7 +6,6 @@
 #include <sstream>
 #include <stdexcept>
 
-#include "mechanism/species_lookup.hpp"
 
 namespace box::budget {
 namespace {
@@ -23,7 +22,7 @@ bool read_weight(std::string text, double& value) {
 
 Families Families::parse(
     const std::vector<std::pair<std::string, std::vector<std::string>>>& table,
-    const std::string& key) {
+    const std::string& key, const Reactions& reactions) {
   Families out;
   for (const auto& [name, entries] : table) {
     const std::string where = key + "." + name;
@@ -31,7 +30,7 @@ Families Families::parse(
       throw std::invalid_argument(where + ": " + what);
     };
     if (name.empty()) throw std::invalid_argument(key + ": a family needs a name");
-    if (species_index(name) != 0)
+    if (reactions.find(name) != 0)
       fail("the name is a species of the mechanism (expected a family name such as \"Ox\")");
     for (const Family& f : out.list)
       if (f.name == name) fail("the family is defined twice");
@@ -44,8 +43,8 @@ Families Families::parse(
       double weight = 1.0;
       if (w.empty() || w.size() > 2 || (w.size() == 2 && !read_weight(w[0], weight)))
         fail("\"" + entry + "\": expected \"NAME\" or \"coef NAME\" with a positive coef, e.g. \"2 N2O5\"");
-      const int s = species_index(w.back());
-      if (s == 0 || s > nvar)
+      const int s = reactions.find(w.back());
+      if (s == 0 || s > reactions.integrated)
         fail("\"" + entry + "\": \"" + w.back() + "\" is not an integrated species of the mechanism");
       for (const FamilyMember& m : family.members)
         if (m.species == s) fail("\"" + entry + "\": " + w.back() + " is named twice");

@@ -27,8 +27,10 @@ struct Families {
   // name that is a species (families share the species column of
   // budgets.csv) or repeated, a member that is no integrated species, a
   // weight that is not a positive finite number, a member named twice.
+  // Species are those of `reactions`.
   static Families parse(const std::vector<std::pair<std::string, std::vector<std::string>>>& table,
-                        const std::string& key = "[output] families");
+                        const std::string& key = "[output] families",
+                        const Reactions& reactions = *builtin_reactions());
 };
 
 // The family's budget over the interval, rows as species_budget's.

@@ -8,8 +8,6 @@
 #include "budget/table.hpp"
 #include "common/errors.hpp"
 #include "common/format.hpp"
-#include "mechanism/reaction_table.hpp"
-#include "mechanism/reaction_text.hpp"
 #include "output/partial_file.hpp"
 
 namespace box::budget {
@@ -36,22 +34,16 @@ std::vector<std::string> default_budget_species() {
 
 std::vector<std::string> process_names(const ProcessList& processes) {
   std::vector<std::string> names;
-  for (int n = 1; n <= nreact; ++n) names.push_back(reaction_name(n));
-  for (const NamedProcess& p : processes.named)
-    names.push_back(p.term + "_" + std::string(mech::species_names[at(p.species)]));
+  for (int n = 1; n <= processes.reactions->count(); ++n) names.push_back(reaction_name(n));
+  for (const NamedProcess& p : processes.named) names.push_back(p.term + "_" + processes.reactions->name(p.species));
   return names;
 }
 
-std::vector<std::string> reaction_equations() {
-  std::vector<std::string> eq;
-  for (const mech::Reaction& r : mech::reactions) eq.push_back(mech::reaction_equation(r));
-  return eq;
-}
+std::vector<std::string> reaction_equations(const Reactions& reactions) { return reactions.equations; }
 
 std::vector<std::string> process_equations(const ProcessList& processes) {
-  std::vector<std::string> labels = reaction_equations();
-  for (const NamedProcess& p : processes.named)
-    labels.push_back(p.term + " of " + std::string(mech::species_names[at(p.species)]));
+  std::vector<std::string> labels = reaction_equations(*processes.reactions);
+  for (const NamedProcess& p : processes.named) labels.push_back(p.term + " of " + processes.reactions->name(p.species));
   return labels;
 }
 
@@ -60,17 +52,18 @@ BudgetFiles::BudgetFiles(std::filesystem::path folder, const std::vector<std::st
     : folder_(std::move(folder)),
       processes_(std::move(processes)),
       families_(std::move(families)),
-      accumulator_(processes_.size()) {
+      accumulator_(processes_.size(), processes_.reactions->integrated) {
+  const int integrated = processes_.reactions->integrated;
   for (const std::string& name : species) {
-    const int index = species_index(name);
-    if (index == 0 || index > nvar)
+    const int index = processes_.reactions->find(name);
+    if (index == 0 || index > integrated)
       throw std::invalid_argument("[output] budget_species: \"" + name +
                                   "\" is not an integrated species of the mechanism "
                                   "(expected a name such as \"O3\" or \"HO2\")");
     species_.push_back(index);
   }
   for (const NamedProcess& p : processes_.named)
-    if (p.species < 1 || p.species > nvar)
+    if (p.species < 1 || p.species > integrated)
       throw std::invalid_argument("budget process \"" + p.term + "\": species index " +
                                   std::to_string(p.species) + " is not an integrated species");
 }
@@ -135,7 +128,7 @@ void BudgetFiles::write_interval(const IntervalIntegrals& interval) {
               number(r.production) + "," + number(r.loss) + "\n";
   };
   for (int s : species_)
-    put(std::string(mech::species_names[at(s)]), species_budget(s, interval, processes_));
+    put(processes_.reactions->name(s), species_budget(s, interval, processes_));
   for (const Family& f : families_.list) put(f.name, family_budget(f, interval, processes_));
   write(budgets_, rows);
 }

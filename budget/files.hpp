@@ -42,12 +42,12 @@ namespace box::budget {
 // The species budgets.csv covers when the scenario names none.
 std::vector<std::string> default_budget_species();
 
-// "R1" ... "R249", then "<term>_<species>" of each named process: the
-// names of the process columns.
+// "R1" ... "R<n>" of the reactions, then "<term>_<species>" of each named
+// process: the names of the process columns.
 std::vector<std::string> process_names(const ProcessList& processes = {});
 
 // The equation of each reaction ("NO2 -> O3P + NO"), in reaction order.
-std::vector<std::string> reaction_equations();
+std::vector<std::string> reaction_equations(const Reactions& reactions = *builtin_reactions());
 
 // The reactions' equations, then for each named process "<term> of
 // <species>" ("emission of NO"): a label for every process column.
@@ -55,9 +55,9 @@ std::vector<std::string> process_equations(const ProcessList& processes);
 
 class BudgetFiles : public RunObserver {
  public:
-  // `species`: the budget species by name; a name that is no species of
-  // the mechanism throws std::invalid_argument naming it and the key
-  // [output] budget_species.
+  // `species`: the budget species by name (in the mechanism of
+  // `processes`); a name that is no species of the mechanism throws
+  // std::invalid_argument naming it and the key [output] budget_species.
   // `families`: families whose budgets follow the species' in budgets.csv.
   BudgetFiles(std::filesystem::path folder, const std::vector<std::string>& species,
               ProcessList processes = {}, Families families = {});

@@ -1,8 +1,9 @@
 #pragma once
 // Integrated process rates summed over output intervals.
 //
-// A run's processes are the mechanism's 249 reactions followed by any
-// number of other processes, each of which changes one species at a rate of
+// A run's processes are the mechanism's reactions (the built-in
+// mechanism's 249, or those of a file) followed by any number of other
+// processes, each of which changes one species at a rate of
 // its own (an emission, a deposition, a dilution). Each chemistry step
 // reports the integral of every process rate over the step in ppb of that
 // step's air (molecules cm-3 divided by the step's air number density,
@@ -15,15 +16,50 @@
 // For every species s and interval,
 //   x_s(end) - x_s(start) = sum_p nu_{s,p} I_p + sum of its adjustments
 // in ppb, to rounding, where nu_{s,p} is the net coefficient of s in
-// reaction p (mech::net) or the coefficient of a named process.
-#include <array>
+// reaction p (Reactions::net) or the coefficient of a named process.
+#include <functional>
+#include <memory>
 #include <span>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "mechanism/parameters.hpp"
 
+namespace box {
+struct Mechanism;
+}
+
 namespace box::budget {
+
+// A species' net change per unit of a reaction's rate: products' yields
+// less the reactant occurrences.
+struct SpeciesChange {
+  int species = 0;  // 1-based
+  double coef = 0.0;
+};
+
+// What budgets know of a mechanism, at run time: the species' names, how
+// many of them (the first ones) are integrated, and each reaction's net
+// coefficients (species it leaves unchanged have none) and equation.
+struct Reactions {
+  std::string source;                      // "the built-in mechanism" or the file
+  std::vector<std::string> species;        // species s at species[s - 1]
+  int integrated = 0;
+  std::vector<std::vector<SpeciesChange>> net;  // per reaction, in order
+  std::vector<std::string> equations;           // per reaction
+  // The 1-based index of the species called `name`, or 0.
+  std::function<int(std::string_view)> find;
+
+  int count() const noexcept { return static_cast<int>(net.size()); }
+  const std::string& name(int species) const { return this->species[static_cast<std::size_t>(species - 1)]; }
+};
+
+// The built-in mechanism's, from its compiled table (one shared value).
+const std::shared_ptr<const Reactions>& builtin_reactions();
+// A mechanism read from a file: species and reactions in file order, names
+// matched without regard to case, the equations as the file writes them.
+std::shared_ptr<const Reactions> file_reactions(const Mechanism& m);
 
 // A process after the reactions: `term` names its kind ("emission",
 // "deposition", "dilution", ...), and it changes `species` (ind_*, 1-based)
@@ -34,17 +70,35 @@ struct NamedProcess {
   double coef = 1.0;
 };
 
-// The processes of a run: the reactions, then `named` in order.
+// The processes of a run: the reactions of `reactions`, then `named` in
+// order.
 struct ProcessList {
   std::vector<NamedProcess> named;
-  int size() const noexcept { return nreact + static_cast<int>(named.size()); }
+  std::shared_ptr<const Reactions> reactions = builtin_reactions();
+  int size() const noexcept { return reactions->count() + static_cast<int>(named.size()); }
+};
+
+// An amount per integrated species, ppb; the built-in mechanism's nvar
+// zeros unless sized otherwise.
+class SpeciesAmounts {
+ public:
+  SpeciesAmounts() : v_(static_cast<std::size_t>(nvar), 0.0) {}
+  explicit SpeciesAmounts(int n) : v_(static_cast<std::size_t>(n), 0.0) {}
+  double& operator[](std::size_t k) { return v_[k]; }
+  double operator[](std::size_t k) const { return v_[k]; }
+  std::size_t size() const noexcept { return v_.size(); }
+  const double* data() const noexcept { return v_.data(); }
+  operator std::span<const double>() const noexcept { return v_; }
+
+ private:
+  std::vector<double> v_;
 };
 
 // Per-species amounts (ppb, mechanism order) added outside the processes,
 // under one name.
 struct Adjustment {
   std::string term;
-  std::array<double, nvar> ppb{};
+  SpeciesAmounts ppb;
 };
 
 // What the processes did to `species` (ind_*, 1-based) given their
@@ -70,18 +124,19 @@ struct IntervalIntegrals {
 // there and starts the next.
 class IntervalAccumulator {
  public:
-  explicit IntervalAccumulator(int nproc = nreact);
+  // `nproc` processes, `nspecies` integrated species.
+  explicit IntervalAccumulator(int nproc = nreact, int nspecies = nvar);
 
   // Starts an interval at local time start_h (hours), with zero sums.
   void start(double start_h);
 
   // One chemistry step: `process_ppb` holds the nproc integrals (reactions
-  // first), `clipping_ppb` the nvar clipping amounts. Throws
+  // first), `clipping_ppb` the nspecies clipping amounts. Throws
   // std::invalid_argument on other lengths.
   void add_step(std::span<const double> process_ppb, std::span<const double> clipping_ppb);
 
   // Per-species amounts of a named adjustment ("constraint", ...) of the
-  // current step; nvar values.
+  // current step; nspecies values.
   void add_adjustment(const std::string& term, std::span<const double> ppb);
 
   // The interval from the last start to end_h; the next starts at end_h.
@@ -92,6 +147,7 @@ class IntervalAccumulator {
  private:
   Adjustment& adjustment(const std::string& term);
   int nproc_;
+  int nspecies_;
   IntervalIntegrals current_;
 };
 

@@ -4,8 +4,7 @@
 #include <cmath>
 #include <cstddef>
 
-#include "mechanism/reaction_text.hpp"
-#include "mechanism/structure.hpp"
+#include "common/one_based.hpp"
 
 namespace box::budget {
 namespace {
@@ -29,13 +28,12 @@ std::vector<BudgetRow> weighted_budget(std::span<const FamilyMember> members,
                                        const IntervalIntegrals& interval,
                                        const ProcessList& processes) {
   std::vector<BudgetRow> rows;
-  for (int n = 1; n <= nreact; ++n) {
-    const mech::NetCoefficients& net = mech::net[at(n)];
+  const Reactions& reactions = *processes.reactions;
+  for (int n = 1; n <= reactions.count(); ++n) {
     double coef = 0.0, size = 0.0;
     bool involved = false;
     for (const FamilyMember& m : members)
-      for (int t = 0; t < net.count; ++t) {
-        const mech::NetTerm& term = net.term[static_cast<std::size_t>(t)];
+      for (const SpeciesChange& term : reactions.net[at(n)]) {
         if (term.species != m.species) continue;
         coef += m.weight * term.coef;
         size += std::abs(m.weight * term.coef);
@@ -44,7 +42,7 @@ std::vector<BudgetRow> weighted_budget(std::span<const FamilyMember> members,
     if (!involved || std::abs(coef) <= 1e-12 * size) continue;
     const double change = coef * interval.process[at(n)];
     if (change == 0) continue;
-    BudgetRow row{reaction_name(n), mech::reaction_equation(mech::reactions[at(n)]), 0, 0};
+    BudgetRow row{reaction_name(n), reactions.equations[at(n)], 0, 0};
     add(row, change);
     rows.push_back(row);
   }
@@ -60,7 +58,7 @@ std::vector<BudgetRow> weighted_budget(std::span<const FamilyMember> members,
         rows.push_back({np.term, "", 0, 0});
         it = rows.end() - 1;
       }
-      add(*it, m.weight * np.coef * interval.process[static_cast<std::size_t>(nreact) + p]);
+      add(*it, m.weight * np.coef * interval.process[static_cast<std::size_t>(reactions.count()) + p]);
     }
   }
   bool clipping = false;

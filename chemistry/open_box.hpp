@@ -58,6 +58,37 @@ struct ExchangeProcess {
   }
 };
 
+// The rates of `processes` at number densities y (molecules cm-3 s-1),
+// with emissions scaled by `emission_factor` and background mole fractions
+// at air number density `air`; per species arrays of any container.
+template <class Amounts>
+void exchange_rates(const std::vector<ExchangeProcess>& processes, const Amounts& emission,
+                    const Amounts& deposition, const Amounts& background, double dilution,
+                    double emission_factor, double air, const double* y, double* out) {
+  for (const ExchangeProcess& p : processes) {
+    const auto i = static_cast<std::size_t>(p.species);
+    switch (p.kind) {
+      case ExchangeProcess::Kind::emission: *out++ = emission_factor * emission[i]; break;
+      case ExchangeProcess::Kind::deposition: *out++ = deposition[i] * y[i]; break;
+      case ExchangeProcess::Kind::dilution: *out++ = dilution * (background[i] * air - y[i]); break;
+    }
+  }
+}
+
+// Their derivatives in the direction v.
+template <class Amounts>
+void exchange_jvp(const std::vector<ExchangeProcess>& processes, const Amounts& deposition, double dilution,
+                  const double* v, double* out) {
+  for (const ExchangeProcess& p : processes) {
+    const auto i = static_cast<std::size_t>(p.species);
+    switch (p.kind) {
+      case ExchangeProcess::Kind::emission: *out++ = 0.0; break;
+      case ExchangeProcess::Kind::deposition: *out++ = deposition[i] * v[i]; break;
+      case ExchangeProcess::Kind::dilution: *out++ = 0.0 - dilution * v[i]; break;
+    }
+  }
+}
+
 struct OpenBoxPlan {
   std::vector<int> exchanged;     // 0-based species with a source or loss, not held
   std::vector<int> held;          // 0-based held species
@@ -112,29 +143,12 @@ struct OpenBoxSystem {
   int nproc() const { return nreact + static_cast<int>(plan->processes.size()); }
   void process_rates(double t, const double* var, double* rate) const {
     chemistry.process_rates(t, var, rate);
-    double* out = rate + nreact;
-    for (const ExchangeProcess& p : plan->processes) {
-      const auto i = static_cast<std::size_t>(p.species);
-      switch (p.kind) {
-        case ExchangeProcess::Kind::emission: *out++ = emission_factor * box->emission[i]; break;
-        case ExchangeProcess::Kind::deposition: *out++ = box->deposition[i] * var[i]; break;
-        case ExchangeProcess::Kind::dilution:
-          *out++ = box->dilution * (box->background[i] * air - var[i]);
-          break;
-      }
-    }
+    exchange_rates(plan->processes, box->emission, box->deposition, box->background, box->dilution,
+                   emission_factor, air, var, rate + nreact);
   }
   void process_jvp(double t, const double* var, const double* v, double* out) const {
     chemistry.process_jvp(t, var, v, out);
-    double* o = out + nreact;
-    for (const ExchangeProcess& p : plan->processes) {
-      const auto i = static_cast<std::size_t>(p.species);
-      switch (p.kind) {
-        case ExchangeProcess::Kind::emission: *o++ = 0.0; break;
-        case ExchangeProcess::Kind::deposition: *o++ = box->deposition[i] * v[i]; break;
-        case ExchangeProcess::Kind::dilution: *o++ = 0.0 - box->dilution * v[i]; break;
-      }
-    }
+    exchange_jvp(plan->processes, box->deposition, box->dilution, v, out + nreact);
   }
 };
 

@@ -64,10 +64,31 @@ class RuntimeMechanismSystem {
   std::size_t diag(int species) const {
     return static_cast<std::size_t>(d_->species_diagonal[static_cast<std::size_t>(species)]);
   }
-  // The reactions' rates at y (molecules cm-3 s-1), for budgets.
+  // The processes are the reactions, in file order: f = (net
+  // coefficients) times their rates, for budgets (molecules cm-3 s-1).
+  int nproc() const noexcept { return d_->reactions; }
   void process_rates(double /*t*/, const double* y, double* rate) const {
     if (rates_.has_ro2_terms()) rates_.update_ro2(y);
     loop_rates(*d_, rates_.k().data(), y, rate);
+  }
+  // out = R v with R = dr/dy, RO2 held fixed as in the Jacobian (so that
+  // J = S R and the integrals close): each reactant occurrence's partial,
+  // k times the other factors, times v of that reactant.
+  void process_jvp(double /*t*/, const double* y, const double* v, double* out) const {
+    if (rates_.has_ro2_terms()) rates_.update_ro2(y);
+    const double* k = rates_.k().data();
+    const int* start = d_->reactant_start.data();
+    const int* species = d_->reactant_species.data();
+    for (int j = 0; j < d_->reactions; ++j) {
+      double sum = 0.0;
+      for (int q = start[j]; q < start[j + 1]; ++q) {
+        double partial = k[j];
+        for (int o = start[j]; o < start[j + 1]; ++o)
+          if (o != q) partial = partial * y[species[o]];
+        sum = sum + partial * v[species[q]];
+      }
+      out[j] = sum;
+    }
   }
 
  private:
@@ -80,5 +101,6 @@ class RuntimeMechanismSystem {
 
 static_assert(RosenbrockSystem<RuntimeMechanismSystem>);
 static_assert(ShiftedDecomposition<RuntimeMechanismSystem>);
+static_assert(ProcessSystem<RuntimeMechanismSystem>);
 
 }  // namespace box

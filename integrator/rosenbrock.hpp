@@ -179,8 +179,11 @@ class Rosenbrock : public RosenbrockControl {
   // The same integration with named options: the tolerances as scalars
   // (or per component), the method and step bounds by name, and the
   // outcome returned instead of written through pointers.
+  // With `processes` (a ProcessSystem only), the process integrals are
+  // added to it as racm_integrate adds them.
   [[nodiscard]] IntegrationResult integrate(const S& sys, double tin, double tout, double* var,
-                                            const IntegratorOptions& options) {
+                                            const IntegratorOptions& options,
+                                            ProcessIntegrals* processes = nullptr) {
     size_storage(sys);
     std::array<double, n> atol_fixed;
     std::array<double, n> rtol_fixed;
@@ -200,7 +203,7 @@ class Rosenbrock : public RosenbrockControl {
     racm_integrate(sys, tin, tout, var,
                    options.atol_vector != nullptr ? options.atol_vector : atol,
                    options.rtol_vector != nullptr ? options.rtol_vector : rtol, &icntrl,
-                   &rcntrl, &istatus, &rstatus, &result.status);
+                   &rcntrl, &istatus, &rstatus, &result.status, processes);
     result.counters = counters_;
     result.t_reached = rstatus[at(itexit)];
     result.h_last = rstatus[at(ihexit)];

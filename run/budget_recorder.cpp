@@ -10,18 +10,21 @@
 
 namespace box {
 
-budget::Families output_families(const std::vector<OutputFamily>& families, const std::string& source) {
+budget::Families output_families(const std::vector<OutputFamily>& families, const std::string& source,
+                                 const budget::Reactions& reactions) {
   std::vector<std::pair<std::string, std::vector<std::string>>> table;
   for (const OutputFamily& f : families) table.emplace_back(f.name, f.members);
   try {
-    return budget::Families::parse(table);
+    return budget::Families::parse(table, "[output] families", reactions);
   } catch (const std::invalid_argument& e) {
     throw ScenarioError(source + ": " + e.what());
   }
 }
 
 BudgetRecorder::BudgetRecorder(const std::filesystem::path& dir, const std::vector<std::string>& species,
-                               const std::vector<ExchangeProcess>* exchange, budget::Families families) {
+                               const std::vector<ExchangeProcess>* exchange, budget::Families families,
+                               std::shared_ptr<const budget::Reactions> reactions) {
+  processes_.reactions = std::move(reactions);
   if (exchange != nullptr)
     for (const ExchangeProcess& p : *exchange) processes_.named.push_back({p.term(), p.species + 1, p.coef()});
   owned_ = std::make_unique<budget::BudgetFiles>(dir, species, processes_, std::move(families));

@@ -17,17 +17,21 @@ namespace box {
 
 struct OutputFamily;
 
-// The families of [output] families, weights read ("2 N2O5"); a family
-// that is not valid throws ScenarioError naming the key.
-budget::Families output_families(const std::vector<OutputFamily>& families, const std::string& source);
+// The families of [output] families, weights read ("2 N2O5"), members
+// among the species of `reactions`; a family that is not valid throws
+// ScenarioError naming the key.
+budget::Families output_families(const std::vector<OutputFamily>& families, const std::string& source,
+                                 const budget::Reactions& reactions = *budget::builtin_reactions());
 
 class BudgetRecorder {
  public:
-  // The budget files in `dir` for `species`, with `exchange` (null for a
-  // closed box) after the reactions, and the budgets of `families` after
-  // the species'.
+  // The budget files in `dir` for `species`, with the reactions of
+  // `reactions` (the built-in mechanism's or a file's), then `exchange`
+  // (null for a closed box), and the budgets of `families` after the
+  // species'.
   BudgetRecorder(const std::filesystem::path& dir, const std::vector<std::string>& species,
-                 const std::vector<ExchangeProcess>* exchange, budget::Families families = {});
+                 const std::vector<ExchangeProcess>* exchange, budget::Families families = {},
+                 std::shared_ptr<const budget::Reactions> reactions = budget::builtin_reactions());
 
   // The files as an observer of the run's samples; the run owns them from
   // then on (called once).

@@ -91,8 +91,7 @@ void check_mechanism_scenario(const Scenario& s, const Mechanism& m) {
   }
   if (s.output.species.kind == SpeciesSelection::Kind::list)
     for (const std::string& name : s.output.species.names) (void)file_species(m, name, file + ": output.species");
-  if (s.output.budgets)
-    throw InputError(file + ": output.budgets: budgets are not yet written for a mechanism file (" + m.source + ")");
+  if (s.output.budgets) (void)file_budget_species(s, m);
   if (s.output.diagnostics)
     throw InputError(file + ": output.diagnostics: the diagnostics are not yet written for a mechanism file (" +
                      m.source + ")");
@@ -103,6 +102,19 @@ void check_mechanism_scenario(const Scenario& s, const Mechanism& m) {
       throw InputError(file + ": chemistry.rate_factors.R" + std::to_string(f.reaction) +
                        ": no reaction of that number in mechanism " + m.source + " (expected R1 to R" +
                        std::to_string(m.reaction_count()) + ")");
+}
+
+std::vector<std::string> file_budget_species(const Scenario& scenario, const Mechanism& m) {
+  std::vector<std::string> out;
+  const std::vector<std::string>& names = scenario.output.budget_species;
+  if (names == OutputSettings{}.budget_species) {
+    for (const char* name : {"O3", "NO", "NO2", "OH", "HO", "HO2", "BRO"})
+      if (const auto k = m.find_species(name)) out.push_back(m.species[static_cast<std::size_t>(*k)]);
+    return out;
+  }
+  for (const std::string& name : names)
+    out.push_back(m.species[static_cast<std::size_t>(file_species(m, name, scenario.source + ": output.budget_species") - 1)]);
+  return out;
 }
 
 FileOutputSpecies file_output_species(const Scenario& scenario, const Mechanism& m) {
@@ -159,17 +171,25 @@ FileBox::FileBox(std::shared_ptr<const LoadedMechanism> loaded, const Scenario& 
   // The open box in the mechanism's units: E / H and v_d / H with H in cm.
   const ExchangeSettings& e = scenario.field.exchange;
   const double height_cm = e.mixing_height_m.value_or(1000.0) * 100.0;
-  emission_.assign(n, 0.0);
-  deposition_.assign(n, 0.0);
-  background_.assign(n, 0.0);
+  FileExchange& x = exchange_;
+  x.emission.assign(n, 0.0);
+  x.deposition.assign(n, 0.0);
+  x.background.assign(n, 0.0);
   source_.assign(n, 0.0);
   loss_.assign(n, 0.0);
   const auto index = [&](const SpeciesSetting& v) { return static_cast<std::size_t>(*m.find_species(v.species)); };
-  for (const SpeciesSetting& v : e.emissions) emission_[index(v)] = v.value / height_cm;
-  for (const SpeciesSetting& v : e.deposition) deposition_[index(v)] = v.value / height_cm;
-  for (const SpeciesSetting& v : e.background) background_[index(v)] = v.value / 1e9;
-  dilution_ = e.dilution_per_s;
-  open_ = !e.emissions.empty() || !e.deposition.empty() || dilution_ != 0.0;
+  for (const SpeciesSetting& v : e.emissions) x.emission[index(v)] = v.value / height_cm;
+  for (const SpeciesSetting& v : e.deposition) x.deposition[index(v)] = v.value / height_cm;
+  for (const SpeciesSetting& v : e.background) x.background[index(v)] = v.value / 1e9;
+  x.dilution = e.dilution_per_s;
+  open_ = !e.emissions.empty() || !e.deposition.empty() || x.dilution != 0.0;
+  using Kind = ExchangeProcess::Kind;
+  for (int k = 0; k < static_cast<int>(n); ++k) {
+    const auto i = static_cast<std::size_t>(k);
+    if (x.emission[i] != 0.0) x.processes.push_back({Kind::emission, k});
+    if (x.deposition[i] != 0.0) x.processes.push_back({Kind::deposition, k});
+    if (x.dilution != 0.0) x.processes.push_back({Kind::dilution, k});
+  }
   x_.assign(n, 0.0);
   y_.assign(n, 0.0);
   f_.assign(n, 0.0);
@@ -190,7 +210,7 @@ void FileBox::set_specified_light(const PhotolysisRates& rates) {
   for (std::size_t s = 0; s < channels.size(); ++s) j_[s] = *specified_channel_frequency(rates, channels[s]);
 }
 
-StepResult FileBox::advance(double dt, double t, double rho, double p) {
+StepResult FileBox::advance(double dt, double t, double rho, double p, FileStepBudget* budget) {
   using namespace unit_conversion;
   // Air as the built-in mechanism's step has it: M from the density,
   // water from its mass mixing ratio.
@@ -205,6 +225,10 @@ StepResult FileBox::advance(double dt, double t, double rho, double p) {
   const double e_sat = 610.7 * std::exp(17.1536 * (t - 273.15) / (t - 38.33));
   air.rh = h2o_ * p / e_sat * 100.0;
   for (std::size_t k = 0; k < x_.size(); ++k) y_[k] = std::max(x_[k], 0.0) * c_m;
+  if (budget != nullptr) {
+    budget->clipping.assign(x_.size(), 0.0);
+    for (std::size_t k = 0; k < x_.size(); ++k) budget->clipping[k] = (std::max(x_[k], 0.0) - x_[k]) * 1e9;
+  }
   if (!checked_) {
     // A bad expression (the logarithm of a negative number, a division by
     // zero) is the file's fault: said with its reaction and line, not as a
@@ -240,17 +264,31 @@ StepResult FileBox::advance(double dt, double t, double rho, double p) {
   IntegratorOptions o = options_;
   o.hstart = dt * 0.01;
   IntegrationResult result;
+  ProcessIntegrals* processes = nullptr;
+  if (budget != nullptr) {
+    processes_.clear();
+    processes = &processes_;
+  }
   if (open_) {
+    const FileExchange& x = exchange_;
     for (std::size_t k = 0; k < y_.size(); ++k) {
-      source_[k] = emission_[k] * emission_factor_ + dilution_ * (background_[k] * c_m);
-      loss_[k] = deposition_[k] + dilution_;
+      source_[k] = x.emission[k] * emission_factor_ + x.dilution * (x.background[k] * c_m);
+      loss_[k] = x.deposition[k] + x.dilution;
     }
-    result = open_integrator_.integrate(open_system_, 0.0, dt, y_.data(), o);
+    exchange_.emission_factor = emission_factor_;
+    exchange_.air = c_m;
+    result = open_integrator_.integrate(open_system_, 0.0, dt, y_.data(), o, processes);
   } else {
-    result = integrator_.integrate(system_, 0.0, dt, y_.data(), o);
+    result = integrator_.integrate(system_, 0.0, dt, y_.data(), o, processes);
   }
   const double inverse = 1.0 / c_m;
   for (std::size_t k = 0; k < x_.size(); ++k) x_[k] = std::max(y_[k], 0.0) * inverse;
+  if (budget != nullptr) {
+    for (std::size_t k = 0; k < x_.size(); ++k) budget->clipping[k] += (std::max(y_[k], 0.0) - y_[k]) * inverse * 1e9;
+    const std::span<const double> z = processes_.values();
+    budget->process.resize(z.size());
+    for (std::size_t n = 0; n < z.size(); ++n) budget->process[n] = z[n] * inverse * 1e9;
+  }
   return {result.status, result.counters};
 }
 

@@ -19,6 +19,7 @@
 #include <vector>
 
 #include "chemistry/chemistry_step.hpp"
+#include "chemistry/open_box.hpp"
 #include "chemistry/runtime_mechanism_system.hpp"
 #include "environment/photolysis_frequencies.hpp"
 #include "integrator/rosenbrock.hpp"
@@ -56,6 +57,11 @@ int file_species(const Mechanism& m, std::string_view name, const std::string& w
 // mechanism it looked in, with close names.
 void check_mechanism_scenario(const Scenario& scenario, const Mechanism& m);
 
+// The budget species of a scenario run of `m` by the file's names: those
+// of output.budget_species, or when it is left at the built-in mechanism's
+// list, the species of that list (OH for HO) the file has.
+std::vector<std::string> file_budget_species(const Scenario& scenario, const Mechanism& m);
+
 // The output species of a scenario run of `m`, 1-based in file order, with
 // the file's names ("table" and "all": every species).
 struct FileOutputSpecies {
@@ -69,15 +75,30 @@ FileOutputSpecies file_output_species(const Scenario& scenario, const Mechanism&
 // order).
 std::vector<std::unique_ptr<RunObserver>> file_sample_writers(const Scenario& scenario, const Mechanism& m);
 
+// The open box of a file's run, for the exchange processes' rates: per
+// species emission over the mixing height (molecules cm-3 s-1, at an
+// emission factor of 1), deposition velocity over it (s-1) and background
+// mole fraction; the dilution rate (s-1); the processes in species order
+// (emission, deposition, dilution of each); and the step's emission factor
+// and air number density.
+struct FileExchange {
+  std::vector<double> emission, deposition, background;
+  double dilution = 0;
+  std::vector<ExchangeProcess> processes;
+  double emission_factor = 1.0;
+  double air = 0.0;
+};
+
 // The run-time system opened to the surroundings: emission and dilution
 // sources S_k and first-order losses L_k (deposition and dilution) added to
 // the chemistry, f_k + S_k - L_k y_k, with -L_k on the Jacobian's diagonal.
+// Its processes are the reactions, then the exchange processes.
 class OpenFileSystem {
  public:
   // All must outlive the system; source and loss hold n values each.
   OpenFileSystem(const RuntimeMechanismSystem& chemistry, const std::vector<double>& source,
-                 const std::vector<double>& loss)
-      : c_(&chemistry), source_(&source), loss_(&loss) {}
+                 const std::vector<double>& loss, const FileExchange& exchange)
+      : c_(&chemistry), source_(&source), loss_(&loss), x_(&exchange) {}
   int n() const noexcept { return c_->n(); }
   int nnz() const noexcept { return c_->nnz(); }
   void fun(double t, const double* y, double* f) const {
@@ -93,10 +114,33 @@ class OpenFileSystem {
   void solve(const double* lu, double* x) const { c_->solve(lu, x); }
   std::size_t diag(int species) const { return c_->diag(species); }
 
+  int nproc() const noexcept { return c_->nproc() + static_cast<int>(x_->processes.size()); }
+  void process_rates(double t, const double* y, double* rate) const {
+    c_->process_rates(t, y, rate);
+    exchange_rates(x_->processes, x_->emission, x_->deposition, x_->background, x_->dilution, x_->emission_factor,
+                   x_->air, y, rate + c_->nproc());
+  }
+  void process_jvp(double t, const double* y, const double* v, double* out) const {
+    c_->process_jvp(t, y, v, out);
+    exchange_jvp(x_->processes, x_->deposition, x_->dilution, v, out + c_->nproc());
+  }
+
  private:
   const RuntimeMechanismSystem* c_;
   const std::vector<double>* source_;
   const std::vector<double>* loss_;
+  const FileExchange* x_;
+};
+
+static_assert(ProcessSystem<OpenFileSystem>);
+
+// What one step of a file's box did, for budgets, in ppb of the step's air
+// as StepBudget has it: the integrals of the reactions then the exchange
+// processes (FileBox::exchange_processes()), and per species what clipping
+// negative values added on the way in and out.
+struct FileStepBudget {
+  std::vector<double> process;
+  std::vector<double> clipping;
 };
 
 class FileBox {
@@ -137,11 +181,16 @@ class FileBox {
   // not a finite number of 0 or more (at the first step, or when the air or
   // light makes it so later) is an InputError naming the reaction and its
   // line.
-  StepResult advance(double dt, double t, double rho, double p);
+  // With `budget`, the step's process integrals and clipping are written
+  // to it; the species follow the same path, bit for bit.
+  StepResult advance(double dt, double t, double rho, double p, FileStepBudget* budget = nullptr);
 
   const RuntimeMechanismSystem& system() const { return system_; }
   // The scenario's emissions, deposition or dilution are integrated.
   bool open() const { return open_; }
+  // The exchange processes that follow the reactions in a budget (species
+  // 0-based, file order).
+  const std::vector<ExchangeProcess>& exchange_processes() const { return exchange_.processes; }
   // Multiplies every emission from the next step on (the emission
   // profile's factor; 1 until set).
   void set_emission_factor(double factor) { emission_factor_ = factor; }
@@ -159,14 +208,14 @@ class FileBox {
   std::vector<double> f_;
   double h2o_ = 0;
   bool checked_ = false;
-  // The open box: per species, emission over the mixing height (molecules
-  // cm-3 s-1), deposition velocity over it (s-1), background mole fraction;
-  // the dilution rate (s-1); the step's sources and losses.
+  // The open box (FileExchange) and the step's sources and losses; the
+  // process integrals of a step with budgets.
   bool open_ = false;
-  std::vector<double> emission_, deposition_, background_, source_, loss_;
-  double dilution_ = 0;
+  FileExchange exchange_;
+  std::vector<double> source_, loss_;
   double emission_factor_ = 1.0;
-  OpenFileSystem open_system_{system_, source_, loss_};
+  ProcessIntegrals processes_;
+  OpenFileSystem open_system_{system_, source_, loss_, exchange_};
   Rosenbrock<OpenFileSystem> open_integrator_;
 };
 

@@ -273,7 +273,14 @@ void Run::start() {
   }
   if (warn_) write_notes();
 
-  if (scenario_.output.budgets) {
+  if (scenario_.output.budgets && file_) {
+    const Mechanism& m = file_->mechanism();
+    std::shared_ptr<const budget::Reactions> reactions = budget::file_reactions(m);
+    budget::Families families = output_families(scenario_.output.families, scenario_.source, *reactions);
+    budgets_.emplace(scenario_.output.dir, file_budget_species(scenario_, m), &file_->exchange_processes(),
+                     std::move(families), std::move(reactions));
+    add_observer(budgets_->take_observer());
+  } else if (scenario_.output.budgets) {
     budgets_.emplace(scenario_.output.dir, scenario_.output.budget_species, box_.chemistry().exchange_processes(),
                      output_families(scenario_.output.families, scenario_.source));
     add_observer(budgets_->take_observer());
@@ -529,6 +536,14 @@ std::vector<double> Run::channel_frequencies(double time_h) const {
 
 void Run::chemistry_step() {
   const double dt = clock_.step_seconds();
+  if (file_ && budgets_) {
+    last_step_ = file_->advance(dt, tt_, rho_phy_, pp_, &file_budget_);
+    const auto reactions = static_cast<std::ptrdiff_t>(file_->mechanism().reaction_count());
+    const std::span<const double> z = file_budget_.process;
+    budgets_->add_step(z.first(static_cast<std::size_t>(reactions)), z.subspan(static_cast<std::size_t>(reactions)),
+                       file_budget_.clipping, {});
+    return;
+  }
   if (file_) {
     last_step_ = file_->advance(dt, tt_, rho_phy_, pp_);
     return;

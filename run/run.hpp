@@ -217,6 +217,7 @@ class Run {
 
   // Budgets, when asked for.
   std::optional<BudgetRecorder> budgets_;
+  FileStepBudget file_budget_;  // a file's step, for budgets_
   // The campaign diagnostics, when asked for.
   std::optional<CampaignDiagnostics> diagnostics_;
   std::optional<std::array<double, nspec>> start_state_;

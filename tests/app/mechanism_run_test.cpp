@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <cmath>
 #include <filesystem>
+#include <map>
 #include <string>
 
 #include "tests/support/program_run.hpp"
@@ -78,6 +79,44 @@ TEST(MechanismRun, IsopreneSubsetRunsASunlitDay) {
   EXPECT_LE(peak, 9);
   EXPECT_GT(oh[static_cast<std::size_t>(peak)], 1e-4);  // ppb: above 2e6 molecules cm-3
 
+  // With budgets of every species: the species follow the same path bit for
+  // bit, and each species' hourly change is its production less its loss
+  // (the integrals carried through the Rosenbrock stages, clipping
+  // included), to rounding.
+  const std::vector<std::string> names = t.header;  // time_h, then five species
+  std::string every;
+  p.write("budget.toml", site_keys() + "[chemistry]\nmechanism = \"" + isoprene_file +
+                             "\"\n[initial]\nO3 = 30.0\nNO = 1.0\nNO2 = 5.0\nc5h8 = 2.0\n"
+                             "[output]\ndir = \"b\"\nformats = [\"csv\", \"netcdf\"]\nspecies = \"all\"\n"
+                             "budgets = true\n");
+  const auto defaults = p.run("run budget.toml");
+  ASSERT_EQ(defaults.status, 0) << defaults.err;
+  const CsvTable all = read_csv(p / "b" / "species.csv");
+  ASSERT_EQ(all.rows.size(), t.rows.size());
+  for (std::size_t c = 1; c < names.size(); ++c)
+    EXPECT_EQ(all.values(names[c]), t.values(names[c])) << names[c];
+  for (std::size_t c = 1; c < all.header.size(); ++c) every += (c > 1 ? "\", \"" : "\"") + all.header[c];
+  p.write("budget.toml", p.read("budget.toml") + "budget_species = [" + every + "\"]\n");
+  const auto r2 = p.run("run budget.toml");
+  ASSERT_EQ(r2.status, 0) << r2.err;
+  const CsvTable rates = read_csv(p / "b" / "reaction_rates.csv");
+  ASSERT_EQ(rates.rows.size(), t.rows.size() - 1);
+  EXPECT_EQ(rates.header[2], "R1");
+  const auto times = all.values("time_h");
+  std::map<std::string, int> nets;
+  for (const box::testing::BudgetLine& b : box::testing::read_budgets(p / "b" / "budgets.csv")) {
+    if (b.term != "net") continue;
+    ++nets[b.species];
+    const auto h = static_cast<std::size_t>(std::lround(b.start_h - times[0]));
+    ASSERT_EQ(times[h], b.start_h);
+    const std::vector<double> x = all.values(b.species);
+    const double change = x[h + 1] - x[h];
+    EXPECT_LE(std::abs(change - (b.production - b.loss)), 1e-9 * (b.production + b.loss + std::abs(change)) + 1e-12)
+        << b.species << " " << b.start_h << "-" << b.end_h;
+  }
+  EXPECT_EQ(nets.size(), all.header.size() - 1);
+  for (const auto& [s, n] : nets) EXPECT_EQ(n, 17) << s;
+
   // An ensemble of the same scenario writes the file's names, and its
   // member with the base's values is the single run, bit for bit.
   p.write("members.csv", "initial.C5H8\n2.0\n4.0\n");
@@ -140,6 +179,8 @@ TEST(MechanismRun, ScenarioNamesAreCheckedAgainstTheFile) {
   EXPECT_NE(e.find("close: "), std::string::npos) << e;
   refused(head + "[output]\nformats = [\"csv\"]\nspecies = [\"O3\", \"HO\"]\n", "output.species: no species \"HO\"");
   refused(head + "[output]\nformats = [\"table\"]\n", "output.formats: \"table\"");
+  refused(head + "[output]\nformats = [\"csv\"]\nbudgets = true\nbudget_species = [\"O3\", \"HO\"]\n",
+          "output.budget_species: no species \"HO\"");
   refused(head + "[chemistry.rate_factors]\nR99999 = 2.0\n" + csv, "R99999: no reaction of that number");
   refused(head + "[emissions]\nISOPRENE = 1e10\n" + csv, "emissions.ISOPRENE: no species \"ISOPRENE\"");
 
