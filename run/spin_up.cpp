@@ -41,6 +41,8 @@ std::vector<std::pair<std::string, double>> changing_species(const std::array<do
   return changing;
 }
 
+namespace {
+
 // The built-in mechanism's state of a run (the spin-up runs only it).
 std::array<double, nspec> builtin_state(const Run& run) {
   const std::vector<double> x = run.mole_fractions();
@@ -48,6 +50,8 @@ std::array<double, nspec> builtin_state(const Run& run) {
   std::copy(x.begin(), x.end(), state.begin());
   return state;
 }
+
+}  // namespace
 
 SpinUpOutcome spin_up(const Scenario& scenario, TextOutput& out, const std::vector<RunObserver*>& shared) {
   const Scenario day = spin_up_day(scenario);
