@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cmath>
 #include <cstdio>
 #include <fstream>
 #include <iterator>
@@ -504,13 +505,14 @@ class Reader {
       if (std::isdigit(static_cast<unsigned char>(text_[p])) || text_[p] == '.') {
         const auto number = read_number(text_.substr(p, end - p));
         if (!number) fail(p, "expected a coefficient or a species name");
+        if (!std::isfinite(number->first)) fail(p, "coefficient beyond the range of a double (about 1.8e308)");
         coefficient = number->first;
         p = skip_blanks(p + number->second);
       }
       const std::size_t e = name_end(p);
       if (e == p) fail(p, "expected a species name" + std::string(p < end && text_[p] == '+' ? " before `+`" : ""));
-      if (reactants && (coefficient != static_cast<double>(static_cast<int>(coefficient)) || coefficient < 1.0))
-        fail(term_begin, "a reactant's coefficient must be a whole number of at least 1");
+      if (reactants && (coefficient < 1.0 || coefficient > 1000.0 || coefficient != std::floor(coefficient)))
+        fail(term_begin, "a reactant's coefficient must be a whole number from 1 to 1000");
       terms.push_back({coefficient, species(text_.substr(p, e - p), p)});
       p = skip_blanks(e);
       if (p >= end) return terms;

@@ -211,6 +211,7 @@ class Compiler {
     if (std::isdigit(static_cast<unsigned char>(c)) || c == '.') {
       const auto number = read_number(text_.substr(pos_));
       if (!number) fail(pos_, "expected a number");
+      if (!std::isfinite(number->first)) fail(pos_, "number beyond the range of a double (about 1.8e308)");
       code().push_back({Op::constant, 0, number->first});
       pos_ += number->second;
       return;
@@ -316,7 +317,15 @@ std::optional<std::pair<double, std::size_t>> read_number(std::string_view text)
       p = q;
     }
   }
-  return std::pair{std::strtod(s.c_str(), nullptr), p};
+  // Traps held off: a literal beyond the double range reads as infinity and
+  // the caller refuses it with the file's line and column, rather than the
+  // conversion stopping the program with a floating-point exception.
+  std::fenv_t saved;
+  std::feholdexcept(&saved);
+  const double value = std::strtod(s.c_str(), nullptr);
+  std::feclearexcept(FE_ALL_EXCEPT);
+  std::fesetenv(&saved);
+  return std::pair{value, p};
 }
 
 std::string quoted(std::string_view text) {

@@ -3,6 +3,7 @@
 // shipped MCM subsets.
 #include <gtest/gtest.h>
 
+#include <cfenv>
 #include <cmath>
 #include <filesystem>
 #include <fstream>
@@ -95,6 +96,9 @@ TEST(MechanismFile, FaultsNameFileLineColumnAndWhatWasExpected) {
       {"% 1 : A B ;", "bad.fac:1:6: expected `=`"},
       {"% 1 : A = B C ;", "bad.fac:1:13: expected `+`"},
       {"% 1 : 0.5 A = B ;", "bad.fac:1:7: a reactant's coefficient must be a whole number"},
+      {"% 1 : 1E300 A = B ;", "bad.fac:1:7: a reactant's coefficient must be a whole number from 1 to 1000"},
+      {"% 1 : A = 1D400 B ;", "bad.fac:1:11: coefficient beyond the range of a double"},
+      {"% 2*(1.5E999) : A = ;", "bad.fac:1:6: number beyond the range of a double"},
       {"VARIABLE A ;\nRO2 = A + Q + R ;\n% 1 : A = ;", "bad.fac:2:11: the RO2 sum names 2 species that are not species of the mechanism: Q R"},
       {"K2 = K3 ;\nK3 = 1 ;\n% K2 : A = ;", "bad.fac:1:6: `K3` is used before its definition at bad.fac:2:1"},
       {"TEMP = 3 ;", "bad.fac:1:1: `TEMP` is a variable or function"},
@@ -110,6 +114,11 @@ TEST(MechanismFile, FaultsNameFileLineColumnAndWhatWasExpected) {
       {"VARIABLE A ;\n% 1 : A = ABCDEFGHIJABCDEFGHIJABCDEFGHIJABCDEFGHIJABCDEFGHIJ ;",
        "bad.fac:2:11: undeclared species `ABCDEFGHIJABCDEFGHIJABCDEFGHIJABCDEFGHIJ...` (expected"},
   };
+  // Read with the run's traps on, as a run reads its mechanism: a literal
+  // out of the double range must be an error with its place, not a
+  // floating-point stop inside the number conversion.
+  std::feclearexcept(FE_ALL_EXCEPT);
+  feenableexcept(FE_INVALID | FE_DIVBYZERO | FE_OVERFLOW);
   for (const auto& c : cases) {
     try {
       (void)read_mechanism_text(c.text, "bad.fac");
@@ -119,6 +128,8 @@ TEST(MechanismFile, FaultsNameFileLineColumnAndWhatWasExpected) {
           << "for " << c.text << "\n got " << e.what() << "\n expected " << c.message;
     }
   }
+  fedisableexcept(FE_ALL_EXCEPT);
+  std::feclearexcept(FE_ALL_EXCEPT);
   // Nesting as deep as a file can make it is refused before it exhausts
   // the stack.
   for (const std::string& deep : {std::string(100000, '(') + "1" + std::string(100000, ')'), std::string(100000, '-') + "1"}) {
