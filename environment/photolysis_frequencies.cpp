@@ -66,16 +66,22 @@ PhotolysisFrequencies::PhotolysisFrequencies(const PhotolysisSetup& setup)
     case PhotolysisMethod::file: {
       if (setup.file == nullptr) throw std::logic_error("photolysis method file without its file");
       const TimeSeries& f = *setup.file;
-      for (int n : channels_) {
-        const TimeSeriesColumn& c =
-            f.column(channel_name(n), "photolysis channel " + channel_name(n) + " of " + setup.channels_of);
-        f.require_covers(c, setup.first_h, setup.last_h);
-        columns_.push_back(c);
-      }
-      if (corrections_.observed_j4 && !j4_position_) {
-        const TimeSeriesColumn& c = f.column("J4", "[photolysis] scale_to_observed, to compare with");
-        f.require_covers(c, setup.first_h, setup.last_h);
-        file_j4_ = c;
+      try {
+        for (int n : channels_) {
+          const TimeSeriesColumn& c =
+              f.column(channel_name(n), "photolysis channel " + channel_name(n) + " of " + setup.channels_of);
+          f.require_covers(c, setup.first_h, setup.last_h);
+          columns_.push_back(c);
+        }
+        if (corrections_.observed_j4 && !j4_position_) {
+          const TimeSeriesColumn& c = f.column("J4", "[photolysis] scale_to_observed, to compare with");
+          f.require_covers(c, setup.first_h, setup.last_h);
+          file_j4_ = c;
+        }
+      } catch (const InputError& e) {
+        // The file's message (its name, the column) after the key that named it.
+        if (setup.file_named_at.empty()) throw;
+        throw InputError(setup.file_named_at + ": " + e.what());
       }
       break;
     }

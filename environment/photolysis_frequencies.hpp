@@ -64,6 +64,9 @@ struct PhotolysisSetup {
   std::vector<int> channels;         // the MCM channels n of J<n> the mechanism reads
   std::string channels_of = "the mechanism";  // who reads them, for messages
   const TimeSeries* file = nullptr;  // method file: the frequencies, s-1
+  // Where the file was named ("s.toml: line 7: photolysis.file"): the
+  // start of every message about the file.
+  std::string file_named_at;
   Interpolation interpolation = Interpolation::linear;  // of the file's columns
   PhotolysisCorrections corrections;
   double first_h = 0;  // the run's span (local hours): files must cover it

@@ -1,6 +1,7 @@
 #include "output/model_outputs.hpp"
 
 #include "common/one_based.hpp"
+#include "mechanism/photolysis_slots.hpp"
 #include "output/report.hpp"
 #include "output/partial_file.hpp"
 
@@ -30,6 +31,9 @@ void ProgressLines::record_taken(const StepView& run, const SiteRecord& r) {
   run.out.write_free(echo);
 }
 
+// "photoj" is the NO2 frequency the step uses, s-1: the specified table's
+// (its first entry, scaled to the sun) or that of the photolysis method in
+// use (0 with "none").
 void ProgressLines::before_chemistry(const StepView& run) {
   const ConcentrationVector& vc = run.vc;
   run.out.write_line(progress_line({{"working on timloc before=", run.timloc},
@@ -39,7 +43,7 @@ void ProgressLines::before_chemistry(const StepView& run) {
                                               {"HBr=", vc[at(lhbr)] * ppb},
                                               {"BrO=", vc[at(lbro)] * ppb},
                                               {"Br=", vc[at(lbr)] * ppb},
-                                              {"photoj", run.photoj[at(1)]},
+                                              {"photoj", run.photolysis[at(pj_no2)]},
                                               {"coszen", run.coszen},
                                               {"ratiod", run.ratiod}}));
 }
@@ -53,7 +57,7 @@ void ProgressLines::after_chemistry(const StepView& run) {
                                               {"HBr=", vc[at(lhbr)] * ppb},
                                               {"BrO=", vc[at(lbro)] * ppb},
                                               {"Br=", vc[at(lbr)] * ppb},
-                                              {"photoj", run.photoj[at(1)]},
+                                              {"photoj", run.photolysis[at(pj_no2)]},
                                               {"coszen", run.coszen}}));
 }
 

@@ -33,6 +33,7 @@ PhotolysisSetup photolysis_setup(const Mechanism& m, const Scenario& s, double f
   p.channels = m.photolysis_channels;
   p.channels_of = m.source;
   p.file = s.photolysis.series.get();
+  p.file_named_at = s.photolysis.file_source.describe();
   p.corrections.factor = s.chemistry.photolysis_factor;
   p.corrections.cloud_correction = s.photolysis.cloud_correction;
   if (s.photolysis.observed_j4) p.corrections.observed_j4 = *s.photolysis.observed_j4;

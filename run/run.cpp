@@ -47,10 +47,7 @@ std::string specified_slot_name(int slot) {
 
 }  // namespace
 
-bool reads_site_records(const Scenario& scenario) {
-  return scenario.site.records_given ||
-         !(scenario.environment.names("temperature_K") && scenario.environment.names("pressure_Pa"));
-}
+bool reads_site_records(const Scenario& scenario) { return scenario.reads_site_records(); }
 
 SiteData load_site(const Scenario& scenario, const std::function<void(const std::string&)>& warn) {
   SiteData data;
@@ -67,16 +64,8 @@ SiteData load_site(const Scenario& scenario, const std::function<void(const std:
     data.parameters = read_parameter_file(scenario.site.parameters, parameters_name, true);
   }
   if (!reads_site_records(scenario)) {
-    // [environment] gives the air: the records' other uses are refused here.
-    const auto refuse = [&](const std::string& key) {
-      throw InputError(scenario.source + ": " + key +
-                       " needs the site records ([site] records), and [environment] replaces them");
-    };
-    if (scenario.field.initial_from_first_record) refuse("initial.from_first_record");
-    if (!scenario.field.from_records.empty()) refuse("constraints.from_records");
-    for (const FamilyConstraint& f : scenario.field.families)
-      if (f.from_records) refuse("constraints.families." + f.name);
-    if (scenario.photolysis.cloud_correction) refuse("photolysis.cloud_correction");
+    // [environment] gives the air; the keys that would read the records
+    // were refused with the scenario.
     if (scenario.field.open()) data.field = prepare_field(scenario, data.records);
     if (data.field && scenario.field.emission_profile == EmissionProfile::daylight) {
       const SiteParameters& p = data.parameters;
@@ -498,6 +487,7 @@ void Run::set_up_photolysis() {
   setup.channels.assign(builtin_mcm_channels.begin(), builtin_mcm_channels.end());
   setup.channels_of = "the built-in mechanism";
   setup.file = p.series.get();
+  setup.file_named_at = p.file_source.describe();
   setup.interpolation = scenario_.environment.interpolation;
   setup.corrections.factor = scenario_.chemistry.photolysis_factor;
   setup.corrections.cloud_correction = p.cloud_correction;
@@ -505,11 +495,7 @@ void Run::set_up_photolysis() {
   setup.corrections.interpolation = scenario_.environment.interpolation;
   setup.first_h = scenario_.first_input_hour();
   setup.last_h = scenario_.last_input_hour();
-  try {
-    frequencies_.emplace(setup);
-  } catch (const InputError& e) {
-    throw InputError(scenario_.source + ": photolysis: " + e.what());
-  }
+  frequencies_.emplace(setup);
   if (method == PhotolysisMethod::none) return;
   // The light within a step: the frequencies at every time the integrator
   // evaluates the system (seconds of the run's clock).
@@ -517,20 +503,34 @@ void Run::set_up_photolysis() {
       [this](double seconds, PhotolysisRates& j) { j = photolysis_at(seconds / 3600.0); });
 }
 
-// The built-in mechanism's photolysis arguments at local time `time_h`:
-// the sun at that time, the hour's clear-sky ratio.
+namespace {
+
+// The light at local time `time_h` of the current step: the sun at that
+// time and, for the cloud correction, the hour's observed radiation over
+// the clear-sky radiation of that sun, the ratio the progress lines print
+// at each step's start. Where the sun is too low for the ratio to mean
+// anything (cos zenith <= 0.01) the step's own ratio holds, as in the
+// progress lines.
+LightAt light_at(const RunSun& sun, double time_h, bool cloud_correction, double averad, double step_ratio) {
+  const SunPosition p = sun.position_at(time_h);
+  return {.time_h = time_h,
+          .cos_zenith = p.coszen,
+          .clear_sky_ratio = cloud_correction ? clear_sky_ratio(p, averad, step_ratio) : 1.0};
+}
+
+}  // namespace
+
+// The built-in mechanism's photolysis arguments at local time `time_h`.
 PhotolysisRates Run::photolysis_at(double time_h) const {
   if (frequencies_->method() == PhotolysisMethod::none) return PhotolysisRates{};
-  const LightAt at{.time_h = time_h, .cos_zenith = sun_.coszen_at(time_h), .clear_sky_ratio = ratiod_};
-  return builtin_map_.rates(*frequencies_, at);
+  return builtin_map_.rates(*frequencies_,
+                            light_at(sun_, time_h, scenario_.photolysis.cloud_correction, averad_, ratiod_));
 }
 
 std::vector<double> Run::channel_frequencies(double time_h) const {
   std::vector<double> j(builtin_mcm_channels.size(), 0.0);
-  if (frequencies_ && frequencies_->method() != PhotolysisMethod::none) {
-    const LightAt at{.time_h = time_h, .cos_zenith = sun_.coszen_at(time_h), .clear_sky_ratio = ratiod_};
-    frequencies_->evaluate(at, j);
-  }
+  if (frequencies_ && frequencies_->method() != PhotolysisMethod::none)
+    frequencies_->evaluate(light_at(sun_, time_h, scenario_.photolysis.cloud_correction, averad_, ratiod_), j);
   return j;
 }
 

@@ -47,10 +47,12 @@ void RunSun::follow(double timloc) {
 
 SunPosition RunSun::place(double timloc, const LineSink& warn) { return zenith(solar_, hour_of_day(timloc), warn); }
 
-double RunSun::coszen_at(double timloc) const {
+double RunSun::coszen_at(double timloc) const { return position_at(timloc).coszen; }
+
+SunPosition RunSun::position_at(double timloc) const {
   const int offset = day_offset(timloc);
   const Astron a = offset == day_offset_ ? solar_.astron : day_constants(offset);
-  return sun_position(a, hour_of_day(timloc)).coszen;
+  return sun_position(a, hour_of_day(timloc));
 }
 
 }  // namespace box

@@ -27,6 +27,8 @@ class RunSun {
   // The zenith cosine at `timloc` on its own day, placed without a word and
   // without changing this sun.
   double coszen_at(double timloc) const;
+  // The sun's place at `timloc` on its own day, as coszen_at finds it.
+  SunPosition position_at(double timloc) const;
 
   const SolarState& state() const { return solar_; }
   // The day's mean of max(cos zenith, 0), for daylight emissions.

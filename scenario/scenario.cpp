@@ -20,6 +20,10 @@ int Scenario::records_needed() const {
   return (total_steps() + per_hour - 1) / per_hour;
 }
 
+bool Scenario::reads_site_records() const {
+  return site.records_given || !(environment.names("temperature_K") && environment.names("pressure_Pa"));
+}
+
 const std::vector<std::string>& method_names() {
   static const std::vector<std::string> names = {"ros2", "ros3", "ros4", "rodas3", "rodas4"};
   return names;

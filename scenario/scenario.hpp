@@ -142,6 +142,7 @@ struct PhotolysisSettings {
   // file (effective_method()).
   std::optional<PhotolysisMethod> method;
   std::optional<std::filesystem::path> file;  // method file
+  ValueSource file_source;                    // where the file was named
   std::shared_ptr<const TimeSeries> series;   // its J<n> columns, read and checked
   // [photolysis] factor as given (the value used is
   // ChemistrySettings::photolysis_factor).
@@ -282,6 +283,9 @@ struct Scenario {
   int steps_per_output() const { return output.every_seconds / time.step_seconds; }
   // Site records the run reads: one at the first step of every hour.
   int records_needed() const;
+  // Whether the run reads site records at all: unless [environment] gives
+  // both the temperature and the pressure and no records file is named.
+  bool reads_site_records() const;
   // The span of local hours the run's inputs must cover: the run, and with
   // spin-up at least the first 24 hours, which it repeats.
   double first_input_hour() const { return time.start_hour; }

@@ -185,6 +185,7 @@ class ScenarioReader {
     check_site(root, s);
     check_environment(root, s);
     check_photolysis(root, s);
+    check_records_replaced(root, s);
     check_species_keys(root, s);
     return s;
   }
@@ -418,6 +419,21 @@ class ScenarioReader {
         s.notes.push_back("note: " + where(root, "site.records") + ": [environment] " + join(replaced, " and ") +
                           " replace the site records' values");
     }
+  }
+
+  // With [environment] giving temperature and pressure and no [site]
+  // records named, no site records are read: the keys that take values
+  // from them have nothing to take.
+  void check_records_replaced(const toml::table& root, const Scenario& s) const {
+    if (s.reads_site_records()) return;
+    const auto refuse = [&](const std::string& key) {
+      fail(root, key, "needs the site records ([site] records), and [environment] replaces them");
+    };
+    if (s.field.initial_from_first_record) refuse("initial.from_first_record");
+    if (!s.field.from_records.empty()) refuse("constraints.from_records");
+    for (const FamilyConstraint& f : s.field.families)
+      if (f.from_records) refuse("constraints.families." + f.name);
+    if (s.photolysis.cloud_correction) refuse("photolysis.cloud_correction");
   }
 
   void check_photolysis(const toml::table& root, Scenario& s) const {

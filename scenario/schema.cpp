@@ -732,7 +732,10 @@ const KeyEntry entries[] = {
      }},
     {{"photolysis.file", KeyType::path, "", true,
       "method \"file\": a time series time_h,J1,J4,... (s-1, one column per MCM channel)", "\"j.csv\""},
-     [](R r, N n, K k, I, S& s) { s.photolysis.file = r.path(n, k); },
+     [](R r, N n, K k, I, S& s) {
+       s.photolysis.file = r.path(n, k);
+       s.photolysis.file_source = r.value_source(&n, k);
+     },
      [](const S& s, D d) {
        if (s.photolysis.file) d.emplace_back("photolysis.file", format_path(*s.photolysis.file));
      },

@@ -8,6 +8,8 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <iterator>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -59,7 +61,9 @@ TEST(EnvironmentRun, SiteByKeysAndEnvironmentConstantsRunTheBuiltinMechanism) {
   // No parameter file and no site records: the run must not need them.
   std::filesystem::remove(p / "inputn");
   std::filesystem::remove(p / box::testing::example_site_name);
-  p.write("s.toml", scenario("[photolysis]\nmethod = \"mcm\"\nfactor = 1.0\n[chemistry]\nphotolysis_factor = 1.0\n"));
+  std::string keys = scenario("[photolysis]\nmethod = \"mcm\"\nfactor = 1.0\n[chemistry]\nphotolysis_factor = 1.0\n");
+  keys.replace(keys.find("progress_lines = false"), 22, "progress_lines = true");
+  p.write("s.toml", keys);
   const auto r = p.run("run s.toml");
   ASSERT_EQ(r.status, 0) << r.err;
   // The scenario's notes (a key given twice) reach standard error.
@@ -83,6 +87,13 @@ TEST(EnvironmentRun, SiteByKeysAndEnvironmentConstantsRunTheBuiltinMechanism) {
   EXPECT_NEAR(std::acos(c) * 180.0 / M_PI, 45.0, 1.0);
   EXPECT_NEAR(j.values("J4")[noon], mcm_j4(c), 1e-15);
   EXPECT_NEAR(mcm_j4(std::cos(M_PI / 4)), 7.3386e-3, 1e-7);  // docs/photolysis.md
+  // The progress lines show the NO2 frequency in use: 0.007 s-1, not the
+  // specified table's 0.006 at this sun.
+  EXPECT_NE(r.out.find("working on timloc before=  12.000 "), std::string::npos);
+  for (const std::string& line : box::testing::text_lines(r.out)) {
+    if (line.rfind("working on timloc before=  12.000 ", 0) != 0) continue;
+    EXPECT_NE(line.find("photoj   0.007 coszen   0.70"), std::string::npos) << line;
+  }
   // Before sunrise, nothing.
   EXPECT_EQ(j.values("J4")[0], 0.0);
 
@@ -92,16 +103,29 @@ TEST(EnvironmentRun, SiteByKeysAndEnvironmentConstantsRunTheBuiltinMechanism) {
   std::filesystem::remove(p / "species.csv");
   const auto refused = p.run("run cloud.toml");
   EXPECT_EQ(refused.status, 1);
-  EXPECT_NE(refused.err.find("cloud.toml: photolysis.cloud_correction needs the site records"), std::string::npos)
+  EXPECT_NE(refused.err.find("cloud.toml: line 16: photolysis.cloud_correction: needs the site records"),
+            std::string::npos)
       << refused.err;
   EXPECT_FALSE(std::filesystem::exists(p / "species.csv"));
 }
 
 TEST(EnvironmentRun, NoneIsDarkAndFileValuesAreReproducedAtTheirTimes) {
   ProgramDir p;
-  p.write("dark.toml", scenario("[photolysis]\nmethod = \"none\"\n", 6.0));
+  std::string dark_keys = scenario("[photolysis]\nmethod = \"none\"\n", 6.0);
+  dark_keys.replace(dark_keys.find("progress_lines = false"), 22, "progress_lines = true");
+  p.write("dark.toml", dark_keys);
   const auto dark = p.run("run dark.toml");
   ASSERT_EQ(dark.status, 0) << dark.err;
+  // Under a risen sun the progress lines show the NO2 frequency in use: 0.
+  int sunlit = 0;
+  for (const std::string& line : box::testing::text_lines(dark.out)) {
+    const auto coszen = line.find("coszen");
+    if (line.rfind("working on", 0) != 0 || coszen == std::string::npos) continue;
+    if (std::strtod(line.c_str() + coszen + 6, nullptr) < 0.3) continue;
+    EXPECT_NE(line.find("photoj   0.000 "), std::string::npos) << line;
+    ++sunlit;
+  }
+  EXPECT_GT(sunlit, 10);
   const CsvTable jd = read_csv(p / "photolysis.csv");
   for (const auto& row : jd.rows)
     for (std::size_t k = 1; k < row.size(); ++k) EXPECT_EQ(row[k], 0.0);
@@ -137,13 +161,20 @@ TEST(EnvironmentRun, NoneIsDarkAndFileValuesAreReproducedAtTheirTimes) {
       EXPECT_EQ(row[k + 1], std::strtod(v, nullptr)) << "J" << channels[k] << " at " << h;
     }
   }
-  // A channel the built-in mechanism needs, missing from the file: named.
+  // A channel the built-in mechanism needs, missing from the file: named,
+  // with the file and the scenario's line that named it, before anything
+  // is written.
   std::string short_file;
   for (const std::string& line : p.lines("j.csv")) short_file += line.substr(0, line.rfind(',')) + "\n";
   p.write("j.csv", short_file);
+  std::filesystem::remove(p / "species.csv");
   const auto bad = p.run("run file.toml");
   EXPECT_EQ(bad.status, 1);
-  EXPECT_NE(bad.err.find("J54"), std::string::npos) << bad.err;
+  EXPECT_NE(bad.err.find("file.toml: line 16: photolysis.file: j.csv: no column J54 (wanted by photolysis "
+                         "channel J54 of the built-in mechanism)"),
+            std::string::npos)
+      << bad.err;
+  EXPECT_FALSE(std::filesystem::exists(p / "species.csv"));
 }
 
 TEST(EnvironmentRun, ScaledToTheObservedJ4EveryChannelFollowsIt) {
@@ -170,12 +201,63 @@ TEST(EnvironmentRun, ScaledToTheObservedJ4EveryChannelFollowsIt) {
     EXPECT_NEAR(scaled.values("J4")[i], 0.005, 1e-17);
     EXPECT_NEAR(scaled.values("J1")[i], plain.values("J1")[i] * 0.005 / j4, 1e-15 * plain.values("J1")[i] / j4);
   }
+
+  // docs/photolysis.md's worked case: a measured J4 twice the MCM's at every
+  // hour doubles every channel there (a factor, too, cancels); at night the
+  // measurement (here 1e-3 s-1) scales nothing.
+  met = "time_h,jno2_obs\n";
+  for (int h = 0; h <= 24; ++h) {
+    char v[64];
+    const double j4 = mcm_j4(site_cos_zenith(h));
+    std::snprintf(v, sizeof v, "%d,%.17g\n", h, j4 > 0.0 ? 2.0 * j4 : 1e-3);
+    met += v;
+  }
+  p.write("met.csv", met);
+  p.write("doubled.toml", scenario("file = \"met.csv\"\n[photolysis]\nmethod = \"mcm\"\nfactor = 0.8\n"
+                                   "scale_to_observed = \"jno2_obs\"\n",
+                                   10.0));
+  const auto d = p.run("run doubled.toml");
+  ASSERT_EQ(d.status, 0) << d.err;
+  const CsvTable doubled = read_csv(p / "photolysis.csv");
+  ASSERT_EQ(doubled.rows.size(), plain.rows.size());
+  int daylight = 0;
+  for (std::size_t i = 0; i < doubled.rows.size(); ++i)
+    for (std::size_t k = 1; k < doubled.header.size(); ++k) {
+      const double j = plain.rows[i][k];
+      EXPECT_NEAR(doubled.rows[i][k], 2.0 * j, 1e-14 * j) << doubled.header[k] << " at " << plain.rows[i][0];
+      daylight += j > 0.0 ? 1 : 0;
+    }
+  EXPECT_GT(daylight, 100);
+}
+
+// The example's site (inputn: 40.05 N, 88.37 W, meridian 90 W, 31 August
+// 2025): the clear-sky radiation of its sun at local hour h, W m-2.
+double example_clear_sky_radiation(double h) {
+  box::Astron a = box::site_constants(40.05, 88.37, 90.0);
+  box::declin(a, 2025, 243);
+  return 1.0 / box::clear_sky_ratio(box::sun_position(a, h), 1.0, 0.0);
 }
 
 TEST(EnvironmentRun, CloudCorrectionIsTheProgressLinesRatioBounded) {
   // The example's site and records (radiation observed), MCM frequencies
-  // with and without the correction.
+  // with and without the correction. The record of 12:00 (18 UTC) says half
+  // the clear-sky radiation of the sun at 12:00, that of 10:00 far more
+  // than clear sky (bounded to 1.5).
   ProgramDir p;
+  const std::string site = box::testing::example_site_name;
+  const double half = 0.5 * example_clear_sky_radiation(12.0);
+  std::vector<std::string> records = p.lines(site);
+  for (std::string& line : records) {
+    std::istringstream in(line);
+    std::vector<std::string> v{std::istream_iterator<std::string>(in), {}};
+    if (v.size() != 13 || (v[0] != "16.0" && v[0] != "18.0")) continue;
+    char averad[40];
+    std::snprintf(averad, sizeof averad, "%.17g", v[0] == "18.0" ? half : 1500.0);
+    v[12] = averad;
+    line.clear();
+    for (const std::string& x : v) line += " " + x;
+  }
+  p.write(site, box::testing::join_lines(records));
   const std::string run = "[time]\nhours = 8\n[output]\nformats = [\"csv\"]\nphotolysis = true\n"
                           "[photolysis]\nmethod = \"mcm\"\n";
   p.write("plain.toml", run);
@@ -185,21 +267,34 @@ TEST(EnvironmentRun, CloudCorrectionIsTheProgressLinesRatioBounded) {
   const auto r = p.run("run cloud.toml");
   ASSERT_EQ(r.status, 0) << r.err;
   const CsvTable cloud = read_csv(p / "photolysis.csv");
-  // The ratio each hour's first step prints.
-  std::vector<double> ratio;
+  // The records' radiation (their last column), hour by hour from 05:00.
+  std::vector<double> averad;
+  for (const std::string& line : p.lines(site)) {
+    std::istringstream in(line);
+    std::vector<double> v{std::istream_iterator<double>(in), {}};
+    if (v.size() == 13) averad.push_back(v[12]);
+  }
+  // The ratio each step prints.
+  std::vector<double> printed;
   for (const std::string& line : box::testing::text_lines(r.out)) {
     const auto at = line.find("ratiod");
     if (line.rfind("working on", 0) != 0 || at == std::string::npos) continue;
-    ratio.push_back(std::strtod(line.c_str() + at + 6, nullptr));
+    printed.push_back(std::strtod(line.c_str() + at + 6, nullptr));
   }
   int corrected = 0;
   for (std::size_t i = 0; i + 1 < cloud.rows.size(); ++i) {
+    const double h = cloud.rows[i][0];
     const double j4 = plain.values("J4")[i];
     if (j4 == 0.0) continue;
     const double f = cloud.values("J4")[i] / j4;
-    EXPECT_NEAR(f, std::clamp(ratio.at(i * 12), 0.0, 1.5), 1e-3) << "hour " << i;
+    const double ratio = averad.at(i) / example_clear_sky_radiation(h);
+    EXPECT_NEAR(f, std::clamp(ratio, 0.0, 1.5), 1e-14) << "hour " << h;
+    EXPECT_NEAR(f, std::clamp(printed.at(i * 12), 0.0, 1.5), 1e-3) << "hour " << h;
+    if (h == 12.0) EXPECT_NEAR(f, 0.5, 1e-14);
+    if (h == 10.0) EXPECT_EQ(f, 1.5);
     // Every channel alike.
-    EXPECT_NEAR(cloud.values("J1")[i] / plain.values("J1")[i], f, 1e-12);
+    for (const char* channel : {"J1", "J2", "J6", "J11", "J54"})
+      EXPECT_NEAR(cloud.values(channel)[i] / plain.values(channel)[i], f, 1e-14) << channel << " at " << h;
     corrected += std::abs(f - 1.0) > 1e-3 ? 1 : 0;
   }
   EXPECT_GT(corrected, 2);
@@ -222,6 +317,22 @@ TEST(EnvironmentRun, LightWithinTheStepConvergesAsTheStepShrinks) {
   for (std::size_t k = 1; k < fine.size(); ++k) {
     EXPECT_GT(fine[k], 1e-7) << k;  // daylight
     EXPECT_NEAR(coarse[k], fine[k], 2e-3 * fine[k]) << "hour " << k;
+  }
+
+  // The cloud correction too: the example's morning records against a
+  // rising sun make the ratio fall by a tenth from one 5-minute step to the
+  // next; held over a 900 s step it would leave HO off by as much.
+  p.write("cloud.toml", "[time]\nstart_hour = 6.0\nhours = 3\n[output]\nformats = [\"csv\"]\n"
+                        "progress_lines = false\nspecies = [\"HO\"]\n[photolysis]\nmethod = \"mcm\"\n"
+                        "cloud_correction = true\n");
+  ASSERT_EQ(p.run("run cloud.toml --step 900").status, 0);
+  const auto cloud_coarse = read_csv(p / "species.csv").values("HO");
+  ASSERT_EQ(p.run("run cloud.toml --step 10").status, 0);
+  const auto cloud_fine = read_csv(p / "species.csv").values("HO");
+  ASSERT_EQ(cloud_fine.size(), 4u);
+  for (std::size_t k = 1; k < cloud_fine.size(); ++k) {
+    EXPECT_GT(cloud_fine[k], 1e-7) << k;
+    EXPECT_NEAR(cloud_coarse[k], cloud_fine[k], 2e-4 * cloud_fine[k]) << "hour " << k;
   }
 }
 

@@ -182,6 +182,11 @@ TEST(PhotolysisMethods, EachSetupErrorNamesWhatIsMissing) {
   const TimeSeries file = j_file();
   PhotolysisSetup setup = file_setup(file, {4, 7});
   EXPECT_EQ(setup_error(setup), "j.csv: no column J7 (wanted by photolysis channel J7 of the mechanism)");
+  // After the scenario key that named the file, when known.
+  setup.file_named_at = "s.toml: line 7: photolysis.file";
+  EXPECT_EQ(setup_error(setup),
+            "s.toml: line 7: photolysis.file: j.csv: no column J7 (wanted by photolysis channel J7 of the mechanism)");
+  setup.file_named_at.clear();
   setup.channels = {4};
   setup.last_h = 20.0;
   EXPECT_EQ(setup_error(setup),

@@ -354,6 +354,7 @@ TEST(ScenarioFile, EnvironmentAndPhotolysisRefusalsNameTheKey) {
   std::ofstream(dir.dir() / "empty.csv") << "";
   std::ofstream(dir.dir() / "obs.csv") << "time_h,NO,NO2,NOy\n0,1,2,5\n24,1,2,5\n";
   const std::string site = "[site]\nlatitude = 52.4\nlongitude = -1.9\ndate = \"2024-07-15\"\nutc_offset_hours = 1\n";
+  const std::string air = "[environment]\ntemperature_K = 290\npressure_Pa = 1e5\n";
   const std::vector<std::pair<std::string, std::string>> cases = {
       {"[site]\nlatitude = 91\n", "s.toml: line 2: site.latitude: expected a latitude from -90 to 90"},
       {"[site]\nlongitude = 200\n", "s.toml: line 2: site.longitude: expected a longitude from -180 to 180"},
@@ -418,6 +419,14 @@ TEST(ScenarioFile, EnvironmentAndPhotolysisRefusalsNameTheKey) {
       {"[constraints.families]\nA = { members = [\"NO\"], from_records = true }\nB = { members = [\"NO\"], from_records = true }\n",
        "s.toml: line 3: constraints.families.B: NO is a member of family A too"},
       {"[chemistry]\nmechanism = \"no-such.txt\"\n", "s.toml: line 2: chemistry.mechanism: no mechanism file"},
+      // [environment] replacing the site records: the keys that read them.
+      {air + "[initial]\nfrom_first_record = true\n",
+       "s.toml: line 5: initial.from_first_record: needs the site records ([site] records), and [environment] replaces them"},
+      {air + "[constraints]\nfrom_records = [\"NO\"]\n", "s.toml: line 5: constraints.from_records: needs the site records"},
+      {air + "[constraints.families]\nNOx = { members = [\"NO\", \"NO2\"], from_records = true }\n",
+       "s.toml: line 5: constraints.families.NOx: needs the site records"},
+      {air + "[photolysis]\nmethod = \"mcm\"\ncloud_correction = true\n",
+       "s.toml: line 6: photolysis.cloud_correction: needs the site records"},
   };
   for (const auto& [toml, message] : cases) {
     std::string got = "accepted";
