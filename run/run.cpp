@@ -293,7 +293,10 @@ void Run::start() {
       d.longitude_east = *scenario_.site.longitude_east;
     }
     if (scenario_.output.photolysis) {
-      if (frequencies_) {
+      if (file_) {
+        // A mechanism file's channels, whatever the method.
+        for (int n : file_->mechanism().photolysis_channels) d.photolysis_channels.push_back("J" + std::to_string(n));
+      } else if (frequencies_) {
         for (int n : builtin_mcm_channels) d.photolysis_channels.push_back("J" + std::to_string(n));
       } else {
         for (const BuiltinChannel& c : builtin_channel_map()) d.photolysis_channels.push_back(specified_slot_name(c.slot));
@@ -381,7 +384,9 @@ void Run::sample_now(double coszen) {
     s.diagnostics = diagnostics_->evaluate(box_.mole_fractions(), tt_, rho_phy_ * unit_conversion::dens2con_a, box_.photolysis(),
                                      budgets_ ? &budgets_->files().open_interval() : nullptr, s.time_h);
   if (scenario_.output.photolysis) {
-    if (frequencies_) {
+    if (file_) {
+      s.photolysis = file_->photolysis();
+    } else if (frequencies_) {
       s.photolysis = channel_frequencies(s.time_h);
     } else {
       // The specified table: the slots' arguments of the step.
@@ -479,6 +484,8 @@ void Run::apply_environment(double time_h) {
 // channel missing from a file, a file that stops short) before anything
 // is written.
 void Run::set_up_photolysis() {
+  // A mechanism file's box sets up its own channels.
+  if (file_) return;
   const PhotolysisSettings& p = scenario_.photolysis;
   const PhotolysisMethod method = p.effective_method(true);
   if (method == PhotolysisMethod::specified) return;
@@ -648,6 +655,9 @@ void Run::finish() {
     // The sun at the end of the run, placed without a word on the output.
     const double coszen = sun_.coszen_at(clock_.local_time());
     hold_observed(clock_.hours());
+    // A mechanism file's frequencies at that time, for photolysis.csv.
+    if (file_ && !file_->specified_light())
+      file_->set_light(light_at(sun_, clock_.hours(), scenario_.photolysis.cloud_correction, averad_, ratiod_));
     sample_now(coszen);
     for (RunObserver* o : sample_observers_) o->finish();
     if (budgets_ && scenario_.output.wants(OutputFormat::netcdf))

@@ -177,6 +177,84 @@ TEST(EnvironmentRun, NoneIsDarkAndFileValuesAreReproducedAtTheirTimes) {
   EXPECT_FALSE(std::filesystem::exists(p / "species.csv"));
 }
 
+// The same site and air run the MCM methane subset (its channels J1 to J8,
+// J11, J12, J41, J51): mcm is the formula at the sun's angle, none is dark,
+// file gives the file's values at its times exactly, and a channel the
+// file lacks is named with the file and the scenario's line.
+std::string mcm_names(std::string s) {
+  const std::string builtin = "species = [\"O3\", \"NO\", \"NO2\", \"HO\", \"H2O\"]";
+  return s.replace(s.find(builtin), builtin.size(), "species = [\"O3\", \"NO\", \"NO2\", \"OH\"]");
+}
+
+TEST(EnvironmentRun, AnMcmSubsetAtTheSiteByKeys) {
+  ProgramDir p;
+  std::filesystem::remove(p / "inputn");
+  std::filesystem::remove(p / box::testing::example_site_name);
+  const std::string mechanism =
+      "[chemistry]\nmechanism = \"" BOXMODEL_SOURCE_DIR "/tests/data/mcm/mcm331-methane.fac\"\n"
+      "[initial]\nO3 = 30\nNO = 1\nNO2 = 5\nCH4 = 1900\n";
+  const auto run = [&](const std::string& photolysis, double hours) {
+    p.write("m.toml", mcm_names(scenario(photolysis + mechanism, hours)));
+    const auto r = p.run("run m.toml");
+    EXPECT_EQ(r.status, 0) << r.err;
+    return r;
+  };
+  run("[photolysis]\nmethod = \"mcm\"\n", 8.0);
+  const CsvTable mcm = read_csv(p / "photolysis.csv");
+  ASSERT_EQ(mcm.header.size(), 13u) << mcm.header.size();
+  const std::size_t noon = 8;
+  ASSERT_EQ(mcm.rows[noon][0], 12.0);
+  EXPECT_NEAR(mcm.values("J4")[noon], mcm_j4(site_cos_zenith(12.0)), 1e-15);
+  EXPECT_EQ(mcm.values("J4")[0], 0.0);
+  const double sunlit_oh = read_csv(p / "species.csv").values("OH")[noon];
+  EXPECT_GT(sunlit_oh, 1e-5);
+
+  run("[photolysis]\nmethod = \"none\"\n", 8.0);
+  for (const auto& row : read_csv(p / "photolysis.csv").rows)
+    for (std::size_t k = 1; k < row.size(); ++k) EXPECT_EQ(row[k], 0.0);
+  const CsvTable dark = read_csv(p / "species.csv");
+  EXPECT_LT(dark.values("OH")[noon], 1e-2 * sunlit_oh);  // no O(1D), no HONO or HCHO photolysis
+  EXPECT_LT(dark.values("NO")[noon], 1e-3);                // NO2 is not photolysed back
+
+  std::string file = "time_h";
+  for (std::size_t k = 1; k < mcm.header.size(); ++k) file += "," + mcm.header[k];
+  file += "\n";
+  for (int h = 3; h <= 13; ++h) {
+    file += std::to_string(h);
+    for (std::size_t k = 1; k < mcm.header.size(); ++k) {
+      char v[40];
+      std::snprintf(v, sizeof v, ",%.17g", 1e-6 * static_cast<double>(k) * (1.0 + 0.1 * h) / 3.0);
+      file += v;
+    }
+    file += "\n";
+  }
+  p.write("j.csv", file);
+  run("[photolysis]\nmethod = \"file\"\nfile = \"j.csv\"\n", 8.0);
+  const CsvTable j = read_csv(p / "photolysis.csv");
+  ASSERT_EQ(j.header, mcm.header);
+  ASSERT_EQ(j.rows.size(), 9u);
+  for (const auto& row : j.rows)
+    for (std::size_t k = 1; k < row.size(); ++k) {
+      char v[40];
+      std::snprintf(v, sizeof v, "%.17g", 1e-6 * static_cast<double>(k) * (1.0 + 0.1 * row[0]) / 3.0);
+      EXPECT_EQ(row[k], std::strtod(v, nullptr)) << j.header[k] << " at " << row[0];
+    }
+
+  std::string short_file;
+  for (const std::string& line : p.lines("j.csv")) short_file += line.substr(0, line.rfind(',')) + "\n";
+  p.write("j.csv", short_file);
+  std::filesystem::remove(p / "species.csv");
+  p.write("m.toml", mcm_names(scenario("[photolysis]\nmethod = \"file\"\nfile = \"j.csv\"\n" + mechanism, 8.0)));
+  const auto bad = p.run("run m.toml");
+  EXPECT_EQ(bad.status, 1);
+  const std::string missing = mcm.header.back();
+  EXPECT_NE(bad.err.find("m.toml: line 16: photolysis.file: j.csv: no column " + missing +
+                         " (wanted by photolysis channel " + missing + " of "),
+            std::string::npos)
+      << bad.err;
+  EXPECT_FALSE(std::filesystem::exists(p / "species.csv"));
+}
+
 TEST(EnvironmentRun, ScaledToTheObservedJ4EveryChannelFollowsIt) {
   ProgramDir p;
   // A measured J4 of 5e-3 s-1 all day (night values are not used).
@@ -290,8 +368,12 @@ TEST(EnvironmentRun, CloudCorrectionIsTheProgressLinesRatioBounded) {
     const double ratio = averad.at(i) / example_clear_sky_radiation(h);
     EXPECT_NEAR(f, std::clamp(ratio, 0.0, 1.5), 1e-14) << "hour " << h;
     EXPECT_NEAR(f, std::clamp(printed.at(i * 12), 0.0, 1.5), 1e-3) << "hour " << h;
-    if (h == 12.0) EXPECT_NEAR(f, 0.5, 1e-14);
-    if (h == 10.0) EXPECT_EQ(f, 1.5);
+    if (h == 12.0) {
+      EXPECT_NEAR(f, 0.5, 1e-14);
+    }
+    if (h == 10.0) {
+      EXPECT_EQ(f, 1.5);
+    }
     // Every channel alike.
     for (const char* channel : {"J1", "J2", "J6", "J11", "J54"})
       EXPECT_NEAR(cloud.values(channel)[i] / plain.values(channel)[i], f, 1e-14) << channel << " at " << h;
