@@ -437,6 +437,26 @@ TEST(ScenarioFile, EnvironmentAndPhotolysisRefusalsNameTheKey) {
     }
     EXPECT_EQ(got.rfind(message, 0), 0u) << toml << "\ngave: " << got;
   }
+  // A time series' own faults: after the key, the file, its line and column.
+  std::ofstream(dir.dir() / "word.csv") << "time_h,temperature_K\n0,290\n24,warm\n";
+  std::ofstream(dir.dir() / "wet.csv") << "time_h,relative_humidity\n0,50\n24,106\n";
+  const std::vector<std::pair<std::string, std::string>> in_files = {
+      {"negative.csv", "negative.csv: line 3: column 2 (pressure_Pa): expected a value of 0 or more, found -1"},
+      {"word.csv", "word.csv: line 3: column 2 (temperature_K): expected a number, found \"warm\""},
+      {"wet.csv", "wet.csv: line 3: relative_humidity: expected a relative humidity from 0 to 105 percent, found 106"},
+      {"empty.csv", "empty.csv: the file is empty"},
+      {"short.csv", "short.csv: column 2 (temperature_K) runs from 4 h (line 2) to 12 h (line 3); the run needs 5 h"},
+  };
+  for (const auto& [file, message] : in_files) {
+    std::string got = "accepted";
+    try {
+      parse_scenario("[environment]\nfile = \"" + file + "\"\n", "s.toml", dir.dir());
+    } catch (const ScenarioError& e) {
+      got = e.what();
+    }
+    EXPECT_EQ(got.rfind("s.toml: line 2: environment.file: ", 0), 0u) << got;
+    EXPECT_NE(got.find(message), std::string::npos) << got;
+  }
 }
 
 // A site by keys gives the sun's formulas their inputs: 15 July 2024 is day
