@@ -187,7 +187,11 @@ def test_toml_round_trip(tmp_path):
 
 def test_sections_of_the_site_environment_photolysis_and_families(tmp_path):
     (tmp_path / "met.csv").write_text("time_h,temperature_K,relative_humidity\n0,290,60\n48,292,70\n")
-    s = S(site={"latitude": 52.4, "longitude": -1.9, "date": "2024-07-15", "utc_offset_hours": 1},
+    # The records for the keys that read them (a family from_records, the
+    # cloud correction): [environment] gives the air, so without them the
+    # scenario is refused.
+    s = S(site={"latitude": 52.4, "longitude": -1.9, "date": "2024-07-15", "utc_offset_hours": 1,
+                "records": str(tmp_path / "records.txt")},
           environment={"file": str(tmp_path / "met.csv"), "pressure_Pa": 95020},
           photolysis={"method": "mcm", "cloud_correction": True},
           spin_up={"max_days": 5},
@@ -200,3 +204,5 @@ def test_sections_of_the_site_environment_photolysis_and_families(tmp_path):
     assert S.from_toml_text(s.to_toml()) == s
     with pytest.raises(boxmodel.ScenarioError, match="site.parameters: a parameter file and the site by keys"):
         s.site.parameters = "inputn"
+    with pytest.raises(boxmodel.ScenarioError, match="photolysis.cloud_correction: needs the site records"):
+        S(environment={"temperature_K": 290, "pressure_Pa": 95020}, photolysis={"cloud_correction": True})
