@@ -112,7 +112,7 @@ RO2 = CH3O2 ;
 TEST(FileDiagnostics, ListsAndHandSums) {
   const Mechanism m = read_mechanism_text(file_text, "small.fac");
   const DiagnosticLists d = file_diagnostics(m);
-  // Reactions are numbered as written (0-based here, from line 3).
+  // Reactions are numbered as written, from 1 (line 3).
   EXPECT_EQ(numbers(d.production), (std::vector<int>{8, 9}));  // CH3NO3 channel makes no NO2
   EXPECT_EQ(numbers(d.loss), (std::vector<int>{2, 4, 5, 6, 13}));
   EXPECT_EQ(numbers(d.oh_reactivity), (std::vector<int>{4, 6, 11, 12, 14}));
