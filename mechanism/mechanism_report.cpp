@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <vector>
 
+#include "mechanism/diagnostics.hpp"
 #include "mechanism/loop_kernels.hpp"
 
 namespace box {
@@ -54,6 +55,33 @@ std::string mechanism_check_report(const Mechanism& m, const MechanismAir& air,
            " among its products");
     }
   }
+
+  // The reactions the campaign diagnostics count (docs/diagnostics.md),
+  // found in the reaction structure: a chemist sees what is summed.
+  const diag::DiagnosticLists d = diag::file_diagnostics(m);
+  const auto reactions = [](const std::vector<diag::DiagnosticReaction>& list, const std::string& why) {
+    std::string s;
+    int count = 0;
+    for (const diag::DiagnosticReaction& r : list) {
+      if (!why.empty() && r.why != why) continue;
+      s += " R" + std::to_string(r.reaction + 1);
+      if (r.weight != 1.0) {
+        char w[32];
+        std::snprintf(w, sizeof w, "(%g)", r.weight);
+        s += w;
+      }
+      ++count;
+    }
+    return std::to_string(count) + (count == 1 ? " reaction" : " reactions") + (s.empty() ? "" : ":" + s);
+  };
+  line("diagnostics (docs/diagnostics.md), the reactions counted:");
+  line("  OH reactivity: " + reactions(d.oh_reactivity, ""));
+  std::string sum;
+  for (int s : d.ro2) sum += " " + m.species[static_cast<std::size_t>(s)];
+  line("  RO2 sum: " + std::to_string(d.ro2.size()) + " species" + (sum.empty() ? "" : ":" + sum));
+  for (const char* why : {"HO2 + NO", "RO2 + NO"}) line(std::string("  P(O3) ") + why + ": " + reactions(d.production, why));
+  for (const char* why : {"O1D + H2O", "O3 + HO", "O3 + HO2", "O3 + alkene", "NO2 + HO"})
+    line(std::string("  L(O3) ") + why + ": " + reactions(d.loss, why));
 
   RuntimeRates rates(m);
   rates.set_conditions(air, photolysis);

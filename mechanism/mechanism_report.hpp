@@ -3,7 +3,9 @@
 // run: the species, reactions, photolysis channels used, named
 // coefficients and RO2 members; warnings for declared species no reaction
 // uses, species produced but never lost and reactions whose products repeat
-// a reactant; and every reaction's rate coefficient at a given air state.
+// a reactant; the reactions the campaign diagnostics count
+// (mechanism/diagnostics.hpp), by term; and every reaction's rate
+// coefficient at a given air state.
 #include <span>
 #include <string>
 

@@ -5,7 +5,9 @@
 #include <cfenv>
 #include <cmath>
 #include <cstdio>
+#include <limits>
 
+#include "budget/intervals.hpp"
 #include "chemistry/builtin_photolysis.hpp"
 #include "chemistry/photolysis.hpp"
 #include "chemistry/unit_conversion.hpp"
@@ -14,7 +16,9 @@
 #include "common/reciprocals.hpp"
 #include "io/mechanism_file.hpp"
 #include "output/csv_writer.hpp"
+#include "output/diagnostics_writer.hpp"
 #include "output/netcdf_writer.hpp"
+#include "run/budget_recorder.hpp"
 #include "run/initial_state.hpp"
 #include "scenario/scenario.hpp"
 
@@ -93,9 +97,7 @@ void check_mechanism_scenario(const Scenario& s, const Mechanism& m) {
   if (s.output.species.kind == SpeciesSelection::Kind::list)
     for (const std::string& name : s.output.species.names) (void)file_species(m, name, file + ": output.species");
   if (s.output.budgets) (void)file_budget_species(s, m);
-  if (s.output.diagnostics)
-    throw InputError(file + ": output.diagnostics: the diagnostics are not yet written for a mechanism file (" +
-                     m.source + ")");
+  if (!s.output.families.empty()) (void)output_families(s.output.families, file, *budget::file_reactions(m));
   if (s.spin_up.enabled)
     throw InputError(file + ": [spin_up]: a spin-up is not yet run with a mechanism file (" + m.source + ")");
   for (const RateFactor& f : s.chemistry.rate_factors)
@@ -140,8 +142,9 @@ std::vector<std::unique_ptr<RunObserver>> file_sample_writers(const Scenario& sc
   if (o.wants(OutputFormat::csv))
     writers.push_back(std::make_unique<CsvSpeciesWriter>(o.dir, species, false,
                                                          o.units == ConcentrationUnit::molecules_cm3, names));
+  if (o.diagnostics) writers.push_back(std::make_unique<DiagnosticsWriter>(o.dir));
   if (o.wants(OutputFormat::netcdf))
-    writers.push_back(std::make_unique<NetcdfSpeciesWriter>(o.dir, species, false, false, names));
+    writers.push_back(std::make_unique<NetcdfSpeciesWriter>(o.dir, species, o.diagnostics, false, names));
   if (o.photolysis) writers.push_back(std::make_unique<CsvPhotolysisWriter>(o.dir));
   return writers;
 }
@@ -211,20 +214,47 @@ void FileBox::set_specified_light(const PhotolysisRates& rates) {
   for (std::size_t s = 0; s < channels.size(); ++s) j_[s] = *specified_channel_frequency(rates, channels[s]);
 }
 
-StepResult FileBox::advance(double dt, double t, double rho, double p, FileStepBudget* budget) {
+MechanismAir FileBox::air(double t, double rho, double p) const {
   using namespace unit_conversion;
   // Air as the built-in mechanism's step has it: M from the density,
   // water from its mass mixing ratio.
-  const double c_m = rho * dens2con_a;
   MechanismAir air;
   air.temp = t;
-  air.m = c_m;
+  air.m = rho * dens2con_a;
   air.h2o = moisture() * dens2con_w * rho;
   air.press = p / 100.0;
   // Relative humidity over liquid water (Magnus form, as the surface
   // layer's humidity is made).
   const double e_sat = 610.7 * std::exp(17.1536 * (t - 273.15) / (t - 38.33));
   air.rh = h2o_ * p / e_sat * 100.0;
+  return air;
+}
+
+const std::vector<double>& FileBox::coefficients_now(double t, double rho, double p, std::vector<double>& c) const {
+  const MechanismAir now = air(t, rho, p);
+  c.resize(x_.size());
+  for (std::size_t k = 0; k < x_.size(); ++k) c[k] = x_[k] * now.m;
+  if (!sample_rates_) {
+    sample_rates_.emplace(loaded_->mechanism);
+    sample_rates_->set_rate_factors(rate_factors_);
+  }
+  // Under held traps: a coefficient that is no number is the next step's
+  // error, said there with its reaction and line; until then it reads as
+  // NaN here, never as a plausible number.
+  std::fenv_t env;
+  std::feholdexcept(&env);
+  sample_rates_->set_conditions(now, j_);
+  if (sample_rates_->has_ro2_terms()) sample_rates_->update_ro2(c.data());
+  sample_k_ = sample_rates_->k();
+  for (double& k : sample_k_)
+    if (!(k >= 0.0) || !std::isfinite(k)) k = std::numeric_limits<double>::quiet_NaN();
+  std::fesetenv(&env);
+  return sample_k_;
+}
+
+StepResult FileBox::advance(double dt, double t, double rho, double p, FileStepBudget* budget) {
+  const MechanismAir air = this->air(t, rho, p);
+  const double c_m = air.m;
   for (std::size_t k = 0; k < x_.size(); ++k) y_[k] = std::max(x_[k], 0.0) * c_m;
   if (budget != nullptr) {
     budget->clipping.assign(x_.size(), 0.0);

@@ -185,6 +185,15 @@ class FileBox {
   // to it; the species follow the same path, bit for bit.
   StepResult advance(double dt, double t, double rho, double p, FileStepBudget* budget = nullptr);
 
+  // The rate coefficients in force for the air of a step at `t`, `rho`,
+  // `p` (as advance() takes them), the frequencies set last and the
+  // species now (their RO2 sum), one per reaction in file order with the
+  // rate factors applied; the species' number densities go to `c`. For the
+  // diagnostics at an output time: the integration's own coefficients are
+  // not touched. A coefficient that is no finite number of 0 or more is NaN
+  // (advance() says which).
+  const std::vector<double>& coefficients_now(double t, double rho, double p, std::vector<double>& c) const;
+
   const RuntimeMechanismSystem& system() const { return system_; }
   // The scenario's emissions, deposition or dilution are integrated.
   bool open() const { return open_; }
@@ -196,6 +205,8 @@ class FileBox {
   void set_emission_factor(double factor) { emission_factor_ = factor; }
 
  private:
+  MechanismAir air(double t, double rho, double p) const;
+
   std::shared_ptr<const LoadedMechanism> loaded_;
   RuntimeMechanismSystem system_;
   Rosenbrock<RuntimeMechanismSystem> integrator_;
@@ -217,6 +228,9 @@ class FileBox {
   ProcessIntegrals processes_;
   OpenFileSystem open_system_{system_, source_, loss_, exchange_};
   Rosenbrock<OpenFileSystem> open_integrator_;
+  // The coefficients of coefficients_now(), apart from the integration's.
+  mutable std::optional<RuntimeRates> sample_rates_;
+  mutable std::vector<double> sample_k_;
 };
 
 }  // namespace box

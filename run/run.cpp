@@ -274,7 +274,8 @@ void Run::start() {
                      output_families(scenario_.output.families, scenario_.source));
     add_observer(budgets_->take_observer());
   }
-  if (scenario_.output.diagnostics) diagnostics_.emplace(step_settings(scenario_).rate_factors);
+  if (scenario_.output.diagnostics && file_) diagnostics_.emplace(file_->mechanism());
+  else if (scenario_.output.diagnostics) diagnostics_.emplace(step_settings(scenario_).rate_factors);
   for (StepObserver* o : step_observers_) o->started(view());
   {
     RunDescription& d = description_;
@@ -380,9 +381,15 @@ void Run::sample_now(double coszen) {
   s.coszen = coszen;
   s.mole_fraction = mole_fractions();
   s.day = day_;
-  if (diagnostics_)
+  if (diagnostics_ && file_) {
+    std::vector<double> c;
+    const std::vector<double>& k = file_->coefficients_now(tt_, rho_phy_, pp_, c);
+    s.diagnostics = diagnostics_->evaluate(c, k, rho_phy_ * unit_conversion::dens2con_a,
+                                           budgets_ ? &budgets_->files().open_interval() : nullptr, s.time_h);
+  } else if (diagnostics_) {
     s.diagnostics = diagnostics_->evaluate(box_.mole_fractions(), tt_, rho_phy_ * unit_conversion::dens2con_a, box_.photolysis(),
                                      budgets_ ? &budgets_->files().open_interval() : nullptr, s.time_h);
+  }
   if (scenario_.output.photolysis) {
     if (file_) {
       s.photolysis = file_->photolysis();

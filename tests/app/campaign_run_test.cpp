@@ -12,6 +12,7 @@
 #include <set>
 #include <sstream>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "chemistry/unit_conversion.hpp"
@@ -48,6 +49,19 @@ double at_time(const CsvTable& csv, const std::string& column, double t) {
   for (std::size_t i = 0; i < times.size(); ++i)
     if (std::abs(times[i] - t) < 1e-9) return csv.values(column)[i];
   throw std::runtime_error("no output at " + std::to_string(t));
+}
+
+// P(O3) - L(O3) and P(O3) + L(O3) of diagnostics.csv over the run (ppb):
+// each row's interval means times the interval's hours.
+std::pair<double, double> ozone_over_the_run(const CsvTable& diag) {
+  const auto times = diag.values("time_h");
+  double p_minus_l = 0.0, p_plus_l = 0.0;
+  for (std::size_t i = 1; i < times.size(); ++i) {
+    const double hours = times[i] - times[i - 1];
+    p_minus_l += (diag.values("p_o3")[i] - diag.values("l_o3")[i]) * hours;
+    p_plus_l += (diag.values("p_o3")[i] + diag.values("l_o3")[i]) * hours;
+  }
+  return {p_minus_l, p_plus_l};
 }
 
 // Every budget of budgets.csv (species and families) closes: its net row is
@@ -208,13 +222,7 @@ TEST(CampaignRun, DiagnosticsOfTheConstrainedDay) {
   EXPECT_NEAR(at_time(diag, "oh_reactivity", 12.0), hand, 1e-6 * hand);
 
   // Over the day: P - L against the Ox family's budget rows.
-  const auto times = diag.values("time_h");
-  double p_minus_l = 0.0, p_plus_l = 0.0;
-  for (std::size_t i = 1; i < times.size(); ++i) {
-    const double hours = times[i] - times[i - 1];
-    p_minus_l += (diag.values("p_o3")[i] - diag.values("l_o3")[i]) * hours;
-    p_plus_l += (diag.values("p_o3")[i] + diag.values("l_o3")[i]) * hours;
-  }
+  const auto [p_minus_l, p_plus_l] = ozone_over_the_run(diag);
   std::set<std::string> listed;
   for (const char* table : {"P(O3)", "L(O3)"})
     for (int n : documented_reactions(table)) listed.insert("R" + std::to_string(n));
@@ -234,6 +242,102 @@ TEST(CampaignRun, DiagnosticsOfTheConstrainedDay) {
     return at_time(csv, name, t);
   };
   expect_budgets_close(budgets, value, {"O3", "NO", "NO2", "HO", "HO2", "BRO", "Ox"});
+}
+
+// The diagnostics of a mechanism file: the shipped MCM isoprene subset
+// through a sunlit day, with the Ox family named as a chemist might type it
+// (O3P is the MCM's O). The reactions counted are those `boxmodel mechanism
+// check` lists. OH reactivity and the RO2 sum at noon are hand sums over the
+// species and the coefficients the check prints for the noon record's air,
+// the OH reactions picked from the equations here; P(O3) - L(O3) over the
+// day is the Ox family's change by the listed reactions: each moves Ox by
+// one (the MCM's RO2 + NO makes one NO2, its nitrate channels are reactions
+// of their own, its ozonolyses give back no O or NO2), but for the
+// nitrooxy acyl peroxy radicals' RO2 + NO = 2 NO2, which P(O3) counts for
+// the one NO turned into NO2 and the family for both.
+TEST(CampaignRun, DiagnosticsOfAMechanismFile) {
+  ProgramDir p;
+  const std::string file =
+      (fs::path(BOXMODEL_SOURCE_DIR) / "tests" / "data" / "mcm" / "mcm331-isoprene.fac").generic_string();
+  p.write("s.toml", "[chemistry]\nmechanism = \"" + file +
+                        "\"\n[initial]\nO3 = 30.0\nNO = 1.0\nNO2 = 5.0\nC5H8 = 2.0\n[output]\n"
+                        "formats = [\"csv\", \"netcdf\"]\nspecies = \"all\"\ndiagnostics = true\nbudgets = true\n"
+                        "families = { Ox = [\"o3\", \"No2\", \"O\", \"o1d\"] }\n");
+  const ProgramResult r = p.run("run s.toml");
+  ASSERT_EQ(r.status, 0) << r.err;
+  const CsvTable diag = read_csv(p / "diagnostics.csv");
+  EXPECT_EQ(diag.header, (std::vector<std::string>{"time_h", "oh_reactivity", "ro2", "p_o3", "l_o3"}));
+  const CsvTable csv = read_csv(p / "species.csv");
+  ASSERT_EQ(diag.values("time_h"), csv.values("time_h"));
+#ifdef BOXMODEL_HAVE_NETCDF
+  {
+    int ncid = -1, var = -1;
+    ASSERT_EQ(nc_open((p / "species.nc").c_str(), NC_NOWRITE, &ncid), NC_NOERR);
+    EXPECT_EQ(nc_inq_varid(ncid, "oh_reactivity", &var), NC_NOERR);
+    std::vector<double> oh(diag.rows.size());
+    EXPECT_EQ(nc_get_var_double(ncid, var, oh.data()), NC_NOERR);
+    nc_close(ncid);
+    EXPECT_EQ(oh, diag.values("oh_reactivity"));
+  }
+#endif
+
+  const Record noon = example_records(p).at(7);
+  const double c_m = noon.pp / (noon.tt * 287.058) * unit_conversion::dens2con_a;
+  std::ostringstream args;
+  args.precision(17);
+  args << "mechanism check '" << file << "' --temp " << noon.tt << " --cm " << c_m;
+  const ProgramResult check = p.run(args.str());
+  ASSERT_EQ(check.status, 0) << check.err;
+  double hand = 0.0;
+  int terms = 0;
+  std::vector<std::string> ro2;
+  std::set<int> listed;  // the reactions of P(O3) and L(O3)
+  std::set<int> two_no2;  // the reactions that make 2 NO2
+  const std::regex rate(R"(^R(\d+) (\S+)  (.+?) =( .*)?  : .*$)"), counted(R"( R(\d+))");
+  for (const std::string& l : text_lines(check.out)) {
+    std::smatch m;
+    if (l.rfind("RO2 members: ", 0) == 0) {  // the file's own list
+      std::istringstream words(l.substr(l.find(':', 13) + 1));
+      for (std::string w; words >> w;) ro2.push_back(w);
+    } else if (l.rfind("  P(O3) ", 0) == 0 || l.rfind("  L(O3) ", 0) == 0) {
+      for (auto it = std::sregex_iterator(l.begin(), l.end(), counted); it != std::sregex_iterator(); ++it)
+        listed.insert(std::stoi((*it)[1]));
+    } else if (std::regex_match(l, m, rate)) {
+      if ((m[4].str() + " ").find(" 2 NO2 ") != std::string::npos) two_no2.insert(std::stoi(m[1]));
+      std::vector<std::string> reactants;
+      std::istringstream words(m[3].str());
+      for (std::string w; words >> w;)
+        if (w != "+") reactants.push_back(w);
+      if (std::count(reactants.begin(), reactants.end(), "OH") != 1 || reactants.size() > 2) continue;
+      const std::string x = reactants[0] == "OH" ? reactants.back() : reactants[0];
+      hand += std::stod(m[2]) * (reactants.size() == 1 ? 1.0 : at_time(csv, x, 12.0) * 1e-9 * c_m);
+      ++terms;
+    }
+  }
+  EXPECT_NE(check.out.find("\n  OH reactivity: " + std::to_string(terms) + " reactions: R"), std::string::npos);
+  EXPECT_GT(terms, 100);
+  EXPECT_NEAR(at_time(diag, "oh_reactivity", 12.0), hand, 1e-6 * hand);
+  EXPECT_GT(ro2.size(), 100u);
+  double ro2_sum = 0.0;
+  for (const std::string& name : ro2) ro2_sum += at_time(csv, name, 12.0);
+  EXPECT_GT(ro2_sum, 0.0);
+  EXPECT_NEAR(at_time(diag, "ro2", 12.0), ro2_sum, 1e-12 * ro2_sum);
+
+  const auto [p_minus_l, p_plus_l] = ozone_over_the_run(diag);
+  double ox_listed = 0.0;
+  const std::vector<BudgetLine> budgets = read_budgets(p / "budgets.csv");
+  for (const BudgetLine& b : budgets) {
+    if (b.species != "Ox" || b.term.empty() || b.term[0] != 'R') continue;
+    const int n = std::stoi(b.term.substr(1));
+    if (listed.count(n)) ox_listed += (b.production - b.loss) / (two_no2.count(n) ? 2.0 : 1.0);
+  }
+  EXPECT_GT(p_plus_l, 10.0);
+  EXPECT_NEAR(p_minus_l, ox_listed, 1e-9 * p_plus_l);
+  const auto value = [&](const std::string& name, double t) {
+    if (name == "Ox") return at_time(csv, "O3", t) + at_time(csv, "NO2", t) + at_time(csv, "O", t) + at_time(csv, "O1D", t);
+    return at_time(csv, name, t);
+  };
+  expect_budgets_close(budgets, value, {"O3", "NO", "NO2", "OH", "HO2", "Ox"});
 }
 
 // The two-day example's site and records, 24 hours from midnight, diluted

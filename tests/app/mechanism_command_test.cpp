@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "chemistry/builtin_mechanism_file.hpp"
+#include "mechanism/diagnostics.hpp"
 
 namespace {
 
@@ -79,6 +80,34 @@ TEST_F(MechanismCommand, ExportedFileCheckedAndItsRatesListed) {
   EXPECT_NE(out_.find("rate coefficients at TEMP = 2.500000e+02 K, M = 1.200000e+19 cm-3"), std::string::npos);
   EXPECT_NE(out_.find("\nR27 "), std::string::npos);
   EXPECT_NE(out_.find("O3P = O3  : 6D-34*M*(TEMP/300)**(-2.3)*M"), std::string::npos);
+
+  // The reactions the diagnostics count, found in the file as read, are
+  // those found in the compiled table (docs/diagnostics.md prints them),
+  // reaction for reaction; P(O3) has HO2 + NO alone, the file having no
+  // RO2 list.
+  const auto counted = [&](const std::string& head) {
+    std::vector<int> n;
+    const auto at = out_.find("\n" + head);
+    EXPECT_NE(at, std::string::npos) << head;
+    const std::string l = out_.substr(at + 1, out_.find('\n', at + 1) - at - 1);
+    static const std::regex reaction(" R([0-9]+)");
+    for (auto it = std::sregex_iterator(l.begin(), l.end(), reaction); it != std::sregex_iterator(); ++it)
+      n.push_back(std::stoi((*it)[1]));
+    return n;
+  };
+  const box::diag::DiagnosticLists compiled = box::diag::builtin_diagnostics();
+  const auto numbers = [](const std::vector<box::diag::DiagnosticReaction>& list, const std::string& why) {
+    std::vector<int> n;
+    for (const box::diag::DiagnosticReaction& r : list)
+      if (why.empty() || r.why == why) n.push_back(r.reaction + 1);
+    return n;
+  };
+  EXPECT_EQ(counted("  OH reactivity: "), numbers(compiled.oh_reactivity, ""));
+  EXPECT_EQ(counted("  OH reactivity: ").size(), 43u);
+  for (const char* why : {"O1D + H2O", "O3 + HO", "O3 + HO2", "O3 + alkene", "NO2 + HO"})
+    EXPECT_EQ(counted("  L(O3) " + std::string(why) + ": "), numbers(compiled.loss, why)) << why;
+  EXPECT_EQ(counted("  P(O3) HO2 + NO: "), std::vector<int>{44});
+  EXPECT_EQ(counted("  P(O3) RO2 + NO: "), std::vector<int>{});
 
   // boxmodel-rates on the file: every reaction without M or H2O as a
   // reactant has the built-in listing's coefficient to the digit.

@@ -12,6 +12,7 @@
 
 #include "io/mechanism_file.hpp"
 #include "mechanism/diagnostics.hpp"
+#include "mechanism/mechanism_report.hpp"
 #include "mechanism/parameters.hpp"
 #include "mechanism/runtime_mechanism.hpp"
 
@@ -111,13 +112,26 @@ RO2 = CH3O2 ;
 TEST(FileDiagnostics, ListsAndHandSums) {
   const Mechanism m = read_mechanism_text(file_text, "small.fac");
   const DiagnosticLists d = file_diagnostics(m);
-  // Reactions are numbered as written (0-based here, from line 3).
+  // Reactions are numbered as written, from 1 (line 3).
   EXPECT_EQ(numbers(d.production), (std::vector<int>{8, 9}));  // CH3NO3 channel makes no NO2
   EXPECT_EQ(numbers(d.loss), (std::vector<int>{2, 4, 5, 6, 13}));
   EXPECT_EQ(numbers(d.oh_reactivity), (std::vector<int>{4, 6, 11, 12, 14}));
   ASSERT_EQ(d.ro2.size(), 1u);
   EXPECT_EQ(d.species[static_cast<std::size_t>(d.ro2[0])], "CH3O2");
   ASSERT_EQ(d.peroxy.size(), 2u);
+  // `boxmodel mechanism check` prints the same lists by term.
+  const std::string report = mechanism_check_report(m, MechanismAir{});
+  const std::string section = "diagnostics (docs/diagnostics.md), the reactions counted:\n"
+                              "  OH reactivity: 5 reactions: R4 R6 R11 R12 R14\n"
+                              "  RO2 sum: 1 species: CH3O2\n"
+                              "  P(O3) HO2 + NO: 1 reaction: R8\n"
+                              "  P(O3) RO2 + NO: 1 reaction: R9\n"
+                              "  L(O3) O1D + H2O: 1 reaction: R2\n"
+                              "  L(O3) O3 + HO: 1 reaction: R4\n"
+                              "  L(O3) O3 + HO2: 1 reaction: R5\n"
+                              "  L(O3) O3 + alkene: 1 reaction: R13\n"
+                              "  L(O3) NO2 + HO: 1 reaction: R6\n";
+  EXPECT_NE(report.find(section), std::string::npos) << report;
   // One time, worked by hand: air 2.5e19 cm-3; ppb = 2.5e10 cm-3.
   const double ppb = 2.5e10, air = 2.5e19;
   std::vector<double> c(static_cast<std::size_t>(m.species_count()), 0.0);

@@ -337,19 +337,23 @@ def test_spin_up_days_in_the_attributes_and_not_converged_is_a_warning(tmp_path)
 
 def test_a_mechanism_file_runs_as_the_program_runs_it(day_dir):
     """Scenario(chemistry={"mechanism": path}) runs the file: its species by
-    their names, the same bits as `boxmodel run` of the same scenario."""
+    their names and its diagnostics, the same bits as `boxmodel run` of the
+    same scenario."""
     fac = SOURCE / "tests" / "data" / "mcm" / "mcm331-isoprene.fac"
     keys = {"time": {"start_hour": 8.0, "hours": 4}, "chemistry": {"mechanism": str(fac)},
-            "initial": {"O3": 30.0, "NO2": 5.0, "C5H8": 2.0}}
+            "initial": {"O3": 30.0, "NO2": 5.0, "C5H8": 2.0}, "output": {"diagnostics": True}}
     s = boxmodel.Scenario(site={"parameters": str(day_dir / "inputn"), "records": str(day_dir / SITE_FILE)}, **keys)
     ds = boxmodel.run(s)
-    assert len(ds.data_vars) == 610 + 3 and "C5H8" in ds.data_vars and "OH" in ds.data_vars
+    assert len(ds.data_vars) == 610 + 3 + 4 and "C5H8" in ds.data_vars and "OH" in ds.data_vars
     assert ds["C5H8"].values[0] == 2.0 / 1e9 and ds["C5H8"].values[-1] < 0.2 * ds["C5H8"].values[0]
     write_scenario(day_dir, f'[time]\nstart_hour = 8.0\nhours = 4\n[chemistry]\nmechanism = "{fac}"\n'
                             '[initial]\nO3 = 30.0\nNO2 = 5.0\nC5H8 = 2.0\n'
-                            '[output]\nformats = ["csv"]\nspecies = ["C5H8", "OH", "O3"]\n')
+                            '[output]\nformats = ["csv"]\nspecies = ["C5H8", "OH", "O3"]\ndiagnostics = true\n')
     r = run_cli("run", "run.toml", cwd=day_dir)
     assert r.returncode == 0, r.stderr
     csv = pd.read_csv(day_dir / "species.csv", float_precision="round_trip")
     for name in ("C5H8", "OH", "O3"):
         assert list(csv[name]) == list(ds[name].values * 1e9), name
+    diag = pd.read_csv(day_dir / "diagnostics.csv", float_precision="round_trip")
+    assert list(diag["oh_reactivity"]) == list(ds["oh_reactivity"].values) and diag["oh_reactivity"].min() > 0.0
+    np.testing.assert_allclose(ds["p_o3"].values * 3.6e12, diag["p_o3"].values, rtol=1e-14)
