@@ -193,7 +193,8 @@ TEST(MechanismRun, HeldSpeciesAndFamiliesFollowTheObservations) {
     const double total = builtin_no[i] + builtin_no2[i];
     EXPECT_NEAR(no[i] + no2[i], total, 1e-12 * total) << t[i];
   }
-  EXPECT_GT(std::abs(no[24] / no2[24] - builtin_no[24] / builtin_no2[24]), 0.01 * no[24] / no2[24]);
+  // The split is the chemistry's, kept by the scaling: it moves with the light.
+  EXPECT_GT(std::abs((no[12] / no2[12]) / (no[48] / no2[48]) - 1.0), 0.1);
 
   std::map<std::string, int> nets;
   std::map<std::string, double> constraint;
