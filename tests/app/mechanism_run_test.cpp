@@ -157,6 +157,24 @@ TEST(MechanismRun, EmissionDepositionAndDilutionFollowTheirClosedForms) {
   }
 }
 
+// [environment] water is the H2O of a file's rate expressions: A decays at
+// k = 1e-21 [H2O], A = 10 exp(-k t) ppb. The model's conversions between
+// mole fraction and number density (their molar masses of air and water)
+// agree to half a percent; the surface layer's water, unused, would make k
+// nearly six times as fast.
+TEST(MechanismRun, EnvironmentWaterIsTheRatesWater) {
+  ProgramDir p;
+  p.write("h.fac", "VARIABLE A B ;\n% 1.0D-21*H2O : A = B ;\n");
+  p.write("h.toml", site_keys() + "[environment]\nh2o_molecules_cm3 = 1e17\n[time]\nhours = 2\n[initial]\nA = 10\n"
+                                  "[chemistry]\nmechanism = \"h.fac\"\nrtol = 1e-8\n[output]\nformats = [\"csv\"]\n");
+  const auto r = p.run("run h.toml");
+  ASSERT_EQ(r.status, 0) << r.err;
+  const std::vector<double> a = read_csv(p / "species.csv").values("A");
+  ASSERT_EQ(a.size(), 3u);
+  for (std::size_t n = 1; n < a.size(); ++n)
+    EXPECT_NEAR(std::log(10.0 / a[n]) / (3600.0 * static_cast<double>(n)), 1e-4, 1e-6) << n;
+}
+
 // Species held with a file as with the built-in mechanism: O3 held to an
 // observation file (and deposited), NOx held as a family to the site
 // records' NO + NO2 (the file's NO and NO2 found by the records' names). At
