@@ -101,7 +101,13 @@ double ObservationTable::value_ppb(const ObservationColumn& column, double t,
 ObservationTable read_observations(const std::filesystem::path& path,
                                    std::span<const std::string> species,
                                    const ValueSource& selection,
-                                   std::span<const std::string> totals) {
+                                   std::span<const std::string> totals,
+                                   const ColumnSpecies* naming) {
+  const auto index_of = [&](std::string_view name) {
+    if (naming != nullptr) return naming->index(name);
+    const int index = species_index(name);
+    return index == ind_m ? 0 : index;
+  };
   ObservationTable table;
   table.file = path.string();
   const Reader reader(table.file);
@@ -137,13 +143,14 @@ ObservationTable read_observations(const std::filesystem::path& path,
           all.push_back({std::string(cells[c]), 0, {}});
           continue;
         }
-        const int index = species_index(cells[c]);
-        if (index == 0 || index == ind_m)
-          reader.fail(line, column + ": \"" + std::string(cells[c]) +
-                                "\" is no species of the mechanism");
+        const int index = index_of(cells[c]);
+        if (index == 0)
+          reader.fail(line, column + ": " + (naming != nullptr ? naming->unknown(cells[c])
+                                                               : "\"" + std::string(cells[c]) +
+                                                                     "\" is no species of the mechanism"));
         for (const ObservationColumn& seen : all)
           if (seen.index != 0 && seen.index == index) reader.fail(line, column + ": " + seen.species + " a second time");
-        all.push_back({std::string(species_name(index)), index, {}});
+        all.push_back({naming != nullptr ? naming->name(index) : std::string(species_name(index)), index, {}});
       }
       continue;
     }
@@ -181,7 +188,7 @@ ObservationTable read_observations(const std::filesystem::path& path,
     return table;
   }
   for (const std::string& name : species) {
-    const int index = species_index(name);
+    const int index = index_of(name);
     const auto found = std::find_if(all.begin(), all.end(), [&](const ObservationColumn& c) {
       return index != 0 && c.index == index;
     });

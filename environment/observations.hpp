@@ -4,6 +4,7 @@
 // run's clock, values in ppb), and their interpolation in time.
 #include <cstddef>
 #include <filesystem>
+#include <functional>
 #include <optional>
 #include <span>
 #include <string>
@@ -28,8 +29,8 @@ std::optional<double> interpolate(std::span<const double> times, std::span<const
                                   double t, Interpolation mode);
 
 struct ObservationColumn {
-  std::string species;  // the mechanism's name, upper case
-  int index = 0;        // mechanism species (1..78, or 79 for H2O)
+  std::string species;  // the mechanism's name (upper case for the built-in one)
+  int index = 0;        // mechanism species (built-in: 1..78, or 79 for H2O)
   std::vector<double> ppb;
 };
 
@@ -54,6 +55,16 @@ struct ObservationTable {
   double value_ppb(const ObservationColumn& column, double time_h, Interpolation mode) const;
 };
 
+// How the columns' names are matched to a mechanism's species: the 1-based
+// species of a name (0: none), the mechanism's own spelling of it, and the
+// words that say a column names none ("\"X\" is no species of the
+// mechanism"). Unset: the built-in mechanism's names (M is no column).
+struct ColumnSpecies {
+  std::function<int(std::string_view)> index;
+  std::function<std::string(int)> name;
+  std::function<std::string(std::string_view)> unknown;
+};
+
 // Reads an observation file. `species` selects the columns kept, in that
 // order (all of the file's, in its order, when empty); a selected species
 // missing from the file is an error naming `selection` and the file.
@@ -62,10 +73,12 @@ struct ObservationTable {
 // not a finite non-negative number, times not strictly increasing, no
 // records. `totals` names columns that are no species but observed totals
 // (of the families held to them), kept apart in `totals`; a name missing
-// from the file is an error too.
+// from the file is an error too. Columns name species of `naming` (the
+// built-in mechanism's when null).
 ObservationTable read_observations(const std::filesystem::path& file,
                                    std::span<const std::string> species = {},
                                    const ValueSource& selection = {},
-                                   std::span<const std::string> totals = {});
+                                   std::span<const std::string> totals = {},
+                                   const ColumnSpecies* naming = nullptr);
 
 }  // namespace box

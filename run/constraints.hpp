@@ -35,7 +35,7 @@ class Constraints {
     const auto from = [&](const ObservationTable& table, bool records) {
       for (const ObservationColumn& c : table.columns) {
         const double value = table.value_ppb(c, time_h, field_->interpolation);
-        set(c.index, c.index == ind_h2o && records ? water_mole_fraction(value) : value / 1e9);
+        set(c.index, c.index == field_->water && records ? water_mole_fraction(value) : value / 1e9);
       }
     };
     from(field_->records, true);

@@ -1,9 +1,11 @@
 #include "run/field_plan.hpp"
 
 #include <algorithm>
+#include <cctype>
 
 #include "common/one_based.hpp"
 #include "mechanism/species_lookup.hpp"
+#include "run/file_box.hpp"
 #include "run/open_box_setup.hpp"
 #include "common/reciprocals.hpp"
 
@@ -30,9 +32,36 @@ double water_mole_fraction(double q2) {
   return q2 / (18.0 * moles_per_gram_air);
 }
 
-FieldPlan prepare_field(const Scenario& scenario, const std::vector<SiteRecord>& records) {
+FieldPlan prepare_field(const Scenario& scenario, const std::vector<SiteRecord>& records, const Mechanism* file) {
   const FieldSettings& f = scenario.field;
   FieldPlan plan;
+  // The held species a name gives: the built-in mechanism's, or the file's
+  // (water, when the file has no H2O species, is the box's own).
+  const auto is_water = [](std::string_view name) {
+    return name.size() == 3 && std::toupper(static_cast<unsigned char>(name[0])) == 'H' && name[1] == '2' &&
+           std::toupper(static_cast<unsigned char>(name[2])) == 'O';
+  };
+  const auto species = [&](std::string_view name, const std::string& where) {
+    if (file == nullptr) return find_species(name).value_or(0);
+    if (is_water(name) && !file->find_species(name)) return file->species_count() + 1;
+    return file_species(*file, name, where);
+  };
+  const auto name_of = [&](int index) {
+    if (file == nullptr) return std::string(species_name(index));
+    return index > file->species_count() ? std::string("H2O") : file->species[static_cast<std::size_t>(index - 1)];
+  };
+  ColumnSpecies naming;
+  if (file != nullptr) {
+    plan.water = species("H2O", "");
+    naming.index = [&](std::string_view name) {
+      return file->find_species(name) || is_water(name) ? species(name, "") : 0;
+    };
+    naming.name = name_of;
+    naming.unknown = [&](std::string_view name) { return no_file_species(*file, name); };
+  }
+  // The records observe the built-in mechanism's names: a species of a
+  // file is observed under its own name.
+  const auto observed_as = [](const std::string& name) { return find_species(name).value_or(0); };
   plan.interpolation = f.interpolation;
   plan.profile = f.emission_profile;
   ExchangeSettings exchange = f.exchange;
@@ -64,32 +93,54 @@ FieldPlan prepare_field(const Scenario& scenario, const std::vector<SiteRecord>&
       plan.records.line.push_back(0);
     }
   }
+  // Each held species once, with where it is held.
+  std::vector<NamedSpecies> held;
   for (const NamedSpecies& h : f.from_records) {
-    const int index = find_species(h.species).value_or(0);
-    ObservationColumn c = record_column({{index, 1.0}});
-    c.index = index;
-    c.species = std::string(species_name(index));
+    ObservationColumn c = record_column({{observed_as(h.species), 1.0}});
+    c.index = species(h.species, h.source.describe());
+    c.species = name_of(c.index);
     plan.records.columns.push_back(std::move(c));
     exchange.held.push_back(h);
+    held.push_back(h);
+    plan.held.push_back(plan.records.columns.back().index);
   }
   if (f.observations) {
     std::vector<std::string> totals;
     for (const FamilyConstraint& c : f.families)
       if (!c.file_column.empty()) totals.push_back(c.file_column);
-    plan.file = read_observations(*f.observations, f.observation_species, f.observation_species_source, totals);
+    plan.file = read_observations(*f.observations, f.observation_species, f.observation_species_source, totals,
+                                  file != nullptr ? &naming : nullptr);
     plan.file->require_covers(start, end);
-    for (const ObservationColumn& c : plan.file->columns)
+    for (const ObservationColumn& c : plan.file->columns) {
       exchange.held.push_back({c.species, f.observations_source});
+      held.push_back({c.species, f.observations_source});
+      plan.held.push_back(c.index);
+    }
   }
+  std::vector<std::pair<int, std::string>> scaled;  // family members, with their family
   for (const FamilyConstraint& c : f.families) {
     FamilyHold hold;
     hold.name = c.name;
-    for (const FamilyMember& m : c.members) hold.members.emplace_back(find_species(m.species).value_or(0), m.weight);
+    std::vector<std::pair<int, double>> observed;  // the members as the records name them
+    for (const FamilyMember& m : c.members) {
+      const int k = species(m.species, c.source.describe());
+      for (std::size_t h = 0; h < plan.held.size(); ++h)
+        if (plan.held[h] == k)
+          throw PhysicsInputError(c.source.describe() + ": " + m.species + " is also held individually (" +
+                                  held[h].source.describe() + "); hold it one way");
+      for (const auto& [other, family] : scaled)
+        if (other == k)
+          throw PhysicsInputError(c.source.describe() + ": " + m.species + " is a member of family " + family +
+                                  " too; a species can be scaled by one family only");
+      scaled.emplace_back(k, c.name);
+      hold.members.emplace_back(k, m.weight);
+      observed.emplace_back(observed_as(m.species), m.weight);
+    }
     if (c.from_records) {
       hold.total.file = plan.records.file;
       hold.total.time_h = plan.records.time_h;
       hold.total.line = plan.records.line;
-      ObservationColumn total = record_column(hold.members);
+      ObservationColumn total = record_column(observed);
       total.species = c.name;
       hold.total.columns.push_back(std::move(total));
     } else {
@@ -101,7 +152,17 @@ FieldPlan prepare_field(const Scenario& scenario, const std::vector<SiteRecord>&
     }
     plan.families.push_back(std::move(hold));
   }
-  plan.box = build_open_box(exchange);
+  if (file == nullptr) {
+    plan.box = build_open_box(exchange);
+    return plan;
+  }
+  // A held species does not move within a step: what an emission brought
+  // would be lost unseen.
+  for (const SpeciesSetting& e : f.exchange.emissions)
+    for (std::size_t h = 0; h < plan.held.size(); ++h)
+      if (plan.held[h] == species(e.species, e.source.describe()))
+        throw PhysicsInputError(held[h].source.describe() + ": " + held[h].species +
+                                " is held to observations and also emitted (" + e.source.describe() + ")");
   return plan;
 }
 

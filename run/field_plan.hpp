@@ -32,15 +32,26 @@ struct FieldPlan {
   Interpolation interpolation = Interpolation::linear;
   EmissionProfile profile = EmissionProfile::constant;
   std::vector<FamilyHold> families;
+  // The species held individually (1-based), the records' then the file's.
+  std::vector<int> held;
+  // The held index that is water (its records' value is q2): the built-in
+  // H2O, or a file's H2O species, or one past a file's species for the
+  // box's own water.
+  int water = ind_h2o;
 
   bool constrained() const { return !records.columns.empty() || file.has_value() || !families.empty(); }
 };
 
+struct Mechanism;
+
 // Builds the plan from the scenario and the site's records (all read
 // before): observation files read and checked to cover the run, the open
 // box's terms converted and checked. Throws InputError naming file, line
-// and key.
-FieldPlan prepare_field(const Scenario& scenario, const std::vector<SiteRecord>& records);
+// and key. With `file`, a mechanism read from a file, the species are its
+// own, found by name (the records' O3 is the file's O3), and the open box
+// is left to its box.
+FieldPlan prepare_field(const Scenario& scenario, const std::vector<SiteRecord>& records,
+                        const Mechanism* file = nullptr);
 
 // The mole fraction (mol mol-1) to hold the driver's H2O slot at so that
 // the step's water vapour mass mixing ratio is `q2` (kg/kg).

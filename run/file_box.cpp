@@ -56,13 +56,17 @@ std::shared_ptr<const LoadedMechanism> load_mechanism(const std::filesystem::pat
   return loaded;
 }
 
-int file_species(const Mechanism& m, std::string_view name, const std::string& where) {
-  if (const auto k = m.find_species(name)) return *k + 1;
-  std::string what = where + ": no species \"" + std::string(name) + "\" in mechanism " + m.source;
+std::string no_file_species(const Mechanism& m, std::string_view name) {
+  std::string what = "no species \"" + std::string(name) + "\" in mechanism " + m.source;
   const std::vector<std::string_view> names(m.species.begin(), m.species.end());
   const auto close = closest_names(name, names);
   if (!close.empty()) what += " (close: " + joined(close) + ")";
-  throw InputError(what);
+  return what;
+}
+
+int file_species(const Mechanism& m, std::string_view name, const std::string& where) {
+  if (const auto k = m.find_species(name)) return *k + 1;
+  throw InputError(where + ": " + no_file_species(m, name));
 }
 
 void check_mechanism_scenario(const Scenario& s, const Mechanism& m) {
@@ -70,9 +74,13 @@ void check_mechanism_scenario(const Scenario& s, const Mechanism& m) {
   if (s.output.wants(OutputFormat::table))
     throw InputError(file + ": output.formats: \"table\" is the built-in mechanism's species table; mechanism " +
                      m.source + " is written as \"csv\" or \"netcdf\"");
-  if (s.field.constrained())
-    throw InputError(file + ": species held to observations ([constraints]) are not yet run with a mechanism "
-                            "file (" + m.source + ")");
+  // Species held to the records and the families' members by the file's
+  // names (water is the box's own when the file has no H2O); the
+  // observation file's columns are matched when it is read.
+  for (const NamedSpecies& h : s.field.from_records)
+    if (h.species != "H2O" || m.find_species(h.species)) (void)file_species(m, h.species, h.source.describe());
+  for (const FamilyConstraint& f : s.field.families)
+    for (const FamilyMember& member : f.members) (void)file_species(m, member.species, f.source.describe());
   // Emissions, deposition and background air by the file's names, each once.
   const auto names = [&](const std::vector<SpeciesSetting>& list) {
     std::vector<int> seen;
@@ -198,6 +206,17 @@ FileBox::FileBox(std::shared_ptr<const LoadedMechanism> loaded, const Scenario& 
   y_.assign(n, 0.0);
   f_.assign(n, 0.0);
   j_.assign(m.photolysis_channels.size(), 0.0);
+}
+
+void FileBox::hold(const std::vector<int>& species) {
+  const MechanismDerivation& d = loaded_->derivation;
+  for (const int k : species) {
+    if (k < 1 || k > d.n) continue;
+    exchange_.held.push_back(k - 1);
+    const auto row = static_cast<std::size_t>(d.position[static_cast<std::size_t>(k - 1)]);
+    for (int p = d.row_start[row]; p < d.row_start[row + 1]; ++p) exchange_.held_entries.push_back(static_cast<std::size_t>(p));
+  }
+  if (!exchange_.held.empty()) open_ = true;
 }
 
 void FileBox::start() {

@@ -43,6 +43,9 @@ struct LoadedMechanism {
 // column.
 std::shared_ptr<const LoadedMechanism> load_mechanism(const std::filesystem::path& file);
 
+// "no species "NAME" in mechanism <file>" with the file's close names.
+std::string no_file_species(const Mechanism& m, std::string_view name);
+
 // The species `name` of `m` (matched without regard to case) as a 1-based
 // index; otherwise an InputError "<where>: no species "NAME" in mechanism
 // <file> (close: ...)".
@@ -50,11 +53,11 @@ int file_species(const Mechanism& m, std::string_view name, const std::string& w
 
 // Checks what `scenario` says of a mechanism file's species and reactions
 // against `m`, before anything is run or written: initial values, output
-// species, emissions, deposition and background air (matched without
-// regard to case), rate factors R<n> (file order), and what is not run with
-// a mechanism file (the built-in species table, budgets, species held to
-// observations). Throws InputError naming the scenario's key and the
-// mechanism it looked in, with close names.
+// species, emissions, deposition and background air, species held to the
+// records and families' members (matched without regard to case), rate
+// factors R<n> (file order), and what is not run with a mechanism file
+// (the built-in species table). Throws InputError naming the scenario's key
+// and the mechanism it looked in, with close names.
 void check_mechanism_scenario(const Scenario& scenario, const Mechanism& m);
 
 // The budget species of a scenario run of `m` by the file's names: those
@@ -87,6 +90,11 @@ struct FileExchange {
   std::vector<ExchangeProcess> processes;
   double emission_factor = 1.0;
   double air = 0.0;
+  // Species held to observations (0-based) and the stored entries of their
+  // rows: f and J are zero there, so that they keep their value through a
+  // step while their columns let them react with the rest.
+  std::vector<int> held;
+  std::vector<std::size_t> held_entries;
 };
 
 // The run-time system opened to the surroundings: emission and dilution
@@ -104,10 +112,12 @@ class OpenFileSystem {
   void fun(double t, const double* y, double* f) const {
     c_->fun(t, y, f);
     for (std::size_t k = 0; k < source_->size(); ++k) f[k] = f[k] + (*source_)[k] - (*loss_)[k] * y[k];
+    for (const int k : x_->held) f[k] = 0.0;
   }
   void jac(double t, const double* y, double* jac) const {
     c_->jac(t, y, jac);
     for (std::size_t k = 0; k < loss_->size(); ++k) jac[c_->diag(static_cast<int>(k))] -= (*loss_)[k];
+    for (const std::size_t p : x_->held_entries) jac[p] = 0.0;
   }
   int decomp(double* a) const { return c_->decomp(a); }
   int decomp_shifted(const double* jac, double shift, double* a) const { return c_->decomp_shifted(jac, shift, a); }
@@ -203,6 +213,11 @@ class FileBox {
   // Multiplies every emission from the next step on (the emission
   // profile's factor; 1 until set).
   void set_emission_factor(double factor) { emission_factor_ = factor; }
+  // Species (1-based) the run holds to observations: set before each step
+  // and kept there through it (their deposition and dilution are still
+  // reported, at the held value, as the built-in mechanism's are). Indices
+  // past the species (the box's water) are left alone.
+  void hold(const std::vector<int>& species);
 
  private:
   MechanismAir air(double t, double rho, double p) const;

@@ -65,9 +65,11 @@ SiteData load_site(const Scenario& scenario, const std::function<void(const std:
   }
   if (!reads_site_records(scenario)) {
     // [environment] gives the air; the keys that would read the records
-    // were refused with the scenario.
-    if (scenario.field.open()) data.field = prepare_field(scenario, data.records);
-    if (data.field && scenario.field.emission_profile == EmissionProfile::daylight) {
+    // were refused with the scenario. A mechanism file's field terms are
+    // prepared by its run (Run::start).
+    if (scenario.field.open() && scenario.chemistry.builtin_mechanism())
+      data.field = prepare_field(scenario, data.records);
+    if (scenario.field.open() && scenario.field.emission_profile == EmissionProfile::daylight) {
       const SiteParameters& p = data.parameters;
       require_daylight(RunSun(p.xlat, p.xlong, p.stdlng, p.iyear, p.jday).mean_cosine(),
                        scenario.field.emission_profile_source);
@@ -113,7 +115,8 @@ SiteData load_site(const Scenario& scenario, const std::function<void(const std:
         // No further record: the last one holds.
       }
     }
-    // A mechanism file's open box is set up by its box (run/file_box.hpp).
+    // A mechanism file's open box is set up by its box (run/file_box.hpp),
+    // its species held by its run (Run::start).
     if (scenario.chemistry.builtin_mechanism()) data.field = prepare_field(scenario, data.records);
     if (scenario.field.emission_profile == EmissionProfile::daylight) {
       const SiteParameters& p = data.parameters;
@@ -219,10 +222,20 @@ void Run::start() {
   if (preloaded_) {
     records_.use(preloaded_->records);
     parameters_ = preloaded_->parameters;
+    // A mechanism file's species held to observations: found in the file,
+    // and kept from moving within the steps by its box.
+    if (file_ && scenario_.field.constrained()) {
+      preloaded_->field = prepare_field(scenario_, preloaded_->records, &file_->mechanism());
+      file_->hold(preloaded_->field->held);
+      const auto n = static_cast<std::size_t>(file_->species_count());
+      file_held_ = std::make_unique<bool[]>(n);
+      for (int k : preloaded_->field->held)
+        if (static_cast<std::size_t>(k) <= n) file_held_[static_cast<std::size_t>(k - 1)] = true;
+    }
     if (preloaded_->field) {
       field_ = &*preloaded_->field;
       constraints_ = Constraints(field_);
-      box_.chemistry().set_open_box(field_->box);
+      if (!file_) box_.chemistry().set_open_box(field_->box);
     }
   } else {
     records_.open(scenario_);
@@ -322,14 +335,26 @@ SiteRecord Run::take_record() {
 void Run::hold_observed(double time_h) {
   if (!constraints_.active()) return;
   const std::vector<double> before = budgets_ ? mole_fractions() : std::vector<double>{};
-  constraints_.hold(
-      time_h, [&](int species, double x) { box_.set_mole_fraction(species, x); },
-      [&](int species) { return box_.mole_fraction(species); });
+  if (file_) {
+    // Water is the box's (and the file's H2O species', if it has one).
+    const int n = file_->species_count();
+    constraints_.hold(
+        time_h,
+        [&](int species, double x) {
+          if (species == field_->water) file_->set_water(x);
+          if (species <= n) file_->set_mole_fraction(species, x);
+        },
+        [&](int species) { return file_->mole_fractions()[static_cast<std::size_t>(species - 1)]; });
+  } else {
+    constraints_.hold(
+        time_h, [&](int species, double x) { box_.set_mole_fraction(species, x); },
+        [&](int species) { return box_.mole_fraction(species); });
+  }
   // What the holding changed belongs to the interval that ends here (the
   // state at the first step is the initial state).
   if (budgets_ && clock_.steps_done() > 0) {
     const std::vector<double> after = mole_fractions();
-    std::array<double, nvar> reset{};
+    std::vector<double> reset(file_ ? after.size() : static_cast<std::size_t>(nvar));
     for (std::size_t k = 0; k < reset.size(); ++k) reset[k] = (after[k] - before[k]) * 1e9;
     budgets_->add_constraint(reset);
   }
@@ -483,7 +508,8 @@ void Run::apply_environment(double time_h) {
     water = water_from_ppb(*ppb, tt_, pp_);
   else if (const auto n = value("h2o_molecules_cm3", e.h2o_molecules_cm3))
     water = water_from_molecules_cm3(*n, tt_, pp_);
-  if (water) box_.set_mole_fraction(ind_h2o, water->mole_fraction);
+  if (water && file_) file_->set_water(water->mole_fraction);
+  else if (water) box_.set_mole_fraction(ind_h2o, water->mole_fraction);
 }
 
 // Methods other than "specified": the MCM channels the built-in mechanism
@@ -554,8 +580,10 @@ void Run::chemistry_step() {
     last_step_ = file_->advance(dt, tt_, rho_phy_, pp_, &file_budget_);
     const auto reactions = static_cast<std::ptrdiff_t>(file_->mechanism().reaction_count());
     const std::span<const double> z = file_budget_.process;
+    const std::span<const bool> held =
+        file_held_ ? std::span<const bool>(file_held_.get(), file_budget_.clipping.size()) : std::span<const bool>{};
     budgets_->add_step(z.first(static_cast<std::size_t>(reactions)), z.subspan(static_cast<std::size_t>(reactions)),
-                       file_budget_.clipping, {});
+                       file_budget_.clipping, held);
     return;
   }
   if (file_) {

@@ -218,6 +218,7 @@ class Run {
   // Budgets, when asked for.
   std::optional<BudgetRecorder> budgets_;
   FileStepBudget file_budget_;  // a file's step, for budgets_
+  std::unique_ptr<bool[]> file_held_;  // a file's species held to observations, for budgets_
   // The campaign diagnostics, when asked for.
   std::optional<CampaignDiagnostics> diagnostics_;
   std::optional<std::array<double, nspec>> start_state_;

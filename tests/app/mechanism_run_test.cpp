@@ -157,6 +157,88 @@ TEST(MechanismRun, EmissionDepositionAndDilutionFollowTheirClosedForms) {
   }
 }
 
+// [environment] water is the H2O of a file's rate expressions: A decays at
+// k = 1e-21 [H2O], A = 10 exp(-k t) ppb. The model's conversions between
+// mole fraction and number density (their molar masses of air and water)
+// agree to half a percent; the surface layer's water, unused, would make k
+// nearly six times as fast.
+TEST(MechanismRun, EnvironmentWaterIsTheRatesWater) {
+  ProgramDir p;
+  p.write("h.fac", "VARIABLE A B ;\n% 1.0D-21*H2O : A = B ;\n");
+  p.write("h.toml", site_keys() + "[environment]\nh2o_molecules_cm3 = 1e17\n[time]\nhours = 2\n[initial]\nA = 10\n"
+                                  "[chemistry]\nmechanism = \"h.fac\"\nrtol = 1e-8\n[output]\nformats = [\"csv\"]\n");
+  const auto r = p.run("run h.toml");
+  ASSERT_EQ(r.status, 0) << r.err;
+  const std::vector<double> a = read_csv(p / "species.csv").values("A");
+  ASSERT_EQ(a.size(), 3u);
+  for (std::size_t n = 1; n < a.size(); ++n)
+    EXPECT_NEAR(std::log(10.0 / a[n]) / (3600.0 * static_cast<double>(n)), 1e-4, 1e-6) << n;
+}
+
+// Species held with a file as with the built-in mechanism: O3 held to an
+// observation file (and deposited), NOx held as a family to the site
+// records' NO + NO2 (the file's NO and NO2 found by the records' names). At
+// every step start (every output here, the last included) O3 is the
+// observation on the straight line between its times and NO + NO2 the
+// records' total, to which the built-in run holds them too; NO and NO2
+// react freely in between. Every budget, the family's too, closes with the
+// constraint term, and held O3 still deposits: kept at its observation
+// through each step, it loses v_d / H x dt x O3 of the step's start.
+TEST(MechanismRun, HeldSpeciesAndFamiliesFollowTheObservations) {
+  ProgramDir p;
+  p.write("obs.csv", "time_h,o3\r\n5,30\r\n9,50\r\n");
+  const std::string held =
+      "[time]\nhours = 4\n[constraints]\nfile = \"obs.csv\"\n[constraints.families]\n"
+      "NOx = { members = [\"NO\", \"NO2\"], from_records = true }\n[deposition]\nO3 = 0.4\n"
+      "[output]\nformats = [\"csv\"]\nspecies = [\"O3\", \"NO\", \"NO2\"]\nprogress_lines = false\n"
+      "every_seconds = 300\n";
+  p.write("builtin.toml", site_keys() + held + "dir = \"builtin\"\n");
+  p.write("file.toml", site_keys() + "[chemistry]\nmechanism = \"" + isoprene_file + "\"\n[initial]\nc5h8 = 2.0\n" +
+                           held + "dir = \"file\"\nbudgets = true\nbudget_species = [\"o3\", \"NO\", \"NO2\"]\n"
+                           "families = { NOx = [\"NO\", \"NO2\"] }\n");
+  const auto builtin = p.run("run builtin.toml");
+  ASSERT_EQ(builtin.status, 0) << builtin.err;
+  const auto r = p.run("run file.toml");
+  ASSERT_EQ(r.status, 0) << r.err;
+  const CsvTable a = read_csv(p / "builtin" / "species.csv");
+  const CsvTable b = read_csv(p / "file" / "species.csv");
+  ASSERT_EQ(b.rows.size(), 49u);
+  const std::vector<double> t = b.values("time_h"), o3 = b.values("O3"), no = b.values("NO"), no2 = b.values("NO2");
+  const std::vector<double> builtin_no = a.values("NO"), builtin_no2 = a.values("NO2");
+  for (std::size_t i = 0; i < t.size(); ++i) {
+    const double observed = 30.0 + 5.0 * (t[i] - 5.0);
+    EXPECT_NEAR(o3[i], observed, 1e-13 * observed) << t[i];
+    const double total = builtin_no[i] + builtin_no2[i];
+    EXPECT_NEAR(no[i] + no2[i], total, 1e-12 * total) << t[i];
+  }
+  // The split is the chemistry's, kept by the scaling: it moves with the light.
+  EXPECT_GT(std::abs((no[12] / no2[12]) / (no[48] / no2[48]) - 1.0), 0.1);
+
+  std::map<std::string, int> nets;
+  std::map<std::string, double> constraint;
+  int deposited = 0;
+  for (const box::testing::BudgetLine& l : box::testing::read_budgets(p / "file" / "budgets.csv")) {
+    const auto i = static_cast<std::size_t>(std::lround((l.start_h - 5.0) * 12.0));
+    ASSERT_EQ(t[i], l.start_h);
+    if (l.term == "constraint") constraint[l.species] += l.production - l.loss;
+    if (l.term == "deposition" && l.species == "O3") {
+      ++deposited;
+      EXPECT_NEAR(l.loss, 0.4 / 1e5 * 300.0 * o3[i], 1e-12 * l.loss) << l.start_h;
+    }
+    if (l.term != "net") continue;
+    ++nets[l.species];
+    const double change = l.species == "O3"    ? o3[i + 1] - o3[i]
+                          : l.species == "NO"  ? no[i + 1] - no[i]
+                          : l.species == "NO2" ? no2[i + 1] - no2[i]
+                                               : no[i + 1] + no2[i + 1] - no[i] - no2[i];
+    EXPECT_NEAR(change, l.production - l.loss, 1e-9 * (l.production + l.loss + std::abs(change)) + 1e-12)
+        << l.species << " " << l.start_h;
+  }
+  EXPECT_EQ(nets, (std::map<std::string, int>{{"NO", 48}, {"NO2", 48}, {"NOx", 48}, {"O3", 48}}));
+  EXPECT_EQ(deposited, 48);
+  for (const char* s : {"O3", "NO", "NO2", "NOx"}) EXPECT_NE(constraint[s], 0.0) << s;
+}
+
 // What a scenario names is looked up in the file (ignoring case) before
 // anything is written: the error names the key and the mechanism and
 // suggests close names. So are what the file cannot give (the built-in
@@ -185,6 +267,20 @@ TEST(MechanismRun, ScenarioNamesAreCheckedAgainstTheFile) {
           "families.Ox: \"O3P\": \"O3P\" is not an integrated species");
   refused(head + "[chemistry.rate_factors]\nR99999 = 2.0\n" + csv, "R99999: no reaction of that number");
   refused(head + "[emissions]\nISOPRENE = 1e10\n" + csv, "emissions.ISOPRENE: no species \"ISOPRENE\"");
+  // Held species: by the file's names, each held one way.
+  p.write("obs.csv", "time_h,NO,ISOP,NOX\n0,1,1,2\n24,1,1,2\n");
+  const std::string held = head + "[constraints]\nfile = \"obs.csv\"\n";
+  refused(held + "species = [\"NO\"]\n[constraints.families]\nNOx = { members = [\"NO2\", \"NO3X\"], "
+                 "file_column = \"NOX\" }\n" + csv,
+          "constraints.families.NOx: no species \"NO3X\" in mechanism " + isoprene_file + " (close: ");
+  refused(held + csv, "obs.csv: line 1: column 3: no species \"ISOP\" in mechanism " + isoprene_file + " (close: ");
+  p.write("nox.csv", "time_h,NO,NOX\n0,1,2\n24,1,2\n");
+  refused(head + "[constraints]\nfile = \"nox.csv\"\n[constraints.families]\nNOx = { members = [\"no\", \"NO2\"], "
+                 "file_column = \"NOX\" }\n" + csv,
+          "constraints.families.NOx: no is also held individually (");
+  p.write("small.fac", "VARIABLE O3 NO NO2 ;\n% 1.0D-14 : NO + O3 = NO2 ;\n");
+  refused(site_keys() + "[chemistry]\nmechanism = \"small.fac\"\n[constraints]\nfrom_records = [\"O3\", \"CO\"]\n" + csv,
+          "constraints.from_records: no species \"CO\" in mechanism ");
 
   p.write("bad.fac", "VARIABLE O3 NO2 ;\n% 1.0D-3 : O3 = NO2 ;\n% LOG(TEMP-400) : NO2 = O3 ;\n");
   p.write("s.toml", site_keys() + "[chemistry]\nmechanism = \"bad.fac\"\n" + csv);
