@@ -245,6 +245,11 @@ void Run::start() {
   sun_ = RunSun(parameters_.xlat, parameters_.xlong, parameters_.stdlng, parameters_.iyear, parameters_.jday);
   if (file_) {
     start_file_box();
+    // The light within a step (methods mcm and file): the sun at each time
+    // the integrator evaluates the system, the step's clear-sky ratio.
+    file_->set_light_in_time([this](double time_h) {
+      return LightAt{.time_h = time_h, .cos_zenith = sun_.coszen_at(time_h), .clear_sky_ratio = ratiod_};
+    });
   } else {
     box_.start(scenario_.chemistry.photolysis_factor);
     if (scenario_.field.initial_from_first_record && preloaded_) {
