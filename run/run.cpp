@@ -315,7 +315,9 @@ void Run::start() {
         for (const BuiltinChannel& c : builtin_channel_map()) d.photolysis_channels.push_back(specified_slot_name(c.slot));
       }
     }
-    for (RunObserver* o : sample_observers_) o->begin(d);
+    // A mechanism file's outputs begin once its first step's rates are
+    // known to be good (begin_step()): a bad one leaves nothing written.
+    if (!file_) begin_outputs();
   }
   started_ = true;
 }
@@ -461,9 +463,21 @@ void Run::begin_step() {
   if (field_ != nullptr && field_->profile == EmissionProfile::daylight)
     box_.chemistry().set_emission_factor(emission_profile_factor(field_->profile, coszen_, sun_.mean_cosine()));
 
+  if (!outputs_begun_) {
+    // The first step's air, light and state are the run's starting
+    // conditions: a rate no number there is refused before any output is
+    // opened.
+    if (file_) file_->check_rates(tt_, rho_phy_, pp_);
+    begin_outputs();
+  }
   if (clock_.first_of(scenario_.steps_per_output())) sample_now(coszen_);
 
   for (StepObserver* o : step_observers_) o->before_chemistry(view());
+}
+
+void Run::begin_outputs() {
+  for (RunObserver* o : sample_observers_) o->begin(description_);
+  outputs_begun_ = true;
 }
 
 // [environment]'s quantities at local time `time_h` (hours of the run's

@@ -184,13 +184,21 @@ TEST(MechanismRun, ScenarioNamesAreCheckedAgainstTheFile) {
   refused(head + "[chemistry.rate_factors]\nR99999 = 2.0\n" + csv, "R99999: no reaction of that number");
   refused(head + "[emissions]\nISOPRENE = 1e10\n" + csv, "emissions.ISOPRENE: no species \"ISOPRENE\"");
 
+  // A rate no number at the run's start is refused before any output is
+  // opened, budgets and NetCDF included; one that light makes negative
+  // later stops the run there, its outputs left as .partial.
   p.write("bad.fac", "VARIABLE O3 NO2 ;\n% 1.0D-3 : O3 = NO2 ;\n% LOG(TEMP-400) : NO2 = O3 ;\n");
-  p.write("s.toml", site_keys() + "[chemistry]\nmechanism = \"bad.fac\"\n" + csv);
-  const auto r = p.run("run s.toml");
-  EXPECT_EQ(r.status, 1);
-  EXPECT_NE(r.err.find("bad.fac: line 3: reaction 2 (NO2 = O3): its rate LOG(TEMP-400) is not a number"),
-            std::string::npos)
-      << r.err;
+  const std::string everything = "[output]\nformats = [\"csv\", \"netcdf\"]\nbudgets = true\nphotolysis = true\n";
+  const std::string bad_head = site_keys() + "[chemistry]\nmechanism = \"bad.fac\"\n";
+  refused(bad_head + everything, "bad.fac: line 3: reaction 2 (NO2 = O3): its rate LOG(TEMP-400) is not a number");
+  for (const auto& entry : fs::directory_iterator(p.dir()))
+    EXPECT_NE(entry.path().extension(), ".partial") << entry.path();
+  p.write("bad.fac", "VARIABLE O3 NO2 ;\n% 1.0D-3 - J<4> : O3 = NO2 ;\n% 1.0D-3 : NO2 = O3 ;\n");
+  const auto later = p.run("run s.toml");
+  EXPECT_EQ(later.status, 1);
+  EXPECT_NE(later.err.find("bad.fac: line 2: reaction 1 (O3 = NO2): its rate 1.0D-3 - J<4> is -"), std::string::npos)
+      << later.err;
+  EXPECT_TRUE(fs::exists(p / "species.csv.partial"));
 }
 
 // NO2 photolysis through sunrise under the MCM's clear-sky J4, which grows
