@@ -501,7 +501,9 @@ void Run::apply_environment(double time_h) {
     water = water_from_ppb(*ppb, tt_, pp_);
   else if (const auto n = value("h2o_molecules_cm3", e.h2o_molecules_cm3))
     water = water_from_molecules_cm3(*n, tt_, pp_);
-  if (water) box_.set_mole_fraction(ind_h2o, water->mole_fraction);
+  // A mechanism file's rates read the file box's water.
+  if (water && file_) file_->set_water(water->mole_fraction);
+  else if (water) box_.set_mole_fraction(ind_h2o, water->mole_fraction);
 }
 
 // Methods other than "specified": the MCM channels the built-in mechanism

@@ -237,4 +237,27 @@ TEST(MechanismRun, PhotolysisFollowsTheSunWithinAStep) {
     EXPECT_EQ(every_step.rows[10 * n], coarse.rows[n]) << coarse.rows[n][0] << " h";
 }
 
+// [environment]'s humidity is the water a file's rates read: A -> B at
+// k = 1e-21 H2O takes ln A nine times as far at 90 % as at 10 % relative
+// humidity in the same air (the water, and so k, is proportional to it).
+TEST(MechanismRun, EnvironmentHumidityIsTheWaterOfTheRates) {
+  ProgramDir p;
+  p.write("w.fac", "VARIABLE A B ;\n% 1.0D-21*H2O : A = B ;\n");
+  const auto decay = [&](int rh) {
+    const std::string dir = "rh" + std::to_string(rh);
+    p.write(dir + ".toml", "[site]\nlatitude = 40.6\nlongitude = 0.0\ndate = \"2024-03-20\"\nutc_offset_hours = 0.0\n"
+                           "[time]\nhours = 1\n[environment]\ntemperature_K = 298.15\npressure_Pa = 101325\n"
+                           "relative_humidity = " + std::to_string(rh) +
+                               "\n[chemistry]\nmechanism = \"w.fac\"\nrtol = 1e-9\natol = 1e-3\n[initial]\nA = 20.0\n"
+                               "[output]\nformats = [\"csv\"]\ndir = \"" + dir + "\"\n");
+    const auto r = p.run("run " + dir + ".toml");
+    EXPECT_EQ(r.status, 0) << r.err;
+    const std::vector<double> a = read_csv(p / dir / "species.csv").values("A");
+    return std::log(a.back() / a.front());
+  };
+  const double dry = decay(10), humid = decay(90);
+  EXPECT_LT(dry, -0.1);
+  EXPECT_NEAR(humid / dry, 9.0, 1e-6);
+}
+
 }  // namespace
