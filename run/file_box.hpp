@@ -186,8 +186,6 @@ class FileBox {
   // step's frequencies over the step.
   using LightOfTime = std::function<LightAt(double time_h)>;
   void set_light_in_time(LightOfTime light);
-  // The frequencies follow time within a step.
-  bool light_in_time() const { return system_.time_dependent(); }
 
   // Sets the rates at the step's air (as advance() takes it) and light and
   // the present concentrations, and checks them as advance() does: the
