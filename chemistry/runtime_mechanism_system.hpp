@@ -6,6 +6,13 @@
 // frequencies set before an integration, and the RO2 parts follow the
 // concentrations at each evaluation.
 //
+// The photolysis frequencies may instead be functions of time: every
+// evaluation at time t (f, the Jacobian, the difference quotient of df/dt,
+// the budgets' rates) then sets the frequencies at t first, and with them
+// the coefficients that depend on them; the others stay the integration's.
+// The integration is then non-autonomous, over the times the function
+// describes.
+//
 // The Jacobian holds RO2 fixed: d k / d RO2 is left out, as box models of
 // the MCM do, so that the pattern stays that of the reactions (with it,
 // every RO2 reaction would couple to every peroxy radical). The
@@ -14,6 +21,7 @@
 // Its sizes are the mechanism's, known only once the file is read: the
 // integrator keeps its stage storage in vectors of those sizes.
 #include <cstddef>
+#include <functional>
 #include <span>
 #include <utility>
 #include <vector>
@@ -32,12 +40,25 @@ class RuntimeMechanismSystem {
       : d_(&derivation),
         rates_(mechanism),
         r_(static_cast<std::size_t>(derivation.reactions)),
-        partial_(derivation.partial_reaction.size()) {}
+        partial_(derivation.partial_reaction.size()),
+        timed_j_(mechanism.photolysis_channels.size(), 0.0) {}
 
   // The air and photolysis frequencies (by slot) of the next integration.
   void set_conditions(const MechanismAir& air, std::span<const double> photolysis) {
     rates_.set_conditions(air, photolysis);
+    air_ = air;
+    timed_valid_ = false;
   }
+
+  // The frequencies (by slot, s-1) at time t of the integration, for the
+  // following integrations; an empty function: those of set_conditions
+  // held over each integration.
+  using Frequencies = std::function<void(double t, std::span<double> j)>;
+  void set_time_dependent_photolysis(Frequencies frequencies) {
+    frequencies_ = std::move(frequencies);
+    timed_valid_ = false;
+  }
+  bool time_dependent() const noexcept { return static_cast<bool>(frequencies_); }
 
   // Factors on single reactions' coefficients (RuntimeRates').
   void set_rate_factors(std::span<const std::pair<int, double>> factors) { rates_.set_rate_factors(factors); }
@@ -48,11 +69,13 @@ class RuntimeMechanismSystem {
   int nnz() const noexcept { return d_->lu_entries(); }
   const RuntimeRates& rates() const noexcept { return rates_; }
 
-  void fun(double /*t*/, const double* y, double* f) const {
+  void fun(double t, const double* y, double* f) const {
+    at(t);
     if (rates_.has_ro2_terms()) rates_.update_ro2(y);
     loop_fun(*d_, rates_.k().data(), y, r_.data(), f);
   }
-  void jac(double /*t*/, const double* y, double* jac) const {
+  void jac(double t, const double* y, double* jac) const {
+    at(t);
     if (rates_.has_ro2_terms()) rates_.update_ro2(y);
     loop_jac(*d_, rates_.k().data(), y, partial_.data(), jac);
   }
@@ -67,14 +90,16 @@ class RuntimeMechanismSystem {
   // The processes are the reactions, in file order: f = (net
   // coefficients) times their rates, for budgets (molecules cm-3 s-1).
   int nproc() const noexcept { return d_->reactions; }
-  void process_rates(double /*t*/, const double* y, double* rate) const {
+  void process_rates(double t, const double* y, double* rate) const {
+    at(t);
     if (rates_.has_ro2_terms()) rates_.update_ro2(y);
     loop_rates(*d_, rates_.k().data(), y, rate);
   }
   // out = R v with R = dr/dy, RO2 held fixed as in the Jacobian (so that
   // J = S R and the integrals close): each reactant occurrence's partial,
   // k times the other factors, times v of that reactant.
-  void process_jvp(double /*t*/, const double* y, const double* v, double* out) const {
+  void process_jvp(double t, const double* y, const double* v, double* out) const {
+    at(t);
     if (rates_.has_ro2_terms()) rates_.update_ro2(y);
     const double* k = rates_.k().data();
     const int* start = d_->reactant_start.data();
@@ -92,11 +117,28 @@ class RuntimeMechanismSystem {
   }
 
  private:
+  // The coefficients at time t: with frequencies in time, those of the
+  // frequencies at t. The last time is kept, as f and the Jacobian are
+  // asked at the same times; an unchanged frequency (bit for bit) costs no
+  // evaluation.
+  void at(double t) const {
+    if (!frequencies_ || (timed_valid_ && t == timed_t_)) return;
+    frequencies_(t, timed_j_);
+    rates_.set_conditions(air_, timed_j_);
+    timed_t_ = t;
+    timed_valid_ = true;
+  }
+
   const MechanismDerivation* d_;
   // Working storage of the evaluations (a system is one integration's).
   mutable RuntimeRates rates_;
   mutable std::vector<double> r_;
   mutable std::vector<double> partial_;
+  MechanismAir air_;
+  Frequencies frequencies_;
+  mutable std::vector<double> timed_j_;
+  mutable double timed_t_ = 0.0;
+  mutable bool timed_valid_ = false;
 };
 
 static_assert(RosenbrockSystem<RuntimeMechanismSystem>);

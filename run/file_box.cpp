@@ -38,6 +38,10 @@ PhotolysisSetup photolysis_setup(const Mechanism& m, const Scenario& s, double f
   p.channels_of = m.source;
   p.file = s.photolysis.series.get();
   p.file_named_at = s.photolysis.file_source.describe();
+  // The file's frequencies and an observed J4 are interpolated as the
+  // environment's series are, as for the built-in mechanism.
+  p.interpolation = s.environment.interpolation;
+  p.corrections.interpolation = s.environment.interpolation;
   p.corrections.factor = s.chemistry.photolysis_factor;
   p.corrections.cloud_correction = s.photolysis.cloud_correction;
   if (s.photolysis.observed_j4) p.corrections.observed_j4 = *s.photolysis.observed_j4;
@@ -164,7 +168,8 @@ FileBox::FileBox(std::shared_ptr<const LoadedMechanism> loaded, const Scenario& 
   options_.method = scenario.method_number();
   options_.rtol = scenario.chemistry.rtol;
   options_.atol = scenario.chemistry.atol;
-  // The rate coefficients are frozen over a step: f does not depend on t.
+  // The rate coefficients are frozen over a step unless the light follows
+  // time (set_light_in_time): f then depends on t.
   options_.autonomous = true;
   for (const RateFactor& f : scenario.chemistry.rate_factors) rate_factors_.emplace_back(f.reaction, f.factor);
   system_.set_rate_factors(rate_factors_);
@@ -226,7 +231,23 @@ void FileBox::start() {
 
 double FileBox::moisture() const { return h2o_ * 18.0 * moles_per_gram_air; }
 
-void FileBox::set_light(const LightAt& light) { light_->evaluate(light, j_); }
+void FileBox::set_light(const LightAt& light) {
+  light_->evaluate(light, j_);
+  step_start_s_ = light.time_h * 3600.0;
+}
+
+void FileBox::set_light_in_time(LightOfTime light) {
+  light_of_time_ = std::move(light);
+  const bool follows = light_of_time_ && light_ &&
+                       (light_->method() == PhotolysisMethod::mcm || light_->method() == PhotolysisMethod::file);
+  if (!follows) {
+    system_.set_time_dependent_photolysis({});
+    return;
+  }
+  // The integrator's time is seconds of the run's clock.
+  system_.set_time_dependent_photolysis(
+      [this](double seconds, std::span<double> j) { light_->evaluate(light_of_time_(seconds / 3600.0), j); });
+}
 
 void FileBox::set_specified_light(const PhotolysisRates& rates) {
   const std::vector<int>& channels = loaded_->mechanism.photolysis_channels;
@@ -271,48 +292,60 @@ const std::vector<double>& FileBox::coefficients_now(double t, double rho, doubl
   return sample_k_;
 }
 
-StepResult FileBox::advance(double dt, double t, double rho, double p, FileStepBudget* budget) {
-  const MechanismAir air = this->air(t, rho, p);
-  const double c_m = air.m;
-  for (std::size_t k = 0; k < x_.size(); ++k) y_[k] = std::max(x_[k], 0.0) * c_m;
-  if (budget != nullptr) {
-    budget->clipping.assign(x_.size(), 0.0);
-    for (std::size_t k = 0; k < x_.size(); ++k) budget->clipping[k] = (std::max(x_[k], 0.0) - x_[k]) * 1e9;
-  }
+void FileBox::check_rates(double t, double rho, double p) {
+  const MechanismAir a = air(t, rho, p);
+  for (std::size_t k = 0; k < x_.size(); ++k) y_[k] = std::max(x_[k], 0.0) * a.m;
+  set_checked_rates(a);
+}
+
+void FileBox::set_checked_rates(const MechanismAir& air) {
   if (!checked_) {
     // A bad expression (the logarithm of a negative number, a division by
     // zero) is the file's fault: said with its reaction and line, not as a
     // trapped floating-point exception. The traps are held while the
     // coefficients are first evaluated (the RO2 parts follow the
-    // concentrations: an evaluation of f sets them), and restored with the
-    // flags as they were.
+    // concentrations: an evaluation of f sets them, at the step's start
+    // when the light follows time), and restored with the flags as they
+    // were.
     std::fenv_t env;
     std::feholdexcept(&env);
     system_.set_conditions(air, j_);
-    system_.fun(0.0, y_.data(), f_.data());
+    system_.fun(system_.time_dependent() ? step_start_s_ : 0.0, y_.data(), f_.data());
     std::fesetenv(&env);
     checked_ = true;
   } else {
     system_.set_conditions(air, j_);
   }
-  {
-    const int bad = system_.rates().first_bad_reaction();
-    if (bad >= 0) {
-      const Mechanism& m = loaded_->mechanism;
-      const RuntimeReaction& r = m.reactions[static_cast<std::size_t>(bad)];
-      char value[48];
-      const double k = system_.rates().k()[static_cast<std::size_t>(bad)];
-      if (std::isnan(k)) std::snprintf(value, sizeof value, "not a number");
-      else std::snprintf(value, sizeof value, "%.6g", k);
-      char where[96];
-      std::snprintf(where, sizeof where, "%.2f K, M = %.4g molecules cm-3", t, c_m);
-      throw InputError(m.source + ": line " + std::to_string(r.line) + ": reaction " + std::to_string(bad + 1) +
-                       " (" + m.equation(bad) + "): its rate " + r.rate_text + " is " + value + " at " + where +
-                       "; expected a finite number of 0 or more");
-    }
+  const int bad = system_.rates().first_bad_reaction();
+  if (bad < 0) return;
+  const Mechanism& m = loaded_->mechanism;
+  const RuntimeReaction& r = m.reactions[static_cast<std::size_t>(bad)];
+  char value[48];
+  const double k = system_.rates().k()[static_cast<std::size_t>(bad)];
+  if (std::isnan(k)) std::snprintf(value, sizeof value, "not a number");
+  else std::snprintf(value, sizeof value, "%.6g", k);
+  char where[96];
+  std::snprintf(where, sizeof where, "%.2f K, M = %.4g molecules cm-3", air.temp, air.m);
+  throw InputError(m.source + ": line " + std::to_string(r.line) + ": reaction " + std::to_string(bad + 1) + " (" +
+                   m.equation(bad) + "): its rate " + r.rate_text + " is " + value + " at " + where +
+                   "; expected a finite number of 0 or more");
+}
+
+StepResult FileBox::advance(double dt, double t, double rho, double p, FileStepBudget* budget) {
+  const MechanismAir a = air(t, rho, p);
+  const double c_m = a.m;
+  for (std::size_t k = 0; k < x_.size(); ++k) y_[k] = std::max(x_[k], 0.0) * c_m;
+  if (budget != nullptr) {
+    budget->clipping.assign(x_.size(), 0.0);
+    for (std::size_t k = 0; k < x_.size(); ++k) budget->clipping[k] = (std::max(x_[k], 0.0) - x_[k]) * 1e9;
   }
+  set_checked_rates(a);
   IntegratorOptions o = options_;
   o.hstart = dt * 0.01;
+  // With the light following time the system is non-autonomous, on the
+  // run's clock; otherwise each step is [0, dt] with frozen coefficients.
+  const double t0 = system_.time_dependent() ? step_start_s_ : 0.0;
+  o.autonomous = !system_.time_dependent();
   IntegrationResult result;
   ProcessIntegrals* processes = nullptr;
   if (budget != nullptr) {
@@ -327,9 +360,9 @@ StepResult FileBox::advance(double dt, double t, double rho, double p, FileStepB
     }
     exchange_.emission_factor = emission_factor_;
     exchange_.air = c_m;
-    result = open_integrator_.integrate(open_system_, 0.0, dt, y_.data(), o, processes);
+    result = open_integrator_.integrate(open_system_, t0, t0 + dt, y_.data(), o, processes);
   } else {
-    result = integrator_.integrate(system_, 0.0, dt, y_.data(), o, processes);
+    result = integrator_.integrate(system_, t0, t0 + dt, y_.data(), o, processes);
   }
   const double inverse = 1.0 / c_m;
   for (std::size_t k = 0; k < x_.size(); ++k) x_[k] = std::max(y_[k], 0.0) * inverse;

@@ -12,6 +12,7 @@
 // declares H2O as a species integrates it; the rates then still read the
 // box's water, which the run holds.
 #include <filesystem>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -186,6 +187,21 @@ class FileBox {
   void set_specified_light(const PhotolysisRates& rates);
   const std::vector<double>& photolysis() const { return j_; }
 
+  // What the run knows of the light at local time time_h (the sun there,
+  // the step's clear-sky ratio). Given, with methods mcm and file the
+  // frequencies are functions of time within each step: every evaluation
+  // of the system at a time of the step uses those at that time, and each
+  // step is integrated over the seconds of the run's clock from the time
+  // of the last set_light(). Methods "specified" and "none" keep the
+  // step's frequencies over the step.
+  using LightOfTime = std::function<LightAt(double time_h)>;
+  void set_light_in_time(LightOfTime light);
+
+  // Sets the rates at the step's air (as advance() takes it) and light and
+  // the present concentrations, and checks them as advance() does: the
+  // first step's can so be checked before anything is written.
+  void check_rates(double t, double rho, double p);
+
   // One chemistry step of `dt` seconds in air at temperature `t` (K),
   // density `rho` (kg m-3), pressure `p` (Pa). A rate coefficient that is
   // not a finite number of 0 or more (at the first step, or when the air or
@@ -220,7 +236,11 @@ class FileBox {
   void hold(const std::vector<int>& species);
 
  private:
+  // The step's air as the rates take it.
   MechanismAir air(double t, double rho, double p) const;
+  // Sets the rates at `air`, the step's frequencies and y_, and refuses a
+  // bad one (InputError naming the reaction and its line).
+  void set_checked_rates(const MechanismAir& air);
 
   std::shared_ptr<const LoadedMechanism> loaded_;
   RuntimeMechanismSystem system_;
@@ -232,6 +252,8 @@ class FileBox {
   std::vector<double> y_;  // molecules cm-3, the integration's
   std::vector<double> j_;
   std::vector<double> f_;
+  LightOfTime light_of_time_;
+  double step_start_s_ = 0;  // with light in time: the step's start on the run's clock
   double h2o_ = 0;
   bool checked_ = false;
   // The open box (FileExchange) and the step's sources and losses; the

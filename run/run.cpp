@@ -32,6 +32,20 @@ bool iequals(std::string_view a, std::string_view b) {
          });
 }
 
+// The light at local time `time_h` of the current step: the sun at that
+// time and, for the cloud correction, the hour's observed radiation over
+// the clear-sky radiation of that sun, the ratio the progress lines print
+// at each step's start. Where the sun is too low for the ratio to mean
+// anything (cos zenith <= 0.01) the step's own ratio holds, as in the
+// progress lines.
+LightAt light_at(const RunSun& sun, double time_h, bool cloud_correction, double averad, double step_ratio) {
+  const SunPosition p = sun.position_at(time_h);
+  return {.time_h = time_h,
+          .cos_zenith = p.coszen,
+          .clear_sky_ratio = cloud_correction ? clear_sky_ratio(p, averad, step_ratio) : 1.0};
+}
+
+
 }  // namespace
 
 namespace {
@@ -247,6 +261,11 @@ void Run::start() {
   sun_ = RunSun(parameters_.xlat, parameters_.xlong, parameters_.stdlng, parameters_.iyear, parameters_.jday);
   if (file_) {
     start_file_box();
+    // The light within a step (methods mcm and file): the sun at each time
+    // the integrator evaluates the system, and its cloud ratio at that time.
+    file_->set_light_in_time([this](double time_h) {
+      return light_at(sun_, time_h, scenario_.photolysis.cloud_correction, averad_, ratiod_);
+    });
   } else {
     box_.start(scenario_.chemistry.photolysis_factor);
     if (scenario_.field.initial_from_first_record && preloaded_) {
@@ -316,7 +335,9 @@ void Run::start() {
         for (const BuiltinChannel& c : builtin_channel_map()) d.photolysis_channels.push_back(specified_slot_name(c.slot));
       }
     }
-    for (RunObserver* o : sample_observers_) o->begin(d);
+    // A mechanism file's outputs begin once its first step's rates are
+    // known to be good (begin_step()): a bad one leaves nothing written.
+    if (!file_) begin_outputs();
   }
   started_ = true;
 }
@@ -482,9 +503,21 @@ void Run::begin_step() {
   if (field_ != nullptr && field_->profile == EmissionProfile::daylight)
     box_.chemistry().set_emission_factor(emission_profile_factor(field_->profile, coszen_, sun_.mean_cosine()));
 
+  if (!outputs_begun_) {
+    // The first step's air, light and state are the run's starting
+    // conditions: a rate no number there is refused before any output is
+    // opened.
+    if (file_) file_->check_rates(tt_, rho_phy_, pp_);
+    begin_outputs();
+  }
   if (clock_.first_of(scenario_.steps_per_output())) sample_now(coszen_);
 
   for (StepObserver* o : step_observers_) o->before_chemistry(view());
+}
+
+void Run::begin_outputs() {
+  for (RunObserver* o : sample_observers_) o->begin(description_);
+  outputs_begun_ = true;
 }
 
 // [environment]'s quantities at local time `time_h` (hours of the run's
@@ -508,6 +541,7 @@ void Run::apply_environment(double time_h) {
     water = water_from_ppb(*ppb, tt_, pp_);
   else if (const auto n = value("h2o_molecules_cm3", e.h2o_molecules_cm3))
     water = water_from_molecules_cm3(*n, tt_, pp_);
+  // A mechanism file's rates read the file box's water.
   if (water && file_) file_->set_water(water->mole_fraction);
   else if (water) box_.set_mole_fraction(ind_h2o, water->mole_fraction);
 }
@@ -543,22 +577,6 @@ void Run::set_up_photolysis() {
       [this](double seconds, PhotolysisRates& j) { j = photolysis_at(seconds / 3600.0); });
 }
 
-namespace {
-
-// The light at local time `time_h` of the current step: the sun at that
-// time and, for the cloud correction, the hour's observed radiation over
-// the clear-sky radiation of that sun, the ratio the progress lines print
-// at each step's start. Where the sun is too low for the ratio to mean
-// anything (cos zenith <= 0.01) the step's own ratio holds, as in the
-// progress lines.
-LightAt light_at(const RunSun& sun, double time_h, bool cloud_correction, double averad, double step_ratio) {
-  const SunPosition p = sun.position_at(time_h);
-  return {.time_h = time_h,
-          .cos_zenith = p.coszen,
-          .clear_sky_ratio = cloud_correction ? clear_sky_ratio(p, averad, step_ratio) : 1.0};
-}
-
-}  // namespace
 
 // The built-in mechanism's photolysis arguments at local time `time_h`.
 PhotolysisRates Run::photolysis_at(double time_h) const {

@@ -186,6 +186,8 @@ class Run {
   void add_format_observers(bool sample_writers = true);
   void check_file_scenario() const;
   void start_file_box();
+  // The sample observers' begin(), once.
+  void begin_outputs();
 
   Scenario scenario_;
   TextOutput& out_;
@@ -203,6 +205,7 @@ class Run {
   std::unique_ptr<FileBox> file_;
   StepResult last_step_{};
   bool started_ = false;
+  bool outputs_begun_ = false;  // the sample observers have begun
   std::vector<StepObserver*> step_observers_;
   std::vector<RunObserver*> sample_observers_;
   std::vector<std::unique_ptr<StepObserver>> owned_step_observers_;

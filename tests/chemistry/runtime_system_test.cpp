@@ -1,7 +1,8 @@
 // A mechanism read at run time integrated by the Rosenbrock step loop with
 // its sizes known only at run time: A -> B -> C against its closed form and
 // against the same system sized at compile time, and the shipped methane
-// subset over a sunlit hour against a tight-tolerance integration.
+// subset over a sunlit hour against a tight-tolerance integration, and a
+// photolysis frequency that follows time against its closed form.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -9,6 +10,7 @@
 #include <cstring>
 #include <filesystem>
 #include <memory>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -65,6 +67,32 @@ TEST(RuntimeMechanismSystem, ConsecutiveReactionsFollowTheirClosedForm) {
   EXPECT_EQ(std::memcmp(y, z, sizeof y), 0);
   EXPECT_EQ(std::memcmp(&result.counters, &same.counters, sizeof same.counters), 0);
   EXPECT_EQ(result.h_last, same.h_last);
+}
+
+// A photolysis frequency that grows in time, J4 = c t / 2, through a named
+// coefficient: A -> B at 2 J4 over [t0, t1] of the clock leaves
+// A0 exp(-c (t1^2 - t0^2) / 2) = A0 / e, which the frequency held at its
+// starting value would miss by 40 %. The reaction's integral through the
+// stages (with the df/dt term of the non-autonomous method) is what A
+// lost.
+TEST(RuntimeMechanismSystem, FrequenciesInTimeFollowTheirClosedForm) {
+  const Mechanism m = read_mechanism_text("VARIABLE A B ;\nKJ = 2*J<4> ;\n% KJ : A = B ;", "ab.fac");
+  const MechanismDerivation d = derive(m);
+  RuntimeMechanismSystem system(m, d);
+  const double t0 = 3600.0, t1 = 7200.0, c = 2.0 / (t1 * t1 - t0 * t0);
+  system.set_time_dependent_photolysis([&](double t, std::span<double> j) { j[0] = 0.5 * c * t; });
+  system.set_conditions(MechanismAir{}, std::vector<double>{0.5 * c * t0});
+  Rosenbrock<RuntimeMechanismSystem> integrator;
+  IntegratorOptions options;
+  options.method = 5;  // RODAS-4
+  options.rtol = 1.0e-9;
+  options.atol = 1.0e-3;
+  double y[2] = {1.0e10, 0.0};
+  ProcessIntegrals processes(1);
+  ASSERT_TRUE(integrator.integrate(system, t0, t1, y, options, &processes).ok());
+  const double a = 1.0e10 * std::exp(-1.0);
+  EXPECT_NEAR(y[0], a, 1.0e-7 * a);
+  EXPECT_NEAR(processes.values()[0], 1.0e10 - y[0], 1.0e-10 * 1.0e10);
 }
 
 // The shipped MCM methane subset (29 species) with constant photolysis
