@@ -50,8 +50,9 @@ int file_species(const Mechanism& m, std::string_view name, const std::string& w
 
 // Checks what `scenario` says of a mechanism file's species and reactions
 // against `m`, before anything is run or written: initial values, output
-// species, emissions, deposition and background air (matched without
-// regard to case), rate factors R<n> (file order), and what is not run with
+// species, the spin-up's checked species, emissions, deposition and
+// background air (matched without regard to case), rate factors R<n>
+// (file order), and what is not run with
 // a mechanism file (the built-in species table, budgets, species held to
 // observations). Throws InputError naming the scenario's key and the
 // mechanism it looked in, with close names.

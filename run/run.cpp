@@ -77,8 +77,10 @@ SiteData load_site(const Scenario& scenario, const std::function<void(const std:
     for (const FamilyConstraint& f : scenario.field.families)
       if (f.from_records) refuse("constraints.families." + f.name);
     if (scenario.photolysis.cloud_correction) refuse("photolysis.cloud_correction");
-    if (scenario.field.open()) data.field = prepare_field(scenario, data.records);
-    if (data.field && scenario.field.emission_profile == EmissionProfile::daylight) {
+    // A mechanism file's open box is set up by its box (run/file_box.hpp).
+    if (scenario.field.open() && scenario.chemistry.builtin_mechanism())
+      data.field = prepare_field(scenario, data.records);
+    if (scenario.field.open() && scenario.field.emission_profile == EmissionProfile::daylight) {
       const SiteParameters& p = data.parameters;
       require_daylight(RunSun(p.xlat, p.xlong, p.stdlng, p.iyear, p.jday).mean_cosine(),
                        scenario.field.emission_profile_source);
@@ -204,7 +206,8 @@ void Run::add_format_observers(bool writers) {
   const OutputSettings& o = scenario_.output;
   if (file_) {
     // The species table and progress lines are the built-in mechanism's.
-    for (auto& writer : file_sample_writers(scenario_, file_->mechanism())) add_observer(std::move(writer));
+    if (writers)
+      for (auto& writer : file_sample_writers(scenario_, file_->mechanism())) add_observer(std::move(writer));
     return;
   }
   if (o.progress_lines) owned_step_observers_.push_back(std::make_unique<ProgressLines>());
@@ -269,7 +272,7 @@ void Run::start() {
     }
     if (start_state_)
       for (int k = 1; k <= nspec; ++k)
-        if (k != ind_m) box_.set_mole_fraction(k, (*start_state_)[at(k)]);
+        if (k != ind_m) box_.set_mole_fraction(k, start_state_->at(at(k)));
   }
   if (warn_) write_notes();
 
@@ -376,6 +379,8 @@ void Run::start_file_box() {
     for (const auto& [name, ppb] : observed) set(name, ppb / 1e9);
   }
   for (const InitialValue& v : scenario_.initial) set(v.name, v.ppb / 1e9);
+  if (start_state_)
+    for (int k = 1; k <= file_->species_count(); ++k) file_->set_mole_fraction(k, start_state_->at(at(k)));
 }
 
 void Run::sample_now(double coszen) {
