@@ -1,8 +1,8 @@
 #include "run/spin_up.hpp"
 
 #include <algorithm>
-#include <cmath>
 #include <cctype>
+#include <cmath>
 #include <cstdio>
 
 #include "mechanism/parameters.hpp"

@@ -115,13 +115,16 @@ TEST(SpinUpRun, EnsembleMembersSpinUpAsTheirSingleRuns) {
   EXPECT_EQ(p.read("ens/ensemble.csv"), two);
   const CsvTable members = read_csv(p / "ens" / "ensemble.csv");
   ASSERT_EQ(members.rows.size(), 50u);
+  // Each member alone, as --print-member gives it (a site by keys and
+  // [environment]: no records file named).
   for (int m = 0; m < 2; ++m) {
-    const std::string dir = "member" + std::to_string(m);
-    p.write(dir + ".toml", p.read("s.toml") + "dir = \"" + dir + "\"\n" +
-                               (m == 1 ? "[chemistry.rate_factors]\nR1 = 0.5\n" : ""));
-    const auto single = p.run("run " + dir + ".toml");
+    const std::string name = "member" + std::to_string(m) + ".toml";
+    const auto printed = p.run("ensemble e.toml --print-member " + std::to_string(m));
+    ASSERT_EQ(printed.status, 0) << printed.err;
+    p.write(name, printed.out);
+    const auto single = p.run("run " + name);
     EXPECT_EQ(single.status, m == 0 ? 0 : 5) << single.err;
-    const CsvTable t = read_csv(p / dir / "species.csv");
+    const CsvTable t = read_csv(p / "ens" / ("member-" + std::to_string(m)) / "species.csv");
     ASSERT_EQ(t.rows.size(), 25u);
     for (std::size_t n = 0; n < t.rows.size(); ++n)
       EXPECT_EQ(t.rows[n][1], members.rows[static_cast<std::size_t>(m) * 25 + n][2]) << m << " " << n;
