@@ -160,13 +160,13 @@ int run_scenario_program(const std::optional<std::filesystem::path>& scenario_fi
   if (scenario.spin_up.enabled) {
     const int status = guarded([&] {
       if (all_days)
-        for (auto& w : sample_writers(scenario)) {
+        for (auto& w : scenario_writers(scenario, mechanism.get())) {
           shared.push_back(std::make_unique<SharedObserver>(*w));
           writers.push_back(std::move(w));
         }
       std::vector<RunObserver*> observers;
       for (auto& o : shared) observers.push_back(o.get());
-      spun = spin_up(scenario, out, observers);
+      spun = spin_up(scenario, out, observers, mechanism);
     });
     if (status != 0) {
       report("the run stopped in the spin-up");

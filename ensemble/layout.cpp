@@ -39,6 +39,7 @@ Layout make_layout(const Definition& d) {
   const Scenario base =
       parse_scenario(d.base_text, d.base.generic_string(), d.base.parent_path(), output_overrides(d));
   l.times = samples_of(base);
+  l.spin_up = base.spin_up.enabled;
   const double every = base.output.every_seconds;
   const double total = static_cast<double>(base.total_steps()) * base.time.step_seconds;
   for (std::size_t k = 0; k < l.times; ++k) l.time_s.push_back(std::min(static_cast<double>(k) * every, total));
@@ -56,6 +57,7 @@ Layout make_layout(const Definition& d) {
       }
       l.varied.push_back(v);
       clock_varies = clock_varies || changes_clock(v.key);
+      l.spin_up = l.spin_up || v.key.starts_with("spin_up.");
       day_varies = day_varies || v.key == "time.start_hour" || v.key == "site.parameters";
     }
   }

@@ -13,6 +13,7 @@
 #include "run/fp_environment.hpp"
 #include "run/run.hpp"
 #include "run/session.hpp"
+#include "run/spin_up.hpp"
 #include "integrator/controls.hpp"
 #include "output/species_selection.hpp"
 
@@ -95,7 +96,13 @@ class MemberRun {
       // The base's mechanism file, read once; a member naming another
       // file has it read by its run.
       const bool base_file = d.mechanism != nullptr && scenario.chemistry.mechanism_file == d.mechanism->file;
+      std::optional<SpinUpOutcome> spun;
+      if (scenario.spin_up.enabled) spun = spin_up_member(scenario, base_file ? d.mechanism : nullptr, discard);
       run_.emplace(std::move(scenario), discard, std::move(site), base_file ? d.mechanism : nullptr);
+      if (spun) {
+        run_->start_from(std::move(spun->state));
+        run_->set_spin_up_days(spun->days);
+      }
       run_->add_observer(collector_);
       session_.attach(*run_);
     });
@@ -120,6 +127,10 @@ class MemberRun {
 
   MemberResult take() {
     session_.finish();
+    // Not converged, the member ran on from the last day's state as the
+    // single run does: its values are complete, its status says so unless
+    // a fault of its own says more.
+    if (result_.ok() && !spin_up_message_.empty()) fail(MemberStatus::spin_up, spin_up_message_);
     std::feclearexcept(FE_ALL_EXCEPT);
     if (const std::exception_ptr fault = session_.fault()) {
       try {
@@ -138,7 +149,36 @@ class MemberRun {
   }
 
  private:
-  static std::string where(const FloatingPointStop& e) {
+  // The member's own spin-up ([spin_up]), before its run: the days are
+  // stepped alone (not in lanes), with the flags tested as in the run; a
+  // step the integrator gives up on marks the member as in the run.
+  SpinUpOutcome spin_up_member(const Scenario& scenario, std::shared_ptr<const LoadedMechanism> mechanism,
+                               TextOutput& discard) {
+    const auto after_step = [this](int day, const Run& run) {
+      spin_up_day_ = run.steps_done() == run.total_steps() ? day + 1 : day;
+      if (!run.last_step().ok() && result_.ok())
+        fail(MemberStatus::integration, "integration failed in the spin-up's day " + std::to_string(day) +
+                                            ", step " + std::to_string(run.steps_done()) + " of " +
+                                            std::to_string(run.total_steps()) + ": " +
+                                            std::string(trimmed(ierr_names(run.last_step().status))));
+    };
+    spin_up_day_ = 1;
+    SpinUpOutcome spun;
+    try {
+      spun = spin_up(scenario, discard, {}, std::move(mechanism), after_step);
+    } catch (...) {
+      in_spin_up_ = true;
+      throw;
+    }
+    result_.spin_up_days = spun.days;
+    if (!spun.converged) spin_up_message_ = not_converged_message(scenario, spun);
+    return spun;
+  }
+
+  std::string where(const FloatingPointStop& e) const {
+    if (in_spin_up_)
+      return " in step " + std::to_string(e.steps_done) + " of " + std::to_string(e.total_steps) +
+             " of the spin-up's day " + std::to_string(spin_up_day_);
     switch (e.stage) {
       case FloatingPointStop::Stage::inputs: return " while reading the inputs";
       case FloatingPointStop::Stage::start: return " while starting";
@@ -154,6 +194,9 @@ class MemberRun {
 
   const std::vector<int>& species_;
   MemberResult result_;
+  std::string spin_up_message_;  // the spin-up did not converge
+  int spin_up_day_ = 0;          // the spin-up's day being taken
+  bool in_spin_up_ = false;      // a fault stopped the member in its spin-up
   Collector collector_;
   std::optional<Run> run_;
   RunSession session_;

@@ -21,12 +21,14 @@ enum class MemberStatus : std::int32_t {
   input = 1,           // its scenario, records or parameters are not valid
   floating_point = 3,  // an invalid operation, division by zero or overflow
   integration = 4,     // the integrator gave up in a step (values still written)
+  spin_up = 5,         // [spin_up] not converged in max_days (values complete, from the last day's state)
 };
 
 struct MemberResult {
   std::size_t index = 0;
   MemberStatus status = MemberStatus::success;
   std::string message;  // "" on success
+  int spin_up_days = -1;  // with [spin_up]: the days the member's spin-up took
   std::vector<double> time_h;     // local time of each sample, hours
   std::vector<double> elapsed_s;  // seconds since the member's start
   // Mole fractions, sample-major: samples x species.

@@ -53,6 +53,7 @@ class NetcdfFile final : public OutputFile {
     }
     block_.number.push_back(static_cast<int>(r.index));
     block_.status.push_back(static_cast<int>(r.status));
+    block_.spin_up_days.push_back(r.spin_up_days);
     append_text(block_.message, r.message, message_width);
     for (std::size_t v = 0; v < varied.size(); ++v) {
       if (const auto* x = std::get_if<double>(&varied[v])) block_.numbers[v].push_back(*x);
@@ -104,6 +105,7 @@ class NetcdfFile final : public OutputFile {
       else put(varied_vars_[v], 1, block_.numbers[v].data());
     }
     put(status_var_, 1, block_.status.data());
+    if (spin_up_days_var_ >= 0) put(spin_up_days_var_, 1, block_.spin_up_days.data());
     put(message_var_, message_width, block_.message.data());
     block_.clear();
   }
@@ -164,9 +166,16 @@ class NetcdfFile final : public OutputFile {
 
     status_var_ = variable("status", NC_INT, {member_dim});
     attribute(status_var_, "long_name", "how the member ended");
-    const int flags[] = {0, 1, 3, 4};
-    check(nc_.put_att_int(ncid_, status_var_, "flag_values", NC_INT, 4, flags), "write the flag values");
-    attribute(status_var_, "flag_meanings", "success input_error floating_point_exception integration_failure");
+    const int flags[] = {0, 1, 3, 4, 5};
+    const std::size_t statuses = layout_.spin_up ? 5 : 4;
+    check(nc_.put_att_int(ncid_, status_var_, "flag_values", NC_INT, statuses, flags), "write the flag values");
+    attribute(status_var_, "flag_meanings", std::string("success input_error floating_point_exception integration_failure") +
+                                                (layout_.spin_up ? " spin_up_not_converged" : ""));
+    if (layout_.spin_up) {
+      spin_up_days_var_ = variable("spin_up_days", NC_INT, {member_dim});
+      attribute(spin_up_days_var_, "long_name", "days of the member's spin-up (-1: it failed before its run)");
+      attribute(spin_up_days_var_, "units", "1");
+    }
     message_var_ = variable("message", NC_CHAR, {member_dim, dimension("message_length", message_width)});
     attribute(message_var_, "long_name", "why the member failed; empty for success");
 
@@ -190,7 +199,7 @@ class NetcdfFile final : public OutputFile {
     std::vector<std::vector<double>> species;  // per species: members x times
     std::vector<std::vector<double>> numbers;  // per varied key
     std::vector<std::vector<char>> texts;      // per varied key: members x width
-    std::vector<int> number, status;
+    std::vector<int> number, status, spin_up_days;
     std::vector<char> message;
     bool empty() const { return members == 0; }
     void clear() {
@@ -201,6 +210,7 @@ class NetcdfFile final : public OutputFile {
       for (auto& v : texts) v.clear();
       number.clear();
       status.clear();
+      spin_up_days.clear();
       message.clear();
     }
   };
@@ -211,7 +221,7 @@ class NetcdfFile final : public OutputFile {
   Block block_;
   std::size_t first_ = 0;
   int ncid_ = -1;
-  int member_var_ = -1, time_h_var_ = -1, status_var_ = -1, message_var_ = -1;
+  int member_var_ = -1, time_h_var_ = -1, status_var_ = -1, message_var_ = -1, spin_up_days_var_ = -1;
   std::vector<int> species_vars_, varied_vars_;
 };
 

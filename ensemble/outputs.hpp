@@ -17,7 +17,10 @@
 //                             ("initial.O3", "chemistry.rate_factors.R23"):
 //                             numbers as doubles, text as characters
 //   status(member)            0 success, 1 input, 3 floating-point exception,
-//                             4 integration failure (flag_values/meanings)
+//                             4 integration failure, with [spin_up] 5 spin-up
+//                             not converged (flag_values/meanings)
+//   spin_up_days(member)      with [spin_up]: the days the member's spin-up
+//                             took (-1: it failed before its run)
 //   message(member)           the reason of a failure, "" for success
 // ensemble.csv (long format): member,time_h,<species...> in ppb, %.17g, the
 //   rows of every sample of every member in member order.
@@ -57,6 +60,7 @@ struct Layout {
   std::vector<double> time_s;      // the base's sample times, seconds since its start
   std::string time_units = "s";    // or CF "seconds since ..."
   std::vector<VariedKey> varied;
+  bool spin_up = false;  // the base or a member's row has [spin_up]
   std::vector<std::pair<std::string, std::string>> attributes;  // global: ensemble and base scenario
 };
 

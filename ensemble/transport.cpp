@@ -10,7 +10,7 @@ namespace {
 
 struct Header {
   std::uint64_t index, samples, values, message;
-  std::int32_t status, padding;
+  std::int32_t status, spin_up_days;
 };
 
 template <class T>
@@ -29,7 +29,8 @@ void take(const std::vector<char>& in, std::size_t& at, T* data, std::size_t cou
 }  // namespace
 
 std::vector<char> pack(const MemberResult& r) {
-  const Header h{r.index, r.time_h.size(), r.values.size(), r.message.size(), static_cast<std::int32_t>(r.status), 0};
+  const Header h{r.index, r.time_h.size(), r.values.size(), r.message.size(), static_cast<std::int32_t>(r.status),
+                 static_cast<std::int32_t>(r.spin_up_days)};
   std::vector<char> out;
   out.reserve(sizeof h + (2 * h.samples + h.values) * sizeof(double) + h.message);
   append(out, &h, 1);
@@ -47,6 +48,7 @@ MemberResult unpack(const std::vector<char>& bytes) {
   MemberResult r;
   r.index = h.index;
   r.status = static_cast<MemberStatus>(h.status);
+  r.spin_up_days = h.spin_up_days;
   r.time_h.resize(h.samples);
   r.elapsed_s.resize(h.samples);
   r.values.resize(h.values);

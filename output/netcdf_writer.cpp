@@ -130,8 +130,12 @@ void NetcdfSpeciesWriter::begin(const RunDescription& run) {
     put_all(photolysis_vars_.back(), {{"long_name", "photolysis frequency " + channel}, {"units", "s-1"}});
   }
   put_all(NC_GLOBAL, global_attributes(run));
-  if (run.spin_up_days >= 0 && status == NC_NOERR)
-    status = nc_->put_att_int(ncid_, NC_GLOBAL, "spin_up_days", NC_INT, 1, &run.spin_up_days);
+  // Every day written, the header is made on the spin-up's first day,
+  // before the number is known: the attribute is set aside here and given
+  // its value when the file is finished (the run's day less one).
+  const int spin_up_days = day_ ? 0 : run.spin_up_days;
+  if (spin_up_days >= 0 && status == NC_NOERR)
+    status = nc_->put_att_int(ncid_, NC_GLOBAL, "spin_up_days", NC_INT, 1, &spin_up_days);
   check(status, "write the attributes");
   check(nc_->enddef(ncid_), "write the file header");
   if (run.utc_offset_hours) {
@@ -158,7 +162,10 @@ void NetcdfSpeciesWriter::sample(const OutputSample& sample) {
     const std::vector<double> values = diagnostic_values(*sample.diagnostics);
     for (std::size_t k = 0; k < values.size(); ++k) put(diagnostic_vars_[k], values[k]);
   }
-  if (day_) put(day_var_, sample.day);
+  if (day_) {
+    put(day_var_, sample.day);
+    last_day_ = sample.day;
+  }
   if (air_density_var_ >= 0) put(air_density_var_, sample.pressure / (1.380649e-23 * sample.temperature) * 1e-6);
   for (std::size_t k = 0; k < photolysis_vars_.size() && k < sample.photolysis.size(); ++k)
     put(photolysis_vars_[k], sample.photolysis[k]);
@@ -167,6 +174,11 @@ void NetcdfSpeciesWriter::sample(const OutputSample& sample) {
 
 void NetcdfSpeciesWriter::finish() {
   if (ncid_ < 0) throw OutputError(path_.string() + ": finished before it was begun");
+  if (day_ && last_day_ > 0) {
+    // An attribute that keeps its size may be rewritten in data mode.
+    const int spin_up_days = last_day_ - 1;
+    check(nc_->put_att_int(ncid_, NC_GLOBAL, "spin_up_days", NC_INT, 1, &spin_up_days), "write the attributes");
+  }
   const int ncid = std::exchange(ncid_, -1);
   check(nc_->close(ncid), "close the file");
   publish(partial_, path_);

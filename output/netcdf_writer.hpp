@@ -16,7 +16,8 @@
 //                                 the run's)
 //
 // With [spin_up], the global attribute spin_up_days (an integer) is the
-// number of days of spin-up taken.
+// number of days of spin-up taken (with output = "all", set when the file
+// is finished: the run's day less one).
 //
 // Global attributes: title, Conventions, source (program and version),
 // history, and each scenario key as "scenario.<key>" with its value as text.
@@ -93,6 +94,7 @@ class NetcdfSpeciesWriter final : public RunObserver {
   bool day_ = false;
   std::vector<int> diagnostic_vars_;
   int day_var_ = -1;
+  int last_day_ = 0;  // the day of the last sample (output = "all")
   // A site by keys: the air's number density each sample (-1: not written).
   int air_density_var_ = -1;
   // [output] photolysis: each channel's frequency.

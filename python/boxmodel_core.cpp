@@ -170,6 +170,7 @@ class SampleCollector final : public RunObserver {
     temperature.push_back(s.temperature);
     pressure.push_back(s.pressure);
     coszen.push_back(s.coszen);
+    day.push_back(s.day);
     for (int ind : species_) mole_fraction.push_back(s.mole_fraction[at(ind)]);
     if (s.diagnostics) {
       const std::vector<double> values = diagnostic_values(*s.diagnostics);
@@ -182,6 +183,7 @@ class SampleCollector final : public RunObserver {
 
   RunDescription description;
   std::vector<double> elapsed_s, time_h, temperature, pressure, coszen;
+  std::vector<int> day;  // with [spin_up] output = "all": the day of each sample
   std::vector<double> mole_fraction;  // samples x species, row by row
   std::vector<std::vector<double>> diagnostics;  // per diagnostic variable, with [output] diagnostics
 
@@ -226,6 +228,7 @@ struct RunResult {
   std::vector<std::pair<int, int>> failed_steps;  // (step, integrator status)
   std::string messages;
   int spin_up_days = -1;        // with [spin_up]
+  bool all_days = false;        // [spin_up] output = "all": every day's samples
   std::string spin_up_message;  // not converged: which species, by how much
   // With output.budgets: the integrated process rates of every interval.
   bool budgets = false;
@@ -317,20 +320,37 @@ void run_steps(const Scenario& given, bool write_outputs, double signal_interval
   TextOutput out = write_outputs ? TextOutput::standard_output()
                                  : TextOutput::create(captured->path(), "the run's messages");
 
-  // [spin_up]: the days first (the scenario's run alone is returned).
+  // [spin_up]: the days first. With output = "all" every day's samples are
+  // returned (and written, the writers shared by the days and the run),
+  // each with its day; otherwise the scenario's run alone.
   std::optional<SpinUpOutcome> spun;
+  result.all_days = scenario.spin_up.enabled && scenario.spin_up.output_all;
+  std::vector<std::unique_ptr<RunObserver>> writers;
+  std::vector<std::unique_ptr<SharedObserver>> shared;
   if (scenario.spin_up.enabled) {
-    spun = spin_up(scenario, out);
+    std::vector<RunObserver*> observers;
+    if (result.all_days) {
+      // The collector takes each day's description in turn: the run's is last.
+      observers.push_back(&result.samples);
+      if (write_outputs) writers = scenario_writers(scenario, mechanism.get());
+      for (auto& w : writers) {
+        shared.push_back(std::make_unique<SharedObserver>(*w));
+        observers.push_back(shared.back().get());
+      }
+    }
+    spun = spin_up(scenario, out, observers, mechanism);
     result.spin_up_days = spun->days;
     if (!spun->converged) result.spin_up_message = not_converged_message(scenario, *spun);
   }
   // Without outputs the run writes none of the formats' files (diagnostics.csv
   // included: the diagnostics are still computed for the dataset).
-  Run run(std::move(scenario), out, std::move(site), std::move(mechanism), write_outputs);
+  Run run(std::move(scenario), out, std::move(site), std::move(mechanism), write_outputs && !result.all_days);
   run.add_observer(result.samples);
   if (spun) {
     run.start_from(spun->state);
     run.set_spin_up_days(spun->days);
+    if (result.all_days) run.set_day(spun->days + 1);
+    for (auto& o : shared) run.add_observer(*o);
   }
   SignalCheck signals(signal_interval_s);
   RunSession session(run);
@@ -339,6 +359,7 @@ void run_steps(const Scenario& given, bool write_outputs, double signal_interval
     signals();
   });
   run_session(session);
+  for (auto& w : writers) w->finish();
   if (const budget::BudgetFiles* files = run.budget_files()) {
     result.budgets = true;
     result.process_names = budget::process_names(files->processes());
@@ -387,6 +408,7 @@ py::dict run_scenario(const Scenario& scenario, bool write_outputs, double signa
   py::dict out;
   out["elapsed_s"] = to_array(s.elapsed_s);
   out["time_h"] = to_array(s.time_h);
+  if (r.all_days) out["day"] = to_array(s.day);
   out["time_attributes"] = attributes_dict(time_attributes(s.description));
   out["species"] = r.species_names;
   out["mole_fraction"] = x;
@@ -501,11 +523,12 @@ py::dict run_ensemble(const Scenario& base, const std::vector<std::string>& keys
   std::fill(values.mutable_data(), values.mutable_data() + values.size(), nan);
   std::fill(time_h.mutable_data(), time_h.mutable_data() + time_h.size(), nan);
   std::fill(elapsed.mutable_data(), elapsed.mutable_data() + elapsed.size(), nan);
-  std::vector<int> status;
+  std::vector<int> status, spin_up_days;
   std::vector<std::string> messages;
   for (std::size_t i = 0; i < members; ++i) {
     const MemberResult& r = results[i];
     status.push_back(static_cast<int>(r.status));
+    spin_up_days.push_back(r.spin_up_days);
     messages.push_back(r.message);
     std::copy(r.values.begin(), r.values.end(), values.mutable_data() + i * samples * species.size());
     std::copy(r.time_h.begin(), r.time_h.end(), time_h.mutable_data() + i * samples);
@@ -533,6 +556,7 @@ py::dict run_ensemble(const Scenario& base, const std::vector<std::string>& keys
   out["time_units"] = layout.time_units;
   out["status"] = to_array(status);
   out["message"] = messages;
+  if (layout.spin_up) out["spin_up_days"] = to_array(spin_up_days);
   return out;
 }
 

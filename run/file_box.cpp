@@ -111,7 +111,7 @@ void check_mechanism_scenario(const Scenario& s, const Mechanism& m) {
   if (s.output.budgets) (void)file_budget_species(s, m);
   if (!s.output.families.empty()) (void)output_families(s.output.families, file, *budget::file_reactions(m));
   if (s.spin_up.enabled)
-    throw InputError(file + ": [spin_up]: a spin-up is not yet run with a mechanism file (" + m.source + ")");
+    for (const std::string& name : s.spin_up.species) (void)file_species(m, name, file + ": spin_up.species");
   for (const RateFactor& f : s.chemistry.rate_factors)
     if (f.reaction > m.reaction_count())
       throw InputError(file + ": chemistry.rate_factors.R" + std::to_string(f.reaction) +
@@ -151,12 +151,13 @@ std::vector<std::unique_ptr<RunObserver>> file_sample_writers(const Scenario& sc
   const OutputSettings& o = scenario.output;
   auto [species, names] = file_output_species(scenario, m);
   std::vector<std::unique_ptr<RunObserver>> writers;
+  const bool days = scenario.spin_up.enabled && scenario.spin_up.output_all;
   if (o.wants(OutputFormat::csv))
-    writers.push_back(std::make_unique<CsvSpeciesWriter>(o.dir, species, false,
+    writers.push_back(std::make_unique<CsvSpeciesWriter>(o.dir, species, days,
                                                          o.units == ConcentrationUnit::molecules_cm3, names));
   if (o.diagnostics) writers.push_back(std::make_unique<DiagnosticsWriter>(o.dir));
   if (o.wants(OutputFormat::netcdf))
-    writers.push_back(std::make_unique<NetcdfSpeciesWriter>(o.dir, species, o.diagnostics, false, names));
+    writers.push_back(std::make_unique<NetcdfSpeciesWriter>(o.dir, species, o.diagnostics, days, names));
   if (o.photolysis) writers.push_back(std::make_unique<CsvPhotolysisWriter>(o.dir));
   return writers;
 }

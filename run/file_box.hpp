@@ -54,11 +54,12 @@ int file_species(const Mechanism& m, std::string_view name, const std::string& w
 
 // Checks what `scenario` says of a mechanism file's species and reactions
 // against `m`, before anything is run or written: initial values, output
-// species, emissions, deposition and background air, species held to the
-// records and families' members (matched without regard to case), rate
-// factors R<n> (file order), and what is not run with a mechanism file
-// (the built-in species table). Throws InputError naming the scenario's key
-// and the mechanism it looked in, with close names.
+// species, the spin-up's checked species, emissions, deposition and
+// background air, species held to the records and families' members
+// (matched without regard to case), rate factors R<n> (file order), and
+// what is not run with a mechanism file (the built-in species table).
+// Throws InputError naming the scenario's key and the mechanism it looked
+// in, with close names.
 void check_mechanism_scenario(const Scenario& scenario, const Mechanism& m);
 
 // The budget species of a scenario run of `m` by the file's names: those

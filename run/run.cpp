@@ -210,7 +210,8 @@ void Run::add_format_observers(bool writers) {
   const OutputSettings& o = scenario_.output;
   if (file_) {
     // The species table and progress lines are the built-in mechanism's.
-    for (auto& writer : file_sample_writers(scenario_, file_->mechanism())) add_observer(std::move(writer));
+    if (writers)
+      for (auto& writer : file_sample_writers(scenario_, file_->mechanism())) add_observer(std::move(writer));
     return;
   }
   if (o.progress_lines) owned_step_observers_.push_back(std::make_unique<ProgressLines>());
@@ -290,7 +291,7 @@ void Run::start() {
     }
     if (start_state_)
       for (int k = 1; k <= nspec; ++k)
-        if (k != ind_m) box_.set_mole_fraction(k, (*start_state_)[at(k)]);
+        if (k != ind_m) box_.set_mole_fraction(k, start_state_->at(at(k)));
   }
   if (warn_) write_notes();
 
@@ -415,6 +416,8 @@ void Run::start_file_box() {
     for (const auto& [name, ppb] : observed) set(name, ppb / 1e9);
   }
   for (const InitialValue& v : scenario_.initial) set(v.name, v.ppb / 1e9);
+  if (start_state_)
+    for (int k = 1; k <= file_->species_count(); ++k) file_->set_mole_fraction(k, start_state_->at(at(k)));
 }
 
 void Run::sample_now(double coszen) {

@@ -164,10 +164,12 @@ class Run {
   const FileBox* file_box() const { return file_.get(); }
 
   // Spin-up (run/spin_up.hpp), before start(): the state to start from
-  // instead of the initial state (every species but M; species held to
-  // observations are held as usual), the day stamped on the samples, and
-  // the days of spin-up taken, for the outputs' metadata.
-  void start_from(const std::array<double, nspec>& state) { start_state_ = state; }
+  // instead of the initial state (mole fractions in the order of
+  // mole_fractions(); every species but the built-in mechanism's M is
+  // taken, species held to observations are held as usual), the day
+  // stamped on the samples, and the days of spin-up taken, for the
+  // outputs' metadata.
+  void start_from(std::vector<double> state) { start_state_ = std::move(state); }
   void set_day(int day) { day_ = day; }
   void set_spin_up_days(int days) { description_.spin_up_days = days; }
 
@@ -224,7 +226,7 @@ class Run {
   std::unique_ptr<bool[]> file_held_;  // a file's species held to observations, for budgets_
   // The campaign diagnostics, when asked for.
   std::optional<CampaignDiagnostics> diagnostics_;
-  std::optional<std::array<double, nspec>> start_state_;
+  std::optional<std::vector<double>> start_state_;
   int day_ = 0;
   RunDescription description_;
 

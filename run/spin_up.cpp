@@ -1,11 +1,12 @@
 #include "run/spin_up.hpp"
 
 #include <algorithm>
+#include <cctype>
 #include <cmath>
 #include <cstdio>
 
-#include "common/one_based.hpp"
-#include "mechanism/species_lookup.hpp"
+#include "mechanism/parameters.hpp"
+#include "output/sample_writers.hpp"
 #include "run/session.hpp"
 
 namespace box {
@@ -21,17 +22,30 @@ Scenario spin_up_day(const Scenario& scenario) {
   return day;
 }
 
-std::vector<std::pair<std::string, double>> changing_species(const std::array<double, nspec>& before,
-                                                             const std::array<double, nspec>& after,
+namespace {
+
+// Names as the scenario matches them: without regard to case.
+bool same_name(std::string_view a, std::string_view b) {
+  return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
+           return std::toupper(static_cast<unsigned char>(x)) == std::toupper(static_cast<unsigned char>(y));
+         });
+}
+
+}  // namespace
+
+std::vector<std::pair<std::string, double>> changing_species(const std::vector<double>& before,
+                                                             const std::vector<double>& after,
+                                                             const std::vector<std::string>& names,
                                                              const std::vector<std::string>& species,
                                                              double tolerance) {
   constexpr double floor = 1e-6 * 1e-9;  // 1e-6 ppb, as a mole fraction
   std::vector<std::pair<std::string, double>> changing;
-  for (int k = 1; k <= nvar; ++k) {
-    const std::string name(species_name(k));
-    const double a = before[at(k)], b = after[at(k)];
+  for (std::size_t k = 0; k < names.size(); ++k) {
+    const std::string& name = names[k];
+    const double a = before.at(k), b = after.at(k);
     if (species.empty() ? std::max(a, b) <= floor
-                        : std::find(species.begin(), species.end(), name) == species.end())
+                        : std::none_of(species.begin(), species.end(),
+                                       [&](const std::string& s) { return same_name(s, name); }))
       continue;
     const double change = a != 0.0 ? std::abs(b - a) / std::abs(a) : (b != 0.0 ? 1.0 : 0.0);
     if (!(change < tolerance)) changing.emplace_back(name, change);
@@ -41,46 +55,48 @@ std::vector<std::pair<std::string, double>> changing_species(const std::array<do
   return changing;
 }
 
-namespace {
-
-// The built-in mechanism's state of a run (the spin-up runs only it).
-std::array<double, nspec> builtin_state(const Run& run) {
-  const std::vector<double> x = run.mole_fractions();
-  std::array<double, nspec> state{};
-  std::copy(x.begin(), x.end(), state.begin());
-  return state;
-}
-
-}  // namespace
-
-SpinUpOutcome spin_up(const Scenario& scenario, TextOutput& out, const std::vector<RunObserver*>& shared) {
+SpinUpOutcome spin_up(const Scenario& scenario, TextOutput& out, const std::vector<RunObserver*>& shared,
+                      std::shared_ptr<const LoadedMechanism> mechanism,
+                      const std::function<void(int, const Run&)>& after_step) {
   const Scenario day = spin_up_day(scenario);
   const SiteData site = load_site(day);
   const SpinUpSettings& settings = scenario.spin_up;
 
   SpinUpOutcome outcome;
-  std::optional<std::array<double, nspec>> state;
   while (outcome.days < settings.max_days) {
-    Run run(day, out, site);
-    if (state) run.start_from(*state);
-    run.set_day(outcome.days + 1);
+    // Each day is a run of its own from the scenario's start: the clock,
+    // the records, the time series, the observations and the emission
+    // profile all begin again at day 1's start; only the state goes on.
+    Run run(day, out, site, mechanism);
+    if (!outcome.state.empty()) run.start_from(outcome.state);
+    const int number = outcome.days + 1;
+    run.set_day(number);
     for (RunObserver* o : shared) run.add_observer(*o);
     RunSession session(run);
+    if (after_step) session.set_after_step([&](const Run& r) { after_step(number, r); });
     session.start();
-    const std::array<double, nspec> before = builtin_state(run);
+    // The integrated species: the built-in mechanism's first nvar, every
+    // species of a file.
+    std::vector<std::string> names = run.species_names();
+    if (run.file_box() == nullptr) names.resize(nvar);
+    const std::vector<double> before = run.mole_fractions();
     RunSession* const one[] = {&session};
     step_together(one, nullptr);
     session.finish();
     ++outcome.days;
-    outcome.state = builtin_state(run);
-    state = outcome.state;
-    outcome.changing = changing_species(before, outcome.state, settings.species, settings.tolerance);
+    outcome.state = run.mole_fractions();
+    outcome.changing = changing_species(before, outcome.state, names, settings.species, settings.tolerance);
     if (outcome.changing.empty()) {
       outcome.converged = true;
       break;
     }
   }
   return outcome;
+}
+
+std::vector<std::unique_ptr<RunObserver>> scenario_writers(const Scenario& scenario,
+                                                           const LoadedMechanism* mechanism) {
+  return mechanism != nullptr ? file_sample_writers(scenario, mechanism->mechanism) : sample_writers(scenario);
 }
 
 std::string not_converged_message(const Scenario& scenario, const SpinUpOutcome& outcome) {

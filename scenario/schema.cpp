@@ -210,7 +210,12 @@ const KeyEntry entries[] = {
        s.site.records_given = true;
      },
      [](const S& s, D d) { d.emplace_back("site.records", format_path(s.site.records)); },
-     [](const S& s, T t) { put(t, "site.records", format_path(s.site.records)); }},
+     [](const S& s, T t) {
+       // Not given where [environment] gives the air: named, the default
+       // file would be read.
+       if (s.site.records_given || !(s.environment.names("temperature_K") && s.environment.names("pressure_Pa")))
+         put(t, "site.records", format_path(s.site.records));
+     }},
     {{"site.records_layout", KeyType::text, "lines", false,
       "\"lines\": one record per line, exactly 13 values; \"free\": values may span lines", "\"free\""},
      [](R r, N n, K k, I, S& s) {

@@ -76,6 +76,12 @@ def _dataset(raw):
         "time_h": ("time", raw["time_h"],
                    {"long_name": "local time, hours since midnight of the first day", "units": "h"}),
     }
+    if "day" in raw:
+        # [spin_up] output = "all": the spin-up's days, then the run as the
+        # last; time and time_h begin again with each day.
+        coords["day"] = ("time", raw["day"],
+                         {"long_name": "day of the spin-up; the scenario's run follows the last",
+                          "units": "1"})
     budgets = raw.get("budgets")
     if budgets is not None:
         # The integrated process rates of every output interval, as budgets.nc
@@ -106,7 +112,10 @@ def run(scenario=None, *, write_outputs=False):
     temperature, pressure and cos_solar_zenith_angle (with
     output.diagnostics also oh_reactivity, ro2, p_o3 and l_o3); names, units and
     attributes are those of the NetCDF output, and ``ds.attrs`` records
-    every scenario key as "scenario.<key>".
+    every scenario key as "scenario.<key>". With [spin_up],
+    ``ds.attrs["spin_up_days"]`` is the days taken; with its output = "all"
+    every day's samples are there, the coordinate `day` (along `time`)
+    numbering them: the spin-up's days, then the run's as the last.
 
     The interpreter's lock is released while the model runs; Ctrl-C stops
     the run (KeyboardInterrupt) within a tenth of a second after a step
@@ -144,8 +153,9 @@ def ensemble(base=None, members=None, threads=None, *, monte_carlo=None):
     base scenario's sample times: datetime64 where the members share a
     start day and hour, seconds since the start otherwise),
     ``status(member)`` (0 success, 1 input, 3
-    floating-point exception, 4 integration failure; a failed member's
-    values are NaN where it has none) and ``message(member)``, and each
+    floating-point exception, 4 integration failure, 5 spin-up not
+    converged; a failed member's values are NaN where it has none; with
+    [spin_up] also ``spin_up_days(member)``) and ``message(member)``, and each
     varied key as a variable over `member`. Members of different lengths
     are padded with NaN.
     """
@@ -192,10 +202,16 @@ def ensemble(base=None, members=None, threads=None, *, monte_carlo=None):
     data_vars["time_h"] = (("member", "time"), raw["time_h"],
                            {"long_name": "local time, hours since midnight of the member's first day",
                             "units": "h"})
+    spin_up = "spin_up_days" in raw
     data_vars["status"] = ("member", raw["status"],
                            {"long_name": "how the member ended",
-                            "flag_values": _np.array([0, 1, 3, 4], dtype=_np.int32),
-                            "flag_meanings": "success input floating_point integration"})
+                            "flag_values": _np.array([0, 1, 3, 4] + ([5] if spin_up else []), dtype=_np.int32),
+                            "flag_meanings": "success input floating_point integration"
+                                             + (" spin_up" if spin_up else "")})
+    if spin_up:
+        data_vars["spin_up_days"] = ("member", raw["spin_up_days"],
+                                     {"long_name": "days of the member's spin-up (-1: it failed before its run)",
+                                      "units": "1"})
     data_vars["message"] = ("member", _np.array([_text(m) for m in raw["message"]], dtype=object))
     for k, key in enumerate(keys):
         column = [row[k] for row in rows]

@@ -333,6 +333,23 @@ def test_spin_up_days_in_the_attributes_and_not_converged_is_a_warning(tmp_path)
     with pytest.warns(RuntimeWarning):
         plain = boxmodel.run(boxmodel.Scenario.from_toml(one_day))
     assert ds["O3"].values[0] != plain["O3"].values[0]
+    # output = "all": every day, numbered by the coordinate day along time,
+    # the forcing of each day day 1's, the last day the run above; written
+    # as the program writes it.
+    every = tmp_path / "all.toml"
+    every.write_text(path.read_text().replace('[output]\n', f'output = "all"\n[output]\ndir = "{tmp_path / "out"}"\n'
+                                              'formats = ["csv"]\n'))
+    with pytest.warns(RuntimeWarning):
+        days = boxmodel.run(boxmodel.Scenario.from_toml(every), write_outputs=True)
+    assert days.sizes["time"] == 3 * ds.sizes["time"] and days.attrs["spin_up_days"] == 2
+    assert list(np.unique(days["day"].values)) == [1, 2, 3]
+    one, two, run = (days.where(days["day"] == n, drop=True) for n in (1, 2, 3))
+    assert np.array_equal(one["temperature"].values, two["temperature"].values)
+    assert np.array_equal(one["time_h"].values, run["time_h"].values)
+    assert np.array_equal(run["O3"].values, ds["O3"].values)
+    assert two["O3"].values[-1] == run["O3"].values[0]
+    lines = (tmp_path / "out" / "species.csv").read_text().splitlines()
+    assert lines[0].split("=")[1].strip() == "2" and lines[1] == "day,time_h,O3" and len(lines) == 2 + days.sizes["time"]
 
 
 def test_a_mechanism_file_runs_as_the_program_runs_it(day_dir):
