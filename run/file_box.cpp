@@ -155,7 +155,7 @@ std::vector<std::unique_ptr<RunObserver>> file_sample_writers(const Scenario& sc
   if (o.wants(OutputFormat::csv))
     writers.push_back(std::make_unique<CsvSpeciesWriter>(o.dir, species, days,
                                                          o.units == ConcentrationUnit::molecules_cm3, names));
-  if (o.diagnostics) writers.push_back(std::make_unique<DiagnosticsWriter>(o.dir));
+  if (o.diagnostics) writers.push_back(std::make_unique<DiagnosticsWriter>(o.dir, days));
   if (o.wants(OutputFormat::netcdf))
     writers.push_back(std::make_unique<NetcdfSpeciesWriter>(o.dir, species, o.diagnostics, days, names));
   if (o.photolysis) writers.push_back(std::make_unique<CsvPhotolysisWriter>(o.dir));
