@@ -1,7 +1,6 @@
 #include "output/csv_writer.hpp"
 
 #include <stdexcept>
-#include <string_view>
 #include <string>
 #include <utility>
 
@@ -18,15 +17,6 @@ constexpr double boltzmann = 1.380649e-23;  // J K-1
 
 void append_number(std::string& line, double value) { line += full_precision(value); }
 
-// With [spin_up], a first line "# spin_up_days = N". Every day written, it
-// is made on the spin-up's first day, before N is known: set aside with
-// room for the largest max_days and filled in by finish().
-std::string spin_up_line(int days, bool padded) {
-  std::string line = "# spin_up_days = " + std::to_string(days);
-  if (padded) line.resize(std::string_view("# spin_up_days = 3660").size(), ' ');
-  return line + '\n';
-}
-
 }  // namespace
 
 CsvSpeciesWriter::CsvSpeciesWriter(std::filesystem::path directory, std::vector<int> species, bool day_column,
@@ -40,10 +30,8 @@ CsvSpeciesWriter::CsvSpeciesWriter(std::filesystem::path directory, std::vector<
   else if (names_.size() != species_.size()) throw std::invalid_argument("a name for every species");
 }
 
-void CsvSpeciesWriter::begin(const RunDescription& run) {
+void CsvSpeciesWriter::begin(const RunDescription&) {
   file_.create();
-  if (day_column_) file_.write(spin_up_line(0, true));
-  else if (run.spin_up_days >= 0) file_.write(spin_up_line(run.spin_up_days, false));
   std::string header = day_column_ ? "day,time_h" : "time_h";
   for (std::size_t k = 0; k < species_.size(); ++k) {
     header += ',';
@@ -54,7 +42,6 @@ void CsvSpeciesWriter::begin(const RunDescription& run) {
 
 void CsvSpeciesWriter::sample(const OutputSample& sample) {
   std::string row = day_column_ ? std::to_string(sample.day) + "," : "";
-  last_day_ = sample.day;
   append_number(row, sample.time_h);
   // molecules cm-3 from mole fractions: the air's p / (k_B T), m-3 to cm-3.
   const double scale = number_densities_ ? sample.pressure / (boltzmann * sample.temperature) * 1e-6 : ppb;
@@ -65,10 +52,7 @@ void CsvSpeciesWriter::sample(const OutputSample& sample) {
   file_.write(row + '\n');
 }
 
-void CsvSpeciesWriter::finish() {
-  if (day_column_ && last_day_ > 0) file_.overwrite(0, spin_up_line(last_day_ - 1, true));
-  file_.finish();
-}
+void CsvSpeciesWriter::finish() { file_.finish(); }
 
 CsvPhotolysisWriter::CsvPhotolysisWriter(std::filesystem::path directory)
     : file_(std::move(directory) / file_name) {}

@@ -31,8 +31,8 @@ class CsvSpeciesWriter final : public RunObserver {
   // values are molecules cm-3 of the sample's air (p / (k_B T)) instead of
   // ppb. With `names` (one per entry of `species`), the species are those
   // of a mechanism file: 1-based indices into its species, written by these
-  // names. With [spin_up] the file begins with a line "# spin_up_days = N",
-  // the days of spin-up taken (with `day_column`, N padded with spaces).
+  // names. The file is plain CSV, one header line (a spin-up's days are
+  // in species.nc's attributes and on standard error).
   CsvSpeciesWriter(std::filesystem::path directory, std::vector<int> species, bool day_column = false,
                    bool number_densities = false, std::vector<std::string> names = {});
   CsvSpeciesWriter(const CsvSpeciesWriter&) = delete;
@@ -50,7 +50,6 @@ class CsvSpeciesWriter final : public RunObserver {
   PartialTextFile file_;
   std::vector<int> species_;
   bool day_column_ = false;
-  int last_day_ = 0;  // the day of the last sample (with day_column)
   bool number_densities_ = false;
   std::vector<std::string> names_;  // empty: the built-in mechanism's
 };

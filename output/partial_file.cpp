@@ -50,14 +50,6 @@ void PartialTextFile::write(const std::string& text) {
     throw OutputError(partial_.string() + ": write failed: " + error_text(errno));
 }
 
-void PartialTextFile::overwrite(long offset, const std::string& text) {
-  if (file_ == nullptr) throw OutputError(path_.string() + ": written before it was begun");
-  errno = 0;
-  if (std::fseek(file_, offset, SEEK_SET) != 0 || std::fwrite(text.data(), 1, text.size(), file_) != text.size() ||
-      std::fseek(file_, 0, SEEK_END) != 0 || std::fflush(file_) != 0)
-    throw OutputError(partial_.string() + ": write failed: " + error_text(errno));
-}
-
 void PartialTextFile::finish() {
   if (file_ == nullptr) throw OutputError(path_.string() + ": finished before it was begun");
   errno = 0;

@@ -33,9 +33,6 @@ class PartialTextFile {
   // close or rename it.
   void create();
   void write(const std::string& text);
-  // Writes `text` over the bytes at `offset` from the file's start (a line
-  // set aside when it was written), the rest as it was.
-  void overwrite(long offset, const std::string& text);
   void finish();
 
   const std::filesystem::path& path() const { return path_; }

@@ -87,8 +87,7 @@ def read_csv(path):
     """The species CSV as the table's columns; species it lacks are gaps."""
     import csv
     with open(path, encoding="ascii", newline="") as handle:
-        # A spin-up's run begins with a comment line, "# spin_up_days = N".
-        rows = [row for row in csv.reader(handle) if not (row and row[0].startswith("#"))]
+        rows = list(csv.reader(handle))
     if not rows or not rows[0] or rows[0][0] != "time_h":
         raise ValueError(f"{path}: expected a header line starting with time_h")
     header = rows[0]

@@ -57,8 +57,6 @@ TEST(SpinUpRun, MechanismFileReachesItsClosedFormDielState) {
   const auto r = p.run("run s.toml");
   ASSERT_EQ(r.status, 0) << r.err;
   EXPECT_NE(r.err.find("spin-up: 10 days to the diel steady state"), std::string::npos) << r.err;
-  const std::string text = p.read("species.csv");
-  EXPECT_EQ(text.substr(0, text.find('\n')), "# spin_up_days = 10  ");
   const CsvTable t = read_csv(p / "species.csv");
   ASSERT_EQ(t.header, (std::vector<std::string>{"day", "time_h", "Y"}));
   ASSERT_EQ(t.rows.size(), 11u * 25u);
@@ -86,8 +84,6 @@ TEST(SpinUpRun, MechanismFileReachesItsClosedFormDielState) {
   EXPECT_EQ(s.status, 5) << s.err;
   EXPECT_NE(s.err.find("not converged after max_days = 9 days"), std::string::npos) << s.err;
   EXPECT_NE(s.err.find("Y by 0.00196"), std::string::npos) << s.err;
-  const std::string last = p.read("species.csv");
-  EXPECT_EQ(last.substr(0, last.find('\n')), "# spin_up_days = 9");
   const CsvTable u = read_csv(p / "species.csv");
   ASSERT_EQ(u.rows.size(), 25u);
   EXPECT_EQ(u.rows.front()[1], t.rows[9 * 25 - 1][2]);  // the ninth day's end

@@ -116,10 +116,8 @@ inline std::vector<std::string> split_commas(const std::string& line) {
   return cells;
 }
 
-// Lines that begin with "#" are comments (a spin-up's "# spin_up_days = N").
 inline CsvTable read_csv(const std::filesystem::path& path) {
-  std::vector<std::string> lines = text_lines(read_text(path));
-  std::erase_if(lines, [](const std::string& line) { return line.starts_with('#'); });
+  const std::vector<std::string> lines = text_lines(read_text(path));
   if (lines.empty()) throw std::runtime_error(path.string() + ": empty");
   CsvTable t;
   t.header = split_commas(lines[0]);
