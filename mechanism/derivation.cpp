@@ -128,6 +128,12 @@ void arrange_for_loops(MechanismDerivation& d) {
     d.pivot_lower_start.push_back(static_cast<int>(d.pivot_lower.size()));
     d.pivot_target_start.push_back(static_cast<int>(d.pivot_target.size()));
   }
+
+  for (int k = 0; k < d.n; ++k)
+    if (d.diagonal[sz(k)] > d.row_start[sz(k)])
+      d.forward_rows.push_back({d.order[sz(k)], d.row_start[sz(k)], d.diagonal[sz(k)] - d.row_start[sz(k)]});
+  for (int k = d.n - 1; k >= 0; --k)
+    d.backward_rows.push_back({d.order[sz(k)], d.diagonal[sz(k)], d.row_start[sz(k + 1)] - d.diagonal[sz(k)] - 1});
 }
 
 }  // namespace

@@ -62,7 +62,8 @@ struct MechanismDerivation {
   std::vector<double> jacobian_coefficient;
 
   // The elimination, row by row: each multiplier position lower[i] is
-  // divided by the pivot at lower_pivot[i], then for each update u in
+  // divided by the pivot at lower_pivot[i] (the kernels multiply by its
+  // reciprocal, kept in the pivot's place once its row is done), then for each update u in
   // [update_start[i], update_start[i+1]): a[update_target[u]] -=
   // a[lower[i]] * a[update_source[u]]. The pivot of row k is checked after
   // its own updates (row_last_lower[k] is where they end).
@@ -110,16 +111,27 @@ struct MechanismDerivation {
   Sums f_sums;                // f from r
   Sums jacobian_sums;         // J (by position) from partial; fill-in: no terms
   // The factorisation column by column (pivot by pivot): pivot k's
-  // multipliers are the lower entries of column k, each divided by the
-  // pivot and then used on every entry of row k's upper part (its row's
-  // positions update_target, the sources the upper part in order). Every
-  // entry receives its updates in the order of the row-by-row form above,
-  // so the bits are the same; only independent rows are interleaved. The
-  // pivot is whole once the columns before it are done.
+  // multipliers are the lower entries of column k, each scaled by the
+  // pivot's reciprocal and then used on every entry of row k's upper part
+  // (its row's positions update_target, the sources the upper part in
+  // order). Every entry receives its updates in the order of the
+  // row-by-row form above, so the bits are the same; only independent rows
+  // are interleaved. The pivot is whole once the columns before it are
+  // done.
   std::vector<int> pivot_lower_start;  // n + 1
   std::vector<int> pivot_lower;        // multiplier positions, pivot by pivot
   std::vector<int> pivot_target;       // (upper length of the pivot) per multiplier
   std::vector<int> pivot_target_start; // n + 1: where each pivot's targets start
+  // The substitutions row by row, as (species, first position, entries):
+  // forward the rows with entries left of the diagonal, in elimination
+  // order, from their first entry; backward every row, last first, from
+  // its diagonal (the entries right of it follow).
+  struct SolveRow {
+    int species = 0;
+    int first = 0;
+    int length = 0;
+  };
+  std::vector<SolveRow> forward_rows, backward_rows;
 
   int jacobian_entries = 0;  // structurally non-zero entries of J, diagonal included
   int lu_entries() const { return static_cast<int>(column.size()); }

@@ -126,19 +126,19 @@ void sums(const MechanismDerivation::Sums& s, const double* in, double* out) {
 // constant (L >= 0) or `length`.
 template <int L>
 void eliminate_column(const int* lower, const int* lower_end, const int* target, const double* upper,
-                      int length_at_run_time, double pivot, double* a) {
+                      int length_at_run_time, double reciprocal, double* a) {
   const int length = L >= 0 ? L : length_at_run_time;
   if constexpr (L >= 0) {
     double u[L > 0 ? L : 1];
     unrolled<L>([&](int q) { u[q] = upper[q]; });
     for (; lower != lower_end; ++lower, target += L) {
-      const double l = a[*lower] / pivot;
+      const double l = a[*lower] * reciprocal;
       a[*lower] = l;
       unrolled<L>([&](int q) { a[target[q]] = a[target[q]] - l * u[q]; });
     }
   } else {
     for (; lower != lower_end; ++lower, target += length) {
-      const double l = a[*lower] / pivot;
+      const double l = a[*lower] * reciprocal;
       a[*lower] = l;
       for (int q = 0; q < length; ++q) a[target[q]] = a[target[q]] - l * upper[q];
     }
@@ -170,31 +170,41 @@ int loop_decomp(const MechanismDerivation& d, double* a) {
     // here would be divided by in the rows below.
     const double pivot = a[d.diagonal[sz(j)]];
     if (!(std::fabs(pivot) >= std::numeric_limits<double>::min())) return j + 1;
+    // At most 1/DBL_MIN: finite.
+    const double reciprocal = 1.0 / pivot;
+    a[d.diagonal[sz(j)]] = reciprocal;
     const int* first = lower + d.pivot_lower_start[sz(j)];
     const int* last = lower + d.pivot_lower_start[sz(j + 1)];
     const int* t = target + d.pivot_target_start[sz(j)];
     const double* upper = a + d.diagonal[sz(j)] + 1;
     const int length = d.row_start[sz(j + 1)] - d.diagonal[sz(j)] - 1;
     switch (length) {
-      case 0: eliminate_column<0>(first, last, t, upper, length, pivot, a); break;  // the multipliers alone
-      case 1: eliminate_column<1>(first, last, t, upper, length, pivot, a); break;
-      case 2: eliminate_column<2>(first, last, t, upper, length, pivot, a); break;
-      case 3: eliminate_column<3>(first, last, t, upper, length, pivot, a); break;
-      case 4: eliminate_column<4>(first, last, t, upper, length, pivot, a); break;
-      case 5: eliminate_column<5>(first, last, t, upper, length, pivot, a); break;
-      case 6: eliminate_column<6>(first, last, t, upper, length, pivot, a); break;
-      case 7: eliminate_column<7>(first, last, t, upper, length, pivot, a); break;
-      case 8: eliminate_column<8>(first, last, t, upper, length, pivot, a); break;
-      case 9: eliminate_column<9>(first, last, t, upper, length, pivot, a); break;
-      case 10: eliminate_column<10>(first, last, t, upper, length, pivot, a); break;
-      default: eliminate_column<-1>(first, last, t, upper, length, pivot, a); break;
+      case 0: eliminate_column<0>(first, last, t, upper, length, reciprocal, a); break;  // the multipliers alone
+      case 1: eliminate_column<1>(first, last, t, upper, length, reciprocal, a); break;
+      case 2: eliminate_column<2>(first, last, t, upper, length, reciprocal, a); break;
+      case 3: eliminate_column<3>(first, last, t, upper, length, reciprocal, a); break;
+      case 4: eliminate_column<4>(first, last, t, upper, length, reciprocal, a); break;
+      case 5: eliminate_column<5>(first, last, t, upper, length, reciprocal, a); break;
+      case 6: eliminate_column<6>(first, last, t, upper, length, reciprocal, a); break;
+      case 7: eliminate_column<7>(first, last, t, upper, length, reciprocal, a); break;
+      case 8: eliminate_column<8>(first, last, t, upper, length, reciprocal, a); break;
+      case 9: eliminate_column<9>(first, last, t, upper, length, reciprocal, a); break;
+      case 10: eliminate_column<10>(first, last, t, upper, length, reciprocal, a); break;
+      default: eliminate_column<-1>(first, last, t, upper, length, reciprocal, a); break;
     }
   }
   return 0;
 }
 
 int loop_decomp_shifted(const MechanismDerivation& d, const double* jac, double shift, double* a) {
-  for (int e = 0; e < d.lu_entries(); ++e) a[e] = 0.0 - jac[e];
+  // Two at a time, which the compiler forms as one vector operation.
+  const int entries = d.lu_entries();
+  int e = 0;
+  for (; e + 2 <= entries; e += 2) {
+    a[e] = 0.0 - jac[e];
+    a[e + 1] = 0.0 - jac[e + 1];
+  }
+  if (e < entries) a[e] = 0.0 - jac[e];
   for (int k = 0; k < d.n; ++k) {
     double& v = a[d.diagonal[sz(k)]];
     v = v + shift;
@@ -202,24 +212,45 @@ int loop_decomp_shifted(const MechanismDerivation& d, const double* jac, double 
   return loop_decomp(d, a);
 }
 
-void loop_solve(const MechanismDerivation& d, const double* lu, double* x) {
-  const int* start = d.row_start.data();
-  const int* diag = d.diagonal.data();
-  const int* col = d.column_species.data();
-  const int* order = d.order.data();
-  for (int k = 0; k < d.n; ++k) {
-    double v = x[order[k]];
-    for (int m = start[k]; m < diag[k]; ++m) v = v - lu[m] * x[col[m]];
-    x[order[k]] = v;
+namespace {
+
+// v minus the L products lu[m] x[col[m]], m = first, first + step, ... in
+// that order.
+template <int L, int step>
+double row_sum(double v, const double* lu, const int* col, int first, const double* x) {
+  unrolled<L>([&](int q) { v = v - lu[first + step * q] * x[col[first + step * q]]; });
+  return v;
+}
+
+template <int step>
+double row_sum(double v, const double* lu, const int* col, int first, int length, const double* x) {
+  switch (length) {
+    case 0: return v;
+    case 1: return row_sum<1, step>(v, lu, col, first, x);
+    case 2: return row_sum<2, step>(v, lu, col, first, x);
+    case 3: return row_sum<3, step>(v, lu, col, first, x);
+    case 4: return row_sum<4, step>(v, lu, col, first, x);
+    case 5: return row_sum<5, step>(v, lu, col, first, x);
+    case 6: return row_sum<6, step>(v, lu, col, first, x);
+    case 7: return row_sum<7, step>(v, lu, col, first, x);
+    case 8: return row_sum<8, step>(v, lu, col, first, x);
+    default:
+      for (int q = 0; q < length; ++q) v = v - lu[first + step * q] * x[col[first + step * q]];
+      return v;
   }
+}
+
+}  // namespace
+
+void loop_solve(const MechanismDerivation& d, const double* lu, double* x) {
+  const int* col = d.column_species.data();
+  for (const MechanismDerivation::SolveRow& r : d.forward_rows)
+    x[r.species] = row_sum<1>(x[r.species], lu, col, r.first, r.length, x);
   // Each row's sum from its last column down: the value computed last (the
   // row just below) enters last, so the rest of the sum is formed while
   // that value is still being divided out.
-  for (int k = d.n - 1; k >= 0; --k) {
-    double v = x[order[k]];
-    for (int m = start[k + 1] - 1; m > diag[k]; --m) v = v - lu[m] * x[col[m]];
-    x[order[k]] = v / lu[diag[k]];
-  }
+  for (const MechanismDerivation::SolveRow& r : d.backward_rows)
+    x[r.species] = row_sum<-1>(x[r.species], lu, col, r.first + r.length, r.length, x) * lu[r.first];
 }
 
 // ---- the lane form: every loop of the one-box kernels with an innermost
@@ -286,17 +317,18 @@ LaneStatus loop_decomp_lanes(const MechanismDerivation& d, double* a) {
     for (; i < d.row_lower_end[sz(k)]; ++i) {
       double m[L];
       for (int l = 0; l < L; ++l) {
-        m[l] = a[lane(lower[i], l)] / a[lane(pivot[i], l)];
+        m[l] = a[lane(lower[i], l)] * a[lane(pivot[i], l)];  // the pivot's reciprocal
         a[lane(lower[i], l)] = m[l];
       }
       for (int u = ustart[i]; u < ustart[i + 1]; ++u)
         for (int l = 0; l < L; ++l)
           a[lane(target[u], l)] = a[lane(target[u], l)] - m[l] * a[lane(source[u], l)];
     }
-    for (int l = 0; l < L; ++l)
-      if (status[sz(l)] == 0 &&
-          !(std::fabs(a[lane(d.diagonal[sz(k)], l)]) >= std::numeric_limits<double>::min()))
-        status[sz(l)] = k + 1;
+    for (int l = 0; l < L; ++l) {
+      double& p = a[lane(d.diagonal[sz(k)], l)];
+      if (status[sz(l)] == 0 && !(std::fabs(p) >= std::numeric_limits<double>::min())) status[sz(l)] = k + 1;
+      p = 1.0 / p;
+    }
   }
   return status;
 }
@@ -330,7 +362,7 @@ void loop_solve_lanes(const MechanismDerivation& d, const double* lu, double* x)
     for (int l = 0; l < L; ++l) v[l] = x[lane(order[k], l)];
     for (int m = start[k + 1] - 1; m > diag[k]; --m)
       for (int l = 0; l < L; ++l) v[l] = v[l] - lu[lane(m, l)] * x[lane(col[m], l)];
-    for (int l = 0; l < L; ++l) x[lane(order[k], l)] = v[l] / lu[lane(diag[k], l)];
+    for (int l = 0; l < L; ++l) x[lane(order[k], l)] = v[l] * lu[lane(diag[k], l)];
   }
 }
 
