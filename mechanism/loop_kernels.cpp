@@ -222,8 +222,11 @@ double row_sum(double v, const double* lu, const int* col, int first, const doub
   return v;
 }
 
+// Inlined into the substitutions' loops: a call per row costs as much as
+// a short row's sum.
 template <int step>
-double row_sum(double v, const double* lu, const int* col, int first, int length, const double* x) {
+[[gnu::always_inline]] inline double row_sum(double v, const double* lu, const int* col, int first, int length,
+                                             const double* x) {
   switch (length) {
     case 0: return v;
     case 1: return row_sum<1, step>(v, lu, col, first, x);
