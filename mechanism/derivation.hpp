@@ -63,10 +63,10 @@ struct MechanismDerivation {
 
   // The elimination, row by row: each multiplier position lower[i] is
   // divided by the pivot at lower_pivot[i] (the kernels multiply by its
-  // reciprocal, kept in the pivot's place once its row is done), then for each update u in
-  // [update_start[i], update_start[i+1]): a[update_target[u]] -=
-  // a[lower[i]] * a[update_source[u]]. The pivot of row k is checked after
-  // its own updates (row_last_lower[k] is where they end).
+  // reciprocal, kept in its place once its row is done), then for each
+  // update u in [update_start[i], update_start[i+1]): a[update_target[u]]
+  // -= a[lower[i]] * a[update_source[u]]. The pivot of row k is checked
+  // after its own updates (row_last_lower[k] is where they end).
   std::vector<int> lower;
   std::vector<int> lower_pivot;
   std::vector<int> update_start;
