@@ -82,13 +82,19 @@ int builtin_file_channel(int slot) {
   return above_mcm + slot;
 }
 
-std::optional<double> specified_channel_frequency(const PhotolysisRates& rates, int channel) {
+std::optional<int> specified_channel_slot(int channel) {
   for (const BuiltinChannel& b : map) {
-    if (builtin_file_channel(b.slot) == channel) return rates[at(b.slot)];
+    if (builtin_file_channel(b.slot) == channel) return b.slot;
   }
   for (const BuiltinChannel& b : map)
-    if (b.mcm[1] == channel) return 0.0;
+    if (b.mcm[1] == channel) return 0;
   return std::nullopt;
+}
+
+std::optional<double> specified_channel_frequency(const PhotolysisRates& rates, int channel) {
+  const std::optional<int> slot = specified_channel_slot(channel);
+  if (!slot) return std::nullopt;
+  return *slot != 0 ? rates[at(*slot)] : 0.0;
 }
 
 BuiltinPhotolysisMap::BuiltinPhotolysisMap() {

@@ -48,6 +48,11 @@ int builtin_file_channel(int slot);
 // value plus 0 is the slot's value). No value for a channel the built-in
 // mechanism does not know.
 std::optional<double> specified_channel_frequency(const PhotolysisRates& rates, int channel);
+// The slot whose frequency specified_channel_frequency() gives for
+// `channel`, 0 where it gives 0 (the second channel of a lumped pair), and
+// no value where it gives none: worked out once for a run, so that each
+// step only reads the slots.
+std::optional<int> specified_channel_slot(int channel);
 
 class BuiltinPhotolysisMap {
  public:

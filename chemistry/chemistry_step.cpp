@@ -150,8 +150,9 @@ void ChemistryStep::prepare(double* vc, double dtstepc, double t_phy, double rho
     if (budget != nullptr) budget->clipping[k] = (non_negative(x) - x) * ppb;
   }
 
-  racm_update_rconst(jv_.data(), rconst_.data(), c_m,
-                     temp);
+  // The thermal coefficients again only when the air has changed (within
+  // an hour of records it is the same air, step after step).
+  rate_cache_.update(jv_.data(), rconst_.data(), c_m, temp);
   for (const auto& [reaction, factor] : settings_.rate_factors)
     rconst_[at(reaction)] = rconst_[at(reaction)] * factor;
   if (timed_) timed_->begin(rconst_.data(), settings_.rate_factors);

@@ -19,6 +19,7 @@
 #include "common/line_item.hpp"
 #include "integrator/rosenbrock.hpp"
 #include "mechanism/parameters.hpp"
+#include "mechanism/rate_cache.hpp"
 
 namespace box {
 
@@ -189,6 +190,8 @@ class ChemistryStep {
   std::array<double, nvar> var_{};
   std::array<double, nfix> fix_{};
   std::array<double, nreact> rconst_{};
+  // The coefficients of the last air state, before the rate factors.
+  RateCoefficientCache rate_cache_;
   std::array<double, njv> jv_{};
   std::array<double, nspec> atol_{};
   std::array<double, nspec> rtol_{};

@@ -41,6 +41,103 @@ std::vector<int> minimum_degree_order(std::vector<std::vector<int>> adjacency) {
   return order;
 }
 
+namespace {
+
+using Run = MechanismDerivation::Run;
+
+// Rows [0, rows) of a compressed-row list, grouped by their length (and
+// `group`, ascending), each group in row order: the runs over that order.
+template <class Group>
+std::vector<int> grouped_rows(int rows, const std::vector<int>& start, Group group) {
+  std::vector<int> order(static_cast<std::size_t>(rows));
+  for (int i = 0; i < rows; ++i) order[static_cast<std::size_t>(i)] = i;
+  const auto key = [&](int i) {
+    return std::pair{start[static_cast<std::size_t>(i + 1)] - start[static_cast<std::size_t>(i)], group(i)};
+  };
+  std::stable_sort(order.begin(), order.end(), [&](int a, int b) { return key(a) < key(b); });
+  return order;
+}
+
+// Starts a new run at row `row` unless it continues the last one.
+void extend_runs(std::vector<Run>& runs, int row, int length, int term, bool same_group) {
+  if (runs.empty() || runs.back().length != length || !same_group) runs.push_back({length, row, 0, term});
+  ++runs.back().count;
+}
+
+MechanismDerivation::Products products(int rows, const std::vector<int>& start, const std::vector<int>& factor,
+                                       const std::vector<int>& coefficient, const std::vector<double>& multiplier) {
+  MechanismDerivation::Products p;
+  const auto scaled = [&](int i) { return multiplier[static_cast<std::size_t>(i)] != 1.0; };
+  for (int i : grouped_rows(rows, start, scaled)) {
+    const auto row = static_cast<int>(p.output.size());
+    const int length = start[static_cast<std::size_t>(i + 1)] - start[static_cast<std::size_t>(i)];
+    extend_runs(p.runs, row, length, static_cast<int>(p.factor.size()),
+                row == 0 || (p.multiplier.back() != 1.0) == scaled(i));
+    p.output.push_back(i);
+    p.coefficient.push_back(coefficient[static_cast<std::size_t>(i)]);
+    p.multiplier.push_back(multiplier[static_cast<std::size_t>(i)]);
+    for (int q = start[static_cast<std::size_t>(i)]; q < start[static_cast<std::size_t>(i + 1)]; ++q)
+      p.factor.push_back(factor[static_cast<std::size_t>(q)]);
+  }
+  return p;
+}
+
+MechanismDerivation::Sums sums(int rows, const std::vector<int>& start, const std::vector<int>& operand,
+                               const std::vector<double>& coefficient) {
+  MechanismDerivation::Sums s;
+  for (int i : grouped_rows(rows, start, [](int) { return 0; })) {
+    const int length = start[static_cast<std::size_t>(i + 1)] - start[static_cast<std::size_t>(i)];
+    extend_runs(s.runs, static_cast<int>(s.output.size()), length, static_cast<int>(s.operand.size()), true);
+    if (length > MechanismDerivation::Sums::unrolled) {
+      if (s.long_term.empty()) s.long_from = static_cast<int>(s.output.size());
+      s.long_term.push_back(static_cast<int>(s.operand.size()));
+    }
+    s.output.push_back(i);
+    for (int q = start[static_cast<std::size_t>(i)]; q < start[static_cast<std::size_t>(i + 1)]; ++q) {
+      s.operand.push_back(operand[static_cast<std::size_t>(q)]);
+      s.coefficient.push_back(coefficient[static_cast<std::size_t>(q)]);
+    }
+  }
+  if (s.long_term.empty()) s.long_from = static_cast<int>(s.output.size());
+  s.long_term.push_back(static_cast<int>(s.operand.size()));
+  return s;
+}
+
+// The loop kernels' arrangement of the lists derived above.
+void arrange_for_loops(MechanismDerivation& d) {
+  const auto sz = [](int i) { return static_cast<std::size_t>(i); };
+  std::vector<int> reaction_of(sz(d.reactions));
+  for (int j = 0; j < d.reactions; ++j) reaction_of[sz(j)] = j;
+  d.rate_products = products(d.reactions, d.reactant_start, d.reactant_species, reaction_of,
+                             std::vector<double>(sz(d.reactions), 1.0));
+  d.partial_products = products(static_cast<int>(d.partial_reaction.size()), d.partial_factor_start, d.partial_factor,
+                                d.partial_reaction, d.partial_multiplicity);
+  d.f_sums = sums(d.n, d.f_start, d.f_reaction, d.f_coefficient);
+  d.jacobian_sums = sums(d.lu_entries(), d.jacobian_start, d.jacobian_partial, d.jacobian_coefficient);
+
+  // The multipliers by column, rows ascending within each.
+  std::vector<std::vector<int>> by_pivot(sz(d.n));
+  for (std::size_t i = 0; i < d.lower.size(); ++i) by_pivot[sz(d.column[sz(d.lower[i])])].push_back(static_cast<int>(i));
+  d.pivot_lower_start.assign(1, 0);
+  d.pivot_target_start.assign(1, 0);
+  for (int j = 0; j < d.n; ++j) {
+    for (int i : by_pivot[sz(j)]) {
+      d.pivot_lower.push_back(d.lower[sz(i)]);
+      for (int u = d.update_start[sz(i)]; u < d.update_start[sz(i + 1)]; ++u) d.pivot_target.push_back(d.update_target[sz(u)]);
+    }
+    d.pivot_lower_start.push_back(static_cast<int>(d.pivot_lower.size()));
+    d.pivot_target_start.push_back(static_cast<int>(d.pivot_target.size()));
+  }
+
+  for (int k = 0; k < d.n; ++k)
+    if (d.diagonal[sz(k)] > d.row_start[sz(k)])
+      d.forward_rows.push_back({d.order[sz(k)], d.row_start[sz(k)], d.diagonal[sz(k)] - d.row_start[sz(k)]});
+  for (int k = d.n - 1; k >= 0; --k)
+    d.backward_rows.push_back({d.order[sz(k)], d.diagonal[sz(k)], d.row_start[sz(k + 1)] - d.diagonal[sz(k)] - 1});
+}
+
+}  // namespace
+
 MechanismDerivation derive(const Mechanism& mechanism) {
   MechanismDerivation d;
   const int n = mechanism.species_count();
@@ -217,6 +314,7 @@ MechanismDerivation derive(const Mechanism& mechanism) {
     d.row_lower_end.push_back(static_cast<int>(d.lower.size()));
     scatter(k, -1);
   }
+  arrange_for_loops(d);
   return d;
 }
 

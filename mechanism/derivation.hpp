@@ -62,16 +62,76 @@ struct MechanismDerivation {
   std::vector<double> jacobian_coefficient;
 
   // The elimination, row by row: each multiplier position lower[i] is
-  // divided by the pivot at lower_pivot[i], then for each update u in
-  // [update_start[i], update_start[i+1]): a[update_target[u]] -=
-  // a[lower[i]] * a[update_source[u]]. The pivot of row k is checked after
-  // its own updates (row_last_lower[k] is where they end).
+  // divided by the pivot at lower_pivot[i] (the kernels multiply by its
+  // reciprocal, kept in its place once its row is done), then for each
+  // update u in [update_start[i], update_start[i+1]): a[update_target[u]]
+  // -= a[lower[i]] * a[update_source[u]]. The pivot of row k is checked
+  // after its own updates (row_last_lower[k] is where they end).
   std::vector<int> lower;
   std::vector<int> lower_pivot;
   std::vector<int> update_start;
   std::vector<int> update_target;
   std::vector<int> update_source;
   std::vector<int> row_lower_end;  // n: lower entries of rows 0..k end here
+
+  // The same operations once more, arranged for the kernels' loops: rows
+  // of equal length one after another, so that the inner loops run with a
+  // count that is fixed over a whole run of rows (unrolled for short
+  // rows) instead of one that changes, unpredictably, from row to row.
+  // Every value is still formed by the same operations in the same order.
+  struct Run {
+    int length = 0;  // terms (or factors, or updates) of each of its rows
+    int first = 0;   // its first row
+    int count = 0;   // its rows
+    int term = 0;    // its first term; row first + i has terms term + i * length ...
+  };
+  // Products: out[output] = (k[coefficient] * the factors' y, in order),
+  // times multiplier unless it is one (the runs do not mix the two).
+  struct Products {
+    std::vector<int> output, coefficient;
+    std::vector<double> multiplier;
+    std::vector<int> factor;  // species
+    std::vector<Run> runs;
+  };
+  // Sums: out[output] = 0 + coefficient * in[operand] + ..., in order.
+  // The rows longer than `unrolled` come last (from long_from on, their
+  // terms starting at long_term, one more for the end): the kernel forms
+  // several of them side by side, each sum's additions a chain of its own.
+  struct Sums {
+    static constexpr int unrolled = 8;
+    std::vector<int> output;
+    std::vector<int> operand;
+    std::vector<double> coefficient;
+    std::vector<Run> runs;
+    int long_from = 0;
+    std::vector<int> long_term;
+  };
+  Products rate_products;     // r from k and y
+  Products partial_products;  // partial from k and y
+  Sums f_sums;                // f from r
+  Sums jacobian_sums;         // J (by position) from partial; fill-in: no terms
+  // The factorisation column by column (pivot by pivot): pivot k's
+  // multipliers are the lower entries of column k, each scaled by the
+  // pivot's reciprocal and then used on every entry of row k's upper part
+  // (its row's positions update_target, the sources the upper part in
+  // order). Every entry receives its updates in the order of the
+  // row-by-row form above, so the bits are the same; only independent rows
+  // are interleaved. The pivot is whole once the columns before it are
+  // done.
+  std::vector<int> pivot_lower_start;  // n + 1
+  std::vector<int> pivot_lower;        // multiplier positions, pivot by pivot
+  std::vector<int> pivot_target;       // (upper length of the pivot) per multiplier
+  std::vector<int> pivot_target_start; // n + 1: where each pivot's targets start
+  // The substitutions row by row, as (species, first position, entries):
+  // forward the rows with entries left of the diagonal, in elimination
+  // order, from their first entry; backward every row, last first, from
+  // its diagonal (the entries right of it follow).
+  struct SolveRow {
+    int species = 0;
+    int first = 0;
+    int length = 0;
+  };
+  std::vector<SolveRow> forward_rows, backward_rows;
 
   int jacobian_entries = 0;  // structurally non-zero entries of J, diagonal included
   int lu_entries() const { return static_cast<int>(column.size()); }

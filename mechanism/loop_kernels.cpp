@@ -6,77 +6,205 @@
 #include <cmath>
 #include <cstring>
 #include <limits>
+#include <utility>
 
 namespace box {
 namespace {
 constexpr std::size_t sz(int i) { return static_cast<std::size_t>(i); }
 }  // namespace
 
-void loop_rates(const MechanismDerivation& d, const double* k, const double* y, double* r) {
-  const int* start = d.reactant_start.data();
-  const int* species = d.reactant_species.data();
-  for (int j = 0; j < d.reactions; ++j) {
-    double v = k[j];
-    for (int q = start[j]; q < start[j + 1]; ++q) v = v * y[species[q]];
-    r[j] = v;
+namespace {
+
+using Run = MechanismDerivation::Run;
+
+// Calls body(q) for q = 0 .. L-1 in that order, written out: the short
+// rows' loops become straight-line code.
+template <int L, class Body>
+inline void unrolled(Body&& body) {
+  [&]<std::size_t... q>(std::index_sequence<q...>) { (body(static_cast<int>(q)), ...); }(std::make_index_sequence<L>{});
+}
+
+// One run of products, its length a constant (L >= 0) or the run's.
+template <int L, bool scaled>
+void product_run(const MechanismDerivation::Products& p, const Run& run, const double* k, const double* y,
+                 double* out) {
+  const int length = L >= 0 ? L : run.length;
+  const int* factor = p.factor.data() + run.term;
+  for (int i = run.first; i < run.first + run.count; ++i, factor += length) {
+    double v = k[p.coefficient[sz(i)]];
+    if constexpr (L >= 0) unrolled<L>([&](int q) { v = v * y[factor[q]]; });
+    else for (int q = 0; q < length; ++q) v = v * y[factor[q]];
+    if constexpr (scaled) v = p.multiplier[sz(i)] * v;
+    out[p.output[sz(i)]] = v;
   }
+}
+
+void products(const MechanismDerivation::Products& p, const double* k, const double* y, double* out) {
+  for (const Run& run : p.runs) {
+    if (p.multiplier[sz(run.first)] != 1.0) {
+      product_run<-1, true>(p, run, k, y, out);
+      continue;
+    }
+    switch (run.length) {
+      case 0: product_run<0, false>(p, run, k, y, out); break;
+      case 1: product_run<1, false>(p, run, k, y, out); break;
+      case 2: product_run<2, false>(p, run, k, y, out); break;
+      case 3: product_run<3, false>(p, run, k, y, out); break;
+      default: product_run<-1, false>(p, run, k, y, out); break;
+    }
+  }
+}
+
+// One run of sums of L terms each.
+template <int L>
+void sum_run(const MechanismDerivation::Sums& s, const Run& run, const double* in, double* out) {
+  const int* operand = s.operand.data() + run.term;
+  const double* c = s.coefficient.data() + run.term;
+  for (int i = run.first; i < run.first + run.count; ++i, operand += L, c += L) {
+    double v = 0.0;
+    unrolled<L>([&](int q) { v = v + c[q] * in[operand[q]]; });
+    out[s.output[sz(i)]] = v;
+  }
+}
+
+// The long rows four at a time: their sums side by side while all four
+// have terms (the rows come by length, so the first is the shortest), then
+// each to its end.
+void long_sums(const MechanismDerivation::Sums& s, const double* in, double* out) {
+  const int* operand = s.operand.data();
+  const double* c = s.coefficient.data();
+  const int rows = static_cast<int>(s.output.size());
+  const int* term = s.long_term.data();  // of row long_from + r at term[r]
+  int i = s.long_from;
+  for (; i + 4 <= rows; i += 4, term += 4) {
+    const int a = term[0], b = term[1], e = term[2], g = term[3];
+    const int common = b - a;
+    double v0 = 0.0, v1 = 0.0, v2 = 0.0, v3 = 0.0;
+    for (int q = 0; q < common; ++q) {
+      v0 = v0 + c[a + q] * in[operand[a + q]];
+      v1 = v1 + c[b + q] * in[operand[b + q]];
+      v2 = v2 + c[e + q] * in[operand[e + q]];
+      v3 = v3 + c[g + q] * in[operand[g + q]];
+    }
+    for (int q = b + common; q < e; ++q) v1 = v1 + c[q] * in[operand[q]];
+    for (int q = e + common; q < g; ++q) v2 = v2 + c[q] * in[operand[q]];
+    for (int q = g + common; q < term[4]; ++q) v3 = v3 + c[q] * in[operand[q]];
+    out[s.output[sz(i)]] = v0;
+    out[s.output[sz(i + 1)]] = v1;
+    out[s.output[sz(i + 2)]] = v2;
+    out[s.output[sz(i + 3)]] = v3;
+  }
+  for (; i < rows; ++i, ++term) {
+    double v = 0.0;
+    for (int q = term[0]; q < term[1]; ++q) v = v + c[q] * in[operand[q]];
+    out[s.output[sz(i)]] = v;
+  }
+}
+
+void sums(const MechanismDerivation::Sums& s, const double* in, double* out) {
+  static_assert(MechanismDerivation::Sums::unrolled == 8, "a case for each length up to it");
+  for (const Run& run : s.runs) {
+    if (run.length > MechanismDerivation::Sums::unrolled) break;  // the long rows, below
+    switch (run.length) {
+      case 0: sum_run<0>(s, run, in, out); break;
+      case 1: sum_run<1>(s, run, in, out); break;
+      case 2: sum_run<2>(s, run, in, out); break;
+      case 3: sum_run<3>(s, run, in, out); break;
+      case 4: sum_run<4>(s, run, in, out); break;
+      case 5: sum_run<5>(s, run, in, out); break;
+      case 6: sum_run<6>(s, run, in, out); break;
+      case 7: sum_run<7>(s, run, in, out); break;
+      case 8: sum_run<8>(s, run, in, out); break;
+    }
+  }
+  long_sums(s, in, out);
+}
+
+// Pivot j's column: each multiplier divided by the pivot, then its row
+// updated with row j's upper part u (which the column's updates do not
+// touch: they are all in rows below). length: the upper part's entries, a
+// constant (L >= 0) or `length`.
+template <int L>
+void eliminate_column(const int* lower, const int* lower_end, const int* target, const double* upper,
+                      int length_at_run_time, double reciprocal, double* a) {
+  const int length = L >= 0 ? L : length_at_run_time;
+  if constexpr (L >= 0) {
+    double u[L > 0 ? L : 1];
+    unrolled<L>([&](int q) { u[q] = upper[q]; });
+    for (; lower != lower_end; ++lower, target += L) {
+      const double l = a[*lower] * reciprocal;
+      a[*lower] = l;
+      unrolled<L>([&](int q) { a[target[q]] = a[target[q]] - l * u[q]; });
+    }
+  } else {
+    for (; lower != lower_end; ++lower, target += length) {
+      const double l = a[*lower] * reciprocal;
+      a[*lower] = l;
+      for (int q = 0; q < length; ++q) a[target[q]] = a[target[q]] - l * upper[q];
+    }
+  }
+}
+
+}  // namespace
+
+void loop_rates(const MechanismDerivation& d, const double* k, const double* y, double* r) {
+  products(d.rate_products, k, y, r);
 }
 
 void loop_fun(const MechanismDerivation& d, const double* k, const double* y, double* r, double* f) {
   loop_rates(d, k, y, r);
-  const int* start = d.f_start.data();
-  const int* reaction = d.f_reaction.data();
-  const double* c = d.f_coefficient.data();
-  for (int s = 0; s < d.n; ++s) {
-    double v = 0.0;
-    for (int q = start[s]; q < start[s + 1]; ++q) v = v + c[q] * r[reaction[q]];
-    f[s] = v;
-  }
+  sums(d.f_sums, r, f);
 }
 
 void loop_jac(const MechanismDerivation& d, const double* k, const double* y, double* partial,
               double* jac) {
-  const int np = static_cast<int>(d.partial_reaction.size());
-  const int* fstart = d.partial_factor_start.data();
-  const int* factor = d.partial_factor.data();
-  for (int p = 0; p < np; ++p) {
-    double v = k[d.partial_reaction[sz(p)]];
-    for (int q = fstart[p]; q < fstart[p + 1]; ++q) v = v * y[factor[q]];
-    const double m = d.partial_multiplicity[sz(p)];
-    partial[p] = m == 1.0 ? v : m * v;
-  }
-  const int* start = d.jacobian_start.data();
-  const int* which = d.jacobian_partial.data();
-  const double* c = d.jacobian_coefficient.data();
-  for (int e = 0; e < d.lu_entries(); ++e) {
-    double v = 0.0;
-    for (int q = start[e]; q < start[e + 1]; ++q) v = v + c[q] * partial[which[q]];
-    jac[e] = v;
-  }
+  products(d.partial_products, k, y, partial);
+  sums(d.jacobian_sums, partial, jac);
 }
 
 int loop_decomp(const MechanismDerivation& d, double* a) {
-  const int* lower = d.lower.data();
-  const int* pivot = d.lower_pivot.data();
-  const int* ustart = d.update_start.data();
-  const int* target = d.update_target.data();
-  const int* source = d.update_source.data();
-  int i = 0;
-  for (int k = 0; k < d.n; ++k) {
-    for (; i < d.row_lower_end[sz(k)]; ++i) {
-      const double l = a[lower[i]] / a[pivot[i]];
-      a[lower[i]] = l;
-      for (int u = ustart[i]; u < ustart[i + 1]; ++u) a[target[u]] = a[target[u]] - l * a[source[u]];
+  const int* lower = d.pivot_lower.data();
+  const int* target = d.pivot_target.data();
+  for (int j = 0; j < d.n; ++j) {
+    // The pivot, whole now that the columns before it are done; a zero
+    // here would be divided by in the rows below.
+    const double pivot = a[d.diagonal[sz(j)]];
+    if (!(std::fabs(pivot) >= std::numeric_limits<double>::min())) return j + 1;
+    // At most 1/DBL_MIN: finite.
+    const double reciprocal = 1.0 / pivot;
+    a[d.diagonal[sz(j)]] = reciprocal;
+    const int* first = lower + d.pivot_lower_start[sz(j)];
+    const int* last = lower + d.pivot_lower_start[sz(j + 1)];
+    const int* t = target + d.pivot_target_start[sz(j)];
+    const double* upper = a + d.diagonal[sz(j)] + 1;
+    const int length = d.row_start[sz(j + 1)] - d.diagonal[sz(j)] - 1;
+    switch (length) {
+      case 0: eliminate_column<0>(first, last, t, upper, length, reciprocal, a); break;  // the multipliers alone
+      case 1: eliminate_column<1>(first, last, t, upper, length, reciprocal, a); break;
+      case 2: eliminate_column<2>(first, last, t, upper, length, reciprocal, a); break;
+      case 3: eliminate_column<3>(first, last, t, upper, length, reciprocal, a); break;
+      case 4: eliminate_column<4>(first, last, t, upper, length, reciprocal, a); break;
+      case 5: eliminate_column<5>(first, last, t, upper, length, reciprocal, a); break;
+      case 6: eliminate_column<6>(first, last, t, upper, length, reciprocal, a); break;
+      case 7: eliminate_column<7>(first, last, t, upper, length, reciprocal, a); break;
+      case 8: eliminate_column<8>(first, last, t, upper, length, reciprocal, a); break;
+      case 9: eliminate_column<9>(first, last, t, upper, length, reciprocal, a); break;
+      case 10: eliminate_column<10>(first, last, t, upper, length, reciprocal, a); break;
+      default: eliminate_column<-1>(first, last, t, upper, length, reciprocal, a); break;
     }
-    // The pivot, after its row's own elimination: a zero here would be
-    // divided by in the rows below.
-    if (!(std::fabs(a[d.diagonal[sz(k)]]) >= std::numeric_limits<double>::min())) return k + 1;
   }
   return 0;
 }
 
 int loop_decomp_shifted(const MechanismDerivation& d, const double* jac, double shift, double* a) {
-  for (int e = 0; e < d.lu_entries(); ++e) a[e] = 0.0 - jac[e];
+  // Two at a time, which the compiler forms as one vector operation.
+  const int entries = d.lu_entries();
+  int e = 0;
+  for (; e + 2 <= entries; e += 2) {
+    a[e] = 0.0 - jac[e];
+    a[e + 1] = 0.0 - jac[e + 1];
+  }
+  if (e < entries) a[e] = 0.0 - jac[e];
   for (int k = 0; k < d.n; ++k) {
     double& v = a[d.diagonal[sz(k)]];
     v = v + shift;
@@ -84,21 +212,48 @@ int loop_decomp_shifted(const MechanismDerivation& d, const double* jac, double 
   return loop_decomp(d, a);
 }
 
+namespace {
+
+// v minus the L products lu[m] x[col[m]], m = first, first + step, ... in
+// that order.
+template <int L, int step>
+double row_sum(double v, const double* lu, const int* col, int first, const double* x) {
+  unrolled<L>([&](int q) { v = v - lu[first + step * q] * x[col[first + step * q]]; });
+  return v;
+}
+
+// Inlined into the substitutions' loops: a call per row costs as much as
+// a short row's sum.
+template <int step>
+[[gnu::always_inline]] inline double row_sum(double v, const double* lu, const int* col, int first, int length,
+                                             const double* x) {
+  switch (length) {
+    case 0: return v;
+    case 1: return row_sum<1, step>(v, lu, col, first, x);
+    case 2: return row_sum<2, step>(v, lu, col, first, x);
+    case 3: return row_sum<3, step>(v, lu, col, first, x);
+    case 4: return row_sum<4, step>(v, lu, col, first, x);
+    case 5: return row_sum<5, step>(v, lu, col, first, x);
+    case 6: return row_sum<6, step>(v, lu, col, first, x);
+    case 7: return row_sum<7, step>(v, lu, col, first, x);
+    case 8: return row_sum<8, step>(v, lu, col, first, x);
+    default:
+      for (int q = 0; q < length; ++q) v = v - lu[first + step * q] * x[col[first + step * q]];
+      return v;
+  }
+}
+
+}  // namespace
+
 void loop_solve(const MechanismDerivation& d, const double* lu, double* x) {
-  const int* start = d.row_start.data();
-  const int* diag = d.diagonal.data();
   const int* col = d.column_species.data();
-  const int* order = d.order.data();
-  for (int k = 0; k < d.n; ++k) {
-    double v = x[order[k]];
-    for (int m = start[k]; m < diag[k]; ++m) v = v - lu[m] * x[col[m]];
-    x[order[k]] = v;
-  }
-  for (int k = d.n - 1; k >= 0; --k) {
-    double v = x[order[k]];
-    for (int m = diag[k] + 1; m < start[k + 1]; ++m) v = v - lu[m] * x[col[m]];
-    x[order[k]] = v / lu[diag[k]];
-  }
+  for (const MechanismDerivation::SolveRow& r : d.forward_rows)
+    x[r.species] = row_sum<1>(x[r.species], lu, col, r.first, r.length, x);
+  // Each row's sum from its last column down: the value computed last (the
+  // row just below) enters last, so the rest of the sum is formed while
+  // that value is still being divided out.
+  for (const MechanismDerivation::SolveRow& r : d.backward_rows)
+    x[r.species] = row_sum<-1>(x[r.species], lu, col, r.first + r.length, r.length, x) * lu[r.first];
 }
 
 // ---- the lane form: every loop of the one-box kernels with an innermost
@@ -165,17 +320,18 @@ LaneStatus loop_decomp_lanes(const MechanismDerivation& d, double* a) {
     for (; i < d.row_lower_end[sz(k)]; ++i) {
       double m[L];
       for (int l = 0; l < L; ++l) {
-        m[l] = a[lane(lower[i], l)] / a[lane(pivot[i], l)];
+        m[l] = a[lane(lower[i], l)] * a[lane(pivot[i], l)];  // the pivot's reciprocal
         a[lane(lower[i], l)] = m[l];
       }
       for (int u = ustart[i]; u < ustart[i + 1]; ++u)
         for (int l = 0; l < L; ++l)
           a[lane(target[u], l)] = a[lane(target[u], l)] - m[l] * a[lane(source[u], l)];
     }
-    for (int l = 0; l < L; ++l)
-      if (status[sz(l)] == 0 &&
-          !(std::fabs(a[lane(d.diagonal[sz(k)], l)]) >= std::numeric_limits<double>::min()))
-        status[sz(l)] = k + 1;
+    for (int l = 0; l < L; ++l) {
+      double& p = a[lane(d.diagonal[sz(k)], l)];
+      if (status[sz(l)] == 0 && !(std::fabs(p) >= std::numeric_limits<double>::min())) status[sz(l)] = k + 1;
+      p = 1.0 / p;
+    }
   }
   return status;
 }
@@ -207,9 +363,9 @@ void loop_solve_lanes(const MechanismDerivation& d, const double* lu, double* x)
   for (int k = d.n - 1; k >= 0; --k) {
     double v[L];
     for (int l = 0; l < L; ++l) v[l] = x[lane(order[k], l)];
-    for (int m = diag[k] + 1; m < start[k + 1]; ++m)
+    for (int m = start[k + 1] - 1; m > diag[k]; --m)
       for (int l = 0; l < L; ++l) v[l] = v[l] - lu[lane(m, l)] * x[lane(col[m], l)];
-    for (int l = 0; l < L; ++l) x[lane(order[k], l)] = v[l] / lu[lane(diag[k], l)];
+    for (int l = 0; l < L; ++l) x[lane(order[k], l)] = v[l] * lu[lane(diag[k], l)];
   }
 }
 

@@ -30,7 +30,10 @@ void loop_jac(const MechanismDerivation& d, const double* k, const double* y, do
 // pivoting: the integrator's stage matrix I/(h gamma) - J has a strong
 // diagonal, and a fixed order keeps the pattern fixed. Returns 0, or the
 // first row (1-based, elimination order) whose pivot is zero, subnormal or
-// not a number.
+// not a number. U's diagonal is stored as the reciprocals of the pivots:
+// the multipliers of a column and the back substitution multiply by it, one
+// division per row instead of one per multiplier and none left in the
+// substitution's chain of dependent operations.
 int loop_decomp(const MechanismDerivation& d, double* a);
 
 // Forms 0 - jac plus `shift` on the diagonal into `a` and factorises it.

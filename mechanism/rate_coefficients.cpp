@@ -1,8 +1,11 @@
 // Rate coefficients of all reactions, evaluated once per chemistry step
 // (temperature and air density are constant over a step).
+#include <algorithm>
 #include <array>
 #include <cmath>
+#include <cstring>
 
+#include "mechanism/rate_cache.hpp"
 #include "mechanism/rate_laws.hpp"
 #include "mechanism/reaction_table.hpp"
 
@@ -167,6 +170,29 @@ void racm_update_rconst(const double* j, double* rconst, double c_m, double temp
   });
   each(plan.other, plan.n_other,
        [&](int n) { rconst[n] = coefficient(law(n), j, c_m, temp); });
+}
+
+void racm_update_photolysis(const double* j, double* rconst) noexcept {
+  for (int i = 0; i < plan.n_photolysis; ++i) {
+    const int n = plan.photolysis[static_cast<std::size_t>(i)];
+    rconst[n] = j[at(law(n).slot)];
+  }
+}
+
+void RateCoefficientCache::update(const double* j, double* rconst, double c_m, double temp) noexcept {
+  // Compared bit for bit: the same numbers give the same coefficients (a
+  // NaN with them), and -0.0 is not taken for 0.0.
+  const bool same = valid_ && std::memcmp(&c_m, &c_m_, sizeof c_m) == 0 &&
+                    std::memcmp(&temp, &temp_, sizeof temp) == 0;
+  if (!same) {
+    racm_update_rconst(j, k_.data(), c_m, temp);
+    c_m_ = c_m;
+    temp_ = temp;
+    valid_ = true;
+    ++evaluations_;
+  }
+  std::copy(k_.begin(), k_.end(), rconst);
+  racm_update_photolysis(j, rconst);
 }
 
 }  // namespace box

@@ -176,12 +176,14 @@ FileBox::FileBox(std::shared_ptr<const LoadedMechanism> loaded, const Scenario& 
   system_.set_rate_factors(rate_factors_);
   if (scenario.photolysis.effective_method(false) == PhotolysisMethod::specified) {
     // The built-in mechanism's table, by the channels of its own file.
-    const PhotolysisRates overhead = overhead_sun_photolysis();
-    for (int channel : m.photolysis_channels)
-      if (!specified_channel_frequency(overhead, channel))
+    for (int channel : m.photolysis_channels) {
+      const std::optional<int> slot = specified_channel_slot(channel);
+      if (!slot)
         throw InputError(scenario.source + ": photolysis.method: \"specified\" gives the built-in mechanism's "
                          "channels (those of boxmodel mechanism export); " + m.source + " reads J<" +
                          std::to_string(channel) + ">, which it has not");
+      specified_slots_.push_back(*slot);
+    }
   } else {
     light_.emplace(photolysis_setup(m, scenario, first_h, last_h));
   }
@@ -251,8 +253,8 @@ void FileBox::set_light_in_time(LightOfTime light) {
 }
 
 void FileBox::set_specified_light(const PhotolysisRates& rates) {
-  const std::vector<int>& channels = loaded_->mechanism.photolysis_channels;
-  for (std::size_t s = 0; s < channels.size(); ++s) j_[s] = *specified_channel_frequency(rates, channels[s]);
+  for (std::size_t s = 0; s < specified_slots_.size(); ++s)
+    j_[s] = specified_slots_[s] != 0 ? rates[at(specified_slots_[s])] : 0.0;
 }
 
 MechanismAir FileBox::air(double t, double rho, double p) const {

@@ -248,6 +248,9 @@ class FileBox {
   Rosenbrock<RuntimeMechanismSystem> integrator_;
   IntegratorOptions options_;
   std::optional<PhotolysisFrequencies> light_;
+  // Method "specified": the built-in slot of each of the mechanism's
+  // channels (0: a frequency of 0), specified_channel_slot().
+  std::vector<int> specified_slots_;
   std::vector<std::pair<int, double>> rate_factors_;
   std::vector<double> x_;  // mole fractions, file order
   std::vector<double> y_;  // molecules cm-3, the integration's

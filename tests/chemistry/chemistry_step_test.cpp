@@ -139,6 +139,36 @@ TEST(ChemistryStep, RemembersNothingFromOneCallToTheNext) {
   EXPECT_TRUE(same_bits(first.vc, third.vc));
 }
 
+// Steps in the same air reuse the thermal coefficients of the first; what
+// each step integrates with must still be a fresh evaluation for its own
+// light, air and rate factors, bit for bit: the factors applied once (not
+// again to the coefficients kept from before), the new light taken, and a
+// change of temperature or of density alone noticed.
+TEST(ChemistryStep, CoefficientsOfTheSameAirAreEachStepsOwn) {
+  Parcel parcel;
+  ChemistryStep chemistry({}, StepSettings{2, 1.0, 1e-3, {{27, 0.5}, {2, 3.0}}});
+  const auto expect_fresh = [&](const char* what) {
+    std::array<double, nreact> k{};
+    racm_update_rconst(parcel.ph.data(), k.data(), chemistry.fix()[at(indf_m)], parcel.t);
+    k[at(27)] = k[at(27)] * 0.5;
+    k[at(2)] = k[at(2)] * 3.0;
+    for (int n = 1; n <= nreact; ++n)
+      EXPECT_EQ(std::memcmp(&k[at(n)], &chemistry.rconst()[at(n)], sizeof(double)), 0)
+          << what << ": reaction " << n << ": " << chemistry.rconst()[at(n)] << " vs " << k[at(n)];
+  };
+  parcel.step(chemistry);
+  expect_fresh("first step");
+  for (double& j : parcel.ph) j = j * 0.75;  // the sun lower, the air the same
+  parcel.step(chemistry);
+  expect_fresh("same air, less light");
+  parcel.t = std::nextafter(parcel.t, 400.0);
+  parcel.step(chemistry);
+  expect_fresh("one ulp warmer");
+  parcel.rho = parcel.rho * 0.9;
+  parcel.step(chemistry);
+  expect_fresh("thinner air");
+}
+
 // The integrator's lines reach the step's sink, and when the integrator
 // gives up the step still writes back what it left in var (here: the
 // untouched input, since a method it does not know stops it at once).

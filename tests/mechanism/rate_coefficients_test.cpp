@@ -7,6 +7,7 @@
 #include <limits>
 
 #include "mechanism/mechanism.hpp"
+#include "mechanism/rate_cache.hpp"
 
 namespace box {
 namespace {
@@ -46,6 +47,31 @@ TEST(RateCoefficients, SharedFactorsGiveEachLawsOwnBits) {
             << " vs " << own;
       }
     }
+  }
+}
+
+// The cache gives what a full evaluation gives, bit for bit, and evaluates
+// the thermal coefficients only when temperature or air density differ in
+// any bit from the call before.
+TEST(RateCoefficients, CacheEvaluatesOnlyWhenTheAirChanges) {
+  RateCoefficientCache cache;
+  std::array<double, nphot> j{};
+  const struct {
+    double temp, c_m, light;
+    long long evaluations;
+  } calls[] = {{298.0, 2.5e19, 1.0, 1},  {298.0, 2.5e19, 0.5, 1}, {298.0, 2.5e19, 0.0, 1},
+               {285.0, 2.5e19, 0.0, 2},  {285.0, 2.4e19, 1.0, 3}, {285.0, 2.4e19, 1.0, 3},
+               {298.0, 2.5e19, 1.0, 4},  {298.0, std::nextafter(2.5e19, 0.0), 1.0, 5}};
+  for (const auto& c : calls) {
+    for (std::size_t s = 0; s < j.size(); ++s) j[s] = c.light * 1e-5 * static_cast<double>(s + 1);
+    std::array<double, nreact> cached;
+    cached.fill(std::numeric_limits<double>::quiet_NaN());
+    cache.update(j.data(), cached.data(), c.c_m, c.temp);
+    const auto fresh = rates_at(c.temp, c.c_m, j);
+    for (int n = 1; n <= nreact; ++n)
+      EXPECT_EQ(std::bit_cast<std::uint64_t>(cached[at(n)]), std::bit_cast<std::uint64_t>(fresh[at(n)]))
+          << "reaction " << n << " at " << c.temp << " K, " << c.c_m << " cm-3, light " << c.light;
+    EXPECT_EQ(cache.evaluations(), c.evaluations) << c.temp << " K, " << c.c_m << " cm-3";
   }
 }
 
