@@ -461,6 +461,14 @@ TEST(EnvironmentRun, NumberDensitiesInAndOut) {
   p.write("ppb.toml", scenario("", 1.0) + initial);
   ASSERT_EQ(p.run("run ppb.toml").status, 0);
   EXPECT_NEAR(read_csv(p / "species.csv").values("O3")[0], 1.0e12 / 2.46149e19 * 1e9, 1e-4);
+  // A mechanism file's box takes its initial values in the same units.
+  p.write("f.toml", mcm_names(scenario("[chemistry]\nmechanism = \"" BOXMODEL_SOURCE_DIR
+                                       "/tests/data/mcm/mcm331-methane.fac\"\n",
+                                       1.0)) +
+                        initial);
+  const auto f = p.run("run f.toml");
+  ASSERT_EQ(f.status, 0) << f.err;
+  EXPECT_NEAR(read_csv(p / "species.csv").values("O3")[0], 1.0e12 / 2.46149e19 * 1e9, 1e-4);
 }
 
 #ifdef BOXMODEL_HAVE_NETCDF
