@@ -67,7 +67,10 @@ SpinUpOutcome spin_up(const Scenario& scenario, TextOutput& out, const std::vect
     // Each day is a run of its own from the scenario's start: the clock,
     // the records, the time series, the observations and the emission
     // profile all begin again at day 1's start; only the state goes on.
-    Run run(day, out, site, mechanism);
+    // No writers of its own: a day writes only through `shared` (output =
+    // "all"), and diagnostics.csv, which the day still computes for them,
+    // would otherwise be written by both.
+    Run run(day, out, site, mechanism, false);
     if (!outcome.state.empty()) run.start_from(outcome.state);
     const int number = outcome.days + 1;
     run.set_day(number);
