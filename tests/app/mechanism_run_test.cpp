@@ -264,8 +264,9 @@ TEST(MechanismRun, ScenarioNamesAreCheckedAgainstTheFile) {
   refused(head + "[output]\nformats = [\"table\"]\n", "output.formats: \"table\"");
   refused(head + "[output]\nformats = [\"csv\"]\nbudgets = true\nbudget_species = [\"O3\", \"HO\"]\n",
           "output.budget_species: no species \"HO\"");
-  refused(head + "[output]\nformats = [\"csv\"]\nbudgets = true\nfamilies = { Ox = [\"O3\", \"O3P\"] }\n",
-          "families.Ox: \"O3P\": \"O3P\" is not an integrated species");
+  refused(head + "[output]\nformats = [\"csv\"]\nbudgets = true\nfamilies = { Ox = [\"O3\", \"O3X\"] }\n",
+          "families.Ox: \"O3X\": \"O3X\" is not an integrated species of mechanism " + isoprene_file +
+              " (did you mean O3");
   refused(head + "[chemistry.rate_factors]\nR99999 = 2.0\n" + csv, "R99999: no reaction of that number");
   refused(head + "[emissions]\nISOPRENE = 1e10\n" + csv, "emissions.ISOPRENE: no species \"ISOPRENE\"");
   // Held species: by the file's names, each held one way.
