@@ -4,7 +4,9 @@
 #include <cctype>
 #include <cmath>
 #include <cstdio>
+#include <string>
 
+#include "common/errors.hpp"
 #include "mechanism/parameters.hpp"
 #include "output/sample_writers.hpp"
 #include "run/session.hpp"
@@ -59,7 +61,15 @@ SpinUpOutcome spin_up(const Scenario& scenario, TextOutput& out, const std::vect
                       std::shared_ptr<const LoadedMechanism> mechanism,
                       const std::function<void(int, const Run&)>& after_step) {
   const Scenario day = spin_up_day(scenario);
-  const SiteData site = load_site(day);
+  const SiteData site = [&] {
+    try {
+      return load_site(day);
+    } catch (const InputError& e) {
+      // A run shorter than a day reads fewer records than its spin-up.
+      throw InputError(std::string(e.what()) + " ([spin_up] repeats the run's first 24 hours, " +
+                       "so the site records must cover them)");
+    }
+  }();
   const SpinUpSettings& settings = scenario.spin_up;
 
   SpinUpOutcome outcome;

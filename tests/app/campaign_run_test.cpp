@@ -409,6 +409,14 @@ TEST(CampaignRun, SpinUpToTheDielSteadyState) {
   const CsvTable diagnostics = read_csv(p / "output" / "diagnostics.csv");
   ASSERT_EQ(diagnostics.header.at(0), "day");
   EXPECT_EQ(diagnostics.values("day"), days.values("day"));
+
+  // The example day's records stop after 17 hours, too few to repeat.
+  p.write("u.toml", "[site]\nparameters = \"inputn\"\nrecords = \"" + example_site_name + "\"\n[spin_up]\n");
+  const ProgramResult u = p.run("run u.toml");
+  EXPECT_EQ(u.status, 1);
+  EXPECT_NE(u.err.find(example_site_name + ": line 24: end of file while reading record 18"), std::string::npos)
+      << u.err;
+  EXPECT_NE(u.err.find("[spin_up] repeats the run's first 24 hours"), std::string::npos) << u.err;
 }
 
 }  // namespace
