@@ -158,7 +158,7 @@ std::vector<std::unique_ptr<RunObserver>> file_sample_writers(const Scenario& sc
   if (o.diagnostics) writers.push_back(std::make_unique<DiagnosticsWriter>(o.dir, days));
   if (o.wants(OutputFormat::netcdf))
     writers.push_back(std::make_unique<NetcdfSpeciesWriter>(o.dir, species, o.diagnostics, days, names));
-  if (o.photolysis) writers.push_back(std::make_unique<CsvPhotolysisWriter>(o.dir));
+  if (o.photolysis) writers.push_back(std::make_unique<CsvPhotolysisWriter>(o.dir, days));
   return writers;
 }
 

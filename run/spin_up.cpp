@@ -20,7 +20,8 @@ Scenario spin_up_day(const Scenario& scenario) {
   day.output.formats.clear();
   day.output.progress_lines = false;
   day.output.budgets = false;
-  day.output.photolysis = false;
+  // Diagnostics and photolysis stay: with output = "all" the days' samples
+  // carry them to the writers the days share with the run.
   return day;
 }
 

@@ -388,10 +388,11 @@ TEST(CampaignRun, SpinUpToTheDielSteadyState) {
 #endif
 
   // Every day written (output = "all"): the spin-up's day, then the run's.
-  // With diagnostics, which the days compute for the shared writers.
+  // With diagnostics and photolysis, which the days compute for the shared
+  // writers.
   p.write("t.toml", std::regex_replace(spin_up_scenario("max_days = 1\ntolerance = 1e-9\noutput = \"all\"\n"),
                                        std::regex("progress_lines = false"),
-                                       "progress_lines = false\ndiagnostics = true"));
+                                       "progress_lines = false\ndiagnostics = true\nphotolysis = true"));
   const ProgramResult t = p.run("run t.toml");
   EXPECT_EQ(t.status, 5) << t.err;
   EXPECT_NE(t.err.find("[spin_up] not converged after max_days = 1 days"), std::string::npos) << t.err;
@@ -409,6 +410,12 @@ TEST(CampaignRun, SpinUpToTheDielSteadyState) {
   const CsvTable diagnostics = read_csv(p / "output" / "diagnostics.csv");
   ASSERT_EQ(diagnostics.header.at(0), "day");
   EXPECT_EQ(diagnostics.values("day"), days.values("day"));
+  const CsvTable light = read_csv(p / "output" / "photolysis.csv");
+  ASSERT_GT(light.header.size(), 3u);
+  EXPECT_EQ(light.header[1], "time_h");
+  EXPECT_EQ(light.values("day"), days.values("day"));
+  const std::vector<double> j_no2 = light.values("j_no2");
+  EXPECT_GT(*std::max_element(j_no2.begin(), j_no2.end()), 0.0);
 
   // The example day's records stop after 17 hours, too few to repeat.
   p.write("u.toml", "[site]\nparameters = \"inputn\"\nrecords = \"" + example_site_name + "\"\n[spin_up]\n");
