@@ -284,13 +284,17 @@ TEST(EnvironmentRun, ScaledToTheObservedJ4EveryChannelFollowsIt) {
   // hour doubles every channel there (a factor, too, cancels); at night the
   // measurement (here 1e-3 s-1) scales nothing.
   met = "time_h,jno2_obs\n";
+  std::string obs = "time_h,O3,jno2_obs\n";  // the same, in an observation file
   for (int h = 0; h <= 24; ++h) {
     char v[64];
     const double j4 = mcm_j4(site_cos_zenith(h));
     std::snprintf(v, sizeof v, "%d,%.17g\n", h, j4 > 0.0 ? 2.0 * j4 : 1e-3);
     met += v;
+    std::snprintf(v, sizeof v, "%d,40,%.17g\n", h, j4 > 0.0 ? 2.0 * j4 : 1e-3);
+    obs += v;
   }
   p.write("met.csv", met);
+  p.write("obs.csv", obs);
   p.write("doubled.toml", scenario("file = \"met.csv\"\n[photolysis]\nmethod = \"mcm\"\nfactor = 0.8\n"
                                    "scale_to_observed = \"jno2_obs\"\n",
                                    10.0));
@@ -306,6 +310,15 @@ TEST(EnvironmentRun, ScaledToTheObservedJ4EveryChannelFollowsIt) {
       daylight += j > 0.0 ? 1 : 0;
     }
   EXPECT_GT(daylight, 100);
+
+  // The column in the [constraints] file, beside a held species, instead.
+  p.write("held.toml", scenario("[constraints]\nfile = \"obs.csv\"\n[photolysis]\nmethod = \"mcm\"\nfactor = 0.8\n"
+                                "scale_to_observed = \"jno2_obs\"\n",
+                                10.0));
+  const auto held = p.run("run held.toml");
+  ASSERT_EQ(held.status, 0) << held.err;
+  EXPECT_EQ(read_csv(p / "photolysis.csv").rows, doubled.rows);
+  EXPECT_EQ(read_csv(p / "species.csv").values("O3").back(), 40.0);
 }
 
 // The example's site (inputn: 40.05 N, 88.37 W, meridian 90 W, 31 August
