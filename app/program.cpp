@@ -133,6 +133,11 @@ int run_scenario_program(const std::optional<std::filesystem::path>& scenario_fi
     for (const std::string& note : scenario.notes) report(note);
     if (!scenario.chemistry.builtin_mechanism()) {
       mechanism = load_mechanism(*scenario.chemistry.mechanism_file);
+      // What reading the file found worth saying: declared species no
+      // reaction uses, species named by the reactions alone, rate
+      // coefficients taken from the MCM's generic set.
+      for (const std::string& note : mechanism->mechanism.notes)
+        report(note.starts_with("warning: ") ? note : "note: " + note);
       check_mechanism_scenario(scenario, mechanism->mechanism);
     }
     site = load_site(scenario, report);

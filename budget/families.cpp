@@ -5,6 +5,9 @@
 #include <cstdlib>
 #include <sstream>
 #include <stdexcept>
+#include <string_view>
+
+#include "common/closest_names.hpp"
 
 
 namespace box::budget {
@@ -16,6 +19,23 @@ bool read_weight(std::string text, double& value) {
   char* end = nullptr;
   value = std::strtod(text.c_str(), &end);
   return !text.empty() && end == text.c_str() + text.size() && std::isfinite(value) && value > 0;
+}
+
+// A member by name. The ground-state oxygen atom O(3P) is O3P in the
+// built-in mechanism and O in the MCM's files: the built-in mechanism's
+// Ox = O3 + NO2 + O3P + O1D reads a file's O when it has no O3P.
+int find_member(const Reactions& reactions, const std::string& name) {
+  const int s = reactions.find(name);
+  if (s == 0 && edit_distance(name, "O3P") == 0) return reactions.find("O");
+  return s;
+}
+
+// ", did you mean ...?" with the integrated species close to `name`.
+std::string close_members(const Reactions& reactions, const std::string& name) {
+  std::vector<std::string_view> names;
+  for (int s = 1; s <= reactions.integrated; ++s) names.emplace_back(reactions.name(s));
+  const std::string hint = did_you_mean(closest_names(name, names));
+  return hint.empty() ? "" : " (" + hint + ")";
 }
 
 }  // namespace
@@ -43,9 +63,11 @@ Families Families::parse(
       double weight = 1.0;
       if (w.empty() || w.size() > 2 || (w.size() == 2 && !read_weight(w[0], weight)))
         fail("\"" + entry + "\": expected \"NAME\" or \"coef NAME\" with a positive coef, e.g. \"2 N2O5\"");
-      const int s = reactions.find(w.back());
+      const int s = find_member(reactions, w.back());
       if (s == 0 || s > reactions.integrated)
-        fail("\"" + entry + "\": \"" + w.back() + "\" is not an integrated species of the mechanism");
+        fail("\"" + entry + "\": \"" + w.back() + "\" is not an integrated species of " +
+             (reactions.source.starts_with("the ") ? reactions.source : "mechanism " + reactions.source) +
+             close_members(reactions, w.back()));
       for (const FamilyMember& m : family.members)
         if (m.species == s) fail("\"" + entry + "\": " + w.back() + " is named twice");
       family.members.push_back({s, weight});

@@ -54,18 +54,18 @@ void CsvSpeciesWriter::sample(const OutputSample& sample) {
 
 void CsvSpeciesWriter::finish() { file_.finish(); }
 
-CsvPhotolysisWriter::CsvPhotolysisWriter(std::filesystem::path directory)
-    : file_(std::move(directory) / file_name) {}
+CsvPhotolysisWriter::CsvPhotolysisWriter(std::filesystem::path directory, bool day_column)
+    : file_(std::move(directory) / file_name), day_column_(day_column) {}
 
 void CsvPhotolysisWriter::begin(const RunDescription& d) {
   file_.create();
-  std::string header = "time_h";
+  std::string header = day_column_ ? "day,time_h" : "time_h";
   for (const std::string& name : d.photolysis_channels) header += ',' + name;
   file_.write(header + '\n');
 }
 
 void CsvPhotolysisWriter::sample(const OutputSample& sample) {
-  std::string row;
+  std::string row = day_column_ ? std::to_string(sample.day) + "," : "";
   append_number(row, sample.time_h);
   for (double j : sample.photolysis) {
     row += ',';

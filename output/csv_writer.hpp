@@ -63,7 +63,8 @@ class CsvPhotolysisWriter final : public RunObserver {
  public:
   static constexpr std::string_view file_name = "photolysis.csv";
 
-  explicit CsvPhotolysisWriter(std::filesystem::path directory);
+  // With [spin_up] output = "all" a first column `day` says the day.
+  explicit CsvPhotolysisWriter(std::filesystem::path directory, bool day_column = false);
   CsvPhotolysisWriter(const CsvPhotolysisWriter&) = delete;
   CsvPhotolysisWriter& operator=(const CsvPhotolysisWriter&) = delete;
 
@@ -73,6 +74,7 @@ class CsvPhotolysisWriter final : public RunObserver {
 
  private:
   PartialTextFile file_;
+  bool day_column_ = false;
 };
 
 }  // namespace box

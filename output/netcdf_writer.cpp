@@ -79,6 +79,10 @@ void NetcdfSpeciesWriter::begin(const RunDescription& run) {
   };
   time_var_ = define("time");
   put_all(time_var_, time_attributes(run));
+  // The offset as a number (replacing its text), so that a reader adds it
+  // to the UTC times as it stands.
+  if (run.utc_offset_hours && status == NC_NOERR)
+    status = nc_->put_att_double(ncid_, time_var_, "utc_offset_hours", NC_DOUBLE, 1, &*run.utc_offset_hours);
 
   species_vars_.clear();
   for (std::size_t k = 0; k < species_.size(); ++k) {

@@ -26,7 +26,7 @@ std::vector<std::unique_ptr<RunObserver>> sample_writers(const Scenario& scenari
   if (o.diagnostics) writers.push_back(std::make_unique<DiagnosticsWriter>(o.dir, days));
   if (o.wants(OutputFormat::netcdf))
     writers.push_back(std::make_unique<NetcdfSpeciesWriter>(o.dir, selected_species(o.species), o.diagnostics, days));
-  if (o.photolysis) writers.push_back(std::make_unique<CsvPhotolysisWriter>(o.dir));
+  if (o.photolysis) writers.push_back(std::make_unique<CsvPhotolysisWriter>(o.dir, days));
   return writers;
 }
 

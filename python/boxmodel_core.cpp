@@ -177,6 +177,8 @@ class SampleCollector final : public RunObserver {
       diagnostics.resize(values.size());
       for (std::size_t k = 0; k < values.size(); ++k) diagnostics[k].push_back(values[k]);
     }
+    photolysis.resize(s.photolysis.size());
+    for (std::size_t k = 0; k < s.photolysis.size(); ++k) photolysis[k].push_back(s.photolysis[k]);
   }
 
   const std::vector<int>& species() const { return species_; }
@@ -186,6 +188,7 @@ class SampleCollector final : public RunObserver {
   std::vector<int> day;  // with [spin_up] output = "all": the day of each sample
   std::vector<double> mole_fraction;  // samples x species, row by row
   std::vector<std::vector<double>> diagnostics;  // per diagnostic variable, with [output] diagnostics
+  std::vector<std::vector<double>> photolysis;   // per channel, with [output] photolysis
 
  private:
   std::vector<int> species_;
@@ -409,7 +412,10 @@ py::dict run_scenario(const Scenario& scenario, bool write_outputs, double signa
   out["elapsed_s"] = to_array(s.elapsed_s);
   out["time_h"] = to_array(s.time_h);
   if (r.all_days) out["day"] = to_array(s.day);
-  out["time_attributes"] = attributes_dict(time_attributes(s.description));
+  py::dict time_attrs = attributes_dict(time_attributes(s.description));
+  // A number, as species.nc holds it.
+  if (s.description.utc_offset_hours) time_attrs["utc_offset_hours"] = *s.description.utc_offset_hours;
+  out["time_attributes"] = time_attrs;
   out["species"] = r.species_names;
   out["mole_fraction"] = x;
   py::list species_attrs;
@@ -431,6 +437,25 @@ py::dict run_scenario(const Scenario& scenario, bool write_outputs, double signa
     diagnostics.append(py::make_tuple(diagnostic_variables()[k].name, to_array(s.diagnostics[k]),
                                       attributes_dict(diagnostic_variables()[k].attributes)));
   out["diagnostics"] = diagnostics;
+  // With [output] photolysis: J<n> in s-1, as species.nc holds them.
+  py::list photolysis;
+  for (std::size_t k = 0; k < s.photolysis.size() && k < s.description.photolysis_channels.size(); ++k) {
+    const std::string& channel = s.description.photolysis_channels[k];
+    photolysis.append(py::make_tuple(channel, to_array(s.photolysis[k]),
+                                     attributes_dict({{"long_name", "photolysis frequency " + channel}, {"units", "s-1"}})));
+  }
+  out["photolysis"] = photolysis;
+  // A site by keys: its place and the air's number density, as species.nc.
+  if (s.description.utc_offset_hours) {
+    std::vector<double> density(s.pressure.size());
+    for (std::size_t k = 0; k < density.size(); ++k)
+      density[k] = s.pressure[k] / (1.380649e-23 * s.temperature[k]) * 1e-6;
+    py::dict place;
+    place["latitude"] = s.description.latitude;
+    place["longitude"] = s.description.longitude_east;
+    place["number_density_of_air"] = to_array(std::move(density));
+    out["place"] = place;
+  }
   py::dict globals = attributes_dict(global_attributes(s.description));
   if (r.spin_up_days >= 0) globals["spin_up_days"] = r.spin_up_days;
   out["global_attributes"] = globals;

@@ -108,6 +108,11 @@ FieldPlan prepare_field(const Scenario& scenario, const std::vector<SiteRecord>&
     std::vector<std::string> totals;
     for (const FamilyConstraint& c : f.families)
       if (!c.file_column.empty()) totals.push_back(c.file_column);
+    // The measured J4 of [photolysis] scale_to_observed, when this file
+    // holds it (an [environment] file's is taken first), is no species.
+    const std::string& j4 = scenario.photolysis.scale_to_observed;
+    const TimeSeries* environment = scenario.environment.series.get();
+    if (!j4.empty() && (environment == nullptr || environment->find(j4) == nullptr)) totals.push_back(j4);
     plan.file = read_observations(*f.observations, f.observation_species, f.observation_species_source, totals,
                                   file != nullptr ? &naming : nullptr);
     plan.file->require_covers(start, end);

@@ -14,6 +14,7 @@
 #include "common/closest_names.hpp"
 #include "common/errors.hpp"
 #include "common/reciprocals.hpp"
+#include "environment/mcm_photolysis.hpp"
 #include "io/mechanism_file.hpp"
 #include "output/csv_writer.hpp"
 #include "output/diagnostics_writer.hpp"
@@ -31,9 +32,25 @@ std::string joined(const std::vector<std::string>& names) {
   return s;
 }
 
+// [photolysis] method left unsaid: the MCM's parameterisation, except for
+// a file whose channels all have the built-in mechanism's specified value
+// and some no MCM parameters (the built-in mechanism as `boxmodel
+// mechanism export` writes it, J<108> and the like), which runs on the
+// specified table as the built-in mechanism does.
+PhotolysisMethod file_photolysis_method(const Mechanism& m, const Scenario& s) {
+  if (s.photolysis.method) return *s.photolysis.method;
+  const PhotolysisRates overhead = overhead_sun_photolysis();
+  bool beyond_mcm = false;
+  for (int channel : m.photolysis_channels) {
+    if (!specified_channel_frequency(overhead, channel)) return PhotolysisMethod::mcm;
+    if (find_mcm_channel(channel) == nullptr) beyond_mcm = true;
+  }
+  return beyond_mcm ? PhotolysisMethod::specified : PhotolysisMethod::mcm;
+}
+
 PhotolysisSetup photolysis_setup(const Mechanism& m, const Scenario& s, double first_h, double last_h) {
   PhotolysisSetup p;
-  p.method = s.photolysis.effective_method(false);
+  p.method = file_photolysis_method(m, s);
   p.channels = m.photolysis_channels;
   p.channels_of = m.source;
   p.file = s.photolysis.series.get();
@@ -158,7 +175,7 @@ std::vector<std::unique_ptr<RunObserver>> file_sample_writers(const Scenario& sc
   if (o.diagnostics) writers.push_back(std::make_unique<DiagnosticsWriter>(o.dir, days));
   if (o.wants(OutputFormat::netcdf))
     writers.push_back(std::make_unique<NetcdfSpeciesWriter>(o.dir, species, o.diagnostics, days, names));
-  if (o.photolysis) writers.push_back(std::make_unique<CsvPhotolysisWriter>(o.dir));
+  if (o.photolysis) writers.push_back(std::make_unique<CsvPhotolysisWriter>(o.dir, days));
   return writers;
 }
 
@@ -174,7 +191,7 @@ FileBox::FileBox(std::shared_ptr<const LoadedMechanism> loaded, const Scenario& 
   options_.autonomous = true;
   for (const RateFactor& f : scenario.chemistry.rate_factors) rate_factors_.emplace_back(f.reaction, f.factor);
   system_.set_rate_factors(rate_factors_);
-  if (scenario.photolysis.effective_method(false) == PhotolysisMethod::specified) {
+  if (file_photolysis_method(m, scenario) == PhotolysisMethod::specified) {
     // The built-in mechanism's table, by the channels of its own file.
     for (int channel : m.photolysis_channels) {
       const std::optional<int> slot = specified_channel_slot(channel);

@@ -276,19 +276,8 @@ void Run::start() {
                                                  {ind_hcho, r.hcho_read}};
       for (const auto& [species, ppb] : observed) box_.set_mole_fraction(species, ppb / 1e9);
     }
-    if (scenario_.initial_units == ConcentrationUnit::molecules_cm3) {
-      // Number densities over the air of the first step: the first record's
-      // and [environment]'s at the start.
-      if (preloaded_ && !preloaded_->records.empty()) {
-        tt_ = preloaded_->records.front().tt;
-        pp_ = preloaded_->records.front().pp;
-      }
-      apply_environment(clock_.hours());
-      const double air = air_number_density(tt_, pp_);
-      for (const InitialValue& v : scenario_.initial) box_.set_mole_fraction(v.species, v.ppb / air);
-    } else {
-      for (const InitialValue& v : scenario_.initial) box_.set_mole_fraction(v.species, v.ppb / 1e9);
-    }
+    const double unit = initial_unit();
+    for (const InitialValue& v : scenario_.initial) box_.set_mole_fraction(v.species, v.ppb / unit);
     if (start_state_)
       for (int k = 1; k <= nspec; ++k)
         if (k != ind_m) box_.set_mole_fraction(k, start_state_->at(at(k)));
@@ -415,9 +404,22 @@ void Run::start_file_box() {
         {"O3", r.ozone_read}, {"NO", r.no_read}, {"NO2", r.no2_read}, {"CO", r.co_read}, {"HCHO", r.hcho_read}};
     for (const auto& [name, ppb] : observed) set(name, ppb / 1e9);
   }
-  for (const InitialValue& v : scenario_.initial) set(v.name, v.ppb / 1e9);
+  const double unit = initial_unit();
+  for (const InitialValue& v : scenario_.initial) set(v.name, v.ppb / unit);
   if (start_state_)
     for (int k = 1; k <= file_->species_count(); ++k) file_->set_mole_fraction(k, start_state_->at(at(k)));
+}
+
+double Run::initial_unit() {
+  if (scenario_.initial_units == ConcentrationUnit::ppb) return 1e9;
+  // Number densities over the air of the first step: the first record's
+  // and [environment]'s at the start.
+  if (preloaded_ && !preloaded_->records.empty()) {
+    tt_ = preloaded_->records.front().tt;
+    pp_ = preloaded_->records.front().pp;
+  }
+  apply_environment(clock_.hours());
+  return air_number_density(tt_, pp_);
 }
 
 void Run::sample_now(double coszen) {

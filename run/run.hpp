@@ -188,6 +188,9 @@ class Run {
   void add_format_observers(bool sample_writers = true);
   void check_file_scenario() const;
   void start_file_box();
+  // What an [initial] value is divided by to give a mole fraction: 1e9
+  // for ppb, the first step's air number density for molecules cm-3.
+  double initial_unit();
   // The sample observers' begin(), once.
   void begin_outputs();
 

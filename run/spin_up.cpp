@@ -4,7 +4,9 @@
 #include <cctype>
 #include <cmath>
 #include <cstdio>
+#include <string>
 
+#include "common/errors.hpp"
 #include "mechanism/parameters.hpp"
 #include "output/sample_writers.hpp"
 #include "run/session.hpp"
@@ -18,7 +20,8 @@ Scenario spin_up_day(const Scenario& scenario) {
   day.output.formats.clear();
   day.output.progress_lines = false;
   day.output.budgets = false;
-  day.output.photolysis = false;
+  // Diagnostics and photolysis stay: with output = "all" the days' samples
+  // carry them to the writers the days share with the run.
   return day;
 }
 
@@ -59,7 +62,15 @@ SpinUpOutcome spin_up(const Scenario& scenario, TextOutput& out, const std::vect
                       std::shared_ptr<const LoadedMechanism> mechanism,
                       const std::function<void(int, const Run&)>& after_step) {
   const Scenario day = spin_up_day(scenario);
-  const SiteData site = load_site(day);
+  const SiteData site = [&] {
+    try {
+      return load_site(day);
+    } catch (const InputError& e) {
+      // A run shorter than a day reads fewer records than its spin-up.
+      throw InputError(std::string(e.what()) + " ([spin_up] repeats the run's first 24 hours, " +
+                       "so the site records must cover them)");
+    }
+  }();
   const SpinUpSettings& settings = scenario.spin_up;
 
   SpinUpOutcome outcome;
@@ -67,7 +78,10 @@ SpinUpOutcome spin_up(const Scenario& scenario, TextOutput& out, const std::vect
     // Each day is a run of its own from the scenario's start: the clock,
     // the records, the time series, the observations and the emission
     // profile all begin again at day 1's start; only the state goes on.
-    Run run(day, out, site, mechanism);
+    // No writers of its own: a day writes only through `shared` (output =
+    // "all"), and diagnostics.csv, which the day still computes for them,
+    // would otherwise be written by both.
+    Run run(day, out, site, mechanism, false);
     if (!outcome.state.empty()) run.start_from(outcome.state);
     const int number = outcome.days + 1;
     run.set_day(number);

@@ -178,6 +178,9 @@ class ScenarioReader {
     // An empty [spin_up] asks for spin-up with every default.
     s.spin_up.enabled = root.contains("spin_up");
     check_replaced_keys(root, s);
+    // The species table is the built-in mechanism's fixed layout: a
+    // mechanism file's run whose formats are left unsaid writes CSV.
+    if (!s.chemistry.builtin_mechanism() && !given(root, "output.formats")) s.output.formats = {OutputFormat::csv};
     // Emissions and deposition spread over the mixing layer; 1 km unless
     // the scenario says otherwise.
     if (!s.field.exchange.mixing_height_m) s.field.exchange.mixing_height_m = default_mixing_height_m;

@@ -71,6 +71,18 @@ def _dataset(raw):
     # With output.diagnostics: oh_reactivity, ro2, p_o3, l_o3, as species.nc.
     for name, values, attrs in raw.get("diagnostics", []):
         data_vars[name] = ("time", values, attrs)
+    # A site by keys: latitude, longitude and number_density_of_air.
+    place = raw.get("place")
+    if place is not None:
+        data_vars["latitude"] = ((), place["latitude"], {"standard_name": "latitude", "units": "degrees_north"})
+        data_vars["longitude"] = ((), place["longitude"], {"standard_name": "longitude", "units": "degrees_east"})
+        data_vars["number_density_of_air"] = (
+            "time", place["number_density_of_air"],
+            {"long_name": "number density of air", "units": "cm-3",
+             "comment": "p / (k_B T), k_B = 1.380649e-23 J K-1"})
+    # With output.photolysis: every frequency used, J1, J4, ... in s-1.
+    for name, values, attrs in raw.get("photolysis", []):
+        data_vars[name] = ("time", values, attrs)
     coords = {
         "time": time.load(),
         "time_h": ("time", raw["time_h"],
@@ -110,7 +122,9 @@ def run(scenario=None, *, write_outputs=False):
     hours since midnight of the first day, as the CSV's first column), one
     variable per output species (output.species) in mol mol-1, and
     temperature, pressure and cos_solar_zenith_angle (with
-    output.diagnostics also oh_reactivity, ro2, p_o3 and l_o3); names, units and
+    output.diagnostics also oh_reactivity, ro2, p_o3 and l_o3, with
+    output.photolysis every frequency used, J1, J4, ..., and at a site given
+    by [site] keys latitude, longitude and number_density_of_air); names, units and
     attributes are those of the NetCDF output, and ``ds.attrs`` records
     every scenario key as "scenario.<key>". With [spin_up],
     ``ds.attrs["spin_up_days"]`` is the days taken; with its output = "all"

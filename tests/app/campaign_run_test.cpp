@@ -262,7 +262,7 @@ TEST(CampaignRun, DiagnosticsOfAMechanismFile) {
   p.write("s.toml", "[chemistry]\nmechanism = \"" + file +
                         "\"\n[initial]\nO3 = 30.0\nNO = 1.0\nNO2 = 5.0\nC5H8 = 2.0\n[output]\n"
                         "formats = [\"csv\", \"netcdf\"]\nspecies = \"all\"\ndiagnostics = true\nbudgets = true\n"
-                        "families = { Ox = [\"o3\", \"No2\", \"O\", \"o1d\"] }\n");
+                        "families = { Ox = [\"o3\", \"No2\", \"o3p\", \"o1d\"] }\n");  // O3P: the MCM's O
   const ProgramResult r = p.run("run s.toml");
   ASSERT_EQ(r.status, 0) << r.err;
   const CsvTable diag = read_csv(p / "diagnostics.csv");
@@ -388,7 +388,11 @@ TEST(CampaignRun, SpinUpToTheDielSteadyState) {
 #endif
 
   // Every day written (output = "all"): the spin-up's day, then the run's.
-  p.write("t.toml", spin_up_scenario("max_days = 1\ntolerance = 1e-9\noutput = \"all\"\n"));
+  // With diagnostics and photolysis, which the days compute for the shared
+  // writers.
+  p.write("t.toml", std::regex_replace(spin_up_scenario("max_days = 1\ntolerance = 1e-9\noutput = \"all\"\n"),
+                                       std::regex("progress_lines = false"),
+                                       "progress_lines = false\ndiagnostics = true\nphotolysis = true"));
   const ProgramResult t = p.run("run t.toml");
   EXPECT_EQ(t.status, 5) << t.err;
   EXPECT_NE(t.err.find("[spin_up] not converged after max_days = 1 days"), std::string::npos) << t.err;
@@ -403,6 +407,23 @@ TEST(CampaignRun, SpinUpToTheDielSteadyState) {
     EXPECT_EQ(days.values(species)[48], days.values(species)[49]) << species;
   EXPECT_NE(days.values("PAN")[0], days.values("PAN")[49]);
   EXPECT_FALSE(fs::exists(p / "output" / "species.csv.partial"));
+  const CsvTable diagnostics = read_csv(p / "output" / "diagnostics.csv");
+  ASSERT_EQ(diagnostics.header.at(0), "day");
+  EXPECT_EQ(diagnostics.values("day"), days.values("day"));
+  const CsvTable light = read_csv(p / "output" / "photolysis.csv");
+  ASSERT_GT(light.header.size(), 3u);
+  EXPECT_EQ(light.header[1], "time_h");
+  EXPECT_EQ(light.values("day"), days.values("day"));
+  const std::vector<double> j_no2 = light.values("j_no2");
+  EXPECT_GT(*std::max_element(j_no2.begin(), j_no2.end()), 0.0);
+
+  // The example day's records stop after 17 hours, too few to repeat.
+  p.write("u.toml", "[site]\nparameters = \"inputn\"\nrecords = \"" + example_site_name + "\"\n[spin_up]\n");
+  const ProgramResult u = p.run("run u.toml");
+  EXPECT_EQ(u.status, 1);
+  EXPECT_NE(u.err.find(example_site_name + ": line 24: end of file while reading record 18"), std::string::npos)
+      << u.err;
+  EXPECT_NE(u.err.find("[spin_up] repeats the run's first 24 hours"), std::string::npos) << u.err;
 }
 
 }  // namespace

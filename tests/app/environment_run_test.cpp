@@ -284,13 +284,17 @@ TEST(EnvironmentRun, ScaledToTheObservedJ4EveryChannelFollowsIt) {
   // hour doubles every channel there (a factor, too, cancels); at night the
   // measurement (here 1e-3 s-1) scales nothing.
   met = "time_h,jno2_obs\n";
+  std::string obs = "time_h,O3,jno2_obs\n";  // the same, in an observation file
   for (int h = 0; h <= 24; ++h) {
     char v[64];
     const double j4 = mcm_j4(site_cos_zenith(h));
     std::snprintf(v, sizeof v, "%d,%.17g\n", h, j4 > 0.0 ? 2.0 * j4 : 1e-3);
     met += v;
+    std::snprintf(v, sizeof v, "%d,40,%.17g\n", h, j4 > 0.0 ? 2.0 * j4 : 1e-3);
+    obs += v;
   }
   p.write("met.csv", met);
+  p.write("obs.csv", obs);
   p.write("doubled.toml", scenario("file = \"met.csv\"\n[photolysis]\nmethod = \"mcm\"\nfactor = 0.8\n"
                                    "scale_to_observed = \"jno2_obs\"\n",
                                    10.0));
@@ -306,6 +310,15 @@ TEST(EnvironmentRun, ScaledToTheObservedJ4EveryChannelFollowsIt) {
       daylight += j > 0.0 ? 1 : 0;
     }
   EXPECT_GT(daylight, 100);
+
+  // The column in the [constraints] file, beside a held species, instead.
+  p.write("held.toml", scenario("[constraints]\nfile = \"obs.csv\"\n[photolysis]\nmethod = \"mcm\"\nfactor = 0.8\n"
+                                "scale_to_observed = \"jno2_obs\"\n",
+                                10.0));
+  const auto held = p.run("run held.toml");
+  ASSERT_EQ(held.status, 0) << held.err;
+  EXPECT_EQ(read_csv(p / "photolysis.csv").rows, doubled.rows);
+  EXPECT_EQ(read_csv(p / "species.csv").values("O3").back(), 40.0);
 }
 
 // The example's site (inputn: 40.05 N, 88.37 W, meridian 90 W, 31 August
@@ -461,6 +474,14 @@ TEST(EnvironmentRun, NumberDensitiesInAndOut) {
   p.write("ppb.toml", scenario("", 1.0) + initial);
   ASSERT_EQ(p.run("run ppb.toml").status, 0);
   EXPECT_NEAR(read_csv(p / "species.csv").values("O3")[0], 1.0e12 / 2.46149e19 * 1e9, 1e-4);
+  // A mechanism file's box takes its initial values in the same units.
+  p.write("f.toml", mcm_names(scenario("[chemistry]\nmechanism = \"" BOXMODEL_SOURCE_DIR
+                                       "/tests/data/mcm/mcm331-methane.fac\"\n",
+                                       1.0)) +
+                        initial);
+  const auto f = p.run("run f.toml");
+  ASSERT_EQ(f.status, 0) << f.err;
+  EXPECT_NEAR(read_csv(p / "species.csv").values("O3")[0], 1.0e12 / 2.46149e19 * 1e9, 1e-4);
 }
 
 #ifdef BOXMODEL_HAVE_NETCDF
@@ -502,7 +523,11 @@ TEST(EnvironmentRun, NetcdfTimeIsUtcAcrossMidnightWithThePlaceAndTheAir) {
   int ncid = -1;
   ASSERT_EQ(nc_open((p / "species.nc").c_str(), NC_NOWRITE, &ncid), NC_NOERR);
   EXPECT_EQ(netcdf_text(ncid, "time", "units"), "seconds since 2024-03-19 19:00:00");
-  EXPECT_EQ(netcdf_text(ncid, "time", "utc_offset_hours"), "10");
+  int time_var = -1;
+  double offset = 0.0;
+  ASSERT_EQ(nc_inq_varid(ncid, "time", &time_var), NC_NOERR);
+  EXPECT_EQ(nc_get_att_double(ncid, time_var, "utc_offset_hours", &offset), NC_NOERR);
+  EXPECT_EQ(offset, 10.0);
   EXPECT_EQ(netcdf_value(ncid, "time", 1), 3600.0);
   EXPECT_EQ(netcdf_value(ncid, "latitude", 0), 40.6);
   EXPECT_EQ(netcdf_value(ncid, "longitude", 0), 150.0);

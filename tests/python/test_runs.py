@@ -73,11 +73,9 @@ def test_same_bits_as_the_programs_csv(day_dir, name):
         np.testing.assert_allclose(ds["l_o3"].values * 3.6e12, diag["l_o3"].values, rtol=1e-14)
 
 
-@pytest.mark.skipif(not boxmodel.netcdf_available(), reason="built without netCDF")
-def test_dataset_is_the_netcdf_file(day_dir):
+def assert_dataset_is_the_netcdf_file(path, ds):
     xr = pytest.importorskip("xarray")
-    _, ds = csv_and_dataset(day_dir, "other_settings")
-    with xr.open_dataset(day_dir / "out" / "species.nc") as nc:
+    with xr.open_dataset(path) as nc:
         assert list(nc.data_vars) == list(ds.data_vars)
         assert nc.attrs == ds.attrs
         np.testing.assert_array_equal(nc.time.values, ds.time.values)
@@ -85,6 +83,25 @@ def test_dataset_is_the_netcdf_file(day_dir):
         for v in nc.data_vars:
             assert nc[v].attrs == ds[v].attrs, v
             assert np.array_equal(nc[v].values, ds[v].values), v
+
+
+@pytest.mark.skipif(not boxmodel.netcdf_available(), reason="built without netCDF")
+def test_dataset_is_the_netcdf_file(day_dir, tmp_path):
+    _, ds = csv_and_dataset(day_dir, "other_settings")
+    assert_dataset_is_the_netcdf_file(day_dir / "out" / "species.nc", ds)
+    # A site by keys adds its place and the air's number density, and
+    # [output] photolysis every frequency used.
+    path = tmp_path / "site.toml"
+    path.write_text('[site]\nlatitude = 52.4\nlongitude = -1.9\ndate = "2024-07-15"\nutc_offset_hours = 1.0\n'
+                    "[time]\nhours = 6\n[environment]\ntemperature_K = 291.45\npressure_Pa = 95020\n"
+                    'relative_humidity = 67.4\n[photolysis]\nmethod = "mcm"\n[output]\ndir = "out"\n'
+                    'formats = ["netcdf"]\nspecies = ["O3", "NO2", "HO"]\nphotolysis = true\n')
+    done = run_cli("run", path, cwd=tmp_path)
+    assert done.returncode == 0, done.stderr
+    ds = boxmodel.run(boxmodel.Scenario.from_toml(path))
+    assert {"latitude", "longitude", "number_density_of_air", "J1", "J4"} <= set(ds.data_vars)
+    assert ds.time.attrs["utc_offset_hours"] == 1.0
+    assert_dataset_is_the_netcdf_file(tmp_path / "out" / "species.nc", ds)
 
 
 def test_dataset_decodes_times_and_carries_cf_attributes(day_dir):
