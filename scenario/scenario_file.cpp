@@ -420,7 +420,7 @@ class ScenarioReader {
         if (e.names(name)) replaced.emplace_back(name);
       if (!replaced.empty())
         s.notes.push_back("note: " + where(root, "site.records") + ": [environment] " + join(replaced, " and ") +
-                          " replace the site records' values");
+                          std::string(replaced.size() == 1 ? " replaces" : " replace") + " the site records' values");
     }
   }
 

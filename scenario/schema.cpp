@@ -427,6 +427,8 @@ const KeyEntry entries[] = {
        }
        const fs::path p = r.path(n, k);
        std::error_code ec;
+       if (fs::is_directory(p, ec))
+         r.fail(&n, k, "expected \"builtin\" or a mechanism file, found the directory " + format_path(p));
        if (!fs::is_regular_file(p, ec))
          r.fail(&n, k, "no mechanism file " + format_path(p) + " (expected \"builtin\" or a mechanism file)");
        s.chemistry.mechanism_file = p;

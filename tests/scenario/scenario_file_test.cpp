@@ -244,6 +244,7 @@ void write_example_inputs(const fs::path& dir) {
                                     "0,288,95000,80,0,2\n12,295,95100,,8e-3,3\n24,289,95000,85,0,1\n";
   std::ofstream(dir / "j.csv") << "time_h,J1,J4\n0,0,0\n24,1e-5,8e-3\n";
   std::ofstream(dir / "mechanism.txt") << "# a mechanism\n";
+  fs::create_directories(dir / "sub");
 }
 
 // Other keys of the same section a key is read or described only with.
@@ -419,6 +420,7 @@ TEST(ScenarioFile, EnvironmentAndPhotolysisRefusalsNameTheKey) {
       {"[constraints.families]\nA = { members = [\"NO\"], from_records = true }\nB = { members = [\"NO\"], from_records = true }\n",
        "s.toml: line 3: constraints.families.B: NO is a member of family A too"},
       {"[chemistry]\nmechanism = \"no-such.txt\"\n", "s.toml: line 2: chemistry.mechanism: no mechanism file"},
+      {"[chemistry]\nmechanism = \"sub\"\n", "s.toml: line 2: chemistry.mechanism: expected \"builtin\" or a mechanism file, found the directory "},
       // [environment] replacing the site records: the keys that read them.
       {air + "[initial]\nfrom_first_record = true\n",
        "s.toml: line 5: initial.from_first_record: needs the site records ([site] records), and [environment] replaces them"},
