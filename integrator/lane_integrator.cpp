@@ -62,7 +62,26 @@ struct LaneIntegrator::Work {
 
 LaneIntegrator::LaneIntegrator(const LaneKernels& kernels)
     : kernels_(kernels), work_(std::make_unique<Work>(kernels)) {}
+LaneIntegrator::LaneIntegrator(const LaneKernels& shape, LaneSystem& system)
+    : kernels_(shape), system_(&system), work_(std::make_unique<Work>(shape)) {}
 LaneIntegrator::~LaneIntegrator() = default;
+
+void LaneIntegrator::fun(const double* y, const double* fix, const double* rconst, double* ydot) {
+  if (system_ != nullptr) system_->fun(y, fix, rconst, ydot);
+  else kernels_.fun(y, fix, rconst, ydot);
+}
+void LaneIntegrator::jac(const double* y, const double* fix, const double* rconst, double* j) {
+  if (system_ != nullptr) system_->jac(y, fix, rconst, j);
+  else kernels_.jac(y, fix, rconst, j);
+}
+void LaneIntegrator::decomp_shifted(const double* j, const double* shift, double* lu, int* ier) {
+  if (system_ != nullptr) system_->decomp_shifted(j, shift, lu, ier);
+  else kernels_.decomp_shifted(j, shift, lu, ier);
+}
+void LaneIntegrator::solve(const double* lu, double* x) {
+  if (system_ != nullptr) system_->solve(lu, x);
+  else kernels_.solve(lu, x);
+}
 
 namespace {
 
@@ -262,11 +281,11 @@ bool LaneIntegrator::integrate(std::span<LaneBox> boxes) {
         l.fresh = false;
       }
       if (all) {
-        kernels_.fun(w.y.get(), w.fix.get(), w.rconst.get(), w.fcn0.get());
-        kernels_.jac(w.y.get(), w.fix.get(), w.rconst.get(), w.jac0.get());
+        fun(w.y.get(), w.fix.get(), w.rconst.get(), w.fcn0.get());
+        jac(w.y.get(), w.fix.get(), w.rconst.get(), w.jac0.get());
       } else {
-        kernels_.fun(w.y.get(), w.fix.get(), w.rconst.get(), w.ftmp.get());
-        kernels_.jac(w.y.get(), w.fix.get(), w.rconst.get(), w.jtmp.get());
+        fun(w.y.get(), w.fix.get(), w.rconst.get(), w.ftmp.get());
+        jac(w.y.get(), w.fix.get(), w.rconst.get(), w.jtmp.get());
         take_lanes(w.ftmp.get(), w.fcn0.get(), n, fresh.data());
         take_lanes(w.jtmp.get(), w.jac0.get(), nnz, fresh.data());
       }
@@ -282,7 +301,7 @@ bool LaneIntegrator::integrate(std::span<LaneBox> boxes) {
       hd[uz(b)] = l.active ? direction * l.h : 1.0;
     }
     std::array<int, L> ier{};
-    kernels_.decomp_shifted(w.jac0.get(), ghinv.data(), w.ghimj.get(), ier.data());
+    decomp_shifted(w.jac0.get(), ghinv.data(), w.ghimj.get(), ier.data());
     for (int b = 0; b < used; ++b) {
       Lane& l = lane[uz(b)];
       if (!l.active) continue;
@@ -300,7 +319,7 @@ bool LaneIntegrator::integrate(std::span<LaneBox> boxes) {
           terms[uz(j)].x = w.stage(j);
         }
         lane_wsum(n, w.y.get(), terms.data(), i, w.ynew.get());
-        kernels_.fun(w.ynew.get(), w.fix.get(), w.rconst.get(), w.fcn.get());
+        fun(w.ynew.get(), w.fix.get(), w.rconst.get(), w.fcn.get());
         for (int b = 0; b < used; ++b)
           if (lane[uz(b)].active) ++lane[uz(b)].c.nfun;
         fcn = w.fcn.get();
@@ -312,7 +331,7 @@ bool LaneIntegrator::integrate(std::span<LaneBox> boxes) {
       }
       double* ki = w.stage(i);
       lane_wsum(n, fcn, terms.data(), i, ki);
-      kernels_.solve(w.ghimj.get(), ki);
+      solve(w.ghimj.get(), ki);
       for (int b = 0; b < used; ++b)
         if (lane[uz(b)].active) ++lane[uz(b)].c.nsol;
     }

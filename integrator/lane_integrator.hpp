@@ -42,6 +42,9 @@ struct LaneBox {
 class LaneIntegrator {
  public:
   explicit LaneIntegrator(const LaneKernels& kernels);
+  // With kernels that are an object: `shape` gives the lanes and sizes,
+  // `system` the operations. Both must outlive the integrator.
+  LaneIntegrator(const LaneKernels& shape, LaneSystem& system);
   ~LaneIntegrator();
   LaneIntegrator(const LaneIntegrator&) = delete;
   LaneIntegrator& operator=(const LaneIntegrator&) = delete;
@@ -56,7 +59,13 @@ class LaneIntegrator {
 
  private:
   struct Work;
+  void fun(const double* y, const double* fix, const double* rconst, double* ydot);
+  void jac(const double* y, const double* fix, const double* rconst, double* jac);
+  void decomp_shifted(const double* jac, const double* shift, double* lu, int* ier);
+  void solve(const double* lu, double* x);
+
   const LaneKernels& kernels_;
+  LaneSystem* system_ = nullptr;
   std::unique_ptr<Work> work_;
 };
 

@@ -37,4 +37,20 @@ struct LaneKernels {
   int nrconst = 0;
 };
 
+// Kernels that need data of their own, beyond what the arrays carry (a
+// mechanism read at run time: its index lists, each box's coefficients
+// that follow the concentrations and its exchange with the surroundings),
+// as an object with the same four operations on the same layout. The
+// LaneKernels it comes with then give only the lanes and the sizes.
+class LaneSystem {
+ public:
+  virtual void fun(const double* y, const double* fix, const double* rconst, double* ydot) = 0;
+  virtual void jac(const double* y, const double* fix, const double* rconst, double* jac) = 0;
+  virtual void decomp_shifted(const double* jac, const double* shift, double* lu, int* ier) = 0;
+  virtual void solve(const double* lu, double* x) = 0;
+
+ protected:
+  ~LaneSystem() = default;
+};
+
 }  // namespace box
