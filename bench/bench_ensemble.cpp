@@ -8,9 +8,10 @@
 //   bench_ensemble --benchmark_filter='threads:1/members:100/'   lanes against one box at a time
 //
 // And ensembles of a mechanism file: 64 members of the shipped MCM isoprene
-// subset (initial isoprene from 0.5 to 8 ppb; the light held over each step,
-// here none, so that the members go into the lanes), one box at a time
-// against four per register, CPU time per member.
+// subset (initial isoprene from 0.5 to 8 ppb) on one thread, one box at a
+// time against four per register, CPU time per member; with the MCM's
+// clear-sky photolysis (light:1, frequencies following time within each
+// step) and in the dark (light:0, coefficients held over each step).
 //
 //   bench_ensemble --benchmark_filter=MechanismFile
 #include <benchmark/benchmark.h>
@@ -58,11 +59,13 @@ BENCHMARK(BM_EnsembleOfExampleDays)
 void BM_EnsembleOfMechanismFile(benchmark::State& state) {
   const long members = state.range(0);
   const unsigned lanes = static_cast<unsigned>(state.range(1));
+  const bool light = state.range(2) != 0;
   const box::testing::ExampleCopy example;
   std::ofstream(example.dir() / "iso.toml")
       << "[site]\nparameters = \"inputn\"\nrecords = \"ValuesAtSite_extractedFromWRFchemAug31.txt_test\"\n"
          "[chemistry]\nmechanism = \""
-      << BOXMODEL_SOURCE_DIR << "/tests/data/mcm/mcm331-isoprene.fac\"\n[photolysis]\nmethod = \"none\"\n"
+      << BOXMODEL_SOURCE_DIR << "/tests/data/mcm/mcm331-isoprene.fac\"\n[photolysis]\nmethod = \""
+      << (light ? "mcm" : "none") << "\"\n"
       << "[initial]\nO3 = 30.0\nNO = 1.0\nNO2 = 5.0\nC5H8 = 2.0\n";
   {
     std::ofstream list(example.dir() / "members.csv");
@@ -87,8 +90,8 @@ void BM_EnsembleOfMechanismFile(benchmark::State& state) {
   state.counters["cpu_ms_per_member"] = 1e3 * cpu / done;
 }
 BENCHMARK(BM_EnsembleOfMechanismFile)
-    ->ArgNames({"members", "lanes"})
-    ->ArgsProduct({{64}, {1, 0}})
+    ->ArgNames({"members", "lanes", "light"})
+    ->ArgsProduct({{64}, {1, 0}, {1, 0}})
     ->Iterations(1)
     ->Unit(benchmark::kSecond)
     ->UseRealTime();

@@ -79,10 +79,11 @@ class RuntimeMechanismSystem {
     if (rates_.has_ro2_terms()) rates_.update_ro2(y);
     loop_jac(*d_, rates_.k().data(), y, partial_.data(), jac);
   }
-  // The coefficients f and the Jacobian take at y (the RO2 parts follow
-  // y, which is read only at the RO2 members), for kernels that hold the
-  // coefficients of several boxes side by side: the lanes.
-  const double* coefficients_at(const double* y) const {
+  // The coefficients f and the Jacobian take at (t, y) (the RO2 parts
+  // follow y, which is read only at the RO2 members), for kernels that
+  // hold the coefficients of several boxes side by side: the lanes.
+  const double* coefficients_at(double t, const double* y) const {
+    at(t);
     if (rates_.has_ro2_terms()) rates_.update_ro2(y);
     return rates_.k().data();
   }

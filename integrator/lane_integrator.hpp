@@ -9,8 +9,9 @@
 // together; a lane that has reached the end of its interval idles (its
 // values frozen) until the others are done.
 //
-// Only the common path is taken here: an autonomous system whose matrices
-// all factorise, every box with the same method. When a box needs anything
+// Only the common path is taken here: a system whose matrices all
+// factorise, every box with the same method and all autonomous, or all
+// not (only a LaneSystem's kernels take the time). When a box needs anything
 // else (a singular matrix and its halved step, an error exit, a bad
 // control), integrate() returns false without changing any box, and the
 // caller integrates each box on its own: its result is then the one-box
@@ -28,7 +29,7 @@ namespace box {
 // One box of a lane integration: what ChemistryStep hands the one-box
 // integrator, and what it gets back. Sizes are the kernels'.
 struct LaneBox {
-  double* var = nullptr;  // n unknowns, integrated over [0, tend] in place
+  double* var = nullptr;  // n unknowns, integrated over [tstart, tend] in place
   const double* fix = nullptr;     // nfix constant values
   const double* rconst = nullptr;  // nrconst constant values
   double tend = 0.0;
@@ -37,6 +38,7 @@ struct LaneBox {
   const IntControls* icntrl = nullptr;
   const RealControls* rcntrl = nullptr;
   RosenbrockCounters counters{};  // out
+  double tstart = 0.0;  // other than 0 only for a LaneSystem that depends on time
 };
 
 class LaneIntegrator {
@@ -59,10 +61,12 @@ class LaneIntegrator {
 
  private:
   struct Work;
-  void fun(const double* y, const double* fix, const double* rconst, double* ydot);
-  void jac(const double* y, const double* fix, const double* rconst, double* jac);
+  void fun(const double* t, const double* y, const double* fix, const double* rconst, double* ydot);
+  void jac(const double* t, const double* y, const double* fix, const double* rconst, double* jac);
   void decomp_shifted(const double* jac, const double* shift, double* lu, int* ier);
   void solve(const double* lu, double* x);
+  // df/dt at the lanes' times t (lanes() values) and y, whose f is f0.
+  void time_derivative(const double* t, double roundoff, const double* f0, double* dfdt);
 
   const LaneKernels& kernels_;
   LaneSystem* system_ = nullptr;

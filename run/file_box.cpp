@@ -388,7 +388,8 @@ LaneBox FileBox::begin_lanes(double dt, double t, double rho, double p) {
   lane_air_ = prepare_step(t, rho, p, nullptr);
   IntegratorOptions o = options_;
   o.hstart = dt * 0.01;
-  o.autonomous = true;
+  const double t0 = system_.time_dependent() ? step_start_s_ : 0.0;
+  o.autonomous = !system_.time_dependent();
   lane_icntrl_ = o.int_controls();
   lane_rcntrl_ = o.real_controls();
   // The scalar tolerances over every component, as the one-box
@@ -397,7 +398,8 @@ LaneBox FileBox::begin_lanes(double dt, double t, double rho, double p) {
   lane_rtol_.assign(y_.size(), o.rtol);
   LaneBox box;
   box.var = y_.data();
-  box.tend = dt;
+  box.tstart = t0;
+  box.tend = t0 + dt;
   box.atol = lane_atol_.data();
   box.rtol = lane_rtol_.data();
   box.icntrl = &lane_icntrl_;

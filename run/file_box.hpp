@@ -223,13 +223,10 @@ class FileBox {
   const std::vector<double>& coefficients_now(double t, double rho, double p, std::vector<double>& c) const;
 
   // advance() in parts around an integration elsewhere: the lanes of an
-  // ensemble's members (run/file_lanes.hpp), without budgets. Only when
-  // lanes_possible(): the light is held over each step (methods
-  // "specified" and "none"; with mcm and file the frequencies follow time
-  // within it and the box integrates alone). begin_lanes() readies the step
-  // as advance() does, and may throw as it does; finish_lanes() takes the
-  // integrated values back.
-  bool lanes_possible() const { return !system_.time_dependent(); }
+  // ensemble's members (run/file_lanes.hpp), without budgets, over the
+  // same interval as advance() (on the run's clock when the light follows
+  // time). begin_lanes() readies the step as advance() does, and may throw
+  // as it does; finish_lanes() takes the integrated values back.
   LaneBox begin_lanes(double dt, double t, double rho, double p);
   StepResult finish_lanes(const RosenbrockCounters& counters);
   const LoadedMechanism& loaded() const { return *loaded_; }

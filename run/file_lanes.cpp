@@ -21,15 +21,19 @@ FileLanes::FileLanes(const LoadedMechanism& loaded)
       partial_(loaded.derivation.partial_reaction.size() * L, 0.0),
       integrator_(shape_, *this) {
   const std::vector<RuntimeReaction>& reactions = loaded.mechanism.reactions;
-  for (std::size_t j = 0; j < reactions.size(); ++j)
-    if (reactions[j].rate.depends & depends_on_ro2) ro2_reactions_.push_back(static_cast<int>(j));
+  for (std::size_t j = 0; j < reactions.size(); ++j) {
+    const unsigned depends = reactions[j].rate.depends;
+    if (depends & depends_on_ro2) ro2_reactions_.push_back(static_cast<int>(j));
+    if (depends & (depends_on_ro2 | depends_on_photolysis)) varying_reactions_.push_back(static_cast<int>(j));
+  }
 }
 
 bool FileLanes::integrate(std::span<const FileBox* const> members, std::span<LaneBox> boxes) {
   if (members.empty() || members.size() > static_cast<std::size_t>(L) || members.size() != boxes.size()) return false;
   for (int l = 0; l < L; ++l) lane_[static_cast<std::size_t>(l)] = members[std::min<std::size_t>(l, members.size() - 1)];
-  // The coefficients that do not follow the concentrations, as each box's
-  // step set them.
+  refreshed_ = members.front()->system().time_dependent() ? &varying_reactions_ : &ro2_reactions_;
+  // The coefficients that do not follow the concentrations (or the time),
+  // as each box's step set them.
   const int reactions = derivation().reactions;
   for (int l = 0; l < L; ++l) {
     const std::vector<double>& k = lane_[static_cast<std::size_t>(l)]->system().rates().k();
@@ -38,18 +42,18 @@ bool FileLanes::integrate(std::span<const FileBox* const> members, std::span<Lan
   return integrator_.integrate(boxes);
 }
 
-void FileLanes::coefficients(const double* y) {
-  if (ro2_reactions_.empty()) return;
+void FileLanes::coefficients(const double* t, const double* y) {
+  if (refreshed_->empty()) return;
   const std::vector<int>& members = loaded_->mechanism.ro2;
   for (int l = 0; l < L; ++l) {
     for (const int s : members) one_[static_cast<std::size_t>(s)] = y[lane(s, l)];
-    const double* k = lane_[static_cast<std::size_t>(l)]->system().coefficients_at(one_.data());
-    for (const int j : ro2_reactions_) k_[lane(j, l)] = k[j];
+    const double* k = lane_[static_cast<std::size_t>(l)]->system().coefficients_at(t[l], one_.data());
+    for (const int j : *refreshed_) k_[lane(j, l)] = k[j];
   }
 }
 
-void FileLanes::fun(const double* y, const double*, const double*, double* f) {
-  coefficients(y);
+void FileLanes::fun(const double* t, const double* y, const double*, const double*, double* f) {
+  coefficients(t, y);
   loop_fun_lanes(derivation(), k_.data(), y, rates_.data(), f);
   // The open boxes' exchange, f_k + S_k - L_k y_k, and their held species.
   const int n = derivation().n;
@@ -63,8 +67,8 @@ void FileLanes::fun(const double* y, const double*, const double*, double* f) {
   }
 }
 
-void FileLanes::jac(const double* y, const double*, const double*, double* jac) {
-  coefficients(y);
+void FileLanes::jac(const double* t, const double* y, const double*, const double*, double* jac) {
+  coefficients(t, y);
   loop_jac_lanes(derivation(), k_.data(), y, partial_.data(), jac);
   const MechanismDerivation& d = derivation();
   for (int l = 0; l < L; ++l) {
