@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cfenv>
 #include <memory>
+#include <utility>
 #include <vector>
 
 #include "run/file_lanes.hpp"
@@ -100,10 +101,18 @@ void RunSession::finish() {
 namespace {
 
 // The mechanism file a session's run integrates, or null for the built-in
-// mechanism: sessions are integrated together only with the same one.
+// mechanism.
 const LoadedMechanism* mechanism_of(RunSession* s) {
   const FileBox* file = s->run().file_box();
   return file != nullptr ? &file->loaded() : nullptr;
+}
+
+// What sessions integrated together must share: the mechanism, and
+// whether its light follows time within the step (the lanes integrate
+// either an autonomous system or a non-autonomous one).
+std::pair<const LoadedMechanism*, bool> lane_kind(RunSession* s) {
+  const FileBox* file = s->run().file_box();
+  return {mechanism_of(s), file != nullptr && file->system().time_dependent()};
 }
 
 // Integrates the steps of `group` (begun, all of one mechanism) together;
@@ -164,14 +173,14 @@ void step_together(std::span<RunSession* const> sessions, LaneIntegrator* lanes)
     if (lanes != nullptr)
       for (RunSession* s : sessions)
         if (s->lanes_possible()) lane_ready.push_back(s);
-    // Those of one mechanism, in their order, in groups as wide as the
-    // lanes; a session alone in its group integrates alone.
+    // Those of one kind, in their order, in groups as wide as the lanes; a
+    // session alone in its group integrates alone.
     while (lane_ready.size() >= 2) {
-      const LoadedMechanism* m = mechanism_of(lane_ready.front());
+      const auto kind = lane_kind(lane_ready.front());
       group.clear();
       std::size_t kept = 0;
       for (RunSession* s : lane_ready) {
-        if (group.size() < width && mechanism_of(s) == m) group.push_back(s);
+        if (group.size() < width && lane_kind(s) == kind) group.push_back(s);
         else lane_ready[kept++] = s;
       }
       lane_ready.resize(kept);
