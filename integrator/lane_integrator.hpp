@@ -1,7 +1,8 @@
 #pragma once
 // The Rosenbrock step loop over several boxes at once, with the lane forms
 // of a system's kernels (integrator/lane_system.hpp; the built-in
-// mechanism's are in mechanism/lane_kernels.hpp). Each box keeps
+// mechanism's are in mechanism/lane_kernels.hpp, a mechanism file's in
+// run/file_lanes.hpp). Each box keeps
 // its own time, step size, acceptance and rejection history and counters:
 // a lane goes through exactly the operations and decisions of the one-box
 // integrator (integrator/rosenbrock.hpp) on its own values, so that every
