@@ -79,6 +79,14 @@ class RuntimeMechanismSystem {
     if (rates_.has_ro2_terms()) rates_.update_ro2(y);
     loop_jac(*d_, rates_.k().data(), y, partial_.data(), jac);
   }
+  // The coefficients f and the Jacobian take at (t, y) (the RO2 parts
+  // follow y, which is read only at the RO2 members), for kernels that
+  // hold the coefficients of several boxes side by side: the lanes.
+  const double* coefficients_at(double t, const double* y) const {
+    at(t);
+    if (rates_.has_ro2_terms()) rates_.update_ro2(y);
+    return rates_.k().data();
+  }
   int decomp(double* a) const { return loop_decomp(*d_, a); }
   int decomp_shifted(const double* jac, double shift, double* a) const {
     return loop_decomp_shifted(*d_, jac, shift, a);

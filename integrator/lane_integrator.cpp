@@ -26,7 +26,7 @@ class LaneControl : public RosenbrockControl {
     for (std::size_t i = 0; i < rcntrl.size(); ++i)
       if ((*b.rcntrl)[i] > 0.0) rcntrl[i] = (*b.rcntrl)[i];
     int ierr = 0;
-    return configure(n, 0.0, b.tend, b.atol, b.rtol, rcntrl, icntrl, IntControls{}, ierr);
+    return configure(n, b.tstart, b.tend, b.atol, b.rtol, rcntrl, icntrl, IntControls{}, ierr);
   }
 };
 
@@ -50,10 +50,10 @@ class LaneArray {
 // The storage of an integration, sized once for the kernels' system.
 struct LaneIntegrator::Work {
   explicit Work(const LaneKernels& s)
-      : n(s.n), y{n}, ynew{n}, fcn0{n}, fcn{n}, yerr{n}, ftmp{n}, k{max_stages * n},
+      : n(s.n), y{n}, ynew{n}, fcn0{n}, fcn{n}, yerr{n}, ftmp{n}, dfdt{n}, dtmp{n}, k{max_stages * n},
         jac0{s.nnz}, jtmp{s.nnz}, ghimj{s.nnz}, fix{s.nfix}, rconst{s.nrconst}, atol{n}, rtol{n} {}
   int n;
-  LaneArray y, ynew, fcn0, fcn, yerr, ftmp;
+  LaneArray y, ynew, fcn0, fcn, yerr, ftmp, dfdt, dtmp;
   LaneArray k;
   LaneArray jac0, jtmp, ghimj;
   LaneArray fix, rconst, atol, rtol;
@@ -62,7 +62,52 @@ struct LaneIntegrator::Work {
 
 LaneIntegrator::LaneIntegrator(const LaneKernels& kernels)
     : kernels_(kernels), work_(std::make_unique<Work>(kernels)) {}
+LaneIntegrator::LaneIntegrator(const LaneKernels& shape, LaneSystem& system)
+    : kernels_(shape), system_(&system), work_(std::make_unique<Work>(shape)) {}
 LaneIntegrator::~LaneIntegrator() = default;
+
+void LaneIntegrator::fun(const double* t, const double* y, const double* fix, const double* rconst, double* ydot) {
+  if (system_ != nullptr) system_->fun(t, y, fix, rconst, ydot);
+  else kernels_.fun(y, fix, rconst, ydot);
+}
+void LaneIntegrator::jac(const double* t, const double* y, const double* fix, const double* rconst, double* j) {
+  if (system_ != nullptr) system_->jac(t, y, fix, rconst, j);
+  else kernels_.jac(y, fix, rconst, j);
+}
+void LaneIntegrator::decomp_shifted(const double* j, const double* shift, double* lu, int* ier) {
+  if (system_ != nullptr) system_->decomp_shifted(j, shift, lu, ier);
+  else kernels_.decomp_shifted(j, shift, lu, ier);
+}
+void LaneIntegrator::solve(const double* lu, double* x) {
+  if (system_ != nullptr) system_->solve(lu, x);
+  else kernels_.solve(lu, x);
+}
+
+// df/dt as the one-box integrator forms it (racm_ros_funtimederiv), each
+// lane with its own time: f at t + delta, less f0 (racm_waxpy with -1),
+// times 1/delta (racm_wscal, with its cases).
+void LaneIntegrator::time_derivative(const double* t, double roundoff, const double* f0, double* dfdt) {
+  Work& w = *work_;
+  constexpr double deltamin = 1.0e-6;
+  alignas(32) std::array<double, L> shifted{}, scale{};
+  for (int b = 0; b < L; ++b) {
+    const double delta = std::sqrt(roundoff) * std::max(deltamin, std::abs(t[b]));
+    shifted[uz(b)] = t[b] + delta;
+    scale[uz(b)] = 1.0 / delta;
+  }
+  fun(shifted.data(), w.y.get(), w.fix.get(), w.rconst.get(), dfdt);
+  for (int i = 0; i < w.n; ++i)
+    for (int b = 0; b < L; ++b) {
+      double& d = dfdt[uz(i) * L + uz(b)];
+      const double product = -1.0 * f0[uz(i) * L + uz(b)];
+      d = product + d;
+      const double alpha = scale[uz(b)];
+      if (alpha == 1.0) continue;
+      if (alpha == -1.0) d = 0.0 - d;
+      else if (alpha == 0.0) d = 0.0;
+      else d = alpha * d;
+    }
+}
 
 namespace {
 
@@ -190,10 +235,11 @@ bool LaneIntegrator::integrate(std::span<LaneBox> boxes) {
   for (int b = 0; b < used; ++b) {
     if (!control[uz(b)].set_up(boxes[uz(b)], n)) return false;
     const RosenbrockSettings& s = control[uz(b)].settings();
-    if (!s.autonomous || !(boxes[uz(b)].tend >= 0.0) ||
-        s.method_number != control[0].settings().method_number)
+    if ((!s.autonomous && system_ == nullptr) || s.autonomous != control[0].settings().autonomous ||
+        !(boxes[uz(b)].tend >= boxes[uz(b)].tstart) || s.method_number != control[0].settings().method_number)
       return false;
   }
+  const bool autonomous = control[0].settings().autonomous;
   const RosenbrockMethod& ros = control[0].method();
 
   // The boxes' values in the lanes; lanes beyond the boxes repeat box 0
@@ -223,6 +269,7 @@ bool LaneIntegrator::integrate(std::span<LaneBox> boxes) {
   for (int b = 0; b < used; ++b) {
     const RosenbrockSettings& s = control[uz(b)].settings();
     Lane& l = lane[uz(b)];
+    l.t = boxes[uz(b)].tstart;
     l.tend = boxes[uz(b)].tend;
     l.h = first_step(s);
     l.active = running(l, s);
@@ -244,8 +291,11 @@ bool LaneIntegrator::integrate(std::span<LaneBox> boxes) {
     }
     if (!any_active) break;
 
-    // f and the Jacobian at the start of the lanes' new steps: straight
-    // into place when no lane is within a step, else merged into it.
+    // f (and without autonomy df/dt, by the one-box integrator's forward
+    // difference) and the Jacobian at the start of the lanes' new steps:
+    // straight into place when no lane is within a step, else merged into it.
+    alignas(32) std::array<double, L> times{};
+    for (int b = 0; b < L; ++b) times[uz(b)] = lane[uz(std::min(b, used - 1))].t;
     if (any_fresh) {
       alignas(32) std::array<long long, L> fresh{};
       bool all = true;
@@ -259,15 +309,18 @@ bool LaneIntegrator::integrate(std::span<LaneBox> boxes) {
         fresh[uz(b)] = -1;
         ++l.c.nfun;
         ++l.c.njac;
+        if (!autonomous) ++l.c.nfun;
         l.fresh = false;
       }
-      if (all) {
-        kernels_.fun(w.y.get(), w.fix.get(), w.rconst.get(), w.fcn0.get());
-        kernels_.jac(w.y.get(), w.fix.get(), w.rconst.get(), w.jac0.get());
-      } else {
-        kernels_.fun(w.y.get(), w.fix.get(), w.rconst.get(), w.ftmp.get());
-        kernels_.jac(w.y.get(), w.fix.get(), w.rconst.get(), w.jtmp.get());
+      double* f0 = all ? w.fcn0.get() : w.ftmp.get();
+      double* d0 = all ? w.dfdt.get() : w.dtmp.get();
+      double* j0 = all ? w.jac0.get() : w.jtmp.get();
+      fun(times.data(), w.y.get(), w.fix.get(), w.rconst.get(), f0);
+      if (!autonomous) time_derivative(times.data(), control[0].settings().roundoff, f0, d0);
+      jac(times.data(), w.y.get(), w.fix.get(), w.rconst.get(), j0);
+      if (!all) {
         take_lanes(w.ftmp.get(), w.fcn0.get(), n, fresh.data());
+        if (!autonomous) take_lanes(w.dtmp.get(), w.dfdt.get(), n, fresh.data());
         take_lanes(w.jtmp.get(), w.jac0.get(), nnz, fresh.data());
       }
     }
@@ -282,7 +335,7 @@ bool LaneIntegrator::integrate(std::span<LaneBox> boxes) {
       hd[uz(b)] = l.active ? direction * l.h : 1.0;
     }
     std::array<int, L> ier{};
-    kernels_.decomp_shifted(w.jac0.get(), ghinv.data(), w.ghimj.get(), ier.data());
+    decomp_shifted(w.jac0.get(), ghinv.data(), w.ghimj.get(), ier.data());
     for (int b = 0; b < used; ++b) {
       Lane& l = lane[uz(b)];
       if (!l.active) continue;
@@ -300,7 +353,12 @@ bool LaneIntegrator::integrate(std::span<LaneBox> boxes) {
           terms[uz(j)].x = w.stage(j);
         }
         lane_wsum(n, w.y.get(), terms.data(), i, w.ynew.get());
-        kernels_.fun(w.ynew.get(), w.fix.get(), w.rconst.get(), w.fcn.get());
+        alignas(32) std::array<double, L> tau{};
+        for (int b = 0; b < L; ++b) {
+          const Lane& l = lane[uz(std::min(b, used - 1))];
+          tau[uz(b)] = l.t + (direction * ros.ros_alpha[uz(i)]) * l.h;
+        }
+        fun(tau.data(), w.ynew.get(), w.fix.get(), w.rconst.get(), w.fcn.get());
         for (int b = 0; b < used; ++b)
           if (lane[uz(b)].active) ++lane[uz(b)].c.nfun;
         fcn = w.fcn.get();
@@ -310,9 +368,14 @@ bool LaneIntegrator::integrate(std::span<LaneBox> boxes) {
           terms[uz(j)].alpha[uz(b)] = ros.ros_c[uz(lower_triangle(i, j))] / hd[uz(b)];
         terms[uz(j)].x = w.stage(j);
       }
+      int count = i;
+      if (!autonomous && ros.ros_gamma[uz(i)] != 0.0) {
+        for (int b = 0; b < L; ++b) terms[uz(count)].alpha[uz(b)] = hd[uz(b)] * ros.ros_gamma[uz(i)];
+        terms[uz(count++)].x = w.dfdt.get();
+      }
       double* ki = w.stage(i);
-      lane_wsum(n, fcn, terms.data(), i, ki);
-      kernels_.solve(w.ghimj.get(), ki);
+      lane_wsum(n, fcn, terms.data(), count, ki);
+      solve(w.ghimj.get(), ki);
       for (int b = 0; b < used; ++b)
         if (lane[uz(b)].active) ++lane[uz(b)].c.nsol;
     }

@@ -37,4 +37,23 @@ struct LaneKernels {
   int nrconst = 0;
 };
 
+// Kernels that need data of their own, beyond what the arrays carry (a
+// mechanism read at run time: its index lists, each box's coefficients
+// that follow the concentrations and its exchange with the surroundings),
+// as an object with the same four operations on the same layout. The
+// LaneKernels it comes with then give only the lanes and the sizes.
+// Such a system may also depend on time: `t` holds each lane's time of
+// the evaluation (the lane integrator then integrates a non-autonomous
+// system, as the one-box integrator does).
+class LaneSystem {
+ public:
+  virtual void fun(const double* t, const double* y, const double* fix, const double* rconst, double* ydot) = 0;
+  virtual void jac(const double* t, const double* y, const double* fix, const double* rconst, double* jac) = 0;
+  virtual void decomp_shifted(const double* jac, const double* shift, double* lu, int* ier) = 0;
+  virtual void solve(const double* lu, double* x) = 0;
+
+ protected:
+  ~LaneSystem() = default;
+};
+
 }  // namespace box

@@ -351,7 +351,7 @@ void FileBox::set_checked_rates(const MechanismAir& air) {
                    "; expected a finite number of 0 or more");
 }
 
-StepResult FileBox::advance(double dt, double t, double rho, double p, FileStepBudget* budget) {
+double FileBox::prepare_step(double t, double rho, double p, FileStepBudget* budget) {
   const MechanismAir a = air(t, rho, p);
   const double c_m = a.m;
   for (std::size_t k = 0; k < x_.size(); ++k) y_[k] = std::max(x_[k], 0.0) * c_m;
@@ -360,6 +360,31 @@ StepResult FileBox::advance(double dt, double t, double rho, double p, FileStepB
     for (std::size_t k = 0; k < x_.size(); ++k) budget->clipping[k] = (std::max(x_[k], 0.0) - x_[k]) * 1e9;
   }
   set_checked_rates(a);
+  if (open_) {
+    const FileExchange& x = exchange_;
+    for (std::size_t k = 0; k < y_.size(); ++k) {
+      source_[k] = x.emission[k] * emission_factor_ + x.dilution * (x.background[k] * c_m);
+      loss_[k] = x.deposition[k] + x.dilution;
+    }
+    exchange_.emission_factor = emission_factor_;
+    exchange_.air = c_m;
+  }
+  return c_m;
+}
+
+void FileBox::take_step(double c_m, FileStepBudget* budget) {
+  const double inverse = 1.0 / c_m;
+  for (std::size_t k = 0; k < x_.size(); ++k) x_[k] = std::max(y_[k], 0.0) * inverse;
+  if (budget != nullptr) {
+    for (std::size_t k = 0; k < x_.size(); ++k) budget->clipping[k] += (std::max(y_[k], 0.0) - y_[k]) * inverse * 1e9;
+    const std::span<const double> z = processes_.values();
+    budget->process.resize(z.size());
+    for (std::size_t n = 0; n < z.size(); ++n) budget->process[n] = z[n] * inverse * 1e9;
+  }
+}
+
+StepResult FileBox::advance(double dt, double t, double rho, double p, FileStepBudget* budget) {
+  const double c_m = prepare_step(t, rho, p, budget);
   IntegratorOptions o = options_;
   o.hstart = dt * 0.01;
   // With the light following time the system is non-autonomous, on the
@@ -372,27 +397,38 @@ StepResult FileBox::advance(double dt, double t, double rho, double p, FileStepB
     processes_.clear();
     processes = &processes_;
   }
-  if (open_) {
-    const FileExchange& x = exchange_;
-    for (std::size_t k = 0; k < y_.size(); ++k) {
-      source_[k] = x.emission[k] * emission_factor_ + x.dilution * (x.background[k] * c_m);
-      loss_[k] = x.deposition[k] + x.dilution;
-    }
-    exchange_.emission_factor = emission_factor_;
-    exchange_.air = c_m;
-    result = open_integrator_.integrate(open_system_, t0, t0 + dt, y_.data(), o, processes);
-  } else {
-    result = integrator_.integrate(system_, t0, t0 + dt, y_.data(), o, processes);
-  }
-  const double inverse = 1.0 / c_m;
-  for (std::size_t k = 0; k < x_.size(); ++k) x_[k] = std::max(y_[k], 0.0) * inverse;
-  if (budget != nullptr) {
-    for (std::size_t k = 0; k < x_.size(); ++k) budget->clipping[k] += (std::max(y_[k], 0.0) - y_[k]) * inverse * 1e9;
-    const std::span<const double> z = processes_.values();
-    budget->process.resize(z.size());
-    for (std::size_t n = 0; n < z.size(); ++n) budget->process[n] = z[n] * inverse * 1e9;
-  }
+  if (open_) result = open_integrator_.integrate(open_system_, t0, t0 + dt, y_.data(), o, processes);
+  else result = integrator_.integrate(system_, t0, t0 + dt, y_.data(), o, processes);
+  take_step(c_m, budget);
   return {result.status, result.counters};
+}
+
+LaneBox FileBox::begin_lanes(double dt, double t, double rho, double p) {
+  lane_air_ = prepare_step(t, rho, p, nullptr);
+  IntegratorOptions o = options_;
+  o.hstart = dt * 0.01;
+  const double t0 = system_.time_dependent() ? step_start_s_ : 0.0;
+  o.autonomous = !system_.time_dependent();
+  lane_icntrl_ = o.int_controls();
+  lane_rcntrl_ = o.real_controls();
+  // The scalar tolerances over every component, as the one-box
+  // integrator spreads them.
+  lane_atol_.assign(y_.size(), o.atol);
+  lane_rtol_.assign(y_.size(), o.rtol);
+  LaneBox box;
+  box.var = y_.data();
+  box.tstart = t0;
+  box.tend = t0 + dt;
+  box.atol = lane_atol_.data();
+  box.rtol = lane_rtol_.data();
+  box.icntrl = &lane_icntrl_;
+  box.rcntrl = &lane_rcntrl_;
+  return box;
+}
+
+StepResult FileBox::finish_lanes(const RosenbrockCounters& counters) {
+  take_step(lane_air_, nullptr);
+  return {ros_success, counters};
 }
 
 }  // namespace box

@@ -23,6 +23,7 @@
 #include "chemistry/open_box.hpp"
 #include "chemistry/runtime_mechanism_system.hpp"
 #include "environment/photolysis_frequencies.hpp"
+#include "integrator/lane_integrator.hpp"
 #include "integrator/rosenbrock.hpp"
 #include "mechanism/derivation.hpp"
 #include "mechanism/runtime_mechanism.hpp"
@@ -221,6 +222,20 @@ class FileBox {
   // (advance() says which).
   const std::vector<double>& coefficients_now(double t, double rho, double p, std::vector<double>& c) const;
 
+  // advance() in parts around an integration elsewhere: the lanes of an
+  // ensemble's members (run/file_lanes.hpp), without budgets, over the
+  // same interval as advance() (on the run's clock when the light follows
+  // time). begin_lanes() readies the step as advance() does, and may throw
+  // as it does; finish_lanes() takes the integrated values back.
+  LaneBox begin_lanes(double dt, double t, double rho, double p);
+  StepResult finish_lanes(const RosenbrockCounters& counters);
+  const LoadedMechanism& loaded() const { return *loaded_; }
+  // The step's sources and losses of the open box (n each; set only when
+  // open()) and its exchange (the species held).
+  const std::vector<double>& sources() const { return source_; }
+  const std::vector<double>& losses() const { return loss_; }
+  const FileExchange& exchange() const { return exchange_; }
+
   const RuntimeMechanismSystem& system() const { return system_; }
   // The scenario's emissions, deposition or dilution are integrated.
   bool open() const { return open_; }
@@ -242,6 +257,11 @@ class FileBox {
   // Sets the rates at `air`, the step's frequencies and y_, and refuses a
   // bad one (InputError naming the reaction and its line).
   void set_checked_rates(const MechanismAir& air);
+  // The step's parts before and after the integration: the concentrations,
+  // the checked rates and the open box's terms, returning the air's number
+  // density; then the mole fractions (and the budget) from the result.
+  double prepare_step(double t, double rho, double p, FileStepBudget* budget);
+  void take_step(double c_m, FileStepBudget* budget);
 
   std::shared_ptr<const LoadedMechanism> loaded_;
   RuntimeMechanismSystem system_;
@@ -272,6 +292,12 @@ class FileBox {
   // The coefficients of coefficients_now(), apart from the integration's.
   mutable std::optional<RuntimeRates> sample_rates_;
   mutable std::vector<double> sample_k_;
+  // A step in the lanes: its air, and the integrator's settings as
+  // advance() hands them to the one-box integrator.
+  double lane_air_ = 0.0;
+  IntControls lane_icntrl_{};
+  RealControls lane_rcntrl_{};
+  std::vector<double> lane_atol_, lane_rtol_;
 };
 
 }  // namespace box

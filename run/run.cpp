@@ -624,11 +624,12 @@ void Run::chemistry_step() {
 }
 
 LaneBox Run::begin_lane_chemistry() {
+  if (file_) return file_->begin_lanes(clock_.step_seconds(), tt_, rho_phy_, pp_);
   return box_.begin_lanes(clock_.step_seconds(), tt_, rho_phy_, moist_);
 }
 
 void Run::finish_lane_chemistry(const RosenbrockCounters& counters) {
-  last_step_ = box_.finish_lanes(counters);
+  last_step_ = file_ ? file_->finish_lanes(counters) : box_.finish_lanes(counters);
 }
 
 void Run::end_step() {

@@ -112,8 +112,10 @@ class Run {
   // Between begin_step() and end_step(), instead of chemistry_step(): the
   // step's chemistry as a box for the lane integrator, and its outcome
   // (the integration succeeded with these counters). Only when
-  // lanes_possible(): a closed box without budgets.
-  bool lanes_possible() const { return !file_ && !budgets_ && !box_.chemistry().integrates_alone(); }
+  // lanes_possible(): without budgets, and for the built-in mechanism a
+  // closed box (a mechanism file's box goes into the lanes of FileLanes,
+  // run/file_lanes.hpp, which file_box() names).
+  bool lanes_possible() const { return !budgets_ && (file_ || !box_.chemistry().integrates_alone()); }
   LaneBox begin_lane_chemistry();
   void finish_lane_chemistry(const RosenbrockCounters& counters);
   // start(), every step and finish(), as a RunSession takes them

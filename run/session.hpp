@@ -117,8 +117,10 @@ void RunSession::guard(F&& work) {
 
 // Takes every session (started, or stopped by a fault) to its last step in
 // lock-step: each step begins for all, then the chemistry of those that
-// allow it is integrated together in `lanes` (when given and two or more
-// do), the others' one box at a time, then each step ends. A stopping
+// allow it is integrated together when `lanes` is given, in groups of one
+// kind (the built-in mechanism in `lanes`; one mechanism file, its light
+// following time or not, in that file's FileLanes) of two or more, the
+// others' one box at a time, then each step ends. A stopping
 // exception in the lanes (whichever lane raised it) sends them all to the
 // one-box integration, which gives each its own bits and flags. Each
 // session's values are those it has stepped alone, bit for bit.

@@ -134,6 +134,43 @@ TEST(MechanismRun, IsopreneSubsetRunsASunlitDay) {
   ASSERT_EQ(members.rows.size(), 2 * t.rows.size());
   for (std::size_t n = 0; n < t.rows.size(); ++n)
     EXPECT_TRUE(std::equal(t.rows[n].begin(), t.rows[n].end(), members.rows[n].begin() + 1)) << "sample " << n;
+
+  // Five members step together four at a time in the lanes, the fifth
+  // alone; one of the four is an open box and one has a rate factor. With
+  // the MCM's photolysis each lane's frequencies follow its own time within
+  // each step; without light (the night's chemistry) the coefficients are
+  // held over it. Each member is its single run, bit for bit, whatever the
+  // threads or lanes.
+  p.write("dark.toml", p.read("iso.toml") + "[photolysis]\nmethod = \"none\"\n");
+  p.write("five.csv", "initial.C5H8,emissions.C5H8,chemistry.rate_factors.R1\n2.0,0,1\n4.0,0,1\n1.0,1e11,1\n"
+                      "3.0,0,0.5\n0.5,0,1\n");
+  for (const std::string base : {"iso", "dark"}) {
+    p.write("f.toml", "base = \"" + base + ".toml\"\nmembers = \"five.csv\"\n[output]\ndir = \"five\"\n"
+                      "formats = [\"csv\"]\n");
+    std::string first;
+    for (const char* options : {" --threads 1", " --threads 2", " --threads 1 --lanes 1"}) {
+      const auto f = p.run(std::string("ensemble f.toml") + options);
+      ASSERT_EQ(f.status, 0) << f.err;
+      if (first.empty()) first = p.read("five/ensemble.csv");
+      else EXPECT_EQ(p.read("five/ensemble.csv"), first) << base << options;
+    }
+    const CsvTable five = read_csv(p / "five" / "ensemble.csv");
+    ASSERT_EQ(five.rows.size(), 5 * t.rows.size());
+    for (int m = 0; m < 5; ++m) {
+      const std::string name = "five" + std::to_string(m) + ".toml";
+      const auto printed = p.run("ensemble f.toml --print-member " + std::to_string(m));
+      ASSERT_EQ(printed.status, 0) << printed.err;
+      p.write(name, printed.out);
+      const auto single = p.run("run " + name);
+      ASSERT_EQ(single.status, 0) << single.err;
+      const CsvTable alone = read_csv(p / "five" / ("member-" + std::to_string(m)) / "species.csv");
+      ASSERT_EQ(alone.rows.size(), t.rows.size());
+      for (std::size_t n = 0; n < alone.rows.size(); ++n)
+        EXPECT_TRUE(std::equal(alone.rows[n].begin(), alone.rows[n].end(),
+                               five.rows[static_cast<std::size_t>(m) * t.rows.size() + n].begin() + 1))
+            << base << " member " << m << " sample " << n;
+    }
+  }
 }
 
 // The open box with a file: X deposits and is diluted toward its
