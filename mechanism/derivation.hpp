@@ -147,4 +147,14 @@ MechanismDerivation derive(const Mechanism& mechanism);
 // index, joining its neighbours into a clique.
 std::vector<int> minimum_degree_order(std::vector<std::vector<int>> adjacency);
 
+// Markowitz's order among the diagonal pivots of an unsymmetric pattern
+// (rows[i]: the columns of row i's entries): repeatedly eliminates the
+// vertex whose elimination costs the fewest divisions and updates in what
+// remains (column entries times row entries plus one), ties to the fewer
+// entries and then the lowest index.
+std::vector<int> markowitz_order(const std::vector<std::vector<int>>& rows);
+
+// Divisions and updates of the factorisation of that pattern in `order`.
+long long elimination_operations(const std::vector<std::vector<int>>& rows, const std::vector<int>& order);
+
 }  // namespace box
