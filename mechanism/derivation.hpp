@@ -40,8 +40,10 @@ struct MechanismDerivation {
   std::vector<int> partial_factor;           // species of the other factors
 
   // The order: order[k] is the species eliminated k-th, position[s] its
-  // place. Minimum degree on the symmetrised pattern, ties to the lower
-  // file index: the same file gives the same order everywhere.
+  // place. Of minimum degree on the symmetrised pattern and Markowitz's
+  // order on the pattern as it is, the one whose factorisation takes fewer
+  // operations; both break ties by file index, so the same file gives the
+  // same order everywhere.
   std::vector<int> order;
   std::vector<int> position;
 
