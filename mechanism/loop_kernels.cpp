@@ -191,6 +191,18 @@ int loop_decomp(const MechanismDerivation& d, double* a) {
       case 8: eliminate_column<8>(first, last, t, upper, length, reciprocal, a); break;
       case 9: eliminate_column<9>(first, last, t, upper, length, reciprocal, a); break;
       case 10: eliminate_column<10>(first, last, t, upper, length, reciprocal, a); break;
+      case 11: eliminate_column<11>(first, last, t, upper, length, reciprocal, a); break;
+      case 12: eliminate_column<12>(first, last, t, upper, length, reciprocal, a); break;
+      case 13: eliminate_column<13>(first, last, t, upper, length, reciprocal, a); break;
+      case 14: eliminate_column<14>(first, last, t, upper, length, reciprocal, a); break;
+      case 15: eliminate_column<15>(first, last, t, upper, length, reciprocal, a); break;
+      case 16: eliminate_column<16>(first, last, t, upper, length, reciprocal, a); break;
+      case 17: eliminate_column<17>(first, last, t, upper, length, reciprocal, a); break;
+      case 18: eliminate_column<18>(first, last, t, upper, length, reciprocal, a); break;
+      case 19: eliminate_column<19>(first, last, t, upper, length, reciprocal, a); break;
+      case 20: eliminate_column<20>(first, last, t, upper, length, reciprocal, a); break;
+      case 21: eliminate_column<21>(first, last, t, upper, length, reciprocal, a); break;
+      case 22: eliminate_column<22>(first, last, t, upper, length, reciprocal, a); break;
       default: eliminate_column<-1>(first, last, t, upper, length, reciprocal, a); break;
     }
   }

@@ -58,9 +58,10 @@ TEST(Derivation, MarkowitzOrderWorkedByHand) {
   // (A, B) and (B, A); symmetrised, a triangle of degree 2 everywhere, so
   // minimum degree keeps A B P. Eliminating A then divides (B, A) and (P, A)
   // and updates (B, B) and (P, B); B then divides (P, B): 3 divisions and 2
-  // updates. P's column is empty: Markowitz takes it first at no cost, and
-  // then A divides (B, A) and updates (B, B): 1 division, 1 update, the
-  // order P A B kept. Neither fills in.
+  // updates. P's column is empty: Markowitz takes it first at no cost;
+  // then A and B tie (one column entry, one row entry each) and A, the
+  // lower index, divides (B, A) and updates (B, B): 1 division, 1 update,
+  // so derive keeps P A B. Neither order fills in.
   const Mechanism sink = read_mechanism_text(
       "VARIABLE A B P ; % 1 : A = P ; % 1 : B = P ; % 1 : A + B = ;", "sink.fac");
   const MechanismDerivation k = derive(sink);
