@@ -135,6 +135,8 @@ void kernels(benchmark::State& state, const Mechanism& m) {
   state.counters["species"] = d.n;
   state.counters["lu_entries"] = d.lu_entries();
   state.counters["jacobian_entries"] = d.jacobian_entries;
+  state.counters["lu_divisions"] = static_cast<double>(d.lower.size());
+  state.counters["lu_updates"] = static_cast<double>(d.update_target.size());
 }
 
 void BM_FunJacLuSolveFullSize(benchmark::State& state) {
@@ -146,6 +148,11 @@ void BM_FunJacLuSolveIsoprene(benchmark::State& state) {
   kernels(state, read_mechanism_file(std::string(BOXMODEL_SOURCE_DIR) + "/tests/data/mcm/mcm331-isoprene.fac"));
 }
 BENCHMARK(BM_FunJacLuSolveIsoprene)->Unit(benchmark::kMicrosecond);
+
+void BM_FunJacLuSolveExportedBuiltin(benchmark::State& state) {
+  kernels(state, read_mechanism_text(builtin_mechanism_file(), "model.fac"));
+}
+BENCHMARK(BM_FunJacLuSolveExportedBuiltin)->Unit(benchmark::kMicrosecond);
 
 // A day of `file` in the scenario `keys` (site, time, initial values), no
 // outputs: chemistry steps, Rosenbrock steps and the time per chemistry

@@ -40,8 +40,10 @@ struct MechanismDerivation {
   std::vector<int> partial_factor;           // species of the other factors
 
   // The order: order[k] is the species eliminated k-th, position[s] its
-  // place. Minimum degree on the symmetrised pattern, ties to the lower
-  // file index: the same file gives the same order everywhere.
+  // place. Of minimum degree on the symmetrised pattern and Markowitz's
+  // order on the pattern as it is, the one whose factorisation takes fewer
+  // operations; both break ties by file index, so the same file gives the
+  // same order everywhere.
   std::vector<int> order;
   std::vector<int> position;
 
@@ -146,5 +148,15 @@ MechanismDerivation derive(const Mechanism& mechanism);
 // vertex of least degree in the graph of what remains, ties to the lowest
 // index, joining its neighbours into a clique.
 std::vector<int> minimum_degree_order(std::vector<std::vector<int>> adjacency);
+
+// Markowitz's order among the diagonal pivots of an unsymmetric pattern
+// (rows[i]: the columns of row i's entries): repeatedly eliminates the
+// vertex whose elimination costs the fewest divisions and updates in what
+// remains (column entries times row entries plus one), ties to the fewer
+// entries and then the lowest index.
+std::vector<int> markowitz_order(const std::vector<std::vector<int>>& rows);
+
+// Divisions and updates of the factorisation of that pattern in `order`.
+long long elimination_operations(const std::vector<std::vector<int>>& rows, const std::vector<int>& order);
 
 }  // namespace box

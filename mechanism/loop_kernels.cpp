@@ -1,5 +1,6 @@
 #include "mechanism/loop_kernels.hpp"
 
+#include <algorithm>
 #include <stdexcept>
 #include <string>
 
@@ -190,21 +191,45 @@ int loop_decomp(const MechanismDerivation& d, double* a) {
       case 8: eliminate_column<8>(first, last, t, upper, length, reciprocal, a); break;
       case 9: eliminate_column<9>(first, last, t, upper, length, reciprocal, a); break;
       case 10: eliminate_column<10>(first, last, t, upper, length, reciprocal, a); break;
+      case 11: eliminate_column<11>(first, last, t, upper, length, reciprocal, a); break;
+      case 12: eliminate_column<12>(first, last, t, upper, length, reciprocal, a); break;
+      case 13: eliminate_column<13>(first, last, t, upper, length, reciprocal, a); break;
+      case 14: eliminate_column<14>(first, last, t, upper, length, reciprocal, a); break;
+      case 15: eliminate_column<15>(first, last, t, upper, length, reciprocal, a); break;
+      case 16: eliminate_column<16>(first, last, t, upper, length, reciprocal, a); break;
+      case 17: eliminate_column<17>(first, last, t, upper, length, reciprocal, a); break;
+      case 18: eliminate_column<18>(first, last, t, upper, length, reciprocal, a); break;
+      case 19: eliminate_column<19>(first, last, t, upper, length, reciprocal, a); break;
+      case 20: eliminate_column<20>(first, last, t, upper, length, reciprocal, a); break;
+      case 21: eliminate_column<21>(first, last, t, upper, length, reciprocal, a); break;
+      case 22: eliminate_column<22>(first, last, t, upper, length, reciprocal, a); break;
       default: eliminate_column<-1>(first, last, t, upper, length, reciprocal, a); break;
     }
   }
   return 0;
 }
 
-int loop_decomp_shifted(const MechanismDerivation& d, const double* jac, double shift, double* a) {
-  // Two at a time, which the compiler forms as one vector operation.
-  const int entries = d.lu_entries();
-  int e = 0;
+namespace {
+
+// a = 0 - jac entry by entry, two entries per vector operation (the
+// compiler, at -O2, forms this loop one entry at a time).
+void negated(const double* jac, double* a, std::size_t entries) {
+  using two_doubles = double __attribute__((vector_size(16)));
+  const two_doubles zero{0.0, 0.0};
+  std::size_t e = 0;
   for (; e + 2 <= entries; e += 2) {
-    a[e] = 0.0 - jac[e];
-    a[e + 1] = 0.0 - jac[e + 1];
+    two_doubles v;
+    std::memcpy(&v, jac + e, sizeof v);
+    v = zero - v;
+    std::memcpy(a + e, &v, sizeof v);
   }
   if (e < entries) a[e] = 0.0 - jac[e];
+}
+
+}  // namespace
+
+int loop_decomp_shifted(const MechanismDerivation& d, const double* jac, double shift, double* a) {
+  negated(jac, a, sz(d.lu_entries()));
   for (int k = 0; k < d.n; ++k) {
     double& v = a[d.diagonal[sz(k)]];
     v = v + shift;
@@ -213,6 +238,10 @@ int loop_decomp_shifted(const MechanismDerivation& d, const double* jac, double 
 }
 
 namespace {
+
+// Rows of the substitutions longer than this are summed in four partial
+// sums.
+constexpr int long_solve_row = 8;
 
 // v minus the L products lu[m] x[col[m]], m = first, first + step, ... in
 // that order.
@@ -237,9 +266,21 @@ template <int step>
     case 6: return row_sum<6, step>(v, lu, col, first, x);
     case 7: return row_sum<7, step>(v, lu, col, first, x);
     case 8: return row_sum<8, step>(v, lu, col, first, x);
-    default:
-      for (int q = 0; q < length; ++q) v = v - lu[first + step * q] * x[col[first + step * q]];
-      return v;
+    default: {  // longer than long_solve_row
+      // A long row: four partial sums, term q into sum q mod 4, so that
+      // four chains of additions run side by side instead of one as long
+      // as the row (the substitutions are bound by their dependent
+      // operations). The lane form sums the same way.
+      double s[4] = {0.0, 0.0, 0.0, 0.0};
+      int q = 0;
+      for (; q + 4 <= length; q += 4)
+        unrolled<4>([&](int i) { s[i] = s[i] + lu[first + step * (q + i)] * x[col[first + step * (q + i)]]; });
+      const int rest = length - q;  // the last terms, fewer than four
+      unrolled<3>([&](int i) {
+        if (i < rest) s[i] = s[i] + lu[first + step * (q + i)] * x[col[first + step * (q + i)]];
+      });
+      return v - ((s[0] + s[1]) + (s[2] + s[3]));
+    }
   }
 }
 
@@ -338,8 +379,7 @@ LaneStatus loop_decomp_lanes(const MechanismDerivation& d, double* a) {
 
 LaneStatus loop_decomp_shifted_lanes(const MechanismDerivation& d, const double* jac,
                                      const std::array<double, loop_lanes>& shift, double* a) {
-  const std::size_t n = sz(d.lu_entries()) * L;
-  for (std::size_t e = 0; e < n; ++e) a[e] = 0.0 - jac[e];
+  negated(jac, a, sz(d.lu_entries()) * L);
   for (int k = 0; k < d.n; ++k)
     for (int l = 0; l < L; ++l) {
       double& v = a[lane(d.diagonal[sz(k)], l)];
@@ -353,25 +393,37 @@ void loop_solve_lanes(const MechanismDerivation& d, const double* lu, double* x)
   const int* diag = d.diagonal.data();
   const int* col = d.column_species.data();
   const int* order = d.order.data();
+  // v minus the row's terms from `first`, `length` of them, `step` apart,
+  // summed as the one-box loop_solve sums them: one by one up to
+  // long_solve_row terms, in four partial sums beyond.
+  const auto row = [&](double* v, int first, int length, int step) {
+    if (length <= long_solve_row) {
+      for (int q = 0, m = first; q < length; ++q, m += step)
+        for (int l = 0; l < L; ++l) v[l] = v[l] - lu[lane(m, l)] * x[lane(col[m], l)];
+      return;
+    }
+    double s[4][L] = {};
+    for (int q = 0, m = first; q < length; ++q, m += step)
+      for (int l = 0; l < L; ++l) s[q % 4][l] = s[q % 4][l] + lu[lane(m, l)] * x[lane(col[m], l)];
+    for (int l = 0; l < L; ++l) v[l] = v[l] - ((s[0][l] + s[1][l]) + (s[2][l] + s[3][l]));
+  };
   for (int k = 0; k < d.n; ++k) {
     double v[L];
     for (int l = 0; l < L; ++l) v[l] = x[lane(order[k], l)];
-    for (int m = start[k]; m < diag[k]; ++m)
-      for (int l = 0; l < L; ++l) v[l] = v[l] - lu[lane(m, l)] * x[lane(col[m], l)];
+    row(v, start[k], diag[k] - start[k], 1);
     for (int l = 0; l < L; ++l) x[lane(order[k], l)] = v[l];
   }
   for (int k = d.n - 1; k >= 0; --k) {
     double v[L];
     for (int l = 0; l < L; ++l) v[l] = x[lane(order[k], l)];
-    for (int m = start[k + 1] - 1; m > diag[k]; --m)
-      for (int l = 0; l < L; ++l) v[l] = v[l] - lu[lane(m, l)] * x[lane(col[m], l)];
+    row(v, start[k + 1] - 1, start[k + 1] - 1 - diag[k], -1);
     for (int l = 0; l < L; ++l) x[lane(order[k], l)] = v[l] * lu[lane(diag[k], l)];
   }
 }
 
 RuntimeRates::RuntimeRates(const Mechanism& mechanism)
     : mechanism_(&mechanism),
-      air_(7, std::numeric_limits<double>::quiet_NaN()),
+      air_(air_variable_count, std::numeric_limits<double>::quiet_NaN()),
       photolysis_(mechanism.photolysis_channels.size(), std::numeric_limits<double>::quiet_NaN()),
       values_(mechanism.coefficients.size(), 0.0),
       k_(mechanism.reactions.size(), 0.0) {
@@ -408,8 +460,9 @@ void RuntimeRates::evaluate(const std::vector<int>& names, const std::vector<int
 }
 
 void RuntimeRates::set_conditions(const MechanismAir& air, std::span<const double> photolysis) {
-  // Compared bit for bit: an unchanged air state is the same numbers.
-  const std::vector<double> a = air_values(air);
+  // Compared bit for bit: an unchanged air state is the same numbers. On
+  // the stack: this runs once per evaluation time.
+  const std::array<double, air_variable_count> a = air_values(air);
   const bool air_changed = first_ || std::memcmp(a.data(), air_.data(), a.size() * sizeof(double)) != 0;
   bool j_changed = first_;
   for (std::size_t s = 0; s < photolysis_.size(); ++s) {
@@ -417,7 +470,7 @@ void RuntimeRates::set_conditions(const MechanismAir& air, std::span<const doubl
     if (std::memcmp(&v, &photolysis_[s], sizeof v) != 0) j_changed = true;
     photolysis_[s] = v;
   }
-  air_ = a;
+  std::copy(a.begin(), a.end(), air_.begin());
   first_ = false;
   const unsigned mask = (air_changed ? unsigned{depends_on_air} : 0u) | (j_changed ? unsigned{depends_on_photolysis} : 0u);
   if (mask != 0) evaluate(varying_names_, varying_reactions_, mask);

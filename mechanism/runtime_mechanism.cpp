@@ -43,7 +43,7 @@ std::string Mechanism::equation(int reaction) const {
   return out;
 }
 
-std::vector<double> air_values(const MechanismAir& air) {
+std::array<double, air_variable_count> air_values(const MechanismAir& air) {
   return {air.temp, air.m, 0.2095 * air.m, 0.7809 * air.m, air.h2o, air.press, air.rh};
 }
 

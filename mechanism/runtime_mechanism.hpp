@@ -6,6 +6,8 @@
 // the rates use. Everything else a run needs (the Jacobian's pattern, the
 // species order of the factorisation, the kernels' index lists) is derived
 // from it (mechanism/derivation.hpp).
+#include <array>
+#include <cstddef>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -70,6 +72,7 @@ struct MechanismAir {
 };
 
 // The air variables in AirVariable order (O2 = 0.2095 M, N2 = 0.7809 M).
-std::vector<double> air_values(const MechanismAir& air);
+inline constexpr std::size_t air_variable_count = 7;
+std::array<double, air_variable_count> air_values(const MechanismAir& air);
 
 }  // namespace box

@@ -52,6 +52,30 @@ TEST(Derivation, MinimumDegreeOrderAndFillInWorkedByHand) {
   EXPECT_EQ(c.fill_in(), 2);
 }
 
+TEST(Derivation, MarkowitzOrderWorkedByHand) {
+  // A product P that reacts with nothing, last in the file, made from A and
+  // B, which destroy each other. Off the diagonal J has (P, A), (P, B),
+  // (A, B) and (B, A); symmetrised, a triangle of degree 2 everywhere, so
+  // minimum degree keeps A B P. Eliminating A then divides (B, A) and (P, A)
+  // and updates (B, B) and (P, B); B then divides (P, B): 3 divisions and 2
+  // updates. P's column is empty: Markowitz takes it first at no cost;
+  // then A and B tie (one column entry, one row entry each) and A, the
+  // lower index, divides (B, A) and updates (B, B): 1 division, 1 update,
+  // so derive keeps P A B. Neither order fills in.
+  const Mechanism sink = read_mechanism_text(
+      "VARIABLE A B P ; % 1 : A = P ; % 1 : B = P ; % 1 : A + B = ;", "sink.fac");
+  const MechanismDerivation k = derive(sink);
+  EXPECT_EQ(k.order, (std::vector<int>{2, 0, 1}));
+  EXPECT_EQ(k.lower.size(), 1u);
+  EXPECT_EQ(k.update_target.size(), 1u);
+  EXPECT_EQ(k.fill_in(), 0);
+  const std::vector<std::vector<int>> pattern{{0, 1}, {0, 1}, {0, 1, 2}};
+  EXPECT_EQ(minimum_degree_order({{1, 2}, {0, 2}, {0, 1}}), (std::vector<int>{0, 1, 2}));
+  EXPECT_EQ(elimination_operations(pattern, {0, 1, 2}), 5);
+  EXPECT_EQ(elimination_operations(pattern, {2, 0, 1}), 2);
+  EXPECT_EQ(markowitz_order(pattern), (std::vector<int>{2, 0, 1}));
+}
+
 // The isoprene subset at a daytime state with RO2 frozen (the Jacobian
 // holds it fixed by design): each column of J against a central difference
 // of f, and the factorisation's solve against a dense Gaussian elimination
