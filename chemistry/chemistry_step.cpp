@@ -21,7 +21,7 @@ constexpr double ppb = 1.0e9;  // mole fraction -> ppb
 }  // namespace
 
 void TimedCoefficients::begin(const double* base, const std::vector<std::pair<int, double>>& factors) {
-  base_ = base;
+  std::copy(base, base + nreact, k_.begin());
   valid_ = false;
   if (photolysis_.empty()) {
     for (std::size_t n = 0; n < mech::reactions.size(); ++n) {
@@ -39,7 +39,6 @@ void TimedCoefficients::begin(const double* base, const std::vector<std::pair<in
 
 const double* TimedCoefficients::at(double t) const {
   if (valid_ && t == t_) return k_.data();
-  std::copy(base_, base_ + nreact, k_.begin());
   frequencies_(t, j_);
   for (const Photolysis& p : photolysis_)
     k_[static_cast<std::size_t>(p.reaction)] = j_[static_cast<std::size_t>(p.slot)] * p.factor;

@@ -45,7 +45,8 @@ class TimedCoefficients {
   };
   Frequencies frequencies_;
   std::vector<Photolysis> photolysis_;
-  const double* base_ = nullptr;
+  // The step's coefficients, copied once by begin(); at() rewrites only
+  // the photolysis reactions' entries.
   mutable std::array<double, nreact> k_{};
   mutable PhotolysisRates j_{};
   mutable double t_ = 0;

@@ -70,18 +70,14 @@ class RuntimeMechanismSystem {
   const RuntimeRates& rates() const noexcept { return rates_; }
 
   void fun(double t, const double* y, double* f) const {
-    at(t);
-    if (rates_.has_ro2_terms()) rates_.update_ro2(y);
-    loop_fun(*d_, rates_.k().data(), y, r_.data(), f);
+    loop_fun(*d_, coefficients_at(t, y), y, r_.data(), f);
   }
   void jac(double t, const double* y, double* jac) const {
-    at(t);
-    if (rates_.has_ro2_terms()) rates_.update_ro2(y);
-    loop_jac(*d_, rates_.k().data(), y, partial_.data(), jac);
+    loop_jac(*d_, coefficients_at(t, y), y, partial_.data(), jac);
   }
-  // The coefficients f and the Jacobian take at (t, y) (the RO2 parts
-  // follow y, which is read only at the RO2 members), for kernels that
-  // hold the coefficients of several boxes side by side: the lanes.
+  // The coefficients every evaluation takes at (t, y) (the RO2 parts
+  // follow y, which is read only at the RO2 members); the lanes ask for
+  // them to hold several boxes' coefficients side by side.
   const double* coefficients_at(double t, const double* y) const {
     at(t);
     if (rates_.has_ro2_terms()) rates_.update_ro2(y);
@@ -99,17 +95,13 @@ class RuntimeMechanismSystem {
   // coefficients) times their rates, for budgets (molecules cm-3 s-1).
   int nproc() const noexcept { return d_->reactions; }
   void process_rates(double t, const double* y, double* rate) const {
-    at(t);
-    if (rates_.has_ro2_terms()) rates_.update_ro2(y);
-    loop_rates(*d_, rates_.k().data(), y, rate);
+    loop_rates(*d_, coefficients_at(t, y), y, rate);
   }
   // out = R v with R = dr/dy, RO2 held fixed as in the Jacobian (so that
   // J = S R and the integrals close): each reactant occurrence's partial,
   // k times the other factors, times v of that reactant.
   void process_jvp(double t, const double* y, const double* v, double* out) const {
-    at(t);
-    if (rates_.has_ro2_terms()) rates_.update_ro2(y);
-    const double* k = rates_.k().data();
+    const double* k = coefficients_at(t, y);
     const int* start = d_->reactant_start.data();
     const int* species = d_->reactant_species.data();
     for (int j = 0; j < d_->reactions; ++j) {

@@ -330,7 +330,7 @@ void FileBox::set_checked_rates(const MechanismAir& air) {
     std::fenv_t env;
     std::feholdexcept(&env);
     system_.set_conditions(air, j_);
-    system_.fun(system_.time_dependent() ? step_start_s_ : 0.0, y_.data(), f_.data());
+    system_.fun(step_begins(), y_.data(), f_.data());
     std::fesetenv(&env);
     checked_ = true;
   } else {
@@ -349,6 +349,17 @@ void FileBox::set_checked_rates(const MechanismAir& air) {
   throw InputError(m.source + ": line " + std::to_string(r.line) + ": reaction " + std::to_string(bad + 1) + " (" +
                    m.equation(bad) + "): its rate " + r.rate_text + " is " + value + " at " + where +
                    "; expected a finite number of 0 or more");
+}
+
+// With the light following time the system is non-autonomous, on the
+// run's clock; otherwise each step is [0, dt] with frozen coefficients.
+double FileBox::step_begins() const { return system_.time_dependent() ? step_start_s_ : 0.0; }
+
+IntegratorOptions FileBox::step_options(double dt) const {
+  IntegratorOptions o = options_;
+  o.hstart = dt * 0.01;
+  o.autonomous = !system_.time_dependent();
+  return o;
 }
 
 double FileBox::prepare_step(double t, double rho, double p, FileStepBudget* budget) {
@@ -385,12 +396,8 @@ void FileBox::take_step(double c_m, FileStepBudget* budget) {
 
 StepResult FileBox::advance(double dt, double t, double rho, double p, FileStepBudget* budget) {
   const double c_m = prepare_step(t, rho, p, budget);
-  IntegratorOptions o = options_;
-  o.hstart = dt * 0.01;
-  // With the light following time the system is non-autonomous, on the
-  // run's clock; otherwise each step is [0, dt] with frozen coefficients.
-  const double t0 = system_.time_dependent() ? step_start_s_ : 0.0;
-  o.autonomous = !system_.time_dependent();
+  const IntegratorOptions o = step_options(dt);
+  const double t0 = step_begins();
   IntegrationResult result;
   ProcessIntegrals* processes = nullptr;
   if (budget != nullptr) {
@@ -405,10 +412,8 @@ StepResult FileBox::advance(double dt, double t, double rho, double p, FileStepB
 
 LaneBox FileBox::begin_lanes(double dt, double t, double rho, double p) {
   lane_air_ = prepare_step(t, rho, p, nullptr);
-  IntegratorOptions o = options_;
-  o.hstart = dt * 0.01;
-  const double t0 = system_.time_dependent() ? step_start_s_ : 0.0;
-  o.autonomous = !system_.time_dependent();
+  const IntegratorOptions o = step_options(dt);
+  const double t0 = step_begins();
   lane_icntrl_ = o.int_controls();
   lane_rcntrl_ = o.real_controls();
   // The scalar tolerances over every component, as the one-box

@@ -262,6 +262,10 @@ class FileBox {
   // density; then the mole fractions (and the budget) from the result.
   double prepare_step(double t, double rho, double p, FileStepBudget* budget);
   void take_step(double c_m, FileStepBudget* budget);
+  // Where the step starts on the integrator's clock, and its options (the
+  // same for one box and for the lanes).
+  double step_begins() const;
+  IntegratorOptions step_options(double dt) const;
 
   std::shared_ptr<const LoadedMechanism> loaded_;
   RuntimeMechanismSystem system_;
