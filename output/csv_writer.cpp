@@ -19,6 +19,14 @@ void append_number(std::string& line, double value) { line += full_precision(val
 
 }  // namespace
 
+std::string csv_header_start(bool day_column) { return day_column ? "day,time_h" : "time_h"; }
+
+std::string csv_row_start(const OutputSample& sample, bool day_column) {
+  std::string row = day_column ? std::to_string(sample.day) + "," : "";
+  append_number(row, sample.time_h);
+  return row;
+}
+
 CsvSpeciesWriter::CsvSpeciesWriter(std::filesystem::path directory, std::vector<int> species, bool day_column,
                                    bool number_densities, std::vector<std::string> names)
     : file_(std::move(directory) / file_name),
@@ -32,7 +40,7 @@ CsvSpeciesWriter::CsvSpeciesWriter(std::filesystem::path directory, std::vector<
 
 void CsvSpeciesWriter::begin(const RunDescription&) {
   file_.create();
-  std::string header = day_column_ ? "day,time_h" : "time_h";
+  std::string header = csv_header_start(day_column_);
   for (std::size_t k = 0; k < species_.size(); ++k) {
     header += ',';
     header += names_.empty() ? std::string(species_name(species_[k])) : names_[k];
@@ -41,8 +49,7 @@ void CsvSpeciesWriter::begin(const RunDescription&) {
 }
 
 void CsvSpeciesWriter::sample(const OutputSample& sample) {
-  std::string row = day_column_ ? std::to_string(sample.day) + "," : "";
-  append_number(row, sample.time_h);
+  std::string row = csv_row_start(sample, day_column_);
   // molecules cm-3 from mole fractions: the air's p / (k_B T), m-3 to cm-3.
   const double scale = number_densities_ ? sample.pressure / (boltzmann * sample.temperature) * 1e-6 : ppb;
   for (int ind : species_) {
@@ -59,14 +66,13 @@ CsvPhotolysisWriter::CsvPhotolysisWriter(std::filesystem::path directory, bool d
 
 void CsvPhotolysisWriter::begin(const RunDescription& d) {
   file_.create();
-  std::string header = day_column_ ? "day,time_h" : "time_h";
+  std::string header = csv_header_start(day_column_);
   for (const std::string& name : d.photolysis_channels) header += ',' + name;
   file_.write(header + '\n');
 }
 
 void CsvPhotolysisWriter::sample(const OutputSample& sample) {
-  std::string row = day_column_ ? std::to_string(sample.day) + "," : "";
-  append_number(row, sample.time_h);
+  std::string row = csv_row_start(sample, day_column_);
   for (double j : sample.photolysis) {
     row += ',';
     append_number(row, j);

@@ -20,6 +20,12 @@
 
 namespace box {
 
+// The first cells of the run's CSV tables (species, photolysis,
+// diagnostics): with `day_column` (a spin-up's every day written) the
+// sample's day, then its local time; and the header's names of them.
+std::string csv_header_start(bool day_column);
+std::string csv_row_start(const OutputSample& sample, bool day_column);
+
 class CsvSpeciesWriter final : public RunObserver {
  public:
   static constexpr std::string_view file_name = "species.csv";

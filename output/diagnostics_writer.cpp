@@ -4,6 +4,7 @@
 
 #include "common/errors.hpp"
 #include "common/format.hpp"
+#include "output/csv_writer.hpp"
 
 namespace box {
 
@@ -12,14 +13,13 @@ DiagnosticsWriter::DiagnosticsWriter(std::filesystem::path directory, bool day_c
 
 void DiagnosticsWriter::begin(const RunDescription&) {
   file_.create();
-  file_.write(std::string(day_column_ ? "day," : "") + "time_h,oh_reactivity,ro2,p_o3,l_o3\n");
+  file_.write(csv_header_start(day_column_) + ",oh_reactivity,ro2,p_o3,l_o3\n");
 }
 
 void DiagnosticsWriter::sample(const OutputSample& sample) {
   if (!sample.diagnostics) throw OutputError(file_.path().string() + ": a sample without diagnostics");
   const SampleDiagnostics& d = *sample.diagnostics;
-  std::string row = day_column_ ? std::to_string(sample.day) + "," : "";
-  row += full_precision(sample.time_h);
+  std::string row = csv_row_start(sample, day_column_);
   for (const double v : {d.oh_reactivity, d.ro2, d.p_o3, d.l_o3}) {
     row += ',';
     row += full_precision(v);
