@@ -8,6 +8,7 @@
 #include <string_view>
 
 #include "common/closest_names.hpp"
+#include "common/text.hpp"
 
 
 namespace box::budget {
@@ -26,7 +27,7 @@ bool read_weight(std::string text, double& value) {
 // Ox = O3 + NO2 + O3P + O1D reads a file's O when it has no O3P.
 int find_member(const Reactions& reactions, const std::string& name) {
   const int s = reactions.find(name);
-  if (s == 0 && edit_distance(name, "O3P") == 0) return reactions.find("O");
+  if (s == 0 && same_name(name, "O3P")) return reactions.find("O");
   return s;
 }
 

@@ -1,6 +1,7 @@
 #include "budget/intervals.hpp"
 
 #include "common/one_based.hpp"
+#include "common/text.hpp"
 #include "mechanism/reaction_table.hpp"
 #include "mechanism/reaction_text.hpp"
 #include "mechanism/runtime_mechanism.hpp"
@@ -60,11 +61,8 @@ std::shared_ptr<const Reactions> file_reactions(const Mechanism& m) {
     r->equations.push_back(m.equation(j));
   }
   r->find = [names = m.species](std::string_view name) {
-    const auto same = [](char a, char b) {
-      return std::toupper(static_cast<unsigned char>(a)) == std::toupper(static_cast<unsigned char>(b));
-    };
     for (std::size_t k = 0; k < names.size(); ++k)
-      if (std::ranges::equal(names[k], name, same)) return static_cast<int>(k) + 1;
+      if (same_name(names[k], name)) return static_cast<int>(k) + 1;
     return 0;
   };
   return r;

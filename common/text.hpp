@@ -1,9 +1,19 @@
 #pragma once
 // Small pieces of reading text as it comes from other programs.
+#include <algorithm>
+#include <cctype>
 #include <istream>
 #include <string_view>
 
 namespace box {
+
+// Names as scenarios and mechanism files match them: the same letters
+// without regard to case (ASCII), `o3` for `O3`.
+inline bool same_name(std::string_view a, std::string_view b) {
+  return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
+           return std::toupper(static_cast<unsigned char>(x)) == std::toupper(static_cast<unsigned char>(y));
+         });
+}
 
 // The UTF-8 byte-order mark that spreadsheet programs put at the start of
 // "CSV UTF-8" files (and some editors at the start of any file). It is no

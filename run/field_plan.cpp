@@ -4,6 +4,7 @@
 #include <cctype>
 
 #include "common/one_based.hpp"
+#include "common/text.hpp"
 #include "mechanism/species_lookup.hpp"
 #include "run/file_box.hpp"
 #include "run/open_box_setup.hpp"
@@ -37,10 +38,7 @@ FieldPlan prepare_field(const Scenario& scenario, const std::vector<SiteRecord>&
   FieldPlan plan;
   // The held species a name gives: the built-in mechanism's, or the file's
   // (water, when the file has no H2O species, is the box's own).
-  const auto is_water = [](std::string_view name) {
-    return name.size() == 3 && std::toupper(static_cast<unsigned char>(name[0])) == 'H' && name[1] == '2' &&
-           std::toupper(static_cast<unsigned char>(name[2])) == 'O';
-  };
+  const auto is_water = [](std::string_view name) { return same_name(name, "H2O"); };
   const auto species = [&](std::string_view name, const std::string& where) {
     if (file == nullptr) return find_species(name).value_or(0);
     if (is_water(name) && !file->find_species(name)) return file->species_count() + 1;

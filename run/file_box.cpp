@@ -14,6 +14,7 @@
 #include "common/closest_names.hpp"
 #include "common/errors.hpp"
 #include "common/reciprocals.hpp"
+#include "common/text.hpp"
 #include "environment/mcm_photolysis.hpp"
 #include "io/mechanism_file.hpp"
 #include "output/csv_writer.hpp"
@@ -118,8 +119,7 @@ void check_mechanism_scenario(const Scenario& s, const Mechanism& m) {
   names(s.field.exchange.deposition);
   names(s.field.exchange.background);
   for (const InitialValue& v : s.initial) {
-    if (!m.find_species(v.name) && v.name.size() == 3 && std::toupper(static_cast<unsigned char>(v.name[0])) == 'H' &&
-        v.name[1] == '2' && std::toupper(static_cast<unsigned char>(v.name[2])) == 'O')
+    if (!m.find_species(v.name) && same_name(v.name, "H2O"))
       continue;  // the box's water, when the file has no H2O species
     (void)file_species(m, v.name, file + ": initial." + v.name);
   }

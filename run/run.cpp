@@ -12,6 +12,7 @@
 #include "common/errors.hpp"
 #include "common/format.hpp"
 #include "common/one_based.hpp"
+#include "common/text.hpp"
 #include "common/version.hpp"
 #include "environment/calendar.hpp"
 #include "environment/humidity.hpp"
@@ -25,12 +26,6 @@ namespace box {
 namespace {
 
 constexpr double r_dry_air = 287.058;  // specific gas constant of dry air, J kg-1 K-1
-
-bool iequals(std::string_view a, std::string_view b) {
-  return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
-           return std::toupper(static_cast<unsigned char>(x)) == std::toupper(static_cast<unsigned char>(y));
-         });
-}
 
 // The light at local time `time_h` of the current step: the sun at that
 // time and, for the cloud correction, the hour's observed radiation over
@@ -390,7 +385,7 @@ void Run::start_file_box() {
   const Mechanism& m = file_->mechanism();
   const auto set = [&](std::string_view name, double x) {
     if (const auto k = m.find_species(name)) file_->set_mole_fraction(*k + 1, x);
-    else if (iequals(name, "H2O")) file_->set_water(x);
+    else if (same_name(name, "H2O")) file_->set_water(x);
   };
   // The species the built-in mechanism also has (by name, as the MCM and
   // the built-in mechanism share O3, NO, CO, CH4, ...) start from its clean

@@ -7,6 +7,7 @@
 #include <string>
 
 #include "common/errors.hpp"
+#include "common/text.hpp"
 #include "mechanism/parameters.hpp"
 #include "output/sample_writers.hpp"
 #include "run/session.hpp"
@@ -24,17 +25,6 @@ Scenario spin_up_day(const Scenario& scenario) {
   // carry them to the writers the days share with the run.
   return day;
 }
-
-namespace {
-
-// Names as the scenario matches them: without regard to case.
-bool same_name(std::string_view a, std::string_view b) {
-  return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
-           return std::toupper(static_cast<unsigned char>(x)) == std::toupper(static_cast<unsigned char>(y));
-         });
-}
-
-}  // namespace
 
 std::vector<std::pair<std::string, double>> changing_species(const std::vector<double>& before,
                                                              const std::vector<double>& after,
