@@ -16,6 +16,7 @@
 #include <cmath>
 #include <filesystem>
 #include <fstream>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -23,6 +24,7 @@
 #include "io/mechanism_file.hpp"
 #include "mechanism/derivation.hpp"
 #include "mechanism/loop_kernels.hpp"
+#include "mechanism/native_kernels.hpp"
 #include "output/text_output.hpp"
 #include "run/run.hpp"
 #include "scenario/scenario_file.hpp"
@@ -114,8 +116,25 @@ void BM_LoadAndDeriveFullSize(benchmark::State& state) {
 }
 BENCHMARK(BM_LoadAndDeriveFullSize)->Unit(benchmark::kMillisecond);
 
+// Writing the machine code of a mechanism's kernels (done once, when a
+// file is loaded).
+void BM_WriteMachineCodeIsoprene(benchmark::State& state) {
+  const MechanismDerivation d =
+      derive(read_mechanism_file(std::string(BOXMODEL_SOURCE_DIR) + "/tests/data/mcm/mcm331-isoprene.fac"));
+  std::size_t bytes = 0;
+  for (auto _ : state) {
+    const std::unique_ptr<const NativeKernels> native = NativeKernels::write(d);
+    bytes = native ? native->code_bytes() : 0;
+  }
+  state.counters["machine_code_kB"] = static_cast<double>(bytes) / 1024.0;
+}
+BENCHMARK(BM_WriteMachineCodeIsoprene)->Unit(benchmark::kMillisecond);
+
+// The kernels a run uses: machine code where it is written (f, J and the
+// solve of mechanisms small enough), the loops otherwise.
 void kernels(benchmark::State& state, const Mechanism& m) {
   const MechanismDerivation d = derive(m);
+  const std::unique_ptr<const NativeKernels> native = NativeKernels::write(d);
   std::vector<double> y(static_cast<std::size_t>(d.n));
   for (std::size_t s = 0; s < y.size(); ++s) y[s] = 1.0e6 * static_cast<double>(1 + s % 97);
   RuntimeRates rates(m);
@@ -125,11 +144,17 @@ void kernels(benchmark::State& state, const Mechanism& m) {
   std::vector<double> partial(d.partial_reaction.size()), jac(static_cast<std::size_t>(d.lu_entries())), lu = jac;
   for (auto _ : state) {
     rates.update_ro2(y.data());
-    loop_fun(d, rates.k().data(), y.data(), r.data(), f.data());
-    loop_jac(d, rates.k().data(), y.data(), partial.data(), jac.data());
+    if (native) {
+      native->fun(rates.k().data(), y.data(), r.data(), f.data());
+      native->jac(rates.k().data(), y.data(), partial.data(), jac.data());
+    } else {
+      loop_fun(d, rates.k().data(), y.data(), r.data(), f.data());
+      loop_jac(d, rates.k().data(), y.data(), partial.data(), jac.data());
+    }
     benchmark::DoNotOptimize(loop_decomp_shifted(d, jac.data(), 1.0 / 30.0, lu.data()));
     x = f;
-    loop_solve(d, lu.data(), x.data());
+    if (native) native->solve(lu.data(), x.data());
+    else loop_solve(d, lu.data(), x.data());
     benchmark::DoNotOptimize(x.data());
   }
   state.counters["species"] = d.n;
@@ -137,6 +162,7 @@ void kernels(benchmark::State& state, const Mechanism& m) {
   state.counters["jacobian_entries"] = d.jacobian_entries;
   state.counters["lu_divisions"] = static_cast<double>(d.lower.size());
   state.counters["lu_updates"] = static_cast<double>(d.update_target.size());
+  state.counters["machine_code_kB"] = native ? static_cast<double>(native->code_bytes()) / 1024.0 : 0.0;
 }
 
 void BM_FunJacLuSolveFullSize(benchmark::State& state) {
@@ -158,12 +184,20 @@ BENCHMARK(BM_FunJacLuSolveExportedBuiltin)->Unit(benchmark::kMicrosecond);
 // outputs: chemistry steps, Rosenbrock steps and the time per chemistry
 // step. The file is read once, outside the timing, as an ensemble does.
 void run_day(benchmark::State& state, const std::filesystem::path& dir, const std::string& file,
-             const std::string& keys) {
+             const std::string& keys, bool machine_code = true) {
   const std::string toml = keys + (file.empty() ? "" : "[chemistry]\nmechanism = \"" + file + "\"\n") +
                            "[output]\nformats = []\nprogress_lines = false\n";
   TextOutput out = TextOutput::create("/dev/null", "/dev/null");
   const Scenario base = parse_scenario(toml, "bench.toml", dir);
-  const auto mechanism = base.chemistry.builtin_mechanism() ? nullptr : load_mechanism(*base.chemistry.mechanism_file);
+  std::shared_ptr<const LoadedMechanism> mechanism;
+  if (!base.chemistry.builtin_mechanism()) {
+    auto loaded = std::make_shared<LoadedMechanism>();
+    loaded->file = *base.chemistry.mechanism_file;
+    loaded->mechanism = read_mechanism_file(loaded->file);
+    loaded->derivation = derive(loaded->mechanism);
+    if (machine_code) loaded->native = NativeKernels::write(loaded->derivation);  // as load_mechanism()
+    mechanism = loaded;
+  }
   long long steps = 0, ros = 0;
   for (auto _ : state) {
     Run run(base, out, std::nullopt, mechanism);
@@ -225,6 +259,20 @@ void BM_ExampleDayExportedFile(benchmark::State& state) {
   run_day(state, example.dir(), "model.fac", example_keys + "[photolysis]\nmethod = \"specified\"\n");
 }
 BENCHMARK(BM_ExampleDayExportedFile)->Unit(benchmark::kMillisecond);
+
+// The same on the loop kernels alone (no machine code written).
+void BM_ExampleDayExportedFileLoops(benchmark::State& state) {
+  const testing::ExampleCopy example;
+  std::ofstream(example.dir() / "model.fac") << builtin_mechanism_file();
+  run_day(state, example.dir(), "model.fac", example_keys + "[photolysis]\nmethod = \"specified\"\n", false);
+}
+BENCHMARK(BM_ExampleDayExportedFileLoops)->Unit(benchmark::kMillisecond);
+
+void BM_IsopreneSubsetDayLoops(benchmark::State& state) {
+  run_day(state, ".", std::string(BOXMODEL_SOURCE_DIR) + "/tests/data/mcm/mcm331-isoprene.fac",
+          day_keys("O3 = 30.0\nNO = 1.0\nNO2 = 5.0\nC5H8 = 2.0\n"), false);
+}
+BENCHMARK(BM_IsopreneSubsetDayLoops)->Unit(benchmark::kMillisecond);
 
 }  // namespace
 

@@ -29,15 +29,20 @@
 #include "integrator/rosenbrock.hpp"
 #include "mechanism/derivation.hpp"
 #include "mechanism/loop_kernels.hpp"
+#include "mechanism/native_kernels.hpp"
 #include "mechanism/runtime_mechanism.hpp"
 
 namespace box {
 
 class RuntimeMechanismSystem {
  public:
-  // Both must outlive the system.
-  RuntimeMechanismSystem(const Mechanism& mechanism, const MechanismDerivation& derivation)
+  // All must outlive the system. `native`: the derivation's machine code
+  // for f, J and the solve (NativeKernels::write), or nullptr for the loop
+  // kernels; the bits are the same.
+  RuntimeMechanismSystem(const Mechanism& mechanism, const MechanismDerivation& derivation,
+                         const NativeKernels* native = nullptr)
       : d_(&derivation),
+        native_(native),
         rates_(mechanism),
         r_(static_cast<std::size_t>(derivation.reactions)),
         partial_(derivation.partial_reaction.size()),
@@ -70,10 +75,12 @@ class RuntimeMechanismSystem {
   const RuntimeRates& rates() const noexcept { return rates_; }
 
   void fun(double t, const double* y, double* f) const {
-    loop_fun(*d_, coefficients_at(t, y), y, r_.data(), f);
+    if (native_ != nullptr) native_->fun(coefficients_at(t, y), y, r_.data(), f);
+    else loop_fun(*d_, coefficients_at(t, y), y, r_.data(), f);
   }
   void jac(double t, const double* y, double* jac) const {
-    loop_jac(*d_, coefficients_at(t, y), y, partial_.data(), jac);
+    if (native_ != nullptr) native_->jac(coefficients_at(t, y), y, partial_.data(), jac);
+    else loop_jac(*d_, coefficients_at(t, y), y, partial_.data(), jac);
   }
   // The coefficients every evaluation takes at (t, y) (the RO2 parts
   // follow y, which is read only at the RO2 members); the lanes ask for
@@ -87,7 +94,10 @@ class RuntimeMechanismSystem {
   int decomp_shifted(const double* jac, double shift, double* a) const {
     return loop_decomp_shifted(*d_, jac, shift, a);
   }
-  void solve(const double* lu, double* x) const { loop_solve(*d_, lu, x); }
+  void solve(const double* lu, double* x) const {
+    if (native_ != nullptr) native_->solve(lu, x);
+    else loop_solve(*d_, lu, x);
+  }
   std::size_t diag(int species) const {
     return static_cast<std::size_t>(d_->species_diagonal[static_cast<std::size_t>(species)]);
   }
@@ -130,6 +140,7 @@ class RuntimeMechanismSystem {
   }
 
   const MechanismDerivation* d_;
+  const NativeKernels* native_;
   // Working storage of the evaluations (a system is one integration's).
   mutable RuntimeRates rates_;
   mutable std::vector<double> r_;

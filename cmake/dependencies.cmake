@@ -58,6 +58,24 @@ else()
                  "(Debian: libopenmpi-dev openmpi-bin)")
 endif()
 
+# Xbyak (libxbyak-dev, a header-only x86-64 assembler): machine code for the
+# kernels of mechanisms read at run time, written when a file is loaded.
+# Without it, or on another processor, the loop kernels serve (same bits).
+option(BOXMODEL_NATIVE_KERNELS "Write machine code for mechanism files where Xbyak is found (x86-64)" ON)
+set(boxmodel_native_kernels OFF)
+if(BOXMODEL_NATIVE_KERNELS AND CMAKE_SYSTEM_PROCESSOR MATCHES "x86_64|AMD64|amd64")
+  find_path(XBYAK_INCLUDE_DIR xbyak/xbyak.h)
+  if(XBYAK_INCLUDE_DIR)
+    set(boxmodel_native_kernels ON)
+    message(STATUS "Xbyak found: mechanism files get machine-code kernels when loaded")
+  else()
+    message(STATUS "Xbyak not found (libxbyak-dev): mechanism files run on the loop kernels")
+  endif()
+else()
+  message(STATUS "BOXMODEL_NATIVE_KERNELS is OFF or the processor is not x86-64: mechanism files run on "
+                 "the loop kernels")
+endif()
+
 # pybind11 and the Python headers (pybind11-dev python3-dev): the Python
 # module. Debian's interpreter is preferred: it has numpy, pandas, xarray.
 option(BOXMODEL_PYTHON_MODULE "Build the Python module boxmodel where pybind11 is found" ON)

@@ -239,10 +239,6 @@ int loop_decomp_shifted(const MechanismDerivation& d, const double* jac, double 
 
 namespace {
 
-// Rows of the substitutions longer than this are summed in four partial
-// sums.
-constexpr int long_solve_row = 8;
-
 // v minus the L products lu[m] x[col[m]], m = first, first + step, ... in
 // that order.
 template <int L, int step>
@@ -256,6 +252,7 @@ double row_sum(double v, const double* lu, const int* col, int first, const doub
 template <int step>
 [[gnu::always_inline]] inline double row_sum(double v, const double* lu, const int* col, int first, int length,
                                              const double* x) {
+  static_assert(loop_solve_long_row == 8, "a case for each length up to it");
   switch (length) {
     case 0: return v;
     case 1: return row_sum<1, step>(v, lu, col, first, x);
@@ -266,7 +263,7 @@ template <int step>
     case 6: return row_sum<6, step>(v, lu, col, first, x);
     case 7: return row_sum<7, step>(v, lu, col, first, x);
     case 8: return row_sum<8, step>(v, lu, col, first, x);
-    default: {  // longer than long_solve_row
+    default: {  // longer than loop_solve_long_row
       // A long row: four partial sums, term q into sum q mod 4, so that
       // four chains of additions run side by side instead of one as long
       // as the row (the substitutions are bound by their dependent
@@ -395,9 +392,9 @@ void loop_solve_lanes(const MechanismDerivation& d, const double* lu, double* x)
   const int* order = d.order.data();
   // v minus the row's terms from `first`, `length` of them, `step` apart,
   // summed as the one-box loop_solve sums them: one by one up to
-  // long_solve_row terms, in four partial sums beyond.
+  // loop_solve_long_row terms, in four partial sums beyond.
   const auto row = [&](double* v, int first, int length, int step) {
-    if (length <= long_solve_row) {
+    if (length <= loop_solve_long_row) {
       for (int q = 0, m = first; q < length; ++q, m += step)
         for (int l = 0; l < L; ++l) v[l] = v[l] - lu[lane(m, l)] * x[lane(col[m], l)];
       return;

@@ -39,7 +39,10 @@ int loop_decomp(const MechanismDerivation& d, double* a);
 // Forms 0 - jac plus `shift` on the diagonal into `a` and factorises it.
 int loop_decomp_shifted(const MechanismDerivation& d, const double* jac, double shift, double* a);
 
-// x := (LU)^-1 x, x by species in file order.
+// x := (LU)^-1 x, x by species in file order. Rows of the substitutions
+// longer than loop_solve_long_row terms are summed in four partial sums,
+// term q into sum q mod 4, subtracted as (s0 + s1) + (s2 + s3).
+inline constexpr int loop_solve_long_row = 8;
 void loop_solve(const MechanismDerivation& d, const double* lu, double* x);
 
 // The lane form: the same kernels over loop_lanes boxes at once, laid out

@@ -75,6 +75,7 @@ std::shared_ptr<const LoadedMechanism> load_mechanism(const std::filesystem::pat
   loaded->file = file;
   loaded->mechanism = read_mechanism_file(file);
   loaded->derivation = derive(loaded->mechanism);
+  loaded->native = NativeKernels::write(loaded->derivation);
   return loaded;
 }
 
@@ -181,7 +182,7 @@ std::vector<std::unique_ptr<RunObserver>> file_sample_writers(const Scenario& sc
 
 FileBox::FileBox(std::shared_ptr<const LoadedMechanism> loaded, const Scenario& scenario, double first_h,
                  double last_h)
-    : loaded_(std::move(loaded)), system_(loaded_->mechanism, loaded_->derivation) {
+    : loaded_(std::move(loaded)), system_(loaded_->mechanism, loaded_->derivation, loaded_->native.get()) {
   const Mechanism& m = loaded_->mechanism;
   options_.method = scenario.method_number();
   options_.rtol = scenario.chemistry.rtol;

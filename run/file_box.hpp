@@ -26,6 +26,7 @@
 #include "integrator/lane_integrator.hpp"
 #include "integrator/rosenbrock.hpp"
 #include "mechanism/derivation.hpp"
+#include "mechanism/native_kernels.hpp"
 #include "mechanism/runtime_mechanism.hpp"
 #include "output/observer.hpp"
 
@@ -39,6 +40,8 @@ struct LoadedMechanism {
   std::filesystem::path file;  // as the scenario gives it
   Mechanism mechanism;
   MechanismDerivation derivation;
+  // Machine code for the derivation's kernels, or nullptr (the loops).
+  std::unique_ptr<const NativeKernels> native;
 };
 
 // Reads and derives the file. Throws InputError naming file, line and
