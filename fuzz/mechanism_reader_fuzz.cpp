@@ -1,7 +1,8 @@
 // Fuzz target for the reader of mechanism files, the way a run loads one:
 // the bytes are read as a file, then the derivation (pattern, order,
 // fill-in, index lists) is made and the rate coefficients are evaluated
-// once, as a check of the file does.
+// once, as a check of the file does; the machine code a run writes for the
+// mechanism must give the loop kernels' bits.
 //
 // Whatever the bytes, the read must either give a mechanism whose indices
 // all lie inside it, or end in an InputError whose message names the file,
@@ -15,13 +16,17 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
+#include <memory>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "common/errors.hpp"
 #include "io/mechanism_file.hpp"
 #include "mechanism/derivation.hpp"
 #include "mechanism/loop_kernels.hpp"
+#include "mechanism/native_kernels.hpp"
 
 namespace {
 
@@ -67,6 +72,36 @@ void check_mechanism(const box::Mechanism& m) {
     if (!inside(s)) finding("an RO2 member outside the species");
 }
 
+// The machine code a run writes for the mechanism gives the loop kernels'
+// bits: f, J, and the solve with the loops' factors.
+void check_machine_code(const box::MechanismDerivation& d, const std::vector<double>& k) {
+  const std::unique_ptr<const box::NativeKernels> native = box::NativeKernels::write(d);
+  if (!native) return;
+  const auto sz = [](int i) { return static_cast<std::size_t>(i); };
+  std::vector<double> y(sz(d.n));
+  for (std::size_t s = 0; s < y.size(); ++s) y[s] = 1.0e6 * static_cast<double>(1 + s % 7);
+  const auto same = [](const std::vector<double>& a, const std::vector<double>& b, const char* what) {
+    if (std::memcmp(a.data(), b.data(), a.size() * sizeof(double)) != 0)
+      finding("the machine code's result differs from the loop kernels':", what);
+  };
+  std::vector<double> r1(sz(d.reactions)), r2 = r1, f1(y.size()), f2 = f1;
+  box::loop_fun(d, k.data(), y.data(), r1.data(), f1.data());
+  native->fun(k.data(), y.data(), r2.data(), f2.data());
+  same(r1, r2, "r");
+  same(f1, f2, "f");
+  std::vector<double> p1(d.partial_reaction.size()), p2 = p1, j1(sz(d.lu_entries())), j2 = j1;
+  box::loop_jac(d, k.data(), y.data(), p1.data(), j1.data());
+  native->jac(k.data(), y.data(), p2.data(), j2.data());
+  same(p1, p2, "partial");
+  same(j1, j2, "J");
+  std::vector<double> lu(j1.size());
+  if (box::loop_decomp_shifted(d, j1.data(), 1.0, lu.data()) != 0) return;
+  std::vector<double> x1 = f1, x2 = f1;
+  box::loop_solve(d, lu.data(), x1.data());
+  native->solve(lu.data(), x2.data());
+  same(x1, x2, "the solve");
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
@@ -97,5 +132,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const std::vector<double> zero(static_cast<std::size_t>(m.species_count()), 0.0);
   rates.update_ro2(zero.data());
   (void)rates.first_bad_reaction();
+  check_machine_code(d, rates.k());
   return 0;
 }

@@ -64,6 +64,15 @@ class CoefficientTable {
   std::vector<double> values_;
 };
 
+// A routine longer than this is not kept: its code would no longer stay in
+// the processor's second-level cache beside the data (typically 1 to 2 MB
+// per core), and code fetched from further away costs more than the loops'
+// index loads. Measured on the full-MCM-size benchmark mechanism: its 2.5
+// MB Jacobian ran 2.7 times slower than the loop, its 1.5 MB solve 3 times;
+// the isoprene subset's routines (500 kB in all) are as fast as the loops
+// (the solve) or a third faster (f and J).
+constexpr std::size_t max_routine_bytes = std::size_t{512} * 1024;
+
 // One routine of straight-line code. The System V calling convention puts
 // the first pointer arguments in rdi, rsi, rdx and rcx; rax holds the
 // coefficient table. Each value is formed in one of xmm0 to xmm3, taken in
@@ -88,6 +97,10 @@ class Routine : public Xbyak::CodeGenerator {
     mov(rax, reinterpret_cast<std::uintptr_t>(table.data()) + bias);
     for (const Xbyak::Reg64& r : {rdi, rsi, rdx, rcx}) sub(r, -bias);  // an 8-bit immediate, where add's is not
   }
+
+  // Past max_routine_bytes: the routine will not be kept, and writing it
+  // stops.
+  bool too_long() const { return getSize() > max_routine_bytes; }
 
   // Finishes the routine and makes it executable (and no longer writable).
   template <class F>
@@ -178,14 +191,6 @@ std::size_t sum_instructions(const std::vector<int>& start) {
   return 2 * (start.size() - 1) + 3 * sz(start.back());
 }
 
-// A routine longer than this is not kept: its code would no longer stay in
-// the processor's second-level cache beside the data (typically 1 to 2 MB
-// per core), and code fetched from further away costs more than the loops'
-// index loads. Measured on the full-MCM-size benchmark mechanism: its 2.5
-// MB Jacobian ran 2.7 times slower than the loop, its 1.5 MB solve 3 times;
-// the isoprene subset's routines (500 kB in all) are as fast as the loops
-// (the solve) or a third faster (f and J).
-constexpr std::size_t max_routine_bytes = std::size_t{512} * 1024;
 
 }  // namespace
 
@@ -197,7 +202,7 @@ struct NativeKernels::Code {
   // The routine if it is short enough to be worth it, else nothing.
   template <class F>
   F keep(std::unique_ptr<Routine> g) {
-    if (g->getSize() > max_routine_bytes) return nullptr;
+    if (g->too_long()) return nullptr;
     F f = g->finish<F>();
     routines.push_back(std::move(g));
     return f;
@@ -219,10 +224,10 @@ std::unique_ptr<const NativeKernels> NativeKernels::write(const MechanismDerivat
   {  // f: the rates into r (rdx), then f (rcx) from them.
     auto g = std::make_unique<Routine>(
         3 * sz(d.reactions) + d.reactant_species.size() + sum_instructions(d.f_start), table);
-    for (int j = 0; j < d.reactions; ++j)
+    for (int j = 0; j < d.reactions && !g->too_long(); ++j)
       g->product(rdx, j, j, d.reactant_species.data() + d.reactant_start[sz(j)],
                  d.reactant_start[sz(j + 1)] - d.reactant_start[sz(j)], -1);
-    for (int s = 0; s < d.n; ++s)
+    for (int s = 0; s < d.n && !g->too_long(); ++s)
       g->sum(rdx, rcx, s, d.f_reaction.data() + d.f_start[sz(s)], d.f_coefficient.data() + d.f_start[sz(s)],
              d.f_start[sz(s + 1)] - d.f_start[sz(s)], table);
     kernels->fun_ = code->keep<Kernel>(std::move(g));
@@ -231,12 +236,12 @@ std::unique_ptr<const NativeKernels> NativeKernels::write(const MechanismDerivat
     const int partials = static_cast<int>(d.partial_reaction.size());
     auto g = std::make_unique<Routine>(
         4 * sz(partials) + d.partial_factor.size() + sum_instructions(d.jacobian_start), table);
-    for (int p = 0; p < partials; ++p) {
+    for (int p = 0; p < partials && !g->too_long(); ++p) {
       const double m = d.partial_multiplicity[sz(p)];
       g->product(rdx, p, d.partial_reaction[sz(p)], d.partial_factor.data() + d.partial_factor_start[sz(p)],
                  d.partial_factor_start[sz(p + 1)] - d.partial_factor_start[sz(p)], m == 1.0 ? -1 : table.slot(m));
     }
-    for (int e = 0; e < d.lu_entries(); ++e)
+    for (int e = 0; e < d.lu_entries() && !g->too_long(); ++e)
       g->sum(rdx, rcx, e, d.jacobian_partial.data() + d.jacobian_start[sz(e)],
              d.jacobian_coefficient.data() + d.jacobian_start[sz(e)],
              d.jacobian_start[sz(e + 1)] - d.jacobian_start[sz(e)], table);
@@ -249,11 +254,11 @@ std::unique_ptr<const NativeKernels> NativeKernels::write(const MechanismDerivat
     auto g = std::make_unique<Routine>(instructions, table);
     const int* col = d.column_species.data();
     for (const MechanismDerivation::SolveRow& r : d.forward_rows)
-      g->solve_row(r.species, r.first, r.length, 1, col, -1, loop_solve_long_row);
+      if (!g->too_long()) g->solve_row(r.species, r.first, r.length, 1, col, -1, loop_solve_long_row);
     // Each row from its last column down, then times the pivot's
     // reciprocal on the diagonal.
     for (const MechanismDerivation::SolveRow& r : d.backward_rows)
-      g->solve_row(r.species, r.first + r.length, r.length, -1, col, r.first, loop_solve_long_row);
+      if (!g->too_long()) g->solve_row(r.species, r.first + r.length, r.length, -1, col, r.first, loop_solve_long_row);
     kernels->solve_ = code->keep<SolveKernel>(std::move(g));
   }
   if (code->routines.empty()) return nullptr;
