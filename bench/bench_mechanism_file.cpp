@@ -193,14 +193,10 @@ void run_day(benchmark::State& state, const std::filesystem::path& dir, const st
                            "[output]\nformats = []\nprogress_lines = false\n";
   TextOutput out = TextOutput::create("/dev/null", "/dev/null");
   const Scenario base = parse_scenario(toml, "bench.toml", dir);
-  std::shared_ptr<const LoadedMechanism> mechanism;
+  std::shared_ptr<LoadedMechanism> mechanism;
   if (!base.chemistry.builtin_mechanism()) {
-    auto loaded = std::make_shared<LoadedMechanism>();
-    loaded->file = *base.chemistry.mechanism_file;
-    loaded->mechanism = read_mechanism_file(loaded->file);
-    loaded->derivation = derive(loaded->mechanism);
-    if (machine_code) loaded->native = NativeKernels::write(loaded->derivation);  // as load_mechanism()
-    mechanism = loaded;
+    mechanism = load_mechanism(*base.chemistry.mechanism_file);
+    if (!machine_code) mechanism->native.reset();
   }
   long long steps = 0, ros = 0;
   for (auto _ : state) {

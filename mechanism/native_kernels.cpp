@@ -64,7 +64,9 @@ class CoefficientTable {
   std::vector<double> values_;
 };
 
-// A routine longer than this is not kept: its code would no longer stay in
+// A mechanism with a routine longer than this gets no machine code (the
+// loops serve for all its kernels, and writing stops there): the code
+// would no longer stay in
 // the processor's second-level cache beside the data (typically 1 to 2 MB
 // per core), and code fetched from further away costs more than the loops'
 // index loads. Measured on the full-MCM-size benchmark mechanism: its 2.5
@@ -197,7 +199,6 @@ std::size_t sum_instructions(const std::vector<int>& start) {
 struct NativeKernels::Code {
   CoefficientTable table;
   std::vector<std::unique_ptr<Routine>> routines;
-  const MechanismDerivation* d = nullptr;
 
   // The routine if it is short enough to be worth it, else nothing.
   template <class F>
@@ -215,7 +216,6 @@ std::unique_ptr<const NativeKernels> NativeKernels::write(const MechanismDerivat
   using namespace Xbyak::util;
   std::unique_ptr<NativeKernels> kernels(new NativeKernels);
   auto code = std::make_unique<Code>();
-  code->d = &d;
   CoefficientTable& table = code->table;
   for (const std::vector<double>* list : {&d.f_coefficient, &d.jacobian_coefficient, &d.partial_multiplicity})
     for (double c : *list) table.count(c);
@@ -231,6 +231,7 @@ std::unique_ptr<const NativeKernels> NativeKernels::write(const MechanismDerivat
       g->sum(rdx, rcx, s, d.f_reaction.data() + d.f_start[sz(s)], d.f_coefficient.data() + d.f_start[sz(s)],
              d.f_start[sz(s + 1)] - d.f_start[sz(s)], table);
     kernels->fun_ = code->keep<Kernel>(std::move(g));
+    if (kernels->fun_ == nullptr) return nullptr;
   }
   {  // J: the partial derivatives into rdx, then J (rcx) from them.
     const int partials = static_cast<int>(d.partial_reaction.size());
@@ -246,6 +247,7 @@ std::unique_ptr<const NativeKernels> NativeKernels::write(const MechanismDerivat
              d.jacobian_coefficient.data() + d.jacobian_start[sz(e)],
              d.jacobian_start[sz(e + 1)] - d.jacobian_start[sz(e)], table);
     kernels->jac_ = code->keep<Kernel>(std::move(g));
+    if (kernels->jac_ == nullptr) return nullptr;
   }
   {  // The substitutions: rdi the factors, rsi x.
     std::size_t instructions = 0;
@@ -260,8 +262,8 @@ std::unique_ptr<const NativeKernels> NativeKernels::write(const MechanismDerivat
     for (const MechanismDerivation::SolveRow& r : d.backward_rows)
       if (!g->too_long()) g->solve_row(r.species, r.first + r.length, r.length, -1, col, r.first, loop_solve_long_row);
     kernels->solve_ = code->keep<SolveKernel>(std::move(g));
+    if (kernels->solve_ == nullptr) return nullptr;
   }
-  if (code->routines.empty()) return nullptr;
   kernels->code_ = std::move(code);
   return kernels;
 } catch (const Xbyak::Error&) {
@@ -275,21 +277,6 @@ std::size_t NativeKernels::code_bytes() const noexcept {
   return bytes;
 }
 
-void NativeKernels::fun(const double* k, const double* y, double* r, double* f) const {
-  if (fun_ != nullptr) fun_(k, y, r, f);
-  else loop_fun(*code_->d, k, y, r, f);
-}
-
-void NativeKernels::jac(const double* k, const double* y, double* partial, double* jac) const {
-  if (jac_ != nullptr) jac_(k, y, partial, jac);
-  else loop_jac(*code_->d, k, y, partial, jac);
-}
-
-void NativeKernels::solve(const double* lu, double* x) const {
-  if (solve_ != nullptr) solve_(lu, x);
-  else loop_solve(*code_->d, lu, x);
-}
-
 #else
 
 struct NativeKernels::Code {};
@@ -300,10 +287,6 @@ std::unique_ptr<const NativeKernels> NativeKernels::write(const MechanismDerivat
 
 std::size_t NativeKernels::code_bytes() const noexcept { return 0; }
 
-// Never called: write() gives no kernels in this build.
-void NativeKernels::fun(const double*, const double*, double*, double*) const {}
-void NativeKernels::jac(const double*, const double*, double*, double*) const {}
-void NativeKernels::solve(const double*, double*) const {}
 
 #endif
 

@@ -33,8 +33,9 @@ namespace box {
 
 class NativeKernels {
  public:
-  // The kernels of `d` (which must outlive them), or nullptr where they
-  // cannot be written here.
+  // The kernels of `d`, or nullptr where they cannot be written here or
+  // one of them would be too long to pay (see native_kernels.cpp): then
+  // the loop kernels serve for all.
   static std::unique_ptr<const NativeKernels> write(const MechanismDerivation& d);
   // Whether this build can write machine code at all.
   static bool supported() noexcept;
@@ -44,11 +45,10 @@ class NativeKernels {
   ~NativeKernels();
 
   // loop_fun's, loop_jac's and loop_solve's results, bit for bit (same
-  // arguments). A routine whose code would be too long to pay (see
-  // native_kernels.cpp) is the loop kernel itself.
-  void fun(const double* k, const double* y, double* r, double* f) const;
-  void jac(const double* k, const double* y, double* partial, double* jac) const;
-  void solve(const double* lu, double* x) const;
+  // arguments).
+  void fun(const double* k, const double* y, double* r, double* f) const { fun_(k, y, r, f); }
+  void jac(const double* k, const double* y, double* partial, double* jac) const { jac_(k, y, partial, jac); }
+  void solve(const double* lu, double* x) const { solve_(lu, x); }
 
   // Bytes of machine code written.
   std::size_t code_bytes() const noexcept;

@@ -70,7 +70,7 @@ PhotolysisSetup photolysis_setup(const Mechanism& m, const Scenario& s, double f
 
 }  // namespace
 
-std::shared_ptr<const LoadedMechanism> load_mechanism(const std::filesystem::path& file) {
+std::shared_ptr<LoadedMechanism> load_mechanism(const std::filesystem::path& file) {
   auto loaded = std::make_shared<LoadedMechanism>();
   loaded->file = file;
   loaded->mechanism = read_mechanism_file(file);

@@ -44,9 +44,9 @@ struct LoadedMechanism {
   std::unique_ptr<const NativeKernels> native;
 };
 
-// Reads and derives the file. Throws InputError naming file, line and
-// column.
-std::shared_ptr<const LoadedMechanism> load_mechanism(const std::filesystem::path& file);
+// Reads and derives the file and writes its machine code. Throws InputError
+// naming file, line and column.
+std::shared_ptr<LoadedMechanism> load_mechanism(const std::filesystem::path& file);
 
 // "no species "NAME" in mechanism <file>" with the file's close names.
 std::string no_file_species(const Mechanism& m, std::string_view name);
