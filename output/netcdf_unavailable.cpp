@@ -11,7 +11,8 @@ std::string netcdf_unavailable_reason() {
   return "this boxmodel was built without it (install libnetcdf-dev and rebuild)";
 }
 
-NetcdfSpeciesWriter::NetcdfSpeciesWriter(std::filesystem::path directory, std::vector<int>, bool, bool)
+NetcdfSpeciesWriter::NetcdfSpeciesWriter(std::filesystem::path directory, std::vector<int>, bool, bool,
+                                         std::vector<std::string>)
     : path_(std::move(directory) / file_name) {
   throw OutputError(path_.string() +
                     ": cannot be written: this program was built without NetCDF "
