@@ -52,13 +52,23 @@ void ChemistryStep::set_time_dependent_photolysis(TimedCoefficients::Frequencies
   else timed_.reset();
 }
 
+MechanismAir air_of_density(double t_phy, double rho_phy, double moist) {
+  using namespace unit_conversion;
+  MechanismAir air;
+  air.temp = t_phy;
+  air.m = rho_phy * dens2con_a;
+  // moist is a mass mixing ratio, so moist * rho is the vapour's mass density.
+  air.h2o = moist * dens2con_w * rho_phy;
+  return air;
+}
+
 void ChemistryStep::racm_interface(double* vc,
                                    double dtstepc,
                                    double t_phy, double rho_phy, double moist,
                                    RadicalSlots& radicals,
                                    const PhotolysisRates& ph) {
   // The positional entry points report failures on the message sink only.
-  static_cast<void>(advance(vc, dtstepc, t_phy, rho_phy, moist, radicals, ph));
+  static_cast<void>(advance(vc, dtstepc, air_of_density(t_phy, rho_phy, moist), radicals, ph));
 }
 
 void ChemistryStep::racm_interface_budget(double* vc,
@@ -66,13 +76,12 @@ void ChemistryStep::racm_interface_budget(double* vc,
                                           double rho_phy, double moist,
                                           RadicalSlots& radicals, const PhotolysisRates& ph,
                                           StepBudget& budget) {
-  static_cast<void>(advance(vc, dtstepc, t_phy, rho_phy, moist, radicals, ph, &budget));
+  static_cast<void>(advance(vc, dtstepc, air_of_density(t_phy, rho_phy, moist), radicals, ph, &budget));
 }
 
-StepResult ChemistryStep::advance(double* vc, double dtstepc, double t_phy, double rho_phy,
-                                  double moist, RadicalSlots& radicals,
+StepResult ChemistryStep::advance(double* vc, double dtstepc, const MechanismAir& air, RadicalSlots& radicals,
                                   const PhotolysisRates& ph, StepBudget* budget) {
-  prepare(vc, dtstepc, t_phy, rho_phy, moist, radicals, ph, budget);
+  prepare(vc, dtstepc, air, radicals, ph, budget);
   int ierr = 0;
   ProcessIntegrals* processes = nullptr;
   if (budget != nullptr) {
@@ -91,9 +100,9 @@ StepResult ChemistryStep::advance(double* vc, double dtstepc, double t_phy, doub
   return write_back(vc, radicals, ierr, c, budget);
 }
 
-void ChemistryStep::begin(double* vc, double dtstepc, double t_phy, double rho_phy, double moist,
-                          RadicalSlots& radicals, const PhotolysisRates& ph) {
-  prepare(vc, dtstepc, t_phy, rho_phy, moist, radicals, ph, nullptr);
+void ChemistryStep::begin(double* vc, double dtstepc, const MechanismAir& air, RadicalSlots& radicals,
+                          const PhotolysisRates& ph) {
+  prepare(vc, dtstepc, air, radicals, ph, nullptr);
 }
 
 LaneBox ChemistryStep::lane_box() {
@@ -114,11 +123,8 @@ StepResult ChemistryStep::finish(double* vc, RadicalSlots& radicals, int ierr,
   return write_back(vc, radicals, ierr, counters, nullptr);
 }
 
-void ChemistryStep::prepare(double* vc, double dtstepc, double t_phy, double rho_phy, double moist,
-                            RadicalSlots& radicals, const PhotolysisRates& ph,
-                            StepBudget* budget) {
-  using namespace unit_conversion;
-
+void ChemistryStep::prepare(double* vc, double dtstepc, const MechanismAir& air, RadicalSlots& radicals,
+                            const PhotolysisRates& ph, StepBudget* budget) {
   // Controls: all defaults except autonomous mode (the rate coefficients are
   // frozen over the step, so f has no explicit time dependence), the method
   // and a first trial step of 1 % of the interval.
@@ -131,15 +137,14 @@ void ChemistryStep::prepare(double* vc, double dtstepc, double t_phy, double rho
   icntrl_[at(3)] = settings_.method;
   rcntrl_[at(3)] = time_end * 0.01;
 
-  // Air (M) and water vapour as number densities. moist is a mass mixing
-  // ratio, so moist * rho is the vapour's mass density.
-  fix_[at(indf_m)] = rho_phy * dens2con_a;
+  // Air (M) and water vapour as number densities.
+  fix_[at(indf_m)] = air.m;
   const double c_m = fix_[at(indf_m)];
-  fix_[at(indf_h2o)] = moist * dens2con_w * rho_phy;
-  const double temp = t_phy;
+  fix_[at(indf_h2o)] = air.h2o;
+  const double temp = air.temp;
 
   // Mole fraction -> molecules cm-3.
-  conv_ = rho_phy * dens2con_a;
+  conv_ = air.m;
 
   std::copy(ph.begin(), ph.end(), jv_.begin());
 

@@ -20,6 +20,7 @@
 #include "integrator/rosenbrock.hpp"
 #include "mechanism/parameters.hpp"
 #include "mechanism/rate_cache.hpp"
+#include "mechanism/runtime_mechanism.hpp"
 
 namespace box {
 
@@ -62,6 +63,12 @@ struct StepBudget {
   std::vector<double> exchange;
 };
 
+// The air of the site files' state as the chemistry sees it: the number
+// density of air from the density rho (kg m-3) and the molar mass of dry
+// air, water vapour from its mass mixing ratio moist (kg/kg) and the molar
+// mass of water. Only `temp`, `m` and `h2o` are set.
+MechanismAir air_of_density(double t_phy, double rho_phy, double moist);
+
 // Integrator work summed over the steps taken by one ChemistryStep.
 struct StepStatistics {
   std::int64_t steps = 0;  // chemistry steps (integrations)
@@ -94,12 +101,11 @@ class ChemistryStep {
                              RadicalSlots& radicals, const PhotolysisRates& ph, StepBudget& budget);
 
   // The same step with its outcome: vc (82 driver slots) and the radicals
-  // are advanced by dtstepc seconds at temperature t_phy (K), air density
-  // rho_phy (kg m-3) and water vapour mass mixing ratio moist (kg/kg); with
+  // are advanced by dtstepc seconds in `air` (its temperature, and the
+  // number densities of air and water vapour, molecules cm-3); with
   // `budget`, what the step did to each species is reported there.
-  StepResult advance(double* vc, double dtstepc, double t_phy, double rho_phy, double moist,
-                     RadicalSlots& radicals, const PhotolysisRates& ph,
-                     StepBudget* budget = nullptr);
+  StepResult advance(double* vc, double dtstepc, const MechanismAir& air, RadicalSlots& radicals,
+                     const PhotolysisRates& ph, StepBudget* budget = nullptr);
 
   // advance() in three parts, for integrating several parcels together
   // (chemistry/lane_integrator.hpp): begin() converts the inputs and
@@ -109,8 +115,8 @@ class ChemistryStep {
   // lane_box() with the one-box integrator's result is advance() without a
   // budget, bit for bit. Only a closed box goes this way.
   bool integrates_alone() const noexcept { return open_.has_value() || timed_.has_value(); }
-  void begin(double* vc, double dtstepc, double t_phy, double rho_phy, double moist,
-             RadicalSlots& radicals, const PhotolysisRates& ph);
+  void begin(double* vc, double dtstepc, const MechanismAir& air, RadicalSlots& radicals,
+             const PhotolysisRates& ph);
   LaneBox lane_box();
   StepResult finish(double* vc, RadicalSlots& radicals, int ierr, const RosenbrockCounters& counters);
 
@@ -171,8 +177,8 @@ class ChemistryStep {
                      ProcessIntegrals* processes);
   void write_back_held(double* vc, RadicalSlots& radicals) const;
   // The parts of advance(); `budget` may be null.
-  void prepare(double* vc, double dtstepc, double t_phy, double rho_phy, double moist,
-               RadicalSlots& radicals, const PhotolysisRates& ph, StepBudget* budget);
+  void prepare(double* vc, double dtstepc, const MechanismAir& air, RadicalSlots& radicals,
+               const PhotolysisRates& ph, StepBudget* budget);
   StepResult write_back(double* vc, RadicalSlots& radicals, int ierr, const RosenbrockCounters& c,
                         StepBudget* budget);
   double time_end_ = 0;

@@ -49,15 +49,14 @@ class BuiltinBox {
   // specified table).
   void set_photolysis(const PhotolysisRates& ph) { ph_ = ph; }
 
-  // One chemistry step of `dt` seconds in air at temperature `t` (K),
-  // density `rho` (kg m-3) and moisture `moist` (kg/kg); with `budget`, what
-  // it did to each species.
-  StepResult advance(double dt, double t, double rho, double moist, StepBudget* budget = nullptr) {
-    return chemistry_.advance(vc_.data(), dt, t, rho, moist, radicals_, ph_, budget);
+  // One chemistry step of `dt` seconds in `air`; with `budget`, what it did
+  // to each species.
+  StepResult advance(double dt, const MechanismAir& air, StepBudget* budget = nullptr) {
+    return chemistry_.advance(vc_.data(), dt, air, radicals_, ph_, budget);
   }
   // advance() around an integration elsewhere (the lanes).
-  LaneBox begin_lanes(double dt, double t, double rho, double moist) {
-    chemistry_.begin(vc_.data(), dt, t, rho, moist, radicals_, ph_);
+  LaneBox begin_lanes(double dt, const MechanismAir& air) {
+    chemistry_.begin(vc_.data(), dt, air, radicals_, ph_);
     return chemistry_.lane_box();
   }
   StepResult finish_lanes(const RosenbrockCounters& counters) {

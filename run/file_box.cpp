@@ -275,24 +275,7 @@ void FileBox::set_specified_light(const PhotolysisRates& rates) {
     j_[s] = specified_slots_[s] != 0 ? rates[at(specified_slots_[s])] : 0.0;
 }
 
-MechanismAir FileBox::air(double t, double rho, double p) const {
-  using namespace unit_conversion;
-  // Air as the built-in mechanism's step has it: M from the density,
-  // water from its mass mixing ratio.
-  MechanismAir air;
-  air.temp = t;
-  air.m = rho * dens2con_a;
-  air.h2o = moisture() * dens2con_w * rho;
-  air.press = p / 100.0;
-  // Relative humidity over liquid water (Magnus form, as the surface
-  // layer's humidity is made).
-  const double e_sat = 610.7 * std::exp(17.1536 * (t - 273.15) / (t - 38.33));
-  air.rh = h2o_ * p / e_sat * 100.0;
-  return air;
-}
-
-const std::vector<double>& FileBox::coefficients_now(double t, double rho, double p, std::vector<double>& c) const {
-  const MechanismAir now = air(t, rho, p);
+const std::vector<double>& FileBox::coefficients_now(const MechanismAir& now, std::vector<double>& c) const {
   c.resize(x_.size());
   for (std::size_t k = 0; k < x_.size(); ++k) c[k] = x_[k] * now.m;
   if (!sample_rates_) {
@@ -313,8 +296,7 @@ const std::vector<double>& FileBox::coefficients_now(double t, double rho, doubl
   return sample_k_;
 }
 
-void FileBox::check_rates(double t, double rho, double p) {
-  const MechanismAir a = air(t, rho, p);
+void FileBox::check_rates(const MechanismAir& a) {
   for (std::size_t k = 0; k < x_.size(); ++k) y_[k] = std::max(x_[k], 0.0) * a.m;
   set_checked_rates(a);
 }
@@ -363,8 +345,7 @@ IntegratorOptions FileBox::step_options(double dt) const {
   return o;
 }
 
-double FileBox::prepare_step(double t, double rho, double p, FileStepBudget* budget) {
-  const MechanismAir a = air(t, rho, p);
+double FileBox::prepare_step(const MechanismAir& a, FileStepBudget* budget) {
   const double c_m = a.m;
   for (std::size_t k = 0; k < x_.size(); ++k) y_[k] = std::max(x_[k], 0.0) * c_m;
   if (budget != nullptr) {
@@ -395,8 +376,8 @@ void FileBox::take_step(double c_m, FileStepBudget* budget) {
   }
 }
 
-StepResult FileBox::advance(double dt, double t, double rho, double p, FileStepBudget* budget) {
-  const double c_m = prepare_step(t, rho, p, budget);
+StepResult FileBox::advance(double dt, const MechanismAir& air, FileStepBudget* budget) {
+  const double c_m = prepare_step(air, budget);
   const IntegratorOptions o = step_options(dt);
   const double t0 = step_begins();
   IntegrationResult result;
@@ -411,8 +392,8 @@ StepResult FileBox::advance(double dt, double t, double rho, double p, FileStepB
   return {result.status, result.counters};
 }
 
-LaneBox FileBox::begin_lanes(double dt, double t, double rho, double p) {
-  lane_air_ = prepare_step(t, rho, p, nullptr);
+LaneBox FileBox::begin_lanes(double dt, const MechanismAir& air) {
+  lane_air_ = prepare_step(air, nullptr);
   const IntegratorOptions o = step_options(dt);
   const double t0 = step_begins();
   lane_icntrl_ = o.int_controls();

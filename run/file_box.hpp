@@ -170,9 +170,7 @@ class FileBox {
   const Mechanism& mechanism() const { return loaded_->mechanism; }
   int species_count() const { return loaded_->derivation.n; }
 
-  // Every species at 0 and water at the surface layer's humidity (the run
-  // then gives the species the built-in mechanism has their built-in
-  // initial values).
+  // Every species at 0 and water at the surface layer's humidity.
   void start();
   // Species `species` (1-based, file order) at mole fraction `x`.
   void set_mole_fraction(int species, double x) { x_[static_cast<std::size_t>(species - 1)] = x; }
@@ -205,32 +203,31 @@ class FileBox {
   // Sets the rates at the step's air (as advance() takes it) and light and
   // the present concentrations, and checks them as advance() does: the
   // first step's can so be checked before anything is written.
-  void check_rates(double t, double rho, double p);
+  void check_rates(const MechanismAir& air);
 
-  // One chemistry step of `dt` seconds in air at temperature `t` (K),
-  // density `rho` (kg m-3), pressure `p` (Pa). A rate coefficient that is
+  // One chemistry step of `dt` seconds in `air`. A rate coefficient that is
   // not a finite number of 0 or more (at the first step, or when the air or
   // light makes it so later) is an InputError naming the reaction and its
   // line.
   // With `budget`, the step's process integrals and clipping are written
   // to it; the species follow the same path, bit for bit.
-  StepResult advance(double dt, double t, double rho, double p, FileStepBudget* budget = nullptr);
+  StepResult advance(double dt, const MechanismAir& air, FileStepBudget* budget = nullptr);
 
-  // The rate coefficients in force for the air of a step at `t`, `rho`,
-  // `p` (as advance() takes them), the frequencies set last and the
+  // The rate coefficients in force for the air of a step (as advance()
+  // takes it), the frequencies set last and the
   // species now (their RO2 sum), one per reaction in file order with the
   // rate factors applied; the species' number densities go to `c`. For the
   // diagnostics at an output time: the integration's own coefficients are
   // not touched. A coefficient that is no finite number of 0 or more is NaN
   // (advance() says which).
-  const std::vector<double>& coefficients_now(double t, double rho, double p, std::vector<double>& c) const;
+  const std::vector<double>& coefficients_now(const MechanismAir& air, std::vector<double>& c) const;
 
   // advance() in parts around an integration elsewhere: the lanes of an
   // ensemble's members (run/file_lanes.hpp), without budgets, over the
   // same interval as advance() (on the run's clock when the light follows
   // time). begin_lanes() readies the step as advance() does, and may throw
   // as it does; finish_lanes() takes the integrated values back.
-  LaneBox begin_lanes(double dt, double t, double rho, double p);
+  LaneBox begin_lanes(double dt, const MechanismAir& air);
   StepResult finish_lanes(const RosenbrockCounters& counters);
   const LoadedMechanism& loaded() const { return *loaded_; }
   // The step's sources and losses of the open box (n each; set only when
@@ -255,15 +252,13 @@ class FileBox {
   void hold(const std::vector<int>& species);
 
  private:
-  // The step's air as the rates take it.
-  MechanismAir air(double t, double rho, double p) const;
   // Sets the rates at `air`, the step's frequencies and y_, and refuses a
   // bad one (InputError naming the reaction and its line).
   void set_checked_rates(const MechanismAir& air);
   // The step's parts before and after the integration: the concentrations,
   // the checked rates and the open box's terms, returning the air's number
   // density; then the mole fractions (and the budget) from the result.
-  double prepare_step(double t, double rho, double p, FileStepBudget* budget);
+  double prepare_step(const MechanismAir& air, FileStepBudget* budget);
   void take_step(double c_m, FileStepBudget* budget);
   // Where the step starts on the integrator's clock, and its options (the
   // same for one box and for the lanes).

@@ -379,7 +379,8 @@ std::vector<std::string> Run::species_names() const {
 
 // The mechanism file's initial state: every species 0 and the surface
 // layer's water, then the first record's observed gases (those the file
-// has) and the scenario's values.
+// has) and the scenario's values. A mechanism brought by the user owes
+// nothing to the built-in one: what the scenario does not set starts at 0.
 void Run::start_file_box() {
   file_->start();
   const Mechanism& m = file_->mechanism();
@@ -387,12 +388,7 @@ void Run::start_file_box() {
     if (const auto k = m.find_species(name)) file_->set_mole_fraction(*k + 1, x);
     else if (same_name(name, "H2O")) file_->set_water(x);
   };
-  // The species the built-in mechanism also has (by name, as the MCM and
-  // the built-in mechanism share O3, NO, CO, CH4, ...) start from its clean
-  // background, water included; the others from 0.
   box_.start(scenario_.chemistry.photolysis_factor);
-  const std::array<double, nspec> background = box_.mole_fractions();
-  for (std::size_t k = 0; k + 1 < background.size(); ++k) set(mech::species_names[k], background[k]);
   if (scenario_.field.initial_from_first_record && preloaded_) {
     const SiteRecord& r = preloaded_->records.front();
     const std::pair<const char*, double> observed[] = {
@@ -429,11 +425,11 @@ void Run::sample_now(double coszen) {
   s.day = day_;
   if (diagnostics_ && file_) {
     std::vector<double> c;
-    const std::vector<double>& k = file_->coefficients_now(tt_, rho_phy_, pp_, c);
-    s.diagnostics = diagnostics_->evaluate(c, k, rho_phy_ * unit_conversion::dens2con_a,
+    const std::vector<double>& k = file_->coefficients_now(air_, c);
+    s.diagnostics = diagnostics_->evaluate(c, k, air_.m,
                                            budgets_ ? &budgets_->files().open_interval() : nullptr, s.time_h);
   } else if (diagnostics_) {
-    s.diagnostics = diagnostics_->evaluate(box_.mole_fractions(), tt_, rho_phy_ * unit_conversion::dens2con_a, box_.photolysis(),
+    s.diagnostics = diagnostics_->evaluate(box_.mole_fractions(), tt_, air_.m, box_.photolysis(),
                                      budgets_ ? &budgets_->files().open_interval() : nullptr, s.time_h);
   }
   if (scenario_.output.photolysis) {
@@ -497,6 +493,7 @@ void Run::begin_step() {
 
   rho_phy_ = pp_ / (tt_ * r_dry_air);
   moist_ = file_ ? file_->moisture() : box_.moisture();
+  air_ = step_air();
 
   if (file_ && scenario_.field.emission_profile == EmissionProfile::daylight)
     file_->set_emission_factor(emission_profile_factor(scenario_.field.emission_profile, coszen_, sun_.mean_cosine()));
@@ -507,7 +504,7 @@ void Run::begin_step() {
     // The first step's air, light and state are the run's starting
     // conditions: a rate no number there is refused before any output is
     // opened.
-    if (file_) file_->check_rates(tt_, rho_phy_, pp_);
+    if (file_) file_->check_rates(air_);
     begin_outputs();
   }
   if (clock_.first_of(scenario_.steps_per_output())) sample_now(coszen_);
@@ -532,18 +529,54 @@ void Run::apply_environment(double time_h) {
       if (const TimeSeriesColumn* c = e.series->find(name)) return c->at(time_h, e.interpolation);
     return std::nullopt;
   };
-  if (const auto t = value("temperature_K", e.temperature_K)) tt_ = *t;
-  if (const auto p = value("pressure_Pa", e.pressure_Pa)) pp_ = *p;
+  const auto t = value("temperature_K", e.temperature_K);
+  const auto p = value("pressure_Pa", e.pressure_Pa);
+  if (t) tt_ = *t;
+  if (p) pp_ = *p;
+  environment_air_ = t || p;
   std::optional<WaterVapour> water;
-  if (const auto rh = value("relative_humidity", e.relative_humidity))
+  relative_humidity_.reset();
+  water_molecules_cm3_.reset();
+  if (const auto rh = value("relative_humidity", e.relative_humidity)) {
     water = water_from_relative_humidity(*rh, tt_, pp_);
-  else if (const auto ppb = value("h2o_ppb", e.h2o_ppb))
+    relative_humidity_ = *rh;
+  } else if (const auto ppb = value("h2o_ppb", e.h2o_ppb)) {
     water = water_from_ppb(*ppb, tt_, pp_);
-  else if (const auto n = value("h2o_molecules_cm3", e.h2o_molecules_cm3))
+  } else if (const auto n = value("h2o_molecules_cm3", e.h2o_molecules_cm3)) {
     water = water_from_molecules_cm3(*n, tt_, pp_);
+    water_molecules_cm3_ = *n;
+  }
+  environment_water_ = water.has_value();
   // A mechanism file's rates read the file box's water.
   if (water && file_) file_->set_water(water->mole_fraction);
   else if (water) box_.set_mole_fraction(ind_h2o, water->mole_fraction);
+}
+
+// The air belongs to the site, not to the mechanism. From the site files
+// (parameter file and hourly records) every mechanism sees the specified
+// conversion: the number density of air from the density of dry air,
+// water from its mass mixing ratio. Where [environment] gives the
+// temperature or pressure, the air is the ideal gas's, M = p / (k_B T);
+// where it gives water vapour, the rates see that water: the number density
+// as given, or the mole fraction (from ppb or relative humidity) of M.
+MechanismAir Run::step_air() const {
+  MechanismAir a = air_of_density(tt_, rho_phy_, moist_);
+  const double x_h2o = file_ ? file_->water() : box_.mole_fraction(ind_h2o);
+  if (environment_air_) a.m = air_number_density(tt_, pp_);
+  if (water_molecules_cm3_) a.h2o = *water_molecules_cm3_;
+  else if (environment_water_) a.h2o = x_h2o * a.m;
+  a.press = pp_ / 100.0;
+  if (relative_humidity_) {
+    a.rh = *relative_humidity_;
+  } else if (environment_air_) {
+    a.rh = relative_humidity(x_h2o, tt_, pp_);
+  } else {
+    // Over liquid water in the Magnus form, as the surface layer's
+    // humidity is made.
+    const double e_sat = 610.7 * std::exp(17.1536 * (tt_ - 273.15) / (tt_ - 38.33));
+    a.rh = x_h2o * pp_ / e_sat * 100.0;
+  }
+  return a;
 }
 
 // Methods other than "specified": the MCM channels the built-in mechanism
@@ -595,7 +628,7 @@ std::vector<double> Run::channel_frequencies(double time_h) const {
 void Run::chemistry_step() {
   const double dt = clock_.step_seconds();
   if (file_ && budgets_) {
-    last_step_ = file_->advance(dt, tt_, rho_phy_, pp_, &file_budget_);
+    last_step_ = file_->advance(dt, air_, &file_budget_);
     const auto reactions = static_cast<std::ptrdiff_t>(file_->mechanism().reaction_count());
     const std::span<const double> z = file_budget_.process;
     const std::span<const bool> held =
@@ -605,22 +638,22 @@ void Run::chemistry_step() {
     return;
   }
   if (file_) {
-    last_step_ = file_->advance(dt, tt_, rho_phy_, pp_);
+    last_step_ = file_->advance(dt, air_);
     return;
   }
   if (budgets_) {
     StepBudget budget;
-    last_step_ = box_.advance(dt, tt_, rho_phy_, moist_, &budget);
+    last_step_ = box_.advance(dt, air_, &budget);
     budgets_->add_step(budget.reaction, budget.exchange, budget.clipping,
                        constraints_.active() ? std::span<const bool>(field_->box.held) : std::span<const bool>{});
   } else {
-    last_step_ = box_.advance(dt, tt_, rho_phy_, moist_);
+    last_step_ = box_.advance(dt, air_);
   }
 }
 
 LaneBox Run::begin_lane_chemistry() {
-  if (file_) return file_->begin_lanes(clock_.step_seconds(), tt_, rho_phy_, pp_);
-  return box_.begin_lanes(clock_.step_seconds(), tt_, rho_phy_, moist_);
+  if (file_) return file_->begin_lanes(clock_.step_seconds(), air_);
+  return box_.begin_lanes(clock_.step_seconds(), air_);
 }
 
 void Run::finish_lane_chemistry(const RosenbrockCounters& counters) {

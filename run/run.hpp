@@ -147,6 +147,8 @@ class Run {
   double pressure() const { return pp_; }
   double air_density() const { return rho_phy_; }
   double moisture() const { return moist_; }
+  // The step's air as the mechanism's rates take it (step_air()).
+  const MechanismAir& air() const { return air_; }
   double step_length() const { return clock_.step_seconds(); }
   TextOutput& text_output() const { return out_; }
   // What the step observers see of the run now.
@@ -178,6 +180,9 @@ class Run {
  private:
   SiteRecord take_record();
   void apply_environment(double time_h);
+  // The air of the step for every mechanism, from tt_, pp_, rho_phy_,
+  // moist_ and what [environment] gave.
+  MechanismAir step_air() const;
   void set_up_photolysis();
   PhotolysisRates photolysis_at(double time_h) const;
   // The MCM channels' frequencies (builtin_mcm_channels order) at `time_h`;
@@ -248,6 +253,14 @@ class Run {
   // The step's air.
   double rho_phy_ = 0;  // air density, kg m-3
   double moist_ = 0;    // water vapour mass mixing ratio, kg/kg
+  MechanismAir air_{};
+  // What [environment] gave at the step's start: the air's temperature or
+  // pressure; water vapour (as a number density when given so, and the
+  // relative humidity when given so).
+  bool environment_air_ = false;
+  bool environment_water_ = false;
+  std::optional<double> water_molecules_cm3_;
+  std::optional<double> relative_humidity_;
 };
 
 // The settings of the chemistry step that a scenario chooses.

@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdio>
 #include <filesystem>
 #include <map>
 #include <string>
@@ -36,16 +37,31 @@ TEST(MechanismRun, ExportedBuiltinMechanismGivesTheExampleDay) {
   p.write("model.fac", exported.out);
   const std::string outputs = "[output]\nformats = [\"csv\"]\nspecies = \"all\"\nevery_seconds = 900\n";
   p.write("builtin.toml", site_keys() + outputs + "dir = \"builtin\"\n");
-  p.write("file.toml", site_keys() +
-                           "[chemistry]\nmechanism = \"model.fac\"\n[photolysis]\nmethod = \"specified\"\n" +
-                           outputs + "dir = \"file\"\n");
   const auto compiled = p.run("run builtin.toml --quiet");
   ASSERT_EQ(compiled.status, 0) << compiled.err;
+  // A file's species start at 0 unless the scenario says otherwise: the
+  // built-in mechanism's initial state is given to the file as [initial].
+  const CsvTable a = read_csv(p / "builtin" / "species.csv");
+  std::string initial = "[initial]\n";
+  for (std::size_t c = 1; c < a.header.size(); ++c)
+    if (a.header[c] != "M" && a.header[c] != "H2O" && a.rows[0][c] != 0.0) {
+      char value[40];
+      std::snprintf(value, sizeof value, "%.17g", a.rows[0][c]);
+      initial += a.header[c] + " = " + value + "\n";
+    }
+  p.write("zero.toml", site_keys() + "[chemistry]\nmechanism = \"model.fac\"\n" + outputs + "dir = \"zero\"\n");
+  const auto zero = p.run("run zero.toml");
+  ASSERT_EQ(zero.status, 0) << zero.err;
+  const CsvTable z = read_csv(p / "zero" / "species.csv");
+  for (std::size_t c = 1; c < z.header.size(); ++c) EXPECT_EQ(z.rows[0][c], 0.0) << z.header[c];
+
+  p.write("file.toml", site_keys() +
+                           "[chemistry]\nmechanism = \"model.fac\"\n[photolysis]\nmethod = \"specified\"\n" +
+                           initial + outputs + "dir = \"file\"\n");
   const auto read = p.run("run file.toml");
   ASSERT_EQ(read.status, 0) << read.err;
   EXPECT_EQ(read.out, "");  // no progress lines: they are the built-in mechanism's
 
-  const CsvTable a = read_csv(p / "builtin" / "species.csv");
   const CsvTable b = read_csv(p / "file" / "species.csv");
   ASSERT_EQ(a.rows.size(), b.rows.size());
   ASSERT_EQ(b.header.size(), a.header.size() - 2);  // the file has neither H2O nor M as species
@@ -57,10 +73,53 @@ TEST(MechanismRun, ExportedBuiltinMechanismGivesTheExampleDay) {
   }
   // [photolysis] left unsaid, the exported file (channels such as J<108>
   // that only the specified table has) runs on that table too.
-  p.write("default.toml", site_keys() + "[chemistry]\nmechanism = \"model.fac\"\n" + outputs + "dir = \"default\"\n");
+  p.write("default.toml",
+          site_keys() + "[chemistry]\nmechanism = \"model.fac\"\n" + initial + outputs + "dir = \"default\"\n");
   const auto by_default = p.run("run default.toml");
   ASSERT_EQ(by_default.status, 0) << by_default.err;
   EXPECT_EQ(p.lines("default/species.csv"), p.lines("file/species.csv"));
+}
+
+// The air belongs to the site: with temperature, pressure and water from
+// [environment], a file's rates see M = p / (k_B T) and the water as given,
+// and a number density given as an initial value reaches them unchanged.
+// Closed forms over two dark hours, each reading the absolute number
+// density another way: a second-order self-reaction, first-order losses at
+// rates proportional to M, to the RO2 sum and to H2O.
+TEST(MechanismRun, AirAndWaterOfTheEnvironmentReachTheRatesAsGiven) {
+  ProgramDir p;
+  p.write("air.fac",
+          "VARIABLE A B C D E F G W X ;\n"
+          "RO2 = G ;\n"
+          "% 1.0D-14 : A + A = B ;\n"
+          "% 6.0D-24*M : C = D ;\n"
+          "% 3.0D-15*RO2 : E = F ;\n"
+          "% 5.0D-22*H2O : W = X ;\n");
+  const double temp = 290.0, press = 90000.0, water = 3.0e17;
+  p.write("air.toml",
+          "[site]\nlatitude = 40.0\nlongitude = -88.0\ndate = \"2024-06-01\"\nutc_offset_hours = -5.0\n"
+          "[time]\nstart_hour = 0.0\nstep_seconds = 600\nhours = 2\n"
+          "[environment]\ntemperature_K = 290.0\npressure_Pa = 90000.0\nh2o_molecules_cm3 = 3.0e17\n"
+          "[photolysis]\nmethod = \"none\"\n"
+          "[chemistry]\nmechanism = \"air.fac\"\nmethod = \"rodas4\"\nrtol = 1e-10\natol = 1e-6\n"
+          "[initial]\nunits = \"molecules cm-3\"\nA = 1.0e10\nC = 1.0e12\nE = 1.0e12\nG = 5.0e10\nW = 1.0e12\n"
+          "[output]\nformats = [\"csv\"]\nunits = \"molecules cm-3\"\nspecies = [\"A\", \"C\", \"E\", \"G\", \"W\"]\n");
+  const auto r = p.run("run air.toml --quiet");
+  ASSERT_EQ(r.status, 0) << r.err;
+  const CsvTable t = read_csv(p / "species.csv");
+  ASSERT_EQ(t.rows.size(), 3u);
+  const double m = press / (1.380649e-23 * temp) * 1e-6;
+  for (std::size_t n = 0; n < t.rows.size(); ++n) {
+    const double s = 3600.0 * static_cast<double>(n);
+    const auto near = [&](const char* name, double expected) {
+      EXPECT_NEAR(t.values(name)[n], expected, 1e-7 * expected) << name << " at " << s << " s";
+    };
+    near("A", 1.0e10 / (1.0 + 2.0 * 1.0e-14 * 1.0e10 * s));
+    near("C", 1.0e12 * std::exp(-6.0e-24 * m * s));
+    near("E", 1.0e12 * std::exp(-3.0e-15 * 5.0e10 * s));
+    near("G", 5.0e10);
+    near("W", 1.0e12 * std::exp(-5.0e-22 * water * s));
+  }
 }
 
 // The MCM v3.3.1 isoprene subset from polluted morning air under the MCM's

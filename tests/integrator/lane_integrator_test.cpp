@@ -70,7 +70,7 @@ TEST_P(LaneIntegratorTest, FourParcelsTogetherAreEachTheParcelAlone) {
     std::vector<LaneBox> boxes;
     for (std::size_t b = 0; b < 4; ++b) {
       Parcel& p = together[b].parcel;
-      step_together[b].begin(p.vc.data(), p.dt, p.t, p.rho, p.moist, p.radicals, p.ph);
+      step_together[b].begin(p.vc.data(), p.dt, air_of_density(p.t, p.rho, p.moist), p.radicals, p.ph);
       boxes.push_back(step_together[b].lane_box());
     }
     ASSERT_TRUE(lanes.integrate(boxes));
@@ -79,7 +79,7 @@ TEST_P(LaneIntegratorTest, FourParcelsTogetherAreEachTheParcelAlone) {
       Parcel& p = together[b].parcel;
       const StepResult r = step_together[b].finish(p.vc.data(), p.radicals, ros_success, boxes[b].counters);
       Parcel& q = alone[b].parcel;
-      const StepResult s = step_alone[b].advance(q.vc.data(), q.dt, q.t, q.rho, q.moist, q.radicals, q.ph);
+      const StepResult s = step_alone[b].advance(q.vc.data(), q.dt, air_of_density(q.t, q.rho, q.moist), q.radicals, q.ph);
       ASSERT_EQ(s.status, ros_success);
       EXPECT_EQ(r.status, s.status);
       EXPECT_TRUE(same_bits(&r.counters, &s.counters, sizeof s.counters));
@@ -101,13 +101,13 @@ TEST_P(LaneIntegratorTest, TakesFewerBoxesAndRefusesMixedMethods) {
   std::vector<LaneBox> boxes;
   for (std::size_t b = 0; b < 2; ++b) {
     Parcel& p = c[b].parcel;
-    steps[b].begin(p.vc.data(), p.dt, p.t, p.rho, p.moist, p.radicals, p.ph);
+    steps[b].begin(p.vc.data(), p.dt, air_of_density(p.t, p.rho, p.moist), p.radicals, p.ph);
     boxes.push_back(steps[b].lane_box());
   }
   LaneIntegrator lanes(*kernels);
   ChemistryStep reference;
   Parcel q = c[1].parcel;
-  const StepResult s = reference.advance(q.vc.data(), q.dt, q.t, q.rho, q.moist, q.radicals, q.ph);
+  const StepResult s = reference.advance(q.vc.data(), q.dt, air_of_density(q.t, q.rho, q.moist), q.radicals, q.ph);
   ASSERT_TRUE(lanes.integrate(boxes));
   Parcel& p = c[1].parcel;
   ChemistryStep& chem = steps[1];
@@ -119,7 +119,7 @@ TEST_P(LaneIntegratorTest, TakesFewerBoxesAndRefusesMixedMethods) {
   rodas.method = 5;
   ChemistryStep other(LineSink{}, rodas);
   Parcel o;
-  other.begin(o.vc.data(), o.dt, o.t, o.rho, o.moist, o.radicals, o.ph);
+  other.begin(o.vc.data(), o.dt, air_of_density(o.t, o.rho, o.moist), o.radicals, o.ph);
   std::vector<LaneBox> mixed{steps[0].lane_box(), other.lane_box()};
   const std::vector<double> before(mixed[0].var, mixed[0].var + nvar);
   EXPECT_FALSE(lanes.integrate(mixed));
