@@ -82,15 +82,18 @@ class Reader {
   std::string name_;
 };
 
+// The number of `R<n>`, or 0 when `name` is not of that form.
 int reaction_number(std::string_view name) {
   if (name.size() < 2 || name[0] != 'R') return 0;
   int r = 0;
   const auto [end, ec] = std::from_chars(name.data() + 1, name.data() + name.size(), r);
-  if (ec != std::errc{} || end != name.data() + name.size() || r < 1 || r > nreact) return 0;
+  if (ec != std::errc{} || end != name.data() + name.size() || r < 1) return 0;
   return r;
 }
 
-MonteCarlo read_monte_carlo(const Reader& r, const toml::table& t) {
+// [monte_carlo] of a mechanism of `reactions` reactions: every one of
+// them is drawn, a file's as the built-in mechanism's.
+MonteCarlo read_monte_carlo(const Reader& r, const toml::table& t, int reactions) {
   r.check_keys(t, "monte_carlo", {"members", "seed", "uncertainty"});
   MonteCarlo mc;
   if (const auto* n = t.get("members")) mc.members = static_cast<std::size_t>(r.whole(*n, "monte_carlo.members", 1));
@@ -99,7 +102,7 @@ MonteCarlo read_monte_carlo(const Reader& r, const toml::table& t) {
   const auto* n = t.get("uncertainty");
   if (n == nullptr) r.fail(&t, "monte_carlo.uncertainty", "missing: expected { default = f, R<n> = f, ... }");
   if (!n->is_table()) r.fail(n, "monte_carlo.uncertainty", "expected a table { default = f, R<n> = f, ... }");
-  std::vector<double> f(nreact + 1, 0.0);
+  std::vector<std::pair<int, double>> named;
   double fallback = 0.0;
   for (auto&& [key, node] : *n->as_table()) {
     const std::string name(key.str());
@@ -111,14 +114,11 @@ MonteCarlo read_monte_carlo(const Reader& r, const toml::table& t) {
       continue;
     }
     const int reaction = reaction_number(name);
-    if (reaction == 0)
-      r.fail(&node, full, "expected default or a reaction R1 to R" + std::to_string(nreact));
-    f[static_cast<std::size_t>(reaction)] = v;
+    if (reaction == 0 || reaction > reactions)
+      r.fail(&node, full, "expected default or a reaction R1 to R" + std::to_string(reactions));
+    named.emplace_back(reaction, v);
   }
-  for (int k = 1; k <= nreact; ++k) {
-    const double v = f[static_cast<std::size_t>(k)] > 0.0 ? f[static_cast<std::size_t>(k)] : fallback;
-    if (v > 0.0) mc.uncertainty.emplace_back(k, v);
-  }
+  mc.uncertainty = uncertainty_factors(reactions, fallback, named, "monte_carlo.uncertainty");
   return mc;
 }
 
@@ -200,18 +200,6 @@ Definition read_definition(const fs::path& file) {
   d.base_text = read_text(d.base, "base scenario");
 
   if (const auto* n = root.get("members")) d.table = read_members_table(resolve(r.text(*n, "members")));
-  if (const auto* n = root.get("monte_carlo")) {
-    if (!n->is_table()) r.fail(n, "monte_carlo", "expected a table ([monte_carlo])");
-    d.monte_carlo = read_monte_carlo(r, *n->as_table());
-    if (d.table && d.monte_carlo->members != 0 && d.monte_carlo->members != d.table->rows.size())
-      r.fail(n->as_table()->get("members"), "monte_carlo.members",
-             "the members table has " + std::to_string(d.table->rows.size()) +
-                 " rows; leave monte_carlo.members out or make it equal");
-    if (!d.table && d.monte_carlo->members == 0)
-      r.fail(n, "monte_carlo.members", "missing: without a members table the ensemble needs its size");
-  }
-  if (!d.table && !d.monte_carlo) r.fail(nullptr, "members", "missing: expected a members table, [monte_carlo], or both");
-  check_table_columns(d);
 
   d.output_dir = folder / "ensemble-out";
   if (const auto* n = root.get("output")) {
@@ -236,8 +224,40 @@ Definition read_definition(const fs::path& file) {
     }
   }
   load_base_mechanism(d);
+  if (const auto* n = root.get("monte_carlo")) {
+    if (!n->is_table()) r.fail(n, "monte_carlo", "expected a table ([monte_carlo])");
+    d.monte_carlo = read_monte_carlo(r, *n->as_table(), reaction_count(d));
+    if (d.table && d.monte_carlo->members != 0 && d.monte_carlo->members != d.table->rows.size())
+      r.fail(n->as_table()->get("members"), "monte_carlo.members",
+             "the members table has " + std::to_string(d.table->rows.size()) +
+                 " rows; leave monte_carlo.members out or make it equal");
+    if (!d.table && d.monte_carlo->members == 0)
+      r.fail(n, "monte_carlo.members", "missing: without a members table the ensemble needs its size");
+  }
+  if (!d.table && !d.monte_carlo) r.fail(nullptr, "members", "missing: expected a members table, [monte_carlo], or both");
+  check_table_columns(d);
   return d;
 }
+
+std::vector<std::pair<int, double>> uncertainty_factors(int reactions, double fallback,
+                                                        const std::vector<std::pair<int, double>>& named,
+                                                        const std::string& where) {
+  std::vector<double> f(static_cast<std::size_t>(reactions) + 1, 0.0);
+  for (const auto& [reaction, v] : named) {
+    if (reaction < 1 || reaction > reactions)
+      throw ScenarioError(where + ".R" + std::to_string(reaction) + ": no reaction of that name (expected R1 to R" +
+                          std::to_string(reactions) + ")");
+    f[static_cast<std::size_t>(reaction)] = v;
+  }
+  std::vector<std::pair<int, double>> out;
+  for (int k = 1; k <= reactions; ++k) {
+    const double v = f[static_cast<std::size_t>(k)] > 0.0 ? f[static_cast<std::size_t>(k)] : fallback;
+    if (v > 0.0) out.emplace_back(k, v);
+  }
+  return out;
+}
+
+int reaction_count(const Definition& d) { return d.mechanism ? d.mechanism->mechanism.reaction_count() : nreact; }
 
 std::string row_origin(const MembersTable& table, const MembersTable::Row& row) {
   return table.file.generic_string() + ": " + (row.label.empty() ? "line " + std::to_string(row.line) : row.label);

@@ -54,9 +54,19 @@ struct MembersTable {
 struct MonteCarlo {
   std::size_t members = 0;  // 0: as many as the table has rows
   std::uint64_t seed = 0;
-  // (reaction number, f) in increasing reaction number; f >= 1.
+  // (reaction number, f) in increasing reaction number; f >= 1: every
+  // reaction of the mechanism in use that has an uncertainty.
   std::vector<std::pair<int, double>> uncertainty;
 };
+
+// The uncertainty factors of a mechanism of `reactions` reactions:
+// `named` ((reaction number, f), any order) where given, `fallback` for the
+// others (0: no uncertainty), in increasing reaction number. A named
+// reaction beyond the mechanism's is a ScenarioError "<where>.R<n>: no
+// reaction of that name (expected R1 to R<reactions>)".
+std::vector<std::pair<int, double>> uncertainty_factors(int reactions, double fallback,
+                                                        const std::vector<std::pair<int, double>>& named,
+                                                        const std::string& where);
 
 struct Definition {
   std::filesystem::path file;  // the ensemble file, as given
@@ -82,6 +92,10 @@ struct Definition {
 // one. Throws InputError (ScenarioError) for a base that is not valid or a
 // file that cannot be read.
 void load_base_mechanism(Definition& d);
+
+// The number of reactions of the base scenario's mechanism (after
+// load_base_mechanism()).
+int reaction_count(const Definition& d);
 
 // Reads and checks the ensemble file, the base scenario's text and the
 // members table. Throws InputError (ScenarioError) naming the file, the

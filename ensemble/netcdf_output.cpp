@@ -146,7 +146,7 @@ class NetcdfFile final : public OutputFile {
       species_vars_.push_back(var);
       attribute(var, "long_name", "mole fraction of " + name + " in air");
       attribute(var, "units", "mol mol-1");
-      const std::string_view standard = layout_.builtin_species ? cf_mole_fraction_name(layout_.species[k]) : "";
+      const std::string_view standard = cf_mole_fraction_name(name);
       if (!standard.empty()) attribute(var, "standard_name", standard);
       check(nc_.put_att_double(ncid_, var, "_FillValue", NC_DOUBLE, 1, &missing), "write the fill value");
     }

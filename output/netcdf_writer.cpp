@@ -86,15 +86,10 @@ void NetcdfSpeciesWriter::begin(const RunDescription& run) {
 
   species_vars_.clear();
   for (std::size_t k = 0; k < species_.size(); ++k) {
-    if (names_.empty()) {
-      const int var = define(std::string(species_name(species_[k])));
-      species_vars_.push_back(var);
-      put_all(var, species_attributes(species_[k]));
-    } else {
-      const int var = define(names_[k]);
-      species_vars_.push_back(var);
-      put_all(var, {{"long_name", "mole fraction of " + names_[k] + " in air"}, {"units", "mol mol-1"}});
-    }
+    const std::string name = names_.empty() ? std::string(species_name(species_[k])) : names_[k];
+    const int var = define(name);
+    species_vars_.push_back(var);
+    put_all(var, species_attributes(name));
   }
 
   // temperature, pressure, cos_solar_zenith_angle, in the order of sample().

@@ -50,9 +50,10 @@ std::string netcdf_unavailable_reason();
 
 struct NetcdfLibrary;
 
-// The CF standard name of the mole fraction of species `ind` in air, or ""
-// where the CF standard name table has none.
-std::string_view cf_mole_fraction_name(int ind);
+// The CF standard name of the mole fraction in air of the species called
+// `species` (by the built-in mechanism's or the MCM's names, any case), or
+// "" where the CF standard name table has none.
+std::string_view cf_mole_fraction_name(std::string_view species);
 
 class NetcdfSpeciesWriter final : public RunObserver {
  public:

@@ -31,12 +31,11 @@ Attributes time_attributes(const RunDescription& run) {
           {"axis", "T"}};
 }
 
-Attributes species_attributes(int ind) {
-  const std::string name(species_name(ind));
-  Attributes a = {{"long_name", "mole fraction of " + name + " in air"}, {"units", "mol mol-1"}};
-  const std::string_view standard = cf_mole_fraction_name(ind);
+Attributes species_attributes(std::string_view name) {
+  Attributes a = {{"long_name", "mole fraction of " + std::string(name) + " in air"}, {"units", "mol mol-1"}};
+  const std::string_view standard = cf_mole_fraction_name(name);
   if (!standard.empty()) a.emplace_back("standard_name", std::string(standard));
-  if (ind == ind_m) a.emplace_back("comment", "M is the air itself, the third body of termolecular reactions");
+  if (name == "M") a.emplace_back("comment", "M is the air itself, the third body of termolecular reactions");
   return a;
 }
 

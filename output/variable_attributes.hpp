@@ -4,6 +4,7 @@
 // of the run. The NetCDF writer and the Python interface both take them
 // from here, so that a file and an in-memory dataset describe a run alike.
 #include <string>
+#include <string_view>
 #include <utility>
 #include <vector>
 
@@ -17,8 +18,9 @@ using Attributes = std::vector<std::pair<std::string, std::string>>;
 // time: seconds since the local time of the first step (CF units).
 Attributes time_attributes(const RunDescription& run);
 
-// The mole fraction of species `ind` (1-based mechanism index), mol mol-1.
-Attributes species_attributes(int ind);
+// The mole fraction of the species called `name` in its mechanism (any
+// mechanism: the CF standard name goes by the name), mol mol-1.
+Attributes species_attributes(std::string_view name);
 
 // The variables that follow the species in every sample, in this order:
 // temperature (K), pressure (Pa), cos_solar_zenith_angle (1).

@@ -420,10 +420,9 @@ py::dict run_scenario(const Scenario& scenario, bool write_outputs, double signa
   out["mole_fraction"] = x;
   py::list species_attrs;
   if (r.species_names.size() == r.species.size() && r.file_mechanism) {
-    for (const std::string& name : r.species_names)
-      species_attrs.append(attributes_dict({{"long_name", "mole fraction of " + name + " in air"}, {"units", "mol mol-1"}}));
+    for (const std::string& name : r.species_names) species_attrs.append(attributes_dict(species_attributes(name)));
   } else {
-    for (int ind : r.species) species_attrs.append(attributes_dict(species_attributes(ind)));
+    for (int ind : r.species) species_attrs.append(attributes_dict(species_attributes(species_name(ind))));
   }
   out["species_attributes"] = species_attrs;
   const std::vector<double>* air_columns[] = {&s.temperature, &s.pressure, &s.coszen};
@@ -488,7 +487,7 @@ py::dict run_scenario(const Scenario& scenario, bool write_outputs, double signa
 // are the bits of its single run, its faults its own.
 py::dict run_ensemble(const Scenario& base, const std::vector<std::string>& keys, const py::list& rows,
                       const std::vector<std::string>& labels,
-                      std::size_t monte_carlo_members, std::uint64_t seed,
+                      std::size_t monte_carlo_members, std::uint64_t seed, double default_uncertainty,
                       const std::vector<std::pair<int, double>>& uncertainty, unsigned threads) {
   using namespace ensemble;
   Definition d;
@@ -512,10 +511,13 @@ py::dict run_ensemble(const Scenario& base, const std::vector<std::string>& keys
     }
     d.table = std::move(t);
   }
-  if (!uncertainty.empty()) d.monte_carlo = MonteCarlo{monte_carlo_members, seed, uncertainty};
+  load_base_mechanism(d);
+  if (default_uncertainty > 0.0 || !uncertainty.empty())
+    d.monte_carlo = MonteCarlo{monte_carlo_members, seed,
+                               uncertainty_factors(reaction_count(d), default_uncertainty, uncertainty,
+                                                   "boxmodel.ensemble: monte_carlo.uncertainty")};
   if (d.members() == 0) throw ScenarioError("boxmodel.ensemble: no members (an empty table and no Monte-Carlo members)");
   check_table_columns(d);
-  load_base_mechanism(d);
   const Layout layout = make_layout(d);
   const std::vector<int>& species = layout.species;
   const std::size_t members = d.members();
@@ -563,10 +565,7 @@ py::dict run_ensemble(const Scenario& base, const std::vector<std::string>& keys
   out["species"] = layout.species_names;
   py::list species_attrs;
   for (std::size_t k = 0; k < species.size(); ++k)
-    species_attrs.append(attributes_dict(layout.builtin_species ? species_attributes(species[k])
-                                                                : Attributes{{"long_name", "mole fraction of " +
-                                                                              layout.species_names[k] + " in air"},
-                                                                             {"units", "mol mol-1"}}));
+    species_attrs.append(attributes_dict(species_attributes(layout.species_names[k])));
   out["species_attributes"] = species_attrs;
   out["values"] = values;
   out["time_h"] = time_h;
@@ -722,7 +721,8 @@ PYBIND11_MODULE(_core, m) {
       py::arg("overrides"));
   m.def("run", &run_scenario, py::arg("scenario"), py::arg("write_outputs"), py::arg("signal_interval_s") = 0.1);
   m.def("ensemble", &run_ensemble, py::arg("base"), py::arg("keys"), py::arg("rows"), py::arg("labels"),
-        py::arg("monte_carlo_members"), py::arg("seed"), py::arg("uncertainty"), py::arg("threads"));
+        py::arg("monte_carlo_members"), py::arg("seed"), py::arg("default_uncertainty"), py::arg("uncertainty"),
+        py::arg("threads"));
   m.def("mechanism", &mechanism_tables);
   m.def("mechanism_file", &mechanism_file_tables, py::arg("path"));
   m.def("rate_coefficients", &rate_coefficients, py::arg("temp"), py::arg("cm"), py::arg("photolysis"));

@@ -181,7 +181,7 @@ def ensemble(base=None, members=None, threads=None, *, monte_carlo=None):
         keys = [str(k) for k in members.columns]
         rows = [[_cell(v) for v in row] for row in members.itertuples(index=False, name=None)]
         labels = [f"row {k} (index {label!r})" for k, label in enumerate(members.index)]
-    count, seed, uncertainty = 0, 0, []
+    count, seed, default, uncertainty = 0, 0, 0.0, []
     if monte_carlo:
         unknown = set(monte_carlo) - {"members", "seed", "uncertainty"}
         if unknown:
@@ -190,25 +190,24 @@ def ensemble(base=None, members=None, threads=None, *, monte_carlo=None):
         count = int(monte_carlo.get("members", 0))
         seed = int(monte_carlo.get("seed", 0))
         given = dict(monte_carlo.get("uncertainty", {}))
-        default = given.pop("default", None)
-        factors = {}
-        if default is not None:
-            factors = {n: float(default) for n in range(1, _core.nreact + 1)}
+        # Every reaction of the base scenario's mechanism is drawn: the
+        # names are checked against it when it is loaded.
+        default = float(given.pop("default", 0.0))
+        if not (default == 0.0 or default >= 1.0) or not _np.isfinite(default):
+            raise ScenarioError(f"boxmodel.ensemble: monte_carlo.uncertainty.default: expected a "
+                                f"factor of 1 or more, found {default}")
         for name, f in given.items():
-            if not (isinstance(name, str) and name[:1] == "R" and name[1:].isdigit()
-                    and 1 <= int(name[1:]) <= _core.nreact):
+            if not (isinstance(name, str) and name[:1] == "R" and name[1:].isdigit() and int(name[1:]) >= 1):
                 raise ScenarioError(f"boxmodel.ensemble: monte_carlo.uncertainty.{name}: no reaction of "
-                                    f"that name (expected R1 to R{_core.nreact})")
-            factors[int(name[1:])] = float(f)
-        for n, f in factors.items():
-            if not f >= 1.0 or not _np.isfinite(f):
-                raise ScenarioError(f"boxmodel.ensemble: monte_carlo.uncertainty: R{n}: expected a "
+                                    f"that name (expected R<n>)")
+            if not float(f) >= 1.0 or not _np.isfinite(float(f)):
+                raise ScenarioError(f"boxmodel.ensemble: monte_carlo.uncertainty: {name}: expected a "
                                     f"factor of 1 or more, found {f}")
-        uncertainty = sorted(factors.items())
+            uncertainty.append((int(name[1:]), float(f)))
         if members is not None and count not in (0, len(rows)):
             raise ScenarioError(f"boxmodel.ensemble: monte_carlo.members is {count}, but the table "
                                 f"has {len(rows)} rows")
-    raw = _core.ensemble(scenario._core, keys, rows, labels, count, seed, uncertainty,
+    raw = _core.ensemble(scenario._core, keys, rows, labels, count, seed, default, uncertainty,
                          0 if threads is None else int(threads))
     data_vars = {}
     for k, (name, attrs) in enumerate(zip(raw["species"], raw["species_attributes"])):

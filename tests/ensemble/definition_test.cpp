@@ -138,6 +138,19 @@ TEST(EnsembleFile, ErrorsNameTheFileTheLineAndTheKey) {
   EXPECT_NE(error("base = \"base.toml\"\n[monte_carlo]\nmembers = 5\nseed = 1\nuncertainty = {R250 = 2}\n")
                 .find("line 5: monte_carlo.uncertainty.R250: expected default or a reaction R1 to R249"),
             std::string::npos);
+  // A mechanism file's reactions are all drawn, beyond the built-in 249.
+  const std::string isoprene =
+      (fs::path(BOXMODEL_SOURCE_DIR) / "tests" / "data" / "mcm" / "mcm331-isoprene.fac").generic_string();
+  f.write("iso.toml", "[chemistry]\nmechanism = \"" + isoprene + "\"\n");
+  const Definition iso = read_definition(
+      f.write("e.toml", "base = \"iso.toml\"\n[monte_carlo]\nmembers = 2\nseed = 1\nuncertainty = {default = 1.1, R1500 = 2}\n"));
+  ASSERT_EQ(iso.monte_carlo->uncertainty.size(), 1974u);
+  EXPECT_EQ(iso.monte_carlo->uncertainty[1499], (std::pair<int, double>{1500, 2.0}));
+  EXPECT_EQ(iso.monte_carlo->uncertainty.back(), (std::pair<int, double>{1974, 1.1}));
+  EXPECT_EQ(random_factors(*iso.monte_carlo, 1).size(), 1974u);
+  EXPECT_NE(error("base = \"iso.toml\"\n[monte_carlo]\nmembers = 5\nseed = 1\nuncertainty = {R1975 = 2}\n")
+                .find("line 5: monte_carlo.uncertainty.R1975: expected default or a reaction R1 to R1974"),
+            std::string::npos);
   EXPECT_NE(error("base = \"base.toml\"\n[monte_carlo]\nmembers = 5\nseed = 1\nuncertainty = {R2 = 0.5}\n")
                 .find("monte_carlo.uncertainty.R2: expected an uncertainty factor of 1 or more"),
             std::string::npos);

@@ -199,14 +199,21 @@ TEST(NetcdfSpeciesWriter, WithoutNetcdfAskingForItIsAnError) {
 #endif
 
 TEST(CfMoleFractionName, ListedOnlyForSpeciesTheTableNames) {
-  EXPECT_EQ(cf_mole_fraction_name(ind_no), "mole_fraction_of_nitrogen_monoxide_in_air");
-  EXPECT_EQ(cf_mole_fraction_name(ind_hobr), "mole_fraction_of_hypobromous_acid_in_air");
-  EXPECT_EQ(cf_mole_fraction_name(ind_hc3), "");
-  EXPECT_EQ(cf_mole_fraction_name(ind_m), "");
-  // Each name is a mole fraction in air, and no two species share one.
+  EXPECT_EQ(cf_mole_fraction_name("NO"), "mole_fraction_of_nitrogen_monoxide_in_air");
+  EXPECT_EQ(cf_mole_fraction_name("HOBR"), "mole_fraction_of_hypobromous_acid_in_air");
+  EXPECT_EQ(cf_mole_fraction_name("HC3"), "");
+  EXPECT_EQ(cf_mole_fraction_name("M"), "");
+  // Any mechanism's species, by name in any case: the MCM's too.
+  EXPECT_EQ(cf_mole_fraction_name("o3"), "mole_fraction_of_ozone_in_air");
+  EXPECT_EQ(cf_mole_fraction_name("OH"), cf_mole_fraction_name("HO"));
+  EXPECT_EQ(cf_mole_fraction_name("C5H8"), "mole_fraction_of_isoprene_in_air");
+  EXPECT_EQ(cf_mole_fraction_name("HO2NO2"), "mole_fraction_of_peroxynitric_acid_in_air");
+  EXPECT_EQ(cf_mole_fraction_name("NH3"), "mole_fraction_of_ammonia_in_air");
+  // Each name is a mole fraction in air, and no two of the built-in
+  // mechanism's species share one.
   std::set<std::string_view> seen;
   for (int ind = 1; ind <= nspec; ++ind) {
-    const std::string_view name = cf_mole_fraction_name(ind);
+    const std::string_view name = cf_mole_fraction_name(species_name(ind));
     if (name.empty()) continue;
     EXPECT_TRUE(name.starts_with("mole_fraction_of_") && name.ends_with("_in_air")) << name;
     EXPECT_TRUE(seen.insert(name).second) << name << " given twice";
