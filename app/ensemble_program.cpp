@@ -12,7 +12,7 @@
 #include "run/run.hpp"
 #include "ensemble/outputs.hpp"
 #include "ensemble/pool.hpp"
-#include "ensemble/progress.hpp"
+#include "output/terminal_progress.hpp"
 #include "ensemble/transport.hpp"
 
 namespace box::ensemble {
@@ -110,7 +110,7 @@ int run_ensemble_program(const std::filesystem::path& file, const Options& optio
     return transport->share(0);
   }
 
-  Progress progress(members, options.progress);
+  TerminalProgress progress(members, "members", options.progress);
   std::size_t failed = 0;
   try {
     for (std::size_t i = 0; i < members; ++i) {

@@ -17,6 +17,7 @@
 #include "run/session.hpp"
 #include "run/spin_up.hpp"
 #include "output/sample_writers.hpp"
+#include "output/terminal_progress.hpp"
 #include "output/text_output.hpp"
 
 namespace box {
@@ -181,6 +182,10 @@ int run_scenario_program(const std::optional<std::filesystem::path>& scenario_fi
     report("spin-up: " + std::to_string(spun->days) + (spun->days == 1 ? " day" : " days") +
            (spun->converged ? " to the diel steady state" : ", not converged"));
   }
+  // On a terminal, a bar on standard error for a run that takes a while,
+  // unless the progress lines are off (--quiet) or show it themselves on
+  // the same terminal.
+  StepProgress bar(scenario.output.progress_lines && isatty(STDOUT_FILENO) != 1);
   std::optional<Run> run;
   const int made = guarded([&] {
     run.emplace(std::move(scenario), out, std::move(site), std::move(mechanism), !all_days);
@@ -193,6 +198,7 @@ int run_scenario_program(const std::optional<std::filesystem::path>& scenario_fi
     for (auto& o : shared) run->add_observer(*o);
   }
   run->set_warning_sink([](const std::string& message) { report(message); });
+  run->add_observer(bar);
   int status = run_to_end(*run);
   if (status == 0 && all_days)
     status = guarded([&] {

@@ -1,6 +1,10 @@
 #include "output/model_outputs.hpp"
 
+#include <cstdio>
+#include <string_view>
+
 #include "common/one_based.hpp"
+#include "common/text.hpp"
 #include "mechanism/photolysis_slots.hpp"
 #include "output/report.hpp"
 #include "output/partial_file.hpp"
@@ -59,6 +63,34 @@ void ProgressLines::after_chemistry(const StepView& run) {
                                               {"Br=", vc[at(lbr)] * ppb},
                                               {"photoj", run.photolysis[at(pj_no2)]},
                                               {"coszen", run.coszen}}));
+}
+
+MechanismProgressLines::MechanismProgressLines(const std::vector<std::string>& species) {
+  const auto find = [&](std::string_view name) -> std::optional<std::size_t> {
+    for (std::size_t k = 0; k < species.size(); ++k)
+      if (same_name(species[k], name)) return k;
+    return std::nullopt;
+  };
+  for (const std::string_view name : {"O3", "NO", "NO2", "OH", "HO2"}) {
+    std::optional<std::size_t> k = find(name);
+    if (!k && name == "OH") k = find("HO");  // the hydroxyl radical by either name
+    if (k) shown_.emplace_back(species[*k], *k);
+  }
+  if (!shown_.empty()) return;
+  for (std::size_t k = 0; k < species.size() && k < 5; ++k) shown_.emplace_back(species[k], k);
+}
+
+void MechanismProgressLines::after_chemistry(const StepView& run) {
+  char head[96];
+  const double t = run.timloc;
+  std::snprintf(head, sizeof head, "time %7.3f h  step %6d of %6d ", t, run.steps_done + 1, run.total_steps);
+  std::string line = head;
+  for (const auto& [name, k] : shown_) {
+    char value[64];
+    std::snprintf(value, sizeof value, " %s= %10.4g", name.c_str(), run.mole_fractions[k] * 1e9);
+    line += value;
+  }
+  run.out.write_line(line + " ppb");
 }
 
 void SpeciesTable::started(const StepView&) {

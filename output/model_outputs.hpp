@@ -4,6 +4,9 @@
 // lines per step) and the hourly species table "TS_species.txt".
 #include <filesystem>
 #include <optional>
+#include <string>
+#include <utility>
+#include <vector>
 
 #include "output/step_observer.hpp"
 #include "output/text_output.hpp"
@@ -16,6 +19,19 @@ class ProgressLines : public StepObserver {
   void record_taken(const StepView& run, const SiteRecord& record) override;
   void before_chemistry(const StepView& run) override;
   void after_chemistry(const StepView& run) override;
+};
+
+// A mechanism file's run: one line per step after the chemistry, with the
+// local time, the step and a few key species in ppb (O3, NO, NO2, OH or HO,
+// HO2, those the file has; else its first five species), so that a long
+// run shows where it is.
+class MechanismProgressLines : public StepObserver {
+ public:
+  explicit MechanismProgressLines(const std::vector<std::string>& species);
+  void after_chemistry(const StepView& run) override;
+
+ private:
+  std::vector<std::pair<std::string, std::size_t>> shown_;  // name, index
 };
 
 inline constexpr const char* species_table_name = "TS_species.txt";

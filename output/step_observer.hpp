@@ -2,6 +2,9 @@
 // Observers of a run step by step (the model's species table and progress
 // lines) and the read-only view of the run's state they are handed: what a
 // step has just set up or computed, never the run itself.
+#include <span>
+#include <string>
+
 #include "chemistry/concentration_slots.hpp"
 #include "chemistry/photolysis.hpp"
 #include "environment/solar.hpp"
@@ -12,6 +15,7 @@ namespace box {
 
 struct StepView {
   int steps_done = 0;
+  int total_steps = 0;
   double timloc = 0;  // local time at the start of the step, hours
   double timin = 0;   // time stamp of the hour's site record
   double averad = 0;  // observed radiation of the hour, W m-2
@@ -25,6 +29,10 @@ struct StepView {
   const PhotolysisRates& photolysis;
   const ConcentrationVector& vc;
   const SolarState& solar;
+  // A mechanism file's species: names and mole fractions in file order
+  // (empty for the built-in mechanism, whose state is `vc`).
+  std::span<const std::string> species_names;
+  std::span<const double> mole_fractions;
   // Where the run's lines for standard output go.
   TextOutput& out;
 };

@@ -185,6 +185,7 @@ Run::~Run() = default;
 
 StepView Run::view() const {
   return {.steps_done = clock_.steps_done(),
+          .total_steps = clock_.total_steps(),
           .timloc = clock_.local_time(),
           .timin = timin_,
           .averad = averad_,
@@ -198,13 +199,21 @@ StepView Run::view() const {
           .photolysis = box_.photolysis(),
           .vc = box_.vc(),
           .solar = sun_.state(),
+          .species_names = file_ ? std::span<const std::string>(file_->mechanism().species)
+                                 : std::span<const std::string>{},
+          .mole_fractions = file_ ? std::span<const double>(file_->mole_fractions()) : std::span<const double>{},
           .out = out_};
 }
 
 void Run::add_format_observers(bool writers) {
   const OutputSettings& o = scenario_.output;
   if (file_) {
-    // The species table and progress lines are the built-in mechanism's.
+    // The species table is the built-in mechanism's; a file's progress
+    // lines show its own key species.
+    if (o.progress_lines) {
+      owned_step_observers_.push_back(std::make_unique<MechanismProgressLines>(file_->mechanism().species));
+      step_observers_.push_back(owned_step_observers_.back().get());
+    }
     if (writers)
       for (auto& writer : file_sample_writers(scenario_, file_->mechanism())) add_observer(std::move(writer));
     return;

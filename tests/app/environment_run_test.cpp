@@ -541,6 +541,20 @@ TEST(EnvironmentRun, NetcdfTimeIsUtcAcrossMidnightWithThePlaceAndTheAir) {
   run("-11.0", "-170.0");
   ASSERT_EQ(nc_open((p / "species.nc").c_str(), NC_NOWRITE, &ncid), NC_NOERR);
   EXPECT_EQ(netcdf_text(ncid, "time", "units"), "seconds since 2024-03-20 16:00:00");
+  EXPECT_EQ(netcdf_text(ncid, "HO", "standard_name"), "mole_fraction_of_hydroxyl_radical_in_air");
+  nc_close(ncid);
+
+  // A mechanism file's species carry the CF standard names by their names.
+  std::string m = mcm_names(scenario("[chemistry]\nmechanism = \"" BOXMODEL_SOURCE_DIR
+                                     "/tests/data/mcm/mcm331-methane.fac\"\n",
+                                     1.0));
+  m.replace(m.find("formats = [\"csv\"]"), 17, "formats = [\"netcdf\"]");
+  p.write("m.toml", m);
+  const auto r = p.run("run m.toml");
+  ASSERT_EQ(r.status, 0) << r.err;
+  ASSERT_EQ(nc_open((p / "species.nc").c_str(), NC_NOWRITE, &ncid), NC_NOERR);
+  EXPECT_EQ(netcdf_text(ncid, "O3", "standard_name"), "mole_fraction_of_ozone_in_air");
+  EXPECT_EQ(netcdf_text(ncid, "OH", "standard_name"), "mole_fraction_of_hydroxyl_radical_in_air");
   nc_close(ncid);
 }
 #endif
