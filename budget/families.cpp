@@ -25,14 +25,14 @@ bool read_weight(std::string text, double& value) {
 // A member by name. The ground-state oxygen atom O(3P) is O3P in the
 // built-in mechanism and O in the MCM's files: the built-in mechanism's
 // Ox = O3 + NO2 + O3P + O1D reads a file's O when it has no O3P.
-int find_member(const Reactions& reactions, const std::string& name) {
+int find_member(const MechanismCatalogue& reactions, const std::string& name) {
   const int s = reactions.find(name);
   if (s == 0 && same_name(name, "O3P")) return reactions.find("O");
   return s;
 }
 
 // ", did you mean ...?" with the integrated species close to `name`.
-std::string close_members(const Reactions& reactions, const std::string& name) {
+std::string close_members(const MechanismCatalogue& reactions, const std::string& name) {
   std::vector<std::string_view> names;
   for (int s = 1; s <= reactions.integrated; ++s) names.emplace_back(reactions.name(s));
   const std::string hint = did_you_mean(closest_names(name, names));
@@ -43,7 +43,7 @@ std::string close_members(const Reactions& reactions, const std::string& name) {
 
 Families Families::parse(
     const std::vector<std::pair<std::string, std::vector<std::string>>>& table,
-    const std::string& key, const Reactions& reactions) {
+    const std::string& key, const MechanismCatalogue& reactions) {
   Families out;
   for (const auto& [name, entries] : table) {
     const std::string where = key + "." + name;

@@ -30,7 +30,7 @@ struct Families {
   // Species are those of `reactions`.
   static Families parse(const std::vector<std::pair<std::string, std::vector<std::string>>>& table,
                         const std::string& key = "[output] families",
-                        const Reactions& reactions = *builtin_reactions());
+                        const MechanismCatalogue& reactions = *builtin_catalogue());
 };
 
 // The family's budget over the interval, rows as species_budget's.

@@ -39,7 +39,7 @@ std::vector<std::string> process_names(const ProcessList& processes) {
   return names;
 }
 
-std::vector<std::string> reaction_equations(const Reactions& reactions) { return reactions.equations; }
+std::vector<std::string> reaction_equations(const MechanismCatalogue& reactions) { return reactions.equations; }
 
 std::vector<std::string> process_equations(const ProcessList& processes) {
   std::vector<std::string> labels = reaction_equations(*processes.reactions);

@@ -47,7 +47,7 @@ std::vector<std::string> default_budget_species();
 std::vector<std::string> process_names(const ProcessList& processes = {});
 
 // The equation of each reaction ("NO2 -> O3P + NO"), in reaction order.
-std::vector<std::string> reaction_equations(const Reactions& reactions = *builtin_reactions());
+std::vector<std::string> reaction_equations(const MechanismCatalogue& reactions = *builtin_catalogue());
 
 // The reactions' equations, then for each named process "<term> of
 // <species>" ("emission of NO"): a label for every process column.

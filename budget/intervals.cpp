@@ -15,63 +15,10 @@
 
 namespace box::budget {
 
-const std::shared_ptr<const Reactions>& builtin_reactions() {
-  static const std::shared_ptr<const Reactions> builtin = [] {
-    auto r = std::make_shared<Reactions>();
-    r->source = "the built-in mechanism";
-    r->species.assign(mech::species_names.begin(), mech::species_names.end());
-    r->integrated = nvar;
-    for (int n = 1; n <= nreact; ++n) {
-      const mech::NetCoefficients& c = mech::net[at(n)];
-      std::vector<SpeciesChange> terms;
-      for (int k = 0; k < c.count; ++k)
-        terms.push_back({c.term[static_cast<std::size_t>(k)].species, c.term[static_cast<std::size_t>(k)].coef});
-      r->net.push_back(std::move(terms));
-      r->equations.push_back(mech::reaction_equation(mech::reactions[at(n)]));
-    }
-    r->find = [](std::string_view name) { return species_index(name); };
-    return std::shared_ptr<const Reactions>(std::move(r));
-  }();
-  return builtin;
-}
-
-std::shared_ptr<const Reactions> file_reactions(const Mechanism& m) {
-  auto r = std::make_shared<Reactions>();
-  r->source = m.source;
-  r->species = m.species;
-  r->integrated = m.species_count();
-  for (int j = 0; j < m.reaction_count(); ++j) {
-    const RuntimeReaction& reaction = m.reactions[static_cast<std::size_t>(j)];
-    // Reactant occurrences, then yields, gathered per species in the order
-    // first met; a species the reaction gives back as much as it takes has
-    // no term.
-    std::vector<SpeciesChange> terms;
-    const auto add = [&](int species, double coef) {
-      for (SpeciesChange& t : terms)
-        if (t.species == species + 1) {
-          t.coef += coef;
-          return;
-        }
-      terms.push_back({species + 1, coef});
-    };
-    for (int s : reaction.reactants) add(s, -1.0);
-    for (const ProductTerm& p : reaction.products) add(p.species, p.coefficient);
-    std::erase_if(terms, [](const SpeciesChange& t) { return t.coef == 0.0; });
-    r->net.push_back(std::move(terms));
-    r->equations.push_back(m.equation(j));
-  }
-  r->find = [names = m.species](std::string_view name) {
-    for (std::size_t k = 0; k < names.size(); ++k)
-      if (same_name(names[k], name)) return static_cast<int>(k) + 1;
-    return 0;
-  };
-  return r;
-}
-
 double process_change(int species, std::span<const double> process_ppb,
                       const ProcessList& processes) {
   double change = 0.0;
-  const Reactions& reactions = *processes.reactions;
+  const MechanismCatalogue& reactions = *processes.reactions;
   for (int n = 1; n <= reactions.count(); ++n)
     for (const SpeciesChange& t : reactions.net[at(n)])
       if (t.species == species) change += t.coef * process_ppb[at(n)];

@@ -16,7 +16,7 @@
 // For every species s and interval,
 //   x_s(end) - x_s(start) = sum_p nu_{s,p} I_p + sum of its adjustments
 // in ppb, to rounding, where nu_{s,p} is the net coefficient of s in
-// reaction p (Reactions::net) or the coefficient of a named process.
+// reaction p (MechanismCatalogue::net) or the coefficient of a named process.
 #include <functional>
 #include <memory>
 #include <span>
@@ -24,42 +24,10 @@
 #include <string_view>
 #include <vector>
 
+#include "mechanism/catalogue.hpp"
 #include "mechanism/parameters.hpp"
 
-namespace box {
-struct Mechanism;
-}
-
 namespace box::budget {
-
-// A species' net change per unit of a reaction's rate: products' yields
-// less the reactant occurrences.
-struct SpeciesChange {
-  int species = 0;  // 1-based
-  double coef = 0.0;
-};
-
-// What budgets know of a mechanism, at run time: the species' names, how
-// many of them (the first ones) are integrated, and each reaction's net
-// coefficients (species it leaves unchanged have none) and equation.
-struct Reactions {
-  std::string source;                      // "the built-in mechanism" or the file
-  std::vector<std::string> species;        // species s at species[s - 1]
-  int integrated = 0;
-  std::vector<std::vector<SpeciesChange>> net;  // per reaction, in order
-  std::vector<std::string> equations;           // per reaction
-  // The 1-based index of the species called `name`, or 0.
-  std::function<int(std::string_view)> find;
-
-  int count() const noexcept { return static_cast<int>(net.size()); }
-  const std::string& name(int species) const { return this->species[static_cast<std::size_t>(species - 1)]; }
-};
-
-// The built-in mechanism's, from its compiled table (one shared value).
-const std::shared_ptr<const Reactions>& builtin_reactions();
-// A mechanism read from a file: species and reactions in file order, names
-// matched without regard to case, the equations as the file writes them.
-std::shared_ptr<const Reactions> file_reactions(const Mechanism& m);
 
 // A process after the reactions: `term` names its kind ("emission",
 // "deposition", "dilution", ...), and it changes `species` (ind_*, 1-based)
@@ -74,7 +42,7 @@ struct NamedProcess {
 // order.
 struct ProcessList {
   std::vector<NamedProcess> named;
-  std::shared_ptr<const Reactions> reactions = builtin_reactions();
+  std::shared_ptr<const MechanismCatalogue> reactions = builtin_catalogue();
   int size() const noexcept { return reactions->count() + static_cast<int>(named.size()); }
 };
 

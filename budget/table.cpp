@@ -28,7 +28,7 @@ std::vector<BudgetRow> weighted_budget(std::span<const FamilyMember> members,
                                        const IntervalIntegrals& interval,
                                        const ProcessList& processes) {
   std::vector<BudgetRow> rows;
-  const Reactions& reactions = *processes.reactions;
+  const MechanismCatalogue& reactions = *processes.reactions;
   for (int n = 1; n <= reactions.count(); ++n) {
     double coef = 0.0, size = 0.0;
     bool involved = false;

@@ -257,7 +257,7 @@ std::vector<std::pair<int, double>> uncertainty_factors(int reactions, double fa
   return out;
 }
 
-int reaction_count(const Definition& d) { return d.mechanism ? d.mechanism->mechanism.reaction_count() : nreact; }
+int reaction_count(const Definition& d) { return catalogue(d.mechanism.get()).reaction_count(); }
 
 std::string row_origin(const MembersTable& table, const MembersTable::Row& row) {
   return table.file.generic_string() + ": " + (row.label.empty() ? "line " + std::to_string(row.line) : row.label);

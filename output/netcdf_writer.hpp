@@ -39,6 +39,7 @@
 #include <string>
 #include <vector>
 
+#include "mechanism/cf_names.hpp"
 #include "output/observer.hpp"
 
 namespace box {
@@ -50,10 +51,6 @@ std::string netcdf_unavailable_reason();
 
 struct NetcdfLibrary;
 
-// The CF standard name of the mole fraction in air of the species called
-// `species` (by the built-in mechanism's or the MCM's names, any case), or
-// "" where the CF standard name table has none.
-std::string_view cf_mole_fraction_name(std::string_view species);
 
 class NetcdfSpeciesWriter final : public RunObserver {
  public:

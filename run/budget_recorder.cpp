@@ -11,7 +11,7 @@
 namespace box {
 
 budget::Families output_families(const std::vector<OutputFamily>& families, const std::string& source,
-                                 const budget::Reactions& reactions) {
+                                 const MechanismCatalogue& reactions) {
   std::vector<std::pair<std::string, std::vector<std::string>>> table;
   for (const OutputFamily& f : families) table.emplace_back(f.name, f.members);
   try {
@@ -23,7 +23,7 @@ budget::Families output_families(const std::vector<OutputFamily>& families, cons
 
 BudgetRecorder::BudgetRecorder(const std::filesystem::path& dir, const std::vector<std::string>& species,
                                const std::vector<ExchangeProcess>* exchange, budget::Families families,
-                               std::shared_ptr<const budget::Reactions> reactions) {
+                               std::shared_ptr<const MechanismCatalogue> reactions) {
   processes_.reactions = std::move(reactions);
   if (exchange != nullptr)
     for (const ExchangeProcess& p : *exchange) processes_.named.push_back({p.term(), p.species + 1, p.coef()});

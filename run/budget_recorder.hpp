@@ -21,7 +21,7 @@ struct OutputFamily;
 // among the species of `reactions`; a family that is not valid throws
 // ScenarioError naming the key.
 budget::Families output_families(const std::vector<OutputFamily>& families, const std::string& source,
-                                 const budget::Reactions& reactions = *budget::builtin_reactions());
+                                 const MechanismCatalogue& reactions = *builtin_catalogue());
 
 class BudgetRecorder {
  public:
@@ -31,7 +31,7 @@ class BudgetRecorder {
   // species'.
   BudgetRecorder(const std::filesystem::path& dir, const std::vector<std::string>& species,
                  const std::vector<ExchangeProcess>* exchange, budget::Families families = {},
-                 std::shared_ptr<const budget::Reactions> reactions = budget::builtin_reactions());
+                 std::shared_ptr<const MechanismCatalogue> reactions = builtin_catalogue());
 
   // The files as an observer of the run's samples; the run owns them from
   // then on (called once).

@@ -70,15 +70,6 @@ PhotolysisSetup photolysis_setup(const Mechanism& m, const Scenario& s, double f
 
 }  // namespace
 
-std::shared_ptr<LoadedMechanism> load_mechanism(const std::filesystem::path& file) {
-  auto loaded = std::make_shared<LoadedMechanism>();
-  loaded->file = file;
-  loaded->mechanism = read_mechanism_file(file);
-  loaded->derivation = derive(loaded->mechanism);
-  loaded->native = NativeKernels::write(loaded->derivation);
-  return loaded;
-}
-
 std::string no_file_species(const Mechanism& m, std::string_view name) {
   std::string what = "no species \"" + std::string(name) + "\" in mechanism " + m.source;
   const std::vector<std::string_view> names(m.species.begin(), m.species.end());
@@ -127,7 +118,7 @@ void check_mechanism_scenario(const Scenario& s, const Mechanism& m) {
   if (s.output.species.kind == SpeciesSelection::Kind::list)
     for (const std::string& name : s.output.species.names) (void)file_species(m, name, file + ": output.species");
   if (s.output.budgets) (void)file_budget_species(s, m);
-  if (!s.output.families.empty()) (void)output_families(s.output.families, file, *budget::file_reactions(m));
+  if (!s.output.families.empty()) (void)output_families(s.output.families, file, *catalogue_of(m));
   if (s.spin_up.enabled)
     for (const std::string& name : s.spin_up.species) (void)file_species(m, name, file + ": spin_up.species");
   for (const RateFactor& f : s.chemistry.rate_factors)

@@ -25,6 +25,7 @@
 #include "environment/photolysis_frequencies.hpp"
 #include "integrator/lane_integrator.hpp"
 #include "integrator/rosenbrock.hpp"
+#include "io/mechanism_loading.hpp"
 #include "mechanism/derivation.hpp"
 #include "mechanism/native_kernels.hpp"
 #include "mechanism/runtime_mechanism.hpp"
@@ -33,20 +34,6 @@
 namespace box {
 
 struct Scenario;
-
-// A mechanism file read and derived once; shared by every run of it (the
-// members of an ensemble) and never changed.
-struct LoadedMechanism {
-  std::filesystem::path file;  // as the scenario gives it
-  Mechanism mechanism;
-  MechanismDerivation derivation;
-  // Machine code for the derivation's kernels, or nullptr (the loops).
-  std::unique_ptr<const NativeKernels> native;
-};
-
-// Reads and derives the file and writes its machine code. Throws InputError
-// naming file, line and column.
-std::shared_ptr<LoadedMechanism> load_mechanism(const std::filesystem::path& file);
 
 // "no species "NAME" in mechanism <file>" with the file's close names.
 std::string no_file_species(const Mechanism& m, std::string_view name);

@@ -11,7 +11,7 @@
 #include <utility>
 
 #include "common/text.hpp"
-#include "output/netcdf_writer.hpp"
+#include "mechanism/cf_names.hpp"
 
 namespace box {
 namespace {
