@@ -15,6 +15,7 @@
 #include "common/errors.hpp"
 #include "common/reciprocals.hpp"
 #include "common/text.hpp"
+#include "environment/humidity.hpp"
 #include "environment/mcm_photolysis.hpp"
 #include "io/mechanism_file.hpp"
 #include "output/csv_writer.hpp"
@@ -284,10 +285,10 @@ MechanismAir FileBox::air(double t, double rho, double p) const {
   air.m = rho * dens2con_a;
   air.h2o = moisture() * dens2con_w * rho;
   air.press = p / 100.0;
-  // Relative humidity over liquid water (Magnus form, as the surface
-  // layer's humidity is made).
-  const double e_sat = 610.7 * std::exp(17.1536 * (t - 273.15) / (t - 38.33));
-  air.rh = h2o_ * p / e_sat * 100.0;
+  // Relative humidity in percent over liquid water, by the saturation
+  // vapour pressure a scenario's relative_humidity is converted with: the
+  // rates read back the humidity the scenario gave.
+  air.rh = relative_humidity(h2o_, t, p);
   return air;
 }
 
