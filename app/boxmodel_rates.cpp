@@ -2,12 +2,15 @@
 // temperature and air density, so that they can be checked against the
 // kinetics literature.
 //
-//   boxmodel-rates --temp 298 --cm 2.5e19 [--photolysis] [--mechanism FILE]
+//   boxmodel-rates --temp 298 --cm 2.5e19 [--photolysis]
+//   boxmodel-rates --mechanism FILE [--temp 298] [--cm 2.5e19] [--photolysis]
 //
 // One line per reaction: its number, the reaction, and the coefficient with
 // its unit. Photolysis coefficients are 0 unless --photolysis asks for the
 // frequencies of an overhead sun. With --mechanism the reactions are those
-// of a mechanism file, its frequencies the MCM parameterisation's.
+// of a mechanism file, its frequencies the MCM parameterisation's, and the
+// air that `boxmodel mechanism check` takes where --temp or --cm is not
+// given.
 #include <cerrno>
 #include <cmath>
 #include <cstdio>
@@ -29,13 +32,21 @@ namespace {
 
 using namespace box;
 
-constexpr const char* usage =
-    "usage: boxmodel-rates --temp T --cm C_M [--photolysis] [--mechanism FILE]\n"
-    "  --temp T          temperature in K (> 0)\n"
-    "  --cm C_M          air number density in molecules cm-3 (> 0)\n"
-    "  --photolysis      include the photolysis frequencies of an overhead sun\n"
-    "  --mechanism FILE  a mechanism file instead of the built-in mechanism\n"
-    "Prints the rate coefficient of every reaction, one reaction per line.\n";
+std::string usage() {
+  const MechanismAir defaults;
+  char text[800];
+  std::snprintf(text, sizeof text,
+                "usage: boxmodel-rates --temp T --cm C_M [--photolysis]\n"
+                "       boxmodel-rates --mechanism FILE [--temp T] [--cm C_M] [--photolysis]\n"
+                "  --temp T          temperature in K (> 0; with --mechanism %g if not given)\n"
+                "  --cm C_M          air number density in molecules cm-3 (> 0; with --mechanism %g\n"
+                "                    if not given)\n"
+                "  --photolysis      include the photolysis frequencies of an overhead sun\n"
+                "  --mechanism FILE  a mechanism file instead of the built-in mechanism\n"
+                "Prints the rate coefficient of every reaction, one reaction per line.\n",
+                defaults.temp, defaults.m);
+  return text;
+}
 
 // A positive, finite number filling the whole argument.
 bool parse_positive(const char* text, double& value) {
@@ -46,7 +57,7 @@ bool parse_positive(const char* text, double& value) {
 }
 
 int fail(const std::string& message) {
-  std::fprintf(stderr, "boxmodel-rates: %s\n%s", message.c_str(), usage);
+  std::fprintf(stderr, "boxmodel-rates: %s\n%s", message.c_str(), usage().c_str());
   return 2;
 }
 
@@ -80,12 +91,8 @@ int file_rates(const std::string& path, double temp, double c_m, bool photolysis
       }
     }
   }
-  MechanismAir air;
-  air.temp = temp;
-  air.m = c_m;
-  air.press = c_m * 1e6 * 1.380649e-23 * temp / 100.0;
   RuntimeRates rates(m);
-  rates.set_conditions(air, j);
+  rates.set_conditions(dry_air(temp, c_m), j);
   const std::vector<double> zero(m.species.size(), 0.0);
   rates.update_ro2(zero.data());
   std::printf("# %s: rate coefficients at T = %g K, M = %g molecules cm-3, H2O = 0, RO2 = 0%s%s\n",
@@ -100,13 +107,15 @@ int file_rates(const std::string& path, double temp, double c_m, bool photolysis
 }  // namespace
 
 int main(int argc, char** argv) {
-  double temp = 0.0, c_m = 0.0;
+  // A mechanism file's air where not given: `boxmodel mechanism check`'s.
+  const MechanismAir defaults;
+  double temp = defaults.temp, c_m = defaults.m;
   bool have_temp = false, have_cm = false, photolysis = false;
   std::string mechanism;
   for (int i = 1; i < argc; ++i) {
     const std::string_view arg = argv[i];
     if (arg == "--help" || arg == "-h") {
-      std::fputs(usage, stdout);
+      std::fputs(usage().c_str(), stdout);
       return 0;
     }
     if (arg == "--photolysis") {
@@ -124,8 +133,8 @@ int main(int argc, char** argv) {
       return fail("unknown argument '" + std::string(arg) + "'");
     }
   }
-  if (!have_temp || !have_cm) return fail("both --temp and --cm are required");
   if (!mechanism.empty()) return file_rates(mechanism, temp, c_m, photolysis);
+  if (!have_temp || !have_cm) return fail("both --temp and --cm are required");
 
   // The model's own photolysis table, scaled for an overhead sun (coszen 1).
   const PhotolysisRates j = photolysis ? overhead_sun_photolysis() : PhotolysisRates{};

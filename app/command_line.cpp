@@ -168,11 +168,7 @@ int main_program(int argc, char** argv) {
   if (ensemble->parsed() && ensemble->get_option("--print-member")->count() > 0)
     return ensemble::print_member_program(ensemble_file, print_member);
   if (ensemble->parsed()) return ensemble::run_ensemble_program(ensemble_file, ensemble_options);
-  if (check->parsed()) {
-    // The pressure of that air (hPa), for expressions that name PRESS.
-    air.press = air.m * 1e6 * 1.380649e-23 * air.temp / 100.0;
-    return check_mechanism_program(check_file, air);
-  }
+  if (check->parsed()) return check_mechanism_program(check_file, dry_air(air.temp, air.m));
   if (mechanism->parsed()) return export_mechanism_program();
   return exit_input_error;
 }

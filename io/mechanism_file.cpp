@@ -43,12 +43,14 @@ struct Statement {
 class Reader {
  public:
   Reader(std::string_view text, std::string name) : text_(text), name_(std::move(name)) {
-    // Line starts: a line ends with CRLF, a lone CR or a lone LF.
+    // Line starts, counted as an editor and grep count them: in a file with
+    // line feeds a line ends with LF (or CRLF), and a lone CR is a character
+    // of its line (the MCM's exports have stray ones inside comments); only
+    // a file without any LF ends its lines with CR, the old Mac way.
+    line_end_ = text_.find('\n') != std::string_view::npos ? '\n' : '\r';
     line_start_.push_back(0);
-    for (std::size_t i = 0; i < text_.size(); ++i) {
-      if (text_[i] == '\r' && i + 1 < text_.size() && text_[i + 1] == '\n') ++i;
-      if (text_[i] == '\r' || text_[i] == '\n') line_start_.push_back(i + 1);
-    }
+    for (std::size_t i = 0; i < text_.size(); ++i)
+      if (text_[i] == line_end_) line_start_.push_back(i + 1);
   }
 
   Mechanism run() {
@@ -106,8 +108,12 @@ class Reader {
     while (p < text_.size() && blank(text_[p])) ++p;
     return p;
   }
+  // Whether the line ends at p (at its LF, CRLF, or CR in a file of CRs).
+  bool line_break(std::size_t p) const {
+    return text_[p] == line_end_ || (text_[p] == '\r' && p + 1 < text_.size() && text_[p + 1] == '\n');
+  }
   std::size_t skip_spaces(std::size_t p) const {  // within the line
-    while (p < text_.size() && (text_[p] == ' ' || text_[p] == '\t')) ++p;
+    while (p < text_.size() && blank(text_[p]) && !line_break(p)) ++p;
     return p;
   }
   std::size_t name_end(std::size_t p) const {
@@ -162,7 +168,7 @@ class Reader {
       const std::size_t semi = text_.find(';', q);
       if (semi == std::string_view::npos) fail(p, "missing `;` at the end of the comment starting here");
       const std::size_t after = skip_spaces(semi + 1);
-      if (after >= text_.size() || text_[after] == '\r' || text_[after] == '\n' || starts_statement(after))
+      if (after >= text_.size() || line_break(after) || starts_statement(after))
         return semi + 1;
       q = semi + 1;
     }
@@ -550,6 +556,7 @@ class Reader {
 
   std::string_view text_;
   std::string name_;
+  char line_end_ = '\n';
   std::vector<std::size_t> line_start_;
   std::vector<Statement> statements_;
   Mechanism mechanism_;

@@ -8,10 +8,14 @@
 //   RO2 = CH3O2 + C2H5O2 ;                         the peroxy-radical sum
 //   % 1.4D-12*EXP(-1310/TEMP) : NO + O3 = NO2 ;    a reaction
 //
-// Statements end with ; and may span lines, a line may hold several. Line
-// ends LF, CRLF or CR; a leading UTF-8 byte-order mark is skipped. The whole
-// file is read and checked before anything is returned; every fault is an
-// InputError naming the file, the line and the column and what was expected.
+// Statements end with ; and may span lines, a line may hold several; blanks
+// (spaces, tabs, line ends) may stand between any two tokens (`J <15>`,
+// `EXP( -1000 / TEMP )`). Lines end with LF or CRLF, and are numbered as
+// editors and grep number them: a lone CR in a file with line feeds is no
+// line end; a file without any LF ends its lines with CR. A leading UTF-8
+// byte-order mark is skipped. The whole file is read and checked before
+// anything is returned; every fault is an InputError naming the file, the
+// line and the column and what was expected.
 #include <filesystem>
 #include <string>
 #include <string_view>

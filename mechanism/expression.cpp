@@ -224,18 +224,22 @@ class Compiler {
     while (pos_ < text_.size() && name_char(text_[pos_])) ++pos_;
     const std::string_view name = text_.substr(begin, pos_ - begin);
 
-    // Photolysis frequencies: J<n> and J(n).
-    if (same_word(name, "J") && pos_ < text_.size() && (text_[pos_] == '<' || text_[pos_] == '(')) {
+    // Photolysis frequencies: J<n> and J(n), blanks allowed between the
+    // tokens as anywhere else (the MCM's full export writes `J <15>`).
+    if (same_word(name, "J") && (peek() == '<' || peek() == '(')) {
       const char close = text_[pos_] == '<' ? '>' : ')';
-      std::size_t p = pos_ + 1;
-      const std::size_t digits = p;
+      ++pos_;
+      skip_blanks();
+      const std::size_t digits = pos_;
+      std::size_t p = digits;
       while (p < text_.size() && std::isdigit(static_cast<unsigned char>(text_[p]))) ++p;
-      if (p == digits || p >= text_.size() || text_[p] != close) {
+      pos_ = p;
+      if (p == digits || peek() != close) {
         fail(digits, std::string("expected a channel number and `") + close + "` after J");
       }
       if (p - digits > 6) fail(digits, "expected a channel number of at most 6 digits after J");
       const int channel = std::atoi(std::string(text_.substr(digits, p - digits)).c_str());
-      pos_ = p + 1;
+      ++pos_;
       code().push_back({Op::photolysis, names_.photolysis_channel(channel)});
       out_.depends |= depends_on_photolysis;
       return;

@@ -43,6 +43,14 @@ std::string Mechanism::equation(int reaction) const {
   return out;
 }
 
+MechanismAir dry_air(double temp, double m) {
+  MechanismAir air;
+  air.temp = temp;
+  air.m = m;
+  air.press = m * 1e6 * 1.380649e-23 * temp / 100.0;  // p = n k_B T, k_B in J K-1
+  return air;
+}
+
 std::array<double, air_variable_count> air_values(const MechanismAir& air) {
   return {air.temp, air.m, 0.2095 * air.m, 0.7809 * air.m, air.h2o, air.press, air.rh};
 }

@@ -71,6 +71,11 @@ struct MechanismAir {
   double rh = 0.0;        // %
 };
 
+// Dry air at `temp` (K) and `m` (molecules cm-3), its pressure (hPa) that
+// of an ideal gas: the air the commands that list a file's rate
+// coefficients evaluate them in.
+MechanismAir dry_air(double temp, double m);
+
 // The air variables in AirVariable order (O2 = 0.2095 M, N2 = 0.7809 M).
 inline constexpr std::size_t air_variable_count = 7;
 std::array<double, air_variable_count> air_values(const MechanismAir& air);

@@ -15,6 +15,7 @@
 #include "common/errors.hpp"
 #include "common/reciprocals.hpp"
 #include "common/text.hpp"
+#include "environment/humidity.hpp"
 #include "environment/mcm_photolysis.hpp"
 #include "io/mechanism_file.hpp"
 #include "output/csv_writer.hpp"

@@ -575,16 +575,10 @@ MechanismAir Run::step_air() const {
   if (water_molecules_cm3_) a.h2o = *water_molecules_cm3_;
   else if (environment_water_) a.h2o = x_h2o * a.m;
   a.press = pp_ / 100.0;
-  if (relative_humidity_) {
-    a.rh = *relative_humidity_;
-  } else if (environment_air_) {
-    a.rh = relative_humidity(x_h2o, tt_, pp_);
-  } else {
-    // Over liquid water in the Magnus form, as the surface layer's
-    // humidity is made.
-    const double e_sat = 610.7 * std::exp(17.1536 * (tt_ - 273.15) / (tt_ - 38.33));
-    a.rh = x_h2o * pp_ / e_sat * 100.0;
-  }
+  // Relative humidity in percent over liquid water: as given, or by the
+  // saturation vapour pressure a scenario's relative_humidity is converted
+  // with, so that the rates read back the humidity the scenario gave.
+  a.rh = relative_humidity_ ? *relative_humidity_ : relative_humidity(x_h2o, tt_, pp_);
   return a;
 }
 

@@ -134,6 +134,24 @@ TEST_F(MechanismCommand, ExportedFileCheckedAndItsRatesListed) {
     ++same;
   }
   EXPECT_GT(same, 200);
+
+  // With a file, the air left unsaid is `mechanism check`'s: its default
+  // temperature and density, from its report, given explicitly list the
+  // same coefficients as given not at all, or one of the two alone.
+  ASSERT_EQ(run(boxmodel_, "mechanism check model.fac"), 0) << err_;
+  std::smatch air;
+  ASSERT_TRUE(std::regex_search(out_, air, std::regex("rate coefficients at TEMP = (\\S+) K, M = (\\S+) cm-3")));
+  const std::string temp = air[1], cm = air[2];
+  ASSERT_EQ(run(rates_, "--mechanism model.fac --temp " + temp + " --cm " + cm), 0) << err_;
+  const std::string given = out_;
+  EXPECT_NE(given.find("at T = 298.15 K, M = 2.46e+19 molecules cm-3"), std::string::npos) << given.substr(0, 200);
+  for (const std::string& some : {std::string(), " --temp " + temp, " --cm " + cm}) {
+    ASSERT_EQ(run(rates_, "--mechanism model.fac" + some), 0) << some << ": " << err_;
+    EXPECT_EQ(out_, given) << some;
+  }
+  // The built-in mechanism still needs both.
+  EXPECT_EQ(run(rates_, "--temp 298"), 2);
+  EXPECT_EQ(err_.rfind("boxmodel-rates: both --temp and --cm are required\n", 0), 0u) << err_;
 }
 
 TEST_F(MechanismCommand, FaultyFileRefusedWithLineAndColumn) {

@@ -450,18 +450,23 @@ TEST(MechanismRun, PhotolysisFollowsTheSunWithinAStep) {
 // [environment]'s humidity is the water a file's rates read: A -> B at
 // k = 1e-21 H2O takes ln A nine times as far at 90 % as at 10 % relative
 // humidity in the same air (the water, and so k, is proportional to it).
+// The air variables RH and PRESS are the scenario's, in percent and hPa:
+// the two first-order losses of OH, 1e-3 RH and 1e-9 PRESS, make an OH
+// reactivity of 1e-3 x 10 + 1e-9 x 1013.25 s-1 at 10 % and 101325 Pa.
 TEST(MechanismRun, EnvironmentHumidityIsTheWaterOfTheRates) {
   ProgramDir p;
-  p.write("w.fac", "VARIABLE A B ;\n% 1.0D-21*H2O : A = B ;\n");
+  p.write("w.fac", "VARIABLE A B OH ;\n% 1.0D-21*H2O : A = B ;\n% 1.0D-3*RH : OH = ;\n% 1.0D-9*PRESS : OH = ;\n");
   const auto decay = [&](int rh) {
     const std::string dir = "rh" + std::to_string(rh);
     p.write(dir + ".toml", "[site]\nlatitude = 40.6\nlongitude = 0.0\ndate = \"2024-03-20\"\nutc_offset_hours = 0.0\n"
                            "[time]\nhours = 1\n[environment]\ntemperature_K = 298.15\npressure_Pa = 101325\n"
                            "relative_humidity = " + std::to_string(rh) +
                                "\n[chemistry]\nmechanism = \"w.fac\"\nrtol = 1e-9\natol = 1e-3\n[initial]\nA = 20.0\n"
-                               "[output]\nformats = [\"csv\"]\ndir = \"" + dir + "\"\n");
+                               "[output]\nformats = [\"csv\"]\ndiagnostics = true\ndir = \"" + dir + "\"\n");
     const auto r = p.run("run " + dir + ".toml");
     EXPECT_EQ(r.status, 0) << r.err;
+    for (double k : read_csv(p / dir / "diagnostics.csv").values("oh_reactivity"))
+      EXPECT_NEAR(k, 1e-3 * rh + 1e-9 * 1013.25, 1e-12) << rh << " %";
     const std::vector<double> a = read_csv(p / dir / "species.csv").values("A");
     return std::log(a.back() / a.front());
   };

@@ -8,7 +8,9 @@
 #include <filesystem>
 #include <fstream>
 #include <random>
+#include <span>
 #include <string>
+#include <vector>
 
 #include "common/errors.hpp"
 #include "io/mechanism_file.hpp"
@@ -21,10 +23,11 @@ namespace {
 const std::string data = std::string(BOXMODEL_SOURCE_DIR) + "/tests/data/mcm/";
 
 TEST(MechanismFile, ReadsEverySyntaxForm) {
-  // A byte-order mark, CRLF, lone CR and LF line ends, a comment over two
-  // lines, two statements on a line, D exponents, names using earlier
-  // names, J<n> and J(n), coefficients with and without a space, repeated
-  // names, empty products, lower-case functions and variables.
+  // A byte-order mark, CRLF and LF line ends and a lone CR between two
+  // statements, a comment over two lines, two statements on a line, D
+  // exponents, names using earlier names, J<n> and J(n), coefficients with
+  // and without a space, repeated names, empty products, lower-case
+  // functions and variables, a reaction wrapped inside its reactants.
   const std::string text =
       "\xEF\xBB\xBF* a comment\r\n that spans lines ;\r\n"
       "VARIABLE NO NO2 O3 HCHO HO2 CH3O2 Cl2 ;\r"
@@ -34,12 +37,13 @@ TEST(MechanismFile, ReadsEverySyntaxForm) {
       "% 3.3D-39*exp(530/temp)*O2 : 2NO = 2.0NO2 ;\n"
       "% J<4> : NO2 = NO + O3 ;  % J(4)*0.5 : NO2 = 0.5 HCHO + 0.5HCHO + HO2 ;\n"
       "% 1.0D-13*RO2 : CH3O2 = ;\n"
+      "% 1.0D-12 : NO +\n  O3 = NO2 ;\n"
       "* end ;";
   const Mechanism m = read_mechanism_text(text, "forms.fac");
   ASSERT_EQ(m.species_count(), 7);
   EXPECT_EQ(m.species[6], "Cl2");  // case kept
   EXPECT_EQ(m.find_species("cl2"), 6);
-  ASSERT_EQ(m.reaction_count(), 5);
+  ASSERT_EQ(m.reaction_count(), 6);
   EXPECT_EQ(m.reactions[0].reactants, (std::vector<int>{0, 0}));
   EXPECT_EQ(m.reactions[1].reactants, (std::vector<int>{0, 0}));
   ASSERT_EQ(m.reactions[1].products.size(), 1u);
@@ -48,14 +52,17 @@ TEST(MechanismFile, ReadsEverySyntaxForm) {
   EXPECT_EQ(m.reactions[3].products[0].coefficient, 1.0);  // 0.5 + 0.5 HCHO
   EXPECT_TRUE(m.reactions[4].products.empty());
   EXPECT_EQ(m.equation(3), "NO2 = HCHO + HO2");
-  // Lines: CRLF and a lone CR each end one line.
-  EXPECT_EQ(m.reactions[0].line, 6);
-  EXPECT_EQ(m.reactions[2].line, 8);
-  EXPECT_EQ(m.reactions[3].line, 8);
+  EXPECT_EQ(m.equation(5), "NO + O3 = NO2");
+  // Lines as grep counts them: CRLF ends one, the lone CR in a file of line
+  // feeds none.
+  EXPECT_EQ(m.reactions[0].line, 5);
+  EXPECT_EQ(m.reactions[2].line, 7);
+  EXPECT_EQ(m.reactions[3].line, 7);
+  EXPECT_EQ(m.reactions[5].line, 9);
   EXPECT_EQ(m.photolysis_channels, (std::vector<int>{4}));
   EXPECT_EQ(m.ro2, (std::vector<int>{5}));
   ASSERT_EQ(m.coefficients.size(), 2u);
-  EXPECT_EQ(m.coefficients[1].line, 4);
+  EXPECT_EQ(m.coefficients[1].line, 3);
   // A declared species no reaction uses is a warning.
   ASSERT_EQ(m.notes.size(), 1u);
   EXPECT_NE(m.notes[0].find("used by no reaction: Cl2"), std::string::npos);
@@ -71,10 +78,62 @@ TEST(MechanismFile, ReadsEverySyntaxForm) {
   EXPECT_EQ(rates.k()[3], 8.0e-3 * 0.5);
   EXPECT_EQ(rates.k()[4], 1.0e-13 * 4.0e8);
 
-  // Without a VARIABLE section the reactions name the species.
-  const Mechanism free = read_mechanism_text("% 1 : A + B = C ;", "free.fac");
+  // Without a VARIABLE section the reactions name the species. A file
+  // without any line feed ends its lines with CR.
+  const Mechanism free = read_mechanism_text("% 1 : A + B = C ;\r% 1 : C = ;", "free.fac");
   EXPECT_EQ(free.species, (std::vector<std::string>{"A", "B", "C"}));
   EXPECT_NE(free.notes.at(0).find("no VARIABLE section"), std::string::npos);
+  EXPECT_EQ(free.reactions.at(1).line, 2);
+}
+
+// FACSIMILE takes blanks (spaces, tabs, line ends) between any two tokens:
+// each spaced form reads as its compact twin, in every part of a
+// statement, with the same species, reactions and rates.
+TEST(MechanismFile, BlanksStandBetweenAnyTokens) {
+  const struct {
+    const char* spaced;
+    const char* compact;
+  } forms[] = {
+      {"% J <15> : A = B ;", "% J<15> : A = B ;"},
+      {"% J< 15 > : A = B ;", "% J<15> : A = B ;"},
+      {"% J\t(\n15 ) : A = B ;", "% J(15) : A = B ;"},
+      {"K = 2.0D-12 ;\n% K * 0.5 : A = B ;", "K = 2.0D-12 ;\n% K*0.5 : A = B ;"},
+      {"% 1D-12*EXP( -1000 / TEMP ) : A = B ;", "% 1D-12*EXP(-1000/TEMP) : A = B ;"},
+      {"% ( TEMP / 300 ) @ -2 ** 0.5 : A = B ;", "% (TEMP/300)@-2**0.5 : A = B ;"},
+      {"% MIN ( 1 , TEMP ) : A = B ;", "% MIN(1,TEMP) : A = B ;"},
+      {"K\n = J <15> * EXP( -1000 / TEMP ) ;\n% K : A = B ;", "K=J<15>*EXP(-1000/TEMP);\n% K : A = B ;"},
+      {"VARIABLE A B ;\nRO2 = A\n + B ;\n% 1D-12 * RO2 : A = B ;", "VARIABLE A B ;\nRO2=A+B;\n% 1D-12*RO2 : A = B ;"},
+      {"%\t1\t:\tA\t+\r\nB =\n 2 C +\t0.5\tD ;", "%1:A+B=2C+0.5D;"},
+      {"VARIABLE\n A\t B\r\n\tC ;\n% 1 : A + B = C ;", "VARIABLE A B C;\n% 1 : A + B = C ;"},
+  };
+  const double j[] = {3.0e-4};
+  const double y[] = {2.0e8, 5.0e8, 0.0, 0.0};
+  for (const auto& f : forms) {
+    SCOPED_TRACE(f.spaced);
+    Mechanism m[2];
+    try {
+      m[0] = read_mechanism_text(f.spaced, "spaced.fac");
+      m[1] = read_mechanism_text(f.compact, "compact.fac");
+    } catch (const InputError& e) {
+      ADD_FAILURE() << e.what();
+      continue;
+    }
+    EXPECT_EQ(m[0].species, m[1].species);
+    EXPECT_EQ(m[0].photolysis_channels, m[1].photolysis_channels);
+    EXPECT_EQ(m[0].ro2, m[1].ro2);
+    ASSERT_EQ(m[0].reaction_count(), 1);
+    EXPECT_EQ(m[0].equation(0), m[1].equation(0));
+    std::vector<double> k;
+    for (const Mechanism& each : m) {
+      RuntimeRates rates(each);
+      rates.set_conditions(MechanismAir{250.0, 2.0e19, 0.0, 800.0, 0.0},
+                           std::span<const double>(j, each.photolysis_channels.size()));
+      rates.update_ro2(y);
+      k.push_back(rates.k()[0]);
+    }
+    EXPECT_EQ(k[0], k[1]);
+    EXPECT_GT(k[0], 0.0);
+  }
 }
 
 TEST(MechanismFile, FaultsNameFileLineColumnAndWhatWasExpected) {
@@ -83,6 +142,10 @@ TEST(MechanismFile, FaultsNameFileLineColumnAndWhatWasExpected) {
     const char* message;
   } cases[] = {
       {"VARIABLE A ;\n% 1 : A + X = A ;", "bad.fac:2:11: undeclared species `X`"},
+      // Stray CRs in a comment end no line in a file of line feeds (grep -n
+      // counts the same), nor does a `;` before one end the comment.
+      {"* a citation;\rof a\rpaper ;\r\nVARIABLE A ;\n% 1 : A + X = A ;", "bad.fac:3:11: undeclared species `X`"},
+      {"VARIABLE A ;\n% 1 : A = A ;\n% J <1 : A = ;", "bad.fac:3:6: expected a channel number and `>` after J"},
       {"VARIABLE A ;\n% 2*KZ : A = ;", "bad.fac:2:5: unknown name `KZ`"},
       {"K1 = 1 ;\nK1 = 2 ;\n% K1 : A = ;", "bad.fac:2:1: the name `K1` is defined twice (first at bad.fac:1:1)"},
       {"VARIABLE A A ;", "bad.fac:1:12: the species `A` is declared twice"},
@@ -209,6 +272,9 @@ TEST(MechanismFile, ReadsTheShippedMcmSubsets) {
   EXPECT_EQ(isoprene.photolysis_channels.size(), 31u);
   EXPECT_EQ(isoprene.equation(10), "NO + NO = 2 NO2");
   EXPECT_EQ(isoprene.reactions[10].line, 141);
+  // Its lone CRs between statements end no line: the last reaction is on
+  // the line grep -n gives it.
+  EXPECT_EQ(isoprene.reactions.back().line, 2104);
   ASSERT_FALSE(isoprene.notes.empty());
   EXPECT_NE(isoprene.notes.back().find("KMT01"), std::string::npos);
 
