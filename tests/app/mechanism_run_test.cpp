@@ -417,7 +417,7 @@ TEST(MechanismRun, ScenarioNamesAreCheckedAgainstTheFile) {
 // by orders of magnitude within the hour. The frequencies follow the sun
 // within each step, so 60 s and 10 s steps give the same day to the
 // integrator's tolerance (they agree to 1e-9; holding each step's
-// starting J instead, their NO differed by up to 27 %), and the output
+// starting J instead, their NO differed by up to 25 %), and the output
 // interval does not enter the integration: a run writing every step has,
 // at the common times, the bits of one writing every 10 minutes.
 TEST(MechanismRun, PhotolysisFollowsTheSunWithinAStep) {
