@@ -81,6 +81,8 @@ Date parse_date(std::string_view text, std::string_view where) {
 
 Date add_days(const Date& d, long days) { return civil_from_days(days_from_civil(d) + days); }
 
+long days_between(const Date& from, const Date& to) { return days_from_civil(to) - days_from_civil(from); }
+
 CivilTime civil_time(const Date& start, double hours) {
   const double days = std::floor(hours / 24.0);
   CivilTime t{add_days(start, static_cast<long>(days)), hours - days * 24.0};

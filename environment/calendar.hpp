@@ -29,6 +29,8 @@ Date parse_date(std::string_view text, std::string_view where);
 
 // The date `days` days after `d` (before, for negative days).
 Date add_days(const Date& d, long days);
+// Days from `from` to `to` (negative when `to` is earlier).
+long days_between(const Date& from, const Date& to);
 
 // A date and an hour of it in [0, 24).
 struct CivilTime {

@@ -22,10 +22,11 @@ std::int32_t day_count(std::int32_t iyear, std::int32_t icumdy) {
   return (iyear - 1977) * 365 + icumdy + 28123;
 }
 
-void declin(Astron& a, std::int32_t iyear, std::int32_t icumdy) {
+void declin(Astron& a, std::int32_t iyear, std::int32_t icumdy) { declin_at(a, day_count(iyear, icumdy)); }
+
+void declin_at(Astron& a, double kday) {
   // The orbital formulas carry their own, shorter value of pi.
   constexpr double pid180_orbit = 3.1415926537 / 180.0;
-  const double kday = day_count(iyear, icumdy);
   // Mean anomaly of the earth, and the eccentricity correction to its true
   // anomaly (first two terms of the equation of the centre, e = 0.01674).
   const double xm = (0.9856 * kday - 1.0) * pid180_orbit;

@@ -45,8 +45,14 @@ Astron site_constants(double xlat, double xlong, double stdlng);
 // years from 1977.
 std::int32_t day_count(std::int32_t iyear, std::int32_t icumdy);
 
-// Declination and equation of time of day `icumdy` of `iyear` into `a`.
+// Declination and equation of time of day `icumdy` of `iyear` into `a`:
+// declin_at() of that day's count.
 void declin(Astron& a, std::int32_t iyear, std::int32_t icumdy);
+
+// Declination and equation of time at day `kday` of the orbital elements'
+// count into `a`. The whole days of the count fall near 0 h UTC; a fraction
+// places the sun within the day.
+void declin_at(Astron& a, double kday);
 
 struct SunPosition {
   double coszen = 0;  // cosine of the zenith angle

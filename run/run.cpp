@@ -41,6 +41,18 @@ LightAt light_at(const RunSun& sun, double time_h, bool cloud_correction, double
 }
 
 
+// The sun over the scenario's site. A site by keys counts the calendar's
+// true days; a parameter file's day keeps the orbital formulas' 365-day
+// years (the model's own day and every result stored from a parameter file
+// were made with them).
+RunSun site_sun(const Scenario& scenario, const SiteParameters& p) {
+  if (scenario.site.by_keys()) {
+    const CalendarDay& d = *scenario.site.date;
+    return RunSun::on_calendar(p.xlat, p.xlong, p.stdlng, Date{d.year, d.month, d.day});
+  }
+  return RunSun(p.xlat, p.xlong, p.stdlng, p.iyear, p.jday);
+}
+
 }  // namespace
 
 namespace {
@@ -79,9 +91,7 @@ SiteData load_site(const Scenario& scenario, const std::function<void(const std:
     if (scenario.field.open() && scenario.chemistry.builtin_mechanism())
       data.field = prepare_field(scenario, data.records);
     if (scenario.field.open() && scenario.field.emission_profile == EmissionProfile::daylight) {
-      const SiteParameters& p = data.parameters;
-      require_daylight(RunSun(p.xlat, p.xlong, p.stdlng, p.iyear, p.jday).mean_cosine(),
-                       scenario.field.emission_profile_source);
+      require_daylight(site_sun(scenario, data.parameters).mean_cosine(), scenario.field.emission_profile_source);
     }
     return data;
   }
@@ -128,9 +138,7 @@ SiteData load_site(const Scenario& scenario, const std::function<void(const std:
     // its species held by its run (Run::start).
     if (scenario.chemistry.builtin_mechanism()) data.field = prepare_field(scenario, data.records);
     if (scenario.field.emission_profile == EmissionProfile::daylight) {
-      const SiteParameters& p = data.parameters;
-      require_daylight(RunSun(p.xlat, p.xlong, p.stdlng, p.iyear, p.jday).mean_cosine(),
-                       scenario.field.emission_profile_source);
+      require_daylight(site_sun(scenario, data.parameters).mean_cosine(), scenario.field.emission_profile_source);
     }
   }
   return data;
@@ -263,7 +271,7 @@ void Run::start() {
   }
 
   // The initial state: site and day, the sun's constants, the air.
-  sun_ = RunSun(parameters_.xlat, parameters_.xlong, parameters_.stdlng, parameters_.iyear, parameters_.jday);
+  sun_ = site_sun(scenario_, parameters_);
   if (file_) {
     start_file_box();
     // The light within a step (methods mcm and file): the sun at each time

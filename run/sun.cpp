@@ -2,12 +2,11 @@
 
 #include <cmath>
 
+#include "common/reciprocals.hpp"
 #include "environment/emission_profile.hpp"
 
 namespace box {
 namespace {
-
-bool leap_year(int year) { return year % 4 == 0 && (year % 100 != 0 || year % 400 == 0); }
 
 // The sun follows the local clock modulo a day.
 double hour_of_day(double timloc) { return timloc < 24.0 ? timloc : std::fmod(timloc, 24.0); }
@@ -25,8 +24,31 @@ RunSun::RunSun(double xlat, double xlong, double stdlng, std::int32_t year, std:
   mean_cosine_ = mean_cosine_of(solar_.astron);
 }
 
+RunSun RunSun::on_calendar(double xlat, double xlong, double stdlng, const Date& start) {
+  RunSun sun;
+  sun.on_calendar_ = true;
+  // 0 h UTC of 1 January 1977 is day_count(1977, 1) of the orbital count
+  // (its whole days fall within minutes of 0 h UTC), and from there every
+  // day of the calendar is a day of the count. Local noon is 12 h plus the
+  // meridian's hours west in UTC (local time = UTC - stdlng / 15): holding
+  // the noon sun all day errs by half a day's motion at most, 0.2 degrees of
+  // declination at the equinoxes. The noon fraction is added to the whole
+  // day's count last, so that a day's sun has the same bits whichever day
+  // the run started on.
+  sun.first_day_count_ = static_cast<double>(day_count(1977, 1) + days_between(Date{1977, 1, 1}, start));
+  sun.noon_fraction_ = (12.0 + stdlng * hours_per_degree) / 24.0;
+  sun.solar_.astron = site_constants(xlat, xlong, stdlng);
+  declin_at(sun.solar_.astron, sun.first_day_count_ + sun.noon_fraction_);
+  sun.mean_cosine_ = mean_cosine_of(sun.solar_.astron);
+  return sun;
+}
+
 Astron RunSun::day_constants(int offset) const {
   Astron a = solar_.astron;
+  if (on_calendar_) {
+    declin_at(a, (first_day_count_ + offset) + noon_fraction_);
+    return a;
+  }
   int year = year_;
   int day = day_ + offset;
   while (day > (leap_year(year) ? 366 : 365)) {

@@ -5,6 +5,7 @@
 #include <cstdint>
 
 #include "common/line_item.hpp"
+#include "environment/calendar.hpp"
 #include "environment/solar.hpp"
 
 namespace box {
@@ -15,7 +16,14 @@ class RunSun {
   // The site at latitude `xlat`, longitude `xlong` and standard meridian
   // `stdlng` (degrees; longitudes positive to the west) on day `day` of
   // `year`, the day of local time 0.
+  // The days are counted as the orbital formulas count them, in 365-day
+  // years from 1977 (day_count): the parameter file's day, whose sun runs
+  // a day late for every leap day since 1977 and early before it.
   RunSun(double xlat, double xlong, double stdlng, std::int32_t year, std::int32_t day);
+  // The same site from local date `start` on, counting the calendar's true
+  // days, leap days included; each day's constants are those of the sun at
+  // its local noon. For a site given by keys.
+  static RunSun on_calendar(double xlat, double xlong, double stdlng, const Date& start);
 
   // At each midnight crossed the day of the year advances, and with it the
   // declination and the equation of time: the sun of the day of local time
@@ -40,6 +48,11 @@ class RunSun {
 
   std::int32_t year_ = 0;
   std::int32_t day_ = 0;
+  // The true calendar: the orbital count of the first day (whole days, 0 h
+  // UTC) and the day's fraction at local noon.
+  bool on_calendar_ = false;
+  double first_day_count_ = 0;
+  double noon_fraction_ = 0;
   SolarState solar_;
   int day_offset_ = 0;  // midnights crossed since the start
   double mean_cosine_ = 0;

@@ -513,7 +513,13 @@ class ScenarioReader {
     };
     for (std::string& name : s.spin_up.species) known("spin_up.species", name);
     for (OutputFamily& f : s.output.families)
-      for (std::string& name : f.members) known("output.families." + f.name, name);
+      for (std::string& member : f.members) {
+        // "2 N2O5": the name is checked, the weight (read with the key) kept.
+        const auto blank = member.find_last_of(" \t");
+        std::string name = blank == std::string::npos ? member : member.substr(blank + 1);
+        known("output.families." + f.name, name);
+        member = blank == std::string::npos ? name : member.substr(0, blank + 1) + name;
+      }
 
     std::vector<std::pair<std::string, std::string>> member_of;  // species, family
     for (FamilyConstraint& f : s.field.families) {

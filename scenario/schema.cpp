@@ -983,6 +983,7 @@ const KeyEntry entries[] = {
      [](R r, N n, K k, I item, S& s) {
        OutputFamily f{std::string(item), r.strings(n, k)};
        if (f.members.empty()) r.fail(&n, k, "expected at least one member");
+       for (const std::string& m : f.members) (void)family_member(r, n, k, m);  // "NAME" or "WEIGHT NAME"
        for (std::size_t i = 0; i < f.members.size(); ++i)
          if (std::find(f.members.begin(), f.members.begin() + static_cast<std::ptrdiff_t>(i), f.members[i]) !=
              f.members.begin() + static_cast<std::ptrdiff_t>(i))

@@ -5,6 +5,7 @@
 
 #include <cmath>
 #include <map>
+#include <utility>
 #include <string>
 #include <vector>
 
@@ -31,8 +32,9 @@ TEST(BudgetRun, SpeciesOutputsAndProgressLinesAreTheSameWithBudgets) {
   EXPECT_FALSE(std::filesystem::exists(p / "off" / "budgets.csv"));
 }
 
-// An open box: O3 and NO2 held to the records, NO and CO emitted, O3, NO2
-// and HNO3 deposited, everything diluted towards a background.
+// An open box: O3 and NO2 held to the records, NO, CO and N2O5 emitted,
+// O3, HNO3, PAN and N2O5 deposited, everything diluted towards a
+// background; budgets of species and of a family with N2O5 counted twice.
 constexpr const char* open_box = R"(
 [time]
 hours = 6
@@ -42,10 +44,12 @@ from_records = ["O3", "NO2"]
 mixing_height_m = 500
 NO = 4e10
 CO = 2e11
+N2O5 = 1e10
 [deposition]
 HNO3 = 2.0
 PAN = 0.3
 O3 = 0.4
+N2O5 = 1.0
 [dilution]
 rate_per_s = 2e-5
 background = { CO = 120.0, HCHO = 1.0 }
@@ -54,26 +58,38 @@ dir = "open"
 species = "all"
 formats = ["csv", "netcdf"]
 budgets = true
-budget_species = ["O3", "NO", "NO2", "HO", "HO2", "BRO", "HNO3", "CO", "PAN", "HCHO"]
+budget_species = ["O3", "NO", "NO2", "HO", "HO2", "BRO", "HNO3", "CO", "PAN", "HCHO", "N2O5"]
+families = { NOy = ["NO", "NO2", "HNO3", "PAN", "2 N2O5"] }
 progress_lines = false
 )";
 
+// Every budget closes, the family's too: its emission, deposition and
+// dilution count N2O5 twice.
 TEST(BudgetRun, EverySpeciesBudgetClosesInAnOpenBoxWithHeldSpecies) {
   ProgramDir p;
   p.write("open.toml", open_box);
   const ProgramResult r = p.run("run open.toml");
   ASSERT_EQ(r.status, 0) << r.err;
   const CsvTable species = read_csv(p / "open" / "species.csv");
-  const auto at_time = [&](const std::string& s, double t) {
+  const auto column_at = [&](const std::string& s, double t) {
     const auto times = species.values("time_h");
     for (std::size_t i = 0; i < times.size(); ++i)
       if (std::abs(times[i] - t) < 1e-9) return species.values(s)[i];
     throw std::runtime_error("no output at " + std::to_string(t));
   };
+  const auto at_time = [&](const std::string& s, double t) {
+    if (s != "NOy") return column_at(s, t);
+    return column_at("NO", t) + column_at("NO2", t) + column_at("HNO3", t) + column_at("PAN", t) +
+           2.0 * column_at("N2O5", t);
+  };
   std::map<std::string, int> nets;
   std::map<std::string, bool> constrained;
-  for (const BudgetLine& b : read_budgets(p / "open" / "budgets.csv")) {
+  std::map<std::string, std::map<double, double>> exchanged;  // the hour's exchange terms, by species
+  const std::vector<BudgetLine> budgets = read_budgets(p / "open" / "budgets.csv");
+  for (const BudgetLine& b : budgets) {
     if (b.term == "constraint" && b.production + b.loss > 0.0) constrained[b.species] = true;
+    if (b.term == "emission" || b.term == "deposition" || b.term == "dilution")
+      exchanged[b.species + " " + b.term][b.start_h] = b.production - b.loss;
     if (b.term != "net") continue;
     ++nets[b.species];
     const double change = at_time(b.species, b.end_h) - at_time(b.species, b.start_h);
@@ -81,8 +97,23 @@ TEST(BudgetRun, EverySpeciesBudgetClosesInAnOpenBoxWithHeldSpecies) {
     EXPECT_LE(std::abs(change - (b.production - b.loss)), tolerance)
         << b.species << " " << b.start_h << "-" << b.end_h;
   }
-  EXPECT_EQ(nets.size(), 10u);
+  EXPECT_EQ(nets.size(), 12u);
   for (const auto& [s, n] : nets) EXPECT_EQ(n, 6) << s;  // one net row per hour
+  // The family's exchange terms are its members' by their weights.
+  for (const char* term : {"emission", "deposition", "dilution"}) {
+    const std::map<double, double>& family = exchanged[std::string("NOy ") + term];
+    ASSERT_EQ(family.size(), 6u) << term;
+    for (const auto& [hour, value] : family) {
+      double weighted = 0.0;
+      for (const auto& [member, weight] : {std::pair<const char*, double>{"NO", 1}, {"NO2", 1}, {"HNO3", 1},
+                                           {"PAN", 1}, {"N2O5", 2}}) {
+        const auto& m = exchanged[std::string(member) + " " + term];
+        if (m.count(hour) != 0) weighted += weight * m.at(hour);
+      }
+      EXPECT_NEAR(value, weighted, 1e-12 * std::abs(weighted)) << term << " at " << hour << " h";
+    }
+    EXPECT_NE(exchanged[std::string("N2O5 ") + term].size(), 0u) << term;
+  }
   // Only the held species have a constraint term that is not zero.
   EXPECT_TRUE(constrained["O3"]);
   EXPECT_TRUE(constrained["NO2"]);

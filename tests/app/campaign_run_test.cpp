@@ -132,8 +132,13 @@ progress_lines = false
   EXPECT_GT(constraint["NO2"], 0.0);
   EXPECT_EQ(constraint["O3"], 0.0);
 
-  // The total from a column of the observation file that is no species.
-  p.write("obs.csv", "time_h,NOx_total,CO\n5,20,150\n10,30,150\n");
+  // The totals from columns of the observation file that are no species;
+  // one a weighted family whose members all start at nothing (the initial
+  // state has no HONO, HNO4 or N2O5): the first total is shared so that the
+  // weighted sum is the total, an equal mole fraction of total / (1 + 1 +
+  // 2) each, and from then on each step start scales HONO + HNO4 + 2 N2O5,
+  // not their plain sum, to the observation.
+  p.write("obs.csv", "time_h,NOx_total,NOz_total,CO\n5,20,2,150\n10,30,4,150\n");
   p.write("f.toml", R"([time]
 hours = 5
 [constraints]
@@ -141,18 +146,29 @@ file = "obs.csv"
 species = ["CO"]
 [constraints.families]
 NOx = { members = ["NO", "NO2"], file_column = "NOx_total" }
+NOz = { members = ["HONO", "HNO4", "2 N2O5"], file_column = "NOz_total" }
 [output]
 formats = ["csv"]
-species = ["NO", "NO2"]
+species = ["NO", "NO2", "HONO", "HNO4", "N2O5"]
+every_seconds = 300
 progress_lines = false
 )");
   const ProgramResult f = p.run("run f.toml");
   ASSERT_EQ(f.status, 0) << f.err;
   const CsvTable held = read_csv(p / "species.csv");
+  ASSERT_EQ(held.rows.size(), 61u);
+  for (const char* member : {"HONO", "HNO4", "N2O5"}) EXPECT_NEAR(held.values(member)[0], 0.5, 1e-15) << member;
   for (std::size_t i = 0; i < held.rows.size(); ++i) {
-    const double total = 20.0 + 2.0 * (held.values("time_h")[i] - 5.0);
+    const double hours = held.values("time_h")[i] - 5.0;
+    const double total = 20.0 + 2.0 * hours;
     EXPECT_NEAR(held.values("NO")[i] + held.values("NO2")[i], total, 1e-12 * total);
+    const double noz = 2.0 + 0.4 * hours;
+    EXPECT_NEAR(held.values("HONO")[i] + held.values("HNO4")[i] + 2.0 * held.values("N2O5")[i], noz, 1e-12 * noz)
+        << hours + 5.0 << " h";
   }
+  // The partition moves (HONO is photolysed, N2O5 and HNO4 fall apart):
+  // the weights, not the shares, are what is held.
+  EXPECT_GT(std::abs(held.values("N2O5")[12] / held.values("HONO")[12] - 1.0), 0.1);
 }
 
 // The reactions of a generated table of docs/diagnostics.md ("P(O3)" or
