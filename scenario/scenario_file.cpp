@@ -376,6 +376,14 @@ class ScenarioReader {
         const std::string k = "environment." + c.name;
         if (given(root, k))
           fail(root, k, "given both as a constant and as a column of " + e.series->file + "; give one of them");
+        // A likely slip of units, said once per column at its first value.
+        for (std::size_t i = 0; i < c.values.size(); ++i) {
+          const std::string slip = unit_slip(c.name, c.values[i]);
+          if (slip.empty()) continue;
+          s.notes.push_back("note: " + where(root, "environment.file") + ": " + e.series->file + ": line " +
+                            std::to_string(c.line[i]) + ": " + c.name + ": " + slip);
+          break;
+        }
         for (std::size_t i = 0; i < c.values.size(); ++i) {
           const std::string at = e.series->file + ": line " + std::to_string(c.line[i]) + ": " + c.name;
           const double v = c.values[i];
