@@ -552,9 +552,10 @@ class ScenarioReader {
         if (!s.field.observations)
           fail(root, key, "file_column \"" + f.file_column + "\" names a column of the [constraints] file, but no "
                                                                "file is given");
-        const auto series =
-            read_series(root, key, *s.field.observations, [&](std::string_view n) { return n == f.file_column; }, s);
-        if (series->find(f.file_column) == nullptr)
+        // Its header only: its values, gaps and all, are the observation
+        // reader's (run/field_plan.cpp).
+        const auto series = read_series(root, key, *s.field.observations, [](std::string_view) { return false; }, s);
+        if (std::find(series->unused.begin(), series->unused.end(), f.file_column) == series->unused.end())
           fail(root, key, "no column \"" + f.file_column + "\" in " + series->file);
       }
     }

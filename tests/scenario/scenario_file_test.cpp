@@ -340,6 +340,18 @@ TEST(ScenarioSchema, EveryKeyReadsDescribesAndRoundTrips) {
   EXPECT_EQ(find_scenario_key("dilution.background.O3.x"), nullptr);
 }
 
+// A family's total in the observation file may have gaps like any column
+// of it: the scenario names the column; its values are the run's to read.
+TEST(ScenarioFile, AFamilyTotalWithGapsIsAColumnOfTheObservations) {
+  box::testing::ScratchDir dir;
+  std::ofstream(dir.dir() / "obs.csv") << "time_h,O3,NOy\n0,30,5\n6,31,-999\n12,32,NaN\n18,33,\n24,34,6\n";
+  const std::string toml =
+      "[constraints]\nfile = \"obs.csv\"\nspecies = [\"O3\"]\nmissing_value = -999\n"
+      "[constraints.families]\nNOy = { members = [\"NO\", \"NO2\"], file_column = \"NOy\" }\n";
+  EXPECT_EQ(parse_scenario(toml, "s.toml", dir.dir()).field.families.at(0).file_column, "NOy");
+  EXPECT_THROW(parse_scenario(toml.substr(0, toml.rfind("NOy")) + "NOz\" }\n", "s.toml", dir.dir()), ScenarioError);
+}
+
 TEST(ScenarioFile, AByteOrderMarkIsSkipped) {
   box::testing::ScratchDir dir;
   std::ofstream(dir.dir() / "bom.toml") << "\xEF\xBB\xBF[time]\nhours = 3\n";
