@@ -200,6 +200,12 @@ void ChemistryStep::set_open_box(const OpenBox& box) {
   open_.emplace(Open{box, plan_open_box(box), Rosenbrock<OpenBoxSystem>(messages_), {}, {}});
 }
 
+void ChemistryStep::set_held(const std::array<bool, nvar>& held) {
+  if (!open_) return;
+  open_->box.held = held;
+  open_->plan = plan_open_box(open_->box);
+}
+
 int ChemistryStep::integrate_open(double time_end, double* vc, RadicalSlots& radicals,
                                   ProcessIntegrals* processes) {
   Open& o = *open_;

@@ -127,6 +127,12 @@ class ChemistryStep {
   // integrates exactly as if this were never called. The index lists the
   // integration walks are worked out here, once.
   void set_open_box(const OpenBox& box);
+  // Which species of the open box are held from the next call on, its other
+  // terms kept: a species held to observations that has none near the step
+  // runs free through it and reacts as any other. The exchange processes
+  // stay the same (a held species is never emitted, and it keeps its
+  // deposition and dilution). Nothing changes for a closed box.
+  void set_held(const std::array<bool, nvar>& held);
   // The open box of the following calls, or null for the closed box.
   const OpenBox* open_box() const noexcept { return open_ ? &open_->box : nullptr; }
   // Multiplies every emission of the open box from the next call on (the

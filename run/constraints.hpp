@@ -21,7 +21,10 @@ class Constraints {
   // `time_h` (hours of the run's clock), the records' columns first, then
   // the observation file's. Water from the records is their q2, turned into
   // the mole fraction whose mass mixing ratio it is. Throws InputError when
-  // an observation does not reach `time_h`.
+  // an observation does not reach `time_h`. A species whose column has no
+  // value near `time_h` (a gap longer than the file allows, before its
+  // first or after its last value) is not set but passed to free(species):
+  // it runs free through the step.
   //
   // Then each family held to a total: its members, read with get(species),
   // are scaled by one factor so that their weighted sum is the observed
@@ -29,19 +32,23 @@ class Constraints {
   // keep their photostationary ratio while NOx follows the observations);
   // a family with nothing in it takes the total as an equal mole fraction
   // of every member. Within the step the members react freely.
-  template <class Set, class Get>
-  void hold(double time_h, Set&& set, Get&& get) const {
+  template <class Set, class Get, class Free>
+  void hold(double time_h, Set&& set, Get&& get, Free&& free) const {
     if (!active()) return;
     const auto from = [&](const ObservationTable& table, bool records) {
       for (const ObservationColumn& c : table.columns) {
-        const double value = table.value_ppb(c, time_h, field_->interpolation);
-        set(c.index, c.index == field_->water && records ? water_mole_fraction(value) : value / 1e9);
+        const std::optional<double> value = table.value_ppb(c, time_h, field_->interpolation);
+        if (!value) free(c.index);
+        else set(c.index, c.index == field_->water && records ? water_mole_fraction(*value) : *value / 1e9);
       }
     };
     from(field_->records, true);
     if (field_->file) from(*field_->file, false);
     for (const FamilyHold& f : field_->families) {
-      const double total = f.total.value_ppb(f.total.columns.front(), time_h, field_->interpolation) / 1e9;
+      // Without an observed total the family is left to the chemistry.
+      const std::optional<double> observed = f.total.value_ppb(f.total.columns.front(), time_h, field_->interpolation);
+      if (!observed) continue;
+      const double total = *observed / 1e9;
       double sum = 0.0, weights = 0.0;
       for (const auto& [species, weight] : f.members) {
         sum += weight * get(species);

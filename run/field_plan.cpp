@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <sstream>
 
 #include "common/one_based.hpp"
 #include "common/text.hpp"
@@ -22,6 +23,35 @@ double observed(const SiteRecord& r, int species) {
     case ind_co: return r.co_read;
     case ind_hcho: return r.hcho_read;
     default: return r.q2;  // H2O
+  }
+}
+
+// Hours as the notes write them: 10.0 h, 10.25 h.
+std::string hours_text(double h) {
+  std::ostringstream s;
+  s << h;
+  std::string text = s.str();
+  if (text.find_first_of(".e") == std::string::npos) text += ".0";
+  return text + " h";
+}
+
+// The notes on the spans of the run where `column` has nothing to hold
+// to; `then` says what happens there.
+void note_gaps(const ObservationTable& table, const ObservationColumn& column, double first_h, double last_h,
+               const std::string& then, std::vector<std::string>& notes) {
+  for (const ObservationGap& g : table.gaps(column, first_h, last_h)) {
+    const std::string what = table.file + ": " + column.species + " has no observation";
+    if (g.kind == ObservationGap::Kind::no_value) {
+      notes.push_back("note: " + what + " at all: " + then + " throughout");
+      continue;
+    }
+    std::ostringstream limit;
+    limit << table.max_gap_h;
+    const std::string why = g.kind == ObservationGap::Kind::before_first ? "before its first"
+                            : g.kind == ObservationGap::Kind::after_last ? "after its last"
+                                                                          : "a gap longer than max_gap_hours = " + limit.str();
+    notes.push_back("note: " + what + " from " + hours_text(g.from_h) + " to " + hours_text(g.to_h) + " (" + why +
+                    "): " + then + " then");
   }
 }
 
@@ -112,9 +142,17 @@ FieldPlan prepare_field(const Scenario& scenario, const std::vector<SiteRecord>&
     const TimeSeries* environment = scenario.environment.series.get();
     if (!j4.empty() && (environment == nullptr || environment->find(j4) == nullptr)) totals.push_back(j4);
     plan.file = read_observations(*f.observations, f.observation_species, f.observation_species_source, totals,
-                                  file != nullptr ? &naming : nullptr);
+                                  file != nullptr ? &naming : nullptr, f.missing_value);
+    plan.file->max_gap_h = f.max_gap_hours;
     plan.file->require_covers(start, end);
+    if (!plan.file->unused.empty()) {
+      std::string list;
+      for (const std::string& name : plan.file->unused) list += (list.empty() ? "" : ", ") + name;
+      plan.notes.push_back("note: " + f.observations_source.describe() + ": " + plan.file->file +
+                           ": columns not used: " + list);
+    }
     for (const ObservationColumn& c : plan.file->columns) {
+      note_gaps(*plan.file, c, start, end, "it runs free", plan.notes);
       exchange.held.push_back({c.species, f.observations_source});
       held.push_back({c.species, f.observations_source});
       plan.held.push_back(c.index);
@@ -150,8 +188,11 @@ FieldPlan prepare_field(const Scenario& scenario, const std::vector<SiteRecord>&
       hold.total.file = plan.file->file;
       hold.total.time_h = plan.file->time_h;
       hold.total.line = plan.file->line;
+      hold.total.max_gap_h = plan.file->max_gap_h;
       for (const ObservationColumn& t : plan.file->totals)
         if (t.species == c.file_column) hold.total.columns.push_back(t);
+      note_gaps(hold.total, hold.total.columns.front(), start, end,
+                "family " + c.name + " is left to the chemistry", plan.notes);
     }
     plan.families.push_back(std::move(hold));
   }

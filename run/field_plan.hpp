@@ -38,6 +38,10 @@ struct FieldPlan {
   // H2O, or a file's H2O species, or one past a file's species for the
   // box's own water.
   int water = ind_h2o;
+  // What reading the observation file found worth saying: its columns not
+  // used, and the spans where a held species runs free for want of values
+  // ("note: ..." lines, for standard error before the run).
+  std::vector<std::string> notes;
 
   bool constrained() const { return !records.columns.empty() || file.has_value() || !families.empty(); }
 };

@@ -228,6 +228,8 @@ FileBox::FileBox(std::shared_ptr<const LoadedMechanism> loaded, const Scenario& 
 
 void FileBox::hold(const std::vector<int>& species) {
   const MechanismDerivation& d = loaded_->derivation;
+  exchange_.held.clear();
+  exchange_.held_entries.clear();
   for (const int k : species) {
     if (k < 1 || k > d.n) continue;
     exchange_.held.push_back(k - 1);

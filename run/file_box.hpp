@@ -235,7 +235,8 @@ class FileBox {
   // Species (1-based) the run holds to observations: set before each step
   // and kept there through it (their deposition and dilution are still
   // reported, at the held value, as the built-in mechanism's are). Indices
-  // past the species (the box's water) are left alone.
+  // past the species (the box's water) are left alone. Replaces the species
+  // held before (one with no observation near a step runs free through it).
   void hold(const std::vector<int>& species);
 
  private:

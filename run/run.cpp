@@ -71,6 +71,13 @@ std::string specified_slot_name(int slot) {
 bool reads_site_records(const Scenario& scenario) { return scenario.reads_site_records(); }
 
 SiteData load_site(const Scenario& scenario, const std::function<void(const std::string&)>& warn) {
+  // The site by keys reads no records unless [site] records names them:
+  // the air must then come from [environment].
+  if (scenario.site.by_keys() && !scenario.site.records_given)
+    for (const auto& [name, what] : {std::pair{"temperature_K", "temperature"}, std::pair{"pressure_Pa", "pressure"}})
+      if (!scenario.environment.names(name))
+        throw InputError(scenario.source + ": [environment]: the air's " + what + " is not given: set [environment] " +
+                         name + ", a " + name + " column of [environment] file, or [site] records");
   SiteData data;
   if (scenario.site.by_keys()) {
     // The site by keys: no parameter file.
@@ -88,8 +95,11 @@ SiteData load_site(const Scenario& scenario, const std::function<void(const std:
     // [environment] gives the air; the keys that would read the records
     // were refused with the scenario. A mechanism file's field terms are
     // prepared by its run (Run::start).
-    if (scenario.field.open() && scenario.chemistry.builtin_mechanism())
+    if (scenario.field.open() && scenario.chemistry.builtin_mechanism()) {
       data.field = prepare_field(scenario, data.records);
+      if (warn)
+        for (const std::string& note : data.field->notes) warn(note);
+    }
     if (scenario.field.open() && scenario.field.emission_profile == EmissionProfile::daylight) {
       require_daylight(site_sun(scenario, data.parameters).mean_cosine(), scenario.field.emission_profile_source);
     }
@@ -136,7 +146,11 @@ SiteData load_site(const Scenario& scenario, const std::function<void(const std:
     }
     // A mechanism file's open box is set up by its box (run/file_box.hpp),
     // its species held by its run (Run::start).
-    if (scenario.chemistry.builtin_mechanism()) data.field = prepare_field(scenario, data.records);
+    if (scenario.chemistry.builtin_mechanism()) {
+      data.field = prepare_field(scenario, data.records);
+      if (warn)
+        for (const std::string& note : data.field->notes) warn(note);
+    }
     if (scenario.field.emission_profile == EmissionProfile::daylight) {
       require_daylight(site_sun(scenario, data.parameters).mean_cosine(), scenario.field.emission_profile_source);
     }
@@ -253,6 +267,8 @@ void Run::start() {
     // and kept from moving within the steps by its box.
     if (file_ && scenario_.field.constrained()) {
       preloaded_->field = prepare_field(scenario_, preloaded_->records, &file_->mechanism());
+      if (warn_)
+        for (const std::string& note : preloaded_->field->notes) warn_(note);
       file_->hold(preloaded_->field->held);
       const auto n = static_cast<std::size_t>(file_->species_count());
       file_held_ = std::make_unique<bool[]>(n);
@@ -358,6 +374,8 @@ SiteRecord Run::take_record() {
 void Run::hold_observed(double time_h) {
   if (!constraints_.active()) return;
   const std::vector<double> before = budgets_ ? mole_fractions() : std::vector<double>{};
+  std::vector<int> free;
+  const auto release = [&](int species) { free.push_back(species); };
   if (file_) {
     // Water is the box's (and the file's H2O species', if it has one).
     const int n = file_->species_count();
@@ -367,11 +385,15 @@ void Run::hold_observed(double time_h) {
           if (species == field_->water) file_->set_water(x);
           if (species <= n) file_->set_mole_fraction(species, x);
         },
-        [&](int species) { return file_->mole_fractions()[static_cast<std::size_t>(species - 1)]; });
+        [&](int species) { return file_->mole_fractions()[static_cast<std::size_t>(species - 1)]; }, release);
   } else {
     constraints_.hold(
         time_h, [&](int species, double x) { box_.set_mole_fraction(species, x); },
-        [&](int species) { return box_.mole_fraction(species); });
+        [&](int species) { return box_.mole_fraction(species); }, release);
+  }
+  if (free != free_) {
+    free_ = std::move(free);
+    hold_all_but_free();
   }
   // What the holding changed belongs to the interval that ends here (the
   // state at the first step is the initial state).
@@ -381,6 +403,25 @@ void Run::hold_observed(double time_h) {
     for (std::size_t k = 0; k < reset.size(); ++k) reset[k] = (after[k] - before[k]) * 1e9;
     budgets_->add_constraint(reset);
   }
+}
+
+void Run::hold_all_but_free() {
+  const auto runs_free = [&](int k) { return std::find(free_.begin(), free_.end(), k) != free_.end(); };
+  if (file_) {
+    std::vector<int> held;
+    for (const int k : field_->held)
+      if (!runs_free(k)) held.push_back(k);
+    file_->hold(held);
+    const auto n = static_cast<std::size_t>(file_->species_count());
+    std::fill(file_held_.get(), file_held_.get() + n, false);
+    for (const int k : held)
+      if (static_cast<std::size_t>(k) <= n) file_held_[static_cast<std::size_t>(k - 1)] = true;
+    return;
+  }
+  std::array<bool, nvar> held = field_->box.held;
+  for (const int k : free_)
+    if (k >= 1 && k <= nvar) held[at(k)] = false;
+  box_.chemistry().set_held(held);
 }
 
 std::vector<double> Run::mole_fractions() const {
@@ -655,8 +696,11 @@ void Run::chemistry_step() {
   if (budgets_) {
     StepBudget budget;
     last_step_ = box_.advance(dt, air_, &budget);
+    const OpenBox* open = box_.chemistry().open_box();
     budgets_->add_step(budget.reaction, budget.exchange, budget.clipping,
-                       constraints_.active() ? std::span<const bool>(field_->box.held) : std::span<const bool>{});
+                       !constraints_.active() ? std::span<const bool>{}
+                       : open != nullptr      ? std::span<const bool>(open->held)
+                                              : std::span<const bool>(field_->box.held));
   } else {
     last_step_ = box_.advance(dt, air_);
   }

@@ -191,6 +191,9 @@ class Run {
   void check_state() const;
   void write_notes() const;
   void hold_observed(double time_h);
+  // The held species that run free in the coming step (free_) released
+  // from the box's holding, the others held.
+  void hold_all_but_free();
   void sample_now(double coszen);
   void add_format_observers(bool sample_writers = true);
   void check_file_scenario() const;
@@ -229,6 +232,8 @@ class Run {
   // The field campaign's terms, if any.
   const FieldPlan* field_ = nullptr;
   Constraints constraints_;
+  // Held species with no observation near the current step (1-based).
+  std::vector<int> free_;
 
   // Budgets, when asked for.
   std::optional<BudgetRecorder> budgets_;

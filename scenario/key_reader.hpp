@@ -75,6 +75,12 @@ std::span<const KeyEntry> key_entries();
 toml::table& table_at(toml::table& root, std::string_view path);
 
 std::string format_number(double v);
+
+// A value that is legal but implausible for the boundary layer's air, most
+// likely a slip of units: what a note says of it after "<key>: " (the value,
+// the bound and the likely slip), or empty. `quantity` is temperature_K,
+// pressure_Pa, relative_humidity or deposition (a velocity, cm s-1).
+std::string unit_slip(std::string_view quantity, double value);
 std::string join(const std::vector<std::string>& names, std::string_view separator = ", ");
 
 }  // namespace box

@@ -231,6 +231,13 @@ struct FieldSettings {
   ValueSource observations_source;
   std::vector<std::string> observation_species;  // empty: every column
   ValueSource observation_species_source;
+  // [constraints] missing_value: the file's marker of a missing value
+  // (besides empty cells and NaN), e.g. -999.
+  std::optional<double> missing_value;
+  // [constraints] max_gap_hours: the longest gap in a column held across on
+  // the line between the values either side; in a longer one, and before a
+  // column's first or after its last value, its species runs free.
+  double max_gap_hours = 3.0;
   Interpolation interpolation = Interpolation::linear;
   // [emissions] profile
   EmissionProfile emission_profile = EmissionProfile::constant;

@@ -376,6 +376,14 @@ class ScenarioReader {
         const std::string k = "environment." + c.name;
         if (given(root, k))
           fail(root, k, "given both as a constant and as a column of " + e.series->file + "; give one of them");
+        // A likely slip of units, said once per column at its first value.
+        for (std::size_t i = 0; i < c.values.size(); ++i) {
+          const std::string slip = unit_slip(c.name, c.values[i]);
+          if (slip.empty()) continue;
+          s.notes.push_back("note: " + where(root, "environment.file") + ": " + e.series->file + ": line " +
+                            std::to_string(c.line[i]) + ": " + c.name + ": " + slip);
+          break;
+        }
         for (std::size_t i = 0; i < c.values.size(); ++i) {
           const std::string at = e.series->file + ": line " + std::to_string(c.line[i]) + ": " + c.name;
           const double v = c.values[i];
@@ -550,9 +558,10 @@ class ScenarioReader {
         if (!s.field.observations)
           fail(root, key, "file_column \"" + f.file_column + "\" names a column of the [constraints] file, but no "
                                                                "file is given");
-        const auto series =
-            read_series(root, key, *s.field.observations, [&](std::string_view n) { return n == f.file_column; }, s);
-        if (series->find(f.file_column) == nullptr)
+        // Its header only: its values, gaps and all, are the observation
+        // reader's (run/field_plan.cpp).
+        const auto series = read_series(root, key, *s.field.observations, [](std::string_view) { return false; }, s);
+        if (std::find(series->unused.begin(), series->unused.end(), f.file_column) == series->unused.end())
           fail(root, key, "no column \"" + f.file_column + "\" in " + series->file);
       }
     }

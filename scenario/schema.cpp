@@ -17,6 +17,7 @@
 #include "common/one_based.hpp"
 #include "environment/calendar.hpp"
 #include "environment/humidity.hpp"
+#include "environment/input_text.hpp"
 #include "mechanism/species_lookup.hpp"
 #include "scenario/key_reader.hpp"
 
@@ -181,6 +182,14 @@ std::string family_text(const FamilyConstraint& f) {
   std::vector<std::string> members;
   for (const FamilyMember& m : f.members) members.push_back(member_text(m));
   return comma_list(members) + (f.from_records ? " (from_records)" : " (file_column " + f.file_column + ")");
+}
+
+// A note on a legal value that is likely a slip of units, where the key is
+// read; nothing for a plausible one.
+void note_unit_slip(const KeyReader& r, const toml::node& n, const std::string& key, std::string_view quantity,
+                    double v, Scenario& s) {
+  const std::string slip = unit_slip(quantity, v);
+  if (!slip.empty()) s.notes.push_back("note: " + r.where(&n, key) + ": " + key + ": " + slip);
 }
 
 using S = Scenario;
@@ -513,6 +522,29 @@ const KeyEntry entries[] = {
        if (s.field.constrained())
          put(t, "constraints.interpolation", s.field.interpolation == Interpolation::linear ? "linear" : "step");
      }},
+    {{"constraints.missing_value", KeyType::number, "", false,
+      "the observation file's marker of a missing value (empty cells and NaN are missing too)", "-999"},
+     [](R r, N n, K k, I, S& s) { s.field.missing_value = r.number(n, k); },
+     [](const S& s, D d) { describe_optional(d, "constraints.missing_value", s.field.missing_value); },
+     [](const S& s, T t) { write_optional(t, "constraints.missing_value", s.field.missing_value); },
+     [](R r, N n, K k, const S& s) {
+       if (!s.field.observations) r.fail(&n, k, "marks missing values of an observation file, but no file is given");
+     }},
+    {{"constraints.max_gap_hours", KeyType::number, "3", false,
+      "the longest gap in an observed column held across on the straight line; in longer ones the species runs free",
+      "6.0"},
+     [](R r, N n, K k, I, S& s) {
+       s.field.max_gap_hours = r.number(n, k);
+       if (!(s.field.max_gap_hours >= 0.0))
+         r.fail(&n, k, "expected 0 hours or more, found " + format_number(s.field.max_gap_hours));
+     },
+     [](const S& s, D d) {
+       if (s.field.observations || s.field.max_gap_hours != 3.0)
+         d.emplace_back("constraints.max_gap_hours", format_number(s.field.max_gap_hours));
+     },
+     [](const S& s, T t) {
+       if (s.field.max_gap_hours != 3.0) put(t, "constraints.max_gap_hours", s.field.max_gap_hours);
+     }},
     {{"constraints.families.<family>", KeyType::family_constraints, "", false,
       "a family's members (\"2 N2O5\": weight 2) scaled together to an observed total: from_records = true, "
       "or file_column = \"NAME\" of the constraints file",
@@ -613,7 +645,10 @@ const KeyEntry entries[] = {
      }},
     {{"deposition.<species>", KeyType::numbers_by_species, "", false,
       "deposition velocity, cm s-1, over the mixing height", "0.4"},
-     [](R r, N n, K k, I item, S& s) { s.field.exchange.deposition.push_back(species_value(r, n, k, item)); },
+     [](R r, N n, K k, I item, S& s) {
+       s.field.exchange.deposition.push_back(species_value(r, n, k, item));
+       note_unit_slip(r, n, k, "deposition", s.field.exchange.deposition.back().value, s);
+     },
      [](const S& s, D d) { describe_values(d, "deposition", s.field.exchange.deposition); },
      [](const S& s, T t) { write_values(t, "deposition", s.field.exchange.deposition); }},
     // -------------------------------------------------------------- dilution
@@ -648,6 +683,7 @@ const KeyEntry entries[] = {
      [](R r, N n, K k, I, S& s) {
        const double v = r.number(n, k);
        if (!(v >= 150.0 && v <= 350.0)) r.fail(&n, k, "expected a temperature from 150 to 350 K, found " + format_number(v));
+       note_unit_slip(r, n, k, "temperature_K", v, s);
        s.environment.temperature_K = v;
      },
      [](const S& s, D d) { describe_optional(d, "environment.temperature_K", s.environment.temperature_K); },
@@ -657,6 +693,7 @@ const KeyEntry entries[] = {
        const double v = r.number(n, k);
        if (!(v >= 100.0 && v <= 120000.0))
          r.fail(&n, k, "expected a pressure from 100 to 120000 Pa, found " + format_number(v));
+       note_unit_slip(r, n, k, "pressure_Pa", v, s);
        s.environment.pressure_Pa = v;
      },
      [](const S& s, D d) { describe_optional(d, "environment.pressure_Pa", s.environment.pressure_Pa); },
@@ -668,6 +705,7 @@ const KeyEntry entries[] = {
        const double v = r.number(n, k);
        const std::string note = checked(r, n, k, [&](const std::string& w) { return check_relative_humidity(v, w); });
        if (!note.empty()) s.notes.push_back(note);
+       note_unit_slip(r, n, k, "relative_humidity", v, s);
        s.environment.relative_humidity = v;
      },
      [](const S& s, D d) { describe_optional(d, "environment.relative_humidity", s.environment.relative_humidity); },
@@ -1006,6 +1044,22 @@ std::vector<ScenarioKey> public_keys() {
 }
 
 }  // namespace
+
+std::string unit_slip(std::string_view quantity, double v) {
+  const std::string value = shown(v);
+  if (quantity == "temperature_K" && (v < 180.0 || v > 330.0))
+    return value + " K is " + (v < 180.0 ? "below 180 K" : "above 330 K") +
+           ", beyond any boundary layer's air (a slip of units or digits?); taken as given";
+  if (quantity == "pressure_Pa" && v < 10000.0)
+    return value + " Pa is below 10000 Pa, far thinner than any boundary layer's air (hPa given for Pa?); "
+                   "taken as given";
+  if (quantity == "relative_humidity" && v > 0.0 && v <= 1.0)
+    return value + " % is at most 1 % (a fraction given for percent?); taken as given";
+  if (quantity == "deposition" && v > 5.0)
+    return value + " cm s-1 is above 5 cm s-1, faster than any surface takes up a gas (mm s-1 given for cm s-1?); "
+                   "taken as given";
+  return {};
+}
 
 std::span<const KeyEntry> key_entries() { return entries; }
 

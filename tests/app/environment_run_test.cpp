@@ -465,6 +465,61 @@ TEST(EnvironmentRun, TimeSeriesWithGapsAtEveryStep) {
         << k;
 }
 
+// The site by keys reads no site records: a temperature or pressure that
+// [environment] does not give (or gives under a misspelt column) is named,
+// with where it can be given, not sought in the model day's records.
+TEST(EnvironmentRun, AirNotGivenIsNamedWithWhereToGiveIt) {
+  ProgramDir p;
+  p.write("met.csv", "time_h,temp_K\n0,290\n24,290\n");
+  const std::string t = "temperature_K = 298.15\n", pa = "pressure_Pa = 101325\n";
+  const auto without = [&](const std::string& key, const std::string& instead) {
+    std::string s = scenario("", 1.0);
+    s.replace(s.find(key), key.size(), instead);
+    return s;
+  };
+  const std::string where = "set [environment] temperature_K, a temperature_K column of [environment] file, or "
+                            "[site] records";
+  const struct {
+    std::string toml, message;
+  } cases[] = {
+      {without(t, ""), "s.toml: [environment]: the air's temperature is not given: " + where},
+      {without(t, "file = \"met.csv\"\n"),
+       "s.toml: [environment]: the air's temperature is not given: " + where},
+      {without(pa, ""), "s.toml: [environment]: the air's pressure is not given: set [environment] pressure_Pa, a "
+                        "pressure_Pa column of [environment] file, or [site] records"},
+  };
+  for (const auto& c : cases) {
+    p.write("s.toml", c.toml);
+    const auto r = p.run("run s.toml");
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.err.find("boxmodel: " + c.message + "\n"), std::string::npos) << r.err;
+    EXPECT_EQ(r.err.find(box::testing::example_site_name), std::string::npos) << r.err;
+  }
+}
+
+// Values legal but implausible for the boundary layer, most likely a unit
+// slip, run with a note naming the key and the slip: hPa for Pa, a
+// fraction for percent, a fast deposition velocity, a temperature of a
+// time series far from the boundary layer's.
+TEST(EnvironmentRun, UnitSlipsRunWithANote) {
+  ProgramDir p;
+  p.write("met.csv", "time_h,temperature_K\n0,290\n12,340\n24,290\n");
+  std::string s = scenario("[deposition]\nO3 = 50\n", 1.0);
+  s.replace(s.find("temperature_K = 298.15"), 22, "file = \"met.csv\"");
+  s.replace(s.find("pressure_Pa = 101325"), 20, "pressure_Pa = 1013");
+  s.replace(s.find("relative_humidity = 50"), 22, "relative_humidity = 0.6");
+  p.write("s.toml", s);
+  const auto r = p.run("run s.toml");
+  ASSERT_EQ(r.status, 0) << r.err;
+  for (const std::string note : {
+           "note: s.toml: line 12: environment.pressure_Pa: 1013 Pa is below 10000 Pa", "(hPa given for Pa?)",
+           "note: s.toml: line 13: environment.relative_humidity: 0.6 % is at most 1 % (a fraction given for percent?)",
+           "note: s.toml: line 15: deposition.O3: 50 cm s-1 is above 5 cm s-1",
+           "note: s.toml: line 11: environment.file: met.csv: line 3: temperature_K: 340 K is above 330 K"})
+    EXPECT_NE(r.err.find(note), std::string::npos) << note << "\n" << r.err;
+  EXPECT_TRUE(std::filesystem::exists(p / "species.csv"));
+}
+
 // [initial] and [output] in molecules cm-3: the air of the constants
 // (298.15 K, 101325 Pa: 2.46149e19 cm-3) converts both ways.
 TEST(EnvironmentRun, NumberDensitiesInAndOut) {

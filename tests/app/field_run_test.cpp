@@ -154,6 +154,48 @@ TEST(FieldRun, HeldToAnObservationFile) {
   }
 }
 
+// A campaign file with gaps (empty, NaN and -999 cells) and a column no
+// constraint selects. O3 is observed at 5 h (30), 7 h (36), 12 h (20) and
+// 13 h (25): across the 2 h gap it is held on the line between (or, by
+// step, at the earlier value); through the 5 h gap, longer than the 3 h
+// allowed, it runs free, and a note says so.
+TEST(FieldRun, GapsInTheObservationFile) {
+  const std::string obs =
+      "time_h,O3,temp_C\n5,30,20\n6,,21\n7,36,22\n8,,23\n9,-999,24\n10,NaN,25\n11,nan,26\n12,20,27\n13,25,28\n";
+  const auto run = [&](const std::string& more, std::string* err = nullptr) {
+    ProgramDir p;
+    p.write("obs.csv", obs);
+    p.write("s.toml", "[time]\nhours = 8\n[constraints]\nfile = \"obs.csv\"\nspecies = [\"O3\"]\n"
+                      "missing_value = -999\n" + more +
+                      "\n[output]\nformats = [\"csv\"]\nspecies = [\"O3\"]\nevery_seconds = 1800\n");
+    const auto r = p.run("run s.toml --quiet");
+    EXPECT_EQ(r.status, 0) << r.err;
+    if (err != nullptr) *err = r.err;
+    return read_csv(p / "species.csv").values("O3");
+  };
+  // Rows every half hour from 5 h: row 3 is 6.5 h, row 9 is 9.5 h.
+  std::string err;
+  const std::vector<double> linear = run("", &err);
+  ASSERT_EQ(linear.size(), 17u);
+  expect_relative(linear[3], 34.5, 1e-13, "30 + 6 x 1.5 / 2 at 6.5 h");
+  expect_relative(linear[15], 22.5, 1e-13, "at 12.5 h");
+  // Free from 7 h, O3 follows the chemistry, far from the line to 20 ppb.
+  EXPECT_GT(std::abs(linear[9] - 28.0), 1.0) << linear[9];
+  EXPECT_NE(err.find("note: s.toml: line 4: constraints.file: obs.csv: columns not used: temp_C"), std::string::npos)
+      << err;
+  EXPECT_NE(err.find("note: obs.csv: O3 has no observation from 7.0 h to 12.0 h (a gap longer than max_gap_hours = "
+                     "3): it runs free then"),
+            std::string::npos)
+      << err;
+  // Gaps of up to 6 h allowed, the 5 h one is held too: 36 - 16 x 2.5 / 5.
+  const std::vector<double> longer = run("max_gap_hours = 6");
+  expect_relative(longer[9], 28.0, 1e-13, "at 9.5 h");
+  // By step, the last valid value holds across the short gap.
+  const std::vector<double> step = run("interpolation = \"step\"");
+  expect_relative(step[3], 30.0, 1e-13, "at 6.5 h");
+  expect_relative(step[15], 20.0, 1e-13, "at 12.5 h");
+}
+
 // An observation file that ends where the run ends covers it, although
 // the run's clock reaches 0.1 + 0.2 = 0.30000000000000004 h there.
 TEST(FieldRun, ObservationsEndingWithTheRun) {

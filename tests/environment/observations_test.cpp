@@ -64,6 +64,41 @@ TEST(Interpolation, LinearAndStepBetweenObservationsExactAtThem) {
                          Interpolation::linear), 1.0);
 }
 
+// Missing values (NaN) in a series: across a short gap the line between
+// the valid values either side (or the earlier one held), across a long
+// one, before the first and after the last valid value nothing.
+TEST(Interpolation, AcrossGapsOfMissingValues) {
+  const double gap = std::nan("");
+  const std::vector<double> t = {5.0, 6.0, 7.0, 11.0, 12.0};
+  const std::vector<double> v = {30.0, gap, 36.0, gap, 20.0};
+  const auto at = [&](double time, Interpolation mode, double max_gap = 3.0) {
+    return interpolate_across_gaps(t, v, time, mode, max_gap);
+  };
+  // 5 h to 7 h, 2 h apart: 30 + 6 x 1.5 / 2.
+  EXPECT_EQ(*at(6.5, Interpolation::linear), 34.5);
+  EXPECT_EQ(*at(6.0, Interpolation::linear), 33.0);
+  EXPECT_EQ(*at(6.5, Interpolation::step), 30.0);
+  EXPECT_EQ(*at(7.0, Interpolation::step), 36.0);
+  // 7 h to 12 h, 5 h apart: no value unless 5 h gaps are allowed.
+  EXPECT_FALSE(at(9.5, Interpolation::linear));
+  EXPECT_FALSE(at(11.0, Interpolation::step));
+  EXPECT_EQ(*at(9.5, Interpolation::linear, 5.0), 28.0);
+  EXPECT_EQ(*at(9.5, Interpolation::step, 5.0), 36.0);
+  EXPECT_EQ(*at(12.0, Interpolation::linear), 20.0);
+  // Observations that are far apart without a missing value between them
+  // are no gap.
+  EXPECT_EQ(*interpolate_across_gaps(std::vector<double>{5.0, 15.0}, std::vector<double>{10.0, 20.0}, 10.0,
+                                     Interpolation::linear, 0.5),
+            15.0);
+  // Nothing before the first valid value or after the last.
+  const std::vector<double> late = {gap, 31.0, 32.0}, early = {31.0, 32.0, gap};
+  const std::vector<double> three = {5.0, 6.0, 7.0};
+  EXPECT_FALSE(interpolate_across_gaps(three, late, 5.5, Interpolation::linear, 3.0));
+  EXPECT_FALSE(interpolate_across_gaps(three, early, 6.5, Interpolation::step, 3.0));
+  EXPECT_FALSE(interpolate_across_gaps(three, early, 7.0, Interpolation::linear, 3.0));
+  EXPECT_EQ(*interpolate_across_gaps(three, late, 6.0, Interpolation::linear, 3.0), 31.0);
+}
+
 TEST(Interpolation, NamesOfTheModes) {
   const ValueSource key{"s.toml", 3, "[constraints] interpolation"};
   EXPECT_EQ(interpolation_from_name("linear", key), Interpolation::linear);
@@ -95,7 +130,7 @@ TEST(ObservationFile, ReadsTheHeaderAndRecords) {
   ASSERT_NE(all.find("co"), nullptr);
   EXPECT_EQ(all.find("co")->ppb[1], 150.0);
   EXPECT_EQ(all.find("HCHO"), nullptr);
-  EXPECT_EQ(all.value_ppb(*all.find("O3"), 5.75, Interpolation::linear), 41.25);
+  EXPECT_EQ(*all.value_ppb(*all.find("O3"), 5.75, Interpolation::linear), 41.25);
 
   // A selection keeps the selected columns in its own order.
   const std::vector<std::string> select = {"CO", "O3"};
@@ -127,7 +162,7 @@ TEST(ObservationFile, ErrorsNameTheFileLineAndColumn) {
       {header + "5,40,x8\n", "line 2: column 3 (NO2): expected a number, found \"x8\""},
       {header + "5,40,8\n6,41\n", "line 3: expected 3 values, found 2"},
       {header + "5,40,8\n6,41,8,1\n", "line 3: expected 3 values, found 4"},
-      {header + "5,40,\n", "line 2: column 3 (NO2): expected a number, found \"\""},
+      {header + "5,40,-\n", "line 2: column 3 (NO2): expected a number, found \"-\""},
       {header + "5,40,8\n5,41,8\n", "line 3: column 1 (time_h): 5 h does not follow 5 h of line 2"},
       {header + "5,-1,8\n", "line 2: column 2 (O3): expected a mixing ratio of 0 ppb or more"},
       {header + "5,inf,8\n", "line 2: column 2 (O3): expected a number, found \"inf\""},
@@ -166,6 +201,42 @@ TEST(ObservationFile, ErrorsNameTheFileLineAndColumn) {
   // A spreadsheet's byte-order mark is no part of the header.
   const TempFile marked("\xEF\xBB\xBFtime_h,O3\n5,40\n");
   EXPECT_EQ(read_observations(marked.path()).columns.at(0).ppb.at(0), 40.0);
+}
+
+// Empty cells, NaN in any case and the declared marker are missing values;
+// with a selection, the other columns are listed, not read, whatever their
+// names.
+TEST(ObservationFile, MissingValuesAndColumnsNotSelected) {
+  const TempFile f(
+      "time_h,O3,NO2,temp_C,CO\n"
+      "5,30,,20,NaN\n"
+      "6,nan,8,21,-999\n"
+      "7,-999,NAN,broken,100\n");
+  const std::vector<std::string> select = {"O3", "NO2", "CO"};
+  const ObservationTable t = read_observations(f.path(), select, {}, {}, nullptr, -999.0);
+  EXPECT_EQ(t.unused, (std::vector<std::string>{"temp_C"}));
+  ASSERT_EQ(t.columns.size(), 3u);
+  const auto missing = [](const ObservationColumn& c) {
+    std::vector<bool> m;
+    for (double v : c.ppb) m.push_back(std::isnan(v));
+    return m;
+  };
+  EXPECT_EQ(missing(t.columns[0]), (std::vector<bool>{false, true, true}));
+  EXPECT_EQ(missing(t.columns[1]), (std::vector<bool>{true, false, true}));
+  EXPECT_EQ(missing(t.columns[2]), (std::vector<bool>{true, true, false}));
+  EXPECT_EQ(t.columns[0].ppb[0], 30.0);
+  EXPECT_EQ(t.columns[2].ppb[2], 100.0);
+  // Without the marker, -999 is a value, and refused.
+  try {
+    read_observations(f.path(), select);
+    FAIL();
+  } catch (const PhysicsInputError& e) {
+    EXPECT_NE(std::string(e.what()).find("line 3: column 5 (CO): expected a mixing ratio of 0 ppb or more"),
+              std::string::npos)
+        << e.what();
+  }
+  // Without a selection every column must name a species.
+  EXPECT_NE(read_error("time_h,O3,temp_C\n5,1,2\n").find("\"temp_C\" is no species"), std::string::npos);
 }
 
 TEST(ObservationFile, TimesOutsideTheObservationsAreErrors) {

@@ -209,6 +209,8 @@ TEST(ScenarioFile, RefusalsNameLineAndKey) {
       {"[site]\nrecords_layout = \"loose\"\n", "s.toml: line 2: site.records_layout: expected \"lines\" or \"free\""},
       {"[constraints]\nspecies = [\"O3\"]\n", "s.toml: line 2: constraints.species: names columns of an observation file, but no file is given"},
       {"[constraints]\ninterpolation = \"cubic\"\n", "s.toml: line 2: constraints.interpolation: expected \"linear\" or \"step\""},
+      {"[constraints]\nmissing_value = -999\n", "s.toml: line 2: constraints.missing_value: marks missing values of an observation file, but no file is given"},
+      {"[constraints]\nmax_gap_hours = -1\n", "s.toml: line 2: constraints.max_gap_hours: expected 0 hours or more, found -1"},
       {"[emissions]\nprofile = \"night\"\n", "s.toml: line 2: emissions.profile: expected"},
       {"[emissions]\nmixing_height_m = 0\n", "s.toml: line 2: emissions.mixing_height_m: expected a positive height in m, found 0"},
       {"[deposition]\nH2O = 1\n", "s.toml: line 2: deposition.H2O: not an integrated species"},
@@ -260,7 +262,7 @@ std::string companions(const ScenarioKey& k) {
   if (k.name == "environment.interpolation") return "file = \"met.csv\"\n";
   if (k.name == "photolysis.file") return "method = \"file\"\n";
   if (k.name == "photolysis.scale_to_observed") return "method = \"mcm\"\n[environment]\nfile = \"met.csv\"\n";
-  if (k.name == "constraints.species") return "file = \"obs.csv\"\n";
+  if (k.name == "constraints.species" || k.name == "constraints.missing_value") return "file = \"obs.csv\"\n";
   if (k.name == "constraints.interpolation") return "from_records = [\"O3\"]\n";
   if (k.name == "emissions.mixing_height_m" || k.name == "emissions.profile") return "NO = 5e10\n";
   if (k.name == "output.budget_species") return "budgets = true\n";
@@ -336,6 +338,18 @@ TEST(ScenarioSchema, EveryKeyReadsDescribesAndRoundTrips) {
   EXPECT_EQ(find_scenario_key("initial.from_first_record")->type, KeyType::boolean);
   EXPECT_EQ(find_scenario_key("time.nonsense"), nullptr);
   EXPECT_EQ(find_scenario_key("dilution.background.O3.x"), nullptr);
+}
+
+// A family's total in the observation file may have gaps like any column
+// of it: the scenario names the column; its values are the run's to read.
+TEST(ScenarioFile, AFamilyTotalWithGapsIsAColumnOfTheObservations) {
+  box::testing::ScratchDir dir;
+  std::ofstream(dir.dir() / "obs.csv") << "time_h,O3,NOy\n0,30,5\n6,31,-999\n12,32,NaN\n18,33,\n24,34,6\n";
+  const std::string toml =
+      "[constraints]\nfile = \"obs.csv\"\nspecies = [\"O3\"]\nmissing_value = -999\n"
+      "[constraints.families]\nNOy = { members = [\"NO\", \"NO2\"], file_column = \"NOy\" }\n";
+  EXPECT_EQ(parse_scenario(toml, "s.toml", dir.dir()).field.families.at(0).file_column, "NOy");
+  EXPECT_THROW(parse_scenario(toml.substr(0, toml.rfind("NOy")) + "NOz\" }\n", "s.toml", dir.dir()), ScenarioError);
 }
 
 TEST(ScenarioFile, AByteOrderMarkIsSkipped) {
