@@ -177,18 +177,23 @@ def choose_panels(species):
             found = []
             for series in side:
                 values = find_series(species, series)
+                names = series[1]
                 if values is None:
-                    if series[1]:
-                        missing.append(" or ".join(series[1]))
+                    if len(names) == 1:
+                        missing.append(names[0])
+                    elif names:  # "isoprene (C5H8, ISO or ISOP)"
+                        missing.append(f"{series[0]} ({', '.join(names[:-1])} or {names[-1]})")
                 else:
                     # Named by the column where the series goes by several names.
                     label, column = series[0], values[1]
-                    if len(series[1]) > 1 and column.upper() != label.upper():
+                    if len(names) > 1 and column.upper() != label.upper():
                         label = f"{label} ({column})"
                     found.append((label, values[0]))
             sides.append(found)
         if not sides[0] and not sides[1]:
             continue
+        if ISOPRENE in left and not any(label.startswith(ISOPRENE[0]) for label, _ in sides[0]):
+            title = "Oxidation products"
         if not sides[0]:
             sides = [sides[1], []]
             left_label, right_label = right_label, ""
