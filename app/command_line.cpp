@@ -2,6 +2,7 @@
 #include <CLI/CLI.hpp>
 
 #include <cstdio>
+#include <cstdlib>
 #include <optional>
 #include <string>
 #include <vector>
@@ -44,6 +45,20 @@ struct KeyOption {
   CLI::Option* option = nullptr;
 };
 
+// A value that is no number at all ("--step abc"), refused in one line
+// naming the option; the scenario reader judges the number itself (its
+// range, whether it is whole) and names the option and the key.
+CLI::Validator number_text(const std::string& what) {
+  return CLI::Validator(
+      [what](std::string& text) -> std::string {
+        char* end = nullptr;
+        static_cast<void>(std::strtod(text.c_str(), &end));
+        if (!text.empty() && end != text.c_str() && *end == '\0') return {};
+        return "expected " + what + ", found \"" + text + "\"";
+      },
+      "", "");
+}
+
 struct RunOptions {
   std::string scenario;
   std::vector<KeyOption> keys;
@@ -70,7 +85,8 @@ void add_run_options(CLI::App& run, RunOptions& o) {
         break;
       case KeyType::number:
       case KeyType::whole_number:
-        ko.option = run.add_option(names, ko.number, help + " (" + key + ")");
+        ko.option = run.add_option(names, ko.number, help + " (" + key + ")")
+                        ->check(number_text(k.type == KeyType::whole_number ? "a whole number" : "a number"));
         break;
       default:
         ko.option = run.add_option(names, ko.text, help + " (" + key + ")");
@@ -155,6 +171,13 @@ int main_program(int argc, char** argv) {
 
   try {
     app.parse(argc, argv);
+  } catch (const CLI::ValidationError& e) {
+    // A value an option refuses: the option and why, not the whole help.
+    std::fprintf(stderr, "boxmodel: %s\n", e.what());
+    return exit_input_error;
+  } catch (const CLI::ConversionError& e) {
+    std::fprintf(stderr, "boxmodel: %s\n", e.what());
+    return exit_input_error;
   } catch (const CLI::ParseError& e) {
     const int code = app.exit(e);
     return code == 0 ? 0 : exit_input_error;

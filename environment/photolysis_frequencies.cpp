@@ -57,7 +57,8 @@ PhotolysisFrequencies::PhotolysisFrequencies(const PhotolysisSetup& setup)
       for (int n : channels_) {
         const McmParameters* p = find_mcm_channel(n);
         if (p == nullptr)
-          throw InputError(setup.channels_of + ": photolysis channel " + channel_name(n) +
+          throw InputError((setup.method_chosen_at.empty() ? "" : setup.method_chosen_at + ": ") +
+                           setup.channels_of + ": photolysis channel " + channel_name(n) +
                            " has no MCM v3.3.1 parameters (method \"mcm\")");
         mcm_.push_back(*p);
       }

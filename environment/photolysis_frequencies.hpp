@@ -63,6 +63,9 @@ struct PhotolysisSetup {
   PhotolysisMethod method = PhotolysisMethod::mcm;  // mcm, file or none
   std::vector<int> channels;         // the MCM channels n of J<n> the mechanism reads
   std::string channels_of = "the mechanism";  // who reads them, for messages
+  // Where the method was chosen ("s.toml: line 9: photolysis.method"): the
+  // start of the message about a channel it does not have.
+  std::string method_chosen_at;
   const TimeSeries* file = nullptr;  // method file: the frequencies, s-1
   // Where the file was named ("s.toml: line 7: photolysis.file"): the
   // start of every message about the file.

@@ -31,6 +31,7 @@ struct NetcdfLibrary {
   decltype(&nc_put_vara_double) put_vara_double;
   decltype(&nc_put_vara_int) put_vara_int;
   decltype(&nc_put_vara_text) put_vara_text;
+  decltype(&nc_sync) sync;
 };
 
 inline constexpr const char* netcdf_module_name = "libboxmodel_netcdf.so";

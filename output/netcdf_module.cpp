@@ -21,5 +21,6 @@ const box::NetcdfLibrary boxmodel_netcdf_library = {
     &nc_put_vara_double,
     &nc_put_vara_int,
     &nc_put_vara_text,
+    &nc_sync,
 };
 }

@@ -169,6 +169,10 @@ void NetcdfSpeciesWriter::sample(const OutputSample& sample) {
   for (std::size_t k = 0; k < photolysis_vars_.size() && k < sample.photolysis.size(); ++k)
     put(photolysis_vars_[k], sample.photolysis[k]);
   ++records_;
+  // The record count lives in the header, which the library writes only
+  // when told: synced, the .partial file holds every record so far when
+  // a signal ends the process without closing it, as the CSV holds its rows.
+  check(nc_->sync(ncid_), "write a record");
 }
 
 void NetcdfSpeciesWriter::finish() {

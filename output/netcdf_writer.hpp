@@ -25,9 +25,9 @@
 // bytes.
 //
 // The file is written as species.nc.partial and renamed to species.nc by
-// finish(); a run that fails leaves only the .partial file (which, not
-// being closed by finish, may not be readable); a species.nc of an earlier
-// run is removed by begin().
+// finish(); a run that fails leaves only the .partial file, which holds
+// every record written (each sample is synced to the file), and a
+// species.nc of an earlier run stays as it was.
 //
 // NetCDF is optional: without it the program builds, netcdf_available() is
 // false and constructing the writer throws OutputError saying so. With it,

@@ -712,10 +712,12 @@ PYBIND11_MODULE(_core, m) {
       py::arg("path"), py::arg("overrides"));
   m.def(
       "parse_scenario",
-      [](const std::string& text, const std::string& source, const fs::path& base_dir, const py::list& overrides) {
-        return parse_scenario(text, source, base_dir, overrides_from(overrides));
+      [](const std::string& text, const std::string& source, const fs::path& base_dir, const py::list& overrides,
+         const std::vector<std::string>& replaced) {
+        return parse_scenario(text, source, base_dir, overrides_from(overrides), replaced);
       },
-      py::arg("text"), py::arg("source"), py::arg("base_dir"), py::arg("overrides"));
+      py::arg("text"), py::arg("source"), py::arg("base_dir"), py::arg("overrides"),
+      py::arg("replaced") = std::vector<std::string>{});
   m.def(
       "scenario_from_overrides", [](const py::list& overrides) { return scenario_from_overrides(overrides_from(overrides)); },
       py::arg("overrides"));

@@ -50,11 +50,19 @@ PhotolysisMethod file_photolysis_method(const Mechanism& m, const Scenario& s) {
   return beyond_mcm ? PhotolysisMethod::specified : PhotolysisMethod::mcm;
 }
 
+// Where the photolysis method was chosen: its key, or, left unsaid, the key
+// that named the mechanism file, whose channels chose it.
+std::string method_chosen_at(const Scenario& s) {
+  if (s.photolysis.method) return s.photolysis.method_source.describe();
+  return s.chemistry.mechanism_source.describe();
+}
+
 PhotolysisSetup photolysis_setup(const Mechanism& m, const Scenario& s, double first_h, double last_h) {
   PhotolysisSetup p;
   p.method = file_photolysis_method(m, s);
   p.channels = m.photolysis_channels;
   p.channels_of = m.source;
+  p.method_chosen_at = method_chosen_at(s);
   p.file = s.photolysis.series.get();
   p.file_named_at = s.photolysis.file_source.describe();
   // The file's frequencies and an observed J4 are interpolated as the
@@ -81,14 +89,14 @@ std::string no_file_species(const Mechanism& m, std::string_view name) {
 
 int file_species(const Mechanism& m, std::string_view name, const std::string& where) {
   if (const auto k = m.find_species(name)) return *k + 1;
-  throw InputError(where + ": " + no_file_species(m, name));
+  throw ScenarioError(where + ": " + no_file_species(m, name));
 }
 
 void check_mechanism_scenario(const Scenario& s, const Mechanism& m) {
   const std::string& file = s.source;
   if (s.output.wants(OutputFormat::table))
-    throw InputError(file + ": output.formats: \"table\" is the built-in mechanism's species table; mechanism " +
-                     m.source + " is written as \"csv\" or \"netcdf\"");
+    throw ScenarioError(file + ": output.formats: \"table\" is the built-in mechanism's species table; mechanism " +
+                        m.source + " is written as \"csv\" or \"netcdf\"");
   // Species held to the records and the families' members by the file's
   // names (water is the box's own when the file has no H2O); the
   // observation file's columns are matched when it is read.
@@ -102,10 +110,10 @@ void check_mechanism_scenario(const Scenario& s, const Mechanism& m) {
     for (const SpeciesSetting& v : list) {
       const int k = file_species(m, v.species, v.source.describe());
       if (std::find(seen.begin(), seen.end(), k) != seen.end())
-        throw InputError(v.source.describe() + ": " + v.species + " is given twice");
+        throw ScenarioError(v.source.describe() + ": " + v.species + " is given twice");
       seen.push_back(k);
       if (!(v.value >= 0.0) || !std::isfinite(v.value))
-        throw InputError(v.source.describe() + ": expected a value of 0 or more");
+        throw ScenarioError(v.source.describe() + ": expected a value of 0 or more");
     }
   };
   names(s.field.exchange.emissions);
@@ -114,7 +122,7 @@ void check_mechanism_scenario(const Scenario& s, const Mechanism& m) {
   for (const InitialValue& v : s.initial) {
     if (!m.find_species(v.name) && same_name(v.name, "H2O"))
       continue;  // the box's water, when the file has no H2O species
-    (void)file_species(m, v.name, file + ": initial." + v.name);
+    (void)file_species(m, v.name, v.source.describe());
   }
   if (s.output.species.kind == SpeciesSelection::Kind::list)
     for (const std::string& name : s.output.species.names) (void)file_species(m, name, file + ": output.species");
@@ -124,9 +132,9 @@ void check_mechanism_scenario(const Scenario& s, const Mechanism& m) {
     for (const std::string& name : s.spin_up.species) (void)file_species(m, name, file + ": spin_up.species");
   for (const RateFactor& f : s.chemistry.rate_factors)
     if (f.reaction > m.reaction_count())
-      throw InputError(file + ": chemistry.rate_factors.R" + std::to_string(f.reaction) +
-                       ": no reaction of that number in mechanism " + m.source + " (expected R1 to R" +
-                       std::to_string(m.reaction_count()) + ")");
+      throw ScenarioError(file + ": chemistry.rate_factors.R" + std::to_string(f.reaction) +
+                          ": no reaction of that number in mechanism " + m.source + " (expected R1 to R" +
+                          std::to_string(m.reaction_count()) + ")");
 }
 
 std::vector<std::string> file_budget_species(const Scenario& scenario, const Mechanism& m) {
@@ -189,7 +197,7 @@ FileBox::FileBox(std::shared_ptr<const LoadedMechanism> loaded, const Scenario& 
     for (int channel : m.photolysis_channels) {
       const std::optional<int> slot = specified_channel_slot(channel);
       if (!slot)
-        throw InputError(scenario.source + ": photolysis.method: \"specified\" gives the built-in mechanism's "
+        throw InputError(method_chosen_at(scenario) + ": \"specified\" gives the built-in mechanism's "
                          "channels (those of boxmodel mechanism export); " + m.source + " reads J<" +
                          std::to_string(channel) + ">, which it has not");
       specified_slots_.push_back(*slot);

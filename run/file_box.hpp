@@ -39,8 +39,8 @@ struct Scenario;
 std::string no_file_species(const Mechanism& m, std::string_view name);
 
 // The species `name` of `m` (matched without regard to case) as a 1-based
-// index; otherwise an InputError "<where>: no species "NAME" in mechanism
-// <file> (close: ...)".
+// index; otherwise a ScenarioError "<where>: no species "NAME" in mechanism
+// <file> (close: ...)": `where` is the scenario's key that names it.
 int file_species(const Mechanism& m, std::string_view name, const std::string& where);
 
 // Checks what `scenario` says of a mechanism file's species and reactions
@@ -49,7 +49,7 @@ int file_species(const Mechanism& m, std::string_view name, const std::string& w
 // background air, species held to the records and families' members
 // (matched without regard to case), rate factors R<n> (file order), and
 // what is not run with a mechanism file (the built-in species table).
-// Throws InputError naming the scenario's key and the mechanism it looked
+// Throws ScenarioError naming the scenario's key and the mechanism it looked
 // in, with close names.
 void check_mechanism_scenario(const Scenario& scenario, const Mechanism& m);
 

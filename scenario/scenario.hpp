@@ -89,8 +89,9 @@ struct InitialValue {
   // molecules cm-3.
   double ppb = 0.0;
   // The name as written (a mechanism file's species are matched when the
-  // run starts).
+  // run starts), and where it was written, for that match's messages.
   std::string name;
+  ValueSource source;
 };
 
 // A reaction's rate coefficient multiplied by a constant factor.
@@ -109,6 +110,7 @@ struct ChemistrySettings {
   // [chemistry] mechanism: a mechanism file (relative to the scenario
   // file), or none for the built-in mechanism ("builtin").
   std::optional<std::filesystem::path> mechanism_file;
+  ValueSource mechanism_source;  // where the file was named
 
   bool builtin_mechanism() const { return !mechanism_file.has_value(); }
 };
@@ -141,6 +143,7 @@ struct PhotolysisSettings {
   // Unset: "specified" for the built-in mechanism, "mcm" for a mechanism
   // file (effective_method()).
   std::optional<PhotolysisMethod> method;
+  ValueSource method_source;  // where the method was given
   std::optional<std::filesystem::path> file;  // method file
   ValueSource file_source;                    // where the file was named
   std::shared_ptr<const TimeSeries> series;   // its J<n> columns, read and checked

@@ -619,6 +619,17 @@ void apply_override(toml::table& root, const KeyOverride& o) {
       o.value);
 }
 
+// Takes the key or section at the dotted `path` out of `root`, if there.
+void remove_key(toml::table& root, std::string_view path) {
+  toml::table* table = &root;
+  for (std::size_t dot; (dot = path.find('.')) != std::string_view::npos;) {
+    table = table->get_as<toml::table>(path.substr(0, dot));
+    if (table == nullptr) return;
+    path.remove_prefix(dot + 1);
+  }
+  table->erase(path);
+}
+
 Scenario read_table(toml::table& root, const std::string& source, const fs::path& base,
                     const std::vector<KeyOverride>& overrides) {
   for (const KeyOverride& o : overrides) apply_override(root, o);
@@ -628,7 +639,7 @@ Scenario read_table(toml::table& root, const std::string& source, const fs::path
 }  // namespace
 
 Scenario parse_scenario(std::string_view toml_text, const std::string& source, const fs::path& base_dir,
-                        const std::vector<KeyOverride>& overrides) {
+                        const std::vector<KeyOverride>& overrides, const std::vector<std::string>& replaced) {
   // The TOML parser skips a leading UTF-8 byte-order mark itself.
   toml::table root;
   try {
@@ -637,6 +648,7 @@ Scenario parse_scenario(std::string_view toml_text, const std::string& source, c
     throw ScenarioError(source + ": line " + std::to_string(e.source().begin.line) + ": " +
                         std::string(e.description()));
   }
+  for (const std::string& path : replaced) remove_key(root, path);
   return read_table(root, source, base_dir, overrides);
 }
 

@@ -36,10 +36,13 @@ Scenario read_scenario_file(const std::filesystem::path& path,
                             const std::vector<KeyOverride>& overrides = {});
 
 // The same from TOML text; `source` names it in messages and `base_dir` is
-// the folder its relative paths start from.
+// the folder its relative paths start from. The sections at the dotted
+// paths `replaced` ("initial", "chemistry.rate_factors") are taken out of
+// the text first: the overrides alone give them.
 Scenario parse_scenario(std::string_view toml_text, const std::string& source,
                         const std::filesystem::path& base_dir,
-                        const std::vector<KeyOverride>& overrides = {});
+                        const std::vector<KeyOverride>& overrides = {},
+                        const std::vector<std::string>& replaced = {});
 
 // The default scenario with the overrides applied.
 Scenario scenario_from_overrides(const std::vector<KeyOverride>& overrides);

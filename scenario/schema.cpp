@@ -208,7 +208,10 @@ const KeyEntry entries[] = {
        s.site.parameters = r.path(n, k);
        s.site.parameters_given = true;
      },
-     [](const S& s, D d) { d.emplace_back("site.parameters", format_path(s.site.parameters)); },
+     // A site by keys reads no parameter file: the outputs' records name none.
+     [](const S& s, D d) {
+       if (!s.site.by_keys()) d.emplace_back("site.parameters", format_path(s.site.parameters));
+     },
      [](const S& s, T t) {
        if (!s.site.by_keys()) put(t, "site.parameters", format_path(s.site.parameters));
      }},
@@ -218,12 +221,14 @@ const KeyEntry entries[] = {
        s.site.records = r.path(n, k);
        s.site.records_given = true;
      },
-     [](const S& s, D d) { d.emplace_back("site.records", format_path(s.site.records)); },
+     // Named only where read: where [environment] gives the air and the
+     // key is not given, no records are read (and named, the default file
+     // would be).
+     [](const S& s, D d) {
+       if (s.reads_site_records()) d.emplace_back("site.records", format_path(s.site.records));
+     },
      [](const S& s, T t) {
-       // Not given where [environment] gives the air: named, the default
-       // file would be read.
-       if (s.site.records_given || !(s.environment.names("temperature_K") && s.environment.names("pressure_Pa")))
-         put(t, "site.records", format_path(s.site.records));
+       if (s.reads_site_records()) put(t, "site.records", format_path(s.site.records));
      }},
     {{"site.records_layout", KeyType::text, "lines", false,
       "\"lines\": one record per line, exactly 13 values; \"free\": values may span lines", "\"free\""},
@@ -319,7 +324,7 @@ const KeyEntry entries[] = {
       "initial mole fraction, ppb; species not named keep the built-in initial state", "40.0"},
      [](R r, N n, K k, I item, S& s) {
        if (r.names_from_file()) {
-         s.initial.push_back({0, r.number(n, k), std::string(item)});
+         s.initial.push_back({0, r.number(n, k), std::string(item), r.value_source(&n, k)});
          return;
        }
        const int index = find_species(item).value_or(0);
@@ -332,7 +337,7 @@ const KeyEntry entries[] = {
        }
        if (index == nspec) r.fail(&n, k, "M is the air itself and cannot be set");
        const double v = r.number(n, k);
-       s.initial.push_back({index, v, species_name(index)});
+       s.initial.push_back({index, v, species_name(index), r.value_source(&n, k)});
      },
      [](const S& s, D d) {
        for (const InitialValue& v : s.initial)
@@ -441,6 +446,7 @@ const KeyEntry entries[] = {
        if (!fs::is_regular_file(p, ec))
          r.fail(&n, k, "no mechanism file " + format_path(p) + " (expected \"builtin\" or a mechanism file)");
        s.chemistry.mechanism_file = p;
+       s.chemistry.mechanism_source = r.value_source(&n, k);
      },
      [](const S& s, D d) {
        if (s.chemistry.mechanism_file) d.emplace_back("chemistry.mechanism", format_path(*s.chemistry.mechanism_file));
@@ -768,6 +774,7 @@ const KeyEntry entries[] = {
      [](R r, N n, K k, I, S& s) {
        const std::string v = r.text(n, k);
        s.photolysis.method = checked(r, n, k, [&](const std::string& w) { return photolysis_method_from_name(v, w); });
+       s.photolysis.method_source = r.value_source(&n, k);
      },
      [](const S& s, D d) {
        if (s.photolysis.method) d.emplace_back("photolysis.method", method_name(*s.photolysis.method));

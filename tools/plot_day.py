@@ -5,7 +5,10 @@ Usage: plot_day.py [TS_species.txt | species.csv] [-o day.png] [--title TEXT]
 
 It reads either output of a run. The species CSV ("time_h,O3,NO,...", ppb
 at full precision, at every output time) is preferred: given the table, the
-tool reads species.csv beside it when that file is there. The species table
+tool reads species.csv beside it when that file is there. The panels (ozone
+and NOx, isoprene and oxidation products, bromine, HOx) are drawn from the
+species the run has, by the names of the built-in mechanism (HO, ISO, BR2)
+or of others (OH, C5H8 or ISOP); what it lacks is named on standard error. The species table
 has a header of 17 labels and one row per hour, each field nine characters
 wide (a field that overflowed is written as asterisks and is drawn as a
 gap); its three decimals draw small mixing ratios as staircases.
@@ -73,18 +76,24 @@ def read_table(path):
     return columns
 
 
-# The species CSV's columns under the table's labels, with the table's
-# unit (ppt for the table's *ppt columns).
-CSV_COLUMNS = {
+# The table's labels as the mechanism's names, with the factor that turns
+# the column into ppb (its *ppt columns are in ppt).
+TABLE_NAMES = {
     "timloc=": ("time_h", 1.0), "O3=": ("O3", 1.0), "NO=": ("NO", 1.0), "NO2=": ("NO2", 1.0),
-    "HCHO=": ("HCHO", 1.0), "HNO3": ("HNO3", 1.0), "PAN": ("PAN", 1.0), "Br2": ("BR2", 1.0),
-    "HOBr": ("HOBR", 1.0), "HBr": ("HBR", 1.0), "HO2": ("HO2", 1.0), "Brppt": ("BR", 1000.0),
-    "BrOppt": ("BRO", 1000.0), "OHppt": ("HO", 1000.0),
+    "HCHO=": ("HCHO", 1.0), "Lim=": ("LIM", 1.0), "NO3": ("NO3", 1.0), "HNO3": ("HNO3", 1.0),
+    "HBr": ("HBR", 1.0), "Brppt": ("BR", 1e-3), "Br2": ("BR2", 1.0), "HOBr": ("HOBR", 1.0),
+    "OHppt": ("HO", 1e-3), "BrOppt": ("BRO", 1e-3), "PAN": ("PAN", 1.0), "HO2": ("HO2", 1.0),
 }
 
 
+def table_species(columns):
+    """The table's columns by the mechanism's names, in ppb."""
+    return {TABLE_NAMES[label][0]: [TABLE_NAMES[label][1] * x for x in values]
+            for label, values in columns.items() if label in TABLE_NAMES}
+
+
 def read_csv(path):
-    """The species CSV as the table's columns; species it lacks are gaps."""
+    """The species CSV: time_h and every species column, in ppb."""
     import csv
     with open(path, encoding="ascii", newline="") as handle:
         rows = list(csv.reader(handle))
@@ -97,74 +106,130 @@ def read_csv(path):
             raise ValueError(f"{path}: line {number}: expected {len(header)} values, found {len(row)}")
         for name, text in zip(header, row):
             data[name].append(float(text))
-    count = len(rows) - 1
-    return {label: [scale * x for x in data[name]] if name in data else [math.nan] * count
-            for label, (name, scale) in CSV_COLUMNS.items()}
+    return data
 
 
 def read_species(path):
-    """The run's species from the CSV, or from the table (preferring a
-    species.csv beside it)."""
-    if path.endswith(".csv"):
-        return read_csv(path)
-    beside = os.path.join(os.path.dirname(path), "species.csv")
-    if os.path.exists(beside):
-        return read_csv(beside)
-    return read_table(path)
+    """The run's species by name, in ppb, and the file they came from: the
+    CSV, or the table (preferring a species.csv beside it)."""
+    if not path.endswith(".csv"):
+        beside = os.path.join(os.path.dirname(path), "species.csv")
+        if not os.path.exists(beside):
+            return table_species(read_table(path)), path
+        path = beside
+    return read_csv(path), path
 
 
-def draw(columns, output, title):
+# The series the figure draws, each by the names mechanisms give it: the
+# built-in mechanism calls OH "HO" and isoprene "ISO"; the MCM calls
+# isoprene "C5H8", others "ISOP". (ISOP is isoprene's
+# peroxy radical where OH is named HO, and is not taken for isoprene there.)
+# Each: label, names, unit ("ppb" or "ppt").
+O3 = ("O$_3$", ("O3",), "ppb")
+NO = ("NO", ("NO",), "ppb")
+NO2 = ("NO$_2$", ("NO2",), "ppb")
+NOX = ("NO$_x$", (), "ppb")  # NO + NO2, drawn where both are
+ISOPRENE = ("isoprene", ("C5H8", "ISO", "ISOP"), "ppb")
+OH = ("OH", ("OH", "HO"), "ppt")
+HO2 = ("HO$_2$", ("HO2",), "ppt")
+
+# Panels: title, the series on the left axis, those on a right axis, and
+# each axis's label.
+PANELS = (
+    ("Ozone and nitrogen oxides", (O3,), "O$_3$ (ppb)", (NO, NO2, NOX), "NO, NO$_2$, NO$_x$ (ppb)"),
+    ("Isoprene and oxidation products",
+     (ISOPRENE, ("HCHO", ("HCHO",), "ppb"), ("HNO$_3$", ("HNO3",), "ppb"), ("PAN", ("PAN",), "ppb")),
+     "ppb", (), ""),
+    ("Bromine species", (("Br$_2$", ("BR2",), "ppt"), ("HOBr", ("HOBR",), "ppt"), ("HBr", ("HBR",), "ppt"),
+                         ("Br", ("BR",), "ppt"), ("BrO", ("BRO",), "ppt")), "ppt", (), ""),
+    ("HO$_x$: OH and HO$_2$", (OH,), "OH (ppt)", (HO2,), "HO$_2$ (ppt)"),
+)
+
+
+def find_series(species, series):
+    """The series' values in its unit and the column they came from, or None."""
+    by_name = {name.upper(): name for name in species}
+    _, names, unit = series
+    if not names:  # NO_x
+        no, no2 = find_series(species, NO), find_series(species, NO2)
+        if no is None or no2 is None:
+            return None
+        return [a + b for a, b in zip(no[0], no2[0])], "NO+NO2"
+    for name in names:
+        if name == "ISOP" and "HO" in by_name:
+            continue
+        if name in by_name:
+            column = by_name[name]
+            scale = 1000.0 if unit == "ppt" else 1.0
+            return [scale * x for x in species[column]], column
+    return None
+
+
+def choose_panels(species):
+    """The panels the run's species fill, each as (title, left, left
+    label, right, right label) with series (label, values), and the
+    names of the series the run lacks. A panel with no series is left out;
+    so is a right axis with none."""
+    panels, missing = [], []
+    for title, left, left_label, right, right_label in PANELS:
+        sides = []
+        for side in (left, right):
+            found = []
+            for series in side:
+                values = find_series(species, series)
+                names = series[1]
+                if values is None:
+                    if len(names) == 1:
+                        missing.append(names[0])
+                    elif names:  # "isoprene (C5H8, ISO or ISOP)"
+                        missing.append(f"{series[0]} ({', '.join(names[:-1])} or {names[-1]})")
+                else:
+                    # Named by the column where the series goes by several names.
+                    label, column = series[0], values[1]
+                    if len(names) > 1 and column.upper() != label.upper():
+                        label = f"{label} ({column})"
+                    found.append((label, values[0]))
+            sides.append(found)
+        if not sides[0] and not sides[1]:
+            continue
+        if ISOPRENE in left and not any(label.startswith(ISOPRENE[0]) for label, _ in sides[0]):
+            title = "Oxidation products"
+        if not sides[0]:
+            sides = [sides[1], []]
+            left_label, right_label = right_label, ""
+        panels.append((title, sides[0], left_label, sides[1], right_label))
+    return panels, missing
+
+
+def draw(panels, time, output, title):
     import matplotlib
     matplotlib.use("Agg")
     import matplotlib.pyplot as plt
 
-    time = columns["timloc="]
-    ppt = lambda label: [1000.0 * x for x in columns[label]]  # ppb -> ppt
-    nox = [a + b for a, b in zip(columns["NO="], columns["NO2="])]
-
-    fig, axes = plt.subplots(2, 2, figsize=(11, 7.5), sharex=True)
-    (ax_ox, ax_prod), (ax_br, ax_hox) = axes
-
-    ax_ox.plot(time, columns["O3="], "k-", lw=2, label="O$_3$")
-    ax_ox.set_ylabel("O$_3$ (ppb)")
-    ax_nox = ax_ox.twinx()
-    ax_nox.plot(time, columns["NO="], "C0--", label="NO")
-    ax_nox.plot(time, columns["NO2="], "C1-", label="NO$_2$")
-    ax_nox.plot(time, nox, "C2:", label="NO$_x$")
-    ax_nox.set_ylabel("NO, NO$_2$, NO$_x$ (ppb)")
-    lines = ax_ox.get_lines() + ax_nox.get_lines()
-    ax_ox.legend(lines, [l.get_label() for l in lines], loc="upper left", fontsize=8)
-    ax_ox.set_title("Ozone and nitrogen oxides")
-
-    ax_prod.plot(time, columns["HCHO="], "C0-", label="HCHO")
-    ax_prod.plot(time, columns["HNO3"], "C1-", label="HNO$_3$")
-    ax_prod.plot(time, columns["PAN"], "C2-", label="PAN")
-    ax_prod.set_ylabel("ppb")
-    ax_prod.legend(loc="upper left", fontsize=8)
-    ax_prod.set_title("Oxidation products")
-
-    ax_br.plot(time, ppt("Br2"), "C3-", label="Br$_2$")
-    ax_br.plot(time, ppt("HOBr"), "C4-", label="HOBr")
-    ax_br.plot(time, ppt("HBr"), "C5-", label="HBr")
-    ax_br.plot(time, columns["Brppt"], "C6-", label="Br")
-    ax_br.plot(time, columns["BrOppt"], "C7-", label="BrO")
-    ax_br.set_ylabel("ppt")
-    ax_br.legend(loc="upper right", fontsize=8)
-    ax_br.set_title("Bromine species")
-
-    ax_hox.plot(time, columns["OHppt"], "C0-", label="OH")
-    ax_hox.set_ylabel("OH (ppt)")
-    ax_ho2 = ax_hox.twinx()
-    ax_ho2.plot(time, ppt("HO2"), "C1--", label="HO$_2$")
-    ax_ho2.set_ylabel("HO$_2$ (ppt)")
-    lines = ax_hox.get_lines() + ax_ho2.get_lines()
-    ax_hox.legend(lines, [l.get_label() for l in lines], loc="upper left", fontsize=8)
-    ax_hox.set_title("OH and HO$_2$")
-
-    for ax in (ax_br, ax_hox):
-        ax.set_xlabel("local time (h)")
-    for ax in axes.flat:
+    columns = 1 if len(panels) == 1 else 2
+    rows = (len(panels) + 1) // 2
+    fig, axes = plt.subplots(rows, columns, figsize=(5.5 * columns, 3.75 * rows), sharex=True, squeeze=False)
+    colour = 0
+    for ax, (panel_title, left, left_label, right, right_label) in zip(axes.flat, panels):
+        twin = ax.twinx() if right else None
+        for target, series in ((ax, left), (twin, right)):
+            for label, values in series:
+                target.plot(time, values, f"C{colour % 10}-", label=label)
+                colour += 1
+        ax.set_ylabel(left_label)
+        if twin is not None:
+            twin.set_ylabel(right_label)
+        lines = ax.get_lines() + (twin.get_lines() if twin is not None else [])
+        ax.legend(lines, [line.get_label() for line in lines], loc="upper left", fontsize=8)
+        ax.set_title(panel_title)
         ax.grid(alpha=0.3)
+    # The time axis under the lowest panel of each column.
+    for k, ax in enumerate(axes.flat):
+        if k >= len(panels):
+            ax.set_visible(False)
+        elif k + columns >= len(panels):
+            ax.xaxis.set_tick_params(labelbottom=True)
+            ax.set_xlabel("local time (h)")
     if title:
         fig.suptitle(title)
     fig.tight_layout()
@@ -179,12 +244,19 @@ def main(argv):
     parser.add_argument("--title", default="")
     args = parser.parse_args(argv)
     try:
-        columns = read_species(args.table)
+        species, source = read_species(args.table)
     except (OSError, ValueError) as error:
         print(f"plot_day: {error}", file=sys.stderr)
         return 1
+    panels, missing = choose_panels(species)
+    if not panels:
+        print(f"plot_day: {source}: none of the species drawn is there (O3, NO, NO2, OH or HO, ...)",
+              file=sys.stderr)
+        return 1
+    if missing:
+        print(f"plot_day: {source} has no {', '.join(missing)}: left out of the figure", file=sys.stderr)
     try:
-        draw(columns, args.output, args.title)
+        draw(panels, species["time_h"], args.output, args.title)
     except ImportError as error:
         print(f"plot_day: {missing_package_message(error.name)}", file=sys.stderr)
         return 1

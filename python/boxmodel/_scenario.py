@@ -10,6 +10,7 @@ a key changes.
     s.time.hours                 # 48.0
     s.chemistry.method = "rodas4"
     s["chemistry.rtol"] = 1e-4
+    s.initial = {"NO2": 2}       # the whole section: O3 is no longer set
     t = Scenario.from_toml("run.toml").replace(time={"start_hour": 6})
 """
 
@@ -133,8 +134,7 @@ class Section(Mapping):
             raise AttributeError(f"{self._path} has no key {key!r}") from None
 
     def __setitem__(self, key, value):
-        self._scenario._set([(f"{self._path}.{key}", _plain(value), _ORIGIN)] if not isinstance(value, Mapping)
-                            else _flatten(value, f"{self._path}.{key}", _ORIGIN, []))
+        self._scenario._assign(f"{self._path}.{key}", value)
 
     __setattr__ = __setitem__
 
@@ -162,11 +162,14 @@ class Scenario:
     given as mappings (``time={"hours": 48}``), or with dotted keys in the
     first argument (``Scenario({"time.hours": 48})``). A key the model does
     not know, a value of the wrong type or out of range raises ScenarioError
-    naming the key.
+    naming the key. A mapping assigned to a section (``s.initial = {...}``)
+    is the whole section: keys set before in it, by the file or since, are
+    dropped; ``replace`` and the constructor set only the keys given.
     """
 
     def __init__(self, sections=None, /, **kwargs):
         self._text = None  # (toml text, source, base dir) of a file scenario
+        self._replaced = []  # sections of the text replaced by assignment
         self._overrides = []
         self._core = None
         self._cache = None
@@ -189,6 +192,7 @@ class Scenario:
         path = os.fspath(path)
         self = cls.__new__(cls)
         self._overrides = []
+        self._replaced = []
         self._cache = None
         self._core = _core.read_scenario_file(path, [])
         with open(path, encoding="utf-8") as f:
@@ -201,29 +205,43 @@ class Scenario:
         relative paths start from `base_dir` (the working directory if empty)."""
         self = cls.__new__(cls)
         self._overrides = []
+        self._replaced = []
         self._cache = None
         self._text = (str(text), str(source), os.fspath(base_dir))
         self._core = self._build([])
         return self
 
-    def _build(self, overrides):
+    def _build(self, overrides, replaced=None):
         if self._text is None:
             return _core.scenario_from_overrides(overrides)
         text, source, base = self._text
-        return _core.parse_scenario(text, source, base, overrides)
+        return _core.parse_scenario(text, source, base, overrides, self._replaced if replaced is None else replaced)
 
-    def _set(self, items):
-        """Applies (key, value, origin) items: checked by the model first with
-        every value it can take, then the others for their messages."""
+    def _assign(self, key, value):
+        """Sets a dotted key; a mapping is the whole section at `key`."""
+        items = _flatten({key: value}, "", _ORIGIN, [])
+        if not isinstance(value, Mapping):
+            self._set(items)
+            return
+        inside = key + "."
+        self._set(items, kept=[o for o in self._overrides if o[0] != key and not o[0].startswith(inside)],
+                  replaced=self._replaced + [key] if self._text is not None else self._replaced)
+
+    def _set(self, items, kept=None, replaced=None):
+        """Applies (key, value, origin) items after the earlier ones (or after
+        `kept` of them, with the file's sections `replaced` taken out):
+        checked by the model first with every value it can take, then the
+        others for their messages."""
+        replaced = self._replaced if replaced is None else replaced
         usable = [i for i in items if _core.is_key_value(i[1])]
         unusable = [i for i in items if not _core.is_key_value(i[1])]
-        overrides = self._overrides + usable
-        core = self._build(overrides)
+        overrides = (self._overrides if kept is None else kept) + usable
+        core = self._build(overrides, replaced)
         for key, value, origin in unusable:
             # The model's message for a value of the wrong type, told with a
             # boolean in its place; a key that takes booleans expects one.
             try:
-                self._build(overrides + [(key, False, origin)])
+                self._build(overrides + [(key, False, origin)], replaced)
             except ScenarioError as e:
                 message = str(e)
                 if message.endswith("found a boolean"):
@@ -231,6 +249,7 @@ class Scenario:
                 raise ScenarioError(message) from None
             raise ScenarioError(f"{origin}: {key}: expected true or false, found {_describe_value(value)}")
         self._overrides = overrides
+        self._replaced = replaced
         self._core = core
         self._cache = None
 
@@ -245,6 +264,7 @@ class Scenario:
     def copy(self):
         other = Scenario.__new__(Scenario)
         other._text = self._text
+        other._replaced = list(self._replaced)
         other._overrides = list(self._overrides)
         other._core = self._core
         other._cache = None
@@ -252,10 +272,11 @@ class Scenario:
 
     # Pickled as what it was built from (for process pools and copies).
     def __getstate__(self):
-        return {"text": self._text, "overrides": list(self._overrides)}
+        return {"text": self._text, "overrides": list(self._overrides), "replaced": list(self._replaced)}
 
     def __setstate__(self, state):
         self._text = state["text"]
+        self._replaced = list(state.get("replaced", []))
         self._overrides = list(state["overrides"])
         self._cache = None
         self._core = self._build(self._overrides)
@@ -313,7 +334,7 @@ class Scenario:
         if name.startswith("_"):
             object.__setattr__(self, name, value)
         else:
-            self._set(_flatten({name: value}, "", _ORIGIN, []))
+            self._assign(name, value)
 
     def __getitem__(self, key):
         """A value by dotted key: scenario["time.hours"]."""
@@ -325,7 +346,7 @@ class Scenario:
         return _copy(table) if isinstance(table, dict) else table
 
     def __setitem__(self, key, value):
-        self._set(_flatten({key: value}, "", _ORIGIN, []))
+        self._assign(key, value)
 
     def __eq__(self, other):
         return isinstance(other, Scenario) and self._core.describe() == other._core.describe()

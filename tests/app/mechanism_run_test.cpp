@@ -369,7 +369,7 @@ TEST(MechanismRun, ScenarioNamesAreCheckedAgainstTheFile) {
     return r.err;
   };
   const std::string csv = "[output]\nformats = [\"csv\"]\n";
-  const std::string e = refused(head + "[initial]\nISOP = 2.0\n" + csv, "s.toml: initial.ISOP: no species \"ISOP\"");
+  const std::string e = refused(head + "[initial]\nISOP = 2.0\n" + csv, "s.toml: line 7: initial.ISOP: no species \"ISOP\"");
   EXPECT_NE(e.find("in mechanism " + isoprene_file), std::string::npos) << e;
   EXPECT_NE(e.find("close: "), std::string::npos) << e;
   refused(head + "[output]\nformats = [\"csv\"]\nspecies = [\"O3\", \"HO\"]\n", "output.species: no species \"HO\"");
@@ -392,6 +392,13 @@ TEST(MechanismRun, ScenarioNamesAreCheckedAgainstTheFile) {
   refused(head + "[constraints]\nfile = \"nox.csv\"\n[constraints.families]\nNOx = { members = [\"no\", \"NO2\"], "
                  "file_column = \"NOX\" }\n" + csv,
           "constraints.families.NOx: no is also held individually (");
+  // A channel the photolysis method has not: named with the key that chose
+  // the method (left unsaid, the mechanism's).
+  p.write("j99.fac", "VARIABLE O3 NO NO2 ;\n% J<99> : NO2 = NO + O3 ;\n");
+  const std::string j99 = site_keys() + "[chemistry]\nmechanism = \"j99.fac\"\n" + csv;
+  refused(j99, "s.toml: line 5: chemistry.mechanism: j99.fac: photolysis channel J99 has no MCM v3.3.1 parameters");
+  refused(j99 + "[photolysis]\nmethod = \"specified\"\n",
+          "s.toml: line 9: photolysis.method: \"specified\" gives the built-in mechanism's channels");
   p.write("small.fac", "VARIABLE O3 NO NO2 ;\n% 1.0D-14 : NO + O3 = NO2 ;\n");
   refused(site_keys() + "[chemistry]\nmechanism = \"small.fac\"\n[constraints]\nfrom_records = [\"O3\", \"CO\"]\n" + csv,
           "constraints.from_records: no species \"CO\" in mechanism ");

@@ -367,6 +367,12 @@ TEST(CommandLine, UsageVersionAndHelp) {
     EXPECT_EQ(refused.status, 1) << refused.err;
     EXPECT_NE(refused.err.find("command line " + option + ": " + std::string(k.name) + ": "), std::string::npos)
         << refused.err;
+    if (!numeric) continue;
+    // No number at all: one line naming the option, not the whole help.
+    const auto word = p.run("run " + option + " abc");
+    EXPECT_EQ(word.status, 1);
+    EXPECT_EQ(word.err, "boxmodel: " + option + ": expected a " +
+                            (k.type == box::KeyType::whole_number ? "whole " : "") + "number, found \"abc\"\n");
   }
   EXPECT_FALSE(fs::exists(p / "TS_species.txt"));
 

@@ -116,6 +116,19 @@ TEST(CsvSpeciesWriter, OnlyAFinishedFileHasTheFinalName) {
   }
   EXPECT_EQ(read_csv(final_path).size(), 3u);
   EXPECT_EQ(read_csv(partial).size(), 2u);
+
+  // The next run in the folder starts the .partial file afresh: its file
+  // holds one header and its own rows only.
+  {
+    CsvSpeciesWriter writer(scratch.dir(), table_species());
+    writer.begin(sample_run());
+    writer.sample(samples()[2]);
+    writer.finish();
+  }
+  const auto rows = read_csv(final_path);
+  ASSERT_EQ(rows.size(), 2u);
+  EXPECT_EQ(rows[0][0], "time_h");
+  EXPECT_EQ(parse(rows[1][0]), samples()[2].time_h);
 }
 
 TEST(CsvSpeciesWriter, UnwritableDirectoryIsAnOutputErrorNamingTheFile) {

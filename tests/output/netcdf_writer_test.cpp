@@ -171,6 +171,10 @@ TEST(NetcdfSpeciesWriter, OnlyAFinishedFileHasTheFinalName) {
     writer.begin(sample_run());
     writer.sample(samples()[0]);
     writer.sample(samples()[1]);
+    // Every record is in the file once sampled: a run ended by a signal,
+    // which closes nothing, leaves them readable.
+    EXPECT_EQ(Dataset(partial).values("O3"), (std::vector<double>{samples()[0].mole_fraction[at(ind_o3)],
+                                                                   samples()[1].mole_fraction[at(ind_o3)]}));
   }
   EXPECT_EQ(Dataset(final_path).values("O3").size(), 1u);
   EXPECT_TRUE(fs::exists(partial));

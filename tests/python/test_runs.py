@@ -305,6 +305,11 @@ def test_errors_are_raised_by_kind(day_dir):
             day_dir, f'[constraints]\nfile = "{obs.name}"\n', name="obs.toml"))),
         (boxmodel.IntegrationError, boxmodel.Scenario.from_toml(write_scenario(
             day_dir, '[time]\nhours = 1\n[emissions]\nNO = 5e24\n', name="runaway.toml"))),
+        # A species a mechanism file lacks is the scenario's fault.
+        (boxmodel.ScenarioError, boxmodel.Scenario(
+            site={"parameters": str(day_dir / "inputn"), "records": str(day_dir / SITE_FILE)}, time={"hours": 1},
+            chemistry={"mechanism": str(SOURCE / "tests" / "data" / "mcm" / "mcm331-methane.fac")},
+            initial={"XYZ": 1.0})),
     ]
     for kind, scenario in cases:
         with pytest.raises(boxmodel.BoxModelError) as caught:
@@ -312,7 +317,14 @@ def test_errors_are_raised_by_kind(day_dir):
         assert type(caught.value) is kind, (kind, caught.value)
     # The runaway state names the species and the time, as the program does.
     with pytest.raises(boxmodel.IntegrationError, match=r"^NO2? reached .* ppb at 05:05 local time"):
-        boxmodel.run(cases[-1][1])
+        boxmodel.run(cases[-2][1])
+    # The unknown species is named with its key; given anew, the section
+    # holds it no more.
+    mcm = cases[-1][1]
+    with pytest.raises(boxmodel.ScenarioError, match=r'^boxmodel\.Scenario: initial\.XYZ: no species "XYZ" in mechanism '):
+        boxmodel.run(mcm)
+    mcm.initial = {"CH4": 1900.0}
+    assert boxmodel.run(mcm)["CH4"].values[0] == 1900.0 / 1e9
 
 
 def test_time_values_across_midnight(day_dir):

@@ -60,6 +60,15 @@ def test_keys_set_in_every_form():
     t = s.replace({"time.hours": 24})
     assert (t.time.hours, s.time.hours) == (24.0, 48.0)
     assert S({"time.hours": 48, "initial": {"O3": 40}}).to_dict()["time"]["hours"] == 48.0
+    # A mapping assigned to a section is the whole section, whether the keys
+    # before came from a file or were set since; replace() sets keys.
+    s.initial = {"NO2": 2}
+    assert s.initial.to_dict() == {"NO2": 2.0} and t.initial.to_dict() == {"O3": 40.0, "NO": 1.0}
+    f = S.from_toml_text("[initial]\nO3 = 40\nNO = 1\n[chemistry.rate_factors]\nR27 = 2.0\n")
+    f.chemistry.rate_factors = {"R1": 3.0}
+    f["initial"] = {"NO2": 2}
+    assert f.initial.to_dict() == {"NO2": 2.0} and f.chemistry.rate_factors.to_dict() == {"R1": 3.0}
+    assert pickle.loads(pickle.dumps(f)) == f and f.replace(initial={"NO": 1}).initial.to_dict() == {"NO2": 2.0, "NO": 1.0}
 
 
 # (keys, exception text): wrong types, unknown keys, None, NaN, huge values

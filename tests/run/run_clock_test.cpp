@@ -181,7 +181,7 @@ std::vector<StepLog::Entry> logged_run(int step_seconds, double photolysis_facto
   s.time.step_seconds = step_seconds;
   s.time.hours = 9;
   s.chemistry.photolysis_factor = photolysis_factor;
-  s.initial.push_back({ind_h2o, h2o_ppb, "H2O"});
+  s.initial.push_back({ind_h2o, h2o_ppb, "H2O", {}});
   s.output.formats.clear();
   s.output.progress_lines = false;
   TextOutput out = TextOutput::create(p / "stdout.txt", "stdout.txt");

@@ -495,6 +495,13 @@ TEST(ScenarioFile, SiteByKeysAndNotes) {
       "[photolysis]\nfactor = 0.7\nmethod = \"file\"\nfile = \"j.csv\"\nscale_to_observed = \"J4\"\n",
       "s.toml", dir.dir());
   ASSERT_TRUE(s.site.by_keys());
+  // The outputs record the site as it is: its keys, and neither a parameter
+  // file nor site records ([environment] gives the air).
+  const auto described = describe_scenario(s);
+  const std::map<std::string, std::string> d(described.begin(), described.end());
+  EXPECT_FALSE(d.contains("site.parameters"));
+  EXPECT_FALSE(d.contains("site.records"));
+  EXPECT_EQ(std::stod(d.at("site.latitude")), 52.4);
   const SunSite sun = s.site.sun();
   EXPECT_EQ(sun.xlat, 52.4);
   EXPECT_EQ(sun.xlong, 1.9);

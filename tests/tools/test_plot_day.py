@@ -54,6 +54,29 @@ class Draw(unittest.TestCase):
             with open(png, "rb") as image:
                 self.assertEqual(image.read(8), b"\x89PNG\r\n\x1a\n")
 
+    def test_panels_from_the_species_a_run_has(self):
+        # An MCM run: OH and C5H8, no nitric acid, PAN or bromine.
+        with tempfile.TemporaryDirectory() as out:
+            csv = os.path.join(out, "species.csv")
+            with open(csv, "w", encoding="ascii") as f:
+                f.write("time_h,O3,NO,NO2,OH,HO2,C5H8\n5,30,0.5,2,1e-5,2e-3,1.5\n6,31,0.4,1.9,4e-5,3e-3,1.25\n")
+            species, _ = plot_day.read_species(csv)
+            panels, _ = plot_day.choose_panels(species)
+            drawn = {label: values for panel in panels for side in (panel[1], panel[3]) for label, values in side}
+            self.assertEqual(drawn["OH"], [1e-5 * 1000, 4e-5 * 1000])  # ppt
+            self.assertEqual(drawn["isoprene (C5H8)"], [1.5, 1.25])
+            self.assertEqual(drawn["NO$_x$"], [2.5, 2.3])
+            self.assertEqual([p[0] for p in panels],
+                             ["Ozone and nitrogen oxides", "Isoprene and oxidation products", "HO$_x$: OH and HO$_2$"])
+            with mock.patch("sys.stderr", new_callable=io.StringIO) as stderr:
+                self.assertEqual(plot_day.main([csv, "-o", os.path.join(out, "day.png")]), 0)
+        self.assertIn("has no HCHO, HNO3, PAN, BR2, HOBR, HBR, BR, BRO: left out", stderr.getvalue())
+        # The built-in mechanism's names: HO is OH, ISO isoprene, and ISOP
+        # (its peroxy radical) is no isoprene.
+        builtin = {"time_h": [5.0], "HO": [2e-5], "ISOP": [7.0], "ISO": [0.5]}
+        drawn = {label: values for panel in plot_day.choose_panels(builtin)[0] for label, values in panel[1]}
+        self.assertEqual(drawn, {"OH (HO)": [2e-5 * 1000], "isoprene (ISO)": [0.5]})
+
     def test_missing_matplotlib_names_interpreter_and_package(self):
         # None in sys.modules makes the import fail as on a machine without it.
         with tempfile.TemporaryDirectory() as out, \
