@@ -28,12 +28,6 @@
 namespace box {
 namespace {
 
-std::string joined(const std::vector<std::string>& names) {
-  std::string s;
-  for (const std::string& n : names) s += (s.empty() ? "" : ", ") + n;
-  return s;
-}
-
 // [photolysis] method left unsaid: the MCM's parameterisation, except for
 // a file whose channels all have the built-in mechanism's specified value
 // and some no MCM parameters (the built-in mechanism as `boxmodel
@@ -80,11 +74,10 @@ PhotolysisSetup photolysis_setup(const Mechanism& m, const Scenario& s, double f
 }  // namespace
 
 std::string no_file_species(const Mechanism& m, std::string_view name) {
-  std::string what = "no species \"" + std::string(name) + "\" in mechanism " + m.source;
-  const std::vector<std::string_view> names(m.species.begin(), m.species.end());
-  const auto close = closest_names(name, names);
-  if (!close.empty()) what += " (close: " + joined(close) + ")";
-  return what;
+  MechanismCatalogue names;
+  names.source = m.source;
+  names.species = m.species;
+  return names.missing(name);
 }
 
 int file_species(const Mechanism& m, std::string_view name, const std::string& where) {

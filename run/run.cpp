@@ -430,10 +430,9 @@ std::vector<double> Run::mole_fractions() const {
   return {x.begin(), x.end()};
 }
 
-std::vector<std::string> Run::species_names() const {
-  if (file_) return file_->mechanism().species;
-  return {mech::species_names.begin(), mech::species_names.end()};
-}
+std::vector<std::string> Run::species_names() const { return catalogue().species; }
+
+const MechanismCatalogue& Run::catalogue() const { return box::catalogue(file_ ? &file_->loaded() : nullptr); }
 
 // The mechanism file's initial state: every species 0 and the surface
 // layer's water, then the first record's observed gases (those the file
@@ -786,7 +785,7 @@ void Run::check_state() const {
                   clock_.steps_done(), clock_.total_steps());
     char value[32];
     std::snprintf(value, sizeof value, "%.3g", x[k] * 1e9);
-    throw ImpossibleState((file_ ? file_->mechanism().species[k] : std::string(mech::species_names[k])) + " reached " + value +
+    throw ImpossibleState(catalogue().species[k] + " reached " + value +
                           " ppb at " + when + ": a mole fraction above 1 is no state of the air (an "
                           "emission or initial value far too large?); the run is stopped");
   }

@@ -164,6 +164,8 @@ class Run {
   std::vector<double> mole_fractions() const;
   // The species names, in the order of mole_fractions().
   std::vector<std::string> species_names() const;
+  // What the run's mechanism holds, by name and number.
+  const MechanismCatalogue& catalogue() const;
   // The mechanism file's box, or null for the built-in mechanism.
   const FileBox* file_box() const { return file_.get(); }
 

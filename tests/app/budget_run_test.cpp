@@ -66,6 +66,7 @@ progress_lines = false
 // Every budget closes, the family's too: its emission, deposition and
 // dilution count N2O5 twice.
 TEST(BudgetRun, EverySpeciesBudgetClosesInAnOpenBoxWithHeldSpecies) {
+  BOXMODEL_NEEDS_NETCDF();
   ProgramDir p;
   p.write("open.toml", open_box);
   const ProgramResult r = p.run("run open.toml");
@@ -122,6 +123,7 @@ TEST(BudgetRun, EverySpeciesBudgetClosesInAnOpenBoxWithHeldSpecies) {
 }
 
 TEST(BudgetRun, ExchangeTermsAreWhatTheyBringPerHour) {
+  BOXMODEL_NEEDS_NETCDF();
   ProgramDir p;
   p.write("open.toml", open_box);
   ASSERT_EQ(p.run("run open.toml").status, 0);

@@ -272,6 +272,7 @@ TEST(CampaignRun, DiagnosticsOfTheConstrainedDay) {
 // nitrooxy acyl peroxy radicals' RO2 + NO = 2 NO2, which P(O3) counts for
 // the one NO turned into NO2 and the family for both.
 TEST(CampaignRun, DiagnosticsOfAMechanismFile) {
+  BOXMODEL_NEEDS_NETCDF();
   ProgramDir p;
   const std::string file =
       (fs::path(BOXMODEL_SOURCE_DIR) / "tests" / "data" / "mcm" / "mcm331-isoprene.fac").generic_string();
@@ -385,6 +386,7 @@ int spin_up_days_attribute(const fs::path& file) {
 // converged in max_days, the run says which species by how much and ends
 // with status 5, its outputs complete.
 TEST(CampaignRun, SpinUpToTheDielSteadyState) {
+  BOXMODEL_NEEDS_NETCDF();
   ProgramDir p;
   p.write("s.toml", spin_up_scenario("max_days = 40\ntolerance = 0.001\n"));
   const ProgramResult r = p.run("run s.toml");

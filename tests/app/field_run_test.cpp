@@ -280,6 +280,7 @@ TEST(FieldRun, DilutedTracerRelaxesToTheBackground) {
 // Field settings that cannot be run: status 1, the file, line and key (or
 // the observation file's line) named, nothing written.
 TEST(FieldRun, RefusedFieldSettings) {
+  BOXMODEL_NEEDS_NETCDF();
   const std::string out = "[output]\ndir = \"out\"\nformats = [\"table\", \"csv\", \"netcdf\"]\n";
   const std::string obs = "time_h,O3\n4.0,30\n8.0,40\n";
   struct Case {

@@ -134,6 +134,7 @@ TEST(MechanismRun, AirAndWaterOfTheEnvironmentReachTheRatesAsGiven) {
 // clear-sky photolysis: isoprene is oxidised within hours, OH peaks near
 // noon and ozone is made.
 TEST(MechanismRun, IsopreneSubsetRunsASunlitDay) {
+  BOXMODEL_NEEDS_NETCDF();
   ProgramDir p;
   p.write("iso.toml", site_keys() + "[chemistry]\nmechanism = \"" + isoprene_file +
                           "\"\n[initial]\nO3 = 30.0\nNO = 1.0\nNO2 = 5.0\nc5h8 = 2.0\n"
@@ -357,6 +358,7 @@ TEST(MechanismRun, HeldSpeciesAndFamiliesFollowTheObservations) {
 // suggests close names. So are what the file cannot give (the built-in
 // species table) and a rate that is no number at the first step.
 TEST(MechanismRun, ScenarioNamesAreCheckedAgainstTheFile) {
+  BOXMODEL_NEEDS_NETCDF();
   ProgramDir p;
   const std::string head = site_keys() + "[chemistry]\nmechanism = \"" + isoprene_file + "\"\n";
   const auto refused = [&](const std::string& toml, const std::string& words) {

@@ -128,6 +128,7 @@ species = "all"
 )";
 
 TEST(ScenarioRun, ThirtyHoursAcrossMidnightAgainstATighterReference) {
+  BOXMODEL_NEEDS_NETCDF();
   ProgramDir p;
   write_long_records(p, "long_records.txt");
   p.write("s.toml", long_scenario);
@@ -281,6 +282,7 @@ TEST(ScenarioRun, OneSecondSteps) {
 // Inputs a scenario run reads before its first step: a record must be one
 // line of 13 possible values and the site must exist on Earth's calendar.
 TEST(ScenarioRun, RefusedInputs) {
+  BOXMODEL_NEEDS_NETCDF();
   struct Edit {
     const char* name;
     std::string file;
@@ -428,6 +430,7 @@ TEST(ScenarioRun, MoleFractionAboveOneStopsTheRun) {
 // A run that fails or is interrupted leaves the complete outputs of an
 // earlier run in the same folder as they were, and says where its own are.
 TEST(ScenarioRun, AFailedRerunKeepsTheEarlierOutputs) {
+  BOXMODEL_NEEDS_NETCDF();
   ProgramDir p;
   std::string outputs = "[output]\ndir = \"out\"\nbudgets = true\nformats = [\"table\", \"csv\"";
 #ifdef BOXMODEL_HAVE_NETCDF

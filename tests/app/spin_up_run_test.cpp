@@ -52,6 +52,7 @@ int int_attribute(const fs::path& file, const char* name) {
 // Every day written: day n ends at Y_p (1 - 2^-n), each day starts where
 // the day before ended, and the run (day 11) follows the tenth.
 TEST(SpinUpRun, MechanismFileReachesItsClosedFormDielState) {
+  BOXMODEL_NEEDS_NETCDF();
   ProgramDir p;
   write_case(p, "max_days = 12\noutput = \"all\"\n");
   const auto r = p.run("run s.toml");
@@ -98,6 +99,7 @@ TEST(SpinUpRun, MechanismFileReachesItsClosedFormDielState) {
 // (k halved: 1 - 2^-0.5 of the departure goes each day) is status 5 and
 // keeps its values, and the ensemble exits 4.
 TEST(SpinUpRun, EnsembleMembersSpinUpAsTheirSingleRuns) {
+  BOXMODEL_NEEDS_NETCDF();
   ProgramDir p;
   write_case(p, "max_days = 10\n");
   p.write("members.csv", "chemistry.rate_factors.R1\n1.0\n0.5\n");

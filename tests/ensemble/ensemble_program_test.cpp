@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "tests/support/example_copy.hpp"
+#include "tests/support/features.hpp"
 
 #ifdef BOXMODEL_HAVE_NETCDF
 #include <netcdf.h>
@@ -78,6 +79,7 @@ class Ensemble : public box::testing::ExampleCopy {
 };
 
 TEST(EnsembleProgram, OutputsAreTheSameBytesWhateverTheThreadsAndLanes) {
+  BOXMODEL_NEEDS_NETCDF();
   const Ensemble e;
   const auto reference = e.outputs("--threads 1");
   EXPECT_FALSE(reference.at("nc").empty());
@@ -95,6 +97,7 @@ TEST(EnsembleProgram, OutputsAreTheSameBytesWhateverTheThreadsAndLanes) {
 // lanes give the bytes of one box at a time, an explicit width the
 // processor runs is the default, and one it cannot run is refused.
 TEST(EnsembleProgram, LanesGiveTheBytesOfOneBoxAtATime) {
+  BOXMODEL_NEEDS_NETCDF();
   const Ensemble e;
   std::string table = "chemistry.rtol,chemistry.atol\n";
   for (int k = 0; k < 9; ++k) table += std::to_string(1e-3 * (1 + k % 3)) + "," + std::to_string(1 + k) + "\n";
@@ -128,6 +131,7 @@ TEST(EnsembleProgram, LanesGiveTheBytesOfOneBoxAtATime) {
 }
 
 TEST(EnsembleProgram, EveryMemberIsItsSingleRunAndFailuresStayWithTheirMember) {
+  BOXMODEL_NEEDS_NETCDF();
   const Ensemble e;
   ASSERT_EQ(e.boxmodel("ensemble e.toml --threads 2"), 4);
   // Not a terminal: the summary line alone.
@@ -166,6 +170,7 @@ TEST(EnsembleProgram, EveryMemberIsItsSingleRunAndFailuresStayWithTheirMember) {
 // run goes on regardless, printing its messages, and so does the member,
 // marked failed; its values are the single run's.
 TEST(EnsembleProgram, AnIntegrationFailureMarksTheMemberAndKeepsTheSingleRunsValues) {
+  BOXMODEL_NEEDS_NETCDF();
   const Ensemble e;
   e.write("members.csv", "chemistry.rtol,chemistry.atol\n0.001,1\n1e-15,1e-30\n");
   ASSERT_EQ(e.boxmodel("ensemble e.toml"), 4);
@@ -196,6 +201,7 @@ TEST(EnsembleProgram, AnIntegrationFailureMarksTheMemberAndKeepsTheSingleRunsVal
 }
 
 TEST(EnsembleProgram, ExitStatuses) {
+  BOXMODEL_NEEDS_NETCDF();
   const Ensemble e;
   // Every member succeeds.
   e.write("members.csv", "initial.O3\n30\n40\n");

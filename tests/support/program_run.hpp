@@ -15,6 +15,7 @@
 #include <gtest/gtest.h>
 
 #include "tests/support/example_copy.hpp"
+#include "tests/support/features.hpp"
 
 namespace box::testing {
 
