@@ -15,6 +15,7 @@
 #include "run/session.hpp"
 #include "run/spin_up.hpp"
 #include "integrator/controls.hpp"
+#include "output/sample_writers.hpp"
 #include "output/species_selection.hpp"
 
 namespace box::ensemble {
@@ -45,31 +46,17 @@ std::string_view trimmed(std::string_view s) {
 EnsembleSpecies ensemble_output_species(const Definition& d) {
   const Scenario base = parse_scenario(d.base_text, d.base.generic_string(), d.base.parent_path(),
                                        output_overrides(d));
+  std::shared_ptr<const LoadedMechanism> loaded = d.mechanism;
+  if (!loaded && !base.chemistry.builtin_mechanism()) loaded = load_mechanism(*base.chemistry.mechanism_file);
+  OutputSpecies selected = output_species(base, catalogue(loaded.get()));
   EnsembleSpecies out;
-  if (!base.chemistry.builtin_mechanism()) {
-    const auto loaded = d.mechanism != nullptr ? d.mechanism : load_mechanism(*base.chemistry.mechanism_file);
-    FileOutputSpecies selected = file_output_species(base, loaded->mechanism);
-    out.species = std::move(selected.species);
-    out.names = std::move(selected.names);
-    out.builtin = false;
-    return out;
-  }
-  out.species = ensemble_species(d);
-  for (int ind : out.species) out.names.emplace_back(species_name(ind));
+  out.species = std::move(selected.species);
+  out.names = std::move(selected.names);
+  out.builtin = base.chemistry.builtin_mechanism();
   return out;
 }
 
-std::vector<int> ensemble_species(const Definition& d) {
-  const Scenario base = parse_scenario(d.base_text, d.base.generic_string(), d.base.parent_path(),
-                                       output_overrides(d));
-  if (!base.chemistry.builtin_mechanism()) return ensemble_output_species(d).species;
-  switch (base.output.species.kind) {
-    case SpeciesSelection::Kind::table: return table_species();
-    case SpeciesSelection::Kind::all: return all_species();
-    case SpeciesSelection::Kind::list: break;
-  }
-  return base.output.species.list;
-}
+std::vector<int> ensemble_species(const Definition& d) { return ensemble_output_species(d).species; }
 
 std::size_t samples_of(const Scenario& s) {
   const int steps = s.total_steps();

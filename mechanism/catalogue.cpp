@@ -41,6 +41,8 @@ const std::shared_ptr<const MechanismCatalogue>& builtin_catalogue() {
     r->source = "the built-in mechanism";
     r->species.assign(mech::species_names.begin(), mech::species_names.end());
     r->integrated = nvar;
+    r->table = {ind_o3, ind_no,  ind_no2,  ind_hcho, ind_lim, ind_no3, ind_hno3, ind_hbr,
+                ind_br, ind_br2, ind_hobr, ind_ho,   ind_bro, ind_pan, ind_ho2};
     for (int n = 1; n <= nreact; ++n) {
       const mech::NetCoefficients& c = mech::net[at(n)];
       std::vector<SpeciesChange> terms;

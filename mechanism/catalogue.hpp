@@ -29,6 +29,10 @@ struct MechanismCatalogue {
   int integrated = 0;                      // the first `integrated` species; the rest are fixed
   std::vector<std::vector<SpeciesChange>> net;  // per reaction, in order; species left unchanged have none
   std::vector<std::string> equations;           // per reaction
+  // The species of the mechanism's species table (output species "table"),
+  // 1-based in column order; empty where it has none (then "table" means
+  // every species).
+  std::vector<int> table;
 
   int count() const noexcept { return static_cast<int>(net.size()); }
   int reaction_count() const noexcept { return count(); }

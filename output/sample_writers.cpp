@@ -16,16 +16,33 @@ std::vector<int> selected_species(const SpeciesSelection& s) {
   return s.list;
 }
 
-std::vector<std::unique_ptr<RunObserver>> sample_writers(const Scenario& scenario) {
+OutputSpecies output_species(const Scenario& scenario, const MechanismCatalogue& catalogue) {
+  const SpeciesSelection& selection = scenario.output.species;
+  OutputSpecies out;
+  if (selection.kind == SpeciesSelection::Kind::list) {
+    for (const std::string& name : selection.names)
+      out.species.push_back(catalogue.index(name, scenario.source + ": output.species"));
+  } else if (selection.kind == SpeciesSelection::Kind::table && !catalogue.table.empty()) {
+    out.species = catalogue.table;
+  } else {
+    for (int k = 1; k <= catalogue.species_count(); ++k) out.species.push_back(k);
+  }
+  for (const int k : out.species) out.names.push_back(catalogue.name(k));
+  return out;
+}
+
+std::vector<std::unique_ptr<RunObserver>> sample_writers(const Scenario& scenario,
+                                                         const MechanismCatalogue& catalogue) {
   const OutputSettings& o = scenario.output;
+  const auto [species, names] = output_species(scenario, catalogue);
   std::vector<std::unique_ptr<RunObserver>> writers;
   const bool days = scenario.spin_up.enabled && scenario.spin_up.output_all;
   if (o.wants(OutputFormat::csv))
-    writers.push_back(std::make_unique<CsvSpeciesWriter>(o.dir, selected_species(o.species), days,
-                                                         o.units == ConcentrationUnit::molecules_cm3));
+    writers.push_back(std::make_unique<CsvSpeciesWriter>(o.dir, species, days,
+                                                         o.units == ConcentrationUnit::molecules_cm3, names));
   if (o.diagnostics) writers.push_back(std::make_unique<DiagnosticsWriter>(o.dir, days));
   if (o.wants(OutputFormat::netcdf))
-    writers.push_back(std::make_unique<NetcdfSpeciesWriter>(o.dir, selected_species(o.species), o.diagnostics, days));
+    writers.push_back(std::make_unique<NetcdfSpeciesWriter>(o.dir, species, o.diagnostics, days, names));
   if (o.photolysis) writers.push_back(std::make_unique<CsvPhotolysisWriter>(o.dir, days));
   return writers;
 }

@@ -7,14 +7,12 @@
 
 #include "common/closest_names.hpp"
 #include "common/errors.hpp"
+#include "mechanism/catalogue.hpp"
 #include "mechanism/species_lookup.hpp"
 
 namespace box {
 
-std::vector<int> table_species() {
-  return {ind_o3, ind_no,  ind_no2,  ind_hcho, ind_lim, ind_no3, ind_hno3, ind_hbr,
-          ind_br, ind_br2, ind_hobr, ind_ho,   ind_bro, ind_pan, ind_ho2};
-}
+std::vector<int> table_species() { return builtin_catalogue()->table; }
 
 std::vector<int> all_species() {
   std::vector<int> species(nspec);

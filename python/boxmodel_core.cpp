@@ -297,14 +297,11 @@ void run_steps(const Scenario& given, bool write_outputs, double signal_interval
   if (!scenario.chemistry.builtin_mechanism()) {
     mechanism = load_mechanism(*scenario.chemistry.mechanism_file);
     check_mechanism_scenario(scenario, mechanism->mechanism);
-    FileOutputSpecies selected = file_output_species(scenario, mechanism->mechanism);
-    result.species = std::move(selected.species);
-    result.species_names = std::move(selected.names);
     result.file_mechanism = true;
-  } else {
-    result.species = selected_species(scenario.output.species);
-    result.species_names = species_names_of(result.species);
   }
+  OutputSpecies selected = output_species(scenario, catalogue(mechanism.get()));
+  result.species = std::move(selected.species);
+  result.species_names = std::move(selected.names);
   result.samples = SampleCollector(result.species);
 
   const ScopedRunModes fp;

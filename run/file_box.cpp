@@ -143,36 +143,6 @@ std::vector<std::string> file_budget_species(const Scenario& scenario, const Mec
   return out;
 }
 
-FileOutputSpecies file_output_species(const Scenario& scenario, const Mechanism& m) {
-  FileOutputSpecies out;
-  if (scenario.output.species.kind == SpeciesSelection::Kind::list) {
-    for (const std::string& name : scenario.output.species.names) {
-      const int k = file_species(m, name, scenario.source + ": output.species");
-      out.species.push_back(k);
-      out.names.push_back(m.species[static_cast<std::size_t>(k - 1)]);
-    }
-  } else {
-    for (int k = 1; k <= m.species_count(); ++k) out.species.push_back(k);
-    out.names = m.species;
-  }
-  return out;
-}
-
-std::vector<std::unique_ptr<RunObserver>> file_sample_writers(const Scenario& scenario, const Mechanism& m) {
-  const OutputSettings& o = scenario.output;
-  auto [species, names] = file_output_species(scenario, m);
-  std::vector<std::unique_ptr<RunObserver>> writers;
-  const bool days = scenario.spin_up.enabled && scenario.spin_up.output_all;
-  if (o.wants(OutputFormat::csv))
-    writers.push_back(std::make_unique<CsvSpeciesWriter>(o.dir, species, days,
-                                                         o.units == ConcentrationUnit::molecules_cm3, names));
-  if (o.diagnostics) writers.push_back(std::make_unique<DiagnosticsWriter>(o.dir, days));
-  if (o.wants(OutputFormat::netcdf))
-    writers.push_back(std::make_unique<NetcdfSpeciesWriter>(o.dir, species, o.diagnostics, days, names));
-  if (o.photolysis) writers.push_back(std::make_unique<CsvPhotolysisWriter>(o.dir, days));
-  return writers;
-}
-
 FileBox::FileBox(std::shared_ptr<const LoadedMechanism> loaded, const Scenario& scenario, double first_h,
                  double last_h)
     : loaded_(std::move(loaded)), system_(loaded_->mechanism, loaded_->derivation, loaded_->native.get()) {

@@ -58,19 +58,6 @@ void check_mechanism_scenario(const Scenario& scenario, const Mechanism& m);
 // list, the species of that list (OH for HO) the file has.
 std::vector<std::string> file_budget_species(const Scenario& scenario, const Mechanism& m);
 
-// The output species of a scenario run of `m`, 1-based in file order, with
-// the file's names ("table" and "all": every species).
-struct FileOutputSpecies {
-  std::vector<int> species;
-  std::vector<std::string> names;
-};
-FileOutputSpecies file_output_species(const Scenario& scenario, const Mechanism& m);
-
-// The CSV and NetCDF species writers of a scenario run of `m`: the output
-// species by the file's names ("table" and "all": every species, in file
-// order).
-std::vector<std::unique_ptr<RunObserver>> file_sample_writers(const Scenario& scenario, const Mechanism& m);
-
 // The open box of a file's run, for the exchange processes' rates: per
 // species emission over the mixing height (molecules cm-3 s-1, at an
 // emission factor of 1), deposition velocity over it (s-1) and background

@@ -237,14 +237,14 @@ void Run::add_format_observers(bool writers) {
       step_observers_.push_back(owned_step_observers_.back().get());
     }
     if (writers)
-      for (auto& writer : file_sample_writers(scenario_, file_->mechanism())) add_observer(std::move(writer));
+      for (auto& writer : sample_writers(scenario_, catalogue())) add_observer(std::move(writer));
     return;
   }
   if (o.progress_lines) owned_step_observers_.push_back(std::make_unique<ProgressLines>());
   if (o.wants(OutputFormat::table)) owned_step_observers_.push_back(std::make_unique<SpeciesTable>(o.dir, scenario_.check_inputs_first));
   for (auto& observer : owned_step_observers_) step_observers_.push_back(observer.get());
   if (writers)
-    for (auto& writer : sample_writers(scenario_)) add_observer(std::move(writer));
+    for (auto& writer : sample_writers(scenario_, catalogue())) add_observer(std::move(writer));
 }
 
 void Run::add_observer(std::unique_ptr<RunObserver> observer) {

@@ -100,7 +100,7 @@ SpinUpOutcome spin_up(const Scenario& scenario, TextOutput& out, const std::vect
 
 std::vector<std::unique_ptr<RunObserver>> scenario_writers(const Scenario& scenario,
                                                            const LoadedMechanism* mechanism) {
-  return mechanism != nullptr ? file_sample_writers(scenario, mechanism->mechanism) : sample_writers(scenario);
+  return sample_writers(scenario, catalogue(mechanism));
 }
 
 std::string not_converged_message(const Scenario& scenario, const SpinUpOutcome& outcome) {
