@@ -16,7 +16,7 @@
 #include "common/reciprocals.hpp"
 #include "common/text.hpp"
 #include "environment/mcm_photolysis.hpp"
-#include "io/mechanism_file.hpp"
+#include "io/v1_mechanism.hpp"
 #include "output/csv_writer.hpp"
 #include "output/diagnostics_writer.hpp"
 #include "output/netcdf_writer.hpp"
@@ -73,7 +73,7 @@ PhotolysisSetup photolysis_setup(const Mechanism& m, const Scenario& s, double f
 std::shared_ptr<LoadedMechanism> load_mechanism(const std::filesystem::path& file) {
   auto loaded = std::make_shared<LoadedMechanism>();
   loaded->file = file;
-  loaded->mechanism = read_mechanism_file(file);
+  loaded->mechanism = read_any_mechanism_file(file);
   loaded->derivation = derive(loaded->mechanism);
   loaded->native = NativeKernels::write(loaded->derivation);
   return loaded;
