@@ -11,6 +11,7 @@
 #include <map>
 #include <nlohmann/json.hpp>
 #include <set>
+#include <stdexcept>
 #include <system_error>
 
 #include "common/closest_names.hpp"
@@ -29,6 +30,10 @@ constexpr double gas_constant = 8.31446261815324;  // J K-1 mol-1, N_A k_B
 constexpr double pi = 3.141592653589793;
 
 // ---------------------------------------------------------------- documents
+
+// Deeper nesting than a configuration has (four levels) is a garbage or
+// self-referring file: refused before the recursion runs out of stack.
+constexpr int max_depth = 64;
 
 // A file read into a JSON value, with the line each value starts on by its
 // JSON pointer (for the messages).
@@ -79,8 +84,11 @@ class JsonLines {
     ++p_;
     return json::parse(t_.substr(begin, p_ - begin)).get<std::string>();
   }
-  void value(const std::string& pointer) {
+  void value(const std::string& pointer, int depth = 0) {
     blanks();
+    if (depth > max_depth)
+      throw InputError(doc_.name + ":" + std::to_string(line_) + ": nested more than " + std::to_string(max_depth) +
+                       " deep (expected a mechanism configuration)");
     doc_.lines.emplace(pointer, line_);
     const char c = t_[p_];
     if (c == '{' || c == '[') {
@@ -98,9 +106,9 @@ class JsonLines {
                              "\" is given twice in this object (expected each key once)");
           blanks();
           ++p_;  // :
-          value(pointer + "/" + pointer_token(key));
+          value(pointer + "/" + pointer_token(key), depth + 1);
         } else {
-          value(pointer + "/" + std::to_string(index));
+          value(pointer + "/" + std::to_string(index), depth + 1);
         }
         blanks();
         if (t_[p_] == ',') ++p_;
@@ -149,13 +157,16 @@ json yaml_scalar(const YAML::Node& n) {
   return s;
 }
 
-json yaml_to_json(const YAML::Node& n, const std::string& pointer, Document& doc) {
-  doc.lines.emplace(pointer, n.Mark().line + 1);
+json yaml_to_json(const YAML::Node& n, const std::string& pointer, Document& doc, int depth = 0) {
+  if (depth > max_depth)
+    throw InputError(doc.name + ":" + std::to_string(n.Mark().line + 1) + ": nested more than " +
+                     std::to_string(max_depth) + " deep (expected a mechanism configuration)");
+  doc.lines.emplace(pointer, std::max(1, n.Mark().line + 1));  // an empty file: no mark
   switch (n.Type()) {
     case YAML::NodeType::Sequence: {
       json a = json::array();
       int index = 0;
-      for (const YAML::Node& item : n) a.push_back(yaml_to_json(item, pointer + "/" + std::to_string(index++), doc));
+      for (const YAML::Node& item : n) a.push_back(yaml_to_json(item, pointer + "/" + std::to_string(index++), doc, depth + 1));
       return a;
     }
     case YAML::NodeType::Map: {
@@ -168,7 +179,7 @@ json yaml_to_json(const YAML::Node& n, const std::string& pointer, Document& doc
         if (o.contains(key))
           throw InputError(doc.name + ":" + std::to_string(kv.first.Mark().line + 1) + ": " + pointer +
                            ": the key \"" + key + "\" is given twice in this mapping (expected each key once)");
-        o[key] = yaml_to_json(kv.second, pointer + "/" + pointer_token(key), doc);
+        o[key] = yaml_to_json(kv.second, pointer + "/" + pointer_token(key), doc, depth + 1);
       }
       return o;
     }
@@ -218,7 +229,11 @@ void load(Document& doc) {
 
 // ---------------------------------------------------------------- values
 
+// A number of a rate's text, in the shortest form that reads back to the
+// same double; one beyond the range (a parameter converted to molecules
+// cm-3) throws std::range_error, reported at its reaction.
 std::string number_text(double v) {
+  if (!std::isfinite(v)) throw std::range_error("beyond the range of a double");
   char buf[32];
   const auto r = std::to_chars(buf, buf + sizeof buf, v);
   const std::string s(buf, r.ptr);
@@ -648,6 +663,14 @@ class Reader {
   }
 
   void reaction(const Node& r) {
+    try {
+      read_reaction(r);
+    } catch (const std::range_error&) {
+      r.fail("a rate parameter, in molecules cm-3, is beyond the range of a double (about 1.8e308)");
+    }
+  }
+
+  void read_reaction(const Node& r) {
     expect_object(r, "a reaction");
     const std::string type = text_of(required(r, "type", "the reaction's type"), "a reaction type");
     V1Reaction entry;

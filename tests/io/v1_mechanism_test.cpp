@@ -239,6 +239,9 @@ TEST_F(V1Faults, EachNamesTheFileThePlaceAndWhatWasExpected) {
   EXPECT_EQ(fault("photo.json", one_reaction(R"({"type": "PHOTOLYSIS", "gas phase": "gas", )" + ab + "}")),
             ":6: /reactions/0: missing required key \"name\" (a PHOTOLYSIS rate is supplied at run time by the "
             "reaction's name)");
+  EXPECT_EQ(fault("range.json", one_reaction(R"({"type": "ARRHENIUS", "gas phase": "gas", "A": 1e300,
+      "reactants": [], "products": [{"species name": "B"}]})")),
+            ":6: /reactions/0: a rate parameter, in molecules cm-3, is beyond the range of a double (about 1.8e308)");
   // A file of a list: its own name and line.
   std::ofstream(dir_.dir() / "s.yaml") << "- name: A\n- name: B\n  is third body: yes\n";
   std::ofstream(dir_.dir() / "main.yaml") << "version: 1.1.0\nspecies: {files: [s.yaml]}\nphases: []\nreactions: []\n";
