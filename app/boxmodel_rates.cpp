@@ -23,7 +23,7 @@
 #include "chemistry/photolysis.hpp"
 #include "common/errors.hpp"
 #include "environment/photolysis_frequencies.hpp"
-#include "io/mechanism_file.hpp"
+#include "io/v1_mechanism.hpp"
 #include "mechanism/loop_kernels.hpp"
 #include "mechanism/mechanism.hpp"
 #include "mechanism/reaction_text.hpp"
@@ -72,7 +72,7 @@ const char* unit_of_order(std::size_t reactants) {
 int file_rates(const std::string& path, double temp, double c_m, bool photolysis) {
   Mechanism m;
   try {
-    m = read_mechanism_file(path);
+    m = read_any_mechanism_file(path);
   } catch (const InputError& e) {
     std::fprintf(stderr, "boxmodel-rates: %s\n", e.what());
     return exit_input_error;

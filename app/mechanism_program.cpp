@@ -5,7 +5,7 @@
 
 #include "chemistry/builtin_mechanism_file.hpp"
 #include "common/errors.hpp"
-#include "io/mechanism_file.hpp"
+#include "io/v1_mechanism.hpp"
 #include "mechanism/mechanism_report.hpp"
 
 namespace box {
@@ -27,7 +27,7 @@ int export_mechanism_program() { return write(builtin_mechanism_file()); }
 int check_mechanism_program(const std::filesystem::path& file, const MechanismAir& air) {
   std::string report;
   try {
-    report = mechanism_check_report(read_mechanism_file(file), air);
+    report = mechanism_check_report(read_any_mechanism_file(file), air);
   } catch (const InputError& e) {
     std::fprintf(stderr, "boxmodel: %s\n", e.what());
     return exit_input_error;

@@ -6,6 +6,8 @@
 find_package(Threads REQUIRED)
 find_package(tomlplusplus REQUIRED)   # libtomlplusplus-dev: scenario files
 find_package(CLI11 REQUIRED)          # libcli11-dev: the command line
+find_package(nlohmann_json REQUIRED)  # nlohmann-json3-dev: version-1 mechanism files in JSON
+find_package(yaml-cpp REQUIRED)       # libyaml-cpp-dev: version-1 mechanism files in YAML
 
 # netCDF (libnetcdf-dev): the NetCDF outputs. `netcdf_c` stands for the
 # library however it was found: only the module libboxmodel_netcdf.so links

@@ -39,6 +39,10 @@ struct NamedCoefficient {
   Expression value;
   std::string text;
   int line = 0;  // 0: taken from the generic coefficients, not the file
+  // A rate parameter a run supplies by this name (a version-1 file's
+  // photolysis, user-defined, emission, loss and surface rates); `value`
+  // is its default, 0. The rates name it, never fold it.
+  bool supplied = false;
 };
 
 struct Mechanism {

@@ -46,7 +46,7 @@
 #include "ensemble/member.hpp"
 #include "ensemble/outputs.hpp"
 #include "ensemble/pool.hpp"
-#include "io/mechanism_file.hpp"
+#include "io/v1_mechanism.hpp"
 #include "mechanism/lane_kernels.hpp"
 #include "mechanism/mechanism.hpp"
 #include "mechanism/reaction_text.hpp"
@@ -640,7 +640,7 @@ py::dict mechanism_tables() {
 // The same tables for a mechanism file: every species integrated, the rate
 // law the expression as written, and the line each reaction starts on.
 py::dict mechanism_file_tables(const std::string& path) {
-  const Mechanism m = read_mechanism_file(path);
+  const Mechanism m = read_any_mechanism_file(path);
   py::list names, kinds, indices;
   for (int s = 0; s < m.species_count(); ++s) {
     names.append(m.species[static_cast<std::size_t>(s)]);

@@ -17,7 +17,6 @@
 #include "common/text.hpp"
 #include "environment/humidity.hpp"
 #include "environment/mcm_photolysis.hpp"
-#include "io/mechanism_file.hpp"
 #include "output/csv_writer.hpp"
 #include "output/diagnostics_writer.hpp"
 #include "output/netcdf_writer.hpp"

@@ -154,6 +154,27 @@ TEST_F(MechanismCommand, ExportedFileCheckedAndItsRatesListed) {
   EXPECT_EQ(err_.rfind("boxmodel-rates: both --temp and --cm are required\n", 0), 0u) << err_;
 }
 
+// A version-1 configuration is checked the same way, its rates in
+// molecules cm-3: NO + O3 at 1.8e-12 exp(-1370/T) cm3 s-1 is A =
+// 1.8e-12 * 6.02214076e17 m3 mol-1 s-1 (1.7999999999999998e-12 back in
+// doubles); its faults name file, line and JSON pointer.
+TEST_F(MechanismCommand, VersionOneConfigurationChecked) {
+  const std::string head = R"({"version": "1.0.0", "species": [{"name": "NO"}, {"name": "O3"}, {"name": "NO2"}],
+ "phases": [{"name": "gas", "species": ["NO", "O3", "NO2"]}],
+ "reactions": [{"type": "ARRHENIUS", "gas phase": "gas", "A": 1083985.3368, "C": -1370,
+  "reactants": [{"species name": "NO"}, {"species name": ")";
+  write("v1.json", head + R"(O3"}], "products": [{"species name": "NO2"}]}]})");
+  ASSERT_EQ(run(boxmodel_, "mechanism check v1.json --temp 250"), 0) << err_;
+  EXPECT_NE(out_.find("\nR1 7.504793e-15  NO + O3 = NO2  : 1.7999999999999998e-12*EXP((-1370)/TEMP)  (line 3)\n"),
+            std::string::npos)
+      << out_;
+  write("bad.json", head + R"(O4"}], "products": [{"species name": "NO2"}]}]})");
+  EXPECT_EQ(run(boxmodel_, "mechanism check bad.json"), 1);
+  EXPECT_EQ(out_, "");
+  EXPECT_EQ(err_, "boxmodel: bad.json:4: /reactions/0/reactants/1: unknown species \"O4\" (expected a species of the "
+                  "top-level list \"species\"; did you mean O3?)\n");
+}
+
 TEST_F(MechanismCommand, FaultyFileRefusedWithLineAndColumn) {
   write("bad.fac", "VARIABLE NO NO2 O3 ;\n% 1.4D-12*EXP(-1310/TEMP) : NO + O3 = NO2 ;\n% J<4> : NO2 = NO + O ;\n");
   EXPECT_EQ(run(boxmodel_, "mechanism check bad.fac"), 1);

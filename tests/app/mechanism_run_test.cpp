@@ -91,6 +91,24 @@ TEST(MechanismRun, ExportedBuiltinMechanismGivesTheExampleDay) {
 // The air belongs to the site: with temperature, pressure and water from
 // [environment], a file's rates see M = p / (k_B T) and the water as given,
 // and a number density given as an initial value reaches them unchanged.
+// Two dark hours at 290 K, 90000 Pa and 3e17 cm-3 of water, solved
+// tightly: `mechanism` the file, `initial` and `species` in molecules
+// cm-3. The run's species table.
+CsvTable fixed_air_run(const ProgramDir& p, const std::string& mechanism, const std::string& initial,
+                       const std::string& species, const std::string& rtol) {
+  p.write("air.toml",
+          "[site]\nlatitude = 40.0\nlongitude = -88.0\ndate = \"2024-06-01\"\nutc_offset_hours = -5.0\n"
+          "[time]\nstart_hour = 0.0\nstep_seconds = 600\nhours = 2\n"
+          "[environment]\ntemperature_K = 290.0\npressure_Pa = 90000.0\nh2o_molecules_cm3 = 3.0e17\n"
+          "[photolysis]\nmethod = \"none\"\n"
+          "[chemistry]\nmechanism = \"" + mechanism + "\"\nmethod = \"rodas4\"\nrtol = " + rtol + "\natol = 1e-6\n"
+          "[initial]\nunits = \"molecules cm-3\"\n" + initial +
+          "[output]\nformats = [\"csv\"]\nunits = \"molecules cm-3\"\nspecies = [" + species + "]\n");
+  const auto r = p.run("run air.toml --quiet");
+  EXPECT_EQ(r.status, 0) << r.err;
+  return read_csv(p / "species.csv");
+}
+
 // Closed forms over two dark hours, each reading the absolute number
 // density another way: a second-order self-reaction, first-order losses at
 // rates proportional to M, to the RO2 sum and to H2O.
@@ -104,17 +122,8 @@ TEST(MechanismRun, AirAndWaterOfTheEnvironmentReachTheRatesAsGiven) {
           "% 3.0D-15*RO2 : E = F ;\n"
           "% 5.0D-22*H2O : W = X ;\n");
   const double temp = 290.0, press = 90000.0, water = 3.0e17;
-  p.write("air.toml",
-          "[site]\nlatitude = 40.0\nlongitude = -88.0\ndate = \"2024-06-01\"\nutc_offset_hours = -5.0\n"
-          "[time]\nstart_hour = 0.0\nstep_seconds = 600\nhours = 2\n"
-          "[environment]\ntemperature_K = 290.0\npressure_Pa = 90000.0\nh2o_molecules_cm3 = 3.0e17\n"
-          "[photolysis]\nmethod = \"none\"\n"
-          "[chemistry]\nmechanism = \"air.fac\"\nmethod = \"rodas4\"\nrtol = 1e-10\natol = 1e-6\n"
-          "[initial]\nunits = \"molecules cm-3\"\nA = 1.0e10\nC = 1.0e12\nE = 1.0e12\nG = 5.0e10\nW = 1.0e12\n"
-          "[output]\nformats = [\"csv\"]\nunits = \"molecules cm-3\"\nspecies = [\"A\", \"C\", \"E\", \"G\", \"W\"]\n");
-  const auto r = p.run("run air.toml --quiet");
-  ASSERT_EQ(r.status, 0) << r.err;
-  const CsvTable t = read_csv(p / "species.csv");
+  const CsvTable t = fixed_air_run(p, "air.fac", "A = 1.0e10\nC = 1.0e12\nE = 1.0e12\nG = 5.0e10\nW = 1.0e12\n",
+                                   "\"A\", \"C\", \"E\", \"G\", \"W\"", "1e-10");
   ASSERT_EQ(t.rows.size(), 3u);
   const double m = press / (1.380649e-23 * temp) * 1e-6;
   for (std::size_t n = 0; n < t.rows.size(); ++n) {
@@ -127,6 +136,44 @@ TEST(MechanismRun, AirAndWaterOfTheEnvironmentReachTheRatesAsGiven) {
     near("E", 1.0e12 * std::exp(-3.0e-15 * 5.0e10 * s));
     near("G", 5.0e10);
     near("W", 1.0e12 * std::exp(-5.0e-22 * water * s));
+  }
+}
+
+// A version-1 configuration (YAML; JSON reads through the same code) runs
+// through the same path, its rates in molecules cm-3 by order: A -> B at
+// 1e-4 s-1; 2 C -> D at 6022.14076 m3 mol-1 s-1 = 1e-14 cm3 s-1, so C =
+// C0 / (1 + 2 k C0 t); E + M -> F at 6.02214076e-7 m6 mol-2 s-1 = 1e-24 cm6
+// s-1 times the air's M; G held at 1e-9 mol m-3 = 6.02214076e8 cm-3 makes H
+// at 1e-3 G per second, a reaction with no reactant that changes; and an
+// emission of H, 0 until a run supplies it.
+TEST(MechanismRun, VersionOneConfigurationFollowsItsClosedForms) {
+  ProgramDir p;
+  const auto arrhenius = [](const std::string& a, const std::string& reactants, const std::string& products) {
+    return "  - {type: ARRHENIUS, gas phase: gas, A: " + a + ", reactants: [" + reactants + "], products: [" +
+           products + "]}\n";
+  };
+  p.write("v1.yaml",
+          "version: 1.0.0\nname: closed forms\n"
+          "species: [{name: A}, {name: B}, {name: C}, {name: D}, {name: E}, {name: F}, {name: H},\n"
+          "          {name: M, is third body: true}, {name: G, \"constant concentration [mol m-3]\": 1.0e-9}]\n"
+          "phases: [{name: gas, species: [A, B, C, D, E, F, G, H, M]}]\nreactions:\n" +
+              arrhenius("1.0e-4", "{species name: A}", "{species name: B}") +
+              arrhenius("6022.14076", "{species name: C, coefficient: 2}", "{species name: D}") +
+              arrhenius("6.02214076e-7", "{species name: E}, {species name: M}", "{species name: F}") +
+              arrhenius("1.0e-3", "{species name: G}", "{species name: H}") +
+              "  - {type: EMISSION, name: H source, gas phase: gas, products: [{species name: H}]}\n");
+  const CsvTable t = fixed_air_run(p, "v1.yaml", "A = 1.0e12\nC = 1.0e10\nE = 1.0e12\n", "\"A\", \"C\", \"E\", \"H\"", "1e-11");
+  ASSERT_EQ(t.rows.size(), 3u);
+  const double m = 90000.0 / (1.380649e-23 * 290.0) * 1e-6;
+  for (std::size_t n = 0; n < t.rows.size(); ++n) {
+    const double s = 3600.0 * static_cast<double>(n);
+    const auto near = [&](const char* name, double expected) {
+      EXPECT_NEAR(t.values(name)[n], expected, 1e-8 * expected) << name << " at " << s << " s";
+    };
+    near("A", 1.0e12 * std::exp(-1.0e-4 * s));
+    near("C", 1.0e10 / (1.0 + 2.0 * 1.0e-14 * 1.0e10 * s));
+    near("E", 1.0e12 * std::exp(-1.0e-24 * m * s));
+    if (n > 0) near("H", 1.0e-3 * 6.02214076e8 * s);
   }
 }
 
