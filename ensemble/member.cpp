@@ -47,7 +47,7 @@ EnsembleSpecies ensemble_output_species(const Definition& d) {
                                        output_overrides(d));
   EnsembleSpecies out;
   if (!base.chemistry.builtin_mechanism()) {
-    const auto loaded = d.mechanism != nullptr ? d.mechanism : load_mechanism(*base.chemistry.mechanism_file);
+    const auto loaded = d.mechanism != nullptr ? d.mechanism : load_mechanism(*base.chemistry.mechanism_file, false);
     FileOutputSpecies selected = file_output_species(base, loaded->mechanism);
     out.species = std::move(selected.species);
     out.names = std::move(selected.names);
