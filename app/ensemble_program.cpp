@@ -27,14 +27,14 @@ std::vector<KeyOverride> command_line_keys(const Options& options) {
 }
 
 // The kernels the members ran on, for ensemble.nc: the base's mechanism's
-// (kernels_record()), and where members run in lanes, what those run on:
-// the built-in mechanism's generated lane form, a file's loops over the
-// lanes.
-std::string ensemble_kernels(const Definition& d, const LaneKernels* lanes) {
+// (kernels_record()). Members in lanes run a file's loops (the built-in
+// mechanism's lanes are generated code too), which is said where it
+// differs. Whether lanes were used is left out, as the outputs are the
+// same bytes whatever the lanes and threads; the summary line says it.
+std::string ensemble_kernels(const Definition& d) {
   std::string k = kernels_record(d.mechanism.get(), true);
-  if (lanes == nullptr) return k;
-  return k + "; in lanes (closed boxes without budgets, " + std::to_string(lanes->lanes) + " at a time): " +
-         (d.mechanism != nullptr ? std::string("loops") : "generated (" + std::string(lanes->name) + ")");
+  if (d.mechanism != nullptr && d.mechanism->native != nullptr) k += "; members in lanes: loops";
+  return k;
 }
 
 // What the run of one member holds at its largest: the run with its
@@ -51,12 +51,11 @@ struct Setup {
 
 // Reads the ensemble and (on rank 0) creates the outputs. Returns the exit
 // status of a failure, 0 when all is ready.
-int set_up(const std::filesystem::path& file, const Options& options, const LaneKernels* lanes, bool writer,
-           Setup& s) {
+int set_up(const std::filesystem::path& file, const Options& options, bool writer, Setup& s) {
   try {
     s.definition = read_definition(file, command_line_keys(options));
     s.layout = make_layout(s.definition);
-    s.layout.attributes.emplace_back("kernels", ensemble_kernels(s.definition, lanes));
+    s.layout.attributes.emplace_back("kernels", ensemble_kernels(s.definition));
   } catch (const InputError& e) {
     if (writer) report(e.what());
     return exit_input_error;
@@ -103,8 +102,7 @@ int run_ensemble_program(const std::filesystem::path& file, const Options& optio
   }
 
   Setup s;
-  const LaneKernels* const lanes_form = lane_kernels(static_cast<int>(options.lanes));
-  const int status = transport->share(set_up(file, options, lanes_form, writer, s));
+  const int status = transport->share(set_up(file, options, writer, s));
   if (status != 0) return status;
   const Definition& d = s.definition;
   const Layout& layout = s.layout;
@@ -121,7 +119,7 @@ int run_ensemble_program(const std::filesystem::path& file, const Options& optio
   const std::vector<int>& species = layout.species;
   // Each worker runs its members in groups of as many as the lanes hold,
   // their chemistry steps integrated together.
-  MemberPool pool(d, species, own, threads, lanes_form,
+  MemberPool pool(d, species, own, threads, lane_kernels(static_cast<int>(options.lanes)),
                   [rank, ranks](std::size_t p) { return static_cast<std::size_t>(rank) + p * ranks; });
   const std::size_t lanes = pool.lanes();
 
