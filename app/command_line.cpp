@@ -144,6 +144,12 @@ int main_program(int argc, char** argv) {
       ->check(CLI::PositiveNumber);
   ensemble->add_option("--lanes", ensemble_options.lanes, "Boxes integrated together per vector register (1: one at a time)")
       ->check(CLI::PositiveNumber);
+  // [chemistry] kernels for the base and every member, as `boxmodel run`
+  // takes it.
+  const ScenarioKey& kernels_key = *find_scenario_key("chemistry.kernels");
+  std::string ensemble_kernels;
+  CLI::Option* kernels_option = ensemble->add_option(std::string(kernels_key.option), ensemble_kernels,
+                                                     std::string(kernels_key.option_help) + " (chemistry.kernels)");
   std::size_t print_member = 0;
   ensemble->add_option("--print-member", print_member,
                        "Print member K's scenario (TOML, for 'boxmodel run') and run nothing");
@@ -188,8 +194,9 @@ int main_program(int argc, char** argv) {
     if (!run_options.scenario.empty()) file = run_options.scenario;
     return run_scenario_program(file, run_overrides(run_options));
   }
+  if (kernels_option->count() > 0) ensemble_options.kernels = ensemble_kernels;
   if (ensemble->parsed() && ensemble->get_option("--print-member")->count() > 0)
-    return ensemble::print_member_program(ensemble_file, print_member);
+    return ensemble::print_member_program(ensemble_file, print_member, ensemble_options);
   if (ensemble->parsed()) return ensemble::run_ensemble_program(ensemble_file, ensemble_options);
   if (check->parsed()) return check_mechanism_program(check_file, dry_air(air.temp, air.m));
   if (mechanism->parsed()) return export_mechanism_program();

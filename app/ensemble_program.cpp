@@ -20,6 +20,23 @@ namespace {
 
 void report(const std::string& message) { std::fprintf(stderr, "boxmodel: %s\n", message.c_str()); }
 
+std::vector<KeyOverride> command_line_keys(const Options& options) {
+  std::vector<KeyOverride> v;
+  if (options.kernels) v.push_back({"chemistry.kernels", *options.kernels, "command line --kernels"});
+  return v;
+}
+
+// The kernels the members ran on, for ensemble.nc: the base's mechanism's
+// (kernels_record()). Members in lanes run a file's loops (the built-in
+// mechanism's lanes are generated code too), which is said where it
+// differs. Whether lanes were used is left out, as the outputs are the
+// same bytes whatever the lanes and threads; the summary line says it.
+std::string ensemble_kernels(const Definition& d) {
+  std::string k = kernels_record(d.mechanism.get(), true);
+  if (d.mechanism != nullptr && d.mechanism->native != nullptr) k += "; members in lanes: loops";
+  return k;
+}
+
 // What the run of one member holds at its largest: the run with its
 // chemistry state, and the member's samples.
 std::size_t bytes_per_member(const Layout& l) {
@@ -34,10 +51,11 @@ struct Setup {
 
 // Reads the ensemble and (on rank 0) creates the outputs. Returns the exit
 // status of a failure, 0 when all is ready.
-int set_up(const std::filesystem::path& file, bool writer, Setup& s) {
+int set_up(const std::filesystem::path& file, const Options& options, bool writer, Setup& s) {
   try {
-    s.definition = read_definition(file);
+    s.definition = read_definition(file, command_line_keys(options));
     s.layout = make_layout(s.definition);
+    s.layout.attributes.emplace_back("kernels", ensemble_kernels(s.definition));
   } catch (const InputError& e) {
     if (writer) report(e.what());
     return exit_input_error;
@@ -84,7 +102,7 @@ int run_ensemble_program(const std::filesystem::path& file, const Options& optio
   }
 
   Setup s;
-  const int status = transport->share(set_up(file, writer, s));
+  const int status = transport->share(set_up(file, options, writer, s));
   if (status != 0) return status;
   const Definition& d = s.definition;
   const Layout& layout = s.layout;
@@ -142,9 +160,9 @@ int run_ensemble_program(const std::filesystem::path& file, const Options& optio
   return transport->share(failed == 0 ? 0 : exit_members_failed);
 }
 
-int print_member_program(const std::filesystem::path& file, std::size_t member) {
+int print_member_program(const std::filesystem::path& file, std::size_t member, const Options& options) {
   try {
-    const Definition d = read_definition(file);
+    const Definition d = read_definition(file, command_line_keys(options));
     if (member >= d.members())
       throw InputError(file.generic_string() + ": member " + std::to_string(member) + " asked for; the ensemble has " +
                        std::to_string(d.members()) + " (0 to " + std::to_string(d.members() - 1) + ")");

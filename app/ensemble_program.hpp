@@ -1,6 +1,8 @@
 #pragma once
 #include <cstddef>
 #include <filesystem>
+#include <optional>
+#include <string>
 
 namespace box::ensemble {
 
@@ -12,12 +14,14 @@ struct Options {
   unsigned threads = 0;  // worker threads per process; 0: every core
   unsigned lanes = 0;    // boxes per vector register; 0: the best this processor has
   bool progress = true;  // the progress bar, when standard error is a terminal
+  // --kernels: [chemistry] kernels of the base and every member.
+  std::optional<std::string> kernels;
 };
 
 // `boxmodel ensemble FILE --print-member K`: member K's scenario as a
 // scenario file for `boxmodel run` (writing into <output dir>/member-K),
 // on standard output. Returns the exit status.
-int print_member_program(const std::filesystem::path& file, std::size_t member);
+int print_member_program(const std::filesystem::path& file, std::size_t member, const Options& options = {});
 
 // `boxmodel ensemble FILE`: every member run, the outputs written, a
 // summary on standard error. Returns the exit status: 0 every member

@@ -133,7 +133,7 @@ int run_scenario_program(const std::optional<std::filesystem::path>& scenario_fi
     // What reading the scenario found worth saying, before anything runs.
     for (const std::string& note : scenario.notes) report(note);
     if (!scenario.chemistry.builtin_mechanism()) {
-      mechanism = load_mechanism(*scenario.chemistry.mechanism_file);
+      mechanism = load_mechanism(*scenario.chemistry.mechanism_file, scenario.chemistry.machine_code());
       // What reading the file found worth saying: declared species no
       // reaction uses, species named by the reactions alone, rate
       // coefficients taken from the MCM's generic set.

@@ -195,7 +195,7 @@ void run_day(benchmark::State& state, const std::filesystem::path& dir, const st
   const Scenario base = parse_scenario(toml, "bench.toml", dir);
   std::shared_ptr<LoadedMechanism> mechanism;
   if (!base.chemistry.builtin_mechanism()) {
-    mechanism = load_mechanism(*base.chemistry.mechanism_file);
+    mechanism = load_mechanism(*base.chemistry.mechanism_file, base.chemistry.machine_code());
     if (!machine_code) mechanism->native.reset();
   }
   long long steps = 0, ros = 0;

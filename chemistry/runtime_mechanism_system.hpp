@@ -71,6 +71,8 @@ class RuntimeMechanismSystem {
   // Species, and stored entries of the factors (the Jacobian's pattern
   // with its fill-in).
   int n() const noexcept { return d_->n; }
+  // Whether f, J and the solve run as machine code (else the loops).
+  bool machine_code() const noexcept { return native_ != nullptr; }
   int nnz() const noexcept { return d_->lu_entries(); }
   const RuntimeRates& rates() const noexcept { return rates_; }
 

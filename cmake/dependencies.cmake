@@ -62,10 +62,15 @@ endif()
 
 # Xbyak (libxbyak-dev, a header-only x86-64 assembler): machine code for the
 # kernels of mechanisms read at run time, written when a file is loaded.
-# Without it, or on another processor, the loop kernels serve (same bits).
+# The code assumes the System V AMD64 calling convention (64-bit pointers):
+# without Xbyak, on another processor or under another convention (Windows,
+# the x32 ABI), the loop kernels serve (same bits).
 option(BOXMODEL_NATIVE_KERNELS "Write machine code for mechanism files where Xbyak is found (x86-64)" ON)
 set(boxmodel_native_kernels OFF)
-if(BOXMODEL_NATIVE_KERNELS AND CMAKE_SYSTEM_PROCESSOR MATCHES "x86_64|AMD64|amd64")
+if(BOXMODEL_NATIVE_KERNELS AND (WIN32 OR CYGWIN OR NOT CMAKE_SIZEOF_VOID_P EQUAL 8))
+  message(STATUS "The machine code assumes the System V AMD64 calling convention with 64-bit pointers, "
+                 "which this target does not use: mechanism files run on the loop kernels")
+elseif(BOXMODEL_NATIVE_KERNELS AND CMAKE_SYSTEM_PROCESSOR MATCHES "x86_64|AMD64|amd64")
   find_path(XBYAK_INCLUDE_DIR xbyak/xbyak.h)
   if(XBYAK_INCLUDE_DIR)
     set(boxmodel_native_kernels ON)

@@ -177,7 +177,7 @@ MembersTable read_members_table(const fs::path& file) {
   return t;
 }
 
-Definition read_definition(const fs::path& file) {
+Definition read_definition(const fs::path& file, std::vector<KeyOverride> command_line) {
   const std::string name = file.generic_string();
   const std::string text = read_text(file, "ensemble file");
   toml::table root;
@@ -194,6 +194,7 @@ Definition read_definition(const fs::path& file) {
 
   Definition d;
   d.file = file;
+  d.command_line = std::move(command_line);
   const auto* base = root.get("base");
   if (base == nullptr) r.fail(nullptr, "base", "missing: expected the base scenario's file");
   d.base = resolve(r.text(*base, "base"));
@@ -345,6 +346,7 @@ std::vector<KeyOverride> output_overrides(const Definition& d) {
     else v.push_back({"output.species", s, origin});
   }
   if (d.every_seconds) v.push_back({"output.every_seconds", static_cast<double>(*d.every_seconds), origin});
+  v.insert(v.end(), d.command_line.begin(), d.command_line.end());
   return v;
 }
 
@@ -368,7 +370,9 @@ Scenario member_scenario(const Definition& d, std::size_t index) {
 void load_base_mechanism(Definition& d) {
   const Scenario base = parse_scenario(d.base_text, d.base.generic_string(), d.base.parent_path(),
                                        output_overrides(d));
-  d.mechanism = base.chemistry.builtin_mechanism() ? nullptr : load_mechanism(*base.chemistry.mechanism_file);
+  d.mechanism = base.chemistry.builtin_mechanism()
+                    ? nullptr
+                    : load_mechanism(*base.chemistry.mechanism_file, base.chemistry.machine_code());
 }
 
 }  // namespace box::ensemble

@@ -80,6 +80,9 @@ struct Definition {
   std::optional<int> every_seconds;
   bool write_netcdf = true;
   bool write_csv = false;
+  // Keys the command line sets (`boxmodel ensemble --kernels`): for the
+  // base and every member, over the members table.
+  std::vector<KeyOverride> command_line;
 
   // The base scenario's mechanism file, read once for every member (null
   // for the built-in mechanism; members that name another file read it).
@@ -99,8 +102,8 @@ int reaction_count(const Definition& d);
 
 // Reads and checks the ensemble file, the base scenario's text and the
 // members table. Throws InputError (ScenarioError) naming the file, the
-// line and the key.
-Definition read_definition(const std::filesystem::path& file);
+// line and the key. `command_line`: Definition::command_line.
+Definition read_definition(const std::filesystem::path& file, std::vector<KeyOverride> command_line = {});
 
 // Reads a members table (CSV: a header of dotted keys, then one row per
 // member; blank lines and lines starting with '#' are skipped; cells may be

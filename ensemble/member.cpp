@@ -47,7 +47,8 @@ EnsembleSpecies ensemble_output_species(const Definition& d) {
   const Scenario base = parse_scenario(d.base_text, d.base.generic_string(), d.base.parent_path(),
                                        output_overrides(d));
   std::shared_ptr<const LoadedMechanism> loaded = d.mechanism;
-  if (!loaded && !base.chemistry.builtin_mechanism()) loaded = load_mechanism(*base.chemistry.mechanism_file);
+  // The species listing needs no machine code.
+  if (!loaded && !base.chemistry.builtin_mechanism()) loaded = load_mechanism(*base.chemistry.mechanism_file, false);
   OutputSpecies selected = output_species(base, catalogue(loaded.get()));
   EnsembleSpecies out;
   out.species = std::move(selected.species);

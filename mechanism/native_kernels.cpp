@@ -2,7 +2,14 @@
 
 #include "mechanism/loop_kernels.hpp"
 
-#if defined(BOXMODEL_HAVE_XBYAK) && defined(__x86_64__)
+// The code written here takes its arguments as the System V AMD64 calling
+// convention passes them (rdi, rsi, rdx, rcx, 64-bit pointers) and
+// clobbers xmm0 to xmm11, which that convention leaves to the callee. So
+// it is written only for x86-64 under that convention: not under
+// Windows' (other argument registers, xmm6 to xmm15 preserved), nor the
+// x32 ABI (32-bit pointers). Elsewhere the loops serve.
+#if defined(BOXMODEL_HAVE_XBYAK) && defined(__x86_64__) && !defined(__ILP32__) && !defined(_WIN32) && \
+    !defined(__CYGWIN__)
 #define BOXMODEL_NATIVE_KERNELS 1
 #include <xbyak/xbyak.h>
 
@@ -64,16 +71,19 @@ class CoefficientTable {
   std::vector<double> values_;
 };
 
-// A mechanism with a routine longer than this gets no machine code (the
-// loops serve for all its kernels, and writing stops there): the code
-// would no longer stay in
-// the processor's second-level cache beside the data (typically 1 to 2 MB
-// per core), and code fetched from further away costs more than the loops'
-// index loads. Measured on the full-MCM-size benchmark mechanism: its 2.5
-// MB Jacobian ran 2.7 times slower than the loop, its 1.5 MB solve 3 times;
-// the isoprene subset's routines (500 kB in all) are as fast as the loops
-// (the solve) or a third faster (f and J).
-constexpr std::size_t max_routine_bytes = std::size_t{512} * 1024;
+// A mechanism with a routine longer than NativeKernelOptions::
+// max_routine_bytes (by default 512 kB) gets no machine code (the loops
+// serve for all its kernels, and writing stops there): the code would no
+// longer stay in the processor's second-level cache beside the data
+// (typically 1 to 2 MB per core), and code fetched from further away costs
+// more than the loops' index loads. Measured on the full-MCM-size benchmark
+// mechanism: its 2.5 MB Jacobian ran 2.7 times slower than the loop, its
+// 1.5 MB solve 3 times; the isoprene subset's routines (500 kB in all) are
+// as fast as the loops (the solve) or a third faster (f and J).
+
+bool system_make_executable(const void* code, std::size_t bytes) {
+  return Xbyak::CodeArray::protect(code, bytes, Xbyak::CodeArray::PROTECT_RE);
+}
 
 // One routine of straight-line code. The System V calling convention puts
 // the first pointer arguments in rdi, rsi, rdx and rcx; rax holds the
@@ -93,22 +103,27 @@ class Routine : public Xbyak::CodeGenerator {
  public:
   static constexpr int bias = 128;
 
-  Routine(std::size_t instructions, const CoefficientTable& table)
-      : Xbyak::CodeGenerator(max_instruction_bytes * (instructions + 8) + 64, Xbyak::DontSetProtectRWE) {
+  Routine(std::size_t instructions, const CoefficientTable& table, const NativeKernelOptions& options)
+      : Xbyak::CodeGenerator(max_instruction_bytes * (instructions + 8) + 64, Xbyak::DontSetProtectRWE),
+        options_(options) {
     using namespace Xbyak::util;
     mov(rax, reinterpret_cast<std::uintptr_t>(table.data()) + bias);
     for (const Xbyak::Reg64& r : {rdi, rsi, rdx, rcx}) sub(r, -bias);  // an 8-bit immediate, where add's is not
   }
 
-  // Past max_routine_bytes: the routine will not be kept, and writing it
-  // stops.
-  bool too_long() const { return getSize() > max_routine_bytes; }
+  // Past the options' max_routine_bytes: the routine will not be kept,
+  // and writing it stops.
+  bool too_long() const { return getSize() > options_.max_routine_bytes; }
 
-  // Finishes the routine and makes it executable (and no longer writable).
+  // Finishes the routine and makes it executable (and no longer writable),
+  // or gives nullptr where the system refuses. The buffer is then still
+  // writable, as its release expects.
   template <class F>
   F finish() {
     ret();
-    setProtectModeRE();
+    const auto make_executable =
+        options_.make_executable != nullptr ? options_.make_executable : system_make_executable;
+    if (!make_executable(getCode(), maxSize_)) return nullptr;
     return getCode<F>();
   }
 
@@ -185,6 +200,7 @@ class Routine : public Xbyak::CodeGenerator {
   }
 
  private:
+  NativeKernelOptions options_;
   int term_ = 0, value_ = 0;
 };
 
@@ -205,6 +221,7 @@ struct NativeKernels::Code {
   F keep(std::unique_ptr<Routine> g) {
     if (g->too_long()) return nullptr;
     F f = g->finish<F>();
+    if (f == nullptr) return nullptr;
     routines.push_back(std::move(g));
     return f;
   }
@@ -212,7 +229,8 @@ struct NativeKernels::Code {
 
 bool NativeKernels::supported() noexcept { return true; }
 
-std::unique_ptr<const NativeKernels> NativeKernels::write(const MechanismDerivation& d) try {
+std::unique_ptr<const NativeKernels> NativeKernels::write(const MechanismDerivation& d,
+                                                          const NativeKernelOptions& options) try {
   using namespace Xbyak::util;
   std::unique_ptr<NativeKernels> kernels(new NativeKernels);
   auto code = std::make_unique<Code>();
@@ -223,7 +241,7 @@ std::unique_ptr<const NativeKernels> NativeKernels::write(const MechanismDerivat
 
   {  // f: the rates into r (rdx), then f (rcx) from them.
     auto g = std::make_unique<Routine>(
-        3 * sz(d.reactions) + d.reactant_species.size() + sum_instructions(d.f_start), table);
+        3 * sz(d.reactions) + d.reactant_species.size() + sum_instructions(d.f_start), table, options);
     for (int j = 0; j < d.reactions && !g->too_long(); ++j)
       g->product(rdx, j, j, d.reactant_species.data() + d.reactant_start[sz(j)],
                  d.reactant_start[sz(j + 1)] - d.reactant_start[sz(j)], -1);
@@ -236,7 +254,7 @@ std::unique_ptr<const NativeKernels> NativeKernels::write(const MechanismDerivat
   {  // J: the partial derivatives into rdx, then J (rcx) from them.
     const int partials = static_cast<int>(d.partial_reaction.size());
     auto g = std::make_unique<Routine>(
-        4 * sz(partials) + d.partial_factor.size() + sum_instructions(d.jacobian_start), table);
+        4 * sz(partials) + d.partial_factor.size() + sum_instructions(d.jacobian_start), table, options);
     for (int p = 0; p < partials && !g->too_long(); ++p) {
       const double m = d.partial_multiplicity[sz(p)];
       g->product(rdx, p, d.partial_reaction[sz(p)], d.partial_factor.data() + d.partial_factor_start[sz(p)],
@@ -253,7 +271,7 @@ std::unique_ptr<const NativeKernels> NativeKernels::write(const MechanismDerivat
     std::size_t instructions = 0;
     for (const auto* rows : {&d.forward_rows, &d.backward_rows})
       for (const MechanismDerivation::SolveRow& r : *rows) instructions += 12 + 3 * sz(r.length);
-    auto g = std::make_unique<Routine>(instructions, table);
+    auto g = std::make_unique<Routine>(instructions, table, options);
     const int* col = d.column_species.data();
     for (const MechanismDerivation::SolveRow& r : d.forward_rows)
       if (!g->too_long()) g->solve_row(r.species, r.first, r.length, 1, col, -1, loop_solve_long_row);
@@ -283,7 +301,9 @@ struct NativeKernels::Code {};
 
 bool NativeKernels::supported() noexcept { return false; }
 
-std::unique_ptr<const NativeKernels> NativeKernels::write(const MechanismDerivation&) { return nullptr; }
+std::unique_ptr<const NativeKernels> NativeKernels::write(const MechanismDerivation&, const NativeKernelOptions&) {
+  return nullptr;
+}
 
 std::size_t NativeKernels::code_bytes() const noexcept { return 0; }
 

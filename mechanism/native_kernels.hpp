@@ -21,9 +21,11 @@
 // so a box gives the same bits with either, and the lane form (loops over
 // four boxes) stays bit for bit the one-box result.
 //
-// Where no machine code can be written (another processor, a build without
-// the Xbyak assembler, a system that refuses executable memory), write()
-// gives nothing and the loop kernels serve.
+// Where no machine code can be written (another processor or calling
+// convention than x86-64's System V one, a build without the Xbyak
+// assembler, a system that refuses executable memory), write() gives
+// nothing and the loop kernels serve; so does [chemistry] kernels =
+// "loops", which has none written.
 #include <cstddef>
 #include <memory>
 
@@ -31,12 +33,25 @@
 
 namespace box {
 
+// How the machine code is written; the defaults are the program's.
+struct NativeKernelOptions {
+  // A mechanism with a routine longer than this gets no machine code (see
+  // native_kernels.cpp for the measurements behind the default).
+  std::size_t max_routine_bytes = std::size_t{512} * 1024;
+  // Makes `bytes` of written code at `code` executable and no longer
+  // writable, false where the system refuses (as systems that forbid
+  // writable memory to become executable do). Null: the system's own
+  // protection call. Tests stand in for a system that refuses.
+  bool (*make_executable)(const void* code, std::size_t bytes) = nullptr;
+};
+
 class NativeKernels {
  public:
   // The kernels of `d`, or nullptr where they cannot be written here or
   // one of them would be too long to pay (see native_kernels.cpp): then
   // the loop kernels serve for all.
-  static std::unique_ptr<const NativeKernels> write(const MechanismDerivation& d);
+  static std::unique_ptr<const NativeKernels> write(const MechanismDerivation& d,
+                                                    const NativeKernelOptions& options = {});
   // Whether this build can write machine code at all.
   static bool supported() noexcept;
 

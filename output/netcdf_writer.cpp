@@ -232,6 +232,7 @@ void write_budget_netcdf(const std::filesystem::path& directory, const ProcessIn
   put_text(nc, ncid, NC_GLOBAL, "Conventions", "CF-1.8", status);
   put_text(nc, ncid, NC_GLOBAL, "title", "integrated process rates of a box-model run", status);
   put_text(nc, ncid, NC_GLOBAL, "source", "boxmodel " + run.program_version, status);
+  if (!run.kernels.empty()) put_text(nc, ncid, NC_GLOBAL, "kernels", run.kernels, status);
   for (const auto& [key, value] : run.scenario) put_text(nc, ncid, NC_GLOBAL, "scenario." + key, value, status);
   check(status, "write the attributes");
   check(nc.enddef(ncid), "end the definitions");

@@ -58,6 +58,8 @@ struct RunDescription {
   // ("time.start_hour" -> "5.0"), for the record of what was run.
   std::vector<std::pair<std::string, std::string>> scenario;
   std::string program_version;
+  // What f, J and the solve ran on (kernels_record()); empty: not said.
+  std::string kernels;
   // Days of spin-up taken before the run ([spin_up]); -1 without.
   int spin_up_days = -1;
   // With [output] photolysis: the channels the run uses (J<n> for the MCM

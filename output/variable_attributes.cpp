@@ -75,6 +75,7 @@ Attributes global_attributes(const RunDescription& run) {
                   {"Conventions", "CF-1.8"},
                   {"source", program},
                   {"history", "written by " + program}};
+  if (!run.kernels.empty()) a.emplace_back("kernels", run.kernels);
   for (const auto& [key, value] : run.scenario) a.emplace_back("scenario." + key, value);
   return a;
 }

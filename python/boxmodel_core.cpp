@@ -295,7 +295,7 @@ void run_steps(const Scenario& given, bool write_outputs, double signal_interval
   // A mechanism file is read and its names checked before anything runs.
   std::shared_ptr<const LoadedMechanism> mechanism;
   if (!scenario.chemistry.builtin_mechanism()) {
-    mechanism = load_mechanism(*scenario.chemistry.mechanism_file);
+    mechanism = load_mechanism(*scenario.chemistry.mechanism_file, scenario.chemistry.machine_code());
     check_mechanism_scenario(scenario, mechanism->mechanism);
     result.file_mechanism = true;
   }

@@ -144,7 +144,11 @@ std::vector<std::string> file_budget_species(const Scenario& scenario, const Mec
 
 FileBox::FileBox(std::shared_ptr<const LoadedMechanism> loaded, const Scenario& scenario, double first_h,
                  double last_h)
-    : loaded_(std::move(loaded)), system_(loaded_->mechanism, loaded_->derivation, loaded_->native.get()) {
+    : loaded_(std::move(loaded)),
+      // A mechanism shared by an ensemble's members may carry machine code
+      // that a member's [chemistry] kernels = "loops" declines.
+      system_(loaded_->mechanism, loaded_->derivation,
+              scenario.chemistry.machine_code() ? loaded_->native.get() : nullptr) {
   const Mechanism& m = loaded_->mechanism;
   options_.method = scenario.method_number();
   options_.rtol = scenario.chemistry.rtol;

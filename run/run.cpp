@@ -174,7 +174,7 @@ Run::Run(Scenario scenario, TextOutput& out, std::optional<SiteData> site,
       preloaded_(std::move(site)),
       box_(out.line_sink(), step_settings(scenario_)) {
   if (!scenario_.chemistry.builtin_mechanism()) {
-    if (!mechanism) mechanism = load_mechanism(*scenario_.chemistry.mechanism_file);
+    if (!mechanism) mechanism = load_mechanism(*scenario_.chemistry.mechanism_file, scenario_.chemistry.machine_code());
     check_mechanism_scenario(scenario_, mechanism->mechanism);
     file_ = std::make_unique<FileBox>(std::move(mechanism), scenario_, scenario_.first_input_hour(),
                                       scenario_.last_input_hour());
@@ -338,6 +338,7 @@ void Run::start() {
     // as much as a tenth of a short run's chemistry.
     if (scenario_.output.wants(OutputFormat::netcdf)) d.scenario = describe_scenario(scenario_);
     d.program_version = program_version();
+    d.kernels = kernels_record(file_ ? &file_->loaded() : nullptr, file_ && file_->system().machine_code());
     if (scenario_.site.by_keys()) {
       d.utc_offset_hours = scenario_.site.utc_offset_hours;
       d.latitude = *scenario_.site.latitude;

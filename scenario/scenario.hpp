@@ -111,8 +111,15 @@ struct ChemistrySettings {
   // file), or none for the built-in mechanism ("builtin").
   std::optional<std::filesystem::path> mechanism_file;
   ValueSource mechanism_source;  // where the file was named
+  // [chemistry] kernels: a mechanism file's f, J and solve as machine code
+  // written when it is loaded, where this processor and system allow it
+  // (automatic), or always the loop kernels (loops). The bits are the
+  // same; the built-in mechanism has its generated kernels either way.
+  enum class Kernels { automatic, loops };
+  Kernels kernels = Kernels::automatic;
 
   bool builtin_mechanism() const { return !mechanism_file.has_value(); }
+  bool machine_code() const { return kernels == Kernels::automatic; }
 };
 
 // [environment]: the state of the air by keys, constants or a time series,

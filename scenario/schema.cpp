@@ -454,6 +454,23 @@ const KeyEntry entries[] = {
      [](const S& s, T t) {
        if (s.chemistry.mechanism_file) put(t, "chemistry.mechanism", format_path(*s.chemistry.mechanism_file));
      }},
+    {{"chemistry.kernels", KeyType::text, "auto", false,
+      "a mechanism file's kernels: \"auto\" (machine code where available) or \"loops\"", "\"loops\"",
+      "--kernels", "Kernels of a mechanism file: auto (machine code where available) or loops"},
+     [](R r, N n, K k, I, S& s) {
+       const std::string v = r.text(n, k);
+       if (v == "auto") s.chemistry.kernels = ChemistrySettings::Kernels::automatic;
+       else if (v == "loops") s.chemistry.kernels = ChemistrySettings::Kernels::loops;
+       else r.fail(&n, k, "expected \"auto\" or \"loops\", found \"" + v + "\"");
+     },
+     // Described and written only where it is not the default, so that the
+     // records of runs that do not set it stay as they were.
+     [](const S& s, D d) {
+       if (s.chemistry.kernels == ChemistrySettings::Kernels::loops) d.emplace_back("chemistry.kernels", "loops");
+     },
+     [](const S& s, T t) {
+       if (s.chemistry.kernels == ChemistrySettings::Kernels::loops) put(t, "chemistry.kernels", "loops");
+     }},
     {{"initial.from_first_record", KeyType::boolean, "false", false,
       "true: O3, NO, NO2, CO, HCHO from the first site record", "true"},
      [](R r, N n, K k, I, S& s) { s.field.initial_from_first_record = r.boolean(n, k); },

@@ -18,6 +18,7 @@
 #include "environment/solar.hpp"
 #include "run/sun.hpp"
 #include "tests/support/almanac_sun.hpp"
+#include "tests/support/netcdf_text.hpp"
 #include "tests/support/program_run.hpp"
 
 #ifdef BOXMODEL_HAVE_NETCDF
@@ -545,17 +546,8 @@ TEST(EnvironmentRun, NumberDensitiesInAndOut) {
 }
 
 #ifdef BOXMODEL_HAVE_NETCDF
-std::string netcdf_text(int ncid, const std::string& var, const std::string& name) {
-  int id = NC_GLOBAL;
-  if (!var.empty()) {
-    EXPECT_EQ(nc_inq_varid(ncid, var.c_str(), &id), NC_NOERR) << var;
-  }
-  std::size_t length = 0;
-  if (nc_inq_attlen(ncid, id, name.c_str(), &length) != NC_NOERR) return "(none)";
-  std::string text(length, ' ');
-  EXPECT_EQ(nc_get_att_text(ncid, id, name.c_str(), text.data()), NC_NOERR);
-  return text;
-}
+using box::testing::netcdf_text;
+
 
 double netcdf_value(int ncid, const std::string& var, std::size_t k) {
   int id = -1;

@@ -11,6 +11,8 @@
 #include <map>
 #include <string>
 
+#include "mechanism/native_kernels.hpp"
+#include "tests/support/netcdf_text.hpp"
 #include "tests/support/program_run.hpp"
 
 namespace {
@@ -86,6 +88,71 @@ TEST(MechanismRun, ExportedBuiltinMechanismGivesTheExampleDay) {
   const auto by_default = p.run("run default.toml");
   ASSERT_EQ(by_default.status, 0) << by_default.err;
   EXPECT_EQ(p.lines("default/species.csv"), p.lines("file/species.csv"));
+}
+
+// `--kernels loops` runs a mechanism file on the loop kernels, which give
+// the machine code's bits: the exported built-in mechanism over two hours
+// with budgets writes the same files either way, alone and as an
+// ensemble's members. The outputs' metadata says which kernels ran; the
+// built-in mechanism runs its generated kernels whatever the switch.
+TEST(MechanismRun, KernelsSwitchKeepsTheBitsAndIsRecorded) {
+  ProgramDir p;
+  const auto exported = p.run("mechanism export");
+  ASSERT_EQ(exported.status, 0) << exported.err;
+  p.write("model.fac", exported.out);
+#ifdef BOXMODEL_HAVE_NETCDF
+  const std::string formats = "formats = [\"csv\", \"netcdf\"]\n";
+#else
+  const std::string formats = "formats = [\"csv\"]\n";
+#endif
+  const std::string outputs = "[output]\n" + formats + "species = \"all\"\nbudgets = true\n[time]\nhours = 2\n";
+  p.write("file.toml", site_keys() + "[chemistry]\nmechanism = \"model.fac\"\n[initial]\nO3 = 30.0\nNO2 = 5.0\n" + outputs);
+  p.write("builtin.toml", site_keys() + outputs);
+  for (const char* run : {"run file.toml --output-dir auto", "run file.toml --output-dir loops --kernels loops",
+                          "run builtin.toml --output-dir builtin --kernels loops"}) {
+    const auto r = p.run(std::string(run) + " --quiet");
+    ASSERT_EQ(r.status, 0) << run << ": " << r.err;
+  }
+  const auto bad = p.run("run file.toml --kernels fast");
+  EXPECT_EQ(bad.status, 1);
+  EXPECT_EQ(bad.err, "boxmodel: command line --kernels: chemistry.kernels: expected \"auto\" or \"loops\", found "
+                     "\"fast\"\n");
+  std::size_t compared = 0;
+  for (const auto& entry : fs::directory_iterator(p / "auto")) {
+    const std::string name = entry.path().filename().string();
+    if (entry.path().extension() == ".nc") continue;
+    EXPECT_EQ(p.read("loops/" + name), p.read("auto/" + name)) << name;
+    ++compared;
+  }
+  EXPECT_GE(compared, 2u);  // the species and the budgets
+  const std::string machine_code = box::NativeKernels::supported() ? "machine code (x86-64)" : "loops";
+
+  p.write("members.csv", "chemistry.rate_factors.R1\n1.0\n0.9\n");
+  p.write("e.toml", "base = \"file.toml\"\nmembers = \"members.csv\"\n[output]\ndir = \"ens\"\n" + formats);
+  const auto ensemble_auto = p.run("ensemble e.toml");
+  ASSERT_EQ(ensemble_auto.status, 0) << ensemble_auto.err;
+  const std::string members_auto = p.read("ens/ensemble.csv");
+#ifdef BOXMODEL_HAVE_NETCDF
+  EXPECT_EQ(box::testing::netcdf_global_text(p / "ens" / "ensemble.nc", "kernels"),
+            box::NativeKernels::supported() ? "machine code (x86-64); members in lanes: loops" : "loops");
+#endif
+  const auto ensemble_loops = p.run("ensemble e.toml --lanes 1 --kernels loops");
+  ASSERT_EQ(ensemble_loops.status, 0) << ensemble_loops.err;
+  EXPECT_EQ(p.read("ens/ensemble.csv"), members_auto);
+
+#ifdef BOXMODEL_HAVE_NETCDF
+  using box::testing::netcdf_global_text;
+  EXPECT_EQ(netcdf_global_text(p / "ens" / "ensemble.nc", "kernels"), "loops");
+  EXPECT_EQ(netcdf_global_text(p / "ens" / "ensemble.nc", "scenario.chemistry.kernels"), "loops");
+  for (const char* file : {"species.nc", "budgets.nc"}) {
+    EXPECT_EQ(netcdf_global_text(p / "auto" / file, "kernels"), machine_code) << file;
+    EXPECT_EQ(netcdf_global_text(p / "loops" / file, "kernels"), "loops") << file;
+    EXPECT_EQ(netcdf_global_text(p / "builtin" / file, "kernels"), "generated (built-in mechanism)") << file;
+    // The switch is recorded with the scenario where it is set.
+    EXPECT_EQ(netcdf_global_text(p / "auto" / file, "scenario.chemistry.kernels"), "(none)") << file;
+    EXPECT_EQ(netcdf_global_text(p / "loops" / file, "scenario.chemistry.kernels"), "loops") << file;
+  }
+#endif
 }
 
 // The air belongs to the site: with temperature, pressure and water from

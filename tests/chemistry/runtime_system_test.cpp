@@ -2,8 +2,11 @@
 // its sizes known only at run time: A -> B -> C against its closed form and
 // against the same system sized at compile time, and the shipped methane
 // subset over a sunlit hour against a tight-tolerance integration, and a
-// photolysis frequency that follows time against its closed form.
+// photolysis frequency that follows time against its closed form; the
+// machine code's fallbacks (a routine past the size limit, a system that
+// refuses executable memory) take the same steps to the same bits.
 #include <gtest/gtest.h>
+#include <sys/mman.h>
 
 #include <algorithm>
 #include <cmath>
@@ -16,6 +19,7 @@
 
 #include "chemistry/runtime_mechanism_system.hpp"
 #include "io/mechanism_file.hpp"
+#include "mechanism/native_kernels.hpp"
 
 namespace box {
 namespace {
@@ -173,6 +177,68 @@ TEST(RuntimeMechanismSystem, MethaneSubsetFollowsATightReference) {
   };
   EXPECT_GT(at_name("OH", reference), 1.0e5);
   EXPECT_LT(at_name("NO2", reference), at_name("NO2", y0));
+}
+
+// Stand-ins for the system's protection call: one that refuses every
+// routine, as a system forbidding written memory to execute does, and one
+// that makes f executable and refuses the Jacobian's routine after it.
+int protection_calls = 0;
+bool refuse(const void*, std::size_t) {
+  ++protection_calls;
+  return false;
+}
+bool refuse_after_the_first(const void* code, std::size_t bytes) {
+  if (++protection_calls > 1) return false;
+  return mprotect(const_cast<void*>(code), bytes, PROT_READ | PROT_EXEC) == 0;
+}
+
+// Where no machine code is kept (a routine past the size limit, executable
+// memory refused, at once or after a routine was made executable), write()
+// gives nothing and the loops serve: the methane subset's sunlit hour then
+// takes the machine code's steps to its bits.
+TEST(RuntimeMechanismSystem, LoopsWhereNoMachineCodeIsKeptGiveTheMachineCodeBits) {
+  if (!NativeKernels::supported()) GTEST_SKIP() << "this build writes no machine code";
+  const Mechanism m =
+      read_mechanism_file(std::filesystem::path(BOXMODEL_SOURCE_DIR) / "tests/data/mcm/mcm331-methane.fac");
+  const MechanismDerivation d = derive(m);
+  const std::unique_ptr<const NativeKernels> native = NativeKernels::write(d);
+  ASSERT_NE(native, nullptr);
+  // The limit bounds each routine, not their sum: at the sum all are kept,
+  // at 256 bytes (less than f alone: 2 loads and a store per reaction)
+  // none is.
+  EXPECT_NE(NativeKernels::write(d, {.max_routine_bytes = native->code_bytes()}), nullptr);
+  EXPECT_EQ(NativeKernels::write(d, {.max_routine_bytes = 256}), nullptr);
+  protection_calls = 0;
+  EXPECT_EQ(NativeKernels::write(d, {.make_executable = refuse}), nullptr);
+  EXPECT_EQ(protection_calls, 1);  // writing stops at the first refusal
+  protection_calls = 0;
+  EXPECT_EQ(NativeKernels::write(d, {.make_executable = refuse_after_the_first}), nullptr);
+  EXPECT_EQ(protection_calls, 2);
+
+  const auto hour = [&](const NativeKernels* kernels, IntegrationResult& result) {
+    RuntimeMechanismSystem system(m, d, kernels);
+    EXPECT_EQ(system.machine_code(), kernels != nullptr);
+    std::vector<double> j(m.photolysis_channels.size(), 1.0e-5);
+    for (std::size_t s = 0; s < j.size(); ++s)
+      if (m.photolysis_channels[s] == 4) j[s] = 8.0e-3;
+    system.set_conditions(MechanismAir{298.0, 2.46e19, 3.9e17, 1013.25, 50.0}, j);
+    std::vector<double> y(static_cast<std::size_t>(d.n), 0.0);
+    for (std::size_t s = 0; s < y.size(); ++s) y[s] = 1.0e7 * static_cast<double>(s % 7 + 1) * (s % 3 == 0 ? 1e3 : 1.0);
+    Rosenbrock<RuntimeMechanismSystem> integrator;
+    IntegratorOptions options;  // ROS-3
+    options.rtol = 1.0e-4;
+    options.atol = 1.0e-2;
+    options.autonomous = true;
+    result = integrator.integrate(system, 0.0, 3600.0, y.data(), options);
+    return y;
+  };
+  IntegrationResult with_code, with_loops;
+  const std::vector<double> y_code = hour(native.get(), with_code);
+  const std::vector<double> y_loops = hour(NativeKernels::write(d, {.max_routine_bytes = 256}).get(), with_loops);
+  ASSERT_TRUE(with_code.ok());
+  EXPECT_GT(with_code.counters.nacc, 10);
+  EXPECT_EQ(std::memcmp(y_code.data(), y_loops.data(), y_code.size() * sizeof(double)), 0);
+  EXPECT_EQ(std::memcmp(&with_code.counters, &with_loops.counters, sizeof with_code.counters), 0);
 }
 
 }  // namespace

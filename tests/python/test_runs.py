@@ -392,6 +392,15 @@ def test_a_mechanism_file_runs_as_the_program_runs_it(day_dir):
     ds = boxmodel.run(s)
     assert len(ds.data_vars) == 610 + 3 + 4 and "C5H8" in ds.data_vars and "OH" in ds.data_vars
     assert ds["C5H8"].values[0] == 2.0 / 1e9 and ds["C5H8"].values[-1] < 0.2 * ds["C5H8"].values[0]
+    # chemistry.kernels = "loops": the loop kernels, the same bits; the
+    # dataset's attributes say which kernels ran.
+    assert ds.attrs["kernels"] in ("machine code (x86-64)", "loops") and "scenario.chemistry.kernels" not in ds.attrs
+    keys["chemistry"]["kernels"] = "loops"
+    loops = boxmodel.run(boxmodel.Scenario(site={"parameters": str(day_dir / "inputn"),
+                                                 "records": str(day_dir / SITE_FILE)}, **keys))
+    assert loops.attrs["kernels"] == "loops" and loops.attrs["scenario.chemistry.kernels"] == "loops"
+    for v in ds.data_vars:
+        assert np.array_equal(loops[v].values, ds[v].values), v
     write_scenario(day_dir, f'[time]\nstart_hour = 8.0\nhours = 4\n[chemistry]\nmechanism = "{fac}"\n'
                             '[initial]\nO3 = 30.0\nNO2 = 5.0\nC5H8 = 2.0\n'
                             '[output]\nformats = ["csv"]\nspecies = ["C5H8", "OH", "O3"]\ndiagnostics = true\n')
