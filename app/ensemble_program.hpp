@@ -1,6 +1,7 @@
 #pragma once
 #include <cstddef>
 #include <filesystem>
+#include <string>
 
 namespace box::ensemble {
 
@@ -13,6 +14,14 @@ struct Options {
   unsigned lanes = 0;    // boxes per vector register; 0: the best this processor has
   bool progress = true;  // the progress bar, when standard error is a terminal
 };
+
+// "" when this processor runs `lanes` boxes per vector register (0 and 1
+// always), else the message refusing --lanes.
+std::string lanes_refusal(unsigned lanes);
+
+// Worker threads per process: options.threads, or the machine's cores
+// shared among the `processes` started on it.
+unsigned worker_threads(const Options& options, int processes);
 
 // `boxmodel ensemble FILE --print-member K`: member K's scenario as a
 // scenario file for `boxmodel run` (writing into <output dir>/member-K),
