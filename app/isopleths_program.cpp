@@ -10,7 +10,6 @@
 
 #include "common/errors.hpp"
 #include "ensemble/isopleths.hpp"
-#include "ensemble/pool.hpp"
 #include "mechanism/lane_kernels.hpp"
 #include "output/netcdf_writer.hpp"
 #include "output/terminal_progress.hpp"
@@ -91,10 +90,8 @@ int run_isopleths_program(const fs::path& file, const Options& options, bool plo
     return exit_input_error;
   }
   Isopleths iso;
-  std::vector<int> species;
   try {
     iso = read_isopleths(file);
-    species = ensemble_species(iso.ensemble);
   } catch (const InputError& e) {
     report(e.what());
     return exit_input_error;
@@ -110,20 +107,13 @@ int run_isopleths_program(const fs::path& file, const Options& options, bool plo
 
   const unsigned threads = worker_threads(options, 1);
   const std::size_t points = iso.points();
-  MemberPool pool(d, species, points, threads, lane_kernels(static_cast<int>(options.lanes)),
-                  [](std::size_t p) { return p; });
   TerminalProgress progress(points, "grid points", options.progress);
-  std::vector<double> o3(points);
-  std::size_t failed = 0;
-  std::string first_failure;
-  for (std::size_t m = 0; m < points; ++m) {
-    const MemberResult r = pool.next();
-    if (!r.ok() && failed++ == 0) first_failure = row_origin(*d.table, d.table->rows[m]) + ": " + r.message;
-    o3[m] = member_ozone(iso, r);
-    progress.update(m + 1);
-  }
+  const IsoplethResult result = run_isopleths(iso, threads, lane_kernels(static_cast<int>(options.lanes)),
+                                              [&progress](std::size_t done) { progress.update(done); });
   progress.clear();
   const double seconds = progress.seconds();
+  const std::vector<double>& o3 = result.o3_ppb;
+  const std::size_t failed = result.failed;
 
   try {
     write_isopleths_csv(dir, iso, o3);
@@ -140,9 +130,13 @@ int run_isopleths_program(const fs::path& file, const Options& options, bool plo
                 "isopleths: %zu x %zu grid points (NOx x VOC), %zu succeeded, %zu failed; %.1f s; %u thread%s, %zu "
                 "lane%s; O3 %s",
                 iso.nox.factors.size(), iso.voc.factors.size(), points - failed, failed, seconds, threads,
-                threads == 1 ? "" : "s", pool.lanes(), pool.lanes() == 1 ? "" : "s", iso.ozone.text().c_str());
+                threads == 1 ? "" : "s", result.lanes, result.lanes == 1 ? "" : "s", iso.ozone.text().c_str());
   report(line);
-  if (failed > 0) report("the first failed point: " + first_failure);
+  for (const std::string& message : result.messages)
+    if (!message.empty()) {
+      report("the first failed point: " + message);
+      break;
+    }
   return failed == 0 ? 0 : exit_members_failed;
 }
 

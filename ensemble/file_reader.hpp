@@ -42,13 +42,20 @@ inline toml::table parse_toml(const std::string& text, const std::string& name) 
 
 class Reader {
  public:
-  explicit Reader(const std::filesystem::path& file) : name_(file.generic_string()) {}
+  // `lines`: messages give the line of the value (false for text that is
+  // no file of the user's).
+  explicit Reader(const std::filesystem::path& file, bool lines = true) : name_(file.generic_string()), lines_(lines) {}
+
+  // "<file>: line N: <key>", where the value `node` was written.
+  std::string where(const toml::node* node, const std::string& key) const {
+    std::string out = name_;
+    if (lines_ && node != nullptr && node->source().begin.line > 0)
+      out += ": line " + std::to_string(node->source().begin.line);
+    return out + ": " + key;
+  }
 
   [[noreturn]] void fail(const toml::node* node, const std::string& key, const std::string& what) const {
-    std::string where = name_;
-    if (node != nullptr && node->source().begin.line > 0)
-      where += ": line " + std::to_string(node->source().begin.line);
-    throw ScenarioError(where + ": " + key + ": " + what);
+    throw ScenarioError(where(node, key) + ": " + what);
   }
 
   void check_keys(const toml::table& t, const std::string& prefix,
@@ -93,6 +100,7 @@ class Reader {
 
  private:
   std::string name_;
+  bool lines_ = true;
 };
 
 }  // namespace box::ensemble

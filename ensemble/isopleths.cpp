@@ -10,6 +10,7 @@
 #include "common/errors.hpp"
 #include "common/one_based.hpp"
 #include "ensemble/file_reader.hpp"
+#include "ensemble/pool.hpp"
 #include "mechanism/mechanism.hpp"
 #include "output/partial_file.hpp"
 #include "run/initial_state.hpp"
@@ -95,8 +96,7 @@ class BaseScenario {
 // One axis from its table (or nothing: every default).
 IsoplethAxis read_axis(const Reader& r, const toml::node* node, const std::string& name,
                        const std::vector<std::string>& other_species, const BaseScenario& base,
-                       const std::string& base_name, const MechanismCatalogue& catalogue, bool builtin,
-                       const fs::path& file) {
+                       const std::string& base_name, const MechanismCatalogue& catalogue, bool builtin) {
   IsoplethAxis axis;
   axis.name = name;
   double from = 0.1, to = 10.0;
@@ -143,12 +143,9 @@ IsoplethAxis read_axis(const Reader& r, const toml::node* node, const std::strin
     wanted = {"C5H8"};
   }
 
-  std::string where = file.generic_string();
-  if (species_node != nullptr && species_node->source().begin.line > 0)
-    where += ": line " + std::to_string(species_node->source().begin.line);
-  where += ": " + key;
   for (const std::string& w : wanted) {
-    const int index = defaults ? catalogue.find(w) : catalogue.index(w, where);
+    const int index = catalogue.find(w);
+    if (index == 0 && !defaults) r.fail(species_node, key, catalogue.missing(w));
     if (index == 0) continue;  // a default the mechanism does not have
     const std::string& species = catalogue.name(index);
     if (std::find(axis.species.begin(), axis.species.end(), species) != axis.species.end() ||
@@ -227,6 +224,11 @@ std::vector<double> log_grid(double from, double to, int points) {
   return f;
 }
 
+namespace {
+Isopleths isopleths_of(const Reader& r, const toml::table& spec, Definition base,
+                       const std::optional<fs::path>& output_dir);
+}  // namespace
+
 Isopleths read_isopleths(const fs::path& file) {
   const std::string name = file.generic_string();
   const toml::table root = parse_toml(read_text(file, "isopleth file"), name);
@@ -235,41 +237,59 @@ Isopleths read_isopleths(const fs::path& file) {
   const fs::path folder = file.parent_path();
   const auto resolve = [&](const std::string& p) { return fs::path(p).is_absolute() ? fs::path(p) : folder / p; };
 
-  Isopleths iso;
-  iso.file = file;
-  Definition& d = iso.ensemble;
+  Definition d;
   d.file = file;
   const auto* base = root.get("base");
   if (base == nullptr) r.fail(nullptr, "base", "missing: expected the base scenario's file");
   d.base = resolve(r.text(*base, "base"));
   d.base_text = read_text(d.base, "base scenario");
+  std::optional<fs::path> output_dir;
+  if (const auto* n = root.get("output")) {
+    if (!n->is_table()) r.fail(n, "output", "expected a table ([output])");
+    r.check_keys(*n->as_table(), "output", {"dir"});
+    if (const auto* v = n->as_table()->get("dir")) output_dir = resolve(r.text(*v, "output.dir"));
+  }
+  return isopleths_of(r, root, std::move(d), output_dir);
+}
+
+Isopleths make_isopleths(const std::string& spec, Definition base) {
+  const Reader r(base.file, false);
+  const toml::table root = parse_toml(spec, base.file.generic_string());
+  r.check_keys(root, "", {"nox", "voc", "ozone"});
+  return isopleths_of(r, root, std::move(base), std::nullopt);
+}
+
+namespace {
+
+Isopleths isopleths_of(const Reader& r, const toml::table& spec, Definition base,
+                       const std::optional<fs::path>& output_dir) {
+  Isopleths iso;
+  iso.file = base.file;
+  Definition& d = iso.ensemble;
+  d = std::move(base);
   d.species = std::vector<std::string>{"O3"};
   d.write_netcdf = false;
   load_base_mechanism(d);
   const Scenario s = parse_scenario(d.base_text, d.base.generic_string(), d.base.parent_path());
   const MechanismCatalogue& c = catalogue(d.mechanism.get());
   if (c.find("O3") == 0) throw InputError(d.base.generic_string() + ": the mechanism has no O3 (" + c.missing("O3") + ")");
-
-  d.output_dir = s.output.dir;
-  if (const auto* n = root.get("output")) {
-    if (!n->is_table()) r.fail(n, "output", "expected a table ([output])");
-    r.check_keys(*n->as_table(), "output", {"dir"});
-    if (const auto* v = n->as_table()->get("dir")) d.output_dir = resolve(r.text(*v, "output.dir"));
-  }
+  d.output_dir = output_dir.value_or(s.output.dir);
 
   const BaseScenario b(s, c);
-  iso.nox = read_axis(r, root.get("nox"), "nox", {}, b, d.base.generic_string(), c, d.mechanism == nullptr, file);
-  iso.voc = read_axis(r, root.get("voc"), "voc", iso.nox.species, b, d.base.generic_string(), c, d.mechanism == nullptr, file);
+  const std::string base_name = d.base.generic_string();
+  const bool builtin = d.mechanism == nullptr;
+  iso.nox = read_axis(r, spec.get("nox"), "nox", {}, b, base_name, c, builtin);
+  iso.voc = read_axis(r, spec.get("voc"), "voc", iso.nox.species, b, base_name, c, builtin);
   for (const IsoplethAxis* axis : {&iso.nox, &iso.voc})
     if (axis->of == ScaledAmount::initial && s.spin_up.enabled)
-      r.fail(root.get(axis->name), axis->name + ".of",
+      r.fail(spec.get(axis->name), axis->name + ".of",
              "\"initial\" scales nothing in a base with [spin_up] (its run starts from the spun-up state); "
              "use \"emissions\"");
-  iso.ozone = read_ozone(r, root.get("ozone"), s);
+  iso.ozone = read_ozone(r, spec.get("ozone"), s);
 
   // The members as a table of overrides, one row per grid point.
   MembersTable t;
-  t.file = file;
+  t.file = iso.file;
   t.keys = iso.nox.keys;
   t.keys.insert(t.keys.end(), iso.voc.keys.begin(), iso.voc.keys.end());
   for (const double fn : iso.nox.factors)
@@ -282,6 +302,27 @@ Isopleths read_isopleths(const fs::path& file) {
     }
   d.table = std::move(t);
   return iso;
+}
+
+}  // namespace
+
+IsoplethResult run_isopleths(const Isopleths& iso, unsigned threads, const LaneKernels* kernels,
+                             const std::function<void(std::size_t)>& after_each) {
+  const Definition& d = iso.ensemble;
+  const std::vector<int> species = ensemble_species(d);
+  const std::size_t points = iso.points();
+  MemberPool pool(d, species, points, threads, kernels, [](std::size_t p) { return p; });
+  IsoplethResult out;
+  out.lanes = pool.lanes();
+  for (std::size_t m = 0; m < points; ++m) {
+    const MemberResult r = pool.next();
+    out.o3_ppb.push_back(member_ozone(iso, r));
+    out.status.push_back(r.status);
+    out.messages.push_back(r.ok() ? std::string() : row_origin(*d.table, d.table->rows[m]) + ": " + r.message);
+    if (!r.ok()) ++out.failed;
+    if (after_each) after_each(m + 1);
+  }
+  return out;
 }
 
 double ozone_metric(const OzoneMetric& metric, std::span<const double> time_h, std::span<const double> o3_ppb) {

@@ -19,12 +19,15 @@
 // has none of them), for a mechanism file isoprene C5H8.
 #include <cstddef>
 #include <filesystem>
+#include <functional>
+#include <optional>
 #include <span>
 #include <string>
 #include <vector>
 
 #include "ensemble/definition.hpp"
 #include "ensemble/member.hpp"
+#include "mechanism/lane_kernels.hpp"
 
 namespace box::ensemble {
 
@@ -72,6 +75,29 @@ std::vector<double> log_grid(double from, double to, int points);
 // Reads and checks the isopleth file and its base scenario. Throws
 // InputError (ScenarioError) naming the file, the line and the key.
 Isopleths read_isopleths(const std::filesystem::path& file);
+
+// The isopleths of `spec` (TOML text of nox, voc and ozone as the file
+// has them, nothing else) over the base scenario of `base` (its file, base
+// and base_text set; `base.file` names the spec in messages, which give no
+// line numbers), writing into the base's [output] dir. Throws as
+// read_isopleths().
+Isopleths make_isopleths(const std::string& spec, Definition base);
+
+// Every grid point's ozone, in member order.
+struct IsoplethResult {
+  std::vector<double> o3_ppb;         // NaN where the point failed
+  std::vector<MemberStatus> status;
+  std::vector<std::string> messages;  // "<file>: grid point ...: why", "" for success
+  std::size_t failed = 0;
+  std::size_t lanes = 1;              // boxes per group
+};
+
+// Runs the grid points as `boxmodel ensemble` runs members: on `threads`
+// worker threads, in groups as wide as `kernels`' lanes (null: one at a
+// time); `after_each(done)` is called on this thread after each point, in
+// order.
+IsoplethResult run_isopleths(const Isopleths& iso, unsigned threads, const LaneKernels* kernels,
+                             const std::function<void(std::size_t)>& after_each = {});
 
 // The metric of one member's O3 samples (ppb, at local times `time_h`):
 // the largest sample, the largest mean of `window` consecutive samples, or
