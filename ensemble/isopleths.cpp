@@ -120,9 +120,12 @@ IsoplethAxis read_axis(const Reader& r, const toml::node* node, const std::strin
       to = r.number(*n, name + ".to");
       if (!(to > 0.0)) r.fail(n, name + ".to", "expected a scaling factor above 0");
     }
-    if (!(from < to))
-      r.fail(t->get("to") != nullptr ? t->get("to") : t->get("from"), name + ".to",
-             "expected a factor above from (" + format_factor(from) + "), found " + format_factor(to));
+    if (!(from < to)) {
+      const bool to_given = t->get("to") != nullptr;
+      r.fail(to_given ? t->get("to") : t->get("from"), name + (to_given ? ".to" : ".from"),
+             "expected from below to (" + format_factor(from) + " and " + format_factor(to) +
+                 (to_given ? ")" : ", the default)"));
+    }
     if (const auto* n = t->get("points")) points = r.whole(*n, name + ".points", 2);
     species_node = t->get("species");
   }
