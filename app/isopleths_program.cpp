@@ -63,6 +63,9 @@ int run_tool(const fs::path& tool, const std::vector<std::string>& arguments) {
 // Draws isopleths.png; a note saying how to draw it when it cannot.
 void draw(const fs::path& dir, const Isopleths& iso) {
   const fs::path csv = dir / isopleths_csv_name;
+  // A figure of an earlier diagram must not pass for this one's.
+  std::error_code error;
+  fs::remove(dir / isopleths_png_name, error);
   const fs::path tool = find_plot_tool();
   const std::string how = "draw it with: python3 " + (tool.empty() ? fs::path("tools") / plot_tool : tool).string() +
                           " " + csv.string() + " (needs matplotlib; Debian: apt-get install python3-matplotlib)";
