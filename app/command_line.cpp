@@ -11,6 +11,7 @@
 #include "common/version.hpp"
 #include "app/program.hpp"
 #include "app/ensemble_program.hpp"
+#include "app/isopleths_program.hpp"
 #include "app/mechanism_program.hpp"
 #include "scenario/schema.hpp"
 
@@ -154,6 +155,19 @@ int main_program(int argc, char** argv) {
   ensemble->add_option("--print-member", print_member,
                        "Print member K's scenario (TOML, for 'boxmodel run') and run nothing");
 
+  CLI::App* isopleths = app.add_subcommand(
+      "isopleths", "Run the ozone isopleth diagram of a scenario (a TOML file): NOx x VOC scalings on every core");
+  std::string isopleths_file;
+  ensemble::Options isopleths_options;
+  bool no_plot = false;
+  isopleths->add_option("isopleths", isopleths_file, "Isopleth file (TOML)")->required();
+  isopleths->add_option("--threads", isopleths_options.threads, "Worker threads (default: every core)")
+      ->check(CLI::PositiveNumber);
+  isopleths->add_option("--lanes", isopleths_options.lanes,
+                        "Boxes integrated together per vector register (1: one at a time)")
+      ->check(CLI::PositiveNumber);
+  isopleths->add_flag("--no-plot", no_plot, "Write isopleths.csv and isopleths.nc only, no isopleths.png");
+
   CLI::App* mechanism = app.add_subcommand("mechanism", "The built-in mechanism as a file, and checks of mechanism files");
   mechanism->require_subcommand(1);
   mechanism->add_subcommand("export", "Write the built-in mechanism in the mechanism file format on standard output");
@@ -170,7 +184,8 @@ int main_program(int argc, char** argv) {
   // A first word that is neither an option nor a command is a mistake, not
   // a request for the default day.
   const std::string first = argv[1];
-  if (!first.empty() && first[0] != '-' && first != "run" && first != "ensemble" && first != "mechanism") {
+  if (!first.empty() && first[0] != '-' && first != "run" && first != "ensemble" && first != "isopleths" &&
+      first != "mechanism") {
     std::fprintf(stderr, "boxmodel: unknown command \"%s\"\n%s", first.c_str(), app.help().c_str());
     return exit_input_error;
   }
@@ -198,6 +213,7 @@ int main_program(int argc, char** argv) {
   if (ensemble->parsed() && ensemble->get_option("--print-member")->count() > 0)
     return ensemble::print_member_program(ensemble_file, print_member, ensemble_options);
   if (ensemble->parsed()) return ensemble::run_ensemble_program(ensemble_file, ensemble_options);
+  if (isopleths->parsed()) return ensemble::run_isopleths_program(isopleths_file, isopleths_options, !no_plot);
   if (check->parsed()) return check_mechanism_program(check_file, dry_air(air.temp, air.m));
   if (mechanism->parsed()) return export_mechanism_program();
   return exit_input_error;

@@ -80,6 +80,20 @@ int set_up(const std::filesystem::path& file, const Options& options, bool write
 
 }  // namespace
 
+std::string lanes_refusal(unsigned lanes) {
+  int available_lanes = 1;
+  if (lanes <= 1 || lane_kernels(static_cast<int>(lanes), &available_lanes) != nullptr) return "";
+  return "--lanes " + std::to_string(lanes) + ": this processor runs " +
+         (available_lanes == 1 ? std::string("1 lane (no AVX2)") : std::to_string(available_lanes) + " lanes or 1") +
+         "; use --lanes 1 or leave the choice to the program";
+}
+
+unsigned worker_threads(const Options& options, int processes) {
+  if (options.threads != 0) return options.threads;
+  const unsigned cores = std::max(1u, std::thread::hardware_concurrency());
+  return std::max(1u, cores / static_cast<unsigned>(std::max(1, processes)));
+}
+
 int run_ensemble_program(const std::filesystem::path& file, const Options& options) {
   std::unique_ptr<Transport> transport = start_transport();
   const int rank = transport->rank();
@@ -91,13 +105,8 @@ int run_ensemble_program(const std::filesystem::path& file, const Options& optio
   std::signal(SIGXFSZ, SIG_IGN);
 
   // Lanes the processor cannot run are refused before anything is done.
-  int available_lanes = 1;
-  if (options.lanes > 1 && lane_kernels(static_cast<int>(options.lanes), &available_lanes) == nullptr) {
-    if (writer)
-      report("--lanes " + std::to_string(options.lanes) + ": this processor runs " +
-             (available_lanes == 1 ? std::string("1 lane (no AVX2)")
-                                   : std::to_string(available_lanes) + " lanes or 1") +
-             "; use --lanes 1 or leave the choice to the program");
+  if (const std::string refused = lanes_refusal(options.lanes); !refused.empty()) {
+    if (writer) report(refused);
     return transport->share(exit_input_error);
   }
 
@@ -107,11 +116,7 @@ int run_ensemble_program(const std::filesystem::path& file, const Options& optio
   const Definition& d = s.definition;
   const Layout& layout = s.layout;
 
-  unsigned threads = options.threads;
-  if (threads == 0) {
-    const unsigned cores = std::max(1u, std::thread::hardware_concurrency());
-    threads = std::max(1u, cores / static_cast<unsigned>(std::max(1, transport->local_size())));
-  }
+  const unsigned threads = worker_threads(options, transport->local_size());
   const std::size_t members = layout.members;
   const std::size_t own = members > static_cast<std::size_t>(rank)
                               ? (members - static_cast<std::size_t>(rank) + ranks - 1) / ranks

@@ -18,6 +18,14 @@ struct Options {
   std::optional<std::string> kernels;
 };
 
+// "" when this processor runs `lanes` boxes per vector register (0 and 1
+// always), else the message refusing --lanes.
+std::string lanes_refusal(unsigned lanes);
+
+// Worker threads per process: options.threads, or the machine's cores
+// shared among the `processes` started on it.
+unsigned worker_threads(const Options& options, int processes);
+
 // `boxmodel ensemble FILE --print-member K`: member K's scenario as a
 // scenario file for `boxmodel run` (writing into <output dir>/member-K),
 // on standard output. Returns the exit status.

@@ -10,6 +10,7 @@
 
 #include "common/csv.hpp"
 #include "common/errors.hpp"
+#include "ensemble/file_reader.hpp"
 #include "ensemble/monte_carlo.hpp"
 #include "mechanism/parameters.hpp"
 #include "scenario/schema.hpp"
@@ -17,70 +18,6 @@
 namespace box::ensemble {
 namespace fs = std::filesystem;
 namespace {
-
-std::string read_text(const fs::path& file, const std::string& what) {
-  std::ifstream in(file, std::ios::binary);
-  if (!in) throw InputError(file.generic_string() + ": cannot open the " + what);
-  std::ostringstream text;
-  text << in.rdbuf();
-  if (in.bad()) throw InputError(file.generic_string() + ": cannot read the " + what);
-  return text.str();
-}
-
-class Reader {
- public:
-  explicit Reader(const fs::path& file) : name_(file.generic_string()) {}
-
-  [[noreturn]] void fail(const toml::node* node, const std::string& key, const std::string& what) const {
-    std::string where = name_;
-    if (node != nullptr && node->source().begin.line > 0)
-      where += ": line " + std::to_string(node->source().begin.line);
-    throw ScenarioError(where + ": " + key + ": " + what);
-  }
-
-  void check_keys(const toml::table& t, const std::string& prefix,
-                  std::initializer_list<std::string_view> allowed) const {
-    for (auto&& [key, node] : t) {
-      if (std::find(allowed.begin(), allowed.end(), key.str()) != allowed.end()) continue;
-      std::string list;
-      for (std::string_view a : allowed) list += (list.empty() ? "" : ", ") + std::string(a);
-      const std::string full = prefix.empty() ? std::string(key.str()) : prefix + "." + std::string(key.str());
-      fail(&node, full, "unknown key (expected one of " + list + ")");
-    }
-  }
-
-  std::string text(const toml::node& n, const std::string& key) const {
-    if (const auto* s = n.as_string()) {
-      if (s->get().empty()) fail(&n, key, "expected a non-empty string");
-      return s->get();
-    }
-    fail(&n, key, "expected a string");
-  }
-
-  double number(const toml::node& n, const std::string& key) const {
-    if (const auto* i = n.as_integer()) return static_cast<double>(i->get());
-    if (const auto* f = n.as_floating_point(); f != nullptr && std::isfinite(f->get())) return f->get();
-    fail(&n, key, "expected a finite number");
-  }
-
-  std::int64_t whole(const toml::node& n, const std::string& key, std::int64_t least) const {
-    const auto* i = n.as_integer();
-    if (i == nullptr) fail(&n, key, "expected a whole number");
-    if (i->get() < least) fail(&n, key, "expected a whole number of at least " + std::to_string(least));
-    return i->get();
-  }
-
-  std::vector<std::string> strings(const toml::node& n, const std::string& key) const {
-    const auto* a = n.as_array();
-    if (a == nullptr) fail(&n, key, "expected an array of strings");
-    std::vector<std::string> out;
-    for (const toml::node& e : *a) out.push_back(text(e, key));
-    return out;
-  }
-
- private:
-  std::string name_;
-};
 
 // The number of `R<n>`, or 0 when `name` is not of that form.
 int reaction_number(std::string_view name) {
@@ -180,13 +117,7 @@ MembersTable read_members_table(const fs::path& file) {
 Definition read_definition(const fs::path& file, std::vector<KeyOverride> command_line) {
   const std::string name = file.generic_string();
   const std::string text = read_text(file, "ensemble file");
-  toml::table root;
-  try {
-    root = toml::parse(text, name);
-  } catch (const toml::parse_error& e) {
-    throw ScenarioError(name + ": line " + std::to_string(e.source().begin.line) + ": " +
-                        std::string(e.description()));
-  }
+  const toml::table root = parse_toml(text, name);
   const Reader r(file);
   r.check_keys(root, "", {"base", "members", "monte_carlo", "output"});
   const fs::path folder = file.parent_path();

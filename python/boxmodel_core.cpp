@@ -43,6 +43,7 @@
 #include "output/sample_writers.hpp"
 #include "output/text_output.hpp"
 #include "ensemble/definition.hpp"
+#include "ensemble/isopleths.hpp"
 #include "ensemble/member.hpp"
 #include "ensemble/outputs.hpp"
 #include "ensemble/pool.hpp"
@@ -581,6 +582,49 @@ py::dict run_ensemble(const Scenario& base, const std::vector<std::string>& keys
   return out;
 }
 
+// The isopleth diagram of `base` for `spec` (TOML text of nox, voc and
+// ozone, as an isopleth file has them), its grid points run on `threads`
+// worker threads (0: every core) as `boxmodel isopleths` runs them.
+py::dict run_isopleths(const Scenario& base, const std::string& spec, unsigned threads) {
+  using namespace ensemble;
+  Definition d;
+  d.file = "boxmodel.isopleths";
+  d.base = "boxmodel.Scenario";
+  d.base_text = scenario_to_toml(base);
+  const Isopleths iso = make_isopleths(spec, std::move(d));
+  if (threads == 0) threads = std::max(1u, std::thread::hardware_concurrency());
+  IsoplethResult r;
+  try {
+    const py::gil_scoped_release nogil;
+    const ScopedRunModes fp;
+    SignalCheck signals(0.1);
+    r = ensemble::run_isopleths(iso, threads, lane_kernels(0), [&signals](std::size_t) { signals(); });
+  } catch (const Interrupted&) {
+    throw py::error_already_set();
+  }
+  const auto grid = [&](const auto& values) {
+    using T = typename std::decay_t<decltype(values)>::value_type;
+    py::array_t<T> a({static_cast<py::ssize_t>(iso.nox.factors.size()), static_cast<py::ssize_t>(iso.voc.factors.size())});
+    std::copy(values.begin(), values.end(), a.mutable_data());
+    return a;
+  };
+  std::vector<int> status;
+  for (const MemberStatus m : r.status) status.push_back(static_cast<int>(m));
+  py::dict out;
+  out["nox_factor"] = to_array(iso.nox.factors);
+  out["voc_factor"] = to_array(iso.voc.factors);
+  out["o3_ppb"] = grid(r.o3_ppb);
+  out["status"] = grid(status);
+  out["message"] = r.messages;
+  out["ridge_nox_factor"] = to_array(ridge_nox_factors(iso, r.o3_ppb));
+  out["nox_species"] = iso.nox.species;
+  out["voc_species"] = iso.voc.species;
+  out["nox_of"] = iso.nox.of == ScaledAmount::emissions ? "emissions" : "initial";
+  out["voc_of"] = iso.voc.of == ScaledAmount::emissions ? "emissions" : "initial";
+  out["ozone"] = iso.ozone.text();
+  return out;
+}
+
 // ----------------------------------------------------------------- mechanism
 
 const char* law_name(mech::Law law) {
@@ -722,6 +766,7 @@ PYBIND11_MODULE(_core, m) {
   m.def("ensemble", &run_ensemble, py::arg("base"), py::arg("keys"), py::arg("rows"), py::arg("labels"),
         py::arg("monte_carlo_members"), py::arg("seed"), py::arg("default_uncertainty"), py::arg("uncertainty"),
         py::arg("threads"));
+  m.def("isopleths", &run_isopleths, py::arg("base"), py::arg("spec"), py::arg("threads"));
   m.def("mechanism", &mechanism_tables);
   m.def("mechanism_file", &mechanism_file_tables, py::arg("path"));
   m.def("rate_coefficients", &rate_coefficients, py::arg("temp"), py::arg("cm"), py::arg("photolysis"));

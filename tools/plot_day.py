@@ -38,9 +38,10 @@ def missing_package_message(module):
             f"on Debian, as root: apt-get install python3-{module}{hint}")
 
 
-def rerun_with_debian_python(argv):
-    """Replace this process by the same command under Debian's interpreter
-    when this one lacks matplotlib and that one has not been tried yet."""
+def rerun_with_debian_python(argv, script=__file__):
+    """Replace this process by the same command (`script` with `argv`) under
+    Debian's interpreter when this one lacks matplotlib and that one has not
+    been tried yet."""
     try:
         import matplotlib  # noqa: F401
         return
@@ -50,7 +51,7 @@ def rerun_with_debian_python(argv):
             or not os.access(DEBIAN_PYTHON, os.X_OK)):
         return
     os.environ[TRIED] = sys.executable
-    os.execv(DEBIAN_PYTHON, [DEBIAN_PYTHON, os.path.abspath(__file__), *argv])
+    os.execv(DEBIAN_PYTHON, [DEBIAN_PYTHON, os.path.abspath(script), *argv])
 
 
 def split_fields(line):

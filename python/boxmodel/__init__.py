@@ -26,7 +26,7 @@ from ._errors import (BoxModelError, InputFileError, IntegrationError, Integrati
 from ._scenario import Scenario, Section, _finite, as_scenario
 
 __version__ = _core.version
-__all__ = ["Scenario", "Section", "run", "ensemble", "mechanism", "Mechanism", "rate_coefficients",
+__all__ = ["Scenario", "Section", "run", "ensemble", "isopleths", "mechanism", "Mechanism", "rate_coefficients",
            "netcdf_available", "BoxModelError", "ScenarioError", "InputFileError",
            "OutputFileError", "IntegrationError", "IntegrationWarning"]
 
@@ -244,6 +244,86 @@ def ensemble(base=None, members=None, threads=None, *, monte_carlo=None):
     if members is not None:
         coords["member_label"] = ("member", _np.array(list(members.index), dtype=object))
     return xr.Dataset(data_vars, coords=coords, attrs={"source": f"boxmodel {_core.version}"})
+
+
+def _toml_value(value, where):
+    """A value of an isopleth axis or the ozone metric as TOML text."""
+    value = value.item() if isinstance(value, _np.generic) else value
+    if isinstance(value, bool):
+        raise ScenarioError(f"boxmodel.isopleths: {where}: expected a number or text, found {value}")
+    if isinstance(value, str):
+        return '"' + value.replace("\\", "\\\\").replace('"', '\\"') + '"'
+    if isinstance(value, int):
+        return str(value)
+    if isinstance(value, float):
+        return repr(value) if _np.isfinite(value) else ("nan" if value != value else ("inf" if value > 0 else "-inf"))
+    if isinstance(value, (list, tuple)):
+        return "[" + ", ".join(_toml_value(v, where) for v in value) + "]"
+    raise ScenarioError(f"boxmodel.isopleths: {where}: expected a number, text or a list of names, "
+                        f"found {type(value).__name__}")
+
+
+def isopleths(base=None, nox=None, voc=None, ozone="max", threads=None):
+    """The ozone isopleth diagram of `base` as an xarray.Dataset over
+    (nox_factor, voc_factor), as ``boxmodel isopleths`` computes it.
+
+    `base`: a Scenario (or what ``run`` accepts). `nox`, `voc`: mappings
+    with the keys of the isopleth file's axes, each optional: ``species``
+    (names), ``of`` ("emissions" or "initial"), ``from``, ``to`` and
+    ``points`` (21 factors from 0.1 to 10 by default). `ozone`: "max",
+    "mean8h" or a local hour. `threads`: worker threads (None: every core).
+
+    Each grid point is the base scenario with its scaled species'
+    emissions (or initial values) times the point's factors, the same bits
+    as ``run`` of that scenario. The dataset holds ``o3_ppb``
+    (nox_factor, voc_factor), ``status`` and ``message`` of each point (as
+    ``ensemble`` has them; o3_ppb is NaN where a point failed),
+    ``ridge_nox_factor(voc_factor)`` (the NOx factor of the most ozone for
+    each VOC factor) and the species, what was scaled and the metric as
+    attributes. Raises ScenarioError for a wrong key or value.
+    """
+    import xarray as xr
+
+    scenario = as_scenario(base)
+    lines = []
+    for name, axis in (("nox", nox), ("voc", voc)):
+        if axis is None:
+            continue
+        if not hasattr(axis, "items"):
+            raise ScenarioError(f"boxmodel.isopleths: {name}: expected a mapping of species, of, from, to, points")
+        items = ", ".join(f"{key} = {_toml_value(v, f'{name}.{key}')}" for key, v in axis.items()
+                          if isinstance(key, str) and key.replace("_", "").isalnum())
+        bad = [key for key in axis if not (isinstance(key, str) and key.replace("_", "").isalnum())]
+        if bad:
+            raise ScenarioError(f"boxmodel.isopleths: {name}.{bad[0]}: unknown key "
+                                "(expected one of species, of, from, to, points)")
+        lines.append(f"{name} = {{ {items} }}")
+    lines.append(f"ozone = {_toml_value(ozone, 'ozone')}")
+    raw = _core.isopleths(scenario._core, "\n".join(lines) + "\n", 0 if threads is None else int(threads))
+    dims = ("nox_factor", "voc_factor")
+    coords = {
+        "nox_factor": ("nox_factor", raw["nox_factor"],
+                       {"long_name": f"factor on the base scenario's {raw['nox_of']} of "
+                                     + " ".join(raw["nox_species"]), "units": "1"}),
+        "voc_factor": ("voc_factor", raw["voc_factor"],
+                       {"long_name": f"factor on the base scenario's {raw['voc_of']} of "
+                                     + " ".join(raw["voc_species"]), "units": "1"}),
+    }
+    shape = raw["o3_ppb"].shape
+    data_vars = {
+        "o3_ppb": (dims, raw["o3_ppb"],
+                   {"long_name": f"ozone of the run, {raw['ozone']} of its output samples", "units": "1e-9"}),
+        "status": (dims, raw["status"], {"long_name": "how the grid point's run ended",
+                                         "flag_values": _np.array([0, 1, 3, 4, 5], dtype=_np.int32),
+                                         "flag_meanings": "success input floating_point integration spin_up"}),
+        "message": (dims, _np.array([_text(m) for m in raw["message"]], dtype=object).reshape(shape)),
+        "ridge_nox_factor": ("voc_factor", raw["ridge_nox_factor"],
+                             {"long_name": "NOx factor of the most ozone at each VOC factor", "units": "1"}),
+    }
+    attrs = {"source": f"boxmodel {_core.version}", "ozone_metric": raw["ozone"],
+             "nox_species": " ".join(raw["nox_species"]), "voc_species": " ".join(raw["voc_species"]),
+             "nox_scaled": raw["nox_of"], "voc_scaled": raw["voc_of"]}
+    return xr.Dataset(data_vars, coords=coords, attrs=attrs)
 
 
 def _text(value):

@@ -11,13 +11,15 @@ cmake=${2:-cmake}
 prefix=$(mktemp -d)
 trap 'rm -rf "$prefix"' EXIT
 "$cmake" --install "$build" --prefix "$prefix" >/dev/null
-for program in boxmodel boxmodel-rates plot_day.py; do
+for program in boxmodel boxmodel-rates plot_day.py plot_isopleths.py; do
   [ -x "$prefix/bin/$program" ] || { echo "FAIL: $prefix/bin/$program is not installed"; exit 1; }
 done
 "$prefix/bin/boxmodel-rates" --temp 298 --cm 2.5e19 | grep -q "NO2 -> O3P + NO" ||
   { echo "FAIL: the installed boxmodel-rates does not list the rates"; exit 1; }
 "$prefix/bin/plot_day.py" --help | grep -q "species table" ||
   { echo "FAIL: the installed plot_day.py does not run"; exit 1; }
+"$prefix/bin/plot_isopleths.py" --help | grep -q "isopleths.csv" ||
+  { echo "FAIL: the installed plot_isopleths.py does not run (beside plot_day.py)"; exit 1; }
 # Start-up: the program maps no NetCDF, HDF5 or MPI library until it
 # needs one.
 if ldd "$prefix/bin/boxmodel" | grep -Ei 'netcdf|hdf5|mpi'; then
