@@ -14,6 +14,7 @@
 #include "common/errors.hpp"
 #include "run/fp_environment.hpp"
 #include "run/run.hpp"
+#include "run/scenario_run.hpp"
 #include "run/session.hpp"
 #include "run/spin_up.hpp"
 #include "output/sample_writers.hpp"
@@ -157,53 +158,27 @@ int run_scenario_program(const std::optional<std::filesystem::path>& scenario_fi
   // File times may lag the clock by a tick of the kernel's.
   const auto started = std::filesystem::file_time_type::clock::now() - std::chrono::seconds(1);
   report_interrupts();
-  // Spin-up: the days first; with output = "all" the writers are shared
-  // by the days and the run, which stamp their samples with the day.
-  std::optional<SpinUpOutcome> spun;
-  std::vector<std::unique_ptr<RunObserver>> writers;
-  std::vector<std::unique_ptr<SharedObserver>> shared;
-  const bool all_days = scenario.spin_up.enabled && scenario.spin_up.output_all;
-  if (scenario.spin_up.enabled) {
-    const int status = guarded([&] {
-      if (all_days)
-        for (auto& w : scenario_writers(scenario, mechanism.get())) {
-          shared.push_back(std::make_unique<SharedObserver>(*w));
-          writers.push_back(std::move(w));
-        }
-      std::vector<RunObserver*> observers;
-      for (auto& o : shared) observers.push_back(o.get());
-      spun = spin_up(scenario, out, observers, mechanism);
-    });
-    if (status != 0) {
-      report("the run stopped in the spin-up");
-      report_unfinished(output_dir, started);
-      return status;
-    }
-    report("spin-up: " + std::to_string(spun->days) + (spun->days == 1 ? " day" : " days") +
-           (spun->converged ? " to the diel steady state" : ", not converged"));
-  }
   // On a terminal, a bar on standard error for a run that takes a while,
   // unless the progress lines are off (--quiet) or show it themselves on
   // the same terminal.
   StepProgress bar(scenario.output.progress_lines && isatty(STDOUT_FILENO) != 1);
-  std::optional<Run> run;
-  const int made = guarded([&] {
-    run.emplace(std::move(scenario), out, std::move(site), std::move(mechanism), !all_days);
-  });
-  if (made != 0) return made;
-  if (spun) {
-    run->start_from(spun->state);
-    run->set_spin_up_days(spun->days);
-    if (all_days) run->set_day(spun->days + 1);
-    for (auto& o : shared) run->add_observer(*o);
+  ScenarioRun scenario_run(std::move(scenario), std::move(mechanism), std::move(*site), out);
+  // Spin-up: the days first.
+  if (const int status = guarded([&] { scenario_run.spin_up(); }); status != 0) {
+    report("the run stopped in the spin-up");
+    report_unfinished(output_dir, started);
+    return status;
   }
+  const std::optional<SpinUpOutcome>& spun = scenario_run.spun();
+  if (spun)
+    report("spin-up: " + std::to_string(spun->days) + (spun->days == 1 ? " day" : " days") +
+           (spun->converged ? " to the diel steady state" : ", not converged"));
+  Run* run = nullptr;
+  if (const int made = guarded([&] { run = &scenario_run.run(); }); made != 0) return made;
   run->set_warning_sink([](const std::string& message) { report(message); });
   run->add_observer(bar);
   int status = run_to_end(*run);
-  if (status == 0 && all_days)
-    status = guarded([&] {
-      for (auto& w : writers) w->finish();
-    });
+  if (status == 0) status = guarded([&] { scenario_run.finish(); });
   if (status != 0) {
     report_unfinished(output_dir, started);
     return status;

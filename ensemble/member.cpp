@@ -12,6 +12,7 @@
 #include "run/file_box.hpp"
 #include "run/fp_environment.hpp"
 #include "run/run.hpp"
+#include "run/scenario_run.hpp"
 #include "run/session.hpp"
 #include "run/spin_up.hpp"
 #include "integrator/controls.hpp"
@@ -82,14 +83,18 @@ class MemberRun {
       SiteData site = load_site(scenario);
       check_floating_point(FloatingPointStop::Stage::inputs);
       // The base's mechanism file, read once; a member naming another
-      // file has it read by its run.
+      // file has it read by its run. The member writes nothing of its own.
       const bool base_file = d.mechanism != nullptr && scenario.chemistry.mechanism_file == d.mechanism->file;
-      std::optional<SpinUpOutcome> spun;
-      if (scenario.spin_up.enabled) spun = spin_up_member(scenario, base_file ? d.mechanism : nullptr, discard);
-      run_.emplace(std::move(scenario), discard, std::move(site), base_file ? d.mechanism : nullptr);
-      if (spun) {
-        run_->start_from(std::move(spun->state));
-        run_->set_spin_up_days(spun->days);
+      ScenarioRunOptions options;
+      options.write_outputs = false;
+      options.after_spin_up_step = [this](int day, const Run& run) { spin_up_step(day, run); };
+      scenario_run_.emplace(std::move(scenario), base_file ? d.mechanism : nullptr, std::move(site), discard,
+                            std::move(options));
+      spin_up_member();
+      run_ = &scenario_run_->run();
+      if (const std::optional<SpinUpOutcome>& spun = scenario_run_->spun()) {
+        result_.spin_up_days = spun->days;
+        if (!spun->converged) spin_up_message_ = not_converged_message(run_->scenario(), *spun);
       }
       run_->add_observer(collector_);
       session_.attach(*run_);
@@ -140,27 +145,22 @@ class MemberRun {
   // The member's own spin-up ([spin_up]), before its run: the days are
   // stepped alone (not in lanes), with the flags tested as in the run; a
   // step the integrator gives up on marks the member as in the run.
-  SpinUpOutcome spin_up_member(const Scenario& scenario, std::shared_ptr<const LoadedMechanism> mechanism,
-                               TextOutput& discard) {
-    const auto after_step = [this](int day, const Run& run) {
-      spin_up_day_ = run.steps_done() == run.total_steps() ? day + 1 : day;
-      if (!run.last_step().ok() && result_.ok())
-        fail(MemberStatus::integration, "integration failed in the spin-up's day " + std::to_string(day) +
-                                            ", step " + std::to_string(run.steps_done()) + " of " +
-                                            std::to_string(run.total_steps()) + ": " +
-                                            std::string(trimmed(ierr_names(run.last_step().status))));
-    };
+  void spin_up_step(int day, const Run& run) {
+    spin_up_day_ = run.steps_done() == run.total_steps() ? day + 1 : day;
+    if (!run.last_step().ok() && result_.ok())
+      fail(MemberStatus::integration, "integration failed in the spin-up's day " + std::to_string(day) + ", step " +
+                                          std::to_string(run.steps_done()) + " of " +
+                                          std::to_string(run.total_steps()) + ": " +
+                                          std::string(trimmed(ierr_names(run.last_step().status))));
+  }
+  void spin_up_member() {
     spin_up_day_ = 1;
-    SpinUpOutcome spun;
     try {
-      spun = spin_up(scenario, discard, {}, std::move(mechanism), after_step);
+      scenario_run_->spin_up();
     } catch (...) {
       in_spin_up_ = true;
       throw;
     }
-    result_.spin_up_days = spun.days;
-    if (!spun.converged) spin_up_message_ = not_converged_message(scenario, spun);
-    return spun;
   }
 
   std::string where(const FloatingPointStop& e) const {
@@ -186,7 +186,8 @@ class MemberRun {
   int spin_up_day_ = 0;          // the spin-up's day being taken
   bool in_spin_up_ = false;      // a fault stopped the member in its spin-up
   Collector collector_;
-  std::optional<Run> run_;
+  std::optional<ScenarioRun> scenario_run_;
+  Run* run_ = nullptr;
   RunSession session_;
 };
 

@@ -39,6 +39,7 @@
 #include "run/fp_environment.hpp"
 #include "run/file_box.hpp"
 #include "run/run.hpp"
+#include "run/scenario_run.hpp"
 #include "run/session.hpp"
 #include "output/sample_writers.hpp"
 #include "output/text_output.hpp"
@@ -324,34 +325,17 @@ void run_steps(const Scenario& given, bool write_outputs, double signal_interval
   // [spin_up]: the days first. With output = "all" every day's samples are
   // returned (and written, the writers shared by the days and the run),
   // each with its day; otherwise the scenario's run alone.
-  std::optional<SpinUpOutcome> spun;
-  result.all_days = scenario.spin_up.enabled && scenario.spin_up.output_all;
-  std::vector<std::unique_ptr<RunObserver>> writers;
-  std::vector<std::unique_ptr<SharedObserver>> shared;
-  if (scenario.spin_up.enabled) {
-    std::vector<RunObserver*> observers;
-    if (result.all_days) {
-      // The collector takes each day's description in turn: the run's is last.
-      observers.push_back(&result.samples);
-      if (write_outputs) writers = scenario_writers(scenario, mechanism.get());
-      for (auto& w : writers) {
-        shared.push_back(std::make_unique<SharedObserver>(*w));
-        observers.push_back(shared.back().get());
-      }
-    }
-    spun = spin_up(scenario, out, observers, mechanism);
-    result.spin_up_days = spun->days;
-    if (!spun->converged) result.spin_up_message = not_converged_message(scenario, *spun);
-  }
+  // The collector takes each day's description in turn: the run's is last.
   // Without outputs the run writes none of the formats' files (diagnostics.csv
   // included: the diagnostics are still computed for the dataset).
-  Run run(std::move(scenario), out, std::move(site), std::move(mechanism), write_outputs && !result.all_days);
-  run.add_observer(result.samples);
-  if (spun) {
-    run.start_from(spun->state);
-    run.set_spin_up_days(spun->days);
-    if (result.all_days) run.set_day(spun->days + 1);
-    for (auto& o : shared) run.add_observer(*o);
+  result.all_days = scenario.spin_up.enabled && scenario.spin_up.output_all;
+  ScenarioRun scenario_run(std::move(scenario), std::move(mechanism), std::move(*site), out,
+                           {.write_outputs = write_outputs, .observers = {&result.samples}, .after_spin_up_step = {}});
+  scenario_run.spin_up();
+  Run& run = scenario_run.run();
+  if (const std::optional<SpinUpOutcome>& spun = scenario_run.spun()) {
+    result.spin_up_days = spun->days;
+    if (!spun->converged) result.spin_up_message = not_converged_message(run.scenario(), *spun);
   }
   SignalCheck signals(signal_interval_s);
   RunSession session(run);
@@ -360,7 +344,7 @@ void run_steps(const Scenario& given, bool write_outputs, double signal_interval
     signals();
   });
   run_session(session);
-  for (auto& w : writers) w->finish();
+  scenario_run.finish();
   if (const budget::BudgetFiles* files = run.budget_files()) {
     result.budgets = true;
     result.process_names = budget::process_names(files->processes());
