@@ -29,7 +29,7 @@
 #include <string>
 #include <vector>
 
-#include "run/file_box.hpp"
+#include "io/mechanism_loading.hpp"
 #include "scenario/scenario_file.hpp"
 
 namespace box::ensemble {
