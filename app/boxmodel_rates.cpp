@@ -24,9 +24,9 @@
 #include "common/errors.hpp"
 #include "environment/photolysis_frequencies.hpp"
 #include "io/v1_mechanism.hpp"
-#include "mechanism/loop_kernels.hpp"
 #include "mechanism/mechanism.hpp"
 #include "mechanism/reaction_text.hpp"
+#include "mechanism/runtime_rates.hpp"
 
 namespace {
 

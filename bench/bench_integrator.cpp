@@ -88,9 +88,9 @@ struct Parcel {
     const RunControls run;
     for (int step = 0; step < spin_up_steps; ++step) {
       int ierr = 0;
-      ros.racm_integrate(system(), 0.0, chemistry_step, var.data(), run.atol.data(),
-                         run.rtol.data(), &run.icntrl, &run.rcntrl, nullptr, nullptr,
-                         &ierr);
+      ros.integrate(system(), 0.0, chemistry_step, var.data(), run.atol.data(),
+                    run.rtol.data(), &run.icntrl, &run.rcntrl, nullptr, nullptr,
+                    &ierr);
       spun_up = spun_up && ierr == ros_success;
     }
   }
@@ -108,9 +108,9 @@ void mechanism_step(benchmark::State& state, double coszen, int spin_up_steps) {
   int ierr = 0;
   for (auto _ : state) {
     std::array<double, nvar> var = parcel.var;
-    ros.racm_integrate(sys, 0.0, chemistry_step, var.data(), run.atol.data(),
-                       run.rtol.data(), &run.icntrl, &run.rcntrl, &istatus,
-                       nullptr, &ierr);
+    ros.integrate(sys, 0.0, chemistry_step, var.data(), run.atol.data(),
+                  run.rtol.data(), &run.icntrl, &run.rcntrl, &istatus,
+                  nullptr, &ierr);
     benchmark::DoNotOptimize(var.data());
   }
   report(state, istatus, ierr);
@@ -136,8 +136,8 @@ void BM_robertson_ros3(benchmark::State& state) {
   int ierr = 0;
   for (auto _ : state) {
     std::array<double, 3> y{1.0, 0.0, 0.0};
-    ros.racm_integrate(sys, 0.0, 40.0, y.data(), atol.data(), rtol.data(),
-                       &icntrl, nullptr, &istatus, nullptr, &ierr);
+    ros.integrate(sys, 0.0, 40.0, y.data(), atol.data(), rtol.data(),
+                  &icntrl, nullptr, &istatus, nullptr, &ierr);
     benchmark::DoNotOptimize(y.data());
   }
   report(state, istatus, ierr);

@@ -25,6 +25,7 @@
 #include "mechanism/derivation.hpp"
 #include "mechanism/loop_kernels.hpp"
 #include "mechanism/native_kernels.hpp"
+#include "mechanism/runtime_rates.hpp"
 #include "output/text_output.hpp"
 #include "run/run.hpp"
 #include "scenario/scenario_file.hpp"

@@ -92,9 +92,9 @@ StepResult ChemistryStep::advance(double* vc, double dtstepc, const MechanismAir
     ierr = integrate_open(time_end_, vc, radicals, processes);
   } else {
     const MechanismSystem system{fix_.data(), rconst_.data(), timed_ ? &*timed_ : nullptr};
-    integrator_.racm_integrate(system, time_start_, time_start_ + time_end_, var_.data(),
-                               atol_.data(), rtol_.data(), &icntrl_, &rcntrl_,
-                               nullptr, nullptr, &ierr, processes);
+    integrator_.integrate(system, time_start_, time_start_ + time_end_, var_.data(),
+                          atol_.data(), rtol_.data(), &icntrl_, &rcntrl_,
+                          nullptr, nullptr, &ierr, processes);
   }
   const RosenbrockCounters& c = open_ ? open_->integrator.counters() : integrator_.counters();
   return write_back(vc, radicals, ierr, c, budget);
@@ -224,8 +224,8 @@ int ChemistryStep::integrate_open(double time_end, double* vc, RadicalSlots& rad
   const OpenBoxSystem system{{fix_.data(), rconst_.data(), timed_ ? &*timed_ : nullptr},
                              &o.plan, o.source.data(), &o.box, emission_factor_, conv_};
   int ierr = 0;
-  o.integrator.racm_integrate(system, time_start_, time_start_ + time_end, var_.data(), atol_.data(), rtol_.data(),
-                              &icntrl_, &rcntrl_, nullptr, nullptr, &ierr, processes);
+  o.integrator.integrate(system, time_start_, time_start_ + time_end, var_.data(), atol_.data(), rtol_.data(),
+                         &icntrl_, &rcntrl_, nullptr, nullptr, &ierr, processes);
   return ierr;
 }
 

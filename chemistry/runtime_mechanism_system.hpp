@@ -31,6 +31,7 @@
 #include "mechanism/loop_kernels.hpp"
 #include "mechanism/native_kernels.hpp"
 #include "mechanism/runtime_mechanism.hpp"
+#include "mechanism/runtime_rates.hpp"
 
 namespace box {
 

@@ -85,7 +85,7 @@ void read_as_site_file(const std::string& bytes) {
       const box::SiteRecord r = site.next();
       for (const double v : {r.timin, r.averad, r.tt, r.pp, r.q2, r.ozone_read, r.no_read,
                              r.no2_read, r.co_read, r.hcho_read, r.nox_obs_read,
-                             r.averad_obs_read, r.averad_obs_aug26})
+                             r.averad_obs_read, r.observed_radiation})
         check_finite(v, "site record");
     }
   } catch (const box::InputError& e) {

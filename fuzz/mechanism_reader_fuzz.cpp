@@ -27,6 +27,7 @@
 #include "mechanism/derivation.hpp"
 #include "mechanism/loop_kernels.hpp"
 #include "mechanism/native_kernels.hpp"
+#include "mechanism/runtime_rates.hpp"
 
 namespace {
 

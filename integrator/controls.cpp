@@ -48,8 +48,8 @@ void RosenbrockControl::emit(std::initializer_list<LineItem> items) const {
   if (sink_) sink_(std::span<const LineItem>(items.begin(), items.size()));
 }
 
-void RosenbrockControl::racm_ros_errormsg(int code, double t, double h,
-                                          int& ierr) const {
+void RosenbrockControl::report_error(int code, double t, double h,
+                                     int& ierr) const {
   ierr = code;
   emit({"Forced exit from Rosenbrock due to the following error:"});
   emit({ierr_names(code)});
@@ -77,7 +77,7 @@ bool RosenbrockControl::configure(int nvar, double tstart, double tend,
   s.uplimtol = s.vectortol ? nvar : 1;
 
   const auto fail = [&](int code) {
-    racm_ros_errormsg(code, tstart, 0.0, ierr);
+    report_error(code, tstart, 0.0, ierr);
     return false;
   };
 
@@ -95,7 +95,7 @@ bool RosenbrockControl::configure(int nvar, double tstart, double tend,
   }
   s.max_no_steps = max_steps == 0 ? default_max_no_steps : max_steps;
 
-  s.roundoff = racm_wlamch('E', sink_);
+  s.roundoff = unit_roundoff('E', sink_);
 
   // The real controls: 0 selects the default, a positive value is taken, and
   // anything else (negative or not a number) is an error. Step sizes are

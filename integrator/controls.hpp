@@ -104,7 +104,7 @@ class RosenbrockControl {
 
   // Sets ierr = code and writes the three-line error report with the time
   // and step size at which the integration stopped.
-  void racm_ros_errormsg(int code, double t, double h, int& ierr) const;
+  void report_error(int code, double t, double h, int& ierr) const;
 
  protected:
   // Starts the counters from istatus, validates and defaults the controls for

@@ -7,7 +7,7 @@
 
 namespace box {
 
-void racm_wlamch_add(double a, double b, double& sum) { sum = a + b; }
+void rounded_sum(double a, double b, double& sum) { sum = a + b; }
 
 // The element-wise kernels that run over long vectors (the stage matrix, and
 // the error norm with its divisions) are compiled for the baseline
@@ -23,15 +23,15 @@ void racm_wlamch_add(double a, double b, double& sum) { sum = a + b; }
 #endif
 
 BOX_VECTOR_CLONES
-void racm_wnegcopy(int n, const double* x, double* y) {
+void negated_copy(int n, const double* x, double* y) {
 #pragma omp simd
   for (int i = 0; i < n; ++i) y[i] = 0.0 - x[i];
 }
 
 BOX_VECTOR_CLONES
-void racm_scaled_squares(int n, const double* y, const double* ynew, const double* yerr,
-                         const double* abstol, const double* reltol, bool vectortol,
-                         double* q2) {
+void scaled_squares(int n, const double* y, const double* ynew, const double* yerr,
+                    const double* abstol, const double* reltol, bool vectortol,
+                    double* q2) {
   if (vectortol) {
 #pragma omp simd
     for (int i = 0; i < n; ++i) {
@@ -58,7 +58,7 @@ double search_unit_roundoff(const LineSink& sink) {
   for (int round = 17; round <= 80; ++round) {
     eps = eps * 0.5;
     double sum = 0.0;
-    racm_wlamch_add(1.0, eps, sum);
+    rounded_sum(1.0, eps, sum);
     if (sum <= 1.0) return eps * 2.0;
   }
   if (sink) {
@@ -73,7 +73,7 @@ double search_unit_roundoff(const LineSink& sink) {
 
 }  // namespace
 
-double racm_wlamch(char /*c*/, const LineSink& sink) {
+double unit_roundoff(char /*c*/, const LineSink& sink) {
   static const double eps = search_unit_roundoff(sink);
   return eps;
 }

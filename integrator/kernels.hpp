@@ -16,30 +16,30 @@
 namespace box {
 
 // y(i) = x(i) for i < n; nothing when n <= 0.
-inline void racm_wcopy(int n, const double* x, int /*incx*/, double* y,
-                       int /*incy*/) {
+inline void vector_copy(int n, const double* x, int /*incx*/, double* y,
+                        int /*incy*/) {
   if (n > 0) std::copy_n(x, n, y);
 }
 
-// y(i) = 0 - x(i) for i < n: the copy and the negation of racm_wscal with
+// y(i) = 0 - x(i) for i < n: the copy and the negation of scale_vector with
 // alpha = -1 in one pass, with the same values (+0.0 stays +0.0). Out of
 // line: it runs once per attempted step over the whole stage matrix, in the
 // widest vector form the processor offers (see kernels.cpp).
-void racm_wnegcopy(int n, const double* x, double* y);
+void negated_copy(int n, const double* x, double* y);
 
 // q2(i) = (yerr(i) / (abstol(i) + reltol(i) * max(|ynew(i)|, |y(i)|)))^2 for
 // i < n, with abstol(0) and reltol(0) for every i when `vectortol` is false:
 // the squared scaled errors of the error norm, element by element.
-void racm_scaled_squares(int n, const double* y, const double* ynew, const double* yerr,
-                         const double* abstol, const double* reltol, bool vectortol,
-                         double* q2);
+void scaled_squares(int n, const double* y, const double* ynew, const double* yerr,
+                    const double* abstol, const double* reltol, bool vectortol,
+                    double* q2);
 
 // y(i) = alpha * x(i) + y(i). A zero alpha is tested first and skips the
 // whole update, so infinities or not-a-numbers in x never reach y through a
 // term that is absent. The product is rounded before the sum (the build
 // forbids contraction into fused multiply-adds).
-inline void racm_waxpy(int n, double alpha, const double* x, int /*incx*/,
-                       double* y, int /*incy*/) {
+inline void axpy(int n, double alpha, const double* x, int /*incx*/,
+                 double* y, int /*incy*/) {
   if (alpha == 0.0) return;
 #pragma omp simd
   for (int i = 0; i < n; ++i) {
@@ -52,7 +52,7 @@ inline void racm_waxpy(int n, double alpha, const double* x, int /*incx*/,
 // nothing; n <= 0 does nothing; alpha = -1 forms 0 - x(i) (so +0.0 stays +0.0
 // rather than becoming -0.0); alpha = 0 clears x(i) whatever it held,
 // infinities and not-a-numbers included; otherwise alpha * x(i).
-inline void racm_wscal(int n, double alpha, double* x, int /*incx*/) {
+inline void scale_vector(int n, double alpha, double* x, int /*incx*/) {
   if (alpha == 1.0) return;
   if (n <= 0) return;
   if (alpha == -1.0) {
@@ -102,26 +102,26 @@ inline void sum_terms(int n, const double* base, const VectorTerm* terms, int co
     case 2: return sum_terms<2, from_zero>(n, base, terms, out);
     default:
       sum_terms<3, from_zero>(n, base, terms, out);
-      for (int t = 3; t < count; ++t) racm_waxpy(n, terms[t].alpha, terms[t].x, 1, out, 1);
+      for (int t = 3; t < count; ++t) axpy(n, terms[t].alpha, terms[t].x, 1, out, 1);
   }
 }
 }  // namespace detail
 
 // out(i) = base(i) (or 0.0 when base is null), then each term alpha * x(i)
-// added in turn, in the order given: the values of racm_wcopy (or
-// racm_wscal with alpha = 0) followed by one racm_waxpy per term, including
+// added in turn, in the order given: the values of vector_copy (or
+// scale_vector with alpha = 0) followed by one axpy per term, including
 // the skipping of a term whose alpha is 0.0, but in one pass over the
 // elements instead of one per term. out overlaps none of the inputs.
-inline void racm_wsum(int n, const double* base, const VectorTerm* terms, int count,
-                      double* out) {
+inline void weighted_sum(int n, const double* base, const VectorTerm* terms, int count,
+                         double* out) {
   constexpr int most = 8;  // more terms than any method has
   if (count > most) {
     if (base == nullptr) {
-      racm_wscal(n, 0.0, out, 1);
+      scale_vector(n, 0.0, out, 1);
     } else {
-      racm_wcopy(n, base, 1, out, 1);
+      vector_copy(n, base, 1, out, 1);
     }
-    for (int t = 0; t < count; ++t) racm_waxpy(n, terms[t].alpha, terms[t].x, 1, out, 1);
+    for (int t = 0; t < count; ++t) axpy(n, terms[t].alpha, terms[t].x, 1, out, 1);
     return;
   }
   VectorTerm kept[most];
@@ -137,7 +137,7 @@ inline void racm_wsum(int n, const double* base, const VectorTerm* terms, int co
 
 // sum = a + b, in its own translation unit so that 1 + eps is rounded to a
 // stored double before the search below compares it with 1.
-void racm_wlamch_add(double a, double b, double& sum);
+void rounded_sum(double a, double b, double& sum);
 
 // The unit roundoff: the smallest power of two eps for which 1 + eps, rounded
 // to double, still exceeds 1, doubled. It is searched once, on the first call
@@ -145,6 +145,6 @@ void racm_wlamch_add(double a, double b, double& sum);
 // arithmetic. The character argument is not examined. If the search ever
 // failed, the line "ERROR IN WLAMCH. EPS < " eps would go to `sink` and the
 // language's own epsilon would be used instead.
-double racm_wlamch(char c, const LineSink& sink = {});
+double unit_roundoff(char c, const LineSink& sink = {});
 
 }  // namespace box

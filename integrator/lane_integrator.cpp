@@ -83,9 +83,9 @@ void LaneIntegrator::solve(const double* lu, double* x) {
   else kernels_.solve(lu, x);
 }
 
-// df/dt as the one-box integrator forms it (racm_ros_funtimederiv), each
-// lane with its own time: f at t + delta, less f0 (racm_waxpy with -1),
-// times 1/delta (racm_wscal, with its cases).
+// df/dt as the one-box integrator forms it (rhs_time_derivative), each
+// lane with its own time: f at t + delta, less f0 (axpy with -1),
+// times 1/delta (scale_vector, with its cases).
 void LaneIntegrator::time_derivative(const double* t, double roundoff, const double* f0, double* dfdt) {
   Work& w = *work_;
   constexpr double deltamin = 1.0e-6;
@@ -131,7 +131,7 @@ struct LaneTerm {
 
 // out = base (or 0), then alpha_t * x_t + out for every term in order,
 // lane by lane, leaving out a term whose alpha is 0 in that lane: what
-// racm_wsum does for each box. With `skip`, the lanes' zero alphas are
+// weighted_sum does for each box. With `skip`, the lanes' zero alphas are
 // tested; without, none is zero.
 template <int count, bool from_zero, bool skip>
 BOX_LANE_TARGET void lane_sum_terms(int n, const double* base, const LaneTerm* terms, double* out) {
@@ -170,7 +170,7 @@ BOX_LANE_TARGET void lane_sum(int n, const double* base, const LaneTerm* terms, 
 }
 
 void lane_wsum(int n, const double* base, const LaneTerm* terms, int count, double* out) {
-  // Terms whose alpha is 0 in every lane are left out here, as racm_wsum
+  // Terms whose alpha is 0 in every lane are left out here, as weighted_sum
   // leaves them out; a term zero in some lanes only is skipped lane by lane.
   LaneTerm kept[max_stages + 1];
   int k = 0;

@@ -111,11 +111,11 @@ constexpr RosenbrockMethod make_rodas4() {
 }  // namespace detail
 
 // ROS-2: two stages, order 2.
-inline constexpr RosenbrockMethod racm_ros2 = detail::make_ros2();
+inline constexpr RosenbrockMethod ros2_coefficients = detail::make_ros2();
 
 // ROS-3: three stages, order 3 (L-stable); the third stage reuses the second
 // right-hand side.
-inline constexpr RosenbrockMethod racm_ros3 = {
+inline constexpr RosenbrockMethod ros3_coefficients = {
     .ros_s = 3,
     .ros_a = {1.0, 1.0, 0.0},
     .ros_c = {-1.0156171083877703, 4.07599564525377, 9.20767942983308},
@@ -129,11 +129,11 @@ inline constexpr RosenbrockMethod racm_ros3 = {
 };
 
 // ROS-4: four stages, order 4.
-inline constexpr RosenbrockMethod racm_ros4 = detail::make_ros4();
+inline constexpr RosenbrockMethod ros4_coefficients = detail::make_ros4();
 
 // RODAS-3: four stages, order 3, stiffly accurate; stage 2 reuses the
 // right-hand side of stage 1.
-inline constexpr RosenbrockMethod racm_rodas3 = {
+inline constexpr RosenbrockMethod rodas3_coefficients = {
     .ros_s = 4,
     .ros_a = {0.0, 2.0, 0.0, 2.0, 0.0, 1.0},
     .ros_c = {4.0, 1.0, -1.0, 1.0, -1.0, -8.0 / 3.0},
@@ -147,17 +147,17 @@ inline constexpr RosenbrockMethod racm_rodas3 = {
 };
 
 // RODAS-4: six stages, order 4.
-inline constexpr RosenbrockMethod racm_rodas4 = detail::make_rodas4();
+inline constexpr RosenbrockMethod rodas4_coefficients = detail::make_rodas4();
 
 // The set selected by method number 1..5 (ROS-2, ROS-3, ROS-4, RODAS-3,
 // RODAS-4); nullptr for any other number.
 constexpr const RosenbrockMethod* rosenbrock_method(int number) {
   switch (number) {
-    case 1: return &racm_ros2;
-    case 2: return &racm_ros3;
-    case 3: return &racm_ros4;
-    case 4: return &racm_rodas3;
-    case 5: return &racm_rodas4;
+    case 1: return &ros2_coefficients;
+    case 2: return &ros3_coefficients;
+    case 3: return &ros4_coefficients;
+    case 4: return &rodas3_coefficients;
+    case 5: return &rodas4_coefficients;
     default: return nullptr;
   }
 }

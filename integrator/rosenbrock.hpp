@@ -146,14 +146,14 @@ class Rosenbrock : public RosenbrockControl {
   // process rates over the accepted steps are added to it (see
   // integrator/process_integrals.hpp); the species are computed exactly as
   // without it.
-  void racm_integrate(const S& sys, double tin, double tout, double* var,
-                      const double* atol, const double* rtol,
-                      const IntControls* icntrl_u = nullptr,
-                      const RealControls* rcntrl_u = nullptr,
-                      IntControls* istatus_u = nullptr,
-                      RealControls* rstatus_u = nullptr,
-                      int* ierr_u = nullptr,
-                      ProcessIntegrals* processes = nullptr) {
+  void integrate(const S& sys, double tin, double tout, double* var,
+                 const double* atol, const double* rtol,
+                 const IntControls* icntrl_u = nullptr,
+                 const RealControls* rcntrl_u = nullptr,
+                 IntControls* istatus_u = nullptr,
+                 RealControls* rstatus_u = nullptr,
+                 int* ierr_u = nullptr,
+                 ProcessIntegrals* processes = nullptr) {
     IntControls icntrl{};
     RealControls rcntrl{};
     IntControls istatus{};
@@ -169,8 +169,8 @@ class Rosenbrock : public RosenbrockControl {
       }
     }
     int ierr = 0;
-    racm_rosenbrock(sys, var, tin, tout, atol, rtol, rcntrl, icntrl, rstatus,
-                    istatus, ierr, processes);
+    configure_and_integrate(sys, var, tin, tout, atol, rtol, rcntrl, icntrl, rstatus,
+                            istatus, ierr, processes);
     if (istatus_u != nullptr) *istatus_u = istatus;
     if (rstatus_u != nullptr) *rstatus_u = rstatus;
     if (ierr_u != nullptr) *ierr_u = ierr;
@@ -180,7 +180,7 @@ class Rosenbrock : public RosenbrockControl {
   // (or per component), the method and step bounds by name, and the
   // outcome returned instead of written through pointers.
   // With `processes` (a ProcessSystem only), the process integrals are
-  // added to it as racm_integrate adds them.
+  // added to it as the positional integrate() adds them.
   [[nodiscard]] IntegrationResult integrate(const S& sys, double tin, double tout, double* var,
                                             const IntegratorOptions& options,
                                             ProcessIntegrals* processes = nullptr) {
@@ -200,10 +200,10 @@ class Rosenbrock : public RosenbrockControl {
     IntControls istatus{};
     RealControls rstatus{};
     IntegrationResult result;
-    racm_integrate(sys, tin, tout, var,
-                   options.atol_vector != nullptr ? options.atol_vector : atol,
-                   options.rtol_vector != nullptr ? options.rtol_vector : rtol, &icntrl,
-                   &rcntrl, &istatus, &rstatus, &result.status, processes);
+    integrate(sys, tin, tout, var,
+              options.atol_vector != nullptr ? options.atol_vector : atol,
+              options.rtol_vector != nullptr ? options.rtol_vector : rtol, &icntrl,
+              &rcntrl, &istatus, &rstatus, &result.status, processes);
     result.counters = counters_;
     result.t_reached = rstatus[at(itexit)];
     result.h_last = rstatus[at(ihexit)];
@@ -214,19 +214,19 @@ class Rosenbrock : public RosenbrockControl {
   // counters start from istatus(1..8). On a bad control y, istatus and
   // rstatus are left untouched; after a failed integration y holds the last
   // accepted state and the status arrays what was done.
-  void racm_rosenbrock(const S& sys, double* y, double tstart, double tend,
-                       const double* abstol, const double* reltol,
-                       const RealControls& rcntrl, const IntControls& icntrl,
-                       RealControls& rstatus, IntControls& istatus,
-                       int& ierr, ProcessIntegrals* processes = nullptr) {
+  void configure_and_integrate(const S& sys, double* y, double tstart, double tend,
+                               const double* abstol, const double* reltol,
+                               const RealControls& rcntrl, const IntControls& icntrl,
+                               RealControls& rstatus, IntControls& istatus,
+                               int& ierr, ProcessIntegrals* processes = nullptr) {
     if (!configure(size_of(sys), tstart, tend, abstol, reltol, rcntrl, icntrl, istatus,
                    ierr)) {
       return;
     }
     double texit = tstart;
     double hexit = 0.0;
-    racm_ros_integrator(sys, y, tstart, tend, texit, abstol, reltol, hexit,
-                        ierr, processes);
+    step_loop(sys, y, tstart, tend, texit, abstol, reltol, hexit,
+              ierr, processes);
     report(texit, hexit, rstatus, istatus);
   }
 
@@ -235,10 +235,10 @@ class Rosenbrock : public RosenbrockControl {
   // the step size current at the start of the last step, before that step
   // was cut to end on tend. With `processes`, the process integrals of the
   // accepted steps are added to it.
-  void racm_ros_integrator(const S& sys, double* y, double tstart,
-                           double tend, double& t, const double* abstol,
-                           const double* reltol, double& hexit, int& ierr,
-                           ProcessIntegrals* processes = nullptr) {
+  void step_loop(const S& sys, double* y, double tstart,
+                 double tend, double& t, const double* abstol,
+                 const double* reltol, double& hexit, int& ierr,
+                 ProcessIntegrals* processes = nullptr) {
     size_storage(sys);
     const int n = dim();
     if constexpr (ProcessSystem<S>) {
@@ -261,30 +261,30 @@ class Rosenbrock : public RosenbrockControl {
 
     // An interval with a not-a-number end has no step size to offer.
     if (std::isnan(tstart) || std::isnan(tend)) {
-      return racm_ros_errormsg(ros_step_too_small, t, h, ierr);
+      return report_error(ros_step_too_small, t, h, ierr);
     }
 
     // Run while at least roundoff (an absolute amount) remains.
     while (direction > 0.0 ? (t - tend) + s.roundoff <= 0.0
                            : (tend - t) + s.roundoff <= 0.0) {
       if (const int refused = step_refused(s, c, t, h)) {
-        return racm_ros_errormsg(refused, t, h, ierr);
+        return report_error(refused, t, h, ierr);
       }
       hexit = h;
       h = std::min(std::abs(tend - t), h);  // end exactly on tend
 
-      racm_funtemplate(sys, t, y, fcn0_.data());
+      evaluate_rhs(sys, t, y, fcn0_.data());
       if (!s.autonomous) {
-        racm_ros_funtimederiv(sys, t, y, fcn0_.data(), dfdt_.data());
+        rhs_time_derivative(sys, t, y, fcn0_.data(), dfdt_.data());
       }
-      racm_jactemplate(sys, t, y, jac0_.data());
+      evaluate_jacobian(sys, t, y, jac0_.data());
 
       // Attempts at this step: f, df/dt and the Jacobian at its start are
       // reused, t and y stay put until an attempt is accepted.
       for (;;) {
-        if (racm_ros_preparematrix(sys, h, direction, ros.ros_gamma[0],
-                                   jac0_.data(), ghimj_.data())) {
-          return racm_ros_errormsg(ros_singular, t, h, ierr);
+        if (prepare_stage_matrix(sys, h, direction, ros.ros_gamma[0],
+                                 jac0_.data(), ghimj_.data())) {
+          return report_error(ros_singular, t, h, ierr);
         }
         stages(sys, t, h, direction, y);
 
@@ -292,14 +292,14 @@ class Rosenbrock : public RosenbrockControl {
         // the stages in ascending order.
         std::array<VectorTerm, max_stages> terms;
         for (int j = 0; j < ros.ros_s; ++j) terms[at0(j)] = {ros.ros_m[at0(j)], stage(j)};
-        racm_wsum(n, y, terms.data(), ros.ros_s, ynew_.data());
+        weighted_sum(n, y, terms.data(), ros.ros_s, ynew_.data());
         for (int j = 0; j < ros.ros_s; ++j) terms[at0(j)] = {ros.ros_e[at0(j)], stage(j)};
-        racm_wsum(n, nullptr, terms.data(), ros.ros_s, yerr_.data());
+        weighted_sum(n, nullptr, terms.data(), ros.ros_s, yerr_.data());
         const double err = attempt_error(y, abstol, reltol, s.vectortol);
         double hnext = 0.0;
         if (controller.judge(s, ros, err, h, c, hnext)) {
           if (processes != nullptr) accept_processes(sys, t, h, direction, y, *processes);
-          racm_wcopy(n, ynew_.data(), 1, y, 1);
+          vector_copy(n, ynew_.data(), 1, y, 1);
           t = t + direction * h;
           h = hnext;
           break;
@@ -309,7 +309,7 @@ class Rosenbrock : public RosenbrockControl {
         // overflow) would otherwise be retried forever, for instance when f
         // keeps returning not-a-numbers.
         if (cannot_advance(t, h)) {
-          return racm_ros_errormsg(ros_step_too_small, t, h, ierr);
+          return report_error(ros_step_too_small, t, h, ierr);
         }
       }
     }
@@ -317,37 +317,37 @@ class Rosenbrock : public RosenbrockControl {
   }
 
   // ydot = f(t, y), counted.
-  void racm_funtemplate(const S& sys, double t, const double* y,
-                        double* ydot) {
+  void evaluate_rhs(const S& sys, double t, const double* y,
+                    double* ydot) {
     sys.fun(t, y, ydot);
     ++counters_.nfun;
   }
 
   // jcb = the Jacobian at (t, y) in the system's layout, counted.
-  void racm_jactemplate(const S& sys, double t, const double* y,
-                        double* jcb) {
+  void evaluate_jacobian(const S& sys, double t, const double* y,
+                         double* jcb) {
     sys.jac(t, y, jcb);
     ++counters_.njac;
   }
 
   // df/dt by a forward difference in time, with an increment of
   // sqrt(roundoff) relative to |t| (at least 1e-6 in absolute terms).
-  void racm_ros_funtimederiv(const S& sys, double t, const double* y,
-                             const double* fcn0, double* dfdt) {
+  void rhs_time_derivative(const S& sys, double t, const double* y,
+                           const double* fcn0, double* dfdt) {
     constexpr double deltamin = 1.0e-6;
     const double delta =
         std::sqrt(settings_.roundoff) * std::max(deltamin, std::abs(t));
-    racm_funtemplate(sys, t + delta, y, dfdt);
-    racm_waxpy(dim(), -1.0, fcn0, 1, dfdt, 1);
-    racm_wscal(dim(), 1.0 / delta, dfdt, 1);
+    evaluate_rhs(sys, t + delta, y, dfdt);
+    axpy(dim(), -1.0, fcn0, 1, dfdt, 1);
+    scale_vector(dim(), 1.0 / delta, dfdt, 1);
   }
 
   // Forms ghimj = 1/(direction*h*gam) I - jac0 and factorises it. A singular
   // matrix is reported on the sink and retried with half the step, at most
   // five times; returns true when the matrix stayed singular (h then holds
   // the last halved size).
-  bool racm_ros_preparematrix(const S& sys, double& h, double direction,
-                              double gam, const double* jac0, double* ghimj) {
+  bool prepare_stage_matrix(const S& sys, double& h, double direction,
+                            double gam, const double* jac0, double* ghimj) {
     constexpr int max_halvings = 5;
     int nconsecutive = 0;
     for (;;) {
@@ -357,12 +357,12 @@ class Rosenbrock : public RosenbrockControl {
         ising = sys.decomp_shifted(jac0, ghinv, ghimj);
         ++counters_.ndec;
       } else {
-        racm_wnegcopy(entries(), jac0, ghimj);  // ghimj = 0 - jac0
+        negated_copy(entries(), jac0, ghimj);  // ghimj = 0 - jac0
         for (int i = 0; i < dim(); ++i) {
           double& d = ghimj[sys.diag(i)];
           d = d + ghinv;
         }
-        ising = racm_ros_decomp(sys, ghimj);
+        ising = decompose(sys, ghimj);
       }
       if (ising == 0) return false;
       ++counters_.nsng;
@@ -374,23 +374,23 @@ class Rosenbrock : public RosenbrockControl {
   }
 
   // In-place LU factorisation, counted; 0 or the first singular row.
-  int racm_ros_decomp(const S& sys, double* a) {
+  int decompose(const S& sys, double* a) {
     const int ising = sys.decomp(a);
     ++counters_.ndec;
     return ising;
   }
 
   // b := (LU)^-1 b, counted.
-  void racm_ros_solve(const S& sys, const double* a, double* b) {
+  void solve_with_factors(const S& sys, const double* a, double* b) {
     sys.solve(a, b);
     ++counters_.nsol;
   }
 
   // Root-mean-square of the error components, each scaled by
   // abstol + reltol * max(|y|, |ynew|), for a system of compile-time size.
-  static double racm_ros_errornorm(const double* y, const double* ynew,
-                                   const double* yerr, const double* abstol,
-                                   const double* reltol, bool vectortol)
+  static double scaled_error_norm(const double* y, const double* ynew,
+                                  const double* yerr, const double* abstol,
+                                  const double* reltol, bool vectortol)
     requires(!sized_at_run_time)
   {
     alignas(64) std::array<double, n> q2;
@@ -439,7 +439,7 @@ class Rosenbrock : public RosenbrockControl {
   static double scaled_norm(int size, double inverse_size, double* q2, const double* y,
                             const double* ynew, const double* yerr, const double* abstol,
                             const double* reltol, bool vectortol) {
-    racm_scaled_squares(size, y, ynew, yerr, abstol, reltol, vectortol, q2);
+    scaled_squares(size, y, ynew, yerr, abstol, reltol, vectortol, q2);
     double err = 0.0;
     for (int i = 0; i < size; ++i) err = err + q2[at0(i)];
     return error_norm(err, inverse_size);
@@ -452,7 +452,7 @@ class Rosenbrock : public RosenbrockControl {
       return scaled_norm(n_, inverse_n_, q2_.data(), y, ynew_.data(), yerr_.data(), abstol, reltol,
                          vectortol);
     } else {
-      return racm_ros_errornorm(y, ynew_.data(), yerr_.data(), abstol, reltol, vectortol);
+      return scaled_error_norm(y, ynew_.data(), yerr_.data(), abstol, reltol, vectortol);
     }
   }
 
@@ -465,16 +465,16 @@ class Rosenbrock : public RosenbrockControl {
     const RosenbrockMethod& ros = method_;
     const double* fcn = fcn0_.data();  // f of the current stage
     // Each stage sum is formed in one pass: its terms in ascending order,
-    // each added as racm_waxpy adds it.
+    // each added as axpy adds it.
     std::array<VectorTerm, max_stages + 1> terms;
     for (int i = 0; i < ros.ros_s; ++i) {
       if (i > 0 && ros.ros_newf[at0(i)]) {
         for (int j = 0; j < i; ++j) {
           terms[at0(j)] = {ros.ros_a[at0(lower_triangle(i, j))], stage(j)};
         }
-        racm_wsum(n, y, terms.data(), i, ynew_.data());
+        weighted_sum(n, y, terms.data(), i, ynew_.data());
         const double tau = t + (direction * ros.ros_alpha[at0(i)]) * h;
-        racm_funtemplate(sys, tau, ynew_.data(), fcn_.data());
+        evaluate_rhs(sys, tau, ynew_.data(), fcn_.data());
         fcn = fcn_.data();
       }  // else f of the previous stage serves again
       int count = 0;
@@ -487,8 +487,8 @@ class Rosenbrock : public RosenbrockControl {
         terms[at0(count++)] = {hg, dfdt_.data()};
       }
       double* ki = stage(i);
-      racm_wsum(n, fcn, terms.data(), count, ki);
-      racm_ros_solve(sys, ghimj_.data(), ki);
+      weighted_sum(n, fcn, terms.data(), count, ki);
+      solve_with_factors(sys, ghimj_.data(), ki);
     }
   }
 
@@ -535,7 +535,7 @@ class Rosenbrock : public RosenbrockControl {
       // R sum_l omega_l k_l, with R at the step's start.
       std::array<VectorTerm, max_stages> terms;
       for (int l = 0; l < ros.ros_s; ++l) terms[at0(l)] = {omega_[at0(l)], stage(l)};
-      racm_wsum(n, nullptr, terms.data(), ros.ros_s, p.state());
+      weighted_sum(n, nullptr, terms.data(), ros.ros_s, p.state());
       sys.process_jvp(t, y, p.state(), p.sum());
       // sum_l omega_l r(Y_l): a stage that reuses f reuses its rates, so
       // the weights of a run of such stages go to one evaluation. The
@@ -548,25 +548,25 @@ class Rosenbrock : public RosenbrockControl {
           sys.process_rates(t, y, p.rates());
         } else {
           for (int j = 0; j < l; ++j) terms[at0(j)] = {ros.ros_a[at0(lower_triangle(l, j))], stage(j)};
-          racm_wsum(n, y, terms.data(), l, p.state());
+          weighted_sum(n, y, terms.data(), l, p.state());
           sys.process_rates(t + (direction * ros.ros_alpha[at0(l)]) * h, p.state(), p.rates());
         }
-        racm_waxpy(np, weight, p.rates(), 1, p.sum(), 1);
+        axpy(np, weight, p.rates(), 1, p.sum(), 1);
         if (l == 0 && !settings_.autonomous) {
           // dr/dt by the forward difference f's time derivative takes.
           constexpr double deltamin = 1.0e-6;
           const double delta = std::sqrt(settings_.roundoff) * std::max(deltamin, std::abs(t));
           double* drdt = p.time_derivative();
           sys.process_rates(t + delta, y, drdt);
-          racm_waxpy(np, -1.0, p.rates(), 1, drdt, 1);
-          racm_wscal(np, 1.0 / delta, drdt, 1);
+          axpy(np, -1.0, p.rates(), 1, drdt, 1);
+          scale_vector(np, 1.0 / delta, drdt, 1);
           double g = 0.0;
           for (int i = 0; i < ros.ros_s; ++i) g = g + omega_[at0(i)] * ros.ros_gamma[at0(i)];
-          racm_waxpy(np, hd * g, drdt, 1, p.sum(), 1);
+          axpy(np, hd * g, drdt, 1, p.sum(), 1);
         }
         l = next;
       }
-      racm_waxpy(np, hd, p.sum(), 1, p.integrals(), 1);
+      axpy(np, hd, p.sum(), 1, p.integrals(), 1);
     }
   }
 

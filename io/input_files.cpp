@@ -126,7 +126,7 @@ void check_record_values(const SiteRecord& r, const RecordLayout& where, int num
   if (!(r.pp >= 100.0 && r.pp <= 120000.0))
     fail("pp is " + format_value(r.pp) + ", expected an air pressure from 100 to 120000 Pa");
   const std::pair<const char*, double> radiation[] = {
-      {"averad", r.averad}, {"averad_obs_read", r.averad_obs_read}, {"averad_obs_aug26", r.averad_obs_aug26}};
+      {"averad", r.averad}, {"averad_obs_read", r.averad_obs_read}, {"averad_obs_aug26", r.observed_radiation}};
   for (const auto& [name, value] : radiation)
     if (!(value >= 0.0))
       fail(std::string(name) + " is " + format_value(value) + ", expected a radiation of 0 W m-2 or more");
@@ -153,7 +153,7 @@ SiteRecord SiteFile::next() {
                 {"q2", &s.q2}, {"ozone_read", &s.ozone_read}, {"no_read", &s.no_read},
                 {"no2_read", &s.no2_read}, {"co_read", &s.co_read}, {"hcho_read", &s.hcho_read},
                 {"nox_obs_read", &s.nox_obs_read}, {"averad_obs_read", &s.averad_obs_read},
-                {"averad_obs_aug26", &s.averad_obs_aug26}},
+                {"averad_obs_aug26", &s.observed_radiation}},
                false);
   ++records_;
   return s;

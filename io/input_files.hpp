@@ -66,7 +66,7 @@ SiteParameters read_parameter_file(const std::filesystem::path& dir);
 // One hourly record of the site file, fields in file order.
 struct SiteRecord {
   double timin = 0;            // time stamp of the record
-  double averad = 0;           // radiation (replaced by averad_obs_aug26)
+  double averad = 0;           // radiation (replaced by observed_radiation)
   double tt = 0;               // air temperature, K
   double pp = 0;               // air pressure, Pa
   double q2 = 0;               // water vapour mixing ratio, kg/kg (H2O held to the records)
@@ -77,7 +77,9 @@ struct SiteRecord {
   double hcho_read = 0;        // observed HCHO, ppb (initial state, constraints)
   double nox_obs_read = 0;     // observed NOx (not used)
   double averad_obs_read = 0;  // observed radiation (not used)
-  double averad_obs_aug26 = 0; // radiation used by the model, W m-2
+  // The day's observed radiation, the one the model uses, W m-2: field 13,
+  // averad_obs_aug26 in the file's description and in messages.
+  double observed_radiation = 0;
 };
 
 // Where a record stood in its file.

@@ -154,6 +154,8 @@ namespace {
 
 using Run = MechanismDerivation::Run;
 
+constexpr std::size_t sz(int i) { return static_cast<std::size_t>(i); }
+
 // Rows [0, rows) of a compressed-row list, grouped by their length (and
 // `group`, ascending), each group in row order: the runs over that order.
 template <class Group>
@@ -214,7 +216,6 @@ MechanismDerivation::Sums sums(int rows, const std::vector<int>& start, const st
 
 // The loop kernels' arrangement of the lists derived above.
 void arrange_for_loops(MechanismDerivation& d) {
-  const auto sz = [](int i) { return static_cast<std::size_t>(i); };
   std::vector<int> reaction_of(sz(d.reactions));
   for (int j = 0; j < d.reactions; ++j) reaction_of[sz(j)] = j;
   d.rate_products = products(d.reactions, d.reactant_start, d.reactant_species, reaction_of,
@@ -245,18 +246,16 @@ void arrange_for_loops(MechanismDerivation& d) {
     d.backward_rows.push_back({d.order[sz(k)], d.diagonal[sz(k)], d.row_start[sz(k + 1)] - d.diagonal[sz(k)] - 1});
 }
 
-}  // namespace
+// (species, value) or (partial, value) pairs.
+using Terms = std::vector<std::pair<int, double>>;
+// The terms of J by (row species, column species): (partial, net coefficient).
+using JacobianTerms = std::map<std::pair<int, int>, Terms>;
 
-MechanismDerivation derive(const Mechanism& mechanism) {
-  MechanismDerivation d;
-  const int n = mechanism.species_count();
-  const int nr = mechanism.reaction_count();
-  d.n = n;
-  d.reactions = nr;
-  const auto sz = [](int i) { return static_cast<std::size_t>(i); };
-
-  // Reactants, and the net coefficient of each species in each reaction.
-  std::vector<std::vector<std::pair<int, double>>> net(sz(nr));  // (species, net), by species
+// Each reaction's reactants, and the net coefficient of each species in
+// each reaction (by species; the zeros left out).
+std::vector<Terms> reactants_and_net_coefficients(const Mechanism& mechanism, MechanismDerivation& d) {
+  const int nr = d.reactions;
+  std::vector<Terms> net(sz(nr));
   d.reactant_start.push_back(0);
   for (int j = 0; j < nr; ++j) {
     const RuntimeReaction& r = mechanism.reactions[sz(j)];
@@ -270,24 +269,32 @@ MechanismDerivation derive(const Mechanism& mechanism) {
     for (const auto& [s, v] : c)
       if (v != 0.0) net[sz(j)].push_back({s, v});
   }
+  return net;
+}
 
-  // f by species.
-  std::vector<std::vector<std::pair<int, double>>> by_species(sz(n));
-  for (int j = 0; j < nr; ++j)
+// f by species: the reactions and net coefficients of each species' sum.
+void rhs_terms(const std::vector<Terms>& net, MechanismDerivation& d) {
+  std::vector<Terms> by_species(sz(d.n));
+  for (int j = 0; j < d.reactions; ++j)
     for (const auto& [s, v] : net[sz(j)]) by_species[sz(s)].push_back({j, v});
   d.f_start.push_back(0);
-  for (int s = 0; s < n; ++s) {
+  for (int s = 0; s < d.n; ++s) {
     for (const auto& [j, v] : by_species[sz(s)]) {
       d.f_reaction.push_back(j);
       d.f_coefficient.push_back(v);
     }
     d.f_start.push_back(static_cast<int>(d.f_reaction.size()));
   }
+}
 
-  // Partials, and the Jacobian's terms by (row species, column species).
-  std::map<std::pair<int, int>, std::vector<std::pair<int, double>>> jterms;
+// The partial derivatives of the rates (one per reaction and distinct
+// reactant: the other reactants' product times the multiplicity), and the
+// Jacobian's terms by (row species, column species).
+JacobianTerms partials_and_jacobian_terms(const Mechanism& mechanism, const std::vector<Terms>& net,
+                                          MechanismDerivation& d) {
+  JacobianTerms jterms;
   d.partial_factor_start.push_back(0);
-  for (int j = 0; j < nr; ++j) {
+  for (int j = 0; j < d.reactions; ++j) {
     const std::vector<int>& a = mechanism.reactions[sz(j)].reactants;
     std::vector<int> distinct(a.begin(), a.end());
     std::sort(distinct.begin(), distinct.end());
@@ -308,8 +315,17 @@ MechanismDerivation derive(const Mechanism& mechanism) {
       for (const auto& [i, v] : net[sz(j)]) jterms[{i, s}].push_back({p, v});
     }
   }
+  return jterms;
+}
 
-  // The symmetrised pattern, and the order.
+// The elimination order and each species' place in it. Two candidate
+// orders, the one with fewer operations in the factorisation kept (the
+// first on a tie): minimum degree on the symmetrised pattern, and
+// Markowitz's choice among the diagonal pivots on the pattern as it is.
+// Chemistry's Jacobians are far from symmetric (a product that reacts with
+// nothing has a row but no column), which the symmetrised degree cannot see.
+void elimination_order(const JacobianTerms& jterms, MechanismDerivation& d) {
+  const int n = d.n;
   std::vector<std::vector<int>> adjacency(sz(n));
   for (const auto& [at, terms] : jterms) {
     const auto [i, s] = at;
@@ -321,12 +337,6 @@ MechanismDerivation derive(const Mechanism& mechanism) {
     std::sort(a.begin(), a.end());
     a.erase(std::unique(a.begin(), a.end()), a.end());
   }
-  // Two candidate orders, the one with fewer operations in the
-  // factorisation kept (the first on a tie): minimum degree on the
-  // symmetrised pattern, and Markowitz's choice among the diagonal pivots
-  // on the pattern as it is. Chemistry's Jacobians are far from symmetric
-  // (a product that reacts with nothing has a row but no column), which
-  // the symmetrised degree cannot see.
   std::vector<std::vector<int>> pattern(sz(n));
   for (const auto& [at, terms] : jterms) pattern[sz(at.first)].push_back(at.second);
   d.order = minimum_degree_order(adjacency);
@@ -337,10 +347,13 @@ MechanismDerivation derive(const Mechanism& mechanism) {
   }
   d.position.assign(sz(n), 0);
   for (int k = 0; k < n; ++k) d.position[sz(d.order[sz(k)])] = k;
+}
 
-  // The rows of J in elimination indices, the diagonal always present.
-  std::vector<std::vector<int>> rows(sz(n));
-  for (int k = 0; k < n; ++k) rows[sz(k)].push_back(k);
+// The sparsity pattern of J: its rows in elimination indices, columns
+// ascending, the diagonal always present.
+std::vector<std::vector<int>> jacobian_pattern(const JacobianTerms& jterms, MechanismDerivation& d) {
+  std::vector<std::vector<int>> rows(sz(d.n));
+  for (int k = 0; k < d.n; ++k) rows[sz(k)].push_back(k);
   for (const auto& [at, terms] : jterms) {
     const int i = d.position[sz(at.first)];
     const int s = d.position[sz(at.second)];
@@ -351,9 +364,14 @@ MechanismDerivation derive(const Mechanism& mechanism) {
     std::sort(r.begin(), r.end());
     d.jacobian_entries += static_cast<int>(r.size());
   }
+  return rows;
+}
 
-  // Symbolic factorisation row by row: row k gains the upper pattern of
-  // every row j < k it has an entry in, the entries filled in included.
+// The factors' layout with its fill-in, by symbolic factorisation row by
+// row: row k gains the upper pattern of every row j < k it has an entry
+// in, the entries filled in included.
+void factor_pattern(const std::vector<std::vector<int>>& rows, MechanismDerivation& d) {
+  const int n = d.n;
   std::vector<std::vector<int>> upper(sz(n));  // columns > k of row k
   std::vector<char> mark(sz(n), 0);
   d.row_start.push_back(0);
@@ -387,28 +405,42 @@ MechanismDerivation derive(const Mechanism& mechanism) {
   }
   d.species_diagonal.assign(sz(n), 0);
   for (int k = 0; k < n; ++k) d.species_diagonal[sz(d.order[sz(k)])] = d.diagonal[sz(k)];
+}
 
-  // Position of (row k, column c): a scatter of row k while it is worked on.
-  std::vector<int> where(sz(n), -1);
-  const auto scatter = [&](int k, int value_or_minus) {
-    for (int p = d.row_start[sz(k)]; p < d.row_start[sz(k + 1)]; ++p)
-      where[sz(d.column[sz(p)])] = value_or_minus < 0 ? -1 : p;
-  };
+// Position of (row k, column c) in the factors' layout, by column: a
+// scatter of row k while it is worked on, -1 elsewhere.
+class RowScatter {
+ public:
+  explicit RowScatter(const MechanismDerivation& d) : d_(d), where_(sz(d.n), -1) {}
+  void set(int k) { mark(k, false); }
+  void clear(int k) { mark(k, true); }
+  int operator[](int column) const { return where_[sz(column)]; }
 
-  // J's terms at their positions.
+ private:
+  void mark(int k, bool clearing) {
+    for (int p = d_.row_start[sz(k)]; p < d_.row_start[sz(k + 1)]; ++p)
+      where_[sz(d_.column[sz(p)])] = clearing ? -1 : p;
+  }
+  const MechanismDerivation& d_;
+  std::vector<int> where_;
+};
+
+// J's terms at their positions in the factors' layout.
+void place_jacobian_terms(const JacobianTerms& jterms, MechanismDerivation& d) {
+  RowScatter where(d);
   d.jacobian_start.assign(sz(d.lu_entries() + 1), 0);
-  std::vector<std::vector<std::pair<int, double>>> at_position(sz(d.lu_entries()));
+  std::vector<Terms> at_position(sz(d.lu_entries()));
   int scattered = -1;  // jterms come grouped by row species
   for (const auto& [at, terms] : jterms) {
     const int k = d.position[sz(at.first)];
     if (k != scattered) {
-      if (scattered >= 0) scatter(scattered, -1);
-      scatter(k, 0);
+      if (scattered >= 0) where.clear(scattered);
+      where.set(k);
       scattered = k;
     }
-    at_position[sz(where[sz(d.position[sz(at.second)])])] = terms;
+    at_position[sz(where[d.position[sz(at.second)]])] = terms;
   }
-  if (scattered >= 0) scatter(scattered, -1);
+  if (scattered >= 0) where.clear(scattered);
   for (int p = 0; p < d.lu_entries(); ++p) {
     for (const auto& [partial, v] : at_position[sz(p)]) {
       d.jacobian_partial.push_back(partial);
@@ -416,17 +448,21 @@ MechanismDerivation derive(const Mechanism& mechanism) {
     }
     d.jacobian_start[sz(p + 1)] = static_cast<int>(d.jacobian_partial.size());
   }
+}
 
-  // The elimination lists.
+// The elimination lists: each multiplier with its pivot, and the entries
+// its row update reads and writes.
+void elimination_lists(MechanismDerivation& d) {
+  RowScatter where(d);
   d.update_start.push_back(0);
-  for (int k = 0; k < n; ++k) {
-    scatter(k, 0);
+  for (int k = 0; k < d.n; ++k) {
+    where.set(k);
     for (int m = d.row_start[sz(k)]; m < d.diagonal[sz(k)]; ++m) {
       const int j = d.column[sz(m)];
       d.lower.push_back(m);
       d.lower_pivot.push_back(d.diagonal[sz(j)]);
       for (int u = d.diagonal[sz(j)] + 1; u < d.row_start[sz(j + 1)]; ++u) {
-        const int target = where[sz(d.column[sz(u)])];
+        const int target = where[d.column[sz(u)]];
         if (target < 0) throw std::logic_error("symbolic factorisation misses a fill-in entry");
         d.update_target.push_back(target);
         d.update_source.push_back(u);
@@ -434,8 +470,23 @@ MechanismDerivation derive(const Mechanism& mechanism) {
       d.update_start.push_back(static_cast<int>(d.update_target.size()));
     }
     d.row_lower_end.push_back(static_cast<int>(d.lower.size()));
-    scatter(k, -1);
+    where.clear(k);
   }
+}
+
+}  // namespace
+
+MechanismDerivation derive(const Mechanism& mechanism) {
+  MechanismDerivation d;
+  d.n = mechanism.species_count();
+  d.reactions = mechanism.reaction_count();
+  const std::vector<Terms> net = reactants_and_net_coefficients(mechanism, d);
+  rhs_terms(net, d);
+  const JacobianTerms jterms = partials_and_jacobian_terms(mechanism, net, d);
+  elimination_order(jterms, d);
+  factor_pattern(jacobian_pattern(jterms, d), d);
+  place_jacobian_terms(jterms, d);
+  elimination_lists(d);
   arrange_for_loops(d);
   return d;
 }

@@ -5,7 +5,7 @@
 #include <vector>
 
 #include "mechanism/diagnostics.hpp"
-#include "mechanism/loop_kernels.hpp"
+#include "mechanism/runtime_rates.hpp"
 
 namespace box {
 namespace {

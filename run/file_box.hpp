@@ -29,6 +29,7 @@
 #include "mechanism/derivation.hpp"
 #include "mechanism/native_kernels.hpp"
 #include "mechanism/runtime_mechanism.hpp"
+#include "mechanism/runtime_rates.hpp"
 #include "output/observer.hpp"
 
 namespace box {

@@ -366,7 +366,7 @@ SiteRecord Run::take_record() {
   timin_ = r.timin;
   tt_ = r.tt;
   pp_ = r.pp;
-  averad_ = r.averad_obs_aug26;
+  averad_ = r.observed_radiation;
   return r;
 }
 

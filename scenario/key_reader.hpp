@@ -3,10 +3,12 @@
 // the functions of each schema entry that read, describe and write its key.
 #include <filesystem>
 #include <map>
+#include <optional>
 #include <span>
 #include <string>
 #include <string_view>
 #include <utility>
+#include <variant>
 #include <vector>
 
 #include <toml++/toml.h>
@@ -57,17 +59,33 @@ class KeyReader {
 
 using Description = std::vector<std::pair<std::string, std::string>>;
 
+// The value of a key of one value, as both writers take it: the output
+// files' records describe it as text ("true", 300, 0.001, a path, names
+// joined by commas), the TOML writer writes it as a value of its type.
+using KeyValue = std::variant<bool, int, double, std::string, std::vector<std::string>>;
+
+// Which writer asks for a key's value: a few keys are described in the
+// records where they are left out of the TOML, or the other way round.
+enum class Writer { description, toml };
+
 // A schema entry with what the reader and writers do with its key. For a
 // table, `read` and `check` are called once per item (`key` is then
 // "initial.O3", `item` "O3"); `check` runs after the key's whole section is
-// read, for checks against the section's other keys.
+// read, for checks against the section's other keys. A key of one value
+// gives it by `value` (nothing: the writer leaves the key out); a table
+// has no `value` and describes and writes its items itself.
 struct KeyEntry {
   ScenarioKey key;
   void (*read)(const KeyReader& r, const toml::node& n, const std::string& key, std::string_view item, Scenario& s);
-  void (*describe)(const Scenario& s, Description& d);
-  void (*write)(const Scenario& s, toml::table& root);
+  std::optional<KeyValue> (*value)(const Scenario& s, Writer w);
+  void (*describe)(const Scenario& s, Description& d) = nullptr;
+  void (*write)(const Scenario& s, toml::table& root) = nullptr;
   void (*check)(const KeyReader& r, const toml::node& n, const std::string& key, const Scenario& s) = nullptr;
 };
+
+// The entry's key for the output files' records, and into a TOML table.
+void describe_key(const KeyEntry& e, const Scenario& s, Description& d);
+void write_key(const KeyEntry& e, const Scenario& s, toml::table& root);
 
 std::span<const KeyEntry> key_entries();
 

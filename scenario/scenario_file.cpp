@@ -670,13 +670,13 @@ Scenario scenario_from_overrides(const std::vector<KeyOverride>& overrides) {
 
 std::vector<std::pair<std::string, std::string>> describe_scenario(const Scenario& s) {
   Description d;
-  for (const KeyEntry& e : key_entries()) e.describe(s, d);
+  for (const KeyEntry& e : key_entries()) describe_key(e, s, d);
   return d;
 }
 
 std::string scenario_to_toml(const Scenario& s) {
   toml::table root;
-  for (const KeyEntry& e : key_entries()) e.write(s, root);
+  for (const KeyEntry& e : key_entries()) write_key(e, s, root);
   std::ostringstream os;
   os << root;
   return os.str() + "\n";

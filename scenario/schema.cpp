@@ -1,7 +1,8 @@
 // The scenario keys. Each entry names a key, its type, default, whether it
 // is a path, a line of description, an example value and its command-line
-// option, and says how the key is read (with its checks), described for the
-// output files' records and written back as TOML.
+// option, and says how the key is read (with its checks) and what its value
+// is: the one value both the output files' records describe and the TOML
+// writer writes back (a table describes and writes its items itself).
 //
 // To add a key: one entry here, in the place it should take in
 // describe_scenario's list, and the field of Scenario it sets. The reader,
@@ -12,6 +13,8 @@
 #include <cstdio>
 #include <cstdlib>
 #include <iterator>
+#include <type_traits>
+#include <variant>
 
 #include "common/closest_names.hpp"
 #include "common/one_based.hpp"
@@ -147,14 +150,28 @@ std::string date_text(const CalendarDay& d) {
   return text;
 }
 
+// A key's value, or nothing where the writer leaves the key out.
+using V = std::optional<KeyValue>;
+using W = Writer;
+
 // A number of [environment] or [site] that is described and written only
 // when given.
-void describe_optional(Description& d, std::string_view key, const std::optional<double>& v) {
-  if (v) d.emplace_back(std::string(key), format_number(*v));
+V number_if_given(const std::optional<double>& v) {
+  if (!v) return {};
+  return *v;
 }
-void write_optional(toml::table& root, std::string_view key, const std::optional<double>& v) {
-  if (v) put(root, key, *v);
+// A file that is named only when given.
+V path_if_given(const std::optional<fs::path>& p) {
+  if (!p) return {};
+  return format_path(*p);
 }
+// A switch that is described and written only when on.
+V true_if(bool on) {
+  if (!on) return {};
+  return true;
+}
+// One of a key's words, as text (never taken for a switch).
+V word(const char* w) { return std::string(w); }
 
 // "2 N2O5" -> {N2O5, 2}; "NO" -> {NO, 1}.
 FamilyMember family_member(const KeyReader& r, const toml::node& n, const std::string& key, const std::string& text) {
@@ -209,11 +226,9 @@ const KeyEntry entries[] = {
        s.site.parameters_given = true;
      },
      // A site by keys reads no parameter file: the outputs' records name none.
-     [](const S& s, D d) {
-       if (!s.site.by_keys()) d.emplace_back("site.parameters", format_path(s.site.parameters));
-     },
-     [](const S& s, T t) {
-       if (!s.site.by_keys()) put(t, "site.parameters", format_path(s.site.parameters));
+     [](const S& s, W) -> V {
+       if (s.site.by_keys()) return {};
+       return format_path(s.site.parameters);
      }},
     {{"site.records", KeyType::path, "ValuesAtSite_extractedFromWRFchemAug31.txt_test", true,
       "hourly records: temperature, pressure, radiation, observed gases", "\"records.txt\""},
@@ -224,23 +239,16 @@ const KeyEntry entries[] = {
      // Named only where read: where [environment] gives the air and the
      // key is not given, no records are read (and named, the default file
      // would be).
-     [](const S& s, D d) {
-       if (s.reads_site_records()) d.emplace_back("site.records", format_path(s.site.records));
-     },
-     [](const S& s, T t) {
-       if (s.reads_site_records()) put(t, "site.records", format_path(s.site.records));
+     [](const S& s, W) -> V {
+       if (!s.reads_site_records()) return {};
+       return format_path(s.site.records);
      }},
     {{"site.records_layout", KeyType::text, "lines", false,
       "\"lines\": one record per line, exactly 13 values; \"free\": values may span lines", "\"free\""},
      [](R r, N n, K k, I, S& s) {
        s.site.records_layout = r.word(n, k, {"lines", "free"}) == "lines" ? RecordsLayout::lines : RecordsLayout::free;
      },
-     [](const S& s, D d) {
-       d.emplace_back("site.records_layout", s.site.records_layout == RecordsLayout::lines ? "lines" : "free");
-     },
-     [](const S& s, T t) {
-       put(t, "site.records_layout", s.site.records_layout == RecordsLayout::lines ? "lines" : "free");
-     }},
+     [](const S& s, W) -> V { return word(s.site.records_layout == RecordsLayout::lines ? "lines" : "free"); }},
     {{"site.latitude", KeyType::number, "", false,
       "degrees north, -90 to 90; [site] latitude, longitude, date and utc_offset_hours replace the parameter file",
       "52.4"},
@@ -249,16 +257,14 @@ const KeyEntry entries[] = {
        checked(r, n, k, [&](const std::string& w) { check_latitude(v, w); });
        s.site.latitude = v;
      },
-     [](const S& s, D d) { describe_optional(d, "site.latitude", s.site.latitude); },
-     [](const S& s, T t) { write_optional(t, "site.latitude", s.site.latitude); }},
+     [](const S& s, W) -> V { return number_if_given(s.site.latitude); }},
     {{"site.longitude", KeyType::number, "", false, "degrees EAST, -180 to 180", "-1.9"},
      [](R r, N n, K k, I, S& s) {
        const double v = r.number(n, k);
        checked(r, n, k, [&](const std::string& w) { check_longitude(v, w); });
        s.site.longitude_east = v;
      },
-     [](const S& s, D d) { describe_optional(d, "site.longitude", s.site.longitude_east); },
-     [](const S& s, T t) { write_optional(t, "site.longitude", s.site.longitude_east); }},
+     [](const S& s, W) -> V { return number_if_given(s.site.longitude_east); }},
     {{"site.date", KeyType::text, "", false, "the start day, \"YYYY-MM-DD\"", "\"2024-07-15\""},
      [](R r, N n, K k, I, S& s) {
        // A TOML date (2024-07-15, unquoted) is taken as well as the string.
@@ -270,11 +276,9 @@ const KeyEntry entries[] = {
        const Date d = checked(r, n, k, [&](const std::string& w) { return parse_date(text_date, w); });
        s.site.date = CalendarDay{d.year, d.month, d.day};
      },
-     [](const S& s, D d) {
-       if (s.site.date) d.emplace_back("site.date", date_text(*s.site.date));
-     },
-     [](const S& s, T t) {
-       if (s.site.date) put(t, "site.date", date_text(*s.site.date));
+     [](const S& s, W) -> V {
+       if (!s.site.date) return {};
+       return date_text(*s.site.date);
      }},
     {{"site.utc_offset_hours", KeyType::number, "", false,
       "local time = UTC + offset, hours (-12 to 14); start_hour and every time_h are local", "1.0"},
@@ -283,8 +287,7 @@ const KeyEntry entries[] = {
        checked(r, n, k, [&](const std::string& w) { check_utc_offset(v, w); });
        s.site.utc_offset_hours = v;
      },
-     [](const S& s, D d) { describe_optional(d, "site.utc_offset_hours", s.site.utc_offset_hours); },
-     [](const S& s, T t) { write_optional(t, "site.utc_offset_hours", s.site.utc_offset_hours); }},
+     [](const S& s, W) -> V { return number_if_given(s.site.utc_offset_hours); }},
     // ------------------------------------------------------------------ time
     {{"time.start_hour", KeyType::number, "5", false, "local time of the first step, hours", "6.5", "--start-hour",
       "Local time of the first step, hours"},
@@ -293,8 +296,7 @@ const KeyEntry entries[] = {
        if (s.time.start_hour < 0.0 || s.time.start_hour >= 24.0)
          r.fail(&n, k, "expected a local time from 0 up to 24 hours, found " + format_number(s.time.start_hour));
      },
-     [](const S& s, D d) { d.emplace_back("time.start_hour", format_number(s.time.start_hour)); },
-     [](const S& s, T t) { put(t, "time.start_hour", s.time.start_hour); }},
+     [](const S& s, W) -> V { return s.time.start_hour; }},
     {{"time.step_seconds", KeyType::whole_number, "300", false, "step length, a whole number of seconds dividing 3600",
       "600", "--step", "Step length in seconds, a divisor of 3600"},
      [](R r, N n, K k, I, S& s) {
@@ -303,8 +305,7 @@ const KeyEntry entries[] = {
          r.fail(&n, k, "expected a whole number of seconds that divides 3600, found " +
                            std::to_string(s.time.step_seconds));
      },
-     [](const S& s, D d) { d.emplace_back("time.step_seconds", std::to_string(s.time.step_seconds)); },
-     [](const S& s, T t) { put(t, "time.step_seconds", s.time.step_seconds); }},
+     [](const S& s, W) -> V { return s.time.step_seconds; }},
     {{"time.hours", KeyType::number, "17", false, "length of the run, hours", "48", "--hours",
       "Length of the run in hours"},
      [](R r, N n, K k, I, S& s) {
@@ -317,8 +318,7 @@ const KeyEntry entries[] = {
                            "run is surely a unit mistake, such as minutes or seconds given as hours), found " +
                            format_number(s.time.hours));
      },
-     [](const S& s, D d) { d.emplace_back("time.hours", format_number(s.time.hours)); },
-     [](const S& s, T t) { put(t, "time.hours", s.time.hours); }},
+     [](const S& s, W) -> V { return s.time.hours; }},
     // --------------------------------------------------------------- initial
     {{"initial.<species>", KeyType::numbers_by_species, "", false,
       "initial mole fraction, ppb; species not named keep the built-in initial state", "40.0"},
@@ -339,6 +339,7 @@ const KeyEntry entries[] = {
        const double v = r.number(n, k);
        s.initial.push_back({index, v, species_name(index), r.value_source(&n, k)});
      },
+     nullptr,
      [](const S& s, D d) {
        for (const InitialValue& v : s.initial)
          d.emplace_back("initial." + (v.name.empty() ? species_name(v.species) : v.name), format_number(v.ppb));
@@ -363,11 +364,9 @@ const KeyEntry entries[] = {
     {{"initial.units", KeyType::text, "ppb", false, "of the [initial] values: \"ppb\" or \"molecules cm-3\"",
       "\"molecules cm-3\""},
      [](R r, N n, K k, I, S& s) { s.initial_units = units_from(r, n, k); },
-     [](const S& s, D d) {
-       if (s.initial_units != ConcentrationUnit::ppb) d.emplace_back("initial.units", units_name(s.initial_units));
-     },
-     [](const S& s, T t) {
-       if (s.initial_units != ConcentrationUnit::ppb) put(t, "initial.units", units_name(s.initial_units));
+     [](const S& s, W) -> V {
+       if (s.initial_units == ConcentrationUnit::ppb) return {};
+       return word(units_name(s.initial_units));
      }},
     // ------------------------------------------------------------- chemistry
     {{"chemistry.method", KeyType::text, "ros3", false, "ros2 | ros3 | ros4 | rodas3 | rodas4", "\"rodas4\"",
@@ -378,8 +377,7 @@ const KeyEntry entries[] = {
        if (std::find(names.begin(), names.end(), s.chemistry.method) == names.end())
          r.fail(&n, k, "expected one of " + join(names) + ", found \"" + s.chemistry.method + "\"");
      },
-     [](const S& s, D d) { d.emplace_back("chemistry.method", s.chemistry.method); },
-     [](const S& s, T t) { put(t, "chemistry.method", s.chemistry.method); }},
+     [](const S& s, W) -> V { return s.chemistry.method; }},
     {{"chemistry.rtol", KeyType::number, "0.001", false, "relative tolerance, below 1", "1e-4", "--rtol",
       "Relative tolerance"},
      [](R r, N n, K k, I, S& s) {
@@ -388,16 +386,14 @@ const KeyEntry entries[] = {
        if (!(s.chemistry.rtol < 1.0))
          r.fail(&n, k, "expected a relative tolerance below 1, found " + format_number(s.chemistry.rtol));
      },
-     [](const S& s, D d) { d.emplace_back("chemistry.rtol", format_number(s.chemistry.rtol)); },
-     [](const S& s, T t) { put(t, "chemistry.rtol", s.chemistry.rtol); }},
+     [](const S& s, W) -> V { return s.chemistry.rtol; }},
     {{"chemistry.atol", KeyType::number, "1", false, "absolute tolerance, molecules cm-3", "10.0", "--atol",
       "Absolute tolerance, molecules cm-3"},
      [](R r, N n, K k, I, S& s) {
        s.chemistry.atol = r.number(n, k);
        if (!(s.chemistry.atol > 0.0)) r.fail(&n, k, "expected a positive number, found " + format_number(s.chemistry.atol));
      },
-     [](const S& s, D d) { d.emplace_back("chemistry.atol", format_number(s.chemistry.atol)); },
-     [](const S& s, T t) { put(t, "chemistry.atol", s.chemistry.atol); }},
+     [](const S& s, W) -> V { return s.chemistry.atol; }},
     {{"chemistry.photolysis_factor", KeyType::number, "1", false,
       "multiplies every photolysis frequency (the older name of [photolysis] factor)", "0.5"},
      [](R r, N n, K k, I, S& s) {
@@ -405,10 +401,10 @@ const KeyEntry entries[] = {
        if (s.chemistry.photolysis_factor < 0.0)
          r.fail(&n, k, "expected a factor of 0 or more, found " + format_number(s.chemistry.photolysis_factor));
      },
-     [](const S& s, D d) { d.emplace_back("chemistry.photolysis_factor", format_number(s.chemistry.photolysis_factor)); },
-     [](const S& s, T t) {
-       // [photolysis] factor, when given, says the same.
-       if (!s.photolysis.factor) put(t, "chemistry.photolysis_factor", s.chemistry.photolysis_factor);
+     [](const S& s, W w) -> V {
+       // [photolysis] factor, when given, says the same in the TOML.
+       if (w == Writer::toml && s.photolysis.factor) return {};
+       return s.chemistry.photolysis_factor;
      }},
     {{"chemistry.rate_factors.R<n>", KeyType::numbers_by_reaction, "", false,
       "multiplies reaction n's rate coefficient (see boxmodel-rates)", "1.5"},
@@ -424,6 +420,7 @@ const KeyEntry entries[] = {
        if (it != v.end() && it->reaction == reaction) it->factor = f;
        else v.insert(it, {reaction, f});
      },
+     nullptr,
      [](const S& s, D d) {
        for (const RateFactor& f : s.chemistry.rate_factors)
          d.emplace_back("chemistry.rate_factors.R" + std::to_string(f.reaction), format_number(f.factor));
@@ -448,12 +445,7 @@ const KeyEntry entries[] = {
        s.chemistry.mechanism_file = p;
        s.chemistry.mechanism_source = r.value_source(&n, k);
      },
-     [](const S& s, D d) {
-       if (s.chemistry.mechanism_file) d.emplace_back("chemistry.mechanism", format_path(*s.chemistry.mechanism_file));
-     },
-     [](const S& s, T t) {
-       if (s.chemistry.mechanism_file) put(t, "chemistry.mechanism", format_path(*s.chemistry.mechanism_file));
-     }},
+     [](const S& s, W) -> V { return path_if_given(s.chemistry.mechanism_file); }},
     {{"chemistry.kernels", KeyType::text, "auto", false,
       "a mechanism file's kernels: \"auto\" (machine code where available) or \"loops\"", "\"loops\"",
       "--kernels", "Kernels of a mechanism file: auto (machine code where available) or loops"},
@@ -465,21 +457,14 @@ const KeyEntry entries[] = {
      },
      // Described and written only where it is not the default, so that the
      // records of runs that do not set it stay as they were.
-     [](const S& s, D d) {
-       if (s.chemistry.kernels == ChemistrySettings::Kernels::loops) d.emplace_back("chemistry.kernels", "loops");
-     },
-     [](const S& s, T t) {
-       if (s.chemistry.kernels == ChemistrySettings::Kernels::loops) put(t, "chemistry.kernels", "loops");
+     [](const S& s, W) -> V {
+       if (s.chemistry.kernels != ChemistrySettings::Kernels::loops) return {};
+       return word("loops");
      }},
     {{"initial.from_first_record", KeyType::boolean, "false", false,
       "true: O3, NO, NO2, CO, HCHO from the first site record", "true"},
      [](R r, N n, K k, I, S& s) { s.field.initial_from_first_record = r.boolean(n, k); },
-     [](const S& s, D d) {
-       if (s.field.initial_from_first_record) d.emplace_back("initial.from_first_record", "true");
-     },
-     [](const S& s, T t) {
-       if (s.field.initial_from_first_record) put(t, "initial.from_first_record", true);
-     }},
+     [](const S& s, W) -> V { return true_if(s.field.initial_from_first_record); }},
     // ----------------------------------------------------------- constraints
     {{"constraints.from_records", KeyType::names, "", false,
       "held to the site records' hourly observations: O3, NO, NO2, CO, HCHO, H2O (q2)", "[\"O3\"]"},
@@ -496,11 +481,9 @@ const KeyEntry entries[] = {
          s.field.from_records.push_back({*hit, r.value_source(&n, k)});
        }
      },
-     [](const S& s, D d) {
-       if (!s.field.from_records.empty()) d.emplace_back("constraints.from_records", comma_list(held_names(s.field)));
-     },
-     [](const S& s, T t) {
-       if (!s.field.from_records.empty()) put(t, "constraints.from_records", array_of(held_names(s.field)));
+     [](const S& s, W) -> V {
+       if (s.field.from_records.empty()) return {};
+       return held_names(s.field);
      }},
     {{"constraints.file", KeyType::path, "", true, "an observation file: header time_h,<species...>, ppb",
       "\"obs.csv\""},
@@ -508,26 +491,18 @@ const KeyEntry entries[] = {
        s.field.observations = r.path(n, k);
        s.field.observations_source = r.value_source(&n, k);
      },
-     [](const S& s, D d) {
-       if (s.field.observations) d.emplace_back("constraints.file", format_path(*s.field.observations));
-     },
-     [](const S& s, T t) {
-       if (s.field.observations) put(t, "constraints.file", format_path(*s.field.observations));
-     }},
+     [](const S& s, W) -> V { return path_if_given(s.field.observations); }},
     {{"constraints.species", KeyType::names, "", false, "which columns of the observation file (default: all)",
       "[\"CO\"]"},
      [](R r, N n, K k, I, S& s) {
        s.field.observation_species = r.strings(n, k);
        s.field.observation_species_source = r.value_source(&n, k);
      },
-     [](const S& s, D d) {
-       if (s.field.observations && !s.field.observation_species.empty())
-         d.emplace_back("constraints.species", comma_list(s.field.observation_species));
+     [](const S& s, W) -> V {
+       if (!s.field.observations || s.field.observation_species.empty()) return {};
+       return s.field.observation_species;
      },
-     [](const S& s, T t) {
-       if (s.field.observations && !s.field.observation_species.empty())
-         put(t, "constraints.species", array_of(s.field.observation_species));
-     },
+     nullptr, nullptr,
      [](R r, N n, K k, const S& s) {
        if (!s.field.observations) r.fail(&n, k, "names columns of an observation file, but no file is given");
      }},
@@ -537,19 +512,15 @@ const KeyEntry entries[] = {
        const std::string v = r.word(n, k, {"linear", "step"});
        s.field.interpolation = interpolation_from_name(v, r.value_source(&n, k));
      },
-     [](const S& s, D d) {
-       if (s.field.constrained())
-         d.emplace_back("constraints.interpolation", s.field.interpolation == Interpolation::linear ? "linear" : "step");
-     },
-     [](const S& s, T t) {
-       if (s.field.constrained())
-         put(t, "constraints.interpolation", s.field.interpolation == Interpolation::linear ? "linear" : "step");
+     [](const S& s, W) -> V {
+       if (!s.field.constrained()) return {};
+       return word(s.field.interpolation == Interpolation::linear ? "linear" : "step");
      }},
     {{"constraints.missing_value", KeyType::number, "", false,
       "the observation file's marker of a missing value (empty cells and NaN are missing too)", "-999"},
      [](R r, N n, K k, I, S& s) { s.field.missing_value = r.number(n, k); },
-     [](const S& s, D d) { describe_optional(d, "constraints.missing_value", s.field.missing_value); },
-     [](const S& s, T t) { write_optional(t, "constraints.missing_value", s.field.missing_value); },
+     [](const S& s, W) -> V { return number_if_given(s.field.missing_value); },
+     nullptr, nullptr,
      [](R r, N n, K k, const S& s) {
        if (!s.field.observations) r.fail(&n, k, "marks missing values of an observation file, but no file is given");
      }},
@@ -561,12 +532,10 @@ const KeyEntry entries[] = {
        if (!(s.field.max_gap_hours >= 0.0))
          r.fail(&n, k, "expected 0 hours or more, found " + format_number(s.field.max_gap_hours));
      },
-     [](const S& s, D d) {
-       if (s.field.observations || s.field.max_gap_hours != 3.0)
-         d.emplace_back("constraints.max_gap_hours", format_number(s.field.max_gap_hours));
-     },
-     [](const S& s, T t) {
-       if (s.field.max_gap_hours != 3.0) put(t, "constraints.max_gap_hours", s.field.max_gap_hours);
+     // Described wherever a file is observed; written when not the default.
+     [](const S& s, W w) -> V {
+       if (s.field.max_gap_hours == 3.0 && !(w == Writer::description && s.field.observations)) return {};
+       return s.field.max_gap_hours;
      }},
     {{"constraints.families.<family>", KeyType::family_constraints, "", false,
       "a family's members (\"2 N2O5\": weight 2) scaled together to an observed total: from_records = true, "
@@ -600,6 +569,7 @@ const KeyEntry entries[] = {
                                       : "expected a source of the total: from_records = true or file_column = \"NAME\"");
        s.field.families.push_back(std::move(f));
      },
+     nullptr,
      [](const S& s, D d) {
        for (const FamilyConstraint& f : s.field.families) d.emplace_back("constraints.families." + f.name, family_text(f));
      },
@@ -623,14 +593,14 @@ const KeyEntry entries[] = {
        s.field.exchange.mixing_height_m = h;
        s.field.exchange.mixing_height_source = r.value_source(&n, k);
      },
-     [](const S& s, D d) {
-       if (s.field.open())
-         d.emplace_back("emissions.mixing_height_m", format_number(s.field.exchange.mixing_height_m.value_or(0.0)));
-     },
-     [](const S& s, T t) {
+     [](const S& s, W w) -> V {
+       if (w == Writer::description) {
+         if (!s.field.open()) return {};
+         return s.field.exchange.mixing_height_m.value_or(0.0);
+       }
        // [environment] mixing_height_m, when given, says the same.
-       if (s.field.exchange.mixing_height_m && !s.environment.mixing_height_m)
-         put(t, "emissions.mixing_height_m", *s.field.exchange.mixing_height_m);
+       if (!s.field.exchange.mixing_height_m || s.environment.mixing_height_m) return {};
+       return *s.field.exchange.mixing_height_m;
      }},
     {{"emissions.profile", KeyType::text, "constant", false,
       "\"constant\", or \"daylight\": follows cos(zenith), none at night, same daily total", "\"daylight\""},
@@ -639,18 +609,14 @@ const KeyEntry entries[] = {
        s.field.emission_profile =
            emission_profile_from_name(r.word(n, k, {"constant", "daylight"}), s.field.emission_profile_source);
      },
-     [](const S& s, D d) {
-       if (s.field.open())
-         d.emplace_back("emissions.profile",
-                        s.field.emission_profile == EmissionProfile::daylight ? "daylight" : "constant");
-     },
-     [](const S& s, T t) {
-       if (writes_emissions(s.field))
-         put(t, "emissions.profile", s.field.emission_profile == EmissionProfile::daylight ? "daylight" : "constant");
+     [](const S& s, W w) -> V {
+       if (!(w == Writer::description ? s.field.open() : writes_emissions(s.field))) return {};
+       return word(s.field.emission_profile == EmissionProfile::daylight ? "daylight" : "constant");
      }},
     {{"emissions.<species>", KeyType::numbers_by_species, "", false,
       "emission flux, molecules cm-2 s-1, spread over the mixing height", "5e10"},
      [](R r, N n, K k, I item, S& s) { s.field.exchange.emissions.push_back(species_value(r, n, k, item)); },
+     nullptr,
      [](const S& s, D d) { describe_values(d, "emissions", s.field.exchange.emissions); },
      [](const S& s, T t) { write_values(t, "emissions", s.field.exchange.emissions); },
      [](R r, N n, K k, const S& s) {
@@ -672,6 +638,7 @@ const KeyEntry entries[] = {
        s.field.exchange.deposition.push_back(species_value(r, n, k, item));
        note_unit_slip(r, n, k, "deposition", s.field.exchange.deposition.back().value, s);
      },
+     nullptr,
      [](const S& s, D d) { describe_values(d, "deposition", s.field.exchange.deposition); },
      [](const S& s, T t) { write_values(t, "deposition", s.field.exchange.deposition); }},
     // -------------------------------------------------------------- dilution
@@ -682,11 +649,9 @@ const KeyEntry entries[] = {
        if (s.field.exchange.dilution_per_s < 0.0)
          r.fail(&n, k, "expected a rate of 0 s-1 or more, found " + format_number(s.field.exchange.dilution_per_s));
      },
-     [](const S& s, D d) {
-       if (writes_dilution(s.field)) d.emplace_back("dilution.rate_per_s", format_number(s.field.exchange.dilution_per_s));
-     },
-     [](const S& s, T t) {
-       if (writes_dilution(s.field)) put(t, "dilution.rate_per_s", s.field.exchange.dilution_per_s);
+     [](const S& s, W) -> V {
+       if (!writes_dilution(s.field)) return {};
+       return s.field.exchange.dilution_per_s;
      }},
     {{"dilution.background.<species>", KeyType::numbers_by_species, "", false,
       "background mole fraction, ppb; species not named have background 0", "40.0"},
@@ -695,6 +660,7 @@ const KeyEntry entries[] = {
        check_ppb(r, n, k, v.value);
        s.field.exchange.background.push_back(std::move(v));
      },
+     nullptr,
      [](const S& s, D d) { describe_values(d, "dilution.background", s.field.exchange.background); },
      [](const S& s, T t) {
        if (writes_dilution(s.field)) table_at(t, "dilution.background");  // written even when empty
@@ -709,8 +675,7 @@ const KeyEntry entries[] = {
        note_unit_slip(r, n, k, "temperature_K", v, s);
        s.environment.temperature_K = v;
      },
-     [](const S& s, D d) { describe_optional(d, "environment.temperature_K", s.environment.temperature_K); },
-     [](const S& s, T t) { write_optional(t, "environment.temperature_K", s.environment.temperature_K); }},
+     [](const S& s, W) -> V { return number_if_given(s.environment.temperature_K); }},
     {{"environment.pressure_Pa", KeyType::number, "", false, "air pressure, Pa (100 to 120000)", "95020"},
      [](R r, N n, K k, I, S& s) {
        const double v = r.number(n, k);
@@ -719,8 +684,7 @@ const KeyEntry entries[] = {
        note_unit_slip(r, n, k, "pressure_Pa", v, s);
        s.environment.pressure_Pa = v;
      },
-     [](const S& s, D d) { describe_optional(d, "environment.pressure_Pa", s.environment.pressure_Pa); },
-     [](const S& s, T t) { write_optional(t, "environment.pressure_Pa", s.environment.pressure_Pa); }},
+     [](const S& s, W) -> V { return number_if_given(s.environment.pressure_Pa); }},
     {{"environment.relative_humidity", KeyType::number, "", false,
       "percent over liquid water (a note above 100, an error above 105); or h2o_ppb or h2o_molecules_cm3",
       "67.4"},
@@ -731,8 +695,7 @@ const KeyEntry entries[] = {
        note_unit_slip(r, n, k, "relative_humidity", v, s);
        s.environment.relative_humidity = v;
      },
-     [](const S& s, D d) { describe_optional(d, "environment.relative_humidity", s.environment.relative_humidity); },
-     [](const S& s, T t) { write_optional(t, "environment.relative_humidity", s.environment.relative_humidity); }},
+     [](const S& s, W) -> V { return number_if_given(s.environment.relative_humidity); }},
     {{"environment.h2o_ppb", KeyType::number, "", false, "water vapour mole fraction, ppb", "1.5e7"},
      [](R r, N n, K k, I, S& s) {
        const double v = r.number(n, k);
@@ -740,8 +703,7 @@ const KeyEntry entries[] = {
        check_ppb(r, n, k, v);
        s.environment.h2o_ppb = v;
      },
-     [](const S& s, D d) { describe_optional(d, "environment.h2o_ppb", s.environment.h2o_ppb); },
-     [](const S& s, T t) { write_optional(t, "environment.h2o_ppb", s.environment.h2o_ppb); }},
+     [](const S& s, W) -> V { return number_if_given(s.environment.h2o_ppb); }},
     {{"environment.h2o_molecules_cm3", KeyType::number, "", false, "water vapour, molecules cm-3", "3e17"},
      [](R r, N n, K k, I, S& s) {
        const double v = r.number(n, k);
@@ -751,8 +713,7 @@ const KeyEntry entries[] = {
                            " molecules cm-3, found " + format_number(v));
        s.environment.h2o_molecules_cm3 = v;
      },
-     [](const S& s, D d) { describe_optional(d, "environment.h2o_molecules_cm3", s.environment.h2o_molecules_cm3); },
-     [](const S& s, T t) { write_optional(t, "environment.h2o_molecules_cm3", s.environment.h2o_molecules_cm3); }},
+     [](const S& s, W) -> V { return number_if_given(s.environment.h2o_molecules_cm3); }},
     {{"environment.mixing_height_m", KeyType::number, "", false,
       "height of the mixed layer emissions and deposition act over, m (replaces [emissions] mixing_height_m)",
       "800.0"},
@@ -762,27 +723,19 @@ const KeyEntry entries[] = {
        s.environment.mixing_height_m = h;
        s.field.exchange.mixing_height_source = r.value_source(&n, k);
      },
-     [](const S& s, D d) { describe_optional(d, "environment.mixing_height_m", s.environment.mixing_height_m); },
-     [](const S& s, T t) { write_optional(t, "environment.mixing_height_m", s.environment.mixing_height_m); }},
+     [](const S& s, W) -> V { return number_if_given(s.environment.mixing_height_m); }},
     {{"environment.file", KeyType::path, "", true,
       "a time series: header time_h plus any of the names above, values in their units", "\"met.csv\""},
      [](R r, N n, K k, I, S& s) { s.environment.file = r.path(n, k); },
-     [](const S& s, D d) {
-       if (s.environment.file) d.emplace_back("environment.file", format_path(*s.environment.file));
-     },
-     [](const S& s, T t) {
-       if (s.environment.file) put(t, "environment.file", format_path(*s.environment.file));
-     }},
+     [](const S& s, W) -> V { return path_if_given(s.environment.file); }},
     {{"environment.interpolation", KeyType::text, "linear", false,
       "of the file's columns (and the photolysis file's): \"linear\" or \"step\"", "\"step\""},
      [](R r, N n, K k, I, S& s) {
        s.environment.interpolation = interpolation_from_name(r.word(n, k, {"linear", "step"}), r.value_source(&n, k));
      },
-     [](const S& s, D d) {
-       if (s.environment.interpolation == Interpolation::step) d.emplace_back("environment.interpolation", "step");
-     },
-     [](const S& s, T t) {
-       if (s.environment.interpolation == Interpolation::step) put(t, "environment.interpolation", "step");
+     [](const S& s, W) -> V {
+       if (s.environment.interpolation != Interpolation::step) return {};
+       return word("step");
      }},
     // ------------------------------------------------------------ photolysis
     {{"photolysis.method", KeyType::text, "specified", false,
@@ -793,11 +746,9 @@ const KeyEntry entries[] = {
        s.photolysis.method = checked(r, n, k, [&](const std::string& w) { return photolysis_method_from_name(v, w); });
        s.photolysis.method_source = r.value_source(&n, k);
      },
-     [](const S& s, D d) {
-       if (s.photolysis.method) d.emplace_back("photolysis.method", method_name(*s.photolysis.method));
-     },
-     [](const S& s, T t) {
-       if (s.photolysis.method) put(t, "photolysis.method", method_name(*s.photolysis.method));
+     [](const S& s, W) -> V {
+       if (!s.photolysis.method) return {};
+       return word(method_name(*s.photolysis.method));
      }},
     {{"photolysis.file", KeyType::path, "", true,
       "method \"file\": a time series time_h,J1,J4,... (s-1, one column per MCM channel)", "\"j.csv\""},
@@ -805,12 +756,7 @@ const KeyEntry entries[] = {
        s.photolysis.file = r.path(n, k);
        s.photolysis.file_source = r.value_source(&n, k);
      },
-     [](const S& s, D d) {
-       if (s.photolysis.file) d.emplace_back("photolysis.file", format_path(*s.photolysis.file));
-     },
-     [](const S& s, T t) {
-       if (s.photolysis.file) put(t, "photolysis.file", format_path(*s.photolysis.file));
-     }},
+     [](const S& s, W) -> V { return path_if_given(s.photolysis.file); }},
     {{"photolysis.factor", KeyType::number, "", false,
       "multiplies every calculated frequency (replaces [chemistry] photolysis_factor)", "0.8"},
      [](R r, N n, K k, I, S& s) {
@@ -818,29 +764,19 @@ const KeyEntry entries[] = {
        if (f < 0.0) r.fail(&n, k, "expected a factor of 0 or more, found " + format_number(f));
        s.photolysis.factor = f;
      },
-     [](const S& s, D d) { describe_optional(d, "photolysis.factor", s.photolysis.factor); },
-     [](const S& s, T t) { write_optional(t, "photolysis.factor", s.photolysis.factor); }},
+     [](const S& s, W) -> V { return number_if_given(s.photolysis.factor); }},
     {{"photolysis.scale_to_observed", KeyType::text, "", false,
       "\"\" or the column (of the environment file, else the constraints file) of the measured J4, s-1",
       "\"J4\""},
      [](R r, N n, K k, I, S& s) { s.photolysis.scale_to_observed = r.text(n, k); },
-     [](const S& s, D d) {
-       if (!s.photolysis.scale_to_observed.empty())
-         d.emplace_back("photolysis.scale_to_observed", s.photolysis.scale_to_observed);
-     },
-     [](const S& s, T t) {
-       if (!s.photolysis.scale_to_observed.empty())
-         put(t, "photolysis.scale_to_observed", s.photolysis.scale_to_observed);
+     [](const S& s, W) -> V {
+       if (s.photolysis.scale_to_observed.empty()) return {};
+       return s.photolysis.scale_to_observed;
      }},
     {{"photolysis.cloud_correction", KeyType::boolean, "false", false,
       "true: times the records' radiation over clear-sky radiation, bounded to [0, 1.5]", "true"},
      [](R r, N n, K k, I, S& s) { s.photolysis.cloud_correction = r.boolean(n, k); },
-     [](const S& s, D d) {
-       if (s.photolysis.cloud_correction) d.emplace_back("photolysis.cloud_correction", "true");
-     },
-     [](const S& s, T t) {
-       if (s.photolysis.cloud_correction) put(t, "photolysis.cloud_correction", true);
-     }},
+     [](const S& s, W) -> V { return true_if(s.photolysis.cloud_correction); }},
     // --------------------------------------------------------------- spin_up
     {{"spin_up.max_days", KeyType::whole_number, "10", false,
       "repeat the first 24 hours' forcing until the day repeats itself, at most this many days", "5"},
@@ -849,11 +785,9 @@ const KeyEntry entries[] = {
        if (s.spin_up.max_days < 1 || s.spin_up.max_days > 3660)
          r.fail(&n, k, "expected a whole number of days from 1 to 3660, found " + std::to_string(s.spin_up.max_days));
      },
-     [](const S& s, D d) {
-       if (s.spin_up.enabled) d.emplace_back("spin_up.max_days", std::to_string(s.spin_up.max_days));
-     },
-     [](const S& s, T t) {
-       if (s.spin_up.enabled) put(t, "spin_up.max_days", s.spin_up.max_days);
+     [](const S& s, W) -> V {
+       if (!s.spin_up.enabled) return {};
+       return s.spin_up.max_days;
      }},
     {{"spin_up.tolerance", KeyType::number, "0.001", false,
       "relative change of each checked species between the same time on successive days", "1e-4"},
@@ -862,37 +796,29 @@ const KeyEntry entries[] = {
        if (!(s.spin_up.tolerance > 0.0 && s.spin_up.tolerance < 1.0))
          r.fail(&n, k, "expected a relative change above 0 and below 1, found " + format_number(s.spin_up.tolerance));
      },
-     [](const S& s, D d) {
-       if (s.spin_up.enabled) d.emplace_back("spin_up.tolerance", format_number(s.spin_up.tolerance));
-     },
-     [](const S& s, T t) {
-       if (s.spin_up.enabled) put(t, "spin_up.tolerance", s.spin_up.tolerance);
+     [](const S& s, W) -> V {
+       if (!s.spin_up.enabled) return {};
+       return s.spin_up.tolerance;
      }},
     {{"spin_up.species", KeyType::names, "", false, "checked species (default: every species above 1e-6 ppb)",
       "[\"O3\"]"},
      [](R r, N n, K k, I, S& s) { s.spin_up.species = r.strings(n, k); },
-     [](const S& s, D d) {
-       if (s.spin_up.enabled && !s.spin_up.species.empty())
-         d.emplace_back("spin_up.species", comma_list(s.spin_up.species));
-     },
-     [](const S& s, T t) {
-       if (s.spin_up.enabled && !s.spin_up.species.empty()) put(t, "spin_up.species", array_of(s.spin_up.species));
+     [](const S& s, W) -> V {
+       if (!s.spin_up.enabled || s.spin_up.species.empty()) return {};
+       return s.spin_up.species;
      }},
     {{"spin_up.output", KeyType::text, "last", false,
       "\"last\": only the converged day is written; \"all\": every day, with a day coordinate", "\"all\""},
      [](R r, N n, K k, I, S& s) { s.spin_up.output_all = r.word(n, k, {"last", "all"}) == "all"; },
-     [](const S& s, D d) {
-       if (s.spin_up.enabled) d.emplace_back("spin_up.output", s.spin_up.output_all ? "all" : "last");
-     },
-     [](const S& s, T t) {
-       if (s.spin_up.enabled) put(t, "spin_up.output", s.spin_up.output_all ? "all" : "last");
+     [](const S& s, W) -> V {
+       if (!s.spin_up.enabled) return {};
+       return word(s.spin_up.output_all ? "all" : "last");
      }},
     // ---------------------------------------------------------------- output
     {{"output.dir", KeyType::path, ".", true, "folder of the output files, created if missing", "\"out\"",
       "--output-dir", "Folder for the output files"},
      [](R r, N n, K k, I, S& s) { s.output.dir = r.path(n, k); },
-     [](const S& s, D d) { d.emplace_back("output.dir", format_path(s.output.dir)); },
-     [](const S& s, T t) { put(t, "output.dir", format_path(s.output.dir)); }},
+     [](const S& s, W) -> V { return format_path(s.output.dir); }},
     {{"output.species", KeyType::species_selection, "table", false,
       "\"table\" (the 15 of the species table), \"all\", or a list of names", "[\"O3\", \"NO2\"]", "--species",
       "Species of the CSV and NetCDF outputs: table, all, or names separated by commas"},
@@ -929,21 +855,13 @@ const KeyEntry entries[] = {
        }
        if (sel.names.empty()) r.fail(&n, k, "expected at least one species");
      },
-     [](const S& s, D d) {
-       const std::vector<std::string>& names = s.output.species.names;
-       const auto kind = s.output.species.kind;
-       d.emplace_back("output.species", kind == SpeciesSelection::Kind::table ? "table"
-                                        : kind == SpeciesSelection::Kind::all ? "all"
-                                                                               : comma_list(names));
-     },
-     [](const S& s, T t) {
-       const auto kind = s.output.species.kind;
-       if (kind == SpeciesSelection::Kind::list) {
-         const std::vector<std::string>& names = s.output.species.names;
-         put(t, "output.species", array_of(names));
-       } else {
-         put(t, "output.species", kind == SpeciesSelection::Kind::all ? "all" : "table");
+     [](const S& s, W) -> V {
+       switch (s.output.species.kind) {
+         case SpeciesSelection::Kind::table: return word("table");
+         case SpeciesSelection::Kind::all: return word("all");
+         case SpeciesSelection::Kind::list: break;
        }
+       return s.output.species.names;
      }},
     {{"output.every_seconds", KeyType::whole_number, "3600", false, "output interval, a multiple of step_seconds",
       "1800"},
@@ -952,8 +870,7 @@ const KeyEntry entries[] = {
        if (s.output.every_seconds < 1)
          r.fail(&n, k, "expected a positive number of seconds, found " + std::to_string(s.output.every_seconds));
      },
-     [](const S& s, D d) { d.emplace_back("output.every_seconds", std::to_string(s.output.every_seconds)); },
-     [](const S& s, T t) { put(t, "output.every_seconds", s.output.every_seconds); }},
+     [](const S& s, W) -> V { return s.output.every_seconds; }},
     {{"output.formats", KeyType::names, "table", false, "any of \"table\", \"csv\", \"netcdf\"",
       "[\"csv\", \"netcdf\"]", "--format", "Outputs, separated by commas: table, csv, netcdf"},
      [](R r, N n, K k, I, S& s) {
@@ -968,27 +885,20 @@ const KeyEntry entries[] = {
          if (!o.wants(format)) o.formats.push_back(format);
        }
      },
-     [](const S& s, D d) {
+     [](const S& s, W) -> V {
        std::vector<std::string> names;
        for (OutputFormat f : s.output.formats) names.emplace_back(format_name(f));
-       d.emplace_back("output.formats", comma_list(names));
-     },
-     [](const S& s, T t) {
-       toml::array a;
-       for (OutputFormat f : s.output.formats) a.push_back(format_name(f));
-       put(t, "output.formats", std::move(a));
+       return names;
      }},
     {{"output.progress_lines", KeyType::boolean, "true", false, "the per-step progress lines on standard output",
       "false", "--quiet,-q", "No progress lines on standard output"},
      [](R r, N n, K k, I, S& s) { s.output.progress_lines = r.boolean(n, k); },
-     [](const S& s, D d) { d.emplace_back("output.progress_lines", s.output.progress_lines ? "true" : "false"); },
-     [](const S& s, T t) { put(t, "output.progress_lines", s.output.progress_lines); }},
+     [](const S& s, W) -> V { return s.output.progress_lines; }},
     {{"output.budgets", KeyType::boolean, "false", false,
       "integrated reaction rates and species budgets per output interval", "true", "--budgets",
       "Integrated reaction rates and species budgets per output interval"},
      [](R r, N n, K k, I, S& s) { s.output.budgets = r.boolean(n, k); },
-     [](const S& s, D d) { d.emplace_back("output.budgets", s.output.budgets ? "true" : "false"); },
-     [](const S& s, T t) { put(t, "output.budgets", s.output.budgets); }},
+     [](const S& s, W) -> V { return s.output.budgets; }},
     {{"output.budget_species", KeyType::names, "O3,NO,NO2,HO,HO2,BRO", false,
       "species whose budgets are written (integrated species)", "[\"O3\", \"HO\"]"},
      [](R r, N n, K k, I, S& s) {
@@ -1009,37 +919,26 @@ const KeyEntry entries[] = {
          s.output.budget_species.push_back(species_name(index));
        }
      },
-     [](const S& s, D d) {
-       if (s.output.budgets) d.emplace_back("output.budget_species", comma_list(s.output.budget_species));
-     },
-     [](const S& s, T t) { put(t, "output.budget_species", array_of(s.output.budget_species)); }},
+     // Described where budgets are written; always written back.
+     [](const S& s, W w) -> V {
+       if (w == Writer::description && !s.output.budgets) return {};
+       return s.output.budget_species;
+     }},
     {{"output.units", KeyType::text, "ppb", false, "of the CSV outputs: \"ppb\" or \"molecules cm-3\"",
       "\"molecules cm-3\""},
      [](R r, N n, K k, I, S& s) { s.output.units = units_from(r, n, k); },
-     [](const S& s, D d) {
-       if (s.output.units != ConcentrationUnit::ppb) d.emplace_back("output.units", units_name(s.output.units));
-     },
-     [](const S& s, T t) {
-       if (s.output.units != ConcentrationUnit::ppb) put(t, "output.units", units_name(s.output.units));
+     [](const S& s, W) -> V {
+       if (s.output.units == ConcentrationUnit::ppb) return {};
+       return word(units_name(s.output.units));
      }},
     {{"output.photolysis", KeyType::boolean, "false", false,
       "photolysis.csv: time_h and every photolysis frequency used, s-1", "true"},
      [](R r, N n, K k, I, S& s) { s.output.photolysis = r.boolean(n, k); },
-     [](const S& s, D d) {
-       if (s.output.photolysis) d.emplace_back("output.photolysis", "true");
-     },
-     [](const S& s, T t) {
-       if (s.output.photolysis) put(t, "output.photolysis", true);
-     }},
+     [](const S& s, W) -> V { return true_if(s.output.photolysis); }},
     {{"output.diagnostics", KeyType::boolean, "false", false,
       "diagnostics.csv: OH reactivity, the RO2 sum, P(O3) and L(O3)", "true"},
      [](R r, N n, K k, I, S& s) { s.output.diagnostics = r.boolean(n, k); },
-     [](const S& s, D d) {
-       if (s.output.diagnostics) d.emplace_back("output.diagnostics", "true");
-     },
-     [](const S& s, T t) {
-       if (s.output.diagnostics) put(t, "output.diagnostics", true);
-     }},
+     [](const S& s, W) -> V { return true_if(s.output.diagnostics); }},
     {{"output.families.<family>", KeyType::names_by_family, "", false,
       "a family's members, for its production and loss in the budgets", "[\"O3\", \"NO2\", \"O3P\", \"O1D\"]"},
      [](R r, N n, K k, I item, S& s) {
@@ -1052,6 +951,7 @@ const KeyEntry entries[] = {
            r.fail(&n, k, "\"" + f.members[i] + "\" is listed twice");
        s.output.families.push_back(std::move(f));
      },
+     nullptr,
      [](const S& s, D d) {
        for (const OutputFamily& f : s.output.families) d.emplace_back("output.families." + f.name, comma_list(f.members));
      },
@@ -1060,6 +960,30 @@ const KeyEntry entries[] = {
          table_at(t, "output.families").insert_or_assign(f.name, array_of(f.members));
      }},
 };
+
+// A key's value as the output files' records describe it.
+std::string value_text(const KeyValue& v) {
+  return std::visit(
+      [](const auto& x) -> std::string {
+        using X = std::decay_t<decltype(x)>;
+        if constexpr (std::is_same_v<X, bool>) return x ? "true" : "false";
+        else if constexpr (std::is_same_v<X, int>) return std::to_string(x);
+        else if constexpr (std::is_same_v<X, double>) return format_number(x);
+        else if constexpr (std::is_same_v<X, std::string>) return x;
+        else return comma_list(x);
+      },
+      v);
+}
+
+// A key's value into `root` at its dotted key, as a TOML value of its type.
+void put_value(toml::table& root, std::string_view key, const KeyValue& v) {
+  std::visit(
+      [&](const auto& x) {
+        if constexpr (std::is_same_v<std::decay_t<decltype(x)>, std::vector<std::string>>) put(root, key, array_of(x));
+        else put(root, key, x);
+      },
+      v);
+}
 
 std::vector<ScenarioKey> public_keys() {
   std::vector<ScenarioKey> keys;
@@ -1086,6 +1010,16 @@ std::string unit_slip(std::string_view quantity, double v) {
 }
 
 std::span<const KeyEntry> key_entries() { return entries; }
+
+void describe_key(const KeyEntry& e, const Scenario& s, Description& d) {
+  if (e.value == nullptr) return e.describe(s, d);
+  if (const auto v = e.value(s, Writer::description)) d.emplace_back(std::string(e.key.name), value_text(*v));
+}
+
+void write_key(const KeyEntry& e, const Scenario& s, toml::table& root) {
+  if (e.value == nullptr) return e.write(s, root);
+  if (const auto v = e.value(s, Writer::toml)) put_value(root, e.key.name, *v);
+}
 
 std::span<const ScenarioKey> scenario_keys() {
   static const std::vector<ScenarioKey> keys = public_keys();

@@ -12,9 +12,9 @@
 #include "chemistry/builtin_photolysis.hpp"
 #include "common/one_based.hpp"
 #include "io/mechanism_file.hpp"
-#include "mechanism/loop_kernels.hpp"
 #include "mechanism/mechanism.hpp"
 #include "mechanism/reaction_table.hpp"
+#include "mechanism/runtime_rates.hpp"
 
 namespace box {
 namespace {

@@ -367,8 +367,8 @@ TEST(ChemistryStep, EqualsADirectIntegrationWithTheRunSettings) {
   icntrl[at(3)] = 2;
   rcntrl[at(3)] = 0.01 * parcel.dt;
   MechanismIntegrator direct;
-  direct.racm_integrate(MechanismSystem{fixed.data(), rconst.data()}, 0.0, parcel.dt, var.data(),
-                        atol.data(), rtol.data(), &icntrl, &rcntrl, &istatus);
+  direct.integrate(MechanismSystem{fixed.data(), rconst.data()}, 0.0, parcel.dt, var.data(),
+                   atol.data(), rtol.data(), &icntrl, &rcntrl, &istatus);
 
   ChemistryStep chemistry;
   parcel.step(chemistry);

@@ -179,8 +179,8 @@ TEST(OpenBox, HeldRowsDoNotMoveInTheIntegration) {
   atol.fill(1.0);
   rtol.fill(1e-3);
   int ierr = 0;
-  integrator.racm_integrate(system, 0.0, 3600.0, var.data(), atol.data(), rtol.data(), nullptr,
-                            nullptr, nullptr, nullptr, &ierr);
+  integrator.integrate(system, 0.0, 3600.0, var.data(), atol.data(), rtol.data(), nullptr,
+                       nullptr, nullptr, nullptr, &ierr);
   ASSERT_EQ(ierr, 1);
   for (int s : {ind_o3, ind_no2, ind_hcho})
     EXPECT_EQ(std::memcmp(&var[at(s)], &start[at(s)], sizeof(double)), 0) << species_name(s);

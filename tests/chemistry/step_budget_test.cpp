@@ -237,10 +237,10 @@ TEST(StepBudget, IntegralsMatchATightIntegrationOfTheAugmentedSystem) {
   double steps = 0;  // accepted steps
   for (int k = 0; k < 3; ++k) {
     const double t0 = 300.0 * k, t1 = t0 + 300.0;
-    ros.racm_integrate(sys, t0, t1, y.data(), atol.data(), rtol.data(), &icntrl, &rcntrl,
-                       nullptr, nullptr, &ierr, &z);
-    reference.racm_integrate(aug, t0, t1, ya.data(), atol_a.data(), rtol_a.data(), &icntrl,
-                             &rcntrl, nullptr, nullptr, &ierr_a);
+    ros.integrate(sys, t0, t1, y.data(), atol.data(), rtol.data(), &icntrl, &rcntrl,
+                  nullptr, nullptr, &ierr, &z);
+    reference.integrate(aug, t0, t1, ya.data(), atol_a.data(), rtol_a.data(), &icntrl,
+                        &rcntrl, nullptr, nullptr, &ierr_a);
     ASSERT_EQ(ierr, 1);
     ASSERT_EQ(ierr_a, 1);
     steps += ros.counters().nacc;

@@ -39,15 +39,15 @@ struct Entry : ::testing::Test {
     out.lines.clear();
     istatus.fill(-99);
     rstatus.fill(-99.0);
-    ros.racm_integrate(sys, tin, tout, var.data(), atol.data(), rtol.data(),
-                       &icntrl, &rcntrl, &istatus, &rstatus, &ierr);
+    ros.integrate(sys, tin, tout, var.data(), atol.data(), rtol.data(),
+                  &icntrl, &rcntrl, &istatus, &rstatus, &ierr);
   }
   // Calls the driver directly, where negative controls are seen.
   void drive() {
     out.lines.clear();
     istatus.fill(-99);
-    ros.racm_rosenbrock(sys, var.data(), 1.5, 2.0, atol.data(), rtol.data(),
-                        rcntrl, icntrl, rstatus, istatus, ierr);
+    ros.configure_and_integrate(sys, var.data(), 1.5, 2.0, atol.data(), rtol.data(),
+                                rcntrl, icntrl, rstatus, istatus, ierr);
   }
 };
 
@@ -161,7 +161,7 @@ TEST(Objects, MethodSwitchLeavesNoTrace) {
     IntControls icntrl{};
     icntrl[at(3)] = method;
     State y{1.0, 2.0};
-    ros.racm_integrate(sys, 0.0, 1.0, y.data(), tol.data(), tol.data(), &icntrl);
+    ros.integrate(sys, 0.0, 1.0, y.data(), tol.data(), tol.data(), &icntrl);
     return y;
   };
   Rosenbrock<Decay> used, fresh;
@@ -180,7 +180,7 @@ TEST(Objects, TwoThreadsIntegrateIndependently) {
     State y{};
     for (int rep = 0; rep < 200; ++rep) {
       y = sys.exact(0.0);
-      ros.racm_integrate(sys, 0.0, 1.0, y.data(), tol.data(), tol.data(), &icntrl);
+      ros.integrate(sys, 0.0, 1.0, y.data(), tol.data(), tol.data(), &icntrl);
     }
     return y;
   };

@@ -15,10 +15,10 @@ constexpr double inf = std::numeric_limits<double>::infinity();
 const double nan = std::numeric_limits<double>::quiet_NaN();
 
 TEST(Wlamch, IsTwoToTheMinus52OnEveryCall) {
-  EXPECT_EQ(racm_wlamch('E'), 0x1p-52);
-  EXPECT_EQ(racm_wlamch('E'), 2.220446049250313e-16);
+  EXPECT_EQ(unit_roundoff('E'), 0x1p-52);
+  EXPECT_EQ(unit_roundoff('E'), 2.220446049250313e-16);
   double other = 0.0;
-  std::thread t([&] { other = racm_wlamch('x'); });
+  std::thread t([&] { other = unit_roundoff('x'); });
   t.join();
   EXPECT_EQ(other, 0x1p-52);
 }
@@ -26,11 +26,11 @@ TEST(Wlamch, IsTwoToTheMinus52OnEveryCall) {
 TEST(Waxpy, ZeroAlphaLeavesYAloneWhateverXHolds) {
   const double x[3] = {inf, nan, -inf};
   double y[3] = {1.0, -2.0, 3.0};
-  racm_waxpy(3, 0.0, x, 1, y, 1);
+  axpy(3, 0.0, x, 1, y, 1);
   EXPECT_EQ(y[0], 1.0);
   EXPECT_EQ(y[1], -2.0);
   EXPECT_EQ(y[2], 3.0);
-  racm_waxpy(3, -0.0, x, 1, y, 1);
+  axpy(3, -0.0, x, 1, y, 1);
   EXPECT_EQ(y[1], -2.0);
 }
 
@@ -40,13 +40,13 @@ TEST(Waxpy, RoundsTheProductBeforeTheSum) {
   const double a = 1.0 + 0x1p-30;
   const double x[1] = {a};
   double y[1] = {-(1.0 + 0x1p-29)};
-  racm_waxpy(1, a, x, 1, y, 1);
+  axpy(1, a, x, 1, y, 1);
   EXPECT_EQ(y[0], 0.0);
 }
 
 TEST(Wscal, MinusOneTurnsZeroIntoPositiveZero) {
   double x[3] = {0.0, -0.0, 2.5};
-  racm_wscal(3, -1.0, x, 1);
+  scale_vector(3, -1.0, x, 1);
   EXPECT_EQ(x[0], 0.0);
   EXPECT_FALSE(std::signbit(x[0]));
   EXPECT_FALSE(std::signbit(x[1]));
@@ -58,10 +58,10 @@ TEST(Wscal, MinusOneTurnsZeroIntoPositiveZero) {
 TEST(Wnegcopy, EqualsCopyThenNegationOnEveryElementOfAnOddLength) {
   const double x[7] = {0.0, -0.0, 2.5, -inf, 1e-310, 3.0, -0.0};
   double expected[7];
-  racm_wcopy(7, x, 1, expected, 1);
-  racm_wscal(7, -1.0, expected, 1);
+  vector_copy(7, x, 1, expected, 1);
+  scale_vector(7, -1.0, expected, 1);
   double y[7];
-  racm_wnegcopy(7, x, y);
+  negated_copy(7, x, y);
   for (int i = 0; i < 7; ++i) {
     EXPECT_EQ(y[i], expected[i]) << i;
     EXPECT_EQ(std::signbit(y[i]), std::signbit(expected[i])) << i;
@@ -70,12 +70,12 @@ TEST(Wnegcopy, EqualsCopyThenNegationOnEveryElementOfAnOddLength) {
   const double a = 1.0 + 0x1p-30;
   const double ax[3] = {a, a, a};
   double ay[3] = {-(1.0 + 0x1p-29), -(1.0 + 0x1p-29), -(1.0 + 0x1p-29)};
-  racm_waxpy(3, a, ax, 1, ay, 1);
+  axpy(3, a, ax, 1, ay, 1);
   for (double v : ay) EXPECT_EQ(v, 0.0);
 }
 
 // The one-pass sum gives, bit for bit, what a copy (or clearing) followed
-// by one racm_waxpy per term gives: the same products rounded, added in the
+// by one axpy per term gives: the same products rounded, added in the
 // same order, zero coefficients skipped (so a not-a-number in their vector
 // never arrives), signed zeros as they fall; for every count of terms,
 // including counts beyond the unrolled three and beyond eight.
@@ -95,13 +95,13 @@ TEST(Wsum, EqualsCopyThenOneWaxpyPerTerm) {
     for (const double* start : {base, static_cast<const double*>(nullptr)}) {
       double expected[n];
       if (start == nullptr) {
-        racm_wscal(n, 0.0, expected, 1);
+        scale_vector(n, 0.0, expected, 1);
       } else {
-        racm_wcopy(n, start, 1, expected, 1);
+        vector_copy(n, start, 1, expected, 1);
       }
-      for (int t = 0; t < count; ++t) racm_waxpy(n, alpha[t], x[t], 1, expected, 1);
+      for (int t = 0; t < count; ++t) axpy(n, alpha[t], x[t], 1, expected, 1);
       double got[n];
-      racm_wsum(n, start, terms, count, got);
+      weighted_sum(n, start, terms, count, got);
       for (int i = 0; i < n; ++i) {
         EXPECT_EQ(std::memcmp(&got[i], &expected[i], sizeof(double)), 0)
             << "count " << count << ", element " << i << (start ? "" : ", from zero");
@@ -112,7 +112,7 @@ TEST(Wsum, EqualsCopyThenOneWaxpyPerTerm) {
 
 TEST(Wscal, ZeroClearsInfinitiesAndNotANumbers) {
   double x[3] = {inf, nan, -1.0};
-  racm_wscal(3, 0.0, x, 1);
+  scale_vector(3, 0.0, x, 1);
   for (double v : x) {
     EXPECT_EQ(v, 0.0);
     EXPECT_FALSE(std::signbit(v));
@@ -121,9 +121,9 @@ TEST(Wscal, ZeroClearsInfinitiesAndNotANumbers) {
 
 TEST(Wscal, OneAndNonPositiveLengthDoNothing) {
   double x[2] = {-0.0, nan};
-  racm_wscal(2, 1.0, x, 1);
+  scale_vector(2, 1.0, x, 1);
   EXPECT_TRUE(std::signbit(x[0]));
-  racm_wscal(0, 0.0, x, 1);
+  scale_vector(0, 0.0, x, 1);
   EXPECT_TRUE(std::isnan(x[1]));
 }
 

@@ -224,8 +224,8 @@ TEST(LaneInterface, ASystemOfItsOwnGetsTheOneBoxBitsInEveryLane) {
     IntControls istatus{};
     RealControls rstatus{};
     int ierr = 0;
-    one.racm_integrate(RobertsonRates{{}, k[b].data()}, 0.0, tend[b], alone[b].data(), atol_v[b].data(),
-                       rtol_v[b].data(), &icntrl, &rcntrl, &istatus, &rstatus, &ierr);
+    one.integrate(RobertsonRates{{}, k[b].data()}, 0.0, tend[b], alone[b].data(), atol_v[b].data(),
+                  rtol_v[b].data(), &icntrl, &rcntrl, &istatus, &rstatus, &ierr);
     ASSERT_EQ(ierr, ros_success);
     EXPECT_TRUE(same_bits(alone[b].data(), y[b].data(), sizeof y[b]));
     EXPECT_TRUE(same_bits(&one.counters(), &boxes[b].counters, sizeof boxes[b].counters));

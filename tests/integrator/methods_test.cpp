@@ -12,12 +12,12 @@ namespace {
 // ROS-2 is computed from g = 1 + 1/sqrt(2) when the program is built; the
 // results must be the doubles its published decimals denote.
 TEST(Methods, Ros2ValuesDerivedFromGamma) {
-  EXPECT_EQ(racm_ros2.ros_a[0], 0.585786437626905);
-  EXPECT_EQ(racm_ros2.ros_c[0], -1.17157287525381);
-  EXPECT_EQ(racm_ros2.ros_m[0], 0.8786796564403575);
-  EXPECT_EQ(racm_ros2.ros_m[1], 0.2928932188134525);
-  EXPECT_EQ(racm_ros2.ros_e[1], 0.2928932188134525);
-  EXPECT_EQ(racm_ros2.ros_gamma[1], -1.7071067811865475);
+  EXPECT_EQ(ros2_coefficients.ros_a[0], 0.585786437626905);
+  EXPECT_EQ(ros2_coefficients.ros_c[0], -1.17157287525381);
+  EXPECT_EQ(ros2_coefficients.ros_m[0], 0.8786796564403575);
+  EXPECT_EQ(ros2_coefficients.ros_m[1], 0.2928932188134525);
+  EXPECT_EQ(ros2_coefficients.ros_e[1], 0.2928932188134525);
+  EXPECT_EQ(ros2_coefficients.ros_gamma[1], -1.7071067811865475);
 }
 
 // Right-hand sides per step in autonomous mode: one at the step start and
@@ -33,8 +33,8 @@ TEST(Methods, RightHandSidesPerStep) {
     icntrl[at(3)] = m;
     IntControls istatus{};
     double y = 1.0, atol = 1.0e-6, rtol = 1.0e-4;
-    ros.racm_integrate(sys, 0.0, 2.0, &y, &atol, &rtol, &icntrl, nullptr,
-                       &istatus);
+    ros.integrate(sys, 0.0, 2.0, &y, &atol, &rtol, &icntrl, nullptr,
+                  &istatus);
     EXPECT_EQ(istatus[at(ifun)],
               istatus[at(iacc)] + (expected[m - 1] - 1) * istatus[at(istp)])
         << "method " << m;
@@ -70,8 +70,8 @@ TEST(Methods, NamedOptionsAreTheControlArrays) {
   IntControls istatus{};
   RealControls rstatus{};
   int ierr = 0;
-  positional.racm_integrate(sys, 0.0, 40.0, b.data(), atol.data(), rtol.data(), &icntrl, &rcntrl,
-                            &istatus, &rstatus, &ierr);
+  positional.integrate(sys, 0.0, 40.0, b.data(), atol.data(), rtol.data(), &icntrl, &rcntrl,
+                       &istatus, &rstatus, &ierr);
   EXPECT_TRUE(r.ok());
   EXPECT_EQ(r.status, ierr);
   for (std::size_t i = 0; i < a.size(); ++i) EXPECT_EQ(a[i], b[i]) << i;

@@ -39,8 +39,8 @@ double error_at_one(const S& sys, int method, bool autonomous, Exact exact,
   IntControls istatus{};
   int ierr = 0;
   std::array<double, S::n> y = exact(0.0);
-  ros.racm_integrate(sys, 0.0, 1.0, y.data(), atol.data(), rtol.data(),
-                     &icntrl, &rcntrl, &istatus, nullptr, &ierr);
+  ros.integrate(sys, 0.0, 1.0, y.data(), atol.data(), rtol.data(),
+                &icntrl, &rcntrl, &istatus, nullptr, &ierr);
   EXPECT_EQ(ierr, ros_success);
   EXPECT_EQ(istatus[at(iacc)], steps);
   EXPECT_EQ(istatus[at(istp)], steps);

@@ -38,8 +38,8 @@ Run<S, N> integrate(const S& sys, std::array<double, N> y0, double tin, double t
   rtols.fill(rtol);
   Run<S, N> run;
   run.y = y0;
-  ros.racm_integrate(sys, tin, tout, run.y.data(), atol.data(), rtols.data(), &icntrl, &rcntrl,
-                     &run.istatus, nullptr, &run.ierr, processes);
+  ros.integrate(sys, tin, tout, run.y.data(), atol.data(), rtols.data(), &icntrl, &rcntrl,
+                &run.istatus, nullptr, &run.ierr, processes);
   return run;
 }
 

@@ -43,8 +43,8 @@ struct Integration {
     icntrl[at(3)] = method;
   }
   double integrate(const S& sys, double y, double tin, double tout) {
-    ros.racm_integrate(sys, tin, tout, &y, &atol, &rtol, &icntrl, &rcntrl,
-                       &istatus, &rstatus, &ierr);
+    ros.integrate(sys, tin, tout, &y, &atol, &rtol, &icntrl, &rcntrl,
+                  &istatus, &rstatus, &ierr);
     return y;
   }
   int count(int entry) const { return istatus[at(entry)]; }
@@ -301,9 +301,9 @@ TEST(SingularMatrix, SixFailuresInARowEndTheIntegration) {
   Integration<AlwaysSingular> run(ros3, true);
   run.rcntrl[at(3)] = 0.64;
   std::array<double, 2> y{1.0, 3.0}, tol{1.0e-3, 1.0e-3};
-  run.ros.racm_integrate(sys, 0.25, 10.0, y.data(), tol.data(), tol.data(),
-                         &run.icntrl, &run.rcntrl, &run.istatus, &run.rstatus,
-                         &run.ierr);
+  run.ros.integrate(sys, 0.25, 10.0, y.data(), tol.data(), tol.data(),
+                    &run.icntrl, &run.rcntrl, &run.istatus, &run.rstatus,
+                    &run.ierr);
   EXPECT_EQ(run.ierr, ros_singular);
   std::vector<Line> expected(
       6, Line{"Warning: LU Decomposition returned ising = ", std::int32_t{2}});
@@ -341,14 +341,14 @@ TEST(ErrorNorm, RootMeanSquareOfScaledComponents) {
   const double atol[2] = {1.0, 2.0}, rtol[2] = {0.1, 0.5};
   // Scales 1 + 0.1*3 and 2 + 0.5*2.
   const double q1 = 0.5 / 1.3, q2 = 1.0 / 3.0;
-  EXPECT_DOUBLE_EQ(Ros::racm_ros_errornorm(y, ynew, yerr, atol, rtol, true),
+  EXPECT_DOUBLE_EQ(Ros::scaled_error_norm(y, ynew, yerr, atol, rtol, true),
                    std::sqrt((q1 * q1 + q2 * q2) * 0.5));
   // Scalar mode: 1 + 0.1*3 and 1 + 0.1*2.
   const double s1 = 0.5 / 1.3, s2 = 1.0 / 1.2;
-  EXPECT_DOUBLE_EQ(Ros::racm_ros_errornorm(y, ynew, yerr, atol, rtol, false),
+  EXPECT_DOUBLE_EQ(Ros::scaled_error_norm(y, ynew, yerr, atol, rtol, false),
                    std::sqrt((s1 * s1 + s2 * s2) * 0.5));
   const double zero[2] = {0.0, 0.0};
-  EXPECT_EQ(Ros::racm_ros_errornorm(y, ynew, zero, atol, rtol, true), 0.0);
+  EXPECT_EQ(Ros::scaled_error_norm(y, ynew, zero, atol, rtol, true), 0.0);
 }
 
 // With f = 0 the error estimate is exactly 0: the step grows by facmax each
@@ -439,8 +439,8 @@ TEST(StiffChemistry, RobertsonReachesTheReferenceState) {
     const std::array<double, 3> rtol{1.0e-8, 1.0e-8, 1.0e-8};
     std::array<double, 3> y{1.0, 0.0, 0.0};
     int ierr = 0;
-    ros.racm_integrate(sys, 0.0, 40.0, y.data(), atol.data(), rtol.data(),
-                       &icntrl, nullptr, nullptr, nullptr, &ierr);
+    ros.integrate(sys, 0.0, 40.0, y.data(), atol.data(), rtol.data(),
+                  &icntrl, nullptr, nullptr, nullptr, &ierr);
     EXPECT_EQ(ierr, ros_success);
     EXPECT_NEAR(y[0], 0.7158270687193685, 1.0e-7) << "method " << method;
     EXPECT_NEAR(y[1], 9.185534764529798e-06, 1.0e-12) << "method " << method;

@@ -29,7 +29,7 @@ void expect_record(const SiteRecord& r, double first) {
   EXPECT_EQ(r.timin, first);
   EXPECT_EQ(r.tt, first + 2);
   EXPECT_EQ(r.ozone_read, first + 5);
-  EXPECT_EQ(r.averad_obs_aug26, first + 12);
+  EXPECT_EQ(r.observed_radiation, first + 12);
 }
 
 // Message of the InputError that `f` throws, or "" if it throws none.

@@ -14,8 +14,8 @@
 
 #include "common/errors.hpp"
 #include "io/mechanism_file.hpp"
-#include "mechanism/loop_kernels.hpp"
 #include "mechanism/mechanism_report.hpp"
+#include "mechanism/runtime_rates.hpp"
 
 namespace box {
 namespace {
