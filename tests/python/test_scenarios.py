@@ -33,7 +33,7 @@ def test_every_section_of_the_schema_is_an_attribute():
     s.dilution.background.CO = 100
     assert s.emissions.NO == 5e10 and s["emissions.NO"] == 5e10
     assert s.dilution.background.CO == 100.0 and s["dilution.background.CO"] == 100.0
-    with pytest.raises(AttributeError, match="sections: site, time, initial, chemistry, constraints"):
+    with pytest.raises(AttributeError, match="sections: site, time, initial, chemistry, rate_parameters, constraints"):
         s.emission
     with pytest.raises(boxmodel.ScenarioError, match="initial.O3: expected a mole fraction of at most 1e9 ppb"):
         s.initial.O3 = 1e12
