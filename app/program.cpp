@@ -141,6 +141,8 @@ int run_scenario_program(const std::optional<std::filesystem::path>& scenario_fi
       for (const std::string& note : mechanism->mechanism.notes)
         report(note.starts_with("warning: ") ? note : "note: " + note);
       check_mechanism_scenario(scenario, mechanism->mechanism);
+      if (const std::string note = unset_rate_parameters_note(scenario, mechanism->mechanism); !note.empty())
+        report(note);
     }
     site = load_site(scenario, report);
   } catch (const InputError& e) {

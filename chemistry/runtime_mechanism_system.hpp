@@ -68,6 +68,9 @@ class RuntimeMechanismSystem {
 
   // Factors on single reactions' coefficients (RuntimeRates').
   void set_rate_factors(std::span<const std::pair<int, double>> factors) { rates_.set_rate_factors(factors); }
+  // Supplied rate parameters (RuntimeRates::set_parameters), for the
+  // following integrations.
+  void set_rate_parameters(std::span<const std::pair<int, double>> values) { rates_.set_parameters(values); }
 
   // Species, and stored entries of the factors (the Jacobian's pattern
   // with its fill-in).

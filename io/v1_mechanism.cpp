@@ -599,6 +599,7 @@ class Reader {
     c.text = "0";
     c.value.code.push_back({Op::constant, 0, 0.0});
     c.value.stack_depth = 1;
+    c.value.depends = depends_on_parameter;
     c.supplied = true;
     const int index = static_cast<int>(out_.mechanism.coefficients.size());
     out_.mechanism.coefficients.push_back(std::move(c));
@@ -633,7 +634,7 @@ class Reader {
       if (const auto v = air_variable(name))
         return ResolvedName{{Op::air, static_cast<int>(*v)}, depends_on_air, std::nullopt};
       if (name.rfind("P__", 0) == 0)
-        return ResolvedName{{Op::coefficient, std::atoi(std::string(name.substr(3)).c_str())}, depends_on_nothing,
+        return ResolvedName{{Op::coefficient, std::atoi(std::string(name.substr(3)).c_str())}, depends_on_parameter,
                             std::nullopt};
       return std::nullopt;
     };

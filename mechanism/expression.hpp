@@ -21,12 +21,15 @@ namespace box {
 
 // What an expression's value depends on, as bits: the air (temperature,
 // densities, water, pressure, humidity), the photolysis frequencies, and
-// the peroxy-radical sum RO2, which changes with every concentration.
+// the peroxy-radical sum RO2, which changes with every concentration, and
+// the rate parameters a run supplies (a version-1 file's photolysis,
+// user-defined, emission, loss and surface rates), which may follow time.
 enum Dependence : std::uint8_t {
   depends_on_nothing = 0,
   depends_on_air = 1,
   depends_on_photolysis = 2,
   depends_on_ro2 = 4,
+  depends_on_parameter = 8,
 };
 
 // The air variables an expression may name.
@@ -63,7 +66,7 @@ struct Expression {
 
   // The value when it depends on nothing (a single constant), else nullopt.
   std::optional<double> constant() const {
-    if (code.size() == 1 && code[0].op == Op::constant) return code[0].value;
+    if (depends == depends_on_nothing && code.size() == 1 && code[0].op == Op::constant) return code[0].value;
     return std::nullopt;
   }
   double evaluate(const ExpressionInputs& in) const;

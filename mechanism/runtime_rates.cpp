@@ -22,6 +22,7 @@ RuntimeRates::RuntimeRates(const Mechanism& mechanism)
   ExpressionInputs none{air_.data(), 0.0, photolysis_.data(), values_.data()};
   for (std::size_t c = 0; c < mechanism.coefficients.size(); ++c) {
     const Expression& e = mechanism.coefficients[c].value;
+    if (mechanism.coefficients[c].supplied) continue;  // an input: 0 until set_parameters
     if (e.depends == depends_on_nothing) values_[c] = e.evaluate(none);
     else if (e.depends & depends_on_ro2) ro2_names_.push_back(static_cast<int>(c));
     else varying_names_.push_back(static_cast<int>(c));
@@ -63,9 +64,27 @@ void RuntimeRates::set_conditions(const MechanismAir& air, std::span<const doubl
     photolysis_[s] = v;
   }
   std::copy(a.begin(), a.end(), air_.begin());
+  const bool first = first_;
   first_ = false;
-  const unsigned mask = (air_changed ? unsigned{depends_on_air} : 0u) | (j_changed ? unsigned{depends_on_photolysis} : 0u);
+  // The first time, what uses the supplied parameters too (set or 0).
+  const unsigned mask = (air_changed ? unsigned{depends_on_air} : 0u) | (j_changed ? unsigned{depends_on_photolysis} : 0u) |
+                        (first ? unsigned{depends_on_parameter} : 0u);
   if (mask != 0) evaluate(varying_names_, varying_reactions_, mask);
+}
+
+void RuntimeRates::set_parameters(std::span<const std::pair<int, double>> values) {
+  bool changed = false;
+  for (const auto& [c, v] : values) {
+    if (c < 0 || sz(c) >= values_.size() || !mechanism_->coefficients[sz(c)].supplied)
+      throw std::invalid_argument("rate parameter " + std::to_string(c) + " is no supplied coefficient");
+    if (std::memcmp(&v, &values_[sz(c)], sizeof v) != 0) changed = true;
+    values_[sz(c)] = v;
+  }
+  // Before the first conditions the air is not known: set_conditions
+  // evaluates everything then.
+  if (!changed || first_) return;
+  evaluate(varying_names_, varying_reactions_, depends_on_parameter);
+  evaluate(ro2_names_, ro2_reactions_, depends_on_parameter);
 }
 
 void RuntimeRates::update_ro2(const double* y) {

@@ -12,7 +12,8 @@ namespace box {
 // The rate coefficients of a mechanism and when they are worked out: the
 // parts that depend only on the air when it changes, the photolysis parts
 // when the frequencies change, the RO2 parts at each evaluation (RO2 is a
-// sum of concentrations). Constants are evaluated once.
+// sum of concentrations), the parts that use a supplied rate parameter
+// when one changes. Constants are evaluated once.
 class RuntimeRates {
  public:
   explicit RuntimeRates(const Mechanism& mechanism);
@@ -28,6 +29,11 @@ class RuntimeRates {
   // sensitivity studies. Numbers outside the mechanism are
   // std::invalid_argument (the scenario's are checked before).
   void set_rate_factors(std::span<const std::pair<int, double>> factors);
+  // Values of supplied rate parameters (0-based index of the named
+  // coefficient, value in the file's units), from now on; the others keep
+  // theirs (0 at first). Only what uses a changed one is evaluated again.
+  // An index of no supplied coefficient is std::invalid_argument.
+  void set_parameters(std::span<const std::pair<int, double>> values);
 
   const std::vector<double>& k() const noexcept { return k_; }
   const std::vector<double>& coefficients() const noexcept { return values_; }

@@ -721,7 +721,7 @@ PYBIND11_MODULE(_core, m) {
   m.def("scenario_keys", [] {
     // (name, type, default, is_path, doc, option), in schema order.
     static const char* const type_names[] = {"boolean", "number", "whole number", "text", "path", "names",
-                                             "species selection", "numbers by species", "numbers by reaction",
+                                             "species selection", "numbers by species", "numbers by reaction", "numbers by name",
                                              "names by family", "family constraints"};
     py::list keys;
     for (const ScenarioKey& k : scenario_keys())

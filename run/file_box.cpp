@@ -84,8 +84,60 @@ int file_species(const Mechanism& m, std::string_view name, const std::string& w
   throw ScenarioError(where + ": " + no_file_species(m, name));
 }
 
+namespace {
+
+// The named coefficient of the supplied rate parameter `name` (matched
+// exactly: the names are the mechanism's), or a ScenarioError at `where`
+// with the mechanism's close names.
+int rate_parameter(const Mechanism& m, std::string_view name, const std::string& where) {
+  std::vector<std::string_view> names;
+  for (std::size_t c = 0; c < m.coefficients.size(); ++c) {
+    if (!m.coefficients[c].supplied) continue;
+    if (m.coefficients[c].name == name) return static_cast<int>(c);
+    names.emplace_back(m.coefficients[c].name);
+  }
+  std::string what = where + ": no rate parameter \"" + std::string(name) + "\" in mechanism " + m.source;
+  if (names.empty()) what += " (it leaves none to the run)";
+  else if (const auto close = closest_names(name, names); !close.empty()) {
+    what += " (close: ";
+    for (std::size_t k = 0; k < close.size(); ++k) what += (k ? ", " : "") + close[k];
+    what += ")";
+  }
+  throw ScenarioError(what);
+}
+
+// Where a column of the rate parameters' time series is named.
+std::string column_where(const RateParameterSettings& p, const TimeSeriesColumn& c) {
+  return p.file_source.describe() + ": " + p.series->file + ": line 1: " + c.name;
+}
+
+}  // namespace
+
+std::string unset_rate_parameters_note(const Scenario& s, const Mechanism& m) {
+  const RateParameterSettings& p = s.rate_parameters;
+  std::string unset;
+  int count = 0;
+  for (const NamedCoefficient& c : m.coefficients) {
+    if (!c.supplied) continue;
+    const bool constant = std::any_of(p.values.begin(), p.values.end(), [&](const RateParameter& v) { return v.name == c.name; });
+    if (constant || (p.series && std::any_of(p.series->columns.begin(), p.series->columns.end(),
+                                             [&](const TimeSeriesColumn& col) { return col.name == c.name; })))
+      continue;
+    unset += (count++ ? ", " : " ") + c.name;
+  }
+  if (count == 0) return "";
+  return "note: " + s.source + ": rate_parameters: " + std::to_string(count) + " of mechanism " + m.source +
+         " not set (they stay 0):" + unset;
+}
+
 void check_mechanism_scenario(const Scenario& s, const Mechanism& m) {
   const std::string& file = s.source;
+  // Rate parameters by the mechanism's names (their values were checked
+  // when read).
+  for (const RateParameter& p : s.rate_parameters.values) (void)rate_parameter(m, p.name, p.source.describe());
+  if (s.rate_parameters.series)
+    for (const TimeSeriesColumn& c : s.rate_parameters.series->columns)
+      (void)rate_parameter(m, c.name, column_where(s.rate_parameters, c));
   if (s.output.wants(OutputFormat::table))
     throw ScenarioError(file + ": output.formats: \"table\" is the built-in mechanism's species table; mechanism " +
                         m.source + " is written as \"csv\" or \"netcdf\"");
@@ -158,6 +210,19 @@ FileBox::FileBox(std::shared_ptr<const LoadedMechanism> loaded, const Scenario& 
   options_.autonomous = true;
   for (const RateFactor& f : scenario.chemistry.rate_factors) rate_factors_.emplace_back(f.reaction, f.factor);
   system_.set_rate_factors(rate_factors_);
+  // Rate parameters: the constants once, the series' at each step's start
+  // (set_rate_parameters_at).
+  const RateParameterSettings& p = scenario.rate_parameters;
+  for (const RateParameter& v : p.values) parameters_.emplace_back(rate_parameter(m, v.name, v.source.describe()), v.value);
+  if (p.series) {
+    parameter_series_ = p.series;
+    parameter_interpolation_ = scenario.environment.interpolation;
+    for (const TimeSeriesColumn& c : p.series->columns) {
+      parameter_columns_.push_back(&c);
+      parameters_.emplace_back(rate_parameter(m, c.name, column_where(p, c)), c.at(first_h, parameter_interpolation_));
+    }
+  }
+  system_.set_rate_parameters(parameters_);
   if (file_photolysis_method(m, scenario) == PhotolysisMethod::specified) {
     // The built-in mechanism's table, by the channels of its own file.
     for (int channel : m.photolysis_channels) {
@@ -238,6 +303,15 @@ void FileBox::set_light_in_time(LightOfTime light) {
       [this](double seconds, std::span<double> j) { light_->evaluate(light_of_time_(seconds / 3600.0), j); });
 }
 
+void FileBox::set_rate_parameters_at(double time_h) {
+  if (parameter_columns_.empty()) return;
+  // The series' columns follow the constants in parameters_.
+  const std::size_t first = parameters_.size() - parameter_columns_.size();
+  for (std::size_t c = 0; c < parameter_columns_.size(); ++c)
+    parameters_[first + c].second = parameter_columns_[c]->at(time_h, parameter_interpolation_);
+  system_.set_rate_parameters(parameters_);
+}
+
 void FileBox::set_specified_light(const PhotolysisRates& rates) {
   for (std::size_t s = 0; s < specified_slots_.size(); ++s)
     j_[s] = specified_slots_[s] != 0 ? rates[at(specified_slots_[s])] : 0.0;
@@ -250,6 +324,7 @@ const std::vector<double>& FileBox::coefficients_now(const MechanismAir& now, st
     sample_rates_.emplace(loaded_->mechanism);
     sample_rates_->set_rate_factors(rate_factors_);
   }
+  sample_rates_->set_parameters(parameters_);
   // Under held traps: a coefficient that is no number is the next step's
   // error, said there with its reaction and line; until then it reads as
   // NaN here, never as a plausible number.

@@ -23,6 +23,7 @@
 #include "chemistry/open_box.hpp"
 #include "chemistry/runtime_mechanism_system.hpp"
 #include "environment/photolysis_frequencies.hpp"
+#include "environment/time_series.hpp"
 #include "integrator/lane_integrator.hpp"
 #include "integrator/rosenbrock.hpp"
 #include "io/mechanism_loading.hpp"
@@ -53,6 +54,10 @@ int file_species(const Mechanism& m, std::string_view name, const std::string& w
 // Throws ScenarioError naming the scenario's key and the mechanism it looked
 // in, with close names.
 void check_mechanism_scenario(const Scenario& scenario, const Mechanism& m);
+
+// The supplied rate parameters of `m` the scenario's [rate_parameters]
+// leaves unset (they stay 0), as a note for standard error; "" when none.
+std::string unset_rate_parameters_note(const Scenario& scenario, const Mechanism& m);
 
 // The budget species of a scenario run of `m` by the file's names: those
 // of output.budget_species, or when it is left at the built-in mechanism's
@@ -220,6 +225,10 @@ class FileBox {
   // Multiplies every emission from the next step on (the emission
   // profile's factor; 1 until set).
   void set_emission_factor(double factor) { emission_factor_ = factor; }
+  // The rate parameters of the scenario's time series at local time
+  // `time_h`, from the next step on (the constants are set from the
+  // start); only the coefficients that use them are evaluated again.
+  void set_rate_parameters_at(double time_h);
   // Species (1-based) the run holds to observations: set before each step
   // and kept there through it (their deposition and dilution are still
   // reported, at the held value, as the built-in mechanism's are). Indices
@@ -250,6 +259,12 @@ class FileBox {
   // channels (0: a frequency of 0), specified_channel_slot().
   std::vector<int> specified_slots_;
   std::vector<std::pair<int, double>> rate_factors_;
+  // Supplied rate parameters (coefficient, value): the constants, then the
+  // time series' columns, whose values follow the steps.
+  std::vector<std::pair<int, double>> parameters_;
+  std::shared_ptr<const TimeSeries> parameter_series_;
+  std::vector<const TimeSeriesColumn*> parameter_columns_;
+  Interpolation parameter_interpolation_ = Interpolation::linear;
   std::vector<double> x_;  // mole fractions, file order
   std::vector<double> y_;  // molecules cm-3, the integration's
   std::vector<double> j_;

@@ -527,6 +527,7 @@ void Run::begin_step() {
   sun_.follow(timloc);
   hold_observed(clock_.hours());
   apply_environment(clock_.hours());
+  if (file_) file_->set_rate_parameters_at(clock_.hours());
   if (new_hour && !reads_records_) {
     record.tt = tt_;
     record.pp = pp_;

@@ -268,6 +268,24 @@ struct FieldSettings {
 // The species the site records observe, with their columns' units.
 inline constexpr const char* record_species[] = {"O3", "NO", "NO2", "CO", "HCHO", "H2O"};
 
+// [rate_parameters]: values of the rate parameters a version-1 mechanism
+// leaves to the run (PHOTO.<reaction>, USER.<reaction>, EMIS.<reaction>,
+// LOSS.<reaction>, SURF.<reaction>.<quantity>), in the file's units (SI,
+// mol m-3): constants by name, and a time series whose columns follow
+// time over the run ([environment] interpolation). Checked against the
+// mechanism when the run starts.
+struct RateParameter {
+  std::string name;
+  double value = 0.0;
+  ValueSource source;
+};
+struct RateParameterSettings {
+  std::vector<RateParameter> values;  // in the order given
+  std::optional<std::filesystem::path> file;
+  ValueSource file_source;
+  std::shared_ptr<const TimeSeries> series;  // every column; null without a file
+};
+
 struct Scenario {
   // Names the scenario in messages: its file, or "default scenario".
   std::string source = "default scenario";
@@ -277,6 +295,7 @@ struct Scenario {
   std::vector<InitialValue> initial;  // in the order given
   ConcentrationUnit initial_units = ConcentrationUnit::ppb;
   ChemistrySettings chemistry;
+  RateParameterSettings rate_parameters;
   EnvironmentSettings environment;
   PhotolysisSettings photolysis;
   FieldSettings field;

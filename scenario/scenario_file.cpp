@@ -187,6 +187,7 @@ class ScenarioReader {
     check_time(root, s);
     check_site(root, s);
     check_environment(root, s);
+    check_rate_parameters(root, s);
     check_photolysis(root, s);
     check_records_replaced(root, s);
     check_species_keys(root, s);
@@ -260,6 +261,7 @@ class ScenarioReader {
         const KeyEntry* sub = layout(full).items;
         const KeyType type = sub != nullptr ? sub->key.type : KeyType::numbers_by_species;
         r_.fail(&node, full, type == KeyType::numbers_by_reaction ? "expected a table of R<number> = factor"
+                             : type == KeyType::numbers_by_name   ? "expected a table of \"NAME\" = number"
                              : type == KeyType::names_by_family   ? "expected a table of NAME = [\"SPECIES\", ...]"
                              : type == KeyType::family_constraints
                                  ? "expected a table of NAME = { members = [...], from_records | file_column }"
@@ -358,6 +360,20 @@ class ScenarioReader {
   void note_unused(const toml::table& root, std::string_view key, const TimeSeries& series, Scenario& s) const {
     if (!series.unused.empty())
       s.notes.push_back("note: " + where(root, key) + ": " + series.file + ": columns not used: " + join(series.unused));
+  }
+
+  // The rate parameters' time series: every column is a parameter (the
+  // names are matched to the mechanism when the run starts), none also
+  // given as a constant.
+  void check_rate_parameters(const toml::table& root, Scenario& s) const {
+    RateParameterSettings& p = s.rate_parameters;
+    if (!p.file) return;
+    p.series = read_series(root, "rate_parameters.file", *p.file, [](std::string_view) { return true; }, s);
+    for (const TimeSeriesColumn& c : p.series->columns)
+      for (const RateParameter& v : p.values)
+        if (v.name == c.name)
+          throw ScenarioError(v.source.describe() + ": given both as a constant and as a column of " +
+                              p.series->file + "; give one of them");
   }
 
   void check_environment(const toml::table& root, Scenario& s) const {
@@ -596,7 +612,13 @@ class ScenarioReader {
 void apply_override(toml::table& root, const KeyOverride& o) {
   toml::table* table = &root;
   std::string_view rest = o.key;
-  for (std::size_t dot; (dot = rest.find('.')) != std::string_view::npos;) {
+  // A name of a table by name ("rate_parameters.PHOTO.O2_1") is one key,
+  // dots and all, after its section's.
+  const ScenarioKey* k = find_scenario_key(o.key);
+  const std::size_t parts = k != nullptr && k->type == KeyType::numbers_by_name
+                                ? static_cast<std::size_t>(std::count(k->name.begin(), k->name.end(), '.'))
+                                : std::string_view::npos;
+  for (std::size_t dot, level = 0; level < parts && (dot = rest.find('.')) != std::string_view::npos; ++level) {
     const std::string part(rest.substr(0, dot));
     rest.remove_prefix(dot + 1);
     toml::node* next = table->get(part);
@@ -604,6 +626,9 @@ void apply_override(toml::table& root, const KeyOverride& o) {
     if (!next->is_table()) throw ScenarioError(o.origin + ": " + o.key + ": " + part + " is not a section");
     table = next->as_table();
   }
+  // ... and may be written as TOML writes it, in quotes.
+  if (parts != std::string_view::npos && rest.size() >= 2 && rest.front() == '"' && rest.back() == '"')
+    rest = rest.substr(1, rest.size() - 2);
   const std::string last(rest);
   std::visit(
       [&](const auto& v) {

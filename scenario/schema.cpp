@@ -465,6 +465,36 @@ const KeyEntry entries[] = {
       "true: O3, NO, NO2, CO, HCHO from the first site record", "true"},
      [](R r, N n, K k, I, S& s) { s.field.initial_from_first_record = r.boolean(n, k); },
      [](const S& s, W) -> V { return true_if(s.field.initial_from_first_record); }},
+    // ------------------------------------------------------- rate_parameters
+    {{"rate_parameters.<name>", KeyType::numbers_by_name, "", false,
+      "a rate parameter a version-1 mechanism leaves to the run (\"PHOTO.<reaction>\", \"USER.<reaction>\", ...), "
+      "in the file's units",
+      "1e-5"},
+     [](R r, N n, K k, I item, S& s) {
+       const double v = r.number(n, k);
+       if (!(v >= 0.0)) r.fail(&n, k, "expected a value of 0 or more, found " + format_number(v));
+       auto& list = s.rate_parameters.values;
+       const auto it = std::find_if(list.begin(), list.end(), [&](const RateParameter& p) { return p.name == item; });
+       if (it != list.end()) *it = {std::string(item), v, r.value_source(&n, k)};
+       else list.push_back({std::string(item), v, r.value_source(&n, k)});
+     },
+     nullptr,
+     [](const S& s, D d) {
+       for (const RateParameter& p : s.rate_parameters.values)
+         d.emplace_back("rate_parameters." + p.name, format_number(p.value));
+     },
+     [](const S& s, T t) {
+       if (s.rate_parameters.values.empty()) return;
+       toml::table& table = table_at(t, "rate_parameters");
+       for (const RateParameter& p : s.rate_parameters.values) table.insert_or_assign(p.name, p.value);
+     }},
+    {{"rate_parameters.file", KeyType::path, "", true,
+      "a time series: header time_h plus rate parameters' names, values in their units", "\"params.csv\""},
+     [](R r, N n, K k, I, S& s) {
+       s.rate_parameters.file = r.path(n, k);
+       s.rate_parameters.file_source = r.value_source(&n, k);
+     },
+     [](const S& s, W) -> V { return path_if_given(s.rate_parameters.file); }},
     // ----------------------------------------------------------- constraints
     {{"constraints.from_records", KeyType::names, "", false,
       "held to the site records' hourly observations: O3, NO, NO2, CO, HCHO, H2O (q2)", "[\"O3\"]"},
@@ -729,7 +759,7 @@ const KeyEntry entries[] = {
      [](R r, N n, K k, I, S& s) { s.environment.file = r.path(n, k); },
      [](const S& s, W) -> V { return path_if_given(s.environment.file); }},
     {{"environment.interpolation", KeyType::text, "linear", false,
-      "of the file's columns (and the photolysis file's): \"linear\" or \"step\"", "\"step\""},
+      "of the file's columns (and the photolysis and rate parameters files'): \"linear\" or \"step\"", "\"step\""},
      [](R r, N n, K k, I, S& s) {
        s.environment.interpolation = interpolation_from_name(r.word(n, k, {"linear", "step"}), r.value_source(&n, k));
      },
@@ -1032,7 +1062,7 @@ const ScenarioKey* find_scenario_key(std::string_view dotted) {
     if (!k.is_table()) continue;
     const std::string_view section = k.section();
     if (dotted.size() > section.size() + 1 && dotted.starts_with(section) && dotted[section.size()] == '.' &&
-        dotted.find('.', section.size() + 1) == std::string_view::npos) {
+        (k.type == KeyType::numbers_by_name || dotted.find('.', section.size() + 1) == std::string_view::npos)) {
       // A name of the section's own keys ("initial.from_first_record") is
       // not an item of its table.
       const bool named = std::any_of(scenario_keys().begin(), scenario_keys().end(), [&](const ScenarioKey& o) {

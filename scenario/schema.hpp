@@ -26,6 +26,7 @@ enum class KeyType {
   species_selection,    // "table", "all" or an array of species names
   numbers_by_species,   // a table species = number: "initial.<species>"
   numbers_by_reaction,  // a table R<number> = number: "chemistry.rate_factors.R<n>"
+  numbers_by_name,      // a table name = number, the names may hold dots: "rate_parameters.<name>"
   names_by_family,      // a table name = array of species: "output.families.<family>"
   family_constraints,   // a table name = { members, from_records | file_column }:
                         // "constraints.families.<family>"
@@ -54,7 +55,7 @@ struct ScenarioKey {
   std::string_view option_help = {};
 
   bool is_table() const {
-    return type == KeyType::numbers_by_species || type == KeyType::numbers_by_reaction ||
+    return type == KeyType::numbers_by_species || type == KeyType::numbers_by_reaction || type == KeyType::numbers_by_name ||
            type == KeyType::names_by_family || type == KeyType::family_constraints;
   }
   // "time" for "time.hours"; "dilution.background" for its table.

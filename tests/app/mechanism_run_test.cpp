@@ -8,6 +8,7 @@
 #include <cmath>
 #include <cstdio>
 #include <filesystem>
+#include <fstream>
 #include <map>
 #include <string>
 
@@ -162,7 +163,8 @@ TEST(MechanismRun, KernelsSwitchKeepsTheBitsAndIsRecorded) {
 // tightly: `mechanism` the file, `initial` and `species` in molecules
 // cm-3. The run's species table.
 CsvTable fixed_air_run(const ProgramDir& p, const std::string& mechanism, const std::string& initial,
-                       const std::string& species, const std::string& rtol) {
+                       const std::string& species, const std::string& rtol, const std::string& extra = "",
+                       std::string* err = nullptr) {
   p.write("air.toml",
           "[site]\nlatitude = 40.0\nlongitude = -88.0\ndate = \"2024-06-01\"\nutc_offset_hours = -5.0\n"
           "[time]\nstart_hour = 0.0\nstep_seconds = 600\nhours = 2\n"
@@ -170,9 +172,10 @@ CsvTable fixed_air_run(const ProgramDir& p, const std::string& mechanism, const 
           "[photolysis]\nmethod = \"none\"\n"
           "[chemistry]\nmechanism = \"" + mechanism + "\"\nmethod = \"rodas4\"\nrtol = " + rtol + "\natol = 1e-6\n"
           "[initial]\nunits = \"molecules cm-3\"\n" + initial +
-          "[output]\nformats = [\"csv\"]\nunits = \"molecules cm-3\"\nspecies = [" + species + "]\n");
+          "[output]\nformats = [\"csv\"]\nunits = \"molecules cm-3\"\nspecies = [" + species + "]\n" + extra);
   const auto r = p.run("run air.toml --quiet");
   EXPECT_EQ(r.status, 0) << r.err;
+  if (err != nullptr) *err = r.err;
   return read_csv(p / "species.csv");
 }
 
@@ -242,6 +245,131 @@ TEST(MechanismRun, VersionOneConfigurationFollowsItsClosedForms) {
     near("E", 1.0e12 * std::exp(-1.0e-24 * m * s));
     if (n > 0) near("H", 1.0e-3 * 6.02214076e8 * s);
   }
+}
+
+// Rate parameters a version-1 file leaves to the run, given by the scenario
+// in the file's units: a photolysis frequency j (scaling factor 2) decays A
+// as exp(-2 j t); an emission of e mol m-3 s-1 grows C by e * 6.02214076e17
+// molecules cm-3 s-1; a user-defined first-order rate from a time series
+// that steps from 0 to k at hour 1 leaves D alone for an hour, then decays
+// it as exp(-k (t - 1 h)). A parameter left unset stays 0, with a note.
+// Members of an ensemble set their own j, in lanes or one by one alike.
+TEST(MechanismRun, RateParametersOfTheScenarioReachTheRates) {
+  ProgramDir p;
+  p.write("v1.yaml",
+          "version: 1.0.0\nname: supplied rates\n"
+          "species: [{name: A}, {name: B}, {name: C}, {name: D}, {name: E}]\n"
+          "phases: [{name: gas, species: [A, B, C, D, E]}]\nreactions:\n"
+          "  - {type: PHOTOLYSIS, name: A photo, gas phase: gas, scaling factor: 2.0,\n"
+          "     reactants: [{species name: A}], products: [{species name: B}]}\n"
+          "  - {type: EMISSION, name: C source, gas phase: gas, products: [{species name: C}]}\n"
+          "  - {type: USER_DEFINED, name: D loss, gas phase: gas, reactants: [{species name: D}],\n"
+          "     products: [{species name: E}]}\n"
+          "  - {type: FIRST_ORDER_LOSS, name: E sink, gas phase: gas, reactants: [{species name: E}]}\n");
+  // Taken at each step's start: 0 until the step that starts at hour 1.
+  p.write("params.csv", "time_h,USER.D loss\n0,0\n0.99,0\n1,5e-4\n2,5e-4\n");
+  const double j = 1.0e-4, e = 1.0e-9, k = 5.0e-4;
+  const std::string parameters =
+      "[rate_parameters]\n\"PHOTO.A photo\" = 1.0e-4\n\"EMIS.C source\" = 1.0e-9\nfile = \"params.csv\"\n";
+  std::string err;
+  const CsvTable t = fixed_air_run(p, "v1.yaml", "A = 1.0e12\nD = 1.0e12\n", "\"A\", \"C\", \"D\", \"E\"", "1e-11",
+                                   parameters, &err);
+  EXPECT_NE(err.find("note: air.toml: rate_parameters: 1 of mechanism v1.yaml not set (they stay 0): LOSS.E sink\n"),
+            std::string::npos) << err;
+  ASSERT_EQ(t.rows.size(), 3u);
+  for (std::size_t n = 0; n < t.rows.size(); ++n) {
+    const double s = 3600.0 * static_cast<double>(n);
+    const auto near = [&](const char* name, double expected) {
+      EXPECT_NEAR(t.values(name)[n], expected, 1e-8 * expected) << name << " at " << s << " s";
+    };
+    near("A", 1.0e12 * std::exp(-2.0 * j * s));
+    if (n > 0) near("C", e * 6.02214076e17 * s);
+    near("D", 1.0e12 * std::exp(-k * std::max(0.0, s - 3600.0)));
+  }
+  EXPECT_EQ(t.values("E")[1], 0.0);
+
+  // An ensemble whose members set j as a column, the name quoted as TOML
+  // writes it or not.
+  for (const char* column : {"rate_parameters.PHOTO.A photo", "rate_parameters.\"PHOTO.A photo\""}) {
+    SCOPED_TRACE(column);
+    p.write("members.csv", std::string(column) + "\n1e-4\n3e-4\n");
+    p.write("e.toml", "base = \"air.toml\"\nmembers = \"members.csv\"\n[output]\ndir = \"ens\"\nformats = [\"csv\"]\n");
+    std::string lanes;
+    for (const char* run : {"ensemble e.toml --lanes 4", "ensemble e.toml --lanes 1"}) {
+      const auto r = p.run(run);
+      ASSERT_EQ(r.status, 0) << r.err;
+      if (lanes.empty()) lanes = p.read("ens/ensemble.csv");
+      else EXPECT_EQ(p.read("ens/ensemble.csv"), lanes);
+    }
+    const CsvTable members = read_csv(p / "ens" / "ensemble.csv");
+    const std::vector<double> member = members.values("member"), time = members.values("time_h"),
+                              a = members.values("A");
+    ASSERT_EQ(a.size(), 6u);
+    for (std::size_t row = 0; row < a.size(); ++row) {
+      const double jm = member[row] == 0.0 ? 1e-4 : 3e-4;
+      EXPECT_NEAR(a[row] / a[row - row % 3], std::exp(-2.0 * jm * 3600.0 * time[row]), 1e-8) << row;
+    }
+  }
+}
+
+// Supplied names are the mechanism's: an unknown one (as a constant or a
+// column of the time series) is refused naming the place and the close
+// names, a negative value naming its key, before anything is written.
+TEST(MechanismRun, RateParametersAreCheckedAgainstTheFile) {
+  ProgramDir p;
+  p.write("v1.yaml",
+          "version: 1.0.0\nspecies: [{name: A}, {name: B}]\nphases: [{name: gas, species: [A, B]}]\nreactions:\n"
+          "  - {type: PHOTOLYSIS, name: A photo, gas phase: gas, reactants: [{species name: A}],\n"
+          "     products: [{species name: B}]}\n");
+  p.write("params.csv", "time_h,PHOTO.A phot\n0,0\n24,1e-5\n");
+  const std::string head = equinox_site() + "[chemistry]\nmechanism = \"v1.yaml\"\n[output]\nformats = [\"csv\"]\n";
+  const auto refused = [&](const std::string& section, const std::string& message) {
+    p.write("s.toml", head + "[rate_parameters]\n" + section);
+    const auto r = p.run("run s.toml");
+    EXPECT_EQ(r.status, 1) << section;
+    EXPECT_NE(r.err.find(message), std::string::npos) << r.err;
+    EXPECT_FALSE(fs::exists(p / "species.csv"));
+  };
+  refused("\"PHOTO.A phot\" = 1e-5\n",
+          "s.toml: line 11: rate_parameters.PHOTO.A phot: no rate parameter \"PHOTO.A phot\" in mechanism v1.yaml "
+          "(close: PHOTO.A photo)\n");
+  refused("\"PHOTO.A photo\" = -1e-5\n", "s.toml: line 11: rate_parameters.PHOTO.A photo: expected a value of 0 or more");
+  refused("file = \"params.csv\"\n",
+          "s.toml: line 11: rate_parameters.file: params.csv: line 1: PHOTO.A phot: no rate parameter \"PHOTO.A phot\"");
+}
+
+// TS1 with its photolysis and user-defined rates at the configuration's
+// own values and its initial state (mol m-3) runs a few steps: every
+// coefficient a finite number of 0 or more, every species finite.
+TEST(MechanismRun, Ts1RunsWithItsRateParameters) {
+  const fs::path ts1 = fs::path(BOXMODEL_SOURCE_DIR).parent_path() / "shared" / "openatmos" / "musica-configs" / "ts1";
+  if (!fs::exists(ts1 / "ts1.json")) GTEST_SKIP() << "no " << ts1.string();
+  std::string initial, parameters;
+  std::ifstream in(ts1 / "initial_conditions.csv");
+  for (std::string line; std::getline(in, line);) {
+    const std::size_t comma = line.find(',');
+    if (comma == std::string::npos) continue;
+    const std::string name = line.substr(0, comma), value = line.substr(comma + 1);
+    if (name.starts_with("CONC."))
+      initial += name.substr(5) + " = " + std::to_string(std::stod(value) * 6.02214076e17) + "\n";
+    else if (name.starts_with("PHOTO.") || name.starts_with("USER."))
+      parameters += "\"" + name + "\" = " + value + "\n";
+  }
+  ASSERT_GT(parameters.size(), 1000u);
+  ProgramDir p;
+  p.write("s.toml", equinox_site() + "[time]\nstart_hour = 12.0\nhours = 0.5\nstep_seconds = 600\n"
+                    "[environment]\ntemperature_K = 287.45\npressure_Pa = 101325.0\n[photolysis]\nmethod = \"none\"\n"
+                    "[chemistry]\nmechanism = \"" + (ts1 / "ts1.json").generic_string() + "\"\n"
+                    "[initial]\nunits = \"molecules cm-3\"\n" + initial + "[rate_parameters]\n" + parameters +
+                    "[output]\nformats = [\"csv\"]\nspecies = \"all\"\nevery_seconds = 600\n");
+  const auto r = p.run("run s.toml --quiet");
+  ASSERT_EQ(r.status, 0) << r.err;
+  // Only the surface reactions' aerosol is left unset.
+  EXPECT_EQ(r.err.find("PHOTO.", r.err.find("rate_parameters:")), std::string::npos) << r.err;
+  const CsvTable t = read_csv(p / "species.csv");
+  ASSERT_EQ(t.rows.size(), 4u);
+  for (const auto& row : t.rows)
+    for (const double v : row) EXPECT_TRUE(std::isfinite(v) && v >= 0.0) << v;
 }
 
 // The MCM v3.3.1 isoprene subset from polluted morning air under the MCM's

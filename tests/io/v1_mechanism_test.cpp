@@ -12,6 +12,7 @@
 
 #include "common/errors.hpp"
 #include "io/v1_mechanism.hpp"
+#include "mechanism/runtime_rates.hpp"
 #include "tests/support/scratch_dir.hpp"
 
 namespace box {
@@ -175,6 +176,40 @@ TEST(V1Mechanism, RateConstantsInMoleculesCm3ByOrder) {
   const double x = std::log10(k0 / kinf);
   EXPECT_NEAR(rate(ts1, troe, t, cm), k0 / (1.0 + k0 / kinf) * std::pow(0.6, 1.0 / (1.0 + x * x)),
               1e-14 * rate(ts1, troe, t, cm));
+}
+
+// A supplied parameter reaches the rates that use it when set (times the
+// scaling factor), and setting it evaluates those rates alone: not the
+// parameter itself, not the rates of the air, nothing when it is unchanged.
+TEST(V1Mechanism, SuppliedParametersReachOnlyTheRatesThatUseThem) {
+  testing::ScratchDir dir;
+  std::ofstream(dir.dir() / "p.yaml")
+      << "version: 1.0.0\nspecies: [{name: A}, {name: B}]\nphases: [{name: gas, species: [A, B]}]\nreactions:\n"
+         "  - {type: PHOTOLYSIS, name: jA, gas phase: gas, scaling factor: 2.0, reactants: [{species name: A}],\n"
+         "     products: [{species name: B}]}\n"
+         "  - {type: ARRHENIUS, gas phase: gas, A: 1.0e-3, C: -300.0, reactants: [{species name: B}],\n"
+         "     products: [{species name: A}]}\n";
+  const Mechanism m = read_v1_mechanism(dir.dir() / "p.yaml").mechanism;
+  ASSERT_EQ(m.coefficients.size(), 1u);
+  ASSERT_TRUE(m.coefficients[0].supplied);
+  RuntimeRates rates(m);
+  rates.set_conditions(dry_air(290.0, 2.4e19), {});
+  EXPECT_EQ(rates.k()[0], 0.0);  // unset
+  const double arrhenius = rates.k()[1];
+  const long long before = rates.evaluations();
+  const std::pair<int, double> j{0, 3.0e-4};
+  rates.set_parameters({&j, 1});
+  EXPECT_EQ(rates.k()[0], 6.0e-4);
+  EXPECT_EQ(rates.coefficients()[0], 3.0e-4);
+  EXPECT_EQ(rates.evaluations(), before + 1);
+  rates.set_parameters({&j, 1});
+  EXPECT_EQ(rates.evaluations(), before + 1);
+  rates.set_conditions(dry_air(300.0, 2.4e19), {});
+  EXPECT_EQ(rates.evaluations(), before + 2);
+  EXPECT_EQ(rates.k()[0], 6.0e-4);
+  EXPECT_NE(rates.k()[1], arrhenius);
+  const std::pair<int, double> bad{1, 1.0};
+  EXPECT_THROW(rates.set_parameters({&bad, 1}), std::invalid_argument);
 }
 
 class V1Faults : public ::testing::Test {

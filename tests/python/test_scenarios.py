@@ -33,7 +33,7 @@ def test_every_section_of_the_schema_is_an_attribute():
     s.dilution.background.CO = 100
     assert s.emissions.NO == 5e10 and s["emissions.NO"] == 5e10
     assert s.dilution.background.CO == 100.0 and s["dilution.background.CO"] == 100.0
-    with pytest.raises(AttributeError, match="sections: site, time, initial, chemistry, constraints"):
+    with pytest.raises(AttributeError, match="sections: site, time, initial, chemistry, rate_parameters, constraints"):
         s.emission
     with pytest.raises(boxmodel.ScenarioError, match="initial.O3: expected a mole fraction of at most 1e9 ppb"):
         s.initial.O3 = 1e12
@@ -68,6 +68,10 @@ def test_keys_set_in_every_form():
     f.chemistry.rate_factors = {"R1": 3.0}
     f["initial"] = {"NO2": 2}
     assert f.initial.to_dict() == {"NO2": 2.0} and f.chemistry.rate_factors.to_dict() == {"R1": 3.0}
+    # A rate parameter's name holds dots: one key of [rate_parameters].
+    r = S(rate_parameters={"PHOTO.O2_1": 1e-11})
+    r["rate_parameters.USER.k 2"] = 2.0
+    assert r.rate_parameters.to_dict() == {"PHOTO.O2_1": 1e-11, "USER.k 2": 2.0}
     assert pickle.loads(pickle.dumps(f)) == f and f.replace(initial={"NO": 1}).initial.to_dict() == {"NO2": 2.0, "NO": 1.0}
 
 

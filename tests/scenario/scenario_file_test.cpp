@@ -245,6 +245,7 @@ void write_example_inputs(const fs::path& dir) {
   std::ofstream(dir / "met.csv") << "time_h,temperature_K,pressure_Pa,relative_humidity,J4,wind_m_s\n"
                                     "0,288,95000,80,0,2\n12,295,95100,,8e-3,3\n24,289,95000,85,0,1\n";
   std::ofstream(dir / "j.csv") << "time_h,J1,J4\n0,0,0\n24,1e-5,8e-3\n";
+  std::ofstream(dir / "params.csv") << "time_h,PHOTO.x\n0,0\n24,1e-5\n";
   std::ofstream(dir / "mechanism.txt") << "# a mechanism\n";
   fs::create_directories(dir / "sub");
 }
@@ -275,6 +276,7 @@ std::string set_by_file(const ScenarioKey& k) {
   if (last == "<species>") last = "O3";
   if (last == "R<n>") last = "R27";
   if (last == "<family>") last = "Ox";
+  if (last == "<name>") last = "\"PHOTO.x\"";
   return "[" + std::string(k.section()) + "]\n" + last + " = " + std::string(k.example) + "\n" + companions(k);
 }
 
@@ -284,6 +286,7 @@ std::string item_key(const ScenarioKey& k) {
   if (const auto p = key.find("<species>"); p != std::string::npos) key.replace(p, 9, "O3");
   if (const auto p = key.find("R<n>"); p != std::string::npos) key.replace(p, 4, "R27");
   if (const auto p = key.find("<family>"); p != std::string::npos) key.replace(p, 8, "Ox");
+  if (const auto p = key.find("<name>"); p != std::string::npos) key.replace(p, 6, "PHOTO.x");
   return key;
 }
 
@@ -321,7 +324,7 @@ TEST(ScenarioSchema, EveryKeyReadsDescribesAndRoundTrips) {
     // And set from outside the file, as the command line and members tables
     // do, by its dotted name.
     if (k.type == KeyType::number || k.type == KeyType::whole_number || k.type == KeyType::numbers_by_species ||
-        k.type == KeyType::numbers_by_reaction) {
+        k.type == KeyType::numbers_by_reaction || k.type == KeyType::numbers_by_name) {
       const Scenario o = parse_scenario("[" + std::string(k.section()) + "]\n" + companions(k), "s.toml", dir.dir(),
                                         {{key, std::stod(std::string(k.example)), "test"}});
       EXPECT_EQ(described(o).at(key), d.at(key));
@@ -338,6 +341,9 @@ TEST(ScenarioSchema, EveryKeyReadsDescribesAndRoundTrips) {
   EXPECT_EQ(find_scenario_key("initial.from_first_record")->type, KeyType::boolean);
   EXPECT_EQ(find_scenario_key("time.nonsense"), nullptr);
   EXPECT_EQ(find_scenario_key("dilution.background.O3.x"), nullptr);
+  // A rate parameter's name holds dots; the section's own key is not one.
+  EXPECT_EQ(find_scenario_key("rate_parameters.SURF.s.effective radius [m]")->type, KeyType::numbers_by_name);
+  EXPECT_EQ(find_scenario_key("rate_parameters.file")->type, KeyType::path);
 }
 
 // A family's total in the observation file may have gaps like any column
