@@ -60,7 +60,8 @@ struct Injection {
   double amount = 0.0;
   bool molecules_cm3 = false;
   bool has_time = false, has_amount = false;
-  ValueSource source;  // the [[injection]] table
+  ValueSource source;          // its time_h (else the [[injection]] table)
+  ValueSource species_source;  // its species
 };
 
 

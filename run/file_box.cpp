@@ -112,11 +112,7 @@ void check_mechanism_scenario(const Scenario& s, const Mechanism& m) {
   names(s.field.exchange.deposition);
   names(s.field.exchange.background);
   names(s.field.exchange.wall_loss);
-  for (const Injection& i : s.field.injections) {
-    ValueSource at = i.source;
-    at.key = "injection.species";
-    (void)file_species(m, i.species, at.describe());
-  }
+  for (const Injection& i : s.field.injections) (void)file_species(m, i.species, i.species_source.describe());
   for (const InitialValue& v : s.initial) {
     if (!m.find_species(v.name) && same_name(v.name, "H2O"))
       continue;  // the box's water, when the file has no H2O species

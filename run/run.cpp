@@ -689,9 +689,10 @@ void Run::plan_injections() {
     if (p == injected_species_.end()) p = injected_species_.insert(p, species);
     // A held species keeps its observed value: what was injected would be
     // undone unseen.
-    if (field_ != nullptr && std::find(field_->held.begin(), field_->held.end(), species) != field_->held.end())
-      throw PhysicsInputError(i.source.describe() + ": " + i.species +
+    if (field_ != nullptr && std::find(field_->held.begin(), field_->held.end(), species) != field_->held.end()) {
+      throw PhysicsInputError(i.species_source.describe() + ": " + i.species +
                               " is held to observations; an injection of it would be undone");
+    }
     const auto step = static_cast<int>(std::llround((i.time_h - scenario_.time.start_hour) / step_h));
     injections_.push_back({species, step, static_cast<int>(p - injected_species_.begin()), &i});
   }

@@ -774,6 +774,7 @@ const KeyEntry entries[] = {
      [](R r, N n, K k, I, S& s) {
        Injection& i = s.field.injections.back();
        i.species = r.text(n, k);
+       i.species_source = r.value_source(&n, k);
        if (!r.names_from_file()) i.species = species_name(r.integrated_species(n, k, i.species));
      },
      nullptr,

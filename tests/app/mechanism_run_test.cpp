@@ -447,7 +447,7 @@ TEST(MechanismRun, ChamberInputsAreRefused) {
   refused(inject + "time_h = 6.0\nmolecules_cm3 = -1e9\n", "injection.molecules_cm3: expected an amount of 0");
   refused(inject + "time_h = 6.0\n", "s.toml: line 8: injection: missing: ppb = AMOUNT");
   refused("[[injection]]\nspecies = \"YY\"\ntime_h = 6.0\nppb = 5.0\n",
-          "injection.species: no species \"YY\" in mechanism xy.fac (close: Y");
+          "s.toml: line 9: injection.species: no species \"YY\" in mechanism xy.fac (close: Y");
   refused("[walls]\nloss_per_s = { X = -1e-5 }\n", "s.toml: line 9: walls.loss_per_s.X: expected a rate of 0 s-1 or more");
   refused("[walls]\nloss_per_s = { default = -1e-5 }\n", "walls.loss_per_s.default: expected a rate of 0 s-1 or more");
   refused("[walls]\nsampling_per_s = -1e-5\n", "s.toml: line 9: walls.sampling_per_s: expected a rate of 0 s-1");
@@ -459,6 +459,13 @@ TEST(MechanismRun, ChamberInputsAreRefused) {
   EXPECT_EQ(b.status, 1);
   EXPECT_NE(b.err.find("b.toml: line 2: injection.species: "), std::string::npos) << b.err;
   EXPECT_NE(b.err.find("ISO"), std::string::npos) << b.err;
+  // A held species keeps its observations: an injection would be undone.
+  p.write("h.toml", "[constraints]\nfrom_records = [\"O3\"]\n[[injection]]\nspecies = \"O3\"\ntime_h = 6.0\nppb = 5.0\n"
+                    "[output]\nformats = [\"csv\"]\n");
+  const auto h = p.run("run h.toml");
+  EXPECT_EQ(h.status, 1);
+  EXPECT_NE(h.err.find("h.toml: line 4: injection.species: O3 is held to observations"), std::string::npos) << h.err;
+  EXPECT_FALSE(fs::exists(p / "species.csv"));
 }
 
 // [environment] water is the H2O of a file's rate expressions: A decays at
