@@ -9,9 +9,9 @@
 namespace box {
 
 bool OpenBox::closed() const noexcept {
-  if (dilution != 0.0) return false;
+  if (dilution != 0.0 || sampling != 0.0) return false;
   for (std::size_t k = 0; k < static_cast<std::size_t>(nvar); ++k) {
-    if (emission[k] != 0.0 || deposition[k] != 0.0 || held[k]) return false;
+    if (emission[k] != 0.0 || deposition[k] != 0.0 || wall[k] != 0.0 || held[k]) return false;
   }
   return true;
 }
@@ -29,19 +29,30 @@ OpenBoxPlan plan_open_box(const OpenBox& box) {
       // the observed value (v_d/H c_obs) is reported as those processes,
       // and the budget's constraint term carries what holding gave back.
       // Neither enters f: the held value does not move.
-      using Kind = ExchangeProcess::Kind;
-      if (box.deposition[i] != 0.0) plan.processes.push_back({Kind::deposition, k});
-      if (box.dilution != 0.0) plan.processes.push_back({Kind::dilution, k});
+      // The walls and the sampling flow likewise.
+      add_exchange_processes(k, false, box.deposition[i] != 0.0, box.dilution, box.wall[i] != 0.0, box.sampling,
+                             plan.processes);
       continue;
     }
     plan.loss[i] = box.deposition[i] + box.dilution;
+    // A chamber's losses only where it has them: an open box without walls
+    // sums exactly as before.
+    if (box.wall[i] != 0.0 || box.sampling != 0.0) plan.loss[i] = plan.loss[i] + box.wall[i] + box.sampling;
     if (box.emission[i] != 0.0 || plan.loss[i] != 0.0) plan.exchanged.push_back(k);
-    using Kind = ExchangeProcess::Kind;
-    if (box.emission[i] != 0.0) plan.processes.push_back({Kind::emission, k});
-    if (box.deposition[i] != 0.0) plan.processes.push_back({Kind::deposition, k});
-    if (box.dilution != 0.0) plan.processes.push_back({Kind::dilution, k});
+    add_exchange_processes(k, box.emission[i] != 0.0, box.deposition[i] != 0.0, box.dilution, box.wall[i] != 0.0,
+                           box.sampling, plan.processes);
   }
   return plan;
+}
+
+void add_exchange_processes(int species, bool emitted, bool deposited, double dilution, bool walled,
+                            double sampling, std::vector<ExchangeProcess>& out) {
+  using Kind = ExchangeProcess::Kind;
+  if (emitted) out.push_back({Kind::emission, species});
+  if (deposited) out.push_back({Kind::deposition, species});
+  if (dilution != 0.0) out.push_back({Kind::dilution, species});
+  if (walled) out.push_back({Kind::wall_loss, species});
+  if (sampling != 0.0) out.push_back({Kind::sampling, species});
 }
 
 

@@ -4,10 +4,13 @@
 // to the ground by dry deposition, exchange air with a background at a
 // fixed dilution rate, and have some species held to observed values.
 //
+// A chamber adds first-order losses to its walls (k_wall) and to the
+// sampling flow replaced by clean air (k_s).
+//
 // Emission, deposition and dilution enter the integrated system as a
 // source S_k and a first-order loss L_k per species,
 //   dc_k/dt = chemistry_k + S_k - L_k c_k,
-//   S_k = E_k / H + k_dil c_bg,k,   L_k = v_d,k / H + k_dil,
+//   S_k = E_k / H + k_dil c_bg,k,   L_k = v_d,k / H + k_dil + k_wall,k + k_s,
 // so the Jacobian gains -L_k on its diagonal and the integrator treats the
 // exchange as implicitly as the chemistry. A held species is set by the
 // driver before the step and kept there: its row of f and of the Jacobian
@@ -35,6 +38,11 @@ struct OpenBox {
   // fractions (converted to number densities at each step's air density).
   double dilution = 0.0;
   std::array<double, nvar> background{};
+  // A chamber's first-order wall loss, s-1, and the dilution by its
+  // sampling flow with clean air (background 0), s-1: losses like the
+  // deposition, each a process of its own.
+  std::array<double, nvar> wall{};
+  double sampling = 0.0;
   // Species set by the driver before each step and not integrated.
   std::array<bool, nvar> held{};
 
@@ -48,43 +56,61 @@ struct OpenBox {
 // a step says how much the emission brought, the deposition took or the
 // dilution exchanged.
 struct ExchangeProcess {
-  enum class Kind { emission, deposition, dilution } kind;
+  enum class Kind { emission, deposition, dilution, wall_loss, sampling } kind;
   int species;  // 0-based
   // What the process does to its species per unit of its rate: emission and
-  // dilution (net inflow) add, deposition removes.
-  double coef() const { return kind == Kind::deposition ? -1.0 : 1.0; }
+  // dilution (net inflow) add, the losses remove.
+  double coef() const {
+    return kind == Kind::emission || kind == Kind::dilution ? 1.0 : -1.0;
+  }
   const char* term() const {
-    return kind == Kind::emission ? "emission" : kind == Kind::deposition ? "deposition" : "dilution";
+    switch (kind) {
+      case Kind::emission: return "emission";
+      case Kind::deposition: return "deposition";
+      case Kind::dilution: return "dilution";
+      case Kind::wall_loss: return "wall_loss";
+      case Kind::sampling: return "sampling";
+    }
+    return "";
   }
 };
 
+// The exchange processes of one species in budget order (emission,
+// deposition, dilution, wall loss, sampling), those whose rates are given.
+void add_exchange_processes(int species, bool emitted, bool deposited, double dilution, bool walled,
+                            double sampling, std::vector<ExchangeProcess>& out);
+
 // The rates of `processes` at number densities y (molecules cm-3 s-1),
 // with emissions scaled by `emission_factor` and background mole fractions
-// at air number density `air`; per species arrays of any container.
-template <class Amounts>
-void exchange_rates(const std::vector<ExchangeProcess>& processes, const Amounts& emission,
-                    const Amounts& deposition, const Amounts& background, double dilution,
-                    double emission_factor, double air, const double* y, double* out) {
+// at air number density `air`; `box` has per species containers emission,
+// deposition, background and wall and the rates dilution and sampling
+// (OpenBox, FileExchange).
+template <class Box>
+void exchange_rates(const std::vector<ExchangeProcess>& processes, const Box& box, double emission_factor,
+                    double air, const double* y, double* out) {
   for (const ExchangeProcess& p : processes) {
     const auto i = static_cast<std::size_t>(p.species);
     switch (p.kind) {
-      case ExchangeProcess::Kind::emission: *out++ = emission_factor * emission[i]; break;
-      case ExchangeProcess::Kind::deposition: *out++ = deposition[i] * y[i]; break;
-      case ExchangeProcess::Kind::dilution: *out++ = dilution * (background[i] * air - y[i]); break;
+      case ExchangeProcess::Kind::emission: *out++ = emission_factor * box.emission[i]; break;
+      case ExchangeProcess::Kind::deposition: *out++ = box.deposition[i] * y[i]; break;
+      case ExchangeProcess::Kind::dilution: *out++ = box.dilution * (box.background[i] * air - y[i]); break;
+      case ExchangeProcess::Kind::wall_loss: *out++ = box.wall[i] * y[i]; break;
+      case ExchangeProcess::Kind::sampling: *out++ = box.sampling * y[i]; break;
     }
   }
 }
 
 // Their derivatives in the direction v.
-template <class Amounts>
-void exchange_jvp(const std::vector<ExchangeProcess>& processes, const Amounts& deposition, double dilution,
-                  const double* v, double* out) {
+template <class Box>
+void exchange_jvp(const std::vector<ExchangeProcess>& processes, const Box& box, const double* v, double* out) {
   for (const ExchangeProcess& p : processes) {
     const auto i = static_cast<std::size_t>(p.species);
     switch (p.kind) {
       case ExchangeProcess::Kind::emission: *out++ = 0.0; break;
-      case ExchangeProcess::Kind::deposition: *out++ = deposition[i] * v[i]; break;
-      case ExchangeProcess::Kind::dilution: *out++ = 0.0 - dilution * v[i]; break;
+      case ExchangeProcess::Kind::deposition: *out++ = box.deposition[i] * v[i]; break;
+      case ExchangeProcess::Kind::dilution: *out++ = 0.0 - box.dilution * v[i]; break;
+      case ExchangeProcess::Kind::wall_loss: *out++ = box.wall[i] * v[i]; break;
+      case ExchangeProcess::Kind::sampling: *out++ = box.sampling * v[i]; break;
     }
   }
 }
@@ -95,7 +121,7 @@ struct OpenBoxPlan {
   std::vector<int> held_entries;  // storage positions of the held rows
   std::array<double, nvar> loss{};  // L_k, s-1
   // The exchange processes after the reactions, in species order (emission,
-  // deposition, dilution of each).
+  // deposition, dilution, wall loss, sampling of each).
   std::vector<ExchangeProcess> processes;
 };
 
@@ -143,12 +169,11 @@ struct OpenBoxSystem {
   int nproc() const { return nreact + static_cast<int>(plan->processes.size()); }
   void process_rates(double t, const double* var, double* rate) const {
     chemistry.process_rates(t, var, rate);
-    exchange_rates(plan->processes, box->emission, box->deposition, box->background, box->dilution,
-                   emission_factor, air, var, rate + nreact);
+    exchange_rates(plan->processes, *box, emission_factor, air, var, rate + nreact);
   }
   void process_jvp(double t, const double* var, const double* v, double* out) const {
     chemistry.process_jvp(t, var, v, out);
-    exchange_jvp(plan->processes, box->deposition, box->dilution, v, out + nreact);
+    exchange_jvp(plan->processes, *box, v, out + nreact);
   }
 };
 

@@ -23,10 +23,12 @@ budget::Families output_families(const std::vector<OutputFamily>& families, cons
 
 BudgetRecorder::BudgetRecorder(const std::filesystem::path& dir, const std::vector<std::string>& species,
                                const std::vector<ExchangeProcess>* exchange, budget::Families families,
-                               std::shared_ptr<const MechanismCatalogue> reactions) {
+                               std::shared_ptr<const MechanismCatalogue> reactions,
+                               const std::vector<int>& injected) {
   processes_.reactions = std::move(reactions);
   if (exchange != nullptr)
     for (const ExchangeProcess& p : *exchange) processes_.named.push_back({p.term(), p.species + 1, p.coef()});
+  for (const int k : injected) processes_.named.push_back({"injection", k, 1.0});
   owned_ = std::make_unique<budget::BudgetFiles>(dir, species, processes_, std::move(families));
   files_ = owned_.get();
   step_processes_.assign(static_cast<std::size_t>(processes_.size()), 0.0);
@@ -35,9 +37,12 @@ BudgetRecorder::BudgetRecorder(const std::filesystem::path& dir, const std::vect
 std::unique_ptr<RunObserver> BudgetRecorder::take_observer() { return std::move(owned_); }
 
 void BudgetRecorder::add_step(std::span<const double> reaction, std::span<const double> exchange,
-                              std::span<const double> clipping, std::span<const bool> held) {
+                              std::span<const double> clipping, std::span<const bool> held,
+                              std::span<const double> injected) {
   std::copy(reaction.begin(), reaction.end(), step_processes_.begin());
-  std::copy(exchange.begin(), exchange.end(), step_processes_.begin() + static_cast<std::ptrdiff_t>(reaction.size()));
+  const auto after = step_processes_.begin() + static_cast<std::ptrdiff_t>(reaction.size());
+  std::copy(exchange.begin(), exchange.end(), after);
+  std::copy(injected.begin(), injected.end(), after + static_cast<std::ptrdiff_t>(exchange.size()));
   files_->add_step(step_processes_, clipping);
   if (held.empty()) return;
   held_.assign(held.size(), 0.0);

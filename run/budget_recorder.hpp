@@ -27,11 +27,13 @@ class BudgetRecorder {
  public:
   // The budget files in `dir` for `species`, with the reactions of
   // `reactions` (the built-in mechanism's or a file's), then `exchange`
-  // (null for a closed box), and the budgets of `families` after the
+  // (null for a closed box), then one "injection" process for each species
+  // of `injected` (1-based), and the budgets of `families` after the
   // species'.
   BudgetRecorder(const std::filesystem::path& dir, const std::vector<std::string>& species,
                  const std::vector<ExchangeProcess>* exchange, budget::Families families = {},
-                 std::shared_ptr<const MechanismCatalogue> reactions = builtin_catalogue());
+                 std::shared_ptr<const MechanismCatalogue> reactions = builtin_catalogue(),
+                 const std::vector<int>& injected = {});
 
   // The files as an observer of the run's samples; the run owns them from
   // then on (called once).
@@ -41,9 +43,11 @@ class BudgetRecorder {
   // processes and the clipping (ppb, StepBudget's). With `held`, the
   // species held to observations (1 per integrated species): what their
   // holding took away or added while the processes changed them (their
-  // value does not move) is booked as "constraint".
+  // value does not move) is booked as "constraint". `injected`: what each
+  // injection process added at the step's start (ppb), or empty for none.
   void add_step(std::span<const double> reaction, std::span<const double> exchange,
-                std::span<const double> clipping, std::span<const bool> held);
+                std::span<const double> clipping, std::span<const bool> held,
+                std::span<const double> injected = {});
   // What holding species to observations changed at a step's start, ppb per
   // integrated species; it belongs to the interval that ends there.
   void add_constraint(std::span<const double> ppb);

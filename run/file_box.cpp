@@ -163,6 +163,8 @@ void check_mechanism_scenario(const Scenario& s, const Mechanism& m) {
   names(s.field.exchange.emissions);
   names(s.field.exchange.deposition);
   names(s.field.exchange.background);
+  names(s.field.exchange.wall_loss);
+  for (const Injection& i : s.field.injections) (void)file_species(m, i.species, i.species_source.describe());
   for (const InitialValue& v : s.initial) {
     if (!m.find_species(v.name) && same_name(v.name, "H2O"))
       continue;  // the box's water, when the file has no H2O species
@@ -251,13 +253,14 @@ FileBox::FileBox(std::shared_ptr<const LoadedMechanism> loaded, const Scenario& 
   for (const SpeciesSetting& v : e.deposition) x.deposition[index(v)] = v.value / height_cm;
   for (const SpeciesSetting& v : e.background) x.background[index(v)] = v.value / 1e9;
   x.dilution = e.dilution_per_s;
-  open_ = !e.emissions.empty() || !e.deposition.empty() || x.dilution != 0.0;
-  using Kind = ExchangeProcess::Kind;
+  x.wall.assign(n, e.wall_default);
+  for (const SpeciesSetting& v : e.wall_loss) x.wall[index(v)] = v.value;
+  x.sampling = e.sampling_per_s;
+  open_ = !e.emissions.empty() || !e.deposition.empty() || x.dilution != 0.0 || e.walls();
   for (int k = 0; k < static_cast<int>(n); ++k) {
     const auto i = static_cast<std::size_t>(k);
-    if (x.emission[i] != 0.0) x.processes.push_back({Kind::emission, k});
-    if (x.deposition[i] != 0.0) x.processes.push_back({Kind::deposition, k});
-    if (x.dilution != 0.0) x.processes.push_back({Kind::dilution, k});
+    add_exchange_processes(k, x.emission[i] != 0.0, x.deposition[i] != 0.0, x.dilution, x.wall[i] != 0.0, x.sampling,
+                           x.processes);
   }
   x_.assign(n, 0.0);
   y_.assign(n, 0.0);
@@ -401,6 +404,7 @@ double FileBox::prepare_step(const MechanismAir& a, FileStepBudget* budget) {
     for (std::size_t k = 0; k < y_.size(); ++k) {
       source_[k] = x.emission[k] * emission_factor_ + x.dilution * (x.background[k] * c_m);
       loss_[k] = x.deposition[k] + x.dilution;
+      if (x.wall[k] != 0.0 || x.sampling != 0.0) loss_[k] = loss_[k] + x.wall[k] + x.sampling;
     }
     exchange_.emission_factor = emission_factor_;
     exchange_.air = c_m;

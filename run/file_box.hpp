@@ -68,11 +68,14 @@ std::vector<std::string> file_budget_species(const Scenario& scenario, const Mec
 // species emission over the mixing height (molecules cm-3 s-1, at an
 // emission factor of 1), deposition velocity over it (s-1) and background
 // mole fraction; the dilution rate (s-1); the processes in species order
-// (emission, deposition, dilution of each); and the step's emission factor
+// (emission, deposition, dilution, wall loss, sampling of each); and the step's emission factor
 // and air number density.
 struct FileExchange {
   std::vector<double> emission, deposition, background;
   double dilution = 0;
+  // A chamber's wall loss per species and its sampling rate, s-1.
+  std::vector<double> wall;
+  double sampling = 0;
   std::vector<ExchangeProcess> processes;
   double emission_factor = 1.0;
   double air = 0.0;
@@ -113,12 +116,11 @@ class OpenFileSystem {
   int nproc() const noexcept { return c_->nproc() + static_cast<int>(x_->processes.size()); }
   void process_rates(double t, const double* y, double* rate) const {
     c_->process_rates(t, y, rate);
-    exchange_rates(x_->processes, x_->emission, x_->deposition, x_->background, x_->dilution, x_->emission_factor,
-                   x_->air, y, rate + c_->nproc());
+    exchange_rates(x_->processes, *x_, x_->emission_factor, x_->air, y, rate + c_->nproc());
   }
   void process_jvp(double t, const double* y, const double* v, double* out) const {
     c_->process_jvp(t, y, v, out);
-    exchange_jvp(x_->processes, x_->deposition, x_->dilution, v, out + c_->nproc());
+    exchange_jvp(x_->processes, *x_, v, out + c_->nproc());
   }
 
  private:

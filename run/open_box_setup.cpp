@@ -74,6 +74,18 @@ OpenBox build_open_box(const ExchangeSettings& settings) {
   box.dilution = settings.dilution_per_s;
   fill(settings.background, 1.0e9, "a background mixing ratio (ppb)", box.background);
 
+  // A chamber: wall loss (the default for every species not named) and
+  // the sampling flow.
+  if (!(settings.wall_default >= 0.0) || !std::isfinite(settings.wall_default))
+    fail(settings.wall_default_source, "expected a wall loss rate (s-1) of 0 or more, found " +
+                                           number(settings.wall_default));
+  box.wall.fill(settings.wall_default);
+  fill(settings.wall_loss, 1.0, "a wall loss rate (s-1)", box.wall);
+  if (!(settings.sampling_per_s >= 0.0) || !std::isfinite(settings.sampling_per_s))
+    fail(settings.sampling_source, "expected a sampling rate (s-1) of 0 or more, found " +
+                                       number(settings.sampling_per_s));
+  box.sampling = settings.sampling_per_s;
+
   for (const NamedSpecies& h : settings.held) {
     const int index = integrated_species(h.species, h.source, true);
     if (index == 0) continue;

@@ -312,16 +312,18 @@ void Run::start() {
   }
   if (warn_) write_notes();
 
+  plan_injections();
   if (scenario_.output.budgets && file_) {
     const Mechanism& m = file_->mechanism();
     std::shared_ptr<const MechanismCatalogue> reactions = catalogue_of(m);
     budget::Families families = output_families(scenario_.output.families, scenario_.source, *reactions);
     budgets_.emplace(scenario_.output.dir, file_budget_species(scenario_, m), &file_->exchange_processes(),
-                     std::move(families), std::move(reactions));
+                     std::move(families), std::move(reactions), injected_species_);
     add_observer(budgets_->take_observer());
   } else if (scenario_.output.budgets) {
     budgets_.emplace(scenario_.output.dir, scenario_.output.budget_species, box_.chemistry().exchange_processes(),
-                     output_families(scenario_.output.families, scenario_.source));
+                     output_families(scenario_.output.families, scenario_.source), builtin_catalogue(),
+                     injected_species_);
     add_observer(budgets_->take_observer());
   }
   if (scenario_.output.diagnostics && file_) diagnostics_.emplace(file_->mechanism());
@@ -678,8 +680,50 @@ std::vector<double> Run::channel_frequencies(double time_h) const {
   return j;
 }
 
+void Run::plan_injections() {
+  injections_.clear();
+  injected_species_.clear();
+  const double step_h = scenario_.time.step_seconds / 3600.0;
+  for (const Injection& i : scenario_.field.injections) {
+    const int species = file_ ? *file_->mechanism().find_species(i.species) + 1 : species_index(i.species);
+    auto p = std::find(injected_species_.begin(), injected_species_.end(), species);
+    if (p == injected_species_.end()) p = injected_species_.insert(p, species);
+    // A held species keeps its observed value: what was injected would be
+    // undone unseen.
+    if (field_ != nullptr && std::find(field_->held.begin(), field_->held.end(), species) != field_->held.end()) {
+      throw PhysicsInputError(i.species_source.describe() + ": " + i.species +
+                              " is held to observations; an injection of it would be undone");
+    }
+    const auto step = static_cast<int>(std::llround((i.time_h - scenario_.time.start_hour) / step_h));
+    injections_.push_back({species, step, static_cast<int>(p - injected_species_.begin()), &i});
+  }
+  injected_ppb_.assign(injected_species_.size(), 0.0);
+}
+
+// An injection belongs to the step that starts at its time: added after
+// that time's output (which shows the air just before it) and before the
+// step's chemistry, which starts from the raised value. Its budget term
+// is what it added to the mole fraction.
+void Run::inject() {
+  if (injections_.empty()) return;
+  std::fill(injected_ppb_.begin(), injected_ppb_.end(), 0.0);
+  const int step = clock_.steps_done();
+  for (const PlannedInjection& i : injections_) {
+    if (i.step != step) continue;
+    const double added = i.given->molecules_cm3 ? i.given->amount / air_.m : i.given->amount / 1e9;
+    if (file_) {
+      const double x = file_->mole_fractions()[static_cast<std::size_t>(i.species - 1)];
+      file_->set_mole_fraction(i.species, x + added);
+    } else {
+      box_.set_mole_fraction(i.species, box_.mole_fraction(i.species) + added);
+    }
+    injected_ppb_[static_cast<std::size_t>(i.process)] += added * 1e9;
+  }
+}
+
 void Run::chemistry_step() {
   const double dt = clock_.step_seconds();
+  inject();
   if (file_ && budgets_) {
     last_step_ = file_->advance(dt, air_, &file_budget_);
     const auto reactions = static_cast<std::ptrdiff_t>(file_->mechanism().reaction_count());
@@ -687,7 +731,7 @@ void Run::chemistry_step() {
     const std::span<const bool> held =
         file_held_ ? std::span<const bool>(file_held_.get(), file_budget_.clipping.size()) : std::span<const bool>{};
     budgets_->add_step(z.first(static_cast<std::size_t>(reactions)), z.subspan(static_cast<std::size_t>(reactions)),
-                       file_budget_.clipping, held);
+                       file_budget_.clipping, held, injected_ppb_);
     return;
   }
   if (file_) {
@@ -701,13 +745,15 @@ void Run::chemistry_step() {
     budgets_->add_step(budget.reaction, budget.exchange, budget.clipping,
                        !constraints_.active() ? std::span<const bool>{}
                        : open != nullptr      ? std::span<const bool>(open->held)
-                                              : std::span<const bool>(field_->box.held));
+                                              : std::span<const bool>(field_->box.held),
+                       injected_ppb_);
   } else {
     last_step_ = box_.advance(dt, air_);
   }
 }
 
 LaneBox Run::begin_lane_chemistry() {
+  inject();
   if (file_) return file_->begin_lanes(clock_.step_seconds(), air_);
   return box_.begin_lanes(clock_.step_seconds(), air_);
 }

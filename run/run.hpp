@@ -193,6 +193,10 @@ class Run {
   void check_state() const;
   void write_notes() const;
   void hold_observed(double time_h);
+  // [[injection]]: the species, step and budget process of each, worked
+  // out at the start; inject() adds those of the coming step to the box.
+  void plan_injections();
+  void inject();
   // The held species that run free in the coming step (free_) released
   // from the box's holding, the others held.
   void hold_all_but_free();
@@ -241,6 +245,17 @@ class Run {
   std::optional<BudgetRecorder> budgets_;
   FileStepBudget file_budget_;  // a file's step, for budgets_
   std::unique_ptr<bool[]> file_held_;  // a file's species held to observations, for budgets_
+  // The scenario's injections: species (1-based), the step at whose start
+  // each is added (0-based), its budget process among injected_species_,
+  // and the amount as given. injected_ppb_: what the coming step's
+  // injections added, per injected species, for budgets_.
+  struct PlannedInjection {
+    int species, step, process;
+    const Injection* given;
+  };
+  std::vector<PlannedInjection> injections_;
+  std::vector<int> injected_species_;
+  std::vector<double> injected_ppb_;
   // The campaign diagnostics, when asked for.
   std::optional<CampaignDiagnostics> diagnostics_;
   std::optional<std::vector<double>> start_state_;

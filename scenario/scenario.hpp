@@ -257,11 +257,13 @@ struct FieldSettings {
   ExchangeSettings exchange;
   // [constraints.families], in name order.
   std::vector<FamilyConstraint> families;
+  // [[injection]], in the file's order.
+  std::vector<Injection> injections;
 
   bool constrained() const { return !from_records.empty() || observations.has_value() || !families.empty(); }
   bool open() const {
     return constrained() || !exchange.emissions.empty() || !exchange.deposition.empty() ||
-           exchange.dilution_per_s != 0.0;
+           exchange.dilution_per_s != 0.0 || exchange.walls();
   }
 };
 

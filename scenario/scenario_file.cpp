@@ -185,6 +185,7 @@ class ScenarioReader {
     // the scenario says otherwise.
     if (!s.field.exchange.mixing_height_m) s.field.exchange.mixing_height_m = default_mixing_height_m;
     check_time(root, s);
+    check_chamber(root, s);
     check_site(root, s);
     check_environment(root, s);
     check_rate_parameters(root, s);
@@ -239,6 +240,10 @@ class ScenarioReader {
       for (const std::string& name : l.names) {
         const toml::node* node = t.get(name);
         if (node == nullptr) continue;
+        if (name == "injection") {
+          read_injections(*node, s);
+          continue;
+        }
         if (!node->is_table()) r_.fail(node, name, "expected a table ([" + name + "])");
         read_section(*node->as_table(), name, s);
       }
@@ -275,6 +280,65 @@ class ScenarioReader {
       const auto it = std::find(l.names.begin(), l.names.end(), name);
       const KeyEntry* e = it == l.names.end() ? l.items : l.keys[static_cast<std::size_t>(it - l.names.begin())];
       if (e != nullptr && e->check != nullptr) e->check(r_, node, dotted(prefix, name), s);
+    }
+  }
+
+  // [[injection]]: each table of the array (or a lone [injection]) is one
+  // injection, complete with its time, species and one amount.
+  void read_injections(const toml::node& node, Scenario& s) {
+    std::vector<const toml::table*> tables;
+    if (const toml::array* a = node.as_array()) {
+      for (const toml::node& e : *a) {
+        if (!e.is_table()) r_.fail(&e, "injection", "expected tables [[injection]], found " + std::string(KeyReader::type_name(e)));
+        tables.push_back(e.as_table());
+      }
+    } else if (node.is_table()) {
+      tables.push_back(node.as_table());
+    } else {
+      r_.fail(&node, "injection", "expected tables [[injection]], found " + std::string(KeyReader::type_name(node)));
+    }
+    for (const toml::table* t : tables) {
+      Injection& i = s.field.injections.emplace_back();
+      i.source = r_.value_source(t, "injection");
+      read_section(*t, "injection", s);
+      const auto missing = [&](const char* what) {
+        r_.fail(t, "injection", std::string("missing: ") + what);
+      };
+      if (!i.has_time) missing("time_h = HOURS (local time of the run's clock)");
+      if (i.species.empty()) missing("species = \"NAME\"");
+      if (!i.has_amount) missing("ppb = AMOUNT or molecules_cm3 = AMOUNT");
+    }
+  }
+
+  // [walls]: a sampling rate given once, by the rate or by volume and flow;
+  // injections within the run, at the start of one of its steps.
+  void check_chamber(const toml::table& root, Scenario& s) const {
+    ExchangeSettings& e = s.field.exchange;
+    if (e.volume_m3 && !e.flow_m3_per_s)
+      fail(root, "walls.volume_m3", "a chamber volume needs its sampling flow: flow_m3_per_s = m3 s-1");
+    if (e.flow_m3_per_s && !e.volume_m3)
+      fail(root, "walls.flow_m3_per_s", "a sampling flow needs the chamber's volume: volume_m3 = m3");
+    if (e.volume_m3) {
+      if (given(root, "walls.sampling_per_s"))
+        fail(root, "walls.sampling_per_s", "expected the sampling rate or volume_m3 and flow_m3_per_s, found both");
+      e.sampling_per_s = *e.flow_m3_per_s / *e.volume_m3;
+      e.sampling_source = r_.value_source(node(root, "walls.flow_m3_per_s"), "walls.flow_m3_per_s");
+    }
+    const double step_h = s.time.step_seconds / 3600.0;
+    const double end_h = s.time.start_hour + s.time.hours;
+    for (const Injection& i : s.field.injections) {
+      const std::string at = i.source.describe();
+      if (!(i.time_h >= s.time.start_hour && i.time_h < end_h))
+        throw ScenarioError(at + ": expected a time within the run, from " + format_number(s.time.start_hour) +
+                            " h to before its end at " + format_number(end_h) + " h, found " +
+                            format_number(i.time_h) + " h");
+      // Exact at the steps' starts: an injection is added where a step
+      // begins, never within one.
+      const double steps = (i.time_h - s.time.start_hour) / step_h;
+      if (std::abs(steps - std::round(steps)) > 1e-9 * std::max(1.0, steps))
+        throw ScenarioError(at + ": expected the start of a step (every " + std::to_string(s.time.step_seconds) +
+                            " s from " + format_number(s.time.start_hour) + " h), found " +
+                            format_number(i.time_h) + " h");
     }
   }
 

@@ -115,6 +115,29 @@ void check_ppb(const KeyReader& r, const toml::node& n, const std::string& key, 
     r.fail(&n, key, "expected a mole fraction of at most 1e9 ppb (all of the air), found " + format_number(ppb));
 }
 
+// The injections' values of one key, comma-separated in the file's order
+// ("-" for an injection that gives the other unit); nothing without any.
+template <class F>
+void describe_injections(Description& d, const char* key, const Scenario& s, F value) {
+  if (s.field.injections.empty()) return;
+  std::vector<std::string> v;
+  for (const Injection& i : s.field.injections) v.push_back(value(i));
+  d.emplace_back(key, join(v, ","));
+}
+
+void read_injected_amount(const KeyReader& r, const toml::node& n, const std::string& k, Scenario& s,
+                          bool molecules_cm3) {
+  Injection& i = s.field.injections.back();
+  if (i.has_amount)
+    r.fail(&n, k, "expected one amount, ppb or molecules_cm3, found both");
+  i.amount = r.number(n, k);
+  i.molecules_cm3 = molecules_cm3;
+  i.has_amount = true;
+  if (!(i.amount >= 0.0) || !std::isfinite(i.amount))
+    r.fail(&n, k, "expected an amount of 0 or more, found " + format_number(i.amount));
+  if (!molecules_cm3) check_ppb(r, n, k, i.amount);
+}
+
 // A check of environment/ (calendar, humidity) as a scenario error naming
 // the file, the line and the key.
 template <class F>
@@ -696,6 +719,114 @@ const KeyEntry entries[] = {
        if (writes_dilution(s.field)) table_at(t, "dilution.background");  // written even when empty
        write_values(t, "dilution.background", s.field.exchange.background);
      }},
+    // ----------------------------------------------------------------- walls
+    {{"walls.loss_per_s.<species>", KeyType::numbers_by_species, "", false,
+      "first-order wall loss, s-1; \"default\" for every species not named", "2e-5"},
+     [](R r, N n, K k, I item, S& s) {
+       ExchangeSettings& e = s.field.exchange;
+       if (item == "default") {
+         e.wall_default = r.number(n, k);
+         e.wall_default_source = r.value_source(&n, k);
+         if (!(e.wall_default >= 0.0))
+           r.fail(&n, k, "expected a rate of 0 s-1 or more, found " + format_number(e.wall_default));
+         return;
+       }
+       SpeciesSetting v = species_value(r, n, k, item);
+       if (!(v.value >= 0.0)) r.fail(&n, k, "expected a rate of 0 s-1 or more, found " + format_number(v.value));
+       e.wall_loss.push_back(std::move(v));
+     },
+     nullptr,
+     [](const S& s, D d) {
+       if (s.field.exchange.wall_default != 0.0)
+         d.emplace_back("walls.loss_per_s.default", format_number(s.field.exchange.wall_default));
+       describe_values(d, "walls.loss_per_s", s.field.exchange.wall_loss);
+     },
+     [](const S& s, T t) {
+       if (s.field.exchange.wall_default != 0.0) put(t, "walls.loss_per_s.default", s.field.exchange.wall_default);
+       write_values(t, "walls.loss_per_s", s.field.exchange.wall_loss);
+     }},
+    {{"walls.sampling_per_s", KeyType::number, "0", false,
+      "dilution by the sampling flow with clean air, s-1 (every species)", "1e-5"},
+     [](R r, N n, K k, I, S& s) {
+       ExchangeSettings& e = s.field.exchange;
+       e.sampling_per_s = r.number(n, k);
+       e.sampling_source = r.value_source(&n, k);
+       if (!(e.sampling_per_s >= 0.0))
+         r.fail(&n, k, "expected a rate of 0 s-1 or more, found " + format_number(e.sampling_per_s));
+     },
+     [](const S& s, W w) -> V {
+       const ExchangeSettings& e = s.field.exchange;
+       if (!e.walls()) return {};
+       // Given by volume and flow, they are written instead.
+       if (w == W::toml && (e.sampling_per_s == 0.0 || e.volume_m3)) return {};
+       return e.sampling_per_s;
+     }},
+    {{"walls.volume_m3", KeyType::number, "", false,
+      "the chamber's volume, m3: with flow_m3_per_s, the sampling rate is flow / volume", "27.0"},
+     [](R r, N n, K k, I, S& s) {
+       const double v = r.number(n, k);
+       if (!(v > 0.0)) r.fail(&n, k, "expected a volume above 0 m3, found " + format_number(v));
+       s.field.exchange.volume_m3 = v;
+     },
+     [](const S& s, W) -> V { return number_if_given(s.field.exchange.volume_m3); }},
+    {{"walls.flow_m3_per_s", KeyType::number, "", false,
+      "the sampling flow, m3 s-1, replaced by clean air (with volume_m3)", "2.7e-4"},
+     [](R r, N n, K k, I, S& s) {
+       const double f = r.number(n, k);
+       if (!(f >= 0.0)) r.fail(&n, k, "expected a flow of 0 m3 s-1 or more, found " + format_number(f));
+       s.field.exchange.flow_m3_per_s = f;
+     },
+     [](const S& s, W) -> V { return number_if_given(s.field.exchange.flow_m3_per_s); }},
+    // ------------------------------------------------------------- injection
+    {{"injection.time_h", KeyType::number, "", false,
+      "[[injection]]: local time of the run's clock, h, at which the amount is added at once", "6.0"},
+     [](R r, N n, K k, I, S& s) {
+       Injection& i = s.field.injections.back();
+       i.time_h = r.number(n, k);
+       i.has_time = true;
+       i.source = r.value_source(&n, k);
+     },
+     nullptr,
+     [](const S& s, D d) { describe_injections(d, "injection.time_h", s, [](const Injection& i) { return format_number(i.time_h); }); },
+     [](const S& s, T t) {
+       if (s.field.injections.empty()) return;
+       toml::array a;
+       for (const Injection& i : s.field.injections) {
+         toml::table e;
+         e.insert("time_h", i.time_h);
+         e.insert("species", i.species);
+         e.insert(i.molecules_cm3 ? "molecules_cm3" : "ppb", i.amount);
+         a.push_back(std::move(e));
+       }
+       t.insert_or_assign("injection", std::move(a));
+     }},
+    {{"injection.species", KeyType::text, "", false, "[[injection]]: the species added", "\"O3\""},
+     [](R r, N n, K k, I, S& s) {
+       Injection& i = s.field.injections.back();
+       i.species = r.text(n, k);
+       i.species_source = r.value_source(&n, k);
+       if (!r.names_from_file()) i.species = species_name(r.integrated_species(n, k, i.species));
+     },
+     nullptr,
+     [](const S& s, D d) { describe_injections(d, "injection.species", s, [](const Injection& i) { return i.species; }); },
+     [](const S&, T) {}},
+    {{"injection.ppb", KeyType::number, "", false, "[[injection]]: the amount added, ppb", "50.0"},
+     [](R r, N n, K k, I, S& s) { read_injected_amount(r, n, k, s, false); },
+     nullptr,
+     [](const S& s, D d) {
+       describe_injections(d, "injection.ppb", s,
+                           [](const Injection& i) { return i.molecules_cm3 ? std::string("-") : format_number(i.amount); });
+     },
+     [](const S&, T) {}},
+    {{"injection.molecules_cm3", KeyType::number, "", false, "[[injection]]: the amount added, molecules cm-3",
+      "1e12"},
+     [](R r, N n, K k, I, S& s) { read_injected_amount(r, n, k, s, true); },
+     nullptr,
+     [](const S& s, D d) {
+       describe_injections(d, "injection.molecules_cm3", s,
+                           [](const Injection& i) { return i.molecules_cm3 ? format_number(i.amount) : std::string("-"); });
+     },
+     [](const S&, T) {}},
     // ----------------------------------------------------------- environment
     {{"environment.temperature_K", KeyType::number, "", false,
       "air temperature, K (150 to 350), instead of the site records'", "291.45"},

@@ -122,6 +122,62 @@ TEST(BudgetRun, EverySpeciesBudgetClosesInAnOpenBoxWithHeldSpecies) {
   EXPECT_FALSE(constrained["HNO3"]);
 }
 
+// A chamber of the built-in mechanism: O3 lost to the walls at 2e-5 s-1,
+// every species to the sampling flow at 1e-5 s-1, 50 ppb of isoprene
+// injected at 7:00. Every budget closes through the injection; the
+// injection's term is the amount, in the hour it starts; wall loss and
+// sampling take the same O3 at rates 2 : 1, and so their integrals.
+TEST(BudgetRun, ChamberBudgetsCloseThroughAnInjectionAndWallLoss) {
+  ProgramDir p;
+  p.write("chamber.toml", R"(
+[time]
+hours = 4
+[walls]
+loss_per_s = { default = 0.0, O3 = 2.0e-5 }
+sampling_per_s = 1.0e-5
+[[injection]]
+time_h = 7.0
+species = "ISO"
+ppb = 50.0
+[output]
+dir = "c"
+species = "all"
+formats = ["csv"]
+budgets = true
+budget_species = ["O3", "ISO", "HO", "NO2"]
+progress_lines = false
+)");
+  const ProgramResult r = p.run("run chamber.toml");
+  ASSERT_EQ(r.status, 0) << r.err;
+  const CsvTable species = read_csv(p / "c" / "species.csv");
+  const auto times = species.values("time_h");
+  const auto at = [&](const std::string& s, double t) {
+    for (std::size_t i = 0; i < times.size(); ++i)
+      if (std::abs(times[i] - t) < 1e-9) return species.values(s)[i];
+    throw std::runtime_error("no output at " + std::to_string(t));
+  };
+  int nets = 0;
+  for (const BudgetLine& b : read_budgets(p / "c" / "budgets.csv")) {
+    if (b.term == "injection") {
+      EXPECT_EQ(b.production, b.species == "ISO" && b.start_h == 7.0 ? 50.0 : 0.0) << b.start_h;
+    }
+    if (b.term != "net") continue;
+    ++nets;
+    const double change = at(b.species, b.end_h) - at(b.species, b.start_h);
+    EXPECT_LE(std::abs(change - (b.production - b.loss)), 1e-9 * (b.production + b.loss + std::abs(change)) + 1e-12)
+        << b.species << " " << b.start_h << "-" << b.end_h;
+  }
+  EXPECT_EQ(nets, 16);
+  EXPECT_LT(at("ISO", 7.0), 1.0);  // the output at 7:00 is the air just before
+  EXPECT_GT(at("ISO", 8.0), 30.0);
+  const CsvTable rates = read_csv(p / "c" / "reaction_rates.csv");
+  const auto wall = rates.values("wall_loss_O3"), sampled = rates.values("sampling_O3");
+  ASSERT_EQ(wall.size(), 4u);
+  for (std::size_t k = 0; k < wall.size(); ++k) EXPECT_NEAR(wall[k], 2.0 * sampled[k], 1e-13 * wall[k]) << k;
+  EXPECT_NO_THROW(rates.column("sampling_ISO"));
+  EXPECT_THROW(rates.column("wall_loss_ISO"), std::exception);  // no wall loss where none is given
+}
+
 TEST(BudgetRun, ExchangeTermsAreWhatTheyBringPerHour) {
   BOXMODEL_NEEDS_NETCDF();
   ProgramDir p;

@@ -510,6 +510,92 @@ TEST(MechanismRun, EmissionDepositionAndDilutionFollowTheirClosedForms) {
   }
 }
 
+// A chamber with a file: X is lost to the walls at 2e-5 s-1 and to the
+// sampling flow at 1e-5 s-1, x = 20 exp(-3e-5 t); Y, injected (50 ppb at
+// 7:00), is only sampled: y = 50 exp(-1e-5 (t - 7 h)) from then on, the
+// outputs before it nothing (X's reaction to Y is 1e-30). Every budget
+// closes, through the injection.
+TEST(MechanismRun, ChamberWallLossSamplingAndInjectionFollowTheirClosedForms) {
+  ProgramDir p;
+  p.write("xy.fac", "VARIABLE X Y ;\n% 1.0D-30 : X = Y ;\n");
+  p.write("c.toml", site_keys() +
+                        "[time]\nhours = 6\n[initial]\nX = 20.0\n[chemistry]\nmechanism = \"xy.fac\"\n"
+                        "rtol = 1e-12\natol = 1e-12\n[walls]\nloss_per_s = { default = 0.0, X = 2.0e-5 }\n"
+                        "volume_m3 = 27.0\nflow_m3_per_s = 2.7e-4\n[[injection]]\ntime_h = 7.0\nspecies = \"Y\"\n"
+                        "ppb = 50.0\n[output]\nformats = [\"csv\"]\nbudgets = true\nbudget_species = [\"X\", \"Y\"]\n");
+  const auto r = p.run("run c.toml");
+  ASSERT_EQ(r.status, 0) << r.err;
+  const CsvTable t = read_csv(p / "species.csv");
+  ASSERT_EQ(t.rows.size(), 7u);
+  for (std::size_t n = 0; n < t.rows.size(); ++n) {
+    const double s = 3600.0 * static_cast<double>(n);
+    EXPECT_NEAR(t.rows[n][1], 20.0 * std::exp(-3e-5 * s), 1e-9 * 20.0 * std::exp(-3e-5 * s)) << n;
+    if (n <= 2) {
+      EXPECT_LT(t.rows[n][2], 1e-20) << n;
+    } else {
+      EXPECT_NEAR(t.rows[n][2], 50.0 * std::exp(-1e-5 * (s - 7200.0)), 1e-9 * 50.0) << n;
+    }
+  }
+  for (const box::testing::BudgetLine& b : box::testing::read_budgets(p / "budgets.csv")) {
+    if (b.term == "injection") {
+      EXPECT_EQ(b.production, b.start_h == 7.0 ? 50.0 : 0.0) << b.start_h;
+    }
+    if (b.term != "net") continue;
+    const std::size_t h = static_cast<std::size_t>(b.start_h - 5.0);
+    const std::size_t column = b.species == "X" ? 1 : 2;
+    const double change = t.rows[h + 1][column] - t.rows[h][column];
+    EXPECT_LE(std::abs(change - (b.production - b.loss)), 1e-9 * (b.production + b.loss + std::abs(change)) + 1e-12)
+        << b.species << " " << b.start_h;
+  }
+  const CsvTable rates = read_csv(p / "reaction_rates.csv");
+  for (const char* h : {"wall_loss_X", "sampling_X", "sampling_Y", "injection_Y"})
+    EXPECT_NO_THROW(rates.column(h)) << h;
+}
+
+// A chamber's keys refused before anything is written, naming the file,
+// the line and the key: an injection outside the run, between steps, of a
+// species the file lacks (with close names) or negative; negative rates; a
+// volume without its flow and a flow without its volume.
+TEST(MechanismRun, ChamberInputsAreRefused) {
+  ProgramDir p;
+  p.write("xy.fac", "VARIABLE X Y ;\n% 1.0D-30 : X = Y ;\n");
+  const std::string head = site_keys() + "[chemistry]\nmechanism = \"xy.fac\"\n[output]\nformats = [\"csv\"]\n";
+  const auto refused = [&](const std::string& tail, const std::string& words) {
+    p.write("s.toml", head + tail);
+    const auto r = p.run("run s.toml");
+    EXPECT_EQ(r.status, 1) << tail;
+    EXPECT_NE(r.err.find(words), std::string::npos) << r.err;
+    for (const char* name : {"species.csv", "species.csv.partial"}) EXPECT_FALSE(fs::exists(p / name)) << name;
+  };
+  const std::string inject = "[[injection]]\nspecies = \"Y\"\n";
+  refused(inject + "time_h = 23.0\nppb = 5.0\n", "s.toml: line 10: injection.time_h: expected a time within the run");
+  refused(inject + "time_h = 4.0\nppb = 5.0\n", "injection.time_h: expected a time within the run, from 5 h");
+  refused(inject + "time_h = 6.01\nppb = 5.0\n", "s.toml: line 10: injection.time_h: expected the start of a step");
+  refused(inject + "time_h = 6.0\nppb = -5.0\n", "s.toml: line 11: injection.ppb: expected an amount of 0 or more");
+  refused(inject + "time_h = 6.0\nmolecules_cm3 = -1e9\n", "injection.molecules_cm3: expected an amount of 0");
+  refused(inject + "time_h = 6.0\n", "s.toml: line 8: injection: missing: ppb = AMOUNT");
+  refused("[[injection]]\nspecies = \"YY\"\ntime_h = 6.0\nppb = 5.0\n",
+          "s.toml: line 9: injection.species: no species \"YY\" in mechanism xy.fac (close: Y");
+  refused("[walls]\nloss_per_s = { X = -1e-5 }\n", "s.toml: line 9: walls.loss_per_s.X: expected a rate of 0 s-1 or more");
+  refused("[walls]\nloss_per_s = { default = -1e-5 }\n", "walls.loss_per_s.default: expected a rate of 0 s-1 or more");
+  refused("[walls]\nsampling_per_s = -1e-5\n", "s.toml: line 9: walls.sampling_per_s: expected a rate of 0 s-1");
+  refused("[walls]\nvolume_m3 = 27.0\n", "s.toml: line 9: walls.volume_m3: a chamber volume needs its sampling flow");
+  refused("[walls]\nflow_m3_per_s = 1e-4\n", "walls.flow_m3_per_s: a sampling flow needs the chamber's volume");
+  // The built-in mechanism's species by its names, with close names.
+  p.write("b.toml", "[[injection]]\nspecies = \"ISOO\"\ntime_h = 6.0\nppb = 5.0\n");
+  const auto b = p.run("run b.toml");
+  EXPECT_EQ(b.status, 1);
+  EXPECT_NE(b.err.find("b.toml: line 2: injection.species: "), std::string::npos) << b.err;
+  EXPECT_NE(b.err.find("ISO"), std::string::npos) << b.err;
+  // A held species keeps its observations: an injection would be undone.
+  p.write("h.toml", "[constraints]\nfrom_records = [\"O3\"]\n[[injection]]\nspecies = \"O3\"\ntime_h = 6.0\nppb = 5.0\n"
+                    "[output]\nformats = [\"csv\"]\n");
+  const auto h = p.run("run h.toml");
+  EXPECT_EQ(h.status, 1);
+  EXPECT_NE(h.err.find("h.toml: line 4: injection.species: O3 is held to observations"), std::string::npos) << h.err;
+  EXPECT_FALSE(fs::exists(p / "species.csv"));
+}
+
 // [environment] water is the H2O of a file's rate expressions: A decays at
 // k = 1e-21 [H2O], A = 10 exp(-k t) ppb. The model's conversions between
 // mole fraction and number density (their molar masses of air and water)

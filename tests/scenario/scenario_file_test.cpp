@@ -267,6 +267,15 @@ std::string companions(const ScenarioKey& k) {
   if (k.name == "constraints.interpolation") return "from_records = [\"O3\"]\n";
   if (k.name == "emissions.mixing_height_m" || k.name == "emissions.profile") return "NO = 5e10\n";
   if (k.name == "output.budget_species") return "budgets = true\n";
+  // A chamber's volume and flow come together; an injection is whole.
+  if (k.name == "walls.volume_m3") return "flow_m3_per_s = 2.7e-4\n";
+  if (k.name == "walls.flow_m3_per_s") return "volume_m3 = 27.0\n";
+  if (k.section() == "injection") {
+    std::string others;
+    for (const char* line : {"time_h = 6.0\n", "species = \"NO\"\n", "ppb = 5.0\n"})
+      if (!std::string(line).starts_with(k.last())) others += line;
+    return k.name == "injection.molecules_cm3" ? "time_h = 6.0\nspecies = \"NO\"\n" : others;
+  }
   return "";
 }
 
