@@ -57,6 +57,14 @@ std::vector<std::string> closest_names(std::string_view name,
   return names;
 }
 
+std::string close_names_note(std::string_view name, std::span<const std::string_view> candidates) {
+  const std::vector<std::string> close = closest_names(name, candidates);
+  if (close.empty()) return {};
+  std::string text = " (close: ";
+  for (std::size_t k = 0; k < close.size(); ++k) text += (k > 0 ? ", " : "") + close[k];
+  return text + ")";
+}
+
 std::string did_you_mean(const std::vector<std::string>& suggestions) {
   if (suggestions.empty()) return {};
   std::string text = "did you mean ";

@@ -25,4 +25,8 @@ std::vector<std::string> closest_names(std::string_view name,
 // "did you mean A, B or C?" for a non-empty list, "" for an empty one.
 std::string did_you_mean(const std::vector<std::string>& suggestions);
 
+// " (close: A, B, C)" with the candidates closest to `name`, or "" when
+// none is close: the tail of a message naming what is not there.
+std::string close_names_note(std::string_view name, std::span<const std::string_view> candidates);
+
 }  // namespace box

@@ -228,7 +228,7 @@ std::vector<double> log_grid(double from, double to, int points) {
 }
 
 namespace {
-Isopleths isopleths_of(const Reader& r, const toml::table& spec, Definition base,
+Isopleths isopleths_of(const Reader& r, const toml::table& diagram, Definition base,
                        const std::optional<fs::path>& output_dir);
 }  // namespace
 
@@ -255,16 +255,16 @@ Isopleths read_isopleths(const fs::path& file) {
   return isopleths_of(r, root, std::move(d), output_dir);
 }
 
-Isopleths make_isopleths(const std::string& spec, Definition base) {
+Isopleths make_isopleths(const std::string& diagram_text, Definition base) {
   const Reader r(base.file, false);
-  const toml::table root = parse_toml(spec, base.file.generic_string());
+  const toml::table root = parse_toml(diagram_text, base.file.generic_string());
   r.check_keys(root, "", {"nox", "voc", "ozone"});
   return isopleths_of(r, root, std::move(base), std::nullopt);
 }
 
 namespace {
 
-Isopleths isopleths_of(const Reader& r, const toml::table& spec, Definition base,
+Isopleths isopleths_of(const Reader& r, const toml::table& diagram, Definition base,
                        const std::optional<fs::path>& output_dir) {
   Isopleths iso;
   iso.file = base.file;
@@ -281,14 +281,14 @@ Isopleths isopleths_of(const Reader& r, const toml::table& spec, Definition base
   const BaseScenario b(s, c);
   const std::string base_name = d.base.generic_string();
   const bool builtin = d.mechanism == nullptr;
-  iso.nox = read_axis(r, spec.get("nox"), "nox", {}, b, base_name, c, builtin);
-  iso.voc = read_axis(r, spec.get("voc"), "voc", iso.nox.species, b, base_name, c, builtin);
+  iso.nox = read_axis(r, diagram.get("nox"), "nox", {}, b, base_name, c, builtin);
+  iso.voc = read_axis(r, diagram.get("voc"), "voc", iso.nox.species, b, base_name, c, builtin);
   for (const IsoplethAxis* axis : {&iso.nox, &iso.voc})
     if (axis->of == ScaledAmount::initial && s.spin_up.enabled)
-      r.fail(spec.get(axis->name), axis->name + ".of",
+      r.fail(diagram.get(axis->name), axis->name + ".of",
              "\"initial\" scales nothing in a base with [spin_up] (its run starts from the spun-up state); "
              "use \"emissions\"");
-  iso.ozone = read_ozone(r, spec.get("ozone"), s);
+  iso.ozone = read_ozone(r, diagram.get("ozone"), s);
 
   // The members as a table of overrides, one row per grid point.
   MembersTable t;

@@ -76,12 +76,12 @@ std::vector<double> log_grid(double from, double to, int points);
 // InputError (ScenarioError) naming the file, the line and the key.
 Isopleths read_isopleths(const std::filesystem::path& file);
 
-// The isopleths of `spec` (TOML text of nox, voc and ozone as the file
+// The isopleths of `diagram_text` (TOML text of nox, voc and ozone as the file
 // has them, nothing else) over the base scenario of `base` (its file, base
-// and base_text set; `base.file` names the spec in messages, which give no
+// and base_text set; `base.file` names the diagram's file in messages, which give no
 // line numbers), writing into the base's [output] dir. Throws as
 // read_isopleths().
-Isopleths make_isopleths(const std::string& spec, Definition base);
+Isopleths make_isopleths(const std::string& diagram_text, Definition base);
 
 // Every grid point's ozone, in member order.
 struct IsoplethResult {

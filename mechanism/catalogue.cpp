@@ -22,10 +22,7 @@ std::string MechanismCatalogue::missing(std::string_view name) const {
   const bool file = !source.starts_with("the ");
   std::string what = "no species \"" + std::string(name) + "\" in " + (file ? "mechanism " : "") + source;
   const std::vector<std::string_view> names(species.begin(), species.end());
-  std::string close;
-  for (const std::string& c : closest_names(name, names)) close += (close.empty() ? "" : ", ") + c;
-  if (!close.empty()) what += " (close: " + close + ")";
-  return what;
+  return what + close_names_note(name, names);
 }
 
 int MechanismCatalogue::index(std::string_view name, const std::string& where) const {

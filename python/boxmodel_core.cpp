@@ -566,16 +566,16 @@ py::dict run_ensemble(const Scenario& base, const std::vector<std::string>& keys
   return out;
 }
 
-// The isopleth diagram of `base` for `spec` (TOML text of nox, voc and
+// The isopleth diagram of `base` for `diagram_text` (TOML text of nox, voc and
 // ozone, as an isopleth file has them), its grid points run on `threads`
 // worker threads (0: every core) as `boxmodel isopleths` runs them.
-py::dict run_isopleths(const Scenario& base, const std::string& spec, unsigned threads) {
+py::dict run_isopleths(const Scenario& base, const std::string& diagram_text, unsigned threads) {
   using namespace ensemble;
   Definition d;
   d.file = "boxmodel.isopleths";
   d.base = "boxmodel.Scenario";
   d.base_text = scenario_to_toml(base);
-  const Isopleths iso = make_isopleths(spec, std::move(d));
+  const Isopleths iso = make_isopleths(diagram_text, std::move(d));
   if (threads == 0) threads = std::max(1u, std::thread::hardware_concurrency());
   IsoplethResult r;
   try {
@@ -750,7 +750,7 @@ PYBIND11_MODULE(_core, m) {
   m.def("ensemble", &run_ensemble, py::arg("base"), py::arg("keys"), py::arg("rows"), py::arg("labels"),
         py::arg("monte_carlo_members"), py::arg("seed"), py::arg("default_uncertainty"), py::arg("uncertainty"),
         py::arg("threads"));
-  m.def("isopleths", &run_isopleths, py::arg("base"), py::arg("spec"), py::arg("threads"));
+  m.def("isopleths", &run_isopleths, py::arg("base"), py::arg("diagram_text"), py::arg("threads"));
   m.def("mechanism", &mechanism_tables);
   m.def("mechanism_file", &mechanism_file_tables, py::arg("path"));
   m.def("rate_coefficients", &rate_coefficients, py::arg("temp"), py::arg("cm"), py::arg("photolysis"));

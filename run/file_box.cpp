@@ -73,10 +73,8 @@ PhotolysisSetup photolysis_setup(const Mechanism& m, const Scenario& s, double f
 }  // namespace
 
 std::string no_file_species(const Mechanism& m, std::string_view name) {
-  MechanismCatalogue names;
-  names.source = m.source;
-  names.species = m.species;
-  return names.missing(name);
+  const std::vector<std::string_view> names(m.species.begin(), m.species.end());
+  return "no species \"" + std::string(name) + "\" in mechanism " + m.source + close_names_note(name, names);
 }
 
 int file_species(const Mechanism& m, std::string_view name, const std::string& where) {
@@ -98,11 +96,7 @@ int rate_parameter(const Mechanism& m, std::string_view name, const std::string&
   }
   std::string what = where + ": no rate parameter \"" + std::string(name) + "\" in mechanism " + m.source;
   if (names.empty()) what += " (it leaves none to the run)";
-  else if (const auto close = closest_names(name, names); !close.empty()) {
-    what += " (close: ";
-    for (std::size_t k = 0; k < close.size(); ++k) what += (k ? ", " : "") + close[k];
-    what += ")";
-  }
+  else what += close_names_note(name, names);
   throw ScenarioError(what);
 }
 

@@ -315,7 +315,7 @@ void Run::start() {
   plan_injections();
   if (scenario_.output.budgets && file_) {
     const Mechanism& m = file_->mechanism();
-    std::shared_ptr<const MechanismCatalogue> reactions = catalogue_of(m);
+    std::shared_ptr<const MechanismCatalogue> reactions = file_->loaded().catalogue;
     budget::Families families = output_families(scenario_.output.families, scenario_.source, *reactions);
     budgets_.emplace(scenario_.output.dir, file_budget_species(scenario_, m), &file_->exchange_processes(),
                      std::move(families), std::move(reactions), injected_species_);

@@ -145,8 +145,7 @@ int KeyReader::integrated_species(const toml::node& node, std::string_view key, 
   if (index < 1 || index > nvar) {
     std::string what = index == 0 ? "no species of that name" : "not an integrated species";
     const std::vector<std::string_view> names(mech::species_names.begin(), mech::species_names.end());
-    const auto close = closest_names(name, names);
-    if (index == 0 && !close.empty()) what += " (close: " + join(close) + ")";
+    if (index == 0) what += close_names_note(name, names);
     fail(&node, key, what);
   }
   return index;
@@ -595,8 +594,7 @@ class ScenarioReader {
       }
       std::string what = "\"" + name + "\" is no integrated species";
       const std::vector<std::string_view> names(mech::species_names.begin(), mech::species_names.end());
-      const auto close = closest_names(name, names);
-      if (index == 0 && !close.empty()) what += " (close: " + join(close) + ")";
+      if (index == 0) what += close_names_note(name, names);
       fail(root, key, what);
     };
     for (std::string& name : s.spin_up.species) known("spin_up.species", name);

@@ -354,8 +354,7 @@ const KeyEntry entries[] = {
        if (index == 0) {
          std::string what = "no species of that name";
          const std::vector<std::string_view> names(mech::species_names.begin(), mech::species_names.end());
-         const auto close = closest_names(item, names);
-         if (!close.empty()) what += " (close: " + join(close) + ")";
+         what += close_names_note(item, names);
          r.fail(&n, k, what);
        }
        if (index == nspec) r.fail(&n, k, "M is the air itself and cannot be set");
@@ -1005,8 +1004,7 @@ const KeyEntry entries[] = {
          if (index == 0) {
            std::string what = "no species named \"" + name + "\"";
            const std::vector<std::string_view> names(mech::species_names.begin(), mech::species_names.end());
-           const auto close = closest_names(name, names);
-           if (!close.empty()) what += " (close: " + join(close) + ")";
+           what += close_names_note(name, names);
            r.fail(&n, k, what);
          }
          if (std::find(sel.list.begin(), sel.list.end(), index) != sel.list.end())
@@ -1073,8 +1071,7 @@ const KeyEntry entries[] = {
          if (index < 1 || index > nvar) {
            std::string what = "\"" + name + "\" is no integrated species";
            const std::vector<std::string_view> names(mech::species_names.begin(), mech::species_names.end());
-           const auto close = closest_names(name, names);
-           if (index == 0 && !close.empty()) what += " (close: " + join(close) + ")";
+           if (index == 0) what += close_names_note(name, names);
            r.fail(&n, k, what);
          }
          s.output.budget_species.push_back(species_name(index));
